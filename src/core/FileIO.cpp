@@ -1,0 +1,111 @@
+#include "core/FileIO.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kalvotune {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::size_t> g_failAfter;
+
+WriteResult Failure(const fs::path& target, const std::string& reason)
+{
+    return {false, "Не удалось записать файл " + target.string() + ": " + reason};
+}
+
+} // namespace
+
+void FailNextWriteAfter(std::optional<std::size_t> bytes)
+{
+    g_failAfter = bytes;
+}
+
+WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
+{
+    const std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    fs::path temp = target;
+    temp += ".tmp-XXXXXX";
+    std::string pattern = temp.string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0)
+        return Failure(target, std::strerror(errno));
+
+    const std::size_t limit = failAfter ? std::min(*failAfter, bytes.size()) : bytes.size();
+    std::size_t written = 0;
+    int error = 0;
+    while (written < limit) {
+        const ssize_t n = ::write(fd, bytes.data() + written, limit - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (error == 0 && failAfter)
+        error = ENOSPC;
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0) {
+        // The file keeps ordinary permissions, not mkstemp's private 0600.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(pattern.c_str(), 0666 & ~mask);
+        if (std::rename(pattern.c_str(), target.c_str()) != 0)
+            error = errno;
+    }
+    if (error != 0) {
+        ::unlink(pattern.c_str());
+        return Failure(target, std::strerror(error));
+    }
+    return {};
+}
+
+WriteResult WriteFileAtomically(const fs::path& target, const Bytes& bytes)
+{
+    return WriteFileAtomically(target, std::string_view{reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+std::optional<Bytes> ReadFileBytes(const fs::path& file, std::size_t limit)
+{
+    if (!IsFile(file))
+        return std::nullopt;
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr)
+        return std::nullopt;
+    Bytes bytes;
+    std::uint8_t buffer[65536];
+    while (bytes.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - bytes.size());
+        const std::size_t n = std::fread(buffer, 1, want, f);
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (n < want)
+            break;
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+std::optional<Bytes> ReadFileBytes(const fs::path& file)
+{
+    return ReadFileBytes(file, static_cast<std::size_t>(-1));
+}
+
+bool IsFile(const fs::path& file)
+{
+    std::error_code ec;
+    return fs::is_regular_file(file, ec);
+}
+
+} // namespace kalvotune

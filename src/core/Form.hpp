@@ -1,0 +1,114 @@
+#pragma once
+
+#include "core/Controls.hpp"
+#include "core/Surface.hpp"
+#include "core/TemplateChannels.hpp"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kalvotune {
+
+/// One entry of a popup menu in display order; a separator has no children and its
+/// item's `separator` flag set.
+struct MenuNode {
+    MenuItem* item{};
+    std::vector<MenuNode> children;
+};
+
+inline constexpr const char* kApplicationTitle{"Kalvotune 1.11"};
+
+/// The main window without a toolkit: every component by its name with the state the
+/// handlers read and write, and the program-wide state of the player. Handlers change
+/// this model; the Qt window mirrors it and forwards events to the handlers.
+struct Form {
+    Form();
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    // The window itself.
+    std::string caption{"Kalvotune"};
+    int clientWidth{790};
+    int clientHeight{536};
+    bool keyPreview{};
+    bool stayOnTop{};
+    bool fullScreen{};
+    /// Set by `Exit1Click`: the window should close (which runs `FormCloseQuery`).
+    bool closeRequested{};
+
+    // Buttons.
+    Control PlayButton, PauseButton, StopButton, SpeedButton1, SpeedButton5, SpeedButton4, SpeedButton10,
+        SpeedButton11, OpenButton, SpeedButton2;
+
+    // Other controls.
+    Control Label1;
+    TrackBar TrackBar1, TrackBar2;
+    Control StaticText1, ClockTrack;
+    Control Panel1, Panel2, Panel3;
+    Control Image1;
+    ListBox ListBox1, ListBox2, ListBox3, ListBox4, ListBox5;
+    Control ButtonBack, ButtonAhead;
+
+    // Timers: `Timer2` next-track deferral, `Timer3` automatic mode change, `Timer4`
+    // position tick, `Timer15` keep-awake, the rest are the pattern animators.
+    TimerControl Timer1, Timer2, Timer3, Timer4, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10, Timer11,
+        Timer12, Timer13, Timer14, Timer15;
+
+    // PopupMenu1, the window's menu.
+    MenuItem N1, N2, Play1, Pause1, Stop1, Listik, N3, Fullscreen1, N4, Ball, BallCasual, Casual, Micro, MicroPlus,
+        AutoTipFig, Drive, Hi, Utiug, N6, Razmazat, StopGraphica, ScreenShot1, StilWindow, Joces, DeleteBadStringPop,
+        StartMessage, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
+    // PopupMenu2, the menu of ListBox1.
+    MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
+        SaveChangeList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, N9, InstallTemplates, Sinhroniz;
+    // PopupMenu3 (ListBox3) and PopupMenu4 (ListBox2).
+    MenuItem OpenSelecktLists, DeleteList, CopySelectTrack;
+
+    std::vector<MenuNode> PopupMenu1, PopupMenu2, PopupMenu3, PopupMenu4;
+
+    /// The picture of `Image1`, drawn by the kaleidoscope.
+    Surface surface;
+
+    // Program-wide state.
+    std::filesystem::path ProgramDir;
+    std::string CaptionPrefix{" Калейдоскоп"};
+    std::string CurrentListName;
+    std::string TemplateName;
+    std::filesystem::path TemplateDir;
+    std::string TrackTitle;
+    std::filesystem::path CurrentTrackName;
+    int TrackSeconds{};
+    int TrackPosition{};
+    int TemplateTick{};
+    int PatternInterval{20};
+    int TrackIndex{};
+    bool ListExhausted{};
+    bool IsFullScreen{};
+    bool NoTemplate{};
+    bool MotionOff{};
+    bool ShowClock{};
+    bool AutoChangeDue{};
+    int ModeNumber{1};
+    std::uint8_t FigureType{};
+    std::array<std::int32_t, 100> Settings{};
+    std::array<std::uint8_t, 1000> SelectionSave{};
+    TemplateChannels channels;
+
+    /// The eleven pattern timers in the order they are switched off.
+    std::array<TimerControl*, 11> PatternTimers();
+    /// Every timer, for the window's timer loop.
+    std::vector<TimerControl*> AllTimers();
+    /// Every control and menu item, for the mirror.
+    std::vector<Control*> AllControls();
+    /// Looks a control or menu item up by its component name; null when unknown.
+    Control* Find(const std::string& name);
+    TimerControl* FindTimer(const std::string& name);
+
+    /// Checks `item`; for a radio item unchecks the others of its group.
+    void Check(MenuItem& item, bool checked);
+};
+
+} // namespace kalvotune

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvotune {
+
+class AudioDevice;
+class Random;
+
+/// Message boxes and standard dialogs. Texts are UTF-8.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    /// The program's own message: one OK button, the application title as caption.
+    virtual void ShowMessage(const std::string& text) = 0;
+    /// The application's error box for errors that escape a handler.
+    virtual void ShowError(const std::string& text) = 0;
+    /// A Yes/No question with the question icon. True means Yes.
+    virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    /// A one-line input box. Empty when cancelled.
+    virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                                const std::string& value) = 0;
+    /// The multi-select file-open dialog for audio files. Empty when cancelled.
+    virtual std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) = 0;
+    /// The folder-choice dialog. Empty when cancelled.
+    virtual std::optional<std::filesystem::path> ChooseFolder(const std::string& title) = 0;
+};
+
+struct LocalDateTime {
+    int year{};
+    int month{};
+    int day{};
+    int hour{};
+    int minute{};
+    int second{};
+};
+
+class Clock {
+public:
+    virtual ~Clock() = default;
+    /// Wall-clock time in whole seconds; the pseudo-random generator is seeded from it.
+    virtual std::int64_t UnixSeconds() const = 0;
+    virtual LocalDateTime Now() const = 0;
+};
+
+class Screen {
+public:
+    virtual ~Screen() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+};
+
+/// The program's own short sounds (exit and about).
+class SoundEffects {
+public:
+    virtual ~SoundEffects() = default;
+    /// Plays the file and returns when it has finished or failed; failures are silent.
+    virtual void PlayAndWait(const std::filesystem::path& file) = 0;
+    /// Starts the file and returns at once; failures are silent.
+    virtual void PlayAsync(const std::filesystem::path& file) = 0;
+};
+
+/// Everything a handler may reach outside the window model.
+struct Services {
+    Dialogs& dialogs;
+    Clock& clock;
+    Random& random;
+    AudioDevice& device;
+    Screen& screen;
+    SoundEffects& sounds;
+};
+
+} // namespace kalvotune

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/Random.hpp"
+#include "core/Services.hpp"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace kalvotune::testing {
+
+/// Records every box shown and answers questions from a script (Yes when the script is empty).
+class FakeDialogs : public Dialogs {
+public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& value) override;
+    std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
+    std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+
+    std::vector<std::string> messages;
+    std::vector<std::string> errors;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+    std::deque<std::optional<std::string>> inputs;
+    std::deque<std::vector<std::filesystem::path>> openedFiles;
+    std::deque<std::optional<std::filesystem::path>> folders;
+};
+
+/// A clock that only moves when a test moves it. Starts at 2026-12-06 18:41:01.
+class FakeClock : public Clock {
+public:
+    std::int64_t UnixSeconds() const override { return unixSeconds; }
+    LocalDateTime Now() const override { return now; }
+
+    void AdvanceSeconds(int seconds);
+
+    std::int64_t unixSeconds{1'796'582'461};
+    LocalDateTime now{2026, 12, 6, 18, 41, 1};
+};
+
+class FakeScreen : public Screen {
+public:
+    int Width() const override { return width; }
+    int Height() const override { return height; }
+    int width{1024};
+    int height{768};
+};
+
+class FakeSounds : public SoundEffects {
+public:
+    void PlayAndWait(const std::filesystem::path& file) override { played.push_back(file); }
+    void PlayAsync(const std::filesystem::path& file) override { played.push_back(file); }
+    std::vector<std::filesystem::path> played;
+};
+
+} // namespace kalvotune::testing
