@@ -64,6 +64,15 @@ public:
     virtual void PlayAsync(const std::filesystem::path& file) = 0;
 };
 
+/// Tells the desktop session that the user is active, so the screen saver and the
+/// display power-off wait while the kaleidoscope animates.
+class UserActivity {
+public:
+    virtual ~UserActivity() = default;
+    /// Best effort; does nothing where the session offers no such service.
+    virtual void Poke() = 0;
+};
+
 /// Everything a handler may reach outside the window model.
 struct Services {
     Dialogs& dialogs;
@@ -72,6 +81,7 @@ struct Services {
     AudioDevice& device;
     Screen& screen;
     SoundEffects& sounds;
+    UserActivity& activity;
 };
 
 } // namespace kalvotune

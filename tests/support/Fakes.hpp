@@ -56,4 +56,10 @@ public:
     std::vector<std::filesystem::path> played;
 };
 
+class FakeUserActivity : public UserActivity {
+public:
+    void Poke() override { ++pokes; }
+    int pokes{};
+};
+
 } // namespace kalvotune::testing
