@@ -1,0 +1,156 @@
+#pragma once
+
+#include "core/Form.hpp"
+#include "core/Random.hpp"
+#include "kaleidoscope/FrameMap.hpp"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kalvotune::kaleidoscope {
+
+inline constexpr int kCanvasBytes{1'100'000};
+inline constexpr int kFadePixelCount{9825};
+inline constexpr int kFigureWords{4000};
+inline constexpr int kLibraryFigures{100};
+/// Only records 0..kChoosableFigures-1 of the library are ever put into a slot.
+inline constexpr int kChoosableFigures{66};
+inline constexpr int kFigureSlots{19};
+inline constexpr int kMinFigureLength{10};
+
+/// Word numbers of a figure record (library and slots share the layout).
+enum FigureWord : int {
+    kLength = 0,
+    kDirection = 1,
+    kStyle = 2,
+    kKind = 3,
+    kStepCount = 4,
+    kTurnPeriod = 6,
+    kTurnSign = 7,
+    kDrawnStart = 8,
+    kAnchor = 10,
+};
+
+/// Offset added to a canvas pixel offset for one step in direction 0..15 (clockwise from east).
+inline constexpr std::array<std::int32_t, 16> kDirectionOffsets{3,     2031,  2028,  4053,  2025,  4047,  2022,  2019,
+                                                                -3,    -2031, -2028, -4053, -2025, -4047, -2022, -2019};
+
+/// The figure anchors' allowed area: offsets 540,000..779,000, row bytes 400..1200.
+inline constexpr int kWindowLow{540'000};
+inline constexpr int kWindowHigh{779'000};
+inline constexpr int kWindowLeft{400};
+inline constexpr int kWindowRight{1200};
+
+struct LoadResult {
+    bool ok{};
+    std::string message; ///< the program's own words when `ok` is false
+};
+
+/// The per-tick inputs `TickStep` sets before a pattern tick draws.
+struct TickValues {
+    int CurrentSpeed{};
+    int CurrentBlue{};
+    int CurrentGreen{};
+    int CurrentRed{};
+};
+
+/// The table contents as integers, in file order; used to load tables built in memory.
+struct TableData {
+    std::vector<std::int32_t> fadePixels; ///< kFadePixelCount offsets (`MassP1.kvt`)
+    std::vector<std::int32_t> wedgeMap;   ///< kWedgeRows x kWedgeColumns offsets (`Lumbra12.kvt`)
+    std::vector<std::int32_t> figures;    ///< kLibraryFigures x kFigureWords words (`MassMF2.kvt`)
+};
+
+/// The kaleidoscope's buffers and drawing operations: the work canvas, the pattern tables,
+/// the 19 figure slots, and the copy of the canvas onto `Form::surface`.
+/// Single-threaded; every operation runs inside a pattern tick on the window's thread.
+/// Reads from `form`: `TemplateTick`, `channels` (red and speed bytes), `NoTemplate`,
+/// `MotionOff`, `Utiug` and `Razmazat`; writes `form.surface`. Draws from `random`.
+/// Until tables are loaded (`Ready()` false) every drawing operation does nothing.
+class Engine {
+public:
+    Engine(Form& form, Random& random);
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    /// Reads `MassP1.kvt`, `Lumbra12.kvt` and `MassMF2.kvt` from `programDir`, checks them and
+    /// builds the frame map. On failure nothing is kept, `Ready()` stays as it was, and the
+    /// message names the file and the reason. The canvas and slots are cleared on success.
+    LoadResult LoadTables(const std::filesystem::path& programDir);
+    /// The same checks and effect for tables already in memory; `fileNames` are not read.
+    LoadResult LoadTables(const TableData& tables);
+    /// True once a set of tables has loaded.
+    bool Ready() const { return m_ready; }
+
+    /// The per-tick colour and step values; `TickStep` writes them, the operations read them.
+    TickValues& Current() { return m_current; }
+    const TickValues& Current() const { return m_current; }
+
+    /// Turns and moves the figures of slots first..end-1 by `step` pixels, keeping each
+    /// anchor inside the movement window. A figure that no direction can bring into the
+    /// window at this step stays where it is.
+    void MoveFigures(int first, int end, int step);
+    /// Paint one colour byte (`channel` 0 blue, 1 green, 2 red) of the drawn points of
+    /// slots first..end-1 with `value`, shaded by each figure's drawing style.
+    void DrawFiguresFlat(int value, int first, int channel, int end);
+    void DrawFiguresRising(int value, int first, int channel, int end);
+    void DrawFiguresFalling(int value, int first, int channel, int end);
+    /// Repaints near-black fade pixels in the dominant current colour (ties go to red).
+    void FillDarkPixels();
+    /// Averages every figure point's bytes with its four neighbours, in place.
+    void SmoothFigures();
+    /// Writes the kaleidoscope picture of the centre rectangle back into the canvas.
+    void FoldBack();
+    /// Averages the centre rectangle with its four neighbours, in place.
+    void BlurCentre();
+    /// The last step of every pattern tick: the smoothing options, then the decision
+    /// whether this tick's picture is shown (bursts without a template, Drive with one).
+    void FinishFrame();
+    /// Copies the canvas through the frame map into `form.surface` (524 rows of 2025 bytes;
+    /// row padding untouched) and bumps its revision.
+    void PresentFrame();
+
+    /// Every fade pixel's three bytes become byte x a div b, per channel.
+    void Fade(int aBlue, int bBlue, int aGreen, int bGreen, int aRed, int bRed);
+
+    /// Copies words 0..N-1 of library record `record` (0..kLibraryFigures-1) into `slot`.
+    void CopyFigure(int record, int slot);
+    /// Word 3 (figure kind) of a library record.
+    int LibraryKind(int record) const;
+
+    std::span<std::uint8_t> Canvas() { return {m_canvas.data(), static_cast<std::size_t>(kCanvasBytes)}; }
+    std::span<const std::uint8_t> Canvas() const { return {m_canvas.data(), static_cast<std::size_t>(kCanvasBytes)}; }
+    std::span<const std::int32_t> FadePixels() const { return m_fadePixels; }
+    const FrameMap& Map() const { return m_frameMap; }
+    /// One slot's 4000 words; tests and tools may read and set them.
+    std::span<std::int32_t, kFigureWords> Figure(int slot);
+    std::span<const std::int32_t, kFigureWords> Figure(int slot) const;
+    int BurstCounter() const { return m_burstCounter; }
+
+    /// Names of the three table files, in the order they are read.
+    static constexpr const char* kFadeFile{"MassP1.kvt"};
+    static constexpr const char* kWedgeFile{"Lumbra12.kvt"};
+    static constexpr const char* kFigureFile{"MassMF2.kvt"};
+
+private:
+    void DrawFigures(int value, int first, int channel, int end, int operation);
+
+    Form& m_form;
+    Random& m_random;
+    bool m_ready{};
+    TickValues m_current{};
+    int m_burstCounter{};
+    /// The canvas plus slack, so the presenter may read a whole word at the last pixel.
+    std::vector<std::uint8_t> m_canvas;
+    std::vector<std::int32_t> m_fadePixels;
+    std::vector<std::int32_t> m_wedgeMap;
+    std::vector<std::int32_t> m_library;
+    std::vector<std::int32_t> m_slots;
+    FrameMap m_frameMap;
+};
+
+} // namespace kalvotune::kaleidoscope
