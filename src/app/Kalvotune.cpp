@@ -1,0 +1,265 @@
+#include "app/Kalvotune.hpp"
+
+#include "app/Settings.hpp"
+#include "core/SurfaceFile.hpp"
+
+namespace kalvotune::app {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kLargeScreenWidth{1025};
+
+constexpr const char* kLargeScreenQuestion{
+    "При таком большом разрешении экрана мне будет трудновато двигать узором. Отключить движение?"};
+constexpr const char* kLargeScreenCaption{"  ВНИМАНИЕ! "};
+constexpr const char* kLargeScreenAnswerNo{
+    " Напрасно. Даже на достаточно мощных машинах при таком разрешении экрана треки с ЦМШ могут тормозить. Но "
+    "попытка - не пытка. Если тормоза будут, отключите движение кнопочкой < Drive > "};
+constexpr const char* kAboutText{
+    "Kalvotune.1.11 - Цветомузыкальный калейдоскоп. Август 2005г. Россия. Москва. kalvotune@example.org.      "
+    "Добро пожаловать(ся) на kalvotune.example.org = Все о цветомузыке + новые ЦМШ - Эпилог/Хвостик + обновления "
+    "плеера."};
+
+} // namespace
+
+Kalvotune::Kalvotune(fs::path programDir, Services& services)
+    : m_services{services}
+    , m_scheduler{m_form, services, m_engine}
+    , m_lists{m_form, services}
+    , m_patterns{m_scheduler}
+    , m_player{m_form, services, m_patterns, m_lists}
+{
+    m_form.TrackSeconds = 0;
+    m_form.TrackPosition = 0;
+    const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
+    if (!tables.ok)
+        m_tablesError = tables.message;
+    m_form.Settings = ReadSettings(programDir / kSettingsFileName);
+    m_form.ProgramDir = std::move(programDir);
+    m_form.PatternInterval = 20;
+    BindHandlers();
+}
+
+void Kalvotune::FormCreate()
+{
+    // A broken table only switches the kaleidoscope off; playback and lists still work.
+    if (!m_tablesError.empty())
+        m_services.dialogs.ShowMessage(m_tablesError);
+
+    ApplySettings(m_form, {[this] { m_scheduler.TrackBar1Change(); }, [this] { m_scheduler.TrackBar2Change(); }});
+    StilWindowClick();
+    if (m_form.Settings[12] == 1)
+        m_scheduler.SpeedButton1Click();
+
+    // The last screenshot is the start picture; without one the surface stays black.
+    LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);
+
+    m_lists.LoadStartLists();
+    m_scheduler.RandomFigureType();
+    N6Click();
+    m_player.UpdatePlayButtons();
+    m_form.Image1.height = 523;
+    m_form.Image1.width = 675;
+
+    const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff ||
+                              m_services.screen.Width() <= kLargeScreenWidth;
+    if (!skipQuestion) {
+        if (m_services.dialogs.AskYesNo(kLargeScreenQuestion, kLargeScreenCaption))
+            m_form.MotionOff = true;
+        else
+            m_services.dialogs.ShowMessage(kLargeScreenAnswerNo);
+    }
+}
+
+void Kalvotune::FormCloseQuery()
+{
+    if (!m_form.Joces.checked)
+        m_services.sounds.PlayAndWait(m_form.ProgramDir / "jokes" / "Выход.wav");
+    GatherSettings(m_form);
+    const WriteResult written = WriteSettings(m_form.ProgramDir / kSettingsFileName, m_form.Settings);
+    if (!written.ok)
+        m_services.dialogs.ShowMessage(written.message);
+}
+
+void Kalvotune::Exit1Click()
+{
+    m_form.closeRequested = true;
+}
+
+void Kalvotune::N6Click()
+{
+    m_form.ClockTrack.visible = m_form.N6.checked;
+    m_form.ShowClock = m_form.N6.checked;
+}
+
+void Kalvotune::StilWindowClick()
+{
+    m_form.stayOnTop = m_form.StilWindow.checked || m_form.IsFullScreen;
+}
+
+void Kalvotune::Label1Click()
+{
+    if (m_form.Label1.tag == 0) {
+        m_services.sounds.PlayAsync(m_form.ProgramDir / "jokes" / "About.mp3");
+        m_form.Label1.tag = 1;
+    } else {
+        m_form.Label1.tag = 0;
+        m_services.dialogs.ShowMessage(kAboutText);
+    }
+}
+
+void Kalvotune::PopupMenu1Popup()
+{
+    m_form.Play1.enabled = m_form.PlayButton.enabled;
+    m_form.Pause1.enabled = m_form.PauseButton.enabled;
+    m_form.Stop1.enabled = m_form.StopButton.enabled;
+    m_form.Drive.enabled = m_form.SpeedButton10.enabled;
+    m_form.N1.enabled = !m_form.IsFullScreen;
+}
+
+void Kalvotune::BindHandlers()
+{
+    auto& p = m_player;
+    auto& s = m_scheduler;
+    m_clicks = {
+        {"PlayButton", [&p] { p.PlayButtonClick(); }},
+        {"Play1", [&p] { p.PlayButtonClick(); }},
+        {"PauseButton", [&p] { p.PauseButtonClick(); }},
+        {"Pause1", [&p] { p.PauseButtonClick(); }},
+        {"StopButton", [&p] { p.StopButtonClick(); }},
+        {"Stop1", [&p] { p.StopButtonClick(); }},
+        {"SpeedButton2", [&p] { p.SpeedButton2Click(); }},
+        {"Listik", [&p] { p.SpeedButton2Click(); }},
+        {"Listic2", [&p] { p.SpeedButton2Click(); }},
+        {"ListBox1", [&p] { p.ListBox1Click(); }},
+        {"SpeedButton1", [&s] { s.SpeedButton1Click(); }},
+        {"SpeedButton5", [&s] { s.SpeedButton5Click(); }},
+        {"SpeedButton10", [&s] { s.SpeedButton10Click(); }},
+        {"Drive", [&s] { s.SpeedButton10Click(); }},
+        {"Ball", [&s] { s.BallClick(); }},
+        {"BallCasual", [&s] { s.BallCasualClick(); }},
+        {"Casual", [&s] { s.CasualClick(); }},
+        {"Micro", [&s] { s.MicroClick(); }},
+        {"MicroPlus", [&s] { s.MicroPlusClick(); }},
+        {"SpeedButton11", [this] { m_lists.SpeedButton11Click(); }},
+        {"SaveChangeList", [this] { m_lists.SaveChangeListClick(); }},
+        {"Exit1", [this] { Exit1Click(); }},
+        {"N6", [this] { N6Click(); }},
+        {"StilWindow", [this] { StilWindowClick(); }},
+        {"Label1", [this] { Label1Click(); }},
+    };
+}
+
+void Kalvotune::Click(const std::string& component)
+{
+    Control* control = m_form.Find(component);
+    if (control == nullptr || !control->enabled)
+        return;
+    if (auto* item = dynamic_cast<MenuItem*>(control); item != nullptr && item->autoCheck)
+        m_form.Check(*item, item->radioGroup != 0 ? true : !item->checked);
+    if (const auto handler = m_clicks.find(component); handler != m_clicks.end())
+        handler->second();
+}
+
+void Kalvotune::DoubleClick(const std::string& component)
+{
+    if (component == "ListBox1")
+        m_player.PlayButtonClick();
+}
+
+void Kalvotune::MouseUp(const std::string& component, int x, int y)
+{
+    if (component == "Image1")
+        m_imageDragging = false;
+    if (component == "Panel2" || component == "Panel3")
+        m_player.Panel2MouseUp(x);
+    else if (component == "Panel1")
+        m_player.Panel1MouseUp(x, y);
+}
+
+void Kalvotune::TrackBarMoved(const std::string& component, int position)
+{
+    if (component == "TrackBar1" && m_form.TrackBar1.SetPosition(position))
+        m_scheduler.TrackBar1Change();
+    else if (component == "TrackBar2" && m_form.TrackBar2.SetPosition(position))
+        m_scheduler.TrackBar2Change();
+}
+
+void Kalvotune::MenuPopup(const std::string& menu)
+{
+    if (menu == "PopupMenu1")
+        PopupMenu1Popup();
+}
+
+void Kalvotune::MouseDown(const std::string& component, int x, int y)
+{
+    if (component == "Image1") {
+        m_dragStartX = x;
+        m_dragStartY = y;
+        m_imageDragging = true;
+    }
+}
+
+void Kalvotune::MouseMove(const std::string& component, int x, int y, bool leftButton)
+{
+    if (component == "Image1" && m_imageDragging && leftButton) {
+        m_form.Image1.left += x - m_dragStartX;
+        m_form.Image1.top += y - m_dragStartY;
+    }
+}
+
+void Kalvotune::Resize(int width, int height)
+{
+    const int dw = width - m_form.clientWidth;
+    const int dh = height - m_form.clientHeight;
+    if (dw == 0 && dh == 0)
+        return;
+    m_form.clientWidth = width;
+    m_form.clientHeight = height;
+    for (Control* c : {&m_form.SpeedButton10, &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2,
+                       static_cast<Control*>(&m_form.Label1), static_cast<Control*>(&m_form.TrackBar1),
+                       &m_form.StaticText1})
+        c->left += dw;
+    m_form.Panel1.width += dw;
+    m_form.Panel1.height += dh;
+    m_form.Panel2.top += dh;
+    m_form.Panel2.width += dw;
+    m_form.Image1.width += dw;
+    m_form.Image1.height += dh;
+    for (ListBox* box : {&m_form.ListBox1, &m_form.ListBox3, &m_form.ListBox4}) {
+        box->width = m_form.Panel1.width;
+        box->height = m_form.Panel1.height;
+    }
+    m_form.ListBox2.width = m_form.Panel1.width;
+    m_form.ListBox2.top = m_form.Panel1.height - m_form.ListBox2.height;
+    m_form.ListBox5.width += dw;
+    m_form.ListBox5.top += dh;
+    for (Control* c : {&m_form.ButtonBack, &m_form.ButtonAhead}) {
+        c->left += dw;
+        c->top += dh;
+    }
+}
+
+void Kalvotune::MouseWheel(bool /*up*/)
+{
+}
+
+void Kalvotune::TimerFired(TimerControl& timer)
+{
+    if (!timer.enabled)
+        return;
+    if (&timer == &m_form.Timer2)
+        m_player.PlayButtonClick();
+    else if (&timer == &m_form.Timer3)
+        m_scheduler.Timer3Timer();
+    else if (&timer == &m_form.Timer4)
+        m_player.Timer4Timer();
+    else if (&timer == &m_form.Timer15)
+        m_player.Timer15Timer();
+    else
+        m_scheduler.PatternTimerTimer(timer);
+}
+
+} // namespace kalvotune::app

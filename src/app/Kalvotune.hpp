@@ -1,0 +1,98 @@
+#pragma once
+
+#include "core/Form.hpp"
+#include "core/Services.hpp"
+#include "kaleidoscope/Engine.hpp"
+#include "kaleidoscope/Scheduler.hpp"
+#include "playback/Player.hpp"
+#include "playlists/Lists.hpp"
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace kalvotune::app {
+
+/// Lets the player start and stop the kaleidoscope without knowing the scheduler.
+class SchedulerPatterns : public playback::PatternControl {
+public:
+    explicit SchedulerPatterns(kaleidoscope::Scheduler& scheduler) : m_scheduler{scheduler} {}
+    void RunPatterns(bool on) override { m_scheduler.RunPatterns(on); }
+    void SelectFigures() override { m_scheduler.SelectFigures(); }
+
+private:
+    kaleidoscope::Scheduler& m_scheduler;
+};
+
+/// The player without a toolkit: the window model, the subsystems that act on it, and
+/// the dispatch of window events to their handlers. The Qt window forwards every event
+/// here by component name and mirrors `form()` afterwards; tests do the same.
+class Kalvotune {
+public:
+    /// Window construction: reads the pattern tables and `SetGet.kvt` from `programDir`.
+    Kalvotune(std::filesystem::path programDir, Services& services);
+    Kalvotune(const Kalvotune&) = delete;
+    Kalvotune& operator=(const Kalvotune&) = delete;
+
+    /// Runs once the window exists: settings, start picture, lists, figure type, buttons,
+    /// the large-screen question.
+    void FormCreate();
+    /// Every close request; never refuses. Plays the exit sound unless `Joces` is ticked
+    /// and rewrites `SetGet.kvt`.
+    void FormCloseQuery();
+
+    /// A click on a button, label or menu item. Auto-tick menu items toggle first.
+    void Click(const std::string& component);
+    /// A double click on a list box, or on the window itself (component "Form1").
+    void DoubleClick(const std::string& component);
+    /// Mouse button released over a panel, in the panel's coordinates.
+    void MouseUp(const std::string& component, int x, int y);
+    /// The user moved a slider.
+    void TrackBarMoved(const std::string& component, int position);
+    /// A popup menu is about to open.
+    void MenuPopup(const std::string& menu);
+    /// Mouse button pressed or moved over a control (the picture can be dragged).
+    void MouseDown(const std::string& component, int x, int y);
+    void MouseMove(const std::string& component, int x, int y, bool leftButton);
+    /// The window's client area changed size: anchored controls follow.
+    void Resize(int width, int height);
+    /// Mouse wheel over the window: up zooms out, down zooms in.
+    void MouseWheel(bool up);
+    /// Fires the handler of one timer.
+    void TimerFired(TimerControl& timer);
+
+    /// True when the component has a handler for `Click`.
+    bool HandlesClick(const std::string& component) const { return m_clicks.contains(component); }
+
+    Form& form() { return m_form; }
+    const Form& form() const { return m_form; }
+    kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
+    playback::Player& player() { return m_player; }
+    playlists::Lists& lists() { return m_lists; }
+
+    // Window-shell handlers.
+    void Exit1Click();
+    void N6Click();
+    void StilWindowClick();
+    void Label1Click();
+    void PopupMenu1Popup();
+
+private:
+    void BindHandlers();
+
+    Form m_form;
+    Services& m_services;
+    kaleidoscope::Engine m_engine;
+    kaleidoscope::Scheduler m_scheduler;
+    playlists::Lists m_lists;
+    SchedulerPatterns m_patterns;
+    playback::Player m_player;
+    std::string m_tablesError;
+    std::map<std::string, std::function<void()>> m_clicks;
+    bool m_imageDragging{};
+    int m_dragStartX{};
+    int m_dragStartY{};
+};
+
+} // namespace kalvotune::app

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <filesystem>
+
+namespace kalvotune::app {
+
+/// The program folder: the start-up folder when it holds the pattern tables, otherwise
+/// the executable's own folder, so the player starts right from a launcher or any shell.
+std::filesystem::path ResolveProgramDir(const std::filesystem::path& startDir, const std::filesystem::path& exeDir);
+
+} // namespace kalvotune::app

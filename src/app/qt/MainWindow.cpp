@@ -1,0 +1,364 @@
+#include "app/qt/MainWindow.hpp"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QToolButton>
+
+namespace kalvotune::app {
+
+namespace {
+
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
+
+// The picture is repainted at most this often, however fast the pattern timer runs.
+constexpr int kRepaintIntervalMs{16};
+
+constexpr const char* kWindowStyle{
+    "MainWindow { background: rgb(0,0,255); }"
+    "QWidget { font-family: 'MS Sans Serif'; font-size: 8pt; color: rgb(255,255,0); }"
+    "QToolButton { font-family: Impact; font-size: 8pt; color: rgb(255,255,0); background: transparent;"
+    "  border: none; }"
+    "QToolButton:hover { border: 1px solid rgb(255,255,0); }"
+    "QToolButton:disabled { color: rgb(128,128,160); }"
+    "QLabel#StaticText1, QLabel#ClockTrack { background: rgb(0,0,255); color: rgb(0,255,255); font-size: 10pt; }"
+    "QLabel#Label1 { font-family: Impact; }"
+    "QFrame#Panel1 { background: black; border: 2px inset rgb(0,0,128); }"
+    "QFrame#Panel2 { background: rgb(0,0,200); border: 1px inset rgb(0,0,128); }"
+    "QFrame#Panel3 { background: rgb(255,0,0); }"
+    "QListWidget#ListBox1, QListWidget#ListBox2 { background: rgb(0,0,128); font-family: 'Book Antiqua';"
+    "  font-size: 12pt; font-weight: bold; color: rgb(255,255,0); }"
+    "QListWidget#ListBox2 { font-size: 11pt; font-weight: normal; }"
+    "QListWidget#ListBox3, QListWidget#ListBox5 { background: black; font-family: 'Arial Narrow';"
+    "  font-size: 12pt; font-weight: bold; color: rgb(255,255,0); }"
+    "QListWidget#ListBox4 { background: rgb(0,128,0); }"
+    "QListWidget::item:selected { background: rgb(0,0,255); color: white; }"
+    "QPushButton { color: black; }"
+    "QMenu { color: black; }"};
+
+} // namespace
+
+/// Shows the drawing surface stretched to the control.
+class SurfaceView : public QWidget {
+public:
+    SurfaceView(const Surface& surface, QWidget* parent) : QWidget{parent}, m_surface{surface}
+    {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setCursor(Qt::CrossCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QImage image{m_surface.bytes.data(), Surface::kWidth, Surface::kHeight, Surface::kStride,
+                           QImage::Format_BGR888};
+        QPainter painter{this};
+        painter.drawImage(rect(), image);
+    }
+
+private:
+    const Surface& m_surface;
+};
+
+MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
+{
+    setObjectName("MainWindow");
+    setStyleSheet(kWindowStyle);
+    setMinimumSize(320, 200);
+    resize(m_form.clientWidth, m_form.clientHeight);
+
+    for (Control* control : {static_cast<Control*>(&m_form.PlayButton), &m_form.PauseButton, &m_form.StopButton,
+                             &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
+                             &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1,
+                             &m_form.TrackBar1, &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack,
+                             &m_form.Panel1, &m_form.Panel2})
+        Build(*control, this);
+    QWidget* panel1 = m_widgets[&m_form.Panel1];
+    for (Control* control : {static_cast<Control*>(&m_form.Image1), &m_form.ListBox1, &m_form.ListBox3,
+                             &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack,
+                             &m_form.ButtonAhead})
+        Build(*control, panel1);
+    Build(m_form.Panel3, m_widgets[&m_form.Panel2]);
+
+    m_popupMenu1 = BuildMenu(m_form.PopupMenu1, new QMenu{this});
+    m_popupMenu2 = BuildMenu(m_form.PopupMenu2, new QMenu{this});
+    m_popupMenu3 = BuildMenu(m_form.PopupMenu3, new QMenu{this});
+    m_popupMenu4 = BuildMenu(m_form.PopupMenu4, new QMenu{this});
+    connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { Forward([this] { m_app.MenuPopup("PopupMenu1"); }); });
+
+    for (TimerControl* timer : m_form.AllTimers()) {
+        auto* qtimer = new QTimer{this};
+        qtimer->setTimerType(Qt::PreciseTimer);
+        connect(qtimer, &QTimer::timeout, this, [this, timer] { Forward([this, timer] { m_app.TimerFired(*timer); }); });
+        m_timers[timer] = qtimer;
+    }
+
+    auto* repaint = new QTimer{this};
+    connect(repaint, &QTimer::timeout, this, [this] {
+        if (m_form.surface.revision != m_shownSurface) {
+            m_shownSurface = m_form.surface.revision;
+            m_surfaceView->update();
+        }
+    });
+    repaint->start(kRepaintIntervalMs);
+}
+
+QWidget* MainWindow::Build(Control& control, QWidget* parent)
+{
+    QWidget* widget = nullptr;
+    const std::string& name = control.name;
+    if (auto* list = dynamic_cast<ListBox*>(&control)) {
+        auto* box = new QListWidget{parent};
+        box->setSelectionMode(list->multiSelect ? QAbstractItemView::ExtendedSelection
+                                                : QAbstractItemView::SingleSelection);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QListWidget::itemSelectionChanged, this, [this, list, box] {
+            if (!m_syncing)
+                ListSelectionChanged(*list, box);
+        });
+        connect(box, &QListWidget::itemDoubleClicked, this,
+                [this, list] { Forward([this, list] { m_app.DoubleClick(list->name); }); });
+        connect(box, &QListWidget::customContextMenuRequested, this, [this, list, box](const QPoint& at) {
+            QMenu* menu = list == &m_form.ListBox1   ? m_popupMenu2
+                          : list == &m_form.ListBox3 ? m_popupMenu3
+                          : list == &m_form.ListBox2 ? m_popupMenu4
+                                                     : nullptr;
+            if (menu != nullptr)
+                menu->popup(box->viewport()->mapToGlobal(at));
+        });
+        widget = box;
+    } else if (auto* bar = dynamic_cast<TrackBar*>(&control)) {
+        auto* slider = new QSlider{Qt::Horizontal, parent};
+        slider->setRange(bar->min, bar->max);
+        slider->setSingleStep(bar == &m_form.TrackBar1 ? 4 : 1000);
+        slider->setPageStep(bar == &m_form.TrackBar1 ? 4 : 1000);
+        slider->setTickInterval(bar == &m_form.TrackBar1 ? 4 : 4000);
+        slider->setTickPosition(QSlider::TicksBelow);
+        connect(slider, &QSlider::valueChanged, this, [this, bar](int value) {
+            if (!m_syncing)
+                Forward([this, bar, value] { m_app.TrackBarMoved(bar->name, value); });
+        });
+        widget = slider;
+    } else if (&control == &m_form.Image1) {
+        m_surfaceView = new SurfaceView{m_form.surface, parent};
+        widget = m_surfaceView;
+    } else if (name.starts_with("Panel")) {
+        auto* frame = new QFrame{parent};
+        frame->setCursor(&control == &m_form.Panel1 ? Qt::ArrowCursor : Qt::PointingHandCursor);
+        widget = frame;
+    } else if (name == "StaticText1" || name == "ClockTrack" || name == "Label1") {
+        auto* label = new QLabel{parent};
+        if (name == "Label1")
+            label->setCursor(Qt::PointingHandCursor);
+        widget = label;
+    } else if (name == "ButtonBack" || name == "ButtonAhead") {
+        auto* button = new QPushButton{parent};
+        connect(button, &QPushButton::clicked, this, [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
+        widget = button;
+    } else {
+        auto* button = new QToolButton{parent};
+        button->setAutoRaise(true);
+        connect(button, &QToolButton::clicked, this, [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
+        widget = button;
+    }
+    widget->setObjectName(Q(name));
+    widget->installEventFilter(this);
+    m_widgets[&control] = widget;
+    return widget;
+}
+
+QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
+{
+    for (const MenuNode& node : nodes) {
+        MenuItem* item = node.item;
+        if (item->separator) {
+            m_actions[item] = menu->addSeparator();
+            continue;
+        }
+        if (!node.children.empty()) {
+            QMenu* sub = BuildMenu(node.children, menu->addMenu(Q(item->caption)));
+            m_actions[item] = sub->menuAction();
+            continue;
+        }
+        QAction* action = menu->addAction(Q(item->caption));
+        if (!item->shortcut.empty())
+            action->setShortcut(QKeySequence{Q(item->shortcut)});
+        action->setShortcutContext(Qt::WindowShortcut);
+        action->setCheckable(item->autoCheck || item->radioGroup != 0 || item->checked);
+        // Shortcuts work while the menu is closed, so the window carries the actions too.
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, item] { Forward([this, item] { m_app.Click(item->name); }); });
+        m_actions[item] = action;
+    }
+    return menu;
+}
+
+template <typename F> void MainWindow::Forward(F&& handler)
+{
+    handler();
+    Sync();
+}
+
+void MainWindow::ListSelectionChanged(ListBox& model, QListWidget* widget)
+{
+    for (int i = 0; i < model.Count() && i < widget->count(); ++i)
+        model.SetSelected(i, widget->item(i)->isSelected());
+    model.itemIndex = widget->currentRow();
+    m_listRevisions[&model] = model.revision;
+    if (&model == &m_form.ListBox1 || &model == &m_form.ListBox5)
+        Forward([this, &model] { m_app.Click(model.name); });
+}
+
+void MainWindow::SyncList(ListBox& model, QListWidget* widget)
+{
+    auto& seen = m_listRevisions[&model];
+    if (seen == model.revision && widget->count() == model.Count())
+        return;
+    seen = model.revision;
+    if (widget->count() != model.Count()) {
+        widget->clear();
+        for (const std::string& text : model.Items())
+            widget->addItem(Q(text));
+    } else {
+        for (int i = 0; i < model.Count(); ++i) {
+            const QString text = Q(model.Item(i));
+            if (widget->item(i)->text() != text)
+                widget->item(i)->setText(text);
+        }
+    }
+    for (int i = 0; i < model.Count(); ++i)
+        widget->item(i)->setSelected(model.Selected(i));
+}
+
+void MainWindow::Sync()
+{
+    m_syncing = true;
+    setWindowTitle(Q(m_form.caption));
+    for (auto& [control, widget] : m_widgets) {
+        const QRect geometry{control->left, control->top, control->width, control->height};
+        if (widget->geometry() != geometry)
+            widget->setGeometry(geometry);
+        if (widget->isVisibleTo(widget->parentWidget()) != control->visible)
+            widget->setVisible(control->visible);
+        if (widget->isEnabled() != control->enabled)
+            widget->setEnabled(control->enabled);
+        const QString hint = Q(control->hint);
+        if (widget->toolTip() != hint)
+            widget->setToolTip(hint);
+        if (auto* button = qobject_cast<QAbstractButton*>(widget); button != nullptr && button->text() != Q(control->caption))
+            button->setText(Q(control->caption));
+        else if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && label->text() != Q(control->caption))
+            label->setText(Q(control->caption));
+        else if (auto* list = qobject_cast<QListWidget*>(widget))
+            SyncList(*static_cast<ListBox*>(control), list);
+        else if (auto* slider = qobject_cast<QSlider*>(widget); slider != nullptr)
+            slider->setValue(static_cast<TrackBar*>(control)->position);
+    }
+    for (auto& [item, action] : m_actions) {
+        if (item->separator)
+            continue;
+        action->setEnabled(item->enabled);
+        action->setVisible(item->visible);
+        action->setText(Q(item->caption));
+        if (action->isCheckable() || item->checked) {
+            action->setCheckable(true);
+            action->setChecked(item->checked);
+        }
+    }
+    for (auto& [timer, qtimer] : m_timers) {
+        if (!timer->enabled) {
+            qtimer->stop();
+        } else if (!qtimer->isActive() || qtimer->interval() != timer->interval) {
+            qtimer->start(std::max(1, timer->interval));
+        }
+    }
+    if (isVisible() && ((windowFlags() & Qt::WindowStaysOnTopHint) != 0) != m_form.stayOnTop) {
+        setWindowFlag(Qt::WindowStaysOnTopHint, m_form.stayOnTop);
+        show();
+    }
+    m_syncing = false;
+    if (m_form.closeRequested && !m_closing)
+        QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_closing) {
+        m_closing = true;
+        for (auto& [timer, qtimer] : m_timers)
+            qtimer->stop();
+        m_app.FormCloseQuery();
+    }
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Forward([this] { m_app.Resize(width(), height()); });
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    m_popupMenu1->popup(event->globalPos());
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent*)
+{
+    Forward([this] { m_app.DoubleClick("Form1"); });
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event)
+{
+    const bool up = event->angleDelta().y() > 0;
+    Forward([this, up] { m_app.MouseWheel(up); });
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress &&
+        event->type() != QEvent::MouseMove && event->type() != QEvent::ContextMenu)
+        return false;
+    for (auto& [control, widget] : m_widgets) {
+        if (widget != watched)
+            continue;
+        const bool isList = qobject_cast<QListWidget*>(widget) != nullptr;
+        if (event->type() == QEvent::ContextMenu) {
+            if (isList)
+                return false;
+            m_popupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        }
+        if (isList || qobject_cast<QAbstractButton*>(widget) != nullptr || qobject_cast<QSlider*>(widget) != nullptr)
+            return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const int x = static_cast<int>(mouse->position().x());
+        const int y = static_cast<int>(mouse->position().y());
+        const std::string name = control->name;
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() != Qt::RightButton) {
+            if (name == "Label1")
+                Forward([this] { m_app.Click("Label1"); });
+            else
+                Forward([this, name, x, y] { m_app.MouseUp(name, x, y); });
+        } else if (event->type() == QEvent::MouseButtonPress && mouse->button() != Qt::RightButton) {
+            Forward([this, name, x, y] { m_app.MouseDown(name, x, y); });
+        } else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) != 0) {
+            Forward([this, name, x, y] { m_app.MouseMove(name, x, y, true); });
+        }
+        return false;
+    }
+    return false;
+}
+
+} // namespace kalvotune::app

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/Kalvotune.hpp"
+
+#include <QWidget>
+
+#include <map>
+#include <vector>
+
+class QAction;
+class QListWidget;
+class QMenu;
+class QTimer;
+
+namespace kalvotune::app {
+
+class SurfaceView;
+
+/// The Qt face of the player. It builds one widget per component of the model, forwards
+/// every event to `Kalvotune` by component name and mirrors the model afterwards. It
+/// holds no behaviour of its own.
+class MainWindow : public QWidget {
+public:
+    explicit MainWindow(Kalvotune& app);
+
+    /// Copies the model into the widgets, timers and menus.
+    void Sync();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* Build(Control& control, QWidget* parent);
+    QMenu* BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu);
+    void SyncList(ListBox& model, QListWidget* widget);
+    void ListSelectionChanged(ListBox& model, QListWidget* widget);
+    /// Runs an event handler of the model, then mirrors the result.
+    template <typename F> void Forward(F&& handler);
+
+    Kalvotune& m_app;
+    Form& m_form;
+    std::map<Control*, QWidget*> m_widgets;
+    std::map<MenuItem*, QAction*> m_actions;
+    std::map<TimerControl*, QTimer*> m_timers;
+    std::map<ListBox*, std::uint64_t> m_listRevisions;
+    SurfaceView* m_surfaceView{};
+    QMenu* m_popupMenu1{};
+    QMenu* m_popupMenu2{};
+    QMenu* m_popupMenu3{};
+    QMenu* m_popupMenu4{};
+    std::uint64_t m_shownSurface{~std::uint64_t{}};
+    bool m_syncing{};
+    bool m_closing{};
+};
+
+} // namespace kalvotune::app

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/Services.hpp"
+
+class QWidget;
+
+namespace kalvotune::app {
+
+/// Message boxes and standard dialogs over Qt Widgets.
+class QtDialogs : public Dialogs {
+public:
+    void SetParent(QWidget* parent) { m_parent = parent; }
+
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    bool AskYesNo(const std::string& text, const std::string& caption) override;
+    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& value) override;
+    std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
+    std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+
+private:
+    QWidget* m_parent{};
+};
+
+class SystemClock : public Clock {
+public:
+    std::int64_t UnixSeconds() const override;
+    LocalDateTime Now() const override;
+};
+
+class QtScreen : public Screen {
+public:
+    int Width() const override;
+    int Height() const override;
+};
+
+/// Calls `SimulateUserActivity` on the session's `org.freedesktop.ScreenSaver` service
+/// when the session bus offers it.
+class DBusUserActivity : public UserActivity {
+public:
+    void Poke() override;
+};
+
+} // namespace kalvotune::app
