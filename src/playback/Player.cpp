@@ -1,0 +1,394 @@
+#include "playback/Player.hpp"
+
+#include "core/AudioDevice.hpp"
+#include "core/FileIO.hpp"
+#include "core/Random.hpp"
+#include "playlists/ListLine.hpp"
+#include "playlists/Lists.hpp"
+#include "templates/TemplateLoader.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+namespace kalvotune::playback {
+
+namespace {
+
+constexpr const char* kHistoryList{"Былое"};
+constexpr const char* kRegistryList{"Kalvotune"};
+constexpr const char* kNoDeviceOpen{"No MCI device open"};
+
+constexpr const char* kRegistryTrackMovedHead{"Трек  <"};
+constexpr const char* kRegistryTrackMovedTail{">  имеет установленный шаблон, но имя трека или местонахождение при установке было другим. Пожалуйста, для перемещения, удаления или переименования треков с установленными шаблонами, используйте сервис Kalvotune. Для треков без шаблонов это не обязательно, но если Вы хотите чтобы строки работали при любых обстоятельствах, также используйте для перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис Kalvotune. Тогда программа сама внесет в списки необходимые изменения."};
+constexpr const char* kPutTrackBackHead{"Необходимо положить  <"};
+constexpr const char* kPutTrackBackTail{">  на место. Если забыли куда, откройте Блокнотом файл Kalvotune в папке .../Lists. Там все записанно. На будующее: Не рвите ниточку от шаблона к треку, пользуйтесь сервисом и помните, что вы используете встроенный плеер (для муз. с ЦМШ), который почти невозможно передать из инета без музыки. Вам это удалось! Удачи."};
+constexpr const char* kTrackMissingHead{"  Увы! Что-то не сложилось. Переименована папка? переехал? и т.п.  Возможно трек  <"};
+constexpr const char* kTrackMissingFolder{">  из папки  <"};
+constexpr const char* kTrackMissingTail{">  'съехал', а в списках остался старый адрес. Если Вы хотите обойти эту проблему - используйте для перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис Kalvotune. Тогда программа сама внесет в списки необходимые изменения."};
+
+constexpr int kSeekStripHeight{14};
+
+std::string TwoDigits(int value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+int WholeSeconds(std::int64_t ms)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(ms / 1000, 0, std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+Player::Player(Form& form, Services& services, playlists::Lists& lists, PatternControl& patterns,
+               TemplateSaves* saves)
+    : m_form{form}, m_services{services}, m_lists{lists}, m_patterns{patterns}, m_saves{saves}
+{
+}
+
+void Player::CloseDevice()
+{
+    // A closed device has no position to show, so the position tick stops with it.
+    m_services.device.Close();
+    m_form.Timer4.enabled = false;
+}
+
+void Player::PlayButtonClick()
+{
+    Form& f = m_form;
+    AudioDevice& device = m_services.device;
+    f.Timer2.enabled = false;
+    if (f.ListBox1.Count() == 0)
+        return;
+
+    if (device.Mode() == DeviceMode::Paused && f.TrackIndex != -1) {
+        device.Play();
+        f.Timer4.enabled = true;
+        m_patterns.RunPatterns(true);
+        UpdatePlayButtons();
+        return;
+    }
+
+    if (device.Mode() == DeviceMode::Playing && !f.ListExhausted) {
+        CloseDevice();
+        ++f.TrackIndex;
+        if (f.TrackIndex >= f.ListBox1.Count())
+            f.ListExhausted = true;
+    }
+    // A stopped device keeps its entry: Play after Stop starts it again from the top.
+    if (device.Mode() != DeviceMode::Stopped) {
+        CloseDevice();
+        if (f.ListExhausted)
+            PickAtRandom();
+    }
+    m_patterns.RunPatterns(false);
+    if (f.TrackIndex < 0)
+        f.TrackIndex = 0;
+
+    const int count = f.ListBox1.Count();
+    if (f.TrackIndex >= count) {
+        // The entry searched from was dropped from the end of the list: draw at random.
+        f.ListExhausted = true;
+        f.TrackIndex = count - 1;
+        CloseDevice();
+        f.Timer2.enabled = true;
+        return;
+    }
+    for (int i = f.TrackIndex; i < count; ++i) {
+        if (f.ListBox1.Selected(i) || count == 1) {
+            f.TrackIndex = i;
+            StartCurrentEntry();
+            return;
+        }
+        if (i == count - 1) {
+            // Nothing selected is left: random mode. The device is closed even when it
+            // was only stopped, so that the deferred call makes the pick.
+            f.ListExhausted = true;
+            f.TrackIndex = i;
+            CloseDevice();
+            f.Timer2.enabled = true;
+            return;
+        }
+    }
+}
+
+void Player::PickAtRandom()
+{
+    ListBox& list = m_form.ListBox1;
+    ListBox& scratch = m_form.ListBox4;
+    scratch.Clear();
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.Selected(i))
+            scratch.Add(list.Item(i));
+    }
+    if (scratch.Count() == 0) {
+        for (int i = 0; i < list.Count(); ++i) {
+            list.SetSelected(i, false);
+            scratch.Add(list.Item(i));
+        }
+    }
+    if (scratch.Count() == 0)
+        return; // an empty list never gets here: Play returns before
+    // Seeded from whole seconds: picks made within one second draw the same number.
+    m_services.random.SeedFromClock();
+    const int k = m_services.random.Next() % scratch.Count();
+    const std::string& drawn = scratch.Item(k);
+    for (int i = 0; i < list.Count(); ++i) {
+        if (list.Item(i) == drawn) {
+            list.SetSelected(i, true);
+            m_form.TrackIndex = i;
+            return;
+        }
+    }
+}
+
+void Player::StartCurrentEntry()
+{
+    Form& f = m_form;
+    AudioDevice& device = m_services.device;
+    f.CurrentTrackName = playlists::LinePath(f.ListBox1.Item(f.TrackIndex));
+    f.TrackTitle = playlists::TrackTitleOf(f.CurrentTrackName.string());
+
+    if (!IsFile(f.CurrentTrackName)) {
+        ReportMissingFile();
+        return;
+    }
+    f.TemplateName = m_lists.LookUpTemplateName(f.CurrentTrackName);
+    if (const OpenResult opened = device.Open(f.CurrentTrackName); !opened.ok) {
+        m_services.dialogs.ShowError(opened.error);
+        return;
+    }
+    ShowTrackLength();
+    templates::LoadTrackTemplate(f, m_services, f.TemplateName);
+    if (f.ListBox3.visible)
+        m_lists.SpeedButton11Click();
+    if (f.ListBox1.visible && !f.FixatorLista1.checked)
+        SpeedButton2Click();
+    m_patterns.SelectFigures();
+    device.Play();
+    UpdatePlayButtons();
+    if (f.StopGraphica.tag == 0 && (!f.FixatorLista1.checked || (!f.ListBox1.visible && !f.ListBox3.visible)))
+        m_patterns.RunPatterns(true);
+    f.Panel3.width = 1;
+    f.Timer4.enabled = true;
+    m_lists.AddToHistory();
+}
+
+void Player::ReportMissingFile()
+{
+    Form& f = m_form;
+    Dialogs& dialogs = m_services.dialogs;
+    if (f.CurrentListName == kHistoryList || (f.DeleteBadStringPop.checked && f.CurrentListName != kRegistryList)) {
+        DropMissingEntry();
+        f.Timer2.enabled = true;
+        return;
+    }
+    if (f.CurrentListName == kRegistryList) {
+        dialogs.ShowMessage(kRegistryTrackMovedHead + f.TrackTitle + kRegistryTrackMovedTail);
+        dialogs.ShowMessage(kPutTrackBackHead + f.TrackTitle + kPutTrackBackTail);
+    }
+    dialogs.ShowMessage(kTrackMissingHead + f.TrackTitle + kTrackMissingFolder + f.CurrentTrackName.parent_path().string() +
+                        kTrackMissingTail);
+}
+
+void Player::DropMissingEntry()
+{
+    if (m_form.TrackIndex < 0 || m_form.TrackIndex >= m_form.ListBox1.Count())
+        return;
+    m_form.ListBox1.Delete(m_form.TrackIndex);
+    m_lists.SaveChangeListClick();
+}
+
+void Player::UpdatePlayButtons()
+{
+    Form& f = m_form;
+    const DeviceMode mode = m_services.device.Mode();
+    if (mode == DeviceMode::Playing) {
+        f.PauseButton.enabled = true;
+        f.StopButton.enabled = true;
+        f.AddWorkeString.enabled = true;
+        f.AddWorkeString2.enabled = true;
+        if (TemplateRecording())
+            f.PlayButton.enabled = false;
+        else
+            f.PlayButton.caption = "Next";
+        return;
+    }
+    if (mode != DeviceMode::Paused)
+        f.StopButton.enabled = false;
+    f.AddWorkeString.enabled = false;
+    f.AddWorkeString2.enabled = false;
+    f.PlayButton.caption = "Play";
+}
+
+void Player::PauseButtonClick()
+{
+    Form& f = m_form;
+    // The Ctrl+Z shortcut can outlive the device; then only the error is shown.
+    if (m_services.device.Mode() == DeviceMode::NotOpen) {
+        m_services.dialogs.ShowError(kNoDeviceOpen);
+        return;
+    }
+    m_patterns.RunPatterns(false);
+    if (!m_services.device.Pause()) {
+        m_services.dialogs.ShowError(kNoDeviceOpen);
+        return;
+    }
+    f.PauseButton.enabled = false;
+    f.Timer4.enabled = false;
+    UpdatePlayButtons();
+    if (TemplateRecording())
+        f.PlayButton.enabled = true;
+    f.PlayButton.caption = "Play";
+}
+
+void Player::StopButtonClick()
+{
+    Form& f = m_form;
+    m_services.device.Stop();
+    UpdatePlayButtons();
+    f.PauseButton.enabled = false;
+    f.Panel3.width = 1;
+    f.TrackPosition = 0;
+    f.StopButton.enabled = false;
+    f.Timer4.enabled = false;
+    m_patterns.RunPatterns(false);
+
+    if (!f.ListBox1.visible && !f.FixatorLista1.checked && !f.IsFullScreen)
+        SpeedButton2Click();
+
+    if (TemplateRecording()) {
+        f.SpeedButton4.tag = 0;
+        f.keyPreview = false;
+        m_services.dialogs.ShowMessage("Шаблон неподвижных картинок для <" + f.TrackTitle + "> не изменен");
+        f.caption = f.CaptionPrefix + "     " + f.TrackTitle;
+        if (f.NoTemplate) {
+            f.caption += templates::kNoTemplateSuffix;
+            f.TrackBar1.visible = true;
+        }
+        f.PlayButton.enabled = true;
+    }
+}
+
+void Player::SpeedButton2Click()
+{
+    Form& f = m_form;
+    if (f.ListBox1.visible) {
+        if (f.StopGraphica.tag == 0 && m_services.device.Mode() == DeviceMode::Playing)
+            m_patterns.RunPatterns(true);
+        f.ListBox1.visible = false;
+        f.ListBox2.visible = false;
+        return;
+    }
+    m_patterns.RunPatterns(false);
+    f.ListBox1.visible = true;
+    if (f.VisibleListBox2.checked)
+        f.ListBox2.visible = true;
+    f.ListBox3.visible = false;
+}
+
+void Player::ListBox1Click()
+{
+    m_form.TrackIndex = -1;
+    m_form.PlayButton.caption = "Play";
+    m_form.ListExhausted = false;
+}
+
+void Player::ShowTrackLength()
+{
+    Form& f = m_form;
+    f.TrackPosition = 0;
+    f.TrackSeconds = WholeSeconds(m_services.device.LengthMs());
+    f.StaticText1.caption = "  " + TwoDigits(f.TrackSeconds / 60) + ":" + TwoDigits(f.TrackSeconds % 60);
+}
+
+void Player::Timer4Timer()
+{
+    Form& f = m_form;
+    if (m_services.device.Mode() == DeviceMode::NotOpen) {
+        f.Timer4.enabled = false;
+        return;
+    }
+    f.TrackPosition = WholeSeconds(m_services.device.PositionMs());
+    if (f.TrackSeconds > 0) {
+        const float ratio = static_cast<float>(f.TrackPosition) / static_cast<float>(f.TrackSeconds);
+        f.Panel3.width = static_cast<int>(static_cast<float>(f.Panel2.width - 3) * ratio);
+    }
+    if (f.ShowClock) {
+        const int minutes = f.TrackPosition / 60;
+        f.ClockTrack.caption = std::to_string(minutes) + ":" + std::to_string(f.TrackPosition - 60 * minutes);
+    }
+    // The device never reports a position past its length, so this is the equality test.
+    if (f.TrackPosition >= f.TrackSeconds)
+        EndOfTrack();
+}
+
+void Player::EndOfTrack()
+{
+    Form& f = m_form;
+    Dialogs& dialogs = m_services.dialogs;
+    // Everything that could tick again stops before any question box opens.
+    m_patterns.RunPatterns(false);
+    f.TrackPosition = 0;
+    f.Timer4.enabled = false;
+    m_services.device.Close();
+    UpdatePlayButtons();
+    f.Panel3.width = 1;
+    f.NoTemplate = false;
+
+    if (TemplateRecording()) {
+        f.SpeedButton4.enabled = false;
+        f.keyPreview = false;
+        if (dialogs.AskYesNo("Сохранить шаблон?", "END")) {
+            if (m_saves)
+                m_saves->SaveStillTemplate();
+            f.PauseButton.enabled = false;
+        }
+        f.SpeedButton4.tag = 0;
+        f.PlayButton.enabled = true;
+        return;
+    }
+
+    if (f.Sinhroniz.checked && dialogs.AskYesNo("Сохранить синхронизированный шаблон шаблон?", "ГОТОВ") && m_saves)
+        m_saves->SaveSynchronisedTemplate();
+
+    ++f.TrackIndex;
+    if (f.TrackIndex >= f.ListBox1.Count())
+        f.ListExhausted = true;
+    if (f.ListBox1.Count() == 1)
+        f.PauseButton.enabled = false;
+    else
+        f.Timer2.enabled = true;
+}
+
+void Player::SeekTo(std::int64_t ms)
+{
+    m_services.device.Seek(std::max<std::int64_t>(ms, 0));
+    m_services.device.Play();
+}
+
+void Player::Panel2MouseUp(int x)
+{
+    const int width = m_form.Panel2.width;
+    if (m_services.device.Mode() != DeviceMode::Playing || width <= 0)
+        return;
+    SeekTo((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
+}
+
+void Player::Panel1MouseUp(int x, int y)
+{
+    const int width = m_form.Panel1.width;
+    if (m_services.device.Mode() != DeviceMode::Playing || width <= 0 || y <= m_form.Panel1.height - kSeekStripHeight)
+        return;
+    SeekTo((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
+}
+
+void Player::Timer15Timer()
+{
+    m_services.activity.Poke();
+}
+
+} // namespace kalvotune::playback

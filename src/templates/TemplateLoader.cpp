@@ -1,0 +1,127 @@
+#include "templates/TemplateLoader.hpp"
+
+#include "core/FileIO.hpp"
+#include "core/Random.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::templates {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kGeneratedTicksPerSecond{20};
+constexpr int kGeneratedSpareTicks{50};
+constexpr int kRedTurnEvery{50};
+constexpr int kBlueChangeEvery{161};
+constexpr std::uint8_t kGeneratedMarker{24};
+
+// Reads up to `length` bytes into `channel`; a shorter or unreadable file leaves zeros,
+// so no tick of the channel ever holds stale bytes.
+void ReadChannel(const fs::path& file, std::vector<std::uint8_t>& channel, std::size_t length)
+{
+    channel.assign(length, 0);
+    if (auto bytes = ReadFileBytes(file, length))
+        std::copy(bytes->begin(), bytes->end(), channel.begin());
+}
+
+void ReadTemplateChannels(const fs::path& folder, TemplateChannels& channels)
+{
+    // Blu.kvt alone decides the length; the other files are cut or zero-filled to it.
+    channels.blue = ReadFileBytes(folder / kBlueFile).value_or(Bytes{});
+    const std::size_t length = channels.blue.size();
+    ReadChannel(folder / kRedFile, channels.red, length);
+    ReadChannel(folder / kGreenFile, channels.green, length);
+    ReadChannel(folder / kSpeedFile, channels.speed, length);
+}
+
+std::string TitleCaption(const Form& form)
+{
+    return form.CaptionPrefix + "        " + form.TrackTitle;
+}
+
+} // namespace
+
+bool IsPlainFolderName(const std::string& name)
+{
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    return name.find_first_of(std::string{"/\\\0", 3}) == std::string::npos;
+}
+
+fs::path TemplateFolderOf(const Form& form, const std::string& templateName)
+{
+    if (!IsPlainFolderName(templateName))
+        return {};
+    return form.ProgramDir / "Data" / templateName;
+}
+
+void FillRandomColour(Form& form, Services& services, int channel)
+{
+    auto& bytes = channel == 1 ? form.channels.blue : channel == 2 ? form.channels.green : form.channels.red;
+    for (auto& value : bytes) {
+        const int v = services.random.Next() % 255;
+        value = static_cast<std::uint8_t>(v & ~1);
+    }
+}
+
+void LoadTrackTemplate(Form& form, Services& services, const std::string& templateName)
+{
+    const fs::path data = form.ProgramDir / "Data";
+    form.TemplateDir = TemplateFolderOf(form, templateName);
+    std::error_code error;
+    const bool folderExists = !form.TemplateDir.empty() && fs::is_directory(form.TemplateDir, error);
+    const fs::path folder = folderExists ? form.TemplateDir : data;
+
+    const bool full = IsFile(folder / kBlueFile) && IsFile(folder / kRedFile) && IsFile(folder / kGreenFile) &&
+                      IsFile(folder / kSpeedFile);
+    if (full) {
+        form.NoTemplate = false;
+        form.SpeedButton4.enabled = true;
+        form.SpeedButton10.enabled = true;
+        form.TrackBar1.visible = false;
+        form.caption = TitleCaption(form);
+        ReadTemplateChannels(folder, form.channels);
+        return;
+    }
+
+    form.NoTemplate = true;
+    form.SpeedButton4.enabled = true;
+    form.SpeedButton10.enabled = false;
+    form.channels.Reset(std::max(form.TrackSeconds, 0) * kGeneratedTicksPerSecond + kGeneratedSpareTicks);
+    const int length = form.channels.Length();
+
+    services.random.SeedFromClock();
+    FillRandomColour(form, services, 1);
+    FillRandomColour(form, services, 2);
+    FillRandomColour(form, services, 3);
+    for (int i = 0; i < length; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (i % kRedTurnEvery == 0)
+            ++form.channels.red[at];
+        if (i % kBlueChangeEvery == 0)
+            ++form.channels.blue[at];
+    }
+
+    if (IsFile(folder / kSpeedFile)) {
+        form.caption = TitleCaption(form) + kStillTemplateSuffix;
+        form.TrackBar1.visible = false;
+        ReadChannel(folder / kSpeedFile, form.channels.speed, static_cast<std::size_t>(length));
+        return;
+    }
+
+    form.caption = TitleCaption(form) + kNoTemplateSuffix;
+    form.TrackBar1.visible = true;
+    services.random.SeedFromClock();
+    // The bar's own range is 4..80; a zero period from a bad setting must not divide.
+    const int period = std::max(form.TrackBar1.position, 1);
+    for (int i = 0; i < length; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        form.channels.speed[at] = static_cast<std::uint8_t>(services.random.Next() % 8);
+        if (i % period == 0)
+            form.channels.speed[at] = kGeneratedMarker;
+    }
+}
+
+} // namespace kalvotune::templates
