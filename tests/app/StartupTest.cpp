@@ -1,0 +1,171 @@
+#include "AppFixture.hpp"
+
+#include "app/Settings.hpp"
+#include "core/FileIO.hpp"
+#include "core/SurfaceFile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace kalvotune::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Has(const std::vector<std::string>& texts, const std::string& part)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+}
+
+class Startup : public ::testing::Test, public AppFixture {
+protected:
+    void SetUp() override { MakeProgramFolder(); }
+};
+
+TEST_F(Startup, WithoutTablesSaysWhichFileAndStillOpensTheLists)
+{
+    Start();
+    EXPECT_TRUE(Has(dialogs.messages, "MassP1.kvt"));
+    EXPECT_EQ(Window().CurrentListName, "Калейдоскоп");
+    EXPECT_EQ(Window().caption, " Калейдоскоп");
+    EXPECT_TRUE(Window().ListBox3.visible);
+    EXPECT_FALSE(Window().ListBox1.visible);
+    EXPECT_EQ(Window().PlayButton.caption, "Play");
+    EXPECT_FALSE(Window().PauseButton.enabled);
+    // No kaleidoscope: starting the patterns enables no pattern timer.
+    App().scheduler().RunPatterns(true);
+    for (TimerControl* timer : Window().PatternTimers())
+        EXPECT_FALSE(timer->enabled) << timer->name;
+}
+
+TEST_F(Startup, MissingStartPictureLeavesTheSurfaceBlackAndAValidOneIsShown)
+{
+    Start();
+    EXPECT_TRUE(std::all_of(Window().surface.bytes.begin(), Window().surface.bytes.end(), [](auto b) { return b == 0; }));
+    EXPECT_EQ(Window().CurrentListName, "Калейдоскоп");
+
+    Surface picture;
+    picture.Row(0)[0] = 7;
+    picture.Row(523)[2024] = 9;
+    ASSERT_TRUE(SaveSurfaceBmp(Dir() / "ScreenShot" / "ScreenShot.BMP", picture).ok);
+    Start();
+    EXPECT_EQ(Window().surface.Row(0)[0], 7);
+    EXPECT_EQ(Window().surface.Row(523)[2024], 9);
+}
+
+TEST_F(Startup, LargeScreenQuestionFromWidth1026AndYesIsRememberedAcrossStarts)
+{
+    screen.width = 1025;
+    Start();
+    EXPECT_TRUE(dialogs.questions.empty());
+
+    screen.width = 1026;
+    dialogs.answers = {true};
+    Start();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(Has(dialogs.questions, "  ВНИМАНИЕ! |При таком большом разрешении экрана"));
+    EXPECT_TRUE(Window().MotionOff);
+    Close();
+    EXPECT_EQ(app::ReadSettings(Dir() / "SetGet.kvt")[11], 1);
+
+    Start();
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+}
+
+TEST_F(Startup, AnsweringNoExplainsAndChangesNothing)
+{
+    screen.width = 1920;
+    dialogs.answers = {false};
+    Start();
+    EXPECT_FALSE(Window().MotionOff);
+    EXPECT_TRUE(Has(dialogs.messages, " Напрасно. Даже на достаточно мощных машинах"));
+}
+
+TEST_F(Startup, StartMessageOrGraphicsOffSkipTheQuestion)
+{
+    screen.width = 1920;
+    app::SettingsRecord record = app::DefaultSettings();
+    record[20] = 1;
+    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    Start();
+    record[20] = 0;
+    record[7] = 1;
+    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    Start();
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(Window().StopGraphica.checked);
+}
+
+TEST_F(Startup, CloseRewritesSettingsKeepingTheUninterpretedWords)
+{
+    app::SettingsRecord record = app::DefaultSettings();
+    for (int i = 21; i < 100; ++i)
+        record[static_cast<std::size_t>(i)] = i * 7 - 300;
+    record[12] = 1; // automatic mode change on
+    record[1] = 5;
+    app::WriteSettings(Dir() / "SetGet.kvt", record);
+
+    Start();
+    EXPECT_TRUE(Window().Timer3.enabled);
+    EXPECT_TRUE(Window().TrackBar2.visible);
+    EXPECT_EQ(Window().SpeedButton5.caption, "5");
+    Close();
+
+    const app::SettingsRecord written = app::ReadSettings(Dir() / "SetGet.kvt");
+    for (int i = 21; i < 100; ++i)
+        EXPECT_EQ(written[static_cast<std::size_t>(i)], i * 7 - 300);
+    EXPECT_EQ(written[12], 1);
+    EXPECT_EQ(written[1], 5);
+    EXPECT_EQ(written[0], Window().FigureType);
+}
+
+TEST_F(Startup, ExitSoundOnlyWithoutNoJokes)
+{
+    Start();
+    Close();
+    EXPECT_TRUE(sounds.played.empty());
+
+    App().Click("Joces"); // auto-tick: now unticked
+    EXPECT_FALSE(Window().Joces.checked);
+    Close();
+    ASSERT_EQ(sounds.played.size(), 1u);
+    EXPECT_EQ(sounds.played[0], Dir() / "jokes" / "Выход.wav");
+}
+
+TEST_F(Startup, ExitMenuAsksTheWindowToClose)
+{
+    Start();
+    App().Click("Exit1");
+    EXPECT_TRUE(Window().closeRequested);
+}
+
+TEST_F(Startup, TrackPlaysToItsEndOnTheTimers)
+{
+    const fs::path track = Dir() / "Sound" / "Вальс.wav";
+    WriteFileAtomically(track, std::string_view{"RIFF"});
+    device.AddFile(track, 2500);
+    Start();
+    App().Click("SpeedButton2"); // show the current list
+    ASSERT_EQ(Window().ListBox1.Count(), 1);
+    Window().ListBox1.SetSelected(0, true);
+    App().Click("ListBox1");
+    App().DoubleClick("ListBox1");
+
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_EQ(Window().caption, " Калейдоскоп        Вальс   (без ЦМШ)");
+    EXPECT_EQ(Window().StaticText1.caption, "  00:02");
+    EXPECT_EQ(Window().PlayButton.caption, "Next");
+    EXPECT_TRUE(Window().Timer4.enabled);
+
+    Advance(2400);
+    EXPECT_EQ(Window().ClockTrack.caption, "0:2");
+    // A one-entry list stops at its end and Pause is disabled.
+    EXPECT_FALSE(Window().Timer4.enabled);
+    EXPECT_EQ(device.Mode(), DeviceMode::NotOpen);
+    EXPECT_FALSE(Window().PauseButton.enabled);
+    EXPECT_EQ(Window().PlayButton.caption, "Play");
+}
+
+} // namespace
+} // namespace kalvotune::testing
