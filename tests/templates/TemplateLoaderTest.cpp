@@ -1,0 +1,248 @@
+#include "templates/TemplateLoader.hpp"
+
+#include "core/FileIO.hpp"
+#include "support/FakeAudioDevice.hpp"
+#include "support/Fakes.hpp"
+#include "support/TempDir.hpp"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace kalvotune::templates {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+Bytes Sequence(std::size_t size, std::uint8_t first)
+{
+    Bytes bytes(size);
+    std::iota(bytes.begin(), bytes.end(), first);
+    return bytes;
+}
+
+class TemplateLoaderTest : public ::testing::Test {
+protected:
+    TemplateLoaderTest()
+    {
+        m_form.ProgramDir = m_dir.Path();
+        fs::create_directories(Data());
+        m_form.TrackTitle = "Вальс";
+        m_form.TrackSeconds = 30;
+    }
+
+    fs::path Data() const { return m_dir.Path() / "Data"; }
+
+    void Write(const fs::path& file, const Bytes& bytes)
+    {
+        fs::create_directories(file.parent_path());
+        ASSERT_TRUE(WriteFileAtomically(file, bytes).ok);
+    }
+
+    void WriteFull(const fs::path& folder, std::size_t size)
+    {
+        Write(folder / kBlueFile, Sequence(size, 1));
+        Write(folder / kGreenFile, Sequence(size, 101));
+        Write(folder / kRedFile, Sequence(size, 51));
+        Write(folder / kSpeedFile, Sequence(size, 0));
+    }
+
+    void Load(const std::string& name) { LoadTrackTemplate(m_form, m_services, name); }
+
+    std::string Caption(const std::string& suffix) const { return " Калейдоскоп        Вальс" + suffix; }
+
+    void ExpectGeneratedColours(int length)
+    {
+        const auto& c = m_form.channels;
+        ASSERT_EQ(c.Length(), length);
+        ASSERT_EQ(static_cast<int>(c.green.size()), length);
+        for (int i = 0; i < length; ++i) {
+            EXPECT_EQ(c.Blue(i) % 2 == 1, i % 161 == 0) << i;
+            EXPECT_EQ(c.Red(i) % 2 == 1, i % 50 == 0) << i;
+            EXPECT_EQ(c.Green(i) % 2, 0) << i;
+            EXPECT_LE(c.Blue(i), 255);
+            EXPECT_LE(c.Green(i), 254);
+        }
+    }
+
+    TempDir m_dir;
+    Form m_form;
+    testing::FakeDialogs m_dialogs;
+    testing::FakeClock m_clock;
+    Random m_random{m_clock};
+    testing::FakeAudioDevice m_device;
+    testing::FakeScreen m_screen;
+    testing::FakeSounds m_sounds;
+    testing::FakeUserActivity m_activity;
+    Services m_services{m_dialogs, m_clock, m_random, m_device, m_screen, m_sounds, m_activity};
+};
+
+TEST_F(TemplateLoaderTest, FullTemplateIsReadAtTheLengthOfBlu)
+{
+    // Stale bytes from the previous track must not survive anywhere.
+    m_form.channels.Reset(100);
+    std::fill(m_form.channels.green.begin(), m_form.channels.green.end(), 0xAA);
+    m_form.SpeedButton4.enabled = false;
+    m_form.SpeedButton10.enabled = false;
+    m_form.TrackBar1.visible = true;
+    const fs::path folder = Data() / "Вальс48213";
+    Write(folder / kBlueFile, Sequence(10, 1));
+    Write(folder / kRedFile, Sequence(15, 51)); // longer: cut
+    Write(folder / kGreenFile, Sequence(6, 101)); // shorter: zero-filled
+    Write(folder / kSpeedFile, Sequence(10, 0));
+
+    Load("Вальс48213");
+
+    EXPECT_FALSE(m_form.NoTemplate);
+    EXPECT_TRUE(m_form.SpeedButton4.enabled);
+    EXPECT_TRUE(m_form.SpeedButton10.enabled);
+    EXPECT_FALSE(m_form.TrackBar1.visible);
+    EXPECT_EQ(m_form.caption, Caption(""));
+    EXPECT_EQ(m_form.TemplateDir, folder);
+    const auto& c = m_form.channels;
+    EXPECT_EQ(c.blue, Sequence(10, 1));
+    EXPECT_EQ(c.red, Sequence(10, 51));
+    EXPECT_EQ(c.speed, Sequence(10, 0));
+    EXPECT_EQ(c.green, (Bytes{101, 102, 103, 104, 105, 106, 0, 0, 0, 0}));
+}
+
+TEST_F(TemplateLoaderTest, EmptyBluGivesAFullTemplateOfLengthZero)
+{
+    WriteFull(Data() / "t1", 0);
+    Load("t1");
+    EXPECT_FALSE(m_form.NoTemplate);
+    EXPECT_EQ(m_form.channels.Length(), 0);
+    EXPECT_TRUE(m_form.channels.speed.empty());
+}
+
+TEST_F(TemplateLoaderTest, SpeedFileAloneGivesRandomColoursAndTheRecordedSpeed)
+{
+    m_form.TrackSeconds = 1; // 70 ticks; the recorded file is longer and is cut
+    Write(Data() / "t2" / kSpeedFile, Sequence(100, 0));
+    m_form.SpeedButton10.enabled = true;
+
+    Load("t2");
+
+    EXPECT_TRUE(m_form.NoTemplate);
+    EXPECT_TRUE(m_form.SpeedButton4.enabled);
+    EXPECT_FALSE(m_form.SpeedButton10.enabled);
+    EXPECT_FALSE(m_form.TrackBar1.visible);
+    EXPECT_EQ(m_form.caption, Caption("   (с ШНК)"));
+    ExpectGeneratedColours(70);
+    EXPECT_EQ(m_form.channels.speed, Sequence(70, 0));
+}
+
+TEST_F(TemplateLoaderTest, ShortSpeedFileLeavesTheRestZero)
+{
+    m_form.TrackSeconds = 0;
+    Write(Data() / "t3" / kSpeedFile, Bytes{30, 31, 32});
+    Load("t3");
+    Bytes expected(50, 0);
+    expected[0] = 30;
+    expected[1] = 31;
+    expected[2] = 32;
+    EXPECT_EQ(m_form.channels.speed, expected);
+}
+
+TEST_F(TemplateLoaderTest, NoTemplateGeneratesEveryChannel)
+{
+    // Three colour files without Speed.kvt count as no template at all.
+    Write(Data() / "t4" / kBlueFile, Sequence(10, 1));
+    Write(Data() / "t4" / kGreenFile, Sequence(10, 1));
+    Write(Data() / "t4" / kRedFile, Sequence(10, 1));
+
+    for (const std::string name : {"0", "t4"}) {
+        SCOPED_TRACE(name);
+        m_form.TrackBar1.visible = false;
+        Load(name);
+        EXPECT_TRUE(m_form.NoTemplate);
+        EXPECT_FALSE(m_form.SpeedButton10.enabled);
+        EXPECT_TRUE(m_form.TrackBar1.visible);
+        EXPECT_EQ(m_form.caption, Caption("   (без ЦМШ)"));
+        EXPECT_EQ(m_form.TemplateDir, Data() / name);
+        ExpectGeneratedColours(30 * 20 + 50);
+    }
+}
+
+TEST_F(TemplateLoaderTest, ZeroLengthTrackStillGetsFiftyTicks)
+{
+    m_form.TrackSeconds = 0;
+    Load("0");
+    ExpectGeneratedColours(50);
+    EXPECT_EQ(m_form.channels.speed.size(), 50u);
+}
+
+TEST_F(TemplateLoaderTest, GeneratedSpeedMarksEveryTrackBarPeriod)
+{
+    for (const int period : {4, 20, 80}) {
+        SCOPED_TRACE(period);
+        m_form.TrackBar1.position = period;
+        Load("0");
+        const auto& c = m_form.channels;
+        for (int i = 0; i < c.Length(); ++i) {
+            if (i % period == 0)
+                EXPECT_EQ(c.Speed(i), 24) << i;
+            else
+                EXPECT_LT(c.Speed(i), 8) << i;
+        }
+    }
+}
+
+TEST_F(TemplateLoaderTest, GeneratedChannelsRepeatWithinOneSecond)
+{
+    Load("0");
+    const TemplateChannels first = m_form.channels;
+    Load("0");
+    EXPECT_EQ(m_form.channels.blue, first.blue);
+    EXPECT_EQ(m_form.channels.speed, first.speed);
+    m_clock.AdvanceSeconds(1);
+    Load("0");
+    EXPECT_NE(m_form.channels.blue, first.blue);
+}
+
+TEST_F(TemplateLoaderTest, ChannelFilesInDataServeAMissingFolder)
+{
+    WriteFull(Data(), 12);
+    Load("Пропавшая7");
+    EXPECT_FALSE(m_form.NoTemplate);
+    EXPECT_EQ(m_form.channels.blue, Sequence(12, 1));
+    EXPECT_EQ(m_form.TemplateDir, Data() / "Пропавшая7");
+}
+
+TEST_F(TemplateLoaderTest, AFolderNamedLikeAChannelFileDoesNotCount)
+{
+    WriteFull(Data() / "t5", 12);
+    fs::remove(Data() / "t5" / kSpeedFile);
+    fs::create_directory(Data() / "t5" / kSpeedFile);
+    Load("t5");
+    EXPECT_TRUE(m_form.NoTemplate);
+    EXPECT_EQ(m_form.caption, Caption("   (без ЦМШ)"));
+}
+
+TEST_F(TemplateLoaderTest, UnsafeNamesNeverLeaveData)
+{
+    // A full template outside Data, reachable through "..", a nested one and a
+    // look-alike with a backslash: none of them may be read.
+    WriteFull(m_dir.Path(), 12);
+    WriteFull(Data() / "a" / "b", 12);
+    WriteFull(Data() / "a\\b", 12);
+    const std::vector<std::string> names{"", ".", "..", "../Data", "a/b", "a\\b", "/tmp", std::string{"a\0b", 3}};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(IsPlainFolderName(name));
+        Load(name);
+        EXPECT_TRUE(m_form.NoTemplate);
+        EXPECT_TRUE(m_form.TemplateDir.empty());
+    }
+    // Treated like a missing folder: files lying in Data itself still serve.
+    WriteFull(Data(), 7);
+    Load("..");
+    EXPECT_FALSE(m_form.NoTemplate);
+    EXPECT_EQ(m_form.channels.Length(), 7);
+    EXPECT_TRUE(IsPlainFolderName("Вальс48213"));
+    EXPECT_TRUE(IsPlainFolderName("..."));
+}
+
+} // namespace
+} // namespace kalvotune::templates
