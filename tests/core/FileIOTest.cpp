@@ -1,0 +1,89 @@
+#include "core/FileIO.hpp"
+#include "core/Surface.hpp"
+#include "core/SurfaceFile.hpp"
+#include "support/TempDir.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kalvotune {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::size_t FilesIn(const fs::path& dir)
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator{dir}, fs::directory_iterator{}));
+}
+
+TEST(AtomicWrite, ReplacesWholeFileAndLeavesNoTemporaryBehind)
+{
+    TempDir dir;
+    const fs::path file = dir.Path() / "list";
+    ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"first version, long"}).ok);
+    ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"second"}).ok);
+    const auto bytes = ReadFileBytes(file);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "second");
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicWrite, FailureMidWayKeepsTheOldContentAndSaysSo)
+{
+    TempDir dir;
+    const fs::path file = dir.Path() / "MyLists";
+    ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"Kalvotune\r\n"}).ok);
+    FailNextWriteAfter(3);
+    const WriteResult result = WriteFileAtomically(file, std::string_view{"something much longer\r\n"});
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("MyLists"), std::string::npos);
+    const auto bytes = ReadFileBytes(file);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "Kalvotune\r\n");
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+    // The injected failure is used up.
+    EXPECT_TRUE(WriteFileAtomically(file, std::string_view{"x"}).ok);
+}
+
+TEST(AtomicWrite, MissingFolderIsReportedNotPassedOverAsSuccess)
+{
+    TempDir dir;
+    EXPECT_FALSE(WriteFileAtomically(dir.Path() / "no-such-folder" / "x", std::string_view{"x"}).ok);
+}
+
+TEST(ReadFile, FolderCountsAsMissingAndLimitCutsTheRead)
+{
+    TempDir dir;
+    EXPECT_FALSE(ReadFileBytes(dir.Path()));
+    EXPECT_FALSE(IsFile(dir.Path()));
+    WriteFileAtomically(dir.Path() / "f", std::string_view{"abcdef"});
+    EXPECT_EQ(ReadFileBytes(dir.Path() / "f", 4)->size(), 4u);
+}
+
+TEST(SurfaceBitmap, RoundTripsAndRejectsOtherGeometry)
+{
+    TempDir dir;
+    Surface surface;
+    for (int y = 0; y < Surface::kHeight; ++y)
+        for (int x = 0; x < Surface::kRowBytes; ++x)
+            surface.Row(y)[x] = static_cast<std::uint8_t>(x * 7 + y);
+    const fs::path file = dir.Path() / "ScreenShot.BMP";
+    ASSERT_TRUE(SaveSurfaceBmp(file, surface).ok);
+    EXPECT_EQ(fs::file_size(file), 54u + 2028u * 524u);
+
+    Surface loaded;
+    ASSERT_TRUE(LoadSurfaceBmp(file, loaded));
+    for (int y = 0; y < Surface::kHeight; ++y)
+        ASSERT_TRUE(std::equal(surface.Row(y), surface.Row(y) + Surface::kRowBytes, loaded.Row(y))) << y;
+
+    Bytes other = EncodeSurfaceBmp(surface);
+    other[18] = 100; // another width
+    WriteFileAtomically(file, other);
+    Surface untouched;
+    EXPECT_FALSE(LoadSurfaceBmp(file, untouched));
+    EXPECT_EQ(untouched.revision, 0u);
+    EXPECT_FALSE(LoadSurfaceBmp(dir.Path() / "missing.bmp", untouched));
+}
+
+} // namespace
+} // namespace kalvotune
