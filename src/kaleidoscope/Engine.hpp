@@ -23,17 +23,15 @@ inline constexpr int kFigureSlots{19};
 inline constexpr int kMinFigureLength{10};
 
 /// Word numbers of a figure record (library and slots share the layout).
-enum FigureWord : int {
-    kLength = 0,
-    kDirection = 1,
-    kStyle = 2,
-    kKind = 3,
-    kStepCount = 4,
-    kTurnPeriod = 6,
-    kTurnSign = 7,
-    kDrawnStart = 8,
-    kAnchor = 10,
-};
+inline constexpr int kLength{0};
+inline constexpr int kDirection{1};
+inline constexpr int kStyle{2};
+inline constexpr int kKind{3};
+inline constexpr int kStepCount{4};
+inline constexpr int kTurnPeriod{6};
+inline constexpr int kTurnSign{7};
+inline constexpr int kDrawnStart{8};
+inline constexpr int kAnchor{10};
 
 /// Offset added to a canvas pixel offset for one step in direction 0..15 (clockwise from east).
 inline constexpr std::array<std::int32_t, 16> kDirectionOffsets{3,     2031,  2028,  4053,  2025,  4047,  2022,  2019,

@@ -3,10 +3,9 @@
 #include "core/Controls.hpp"
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "kaleidoscope/Animators.hpp"
 
 namespace kalvotune::kaleidoscope {
-
-class Engine;
 
 /// The mode scheduler and the window's kaleidoscope handlers: which pattern timer runs,
 /// how the template steers each tick, the figure types, Auto and Drive.
@@ -38,12 +37,26 @@ public:
     void SpeedButton10Click();
 
     /// Runs the handler of one of the eleven pattern timers (`Timer1`, `Timer5` ... `Timer14`).
+    /// The tick's handler sets `timer.interval` to `PatternInterval` and draws the mode
+    /// that `ModeNumber` names when that mode belongs to `timer`, else the timer's own mode.
+    /// A timer that is not a pattern timer, or tables that are not loaded, do nothing.
     void PatternTimerTimer(TimerControl& timer);
 
+    /// The `TemplateTick` of the previous pattern tick.
+    int PreviousTick() const { return m_previousTick; }
+    const Animators& PatternAnimators() const { return m_animators; }
+
 private:
+    /// The mode a firing of `timer` draws; -1 when `timer` is no pattern timer.
+    int ModeOfTimer(const TimerControl& timer) const;
+    bool Playing() const;
+    void ApplyFigureType(std::uint8_t type);
+
     Form& m_form;
     Services& m_services;
     Engine& m_engine;
+    Animators m_animators;
+    int m_previousTick{};
 };
 
 } // namespace kalvotune::kaleidoscope
