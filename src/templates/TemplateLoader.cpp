@@ -43,16 +43,10 @@ std::string TitleCaption(const Form& form)
 
 } // namespace
 
-bool IsPlainFolderName(const std::string& name)
-{
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    return name.find_first_of(std::string{"/\\\0", 3}) == std::string::npos;
-}
-
 fs::path TemplateFolderOf(const Form& form, const std::string& templateName)
 {
-    if (!IsPlainFolderName(templateName))
+    // A NUL would cut the name short in the file system ("..\0x" is "..").
+    if (!IsPlainFolderName(templateName) || templateName.find('\0') != std::string::npos)
         return {};
     return form.ProgramDir / "Data" / templateName;
 }

@@ -2,6 +2,7 @@
 
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "templates/TemplateFolders.hpp"
 
 #include <filesystem>
 #include <string>
@@ -17,13 +18,9 @@ inline constexpr const char* kSpeedFile{"Speed.kvt"};
 inline constexpr const char* kStillTemplateSuffix{"   (с ШНК)"};
 inline constexpr const char* kNoTemplateSuffix{"   (без ЦМШ)"};
 
-/// True when `name` can only name an entry directly inside its parent folder: not empty,
-/// not "." or "..", and without '/', '\' or NUL. Registry names failing this are never
-/// resolved, so a damaged registry line cannot reach outside `Data`.
-bool IsPlainFolderName(const std::string& name);
-
 /// The folder of template `templateName` under `ProgramDir`/Data; empty when the name is
-/// not a plain folder name.
+/// not a plain folder name (`IsPlainFolderName`) or holds a NUL, so a damaged registry
+/// line can never reach outside `Data`.
 std::filesystem::path TemplateFolderOf(const Form& form, const std::string& templateName);
 
 /// Fills `form.channels` for the track that is starting: the four files of the template
