@@ -1,0 +1,237 @@
+#include "playlists/Lists.hpp"
+
+#include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
+#include "templates/TemplateFolders.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::playlists {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMyListsStolen{"Кто-то стащил наш список <MyLists>"};
+constexpr const char* kMyListsHowTo{
+    "Если не сможете найти: откройте папку ...\\Lists и создайте новый пустой документ с помощ. Блокнота; "
+    "закройте и переименуйте на  MyLists(без расширения).  Удачи.."};
+
+bool Contains(const std::vector<std::string>& lines, std::string_view text)
+{
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+void InsertAt(std::vector<std::string>& lines, std::size_t index, std::string_view text)
+{
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())), std::string{text});
+}
+
+std::string RegistryLine(const std::string& path, std::string_view templateField)
+{
+    return "*" + path + "*" + std::string{templateField} + "*";
+}
+
+} // namespace
+
+Lists::Lists(Form& form, Services& services, std::function<void(bool)> runPatterns)
+    : m_form{form}, m_services{services}, m_runPatterns{std::move(runPatterns)}
+{
+}
+
+fs::path Lists::ListsDir() const
+{
+    return m_form.ProgramDir / kListsFolder;
+}
+
+fs::path Lists::ListFilePath(std::string_view name) const
+{
+    return ListsDir() / name;
+}
+
+bool Lists::Write(std::string_view name, const std::vector<std::string>& lines)
+{
+    const WriteResult result = WriteListFile(ListFilePath(name), lines);
+    if (!result.ok)
+        m_services.dialogs.ShowMessage(result.message);
+    return result.ok;
+}
+
+bool Lists::ReadMyListsIntoPanel()
+{
+    const std::optional<std::vector<std::string>> index = ReadListFile(ListFilePath(kMyListsName));
+    if (!index)
+        return false;
+    m_form.ListBox3.Clear();
+    for (const std::string& name : *index)
+        m_form.ListBox3.Add(name);
+    return true;
+}
+
+std::vector<std::string> Lists::PanelLines() const
+{
+    return m_form.ListBox3.Items();
+}
+
+void Lists::LoadStartLists()
+{
+    m_form.ListBox1.Clear();
+    m_form.ListBox3.Clear();
+    m_form.ListBox4.Clear();
+
+    // The shipped tracks, in the order the folder listing gives them.
+    const fs::path soundDir = m_form.ProgramDir / kSoundFolder;
+    std::vector<std::string> tracks;
+    std::vector<std::string> refused;
+    std::error_code ec;
+    for (fs::directory_iterator it{soundDir, ec}, end; !ec && it != end; it.increment(ec)) {
+        std::string path = (soundDir / it->path().filename()).string();
+        (FitsListLine(path) ? tracks : refused).push_back(std::move(path));
+    }
+    if (!refused.empty())
+        m_services.dialogs.ShowMessage(UnlistableTracksMessage(refused));
+
+    std::vector<std::string> defaultList;
+    for (const std::string& path : tracks)
+        defaultList.push_back(RegistryLine(path, "0"));
+    Write(kDefaultListName, defaultList);
+
+    // The index: a lost `MyLists` is made anew rather than leaving the window without
+    // lists; the history list, when its file survived, is put back into it.
+    std::optional<std::vector<std::string>> index = ReadListFile(ListFilePath(kMyListsName));
+    if (!index) {
+        index.emplace();
+        if (IsFile(ListFilePath(kHistoryListName)))
+            index->emplace_back(kHistoryListName);
+    }
+    if (!Contains(*index, kRegistryName))
+        InsertAt(*index, 0, kRegistryName);
+    if (!Contains(*index, kDefaultListName))
+        InsertAt(*index, 1, kDefaultListName);
+    Write(kMyListsName, *index);
+
+    if (!IsFile(ListFilePath(kRegistryName)))
+        Write(kRegistryName, {});
+    // An unreadable registry is left alone: writing it back would lose its lines.
+    if (std::optional<std::vector<std::string>> registry = ReadListFile(ListFilePath(kRegistryName))) {
+        const fs::path dataDir = m_form.ProgramDir / kDataFolder;
+        bool added = false;
+        for (const std::string& path : tracks) {
+            const std::string title = TrackTitleOf(path);
+            std::error_code dirError;
+            if (!templates::IsPlainFolderName(title) || !fs::is_directory(dataDir / title, dirError))
+                continue;
+            const std::string folder = templates::MakeTemplateFolder(dataDir, title, m_services.random);
+            registry->push_back(RegistryLine(path, folder));
+            added = true;
+        }
+        if (added) {
+            std::stable_sort(registry->begin(), registry->end(), ListTextLess);
+            Write(kRegistryName, *registry);
+        }
+    }
+
+    for (const std::string& line : defaultList)
+        m_form.ListBox1.Add(MakeListItem(line));
+    m_form.CurrentListName = std::string{kDefaultListName};
+    m_form.caption = " " + std::string{kDefaultListName};
+    SpeedButton11Click();
+}
+
+void Lists::AddToHistory()
+{
+    if (m_form.CurrentListName == kHistoryListName)
+        return;
+    const std::string track = m_form.CurrentTrackName.string();
+    if (!FitsListLine(track)) {
+        m_services.dialogs.ShowMessage(UnlistableTracksMessage({track}));
+        return;
+    }
+    const std::string newLine = RegistryLine(track, "0");
+
+    // Without `MyLists` the panel is left as it is; start-up makes the index anew.
+    const bool haveIndex = ReadMyListsIntoPanel();
+    if (!IsFile(ListFilePath(kHistoryListName))) {
+        if (!Write(kHistoryListName, {}))
+            return;
+        if (haveIndex) {
+            m_form.ListBox3.Insert(1, std::string{kHistoryListName});
+            Write(kMyListsName, PanelLines());
+        }
+    }
+
+    std::optional<std::vector<std::string>> history = ReadListFile(ListFilePath(kHistoryListName));
+    if (!history)
+        return;
+    for (std::size_t i = 0; i < history->size();) {
+        if (i >= static_cast<std::size_t>(kHistoryLimit)) {
+            history->erase(history->begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        if ((*history)[i] == newLine) {
+            history->erase(history->begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+        ++i;
+    }
+    history->insert(history->begin(), newLine);
+    Write(kHistoryListName, *history);
+}
+
+std::string Lists::LookUpTemplateName(const fs::path& track)
+{
+    const fs::path file = ListFilePath(kRegistryName);
+    const std::optional<std::vector<std::string>> registry = ReadListFile(file);
+    if (!registry) {
+        m_services.dialogs.ShowError("Не удалось открыть файл " + file.string());
+        return "0";
+    }
+    const std::string path = track.string();
+    for (const std::string& line : *registry)
+        if (LinePath(line) == path)
+            return LineTemplate(line);
+    return "0";
+}
+
+void Lists::SaveChangeListClick()
+{
+    const std::string name = m_form.CurrentListName;
+    if (name == "0" || name == kRegistryName)
+        return;
+
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
+    for (const std::string& item : m_form.ListBox1.Items())
+        lines.push_back(ItemToLine(item));
+    std::stable_sort(lines.begin(), lines.end(), ListTextLess);
+
+    // The name joins the index only once its file really exists.
+    const bool hadFile = IsFile(ListFilePath(name));
+    if (!Write(name, lines) || hadFile)
+        return;
+    if (ReadMyListsIntoPanel()) {
+        m_form.ListBox3.Add(name);
+        Write(kMyListsName, PanelLines());
+    }
+}
+
+void Lists::SpeedButton11Click()
+{
+    if (m_form.ListBox3.visible) {
+        m_form.ListBox3.visible = false;
+        m_form.ListBox1.visible = true;
+        return;
+    }
+    if (!ReadMyListsIntoPanel()) {
+        m_services.dialogs.ShowMessage(kMyListsStolen);
+        m_services.dialogs.ShowMessage(kMyListsHowTo);
+        return;
+    }
+    if (m_runPatterns)
+        m_runPatterns(false);
+    m_form.ListBox3.visible = true;
+    m_form.SaveChangeList.enabled = true;
+    m_form.ListBox1.visible = false;
+}
+
+} // namespace kalvotune::playlists
