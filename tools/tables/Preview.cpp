@@ -1,0 +1,180 @@
+// Renders the kaleidoscope without a window, on a simulated clock.
+//
+//   kalvotune_preview <program folder> <output folder>
+//       Plays a few seconds of every mode 0..15 over the demo template found in
+//       <program folder>/Data (and over generated channels) and writes mode-00.png ...
+//       mode-15.png (template, or generated channels when no template is found) and
+//       generated-00.png ... generated-15.png. Prints the output folder last.
+//   kalvotune_preview --start-picture <program folder>
+//       Writes the start picture ScreenShot/ScreenShot.BMP of the program folder.
+
+#include "PngFile.hpp"
+
+#include "core/Form.hpp"
+#include "core/Random.hpp"
+#include "core/Services.hpp"
+#include "core/SurfaceFile.hpp"
+#include "kaleidoscope/Engine.hpp"
+#include "kaleidoscope/Scheduler.hpp"
+#include "support/FakeAudioDevice.hpp"
+#include "support/Fakes.hpp"
+#include "templates/TemplateLoader.hpp"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace kalvotune;
+
+constexpr const char* kTrack{"preview.wav"};
+constexpr std::int64_t kTrackMs{600'000};
+
+struct Run {
+    int mode{1};
+    std::uint8_t figureType{3};
+    std::string templateName{"0"}; ///< "0": generated channels
+    int milliseconds{6000};
+    bool smear{};
+};
+
+/// The first folder of Data holding all four channel files, by name order.
+std::optional<std::string> FindTemplate(const fs::path& programDir)
+{
+    std::error_code error;
+    std::optional<std::string> found;
+    for (const auto& entry : fs::directory_iterator(programDir / "Data", error)) {
+        const fs::path& folder = entry.path();
+        bool complete = entry.is_directory(error);
+        for (const char* file : {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
+            complete = complete && IsFile(folder / file);
+        const std::string name = folder.filename().string();
+        if (complete && (!found || name < *found))
+            found = name;
+    }
+    return found;
+}
+
+/// Plays `run` from the start of a track and leaves the last shown picture in `form.surface`.
+bool Render(const fs::path& programDir, const Run& run, Form& form)
+{
+    testing::FakeDialogs dialogs;
+    testing::FakeClock clock;
+    Random random{clock};
+    testing::FakeAudioDevice device;
+    testing::FakeScreen screen;
+    testing::FakeSounds sounds;
+    testing::FakeUserActivity activity;
+    Services services{dialogs, clock, random, device, screen, sounds, activity};
+
+    kaleidoscope::Engine engine{form, random};
+    const kaleidoscope::LoadResult loaded = engine.LoadTables(programDir);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "%s\n", loaded.message.c_str());
+        return false;
+    }
+    kaleidoscope::Scheduler scheduler{form, services, engine};
+
+    form.ProgramDir = programDir;
+    form.TrackTitle = "preview";
+    form.TrackSeconds = static_cast<int>(kTrackMs / 1000);
+    form.Check(form.Razmazat, run.smear);
+    form.Check(form.Utiug, !run.smear);
+    device.AddFile(kTrack, kTrackMs);
+    device.Open(kTrack);
+    templates::LoadTrackTemplate(form, services, run.templateName);
+    form.FigureType = run.figureType;
+    form.ModeNumber = run.mode;
+    device.Play();
+    scheduler.SelectFigures();
+    scheduler.RunPatterns(true);
+
+    std::int64_t elapsed{};
+    std::int64_t nextSecond{1000};
+    while (elapsed < run.milliseconds) {
+        TimerControl* timer{};
+        for (TimerControl* t : form.PatternTimers())
+            if (t->enabled)
+                timer = t;
+        if (!timer)
+            break;
+        const int interval = timer->interval > 0 ? timer->interval : form.PatternInterval;
+        elapsed += interval;
+        device.Advance(interval);
+        while (elapsed >= nextSecond) {
+            clock.AdvanceSeconds(1);
+            nextSecond += 1000;
+        }
+        scheduler.PatternTimerTimer(*timer);
+    }
+    return true;
+}
+
+bool SavePng(const fs::path& file, const Surface& surface)
+{
+    const WriteResult written = tables::SaveSurfacePng(file, surface);
+    if (!written.ok)
+        std::fprintf(stderr, "%s\n", written.message.c_str());
+    return written.ok;
+}
+
+int StartPicture(const fs::path& programDir)
+{
+    Form form;
+    const Run run{.mode = 2, .figureType = 3, .templateName = "0", .milliseconds = 6200, .smear = false};
+    if (!Render(programDir, run, form))
+        return 1;
+    std::error_code error;
+    fs::create_directories(programDir / "ScreenShot", error);
+    const WriteResult written = SaveSurfaceBmp(programDir / "ScreenShot" / "ScreenShot.BMP", form.surface);
+    if (!written.ok) {
+        std::fprintf(stderr, "%s\n", written.message.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Previews(const fs::path& programDir, const fs::path& output, int figureType)
+{
+    std::error_code error;
+    fs::create_directories(output, error);
+    const std::optional<std::string> demo = FindTemplate(programDir);
+    if (!demo)
+        std::fprintf(stderr, "No template with all four channel files in %s; using generated channels.\n",
+                     (programDir / "Data").string().c_str());
+    for (int mode = 0; mode < kaleidoscope::kModeCount; ++mode) {
+        char name[32];
+        const auto type = static_cast<std::uint8_t>(figureType);
+        Run run{.mode = mode, .figureType = type, .templateName = demo.value_or("0"), .milliseconds = 5000};
+        Form withTemplate;
+        std::snprintf(name, sizeof name, "mode-%02d.png", mode);
+        if (!Render(programDir, run, withTemplate) || !SavePng(output / name, withTemplate.surface))
+            return 1;
+        Form generated;
+        run.templateName = "0";
+        run.milliseconds = 6200;
+        std::snprintf(name, sizeof name, "generated-%02d.png", mode);
+        if (!Render(programDir, run, generated) || !SavePng(output / name, generated.surface))
+            return 1;
+    }
+    std::printf("%s\n", fs::absolute(output).string().c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::string{argv[1]} == "--start-picture")
+        return StartPicture(argv[2]);
+    if (argc == 3 || argc == 4)
+        return Previews(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 3);
+    std::fprintf(stderr, "usage: %s <program folder> <output folder> [figure type 1..5]\n"
+                         "       %s --start-picture <program folder>\n",
+                 argv[0], argv[0]);
+    return 2;
+}
