@@ -154,7 +154,7 @@ OpenResult MpvDevice::Open(const std::filesystem::path& file)
             m_atEnd = m_ended; // a file with nothing to play is over at once
             m_anchorPos = 0;
             m_anchorAt = SteadyClock::now();
-            m_anchorValid = false;
+            m_anchorValid = true;
             m_lastReported = 0;
             return {true, {}};
         }
@@ -315,14 +315,18 @@ std::int64_t MpvDevice::ReportedPosition() const
     if (m_seekTarget >= 0)
         return m_seekTarget;
 
+    // Nothing moves while the device is not playing: it stays where it was opened,
+    // stopped, paused or sent. (Some decoders put time-pos a little past 0 at the start.)
+    if (m_mode != DeviceMode::Playing)
+        return m_anchorPos;
+
     // time-pos jitters by some tens of milliseconds and leaps to the end of the file
     // while the output still plays its last buffer. What the sound has reached is the
     // last trusted reading carried on in real time; a reading is trusted unless it
     // runs ahead of that.
     const auto now = SteadyClock::now();
-    std::int64_t expected = m_anchorPos;
-    if (m_mode == DeviceMode::Playing)
-        expected += std::chrono::duration_cast<std::chrono::milliseconds>(now - m_anchorAt).count();
+    const std::int64_t expected =
+        m_anchorPos + std::chrono::duration_cast<std::chrono::milliseconds>(now - m_anchorAt).count();
 
     std::int64_t position = expected;
     double seconds{};
