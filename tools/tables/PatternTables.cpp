@@ -85,6 +85,19 @@ Shape Unique(const Shape& cells)
     return out;
 }
 
+/// Widens a stroke to two pixels: each cell brings its right and lower neighbours along,
+/// in the stroke's order, so smoothing leaves the stroke bright.
+Shape Thick(const Shape& cells)
+{
+    Shape out;
+    for (Cell c : cells) {
+        out.push_back(c);
+        out.push_back({c.dy, c.dx + 1});
+        out.push_back({c.dy + 1, c.dx});
+    }
+    return Unique(out);
+}
+
 Cell Round(double y, double x)
 {
     return {static_cast<int>(std::lround(y)), static_cast<int>(std::lround(x))};
@@ -322,7 +335,7 @@ std::vector<std::vector<std::int32_t>> Records()
     constexpr int kBallStyles[] = {1, 2, 3, 0, 1, 2, 4, 3, 5, 2, 1, 7, 6, 2, 3, 1, 5, 2};
     const auto addBalls = [&](int count, int offset) {
         for (int i = 0; i < count; ++i) {
-            const int radius = 3 + (i * 5 + offset) % 8; // 3..10
+            const int radius = 3 + (i * 5 + offset) % 6; // 3..8
             int style = kBallStyles[(i + offset) % std::size(kBallStyles)];
             if ((style == 5 || style == 7) && radius < 6)
                 style = 2; // small balls would show only their highlight
@@ -347,25 +360,25 @@ std::vector<std::vector<std::int32_t>> Records()
             const double phase = uniform(0, 2 * kPi);
             switch (index % 8) {
             case 0:
-                records.push_back(Record(2, style, Ring(uniform(7, 20), 1 + index % 3, phase), rng));
+                records.push_back(Record(2, style, Ring(uniform(7, 20), 2 + index % 2, phase), rng));
                 break;
             case 1:
-                records.push_back(Record(3, style, Star(5 + index % 4, uniform(10, 22), 1.5, phase), rng));
+                records.push_back(Record(3, style, Thick(Star(5 + index % 4, uniform(10, 22), 1.5, phase)), rng));
                 break;
             case 2:
-                records.push_back(Record(4, style, Spiral(1 + index % 3, uniform(12, 24), uniform(1.5, 3), phase), rng));
+                records.push_back(Record(4, style, Thick(Spiral(1 + index % 3, uniform(12, 24), uniform(1.5, 3), phase)), rng));
                 break;
             case 3:
-                records.push_back(Record(5, style, Petals(2 + index % 5, uniform(11, 22), index % 2 == 0, phase), rng));
+                records.push_back(Record(5, style, Thick(Petals(2 + index % 5, uniform(11, 22), index % 2 == 0, phase)), rng));
                 break;
             case 4:
-                records.push_back(Record(6, style, Line(uniform(18, 44), 1 + index % 3, phase), rng));
+                records.push_back(Record(6, style, Line(uniform(18, 44), 2 + index % 3, phase), rng));
                 break;
             case 5:
-                records.push_back(Record(7, style, Squares(uniform(7, 16), 1 + index % 3, phase), rng));
+                records.push_back(Record(7, style, Thick(Squares(uniform(7, 16), 1 + index % 2, phase)), rng));
                 break;
             case 6:
-                records.push_back(Record(8, style, Lissajous(1 + index % 3, 2 + index % 2, uniform(10, 20), phase), rng));
+                records.push_back(Record(8, style, Thick(Lissajous(1 + index % 3, 2 + index % 2, uniform(10, 20), phase)), rng));
                 break;
             default:
                 records.push_back(Record(9, style, Ring(uniform(3, 7), 3, phase), rng)); // a bubble

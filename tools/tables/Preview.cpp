@@ -5,6 +5,8 @@
 //       <program folder>/Data (and over generated channels) and writes mode-00.png ...
 //       mode-15.png (template, or generated channels when no template is found) and
 //       generated-00.png ... generated-15.png. Prints the output folder last.
+//   kalvotune_preview --sequence <program folder> <output folder> <mode> [figure type]
+//       Every fourth frame of four seconds of one mode, to judge motion and trails.
 //   kalvotune_preview --start-picture <program folder>
 //       Writes the start picture ScreenShot/ScreenShot.BMP of the program folder.
 
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -60,7 +63,9 @@ std::optional<std::string> FindTemplate(const fs::path& programDir)
 }
 
 /// Plays `run` from the start of a track and leaves the last shown picture in `form.surface`.
-bool Render(const fs::path& programDir, const Run& run, Form& form)
+/// `afterTick`, when given, sees the form after every pattern tick with the tick's number.
+bool Render(const fs::path& programDir, const Run& run, Form& form,
+            const std::function<bool(const Form&, int)>& afterTick = {})
 {
     testing::FakeDialogs dialogs;
     testing::FakeClock clock;
@@ -95,7 +100,7 @@ bool Render(const fs::path& programDir, const Run& run, Form& form)
 
     std::int64_t elapsed{};
     std::int64_t nextSecond{1000};
-    while (elapsed < run.milliseconds) {
+    for (int tick = 0; elapsed < run.milliseconds; ++tick) {
         TimerControl* timer{};
         for (TimerControl* t : form.PatternTimers())
             if (t->enabled)
@@ -110,6 +115,8 @@ bool Render(const fs::path& programDir, const Run& run, Form& form)
             nextSecond += 1000;
         }
         scheduler.PatternTimerTimer(*timer);
+        if (afterTick && !afterTick(form, tick))
+            return false;
     }
     return true;
 }
@@ -165,16 +172,40 @@ int Previews(const fs::path& programDir, const fs::path& output, int figureType)
     return 0;
 }
 
+/// Every fourth tick of one mode as frame-NNN.png, to judge motion and trails.
+int Sequence(const fs::path& programDir, const fs::path& output, int mode, int figureType)
+{
+    std::error_code error;
+    fs::create_directories(output, error);
+    const Run run{.mode = mode,
+                  .figureType = static_cast<std::uint8_t>(figureType),
+                  .templateName = FindTemplate(programDir).value_or("0"),
+                  .milliseconds = 4000};
+    Form form;
+    const bool done = Render(programDir, run, form, [&](const Form& f, int tick) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%03d.png", tick);
+        return tick % 4 != 0 || SavePng(output / name, f.surface);
+    });
+    if (!done)
+        return 1;
+    std::printf("%s\n", fs::absolute(output).string().c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 3 && std::string{argv[1]} == "--start-picture")
         return StartPicture(argv[2]);
+    if ((argc == 5 || argc == 6) && std::string{argv[1]} == "--sequence")
+        return Sequence(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : 3);
     if (argc == 3 || argc == 4)
         return Previews(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 3);
     std::fprintf(stderr, "usage: %s <program folder> <output folder> [figure type 1..5]\n"
-                         "       %s --start-picture <program folder>\n",
-                 argv[0], argv[0]);
+                         "       %s --start-picture <program folder>\n"
+                         "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
 }
