@@ -1,0 +1,317 @@
+#include "PlayerFixture.hpp"
+
+namespace kalvotune::playback {
+namespace {
+
+TEST_F(PlayerTest, EmptyListTouchesNothing)
+{
+    const auto path = Music() / "x.mp3";
+    m_device.AddFile(path, 10'000);
+    ASSERT_TRUE(m_device.Open(path).ok);
+    m_device.Play();
+    m_form.Timer2.enabled = true;
+
+    m_player.PlayButtonClick();
+
+    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_device.closes, 0);
+    EXPECT_TRUE(m_patterns.calls.empty());
+}
+
+TEST_F(PlayerTest, PlayStartsTheFirstSelectedEntryAndRecordsIt)
+{
+    AddTrack("a.mp3");
+    const auto b = AddTrack("b.mp3", 125'000, true);
+    AddTrack("c.mp3", 60'000, true);
+
+    m_player.PlayButtonClick();
+
+    EXPECT_EQ(Playing(), "b.mp3");
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_form.TrackIndex, 1);
+    EXPECT_EQ(m_form.CurrentTrackName, b);
+    EXPECT_EQ(m_form.TrackTitle, "b");
+    EXPECT_EQ(m_form.TemplateName, "0");
+    EXPECT_EQ(m_form.StaticText1.caption, "  02:05");
+    EXPECT_EQ(m_form.caption, " Калейдоскоп        b   (без ЦМШ)");
+    EXPECT_EQ(m_form.channels.Length(), 125 * 20 + 50);
+    EXPECT_FALSE(m_form.ListBox1.visible);
+    EXPECT_EQ(m_form.PlayButton.caption, "Next");
+    EXPECT_TRUE(m_form.PauseButton.enabled);
+    EXPECT_TRUE(m_form.StopButton.enabled);
+    EXPECT_TRUE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "figures", "on"}));
+    EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
+}
+
+TEST_F(PlayerTest, ListStaysOpenWhenFixedAndGraphicsOffKeepPatternsStopped)
+{
+    AddTrack("a.mp3", 60'000, true);
+    m_form.FixatorLista1.checked = true;
+    m_form.StopGraphica.tag = 1;
+    m_player.PlayButtonClick();
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_TRUE(m_form.ListBox1.visible);
+    EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "figures"}));
+}
+
+TEST_F(PlayerTest, DoubleClickReplacesThePlayingOrPausedTrack)
+{
+    AddTrack("a.mp3", 60'000, true);
+    AddTrack("b.mp3");
+    AddTrack("c.mp3");
+    m_player.PlayButtonClick();
+    Tick(5);
+
+    DoubleClick(2);
+    EXPECT_EQ(Playing(), "c.mp3");
+    EXPECT_TRUE(IsPlaying());
+
+    Tick(5);
+    m_player.PauseButtonClick();
+    DoubleClick(1);
+    EXPECT_EQ(Playing(), "b.mp3");
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_device.PositionMs(), 0);
+    EXPECT_FALSE(m_form.ListExhausted);
+}
+
+TEST_F(PlayerTest, SingleClickDuringPlaybackThenPlayStartsFromTheTop)
+{
+    AddTrack("a.mp3");
+    AddTrack("b.mp3", 60'000, true);
+    AddTrack("c.mp3");
+    m_player.PlayButtonClick();
+    ASSERT_EQ(Playing(), "b.mp3");
+
+    m_form.ListBox1.SetSelected(0, true);
+    m_player.ListBox1Click();
+    EXPECT_EQ(m_form.PlayButton.caption, "Play");
+    EXPECT_TRUE(IsPlaying());
+
+    m_player.PlayButtonClick();
+    EXPECT_EQ(Playing(), "a.mp3");
+}
+
+TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
+{
+    AddTrack("a.mp3", 60'000, true);
+    m_player.PlayButtonClick();
+    Tick(10);
+    m_patterns.calls.clear();
+
+    m_player.PauseButtonClick();
+    EXPECT_EQ(m_device.Mode(), DeviceMode::Paused);
+    EXPECT_FALSE(m_form.PauseButton.enabled);
+    EXPECT_TRUE(m_form.StopButton.enabled);
+    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.PlayButton.caption, "Play");
+
+    const int opens = m_device.opens;
+    m_player.PlayButtonClick();
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_device.opens, opens);
+    EXPECT_EQ(m_device.PositionMs(), 4000);
+    EXPECT_TRUE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.PlayButton.caption, "Next");
+    EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "on"}));
+}
+
+TEST_F(PlayerTest, PauseWithNoDeviceOnlyShowsTheError)
+{
+    AddTrack("a.mp3", 60'000, true);
+    m_form.PauseButton.enabled = true; // the shortcut's stale state
+    m_player.PauseButtonClick();
+    EXPECT_EQ(m_dialogs.errors, std::vector<std::string>{"No MCI device open"});
+    EXPECT_TRUE(m_form.PauseButton.enabled);
+    EXPECT_TRUE(m_patterns.calls.empty());
+}
+
+TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
+{
+    AddTrack("a.mp3");
+    AddTrack("b.mp3", 60'000, true);
+    m_player.PlayButtonClick();
+    Tick(10);
+
+    m_player.StopButtonClick();
+    EXPECT_EQ(m_device.Mode(), DeviceMode::Stopped);
+    EXPECT_FALSE(m_form.PauseButton.enabled);
+    EXPECT_FALSE(m_form.StopButton.enabled);
+    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.TrackPosition, 0);
+    EXPECT_EQ(m_form.Panel3.width, 1);
+    EXPECT_TRUE(m_form.ListBox1.visible); // hidden at start, shown again by Stop
+
+    m_player.PlayButtonClick();
+    EXPECT_EQ(Playing(), "b.mp3");
+    EXPECT_EQ(m_device.PositionMs(), 0);
+    EXPECT_TRUE(IsPlaying());
+}
+
+TEST_F(PlayerTest, PlayAfterStopWithNothingSelectedDrawsATrack)
+{
+    AddTrack("a.mp3");
+    AddTrack("b.mp3", 60'000, true);
+    AddTrack("c.mp3");
+    m_player.PlayButtonClick();
+    m_player.StopButtonClick();
+    m_form.ListBox1.SelectAll(false);
+    m_player.ListBox1Click();
+
+    m_player.PlayButtonClick();
+    ASSERT_TRUE(FireTimer2());
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 1);
+}
+
+TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
+{
+    AddTrack("a.mp3", 1'000);
+    AddTrack("b.mp3", 1'000, true);
+    AddTrack("c.mp3", 1'000);
+    m_player.PlayButtonClick();
+    ASSERT_EQ(Playing(), "b.mp3");
+
+    std::set<std::string> drawn;
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(PlayToEnd());
+        while (FireTimer2()) {
+        }
+        EXPECT_TRUE(m_form.ListExhausted);
+        ASSERT_TRUE(IsPlaying());
+        drawn.insert(Playing());
+        EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));
+        m_clock.AdvanceSeconds(1);
+    }
+    EXPECT_EQ(drawn, (std::set<std::string>{"a.mp3", "c.mp3"}));
+    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 3);
+
+    ASSERT_TRUE(PlayToEnd());
+    while (FireTimer2()) {
+    }
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 1);
+    EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));
+}
+
+TEST_F(PlayerTest, NextOnTheLastEntryDrawsAtOnce)
+{
+    AddTrack("a.mp3");
+    AddTrack("b.mp3");
+    AddTrack("c.mp3", 60'000, true);
+    m_player.PlayButtonClick();
+
+    m_player.PlayButtonClick();
+    EXPECT_TRUE(m_form.ListExhausted);
+    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_NE(Playing(), "c.mp3");
+}
+
+TEST_F(PlayerTest, NextOnTheLastSelectedEntryDrawsTenMillisecondsLater)
+{
+    AddTrack("a.mp3", 60'000, true);
+    AddTrack("b.mp3");
+    AddTrack("c.mp3");
+    m_player.PlayButtonClick();
+
+    m_player.PlayButtonClick();
+    EXPECT_TRUE(m_form.ListExhausted);
+    EXPECT_TRUE(m_form.Timer2.enabled);
+    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_FALSE(m_form.Timer4.enabled);
+
+    ASSERT_TRUE(FireTimer2());
+    EXPECT_TRUE(IsPlaying());
+    EXPECT_NE(Playing(), "a.mp3");
+}
+
+TEST_F(PlayerTest, IdenticalEntriesAlwaysDrawTheFirst)
+{
+    AddTrack("x.mp3");
+    m_form.ListBox1.Add(m_form.ListBox1.Item(0));
+    m_form.ListExhausted = true;
+    for (int round = 0; round < 6; ++round) {
+        m_player.PlayButtonClick();
+        ASSERT_TRUE(IsPlaying());
+        EXPECT_EQ(m_form.TrackIndex, 0);
+        EXPECT_FALSE(m_form.ListBox1.Selected(1));
+        m_clock.AdvanceSeconds(1);
+    }
+}
+
+TEST_F(PlayerTest, OneEntryListPlaysOnceWhateverItsSelection)
+{
+    AddTrack("a.mp3", 1'000);
+    m_player.PlayButtonClick();
+    ASSERT_TRUE(IsPlaying());
+
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_FALSE(m_form.PauseButton.enabled);
+    EXPECT_FALSE(m_form.StopButton.enabled);
+    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_EQ(m_form.PlayButton.caption, "Play");
+    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+}
+
+TEST_F(PlayerTest, OpenFailureShowsTheBackEndsTextAndStartsNothing)
+{
+    const auto a = AddTrack("a.mp3", 60'000, true);
+    m_device.FailOpen(a, "unsupported format");
+    const std::string caption = m_form.caption;
+
+    m_player.PlayButtonClick();
+
+    EXPECT_EQ(m_dialogs.errors, std::vector<std::string>{"unsupported format"});
+    EXPECT_EQ(m_form.caption, caption);
+    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
+    EXPECT_TRUE(ReadList("Былое").empty());
+}
+
+TEST_F(PlayerTest, ListButtonTogglesTheListViews)
+{
+    AddTrack("a.mp3", 60'000, true);
+    m_form.FixatorLista1.checked = true;
+    m_player.PlayButtonClick();
+    m_patterns.calls.clear();
+    m_form.ListBox2.visible = true;
+
+    m_player.SpeedButton2Click();
+    EXPECT_FALSE(m_form.ListBox1.visible);
+    EXPECT_FALSE(m_form.ListBox2.visible);
+
+    m_form.VisibleListBox2.checked = true;
+    m_form.ListBox3.visible = true;
+    m_player.SpeedButton2Click();
+    EXPECT_TRUE(m_form.ListBox1.visible);
+    EXPECT_TRUE(m_form.ListBox2.visible);
+    EXPECT_FALSE(m_form.ListBox3.visible);
+    EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"on", "off"}));
+}
+
+TEST_F(PlayerTest, StopCancelsAStillPictureRecording)
+{
+    AddTrack("a.mp3", 60'000, true);
+    m_player.PlayButtonClick();
+    m_form.SpeedButton4.tag = 1;
+    m_form.keyPreview = true;
+    m_player.UpdatePlayButtons();
+    EXPECT_FALSE(m_form.PlayButton.enabled);
+    m_form.TrackBar1.visible = false;
+
+    m_player.StopButtonClick();
+
+    EXPECT_EQ(m_form.SpeedButton4.tag, 0);
+    EXPECT_FALSE(m_form.keyPreview);
+    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"Шаблон неподвижных картинок для <a> не изменен"});
+    EXPECT_EQ(m_form.caption, " Калейдоскоп     a   (без ЦМШ)");
+    EXPECT_TRUE(m_form.TrackBar1.visible);
+    EXPECT_TRUE(m_form.PlayButton.enabled);
+}
+
+} // namespace
+} // namespace kalvotune::playback

@@ -1,0 +1,157 @@
+#include "PlayerFixture.hpp"
+
+namespace kalvotune::playback {
+namespace {
+
+using PositionTest = PlayerTest;
+
+TEST_F(PositionTest, TrackOf185Point7SecondsEndsAt185WithTheClockUpdatedFirst)
+{
+    AddTrack("a.mp3", 185'700, true);
+    AddTrack("b.mp3", 60'000, true);
+    m_form.ShowClock = true;
+    m_player.PlayButtonClick();
+    EXPECT_EQ(m_form.StaticText1.caption, "  03:05");
+    EXPECT_EQ(m_form.TrackSeconds, 185);
+
+    Tick(231); // 92.4 s
+    EXPECT_EQ(m_form.TrackPosition, 92);
+    EXPECT_EQ(m_form.ClockTrack.caption, "1:32");
+    EXPECT_EQ(m_form.Panel3.width, static_cast<int>(682.0f * (92.0f / 185.0f)));
+
+    Tick(231); // 184.8 s
+    EXPECT_TRUE(m_form.Timer4.enabled);
+    m_patterns.calls.clear();
+    Tick(); // 185.2 s
+    EXPECT_EQ(m_form.ClockTrack.caption, "3:5");
+    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.TrackPosition, 0);
+    EXPECT_EQ(m_form.Panel3.width, 1);
+    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
+    EXPECT_EQ(m_form.TrackIndex, 1);
+    EXPECT_TRUE(m_form.Timer2.enabled);
+    // Until the next track starts Pause stays as it was.
+    EXPECT_TRUE(m_form.PauseButton.enabled);
+    EXPECT_FALSE(m_form.StopButton.enabled);
+
+    ASSERT_TRUE(FireTimer2());
+    EXPECT_EQ(Playing(), "b.mp3");
+}
+
+TEST_F(PositionTest, TrackUnderOneSecondEndsAtTheFirstTick)
+{
+    AddTrack("a.mp3", 700, true);
+    AddTrack("b.mp3");
+    m_player.PlayButtonClick();
+    EXPECT_EQ(m_form.TrackSeconds, 0);
+    EXPECT_EQ(m_form.StaticText1.caption, "  00:00");
+    m_form.ClockTrack.caption = "kept";
+    Tick();
+    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.Panel3.width, 1);
+    EXPECT_EQ(m_form.ClockTrack.caption, "kept"); // clock hidden: not updated
+    EXPECT_TRUE(m_form.Timer2.enabled);
+}
+
+TEST_F(PositionTest, LengthOfAHundredMinutesHasThreeDigits)
+{
+    AddTrack("a.mp3", 6'000'000, true);
+    AddTrack("b.mp3", 6'039'999, true);
+    m_player.PlayButtonClick();
+    EXPECT_EQ(m_form.StaticText1.caption, "  100:00");
+    m_player.PlayButtonClick();
+    EXPECT_EQ(m_form.StaticText1.caption, "  100:39");
+}
+
+TEST_F(PositionTest, SeekingWorksOnlyWhilePlaying)
+{
+    AddTrack("a.mp3", 185'700, true);
+    m_player.PlayButtonClick();
+    Tick(20);
+
+    m_player.Panel2MouseUp(0);
+    EXPECT_EQ(m_device.PositionMs(), 1000);
+    EXPECT_TRUE(IsPlaying());
+    m_player.Panel2MouseUp(342);
+    EXPECT_EQ(m_device.PositionMs(), (342 * 185 / 685 + 1) * 1000);
+
+    m_player.Panel1MouseUp(0, m_form.Panel1.height - 14);
+    EXPECT_EQ(m_device.PositionMs(), 93'000);
+    m_player.Panel1MouseUp(690, m_form.Panel1.height - 13);
+    EXPECT_EQ(m_device.PositionMs(), 185'700); // the last second is past the end
+    EXPECT_EQ(m_device.Mode(), DeviceMode::Stopped);
+
+    m_player.StopButtonClick();
+    m_player.PlayButtonClick();
+    m_player.PauseButtonClick();
+    const auto paused = m_device.PositionMs();
+    m_player.Panel2MouseUp(100);
+    m_player.Panel1MouseUp(100, m_form.Panel1.height - 1);
+    EXPECT_EQ(m_device.PositionMs(), paused);
+    EXPECT_EQ(m_device.Mode(), DeviceMode::Paused);
+}
+
+TEST_F(PositionTest, KeepAwakePokesTheSession)
+{
+    m_player.Timer15Timer();
+    m_player.Timer15Timer();
+    EXPECT_EQ(m_activity.pokes, 2);
+}
+
+class TemplateEndTest : public PlayerTest {
+protected:
+    void StartOneSecondTrack()
+    {
+        AddTrack("a.mp3", 1'000, true);
+        AddTrack("b.mp3", 1'000);
+        m_player.PlayButtonClick();
+    }
+};
+
+TEST_F(TemplateEndTest, RecordingEndAsksToSaveAndStops)
+{
+    StartOneSecondTrack();
+    for (const bool yes : {true, false}) {
+        SCOPED_TRACE(yes);
+        DoubleClick(0);
+        m_form.SpeedButton4.tag = 1;
+        m_form.keyPreview = true;
+        m_dialogs.answers = {yes};
+        m_dialogs.questions.clear();
+        m_saves.calls.clear();
+        ASSERT_TRUE(PlayToEnd());
+        EXPECT_EQ(m_dialogs.questions, std::vector<std::string>{"END|Сохранить шаблон?"});
+        EXPECT_EQ(m_saves.calls, yes ? std::vector<std::string>{"still"} : std::vector<std::string>{});
+        EXPECT_EQ(m_form.PauseButton.enabled, !yes);
+        EXPECT_EQ(m_form.SpeedButton4.tag, 0);
+        EXPECT_FALSE(m_form.SpeedButton4.enabled);
+        EXPECT_FALSE(m_form.keyPreview);
+        EXPECT_TRUE(m_form.PlayButton.enabled);
+        EXPECT_FALSE(m_form.Timer2.enabled);
+        EXPECT_FALSE(m_form.NoTemplate);
+    }
+}
+
+TEST_F(TemplateEndTest, SynchronisationAsksAtEveryEndThenMovesOn)
+{
+    StartOneSecondTrack();
+    m_form.Sinhroniz.checked = true;
+    m_dialogs.answers = {true};
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_EQ(m_dialogs.questions, std::vector<std::string>{"ГОТОВ|Сохранить синхронизированный шаблон шаблон?"});
+    EXPECT_EQ(m_saves.calls, std::vector<std::string>{"synchronised"});
+    EXPECT_TRUE(m_form.Timer2.enabled);
+
+    while (FireTimer2()) {
+    }
+    ASSERT_TRUE(IsPlaying());
+    m_dialogs.answers = {false};
+    ASSERT_TRUE(PlayToEnd());
+    EXPECT_EQ(m_dialogs.questions.size(), 2u);
+    EXPECT_EQ(m_saves.calls.size(), 1u);
+    EXPECT_TRUE(m_form.Timer2.enabled);
+}
+
+} // namespace
+} // namespace kalvotune::playback
