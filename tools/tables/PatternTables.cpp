@@ -277,26 +277,38 @@ Shape Lissajous(int a, int b, double radius, double phase)
         static_cast<int>(radius * 60));
 }
 
-/// A small cluster of cells for the micro figures.
+/// Filled square block of `side` pixels, from a corner to the opposite corner.
+Shape Block(int side)
+{
+    Shape cells;
+    for (int d = 0; d <= 2 * (side - 1); ++d)
+        for (int y = 0; y < side; ++y)
+            if (d - y >= 0 && d - y < side)
+                cells.push_back({y, d - y});
+    return cells;
+}
+
+/// A small cluster of 9..30 cells for the micro figures: big enough to be seen, small
+/// enough that styles 5 and 7 may start drawing at point 10.
 Shape Micro(int variant)
 {
     switch (variant % 16) {
-    case 0: return {{0, 0}};
-    case 1: return {{0, 0}, {0, 1}, {1, 0}, {1, 1}};
-    case 2: return {{-1, 0}, {0, -1}, {0, 1}, {1, 0}, {0, 0}};
-    case 3: return {{-1, -1}, {-1, 1}, {1, -1}, {1, 1}, {0, 0}};
-    case 4: return Ball(1);
-    case 5: return Ring(2, 1, 0);
-    case 6: return Line(5, 1, 0.3);
-    case 7: return Star(4, 3, 0, 0);
+    case 0: return Ball(2);
+    case 1: return Ring(2.5, 2, 0);
+    case 2: return Thick(Star(4, 3, 0, 0));
+    case 3: return Star(4, 4, 0, kPi / 4);
+    case 4: return Block(4);
+    case 5: return Ring(3, 1, 1.0);
+    case 6: return Thick(Line(7, 1, 0.3));
+    case 7: return Petals(2, 3.4, true, 0.3);
     case 8: return Ball(2);
-    case 9: return Ring(3, 1, 1.0);
-    case 10: return Squares(2, 1, 0.785);
-    case 11: return {{0, -2}, {0, -1}, {0, 0}, {0, 1}, {0, 2}, {-2, 0}, {-1, 0}, {1, 0}, {2, 0}, {-1, -1}, {1, 1}, {-1, 1}, {1, -1}};
-    case 12: return Line(7, 2, 2.0);
-    case 13: return Star(3, 4, 0, 0.5);
-    case 14: return {{0, 0}, {1, 1}, {2, 2}, {2, 0}, {0, 2}};
-    default: return Petals(2, 3, true, 0.7);
+    case 9: return Squares(2.5, 1, kPi / 4);
+    case 10: return Block(3);
+    case 11: return Star(6, 3, 0, 0);
+    case 12: return Line(8, 2, 2.0);
+    case 13: return Thick(Star(3, 3, 0, 0.5));
+    case 14: return Ring(3, 2, 2.0);
+    default: return Petals(3, 3.5, true, 0.7);
     }
 }
 

@@ -132,7 +132,7 @@ bool SavePng(const fs::path& file, const Surface& surface)
 int StartPicture(const fs::path& programDir)
 {
     Form form;
-    const Run run{.mode = 2, .figureType = 3, .templateName = "0", .milliseconds = 6200, .smear = false};
+    const Run run{.mode = 5, .figureType = 2, .templateName = "0", .milliseconds = 6200, .smear = false};
     if (!Render(programDir, run, form))
         return 1;
     std::error_code error;
