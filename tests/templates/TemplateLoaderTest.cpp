@@ -189,18 +189,6 @@ TEST_F(TemplateLoaderTest, GeneratedSpeedMarksEveryTrackBarPeriod)
     }
 }
 
-TEST_F(TemplateLoaderTest, GeneratedChannelsRepeatWithinOneSecond)
-{
-    Load("0");
-    const TemplateChannels first = m_form.channels;
-    Load("0");
-    EXPECT_EQ(m_form.channels.blue, first.blue);
-    EXPECT_EQ(m_form.channels.speed, first.speed);
-    m_clock.AdvanceSeconds(1);
-    Load("0");
-    EXPECT_NE(m_form.channels.blue, first.blue);
-}
-
 TEST_F(TemplateLoaderTest, ChannelFilesInDataServeAMissingFolder)
 {
     WriteFull(Data(), 12);
