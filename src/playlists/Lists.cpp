@@ -68,11 +68,6 @@ bool Lists::ReadMyListsIntoPanel()
     return true;
 }
 
-std::vector<std::string> Lists::PanelLines() const
-{
-    return m_form.ListBox3.Items();
-}
-
 void Lists::LoadStartLists()
 {
     m_form.ListBox1.Clear();
@@ -156,7 +151,7 @@ void Lists::AddToHistory()
             return;
         if (haveIndex) {
             m_form.ListBox3.Insert(1, std::string{kHistoryListName});
-            Write(kMyListsName, PanelLines());
+            Write(kMyListsName, m_form.ListBox3.Items());
         }
     }
 
@@ -211,7 +206,7 @@ void Lists::SaveChangeListClick()
         return;
     if (ReadMyListsIntoPanel()) {
         m_form.ListBox3.Add(name);
-        Write(kMyListsName, PanelLines());
+        Write(kMyListsName, m_form.ListBox3.Items());
     }
 }
 

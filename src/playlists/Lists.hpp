@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalvotune::playlists {
@@ -49,7 +50,6 @@ private:
     bool Write(std::string_view name, const std::vector<std::string>& lines);
     /// Replaces `ListBox3` with the lines of `MyLists`; false (box untouched) when missing.
     bool ReadMyListsIntoPanel();
-    std::vector<std::string> PanelLines() const;
 
     Form& m_form;
     Services& m_services;
