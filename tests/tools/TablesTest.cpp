@@ -121,12 +121,14 @@ TEST(Tables, EveryFigureTypeFindsSeveralFittingFigures)
         if (rec[kKind] == kBallKind) {
             ++balls;
             ballStyles.insert(rec[kStyle]);
-        } else if (rec[kKind] == kMicroKind) {
+        }
+        else if (rec[kKind] == kMicroKind) {
             ++micros;
             microStyles.insert(rec[kStyle]);
             // Small enough that the drawn start of styles 5 and 7 can fall to 10..39.
             EXPECT_LE(rec[kLength], 40) << "figure " << k;
-        } else {
+        }
+        else {
             ++general;
             generalStyles.insert(rec[kStyle]);
         }
@@ -192,8 +194,9 @@ TEST(Tables, FaultFinderCatchesDamagedTables)
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.wedgeMap[5] = t.wedgeMap[669] = 3; }), "unfaded"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.fadePixels[7] += 1; }), "no canvas pixel"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.fadePixels[7] = t.fadePixels[8]; }), "repeats"));
-    EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.figures[kAnchor + 1] = t.figures[kAnchor] - 300 * kFrameRowBytes; }),
-                         "leaves the canvas"));
+    EXPECT_TRUE(
+        mentions(faultsOf([](TableData& t) { t.figures[kAnchor + 1] = t.figures[kAnchor] - 300 * kFrameRowBytes; }),
+                 "leaves the canvas"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.figures[kTurnPeriod] = 0; }), "turn period"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) {
                              for (int k = 0; k < kChoosableFigures; ++k)
@@ -206,9 +209,9 @@ TEST(Tables, FaultFinderCatchesDamagedTables)
 TEST(Png, StoresTheSurfaceAsRgbRows)
 {
     Surface surface;
-    surface.Row(0)[0] = 10;  // blue
-    surface.Row(0)[1] = 20;  // green
-    surface.Row(0)[2] = 30;  // red
+    surface.Row(0)[0] = 10; // blue
+    surface.Row(0)[1] = 20; // green
+    surface.Row(0)[2] = 30; // red
     surface.Row(523)[2024] = 99;
     const Bytes png = EncodeSurfacePng(surface);
     ASSERT_GT(png.size(), 57u);
@@ -220,7 +223,8 @@ TEST(Png, StoresTheSurfaceAsRgbRows)
     EXPECT_EQ(png[24], 8);
     EXPECT_EQ(png[25], 2);
     const std::size_t idat = 8 + 25 + 8; // after the signature and the IHDR chunk
-    const std::size_t length = (std::size_t{png[idat - 8]} << 24) | (png[idat - 7] << 16) | (png[idat - 6] << 8) | png[idat - 5];
+    const std::size_t length =
+        (std::size_t{png[idat - 8]} << 24) | (png[idat - 7] << 16) | (png[idat - 6] << 8) | png[idat - 5];
     Bytes raw(524u * (1 + 2025));
     uLongf rawSize = raw.size();
     ASSERT_EQ(uncompress(raw.data(), &rawSize, png.data() + idat, length), Z_OK);

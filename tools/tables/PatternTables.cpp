@@ -104,8 +104,7 @@ Cell Round(double y, double x)
 }
 
 /// Cells of a curve given by `at(t)` for t in [0, 1], sampled finely, in curve order.
-template <typename F>
-Shape Curve(F at, int samples)
+template <typename F> Shape Curve(F at, int samples)
 {
     Shape cells;
     for (int i = 0; i <= samples; ++i) {
@@ -359,8 +358,7 @@ std::vector<std::vector<std::int32_t>> Records()
     const auto addMicros = [&](int count, int offset) {
         for (int i = 0; i < count; ++i) {
             const int variant = i + offset;
-            records.push_back(
-                Record(kMicroKind, kMicroStyles[variant % std::size(kMicroStyles)], Micro(variant), rng));
+            records.push_back(Record(kMicroKind, kMicroStyles[variant % std::size(kMicroStyles)], Micro(variant), rng));
         }
     };
     // General figures: the kind number names the shape, every one is neither 1 nor 11.
@@ -371,26 +369,25 @@ std::vector<std::vector<std::int32_t>> Records()
             const int style = kGeneralStyles[index % std::size(kGeneralStyles)];
             const double phase = uniform(0, 2 * kPi);
             switch (index % 8) {
-            case 0:
-                records.push_back(Record(2, style, Ring(uniform(7, 20), 2 + index % 2, phase), rng));
-                break;
+            case 0: records.push_back(Record(2, style, Ring(uniform(7, 20), 2 + index % 2, phase), rng)); break;
             case 1:
                 records.push_back(Record(3, style, Thick(Star(5 + index % 4, uniform(10, 22), 1.5, phase)), rng));
                 break;
             case 2:
-                records.push_back(Record(4, style, Thick(Spiral(1 + index % 3, uniform(12, 24), uniform(1.5, 3), phase)), rng));
+                records.push_back(
+                    Record(4, style, Thick(Spiral(1 + index % 3, uniform(12, 24), uniform(1.5, 3), phase)), rng));
                 break;
             case 3:
-                records.push_back(Record(5, style, Thick(Petals(2 + index % 5, uniform(11, 22), index % 2 == 0, phase)), rng));
+                records.push_back(
+                    Record(5, style, Thick(Petals(2 + index % 5, uniform(11, 22), index % 2 == 0, phase)), rng));
                 break;
-            case 4:
-                records.push_back(Record(6, style, Line(uniform(18, 44), 2 + index % 3, phase), rng));
-                break;
+            case 4: records.push_back(Record(6, style, Line(uniform(18, 44), 2 + index % 3, phase), rng)); break;
             case 5:
                 records.push_back(Record(7, style, Thick(Squares(uniform(7, 16), 1 + index % 2, phase)), rng));
                 break;
             case 6:
-                records.push_back(Record(8, style, Thick(Lissajous(1 + index % 3, 2 + index % 2, uniform(10, 20), phase)), rng));
+                records.push_back(
+                    Record(8, style, Thick(Lissajous(1 + index % 3, 2 + index % 2, uniform(10, 20), phase)), rng));
                 break;
             default:
                 records.push_back(Record(9, style, Ring(uniform(3, 7), 3, phase), rng)); // a bubble
@@ -462,8 +459,8 @@ void CheckFigure(std::span<const std::int32_t> record, int k, std::vector<std::s
             fault("word " + std::to_string(w) + " repeats a point");
         // Every anchor position keeps the point's neighbours on the canvas and on its own row.
         const Cell c = Relative(p, anchor);
-        if (kAnchorTopRow + c.dy < 1 || kAnchorBottomRow + c.dy > kCanvasRows - 2 ||
-            kAnchorLeftColumn + c.dx < 1 || kAnchorRightColumn + c.dx > kColumns - 2)
+        if (kAnchorTopRow + c.dy < 1 || kAnchorBottomRow + c.dy > kCanvasRows - 2 || kAnchorLeftColumn + c.dx < 1 ||
+            kAnchorRightColumn + c.dx > kColumns - 2)
             fault("word " + std::to_string(w) + " leaves the canvas when the figure moves");
     }
 }
@@ -501,8 +498,9 @@ std::vector<std::int32_t> BuildFadePixels(std::span<const std::int32_t> wedgeMap
         const std::size_t room = static_cast<std::size_t>(kFadePixelCount) - chosen.size();
         if (ring.size() > room) {
             // The last ring is cut evenly: keep the pixels closest to the picture centre.
-            std::stable_sort(ring.begin(), ring.end(),
-                             [](std::int32_t a, std::int32_t b) { return DistanceFromCentre(a) < DistanceFromCentre(b); });
+            std::stable_sort(ring.begin(), ring.end(), [](std::int32_t a, std::int32_t b) {
+                return DistanceFromCentre(a) < DistanceFromCentre(b);
+            });
             ring.resize(room);
         }
         chosen.insert(ring.begin(), ring.end());

@@ -53,7 +53,8 @@ std::optional<std::string> FindTemplate(const fs::path& programDir)
     for (const auto& entry : fs::directory_iterator(programDir / "Data", error)) {
         const fs::path& folder = entry.path();
         bool complete = entry.is_directory(error);
-        for (const char* file : {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
+        for (const char* file :
+             {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
             complete = complete && IsFile(folder / file);
         const std::string name = folder.filename().string();
         if (complete && (!found || name < *found))
@@ -203,9 +204,10 @@ int main(int argc, char** argv)
         return Sequence(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : 3);
     if (argc == 3 || argc == 4)
         return Previews(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 3);
-    std::fprintf(stderr, "usage: %s <program folder> <output folder> [figure type 1..5]\n"
-                         "       %s --start-picture <program folder>\n"
-                         "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
+    std::fprintf(stderr,
+                 "usage: %s <program folder> <output folder> [figure type 1..5]\n"
+                 "       %s --start-picture <program folder>\n"
+                 "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
                  argv[0], argv[0], argv[0]);
     return 2;
 }
