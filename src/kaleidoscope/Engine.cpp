@@ -167,11 +167,20 @@ void Engine::CopyFigure(int record, int slot)
 
 void Engine::Fade(int aBlue, int bBlue, int aGreen, int bGreen, int aRed, int bRed)
 {
+    if (!m_ready)
+        return;
+    // One table per channel turns the per-byte division into a look-up.
+    std::array<std::array<std::uint8_t, 256>, 3> scaled{};
+    const int factors[3][2]{{aBlue, bBlue}, {aGreen, bGreen}, {aRed, bRed}};
+    for (int k = 0; k < 3; ++k)
+        for (int v = 0; v < 256; ++v)
+            scaled[static_cast<std::size_t>(k)][static_cast<std::size_t>(v)] =
+                static_cast<std::uint8_t>(v * factors[k][0] / factors[k][1]);
     std::uint8_t* canvas = m_canvas.data();
     for (const std::int32_t p : m_fadePixels) {
-        canvas[p] = static_cast<std::uint8_t>(canvas[p] * aBlue / bBlue);
-        canvas[p + 1] = static_cast<std::uint8_t>(canvas[p + 1] * aGreen / bGreen);
-        canvas[p + 2] = static_cast<std::uint8_t>(canvas[p + 2] * aRed / bRed);
+        canvas[p] = scaled[0][canvas[p]];
+        canvas[p + 1] = scaled[1][canvas[p + 1]];
+        canvas[p + 2] = scaled[2][canvas[p + 2]];
     }
 }
 

@@ -112,7 +112,7 @@ public:
     /// row padding untouched) and bumps its revision.
     void PresentFrame();
 
-    /// Every fade pixel's three bytes become byte x a div b, per channel.
+    /// Every fade pixel's three bytes become byte x a div b, per channel; divisors must be positive.
     void Fade(int aBlue, int bBlue, int aGreen, int bGreen, int aRed, int bRed);
 
     /// Copies words 0..N-1 of library record `record` (0..kLibraryFigures-1) into `slot`.

@@ -1,0 +1,59 @@
+#include "kaleidoscope/DisplayOptions.hpp"
+
+#include "core/AudioDevice.hpp"
+#include "core/SurfaceFile.hpp"
+#include "kaleidoscope/Scheduler.hpp"
+
+namespace kalvotune::kaleidoscope {
+
+DisplayOptions::DisplayOptions(Form& form, Services& services, Scheduler& scheduler)
+    : m_form{form}
+    , m_services{services}
+    , m_scheduler{scheduler}
+{
+}
+
+void DisplayOptions::UtiugClick()
+{
+    m_form.Utiug.checked = !m_form.Utiug.checked;
+    m_form.Razmazat.checked = false;
+}
+
+void DisplayOptions::RazmazatClick()
+{
+    m_form.Razmazat.checked = !m_form.Razmazat.checked;
+    m_form.Utiug.checked = false;
+}
+
+void DisplayOptions::N6Click()
+{
+    m_form.ClockTrack.visible = m_form.N6.checked;
+    m_form.ShowClock = m_form.N6.checked;
+}
+
+void DisplayOptions::StopGraphicaClick()
+{
+    if (m_form.StopGraphica.tag != 0) {
+        if (m_services.device.Mode() == DeviceMode::Playing && !m_form.ListBox1.visible && !m_form.ListBox3.visible)
+            m_scheduler.RunPatterns(true);
+        m_form.StopGraphica.tag = 0;
+        m_form.StopGraphica.checked = false;
+    } else {
+        m_form.StopGraphica.tag = 1;
+        m_scheduler.RunPatterns(false);
+        m_form.StopGraphica.checked = true;
+    }
+}
+
+void DisplayOptions::ScreenShot1Click()
+{
+    const auto folder = m_form.ProgramDir / "ScreenShot";
+    std::error_code ec;
+    // Without the folder the picture lands in the program folder itself.
+    const auto target = (std::filesystem::is_directory(folder, ec) ? folder : m_form.ProgramDir) / "ScreenShot.BMP";
+    const WriteResult written = SaveSurfaceBmp(target, m_form.surface);
+    if (!written.ok)
+        m_services.dialogs.ShowError(written.message);
+}
+
+} // namespace kalvotune::kaleidoscope

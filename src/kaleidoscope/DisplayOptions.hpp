@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/Form.hpp"
+#include "core/Services.hpp"
+
+namespace kalvotune::kaleidoscope {
+
+class Scheduler;
+
+/// The display items of the settings menu: smoothing, smearing, the clock, graphics on
+/// and off, and the screenshot.
+class DisplayOptions {
+public:
+    DisplayOptions(Form& form, Services& services, Scheduler& scheduler);
+
+    /// "сглаживать": toggles smoothing and switches smearing off.
+    void UtiugClick();
+    /// "размазать": toggles smearing and switches smoothing off.
+    void RazmazatClick();
+    /// "Показывать таймер": the clock is shown exactly while the item is ticked.
+    void N6Click();
+    /// "Откл/включить графику": graphics off stops the patterns; on restarts them only
+    /// while a track plays with no list shown.
+    void StopGraphicaClick();
+    /// "ScreenShot": saves the surface as ScreenShot/ScreenShot.BMP, the next start picture.
+    void ScreenShot1Click();
+
+private:
+    Form& m_form;
+    Services& m_services;
+    Scheduler& m_scheduler;
+};
+
+} // namespace kalvotune::kaleidoscope
