@@ -69,6 +69,12 @@ struct TableData {
 /// Reads from `form`: `TemplateTick`, `channels` (red and speed bytes), `NoTemplate`,
 /// `MotionOff`, `Utiug` and `Razmazat`; writes `form.surface`. Draws from `random`.
 /// Until tables are loaded (`Ready()` false) every drawing operation does nothing.
+///
+/// Typical use outside the window (a preview tool, say): `LoadTables`, then either drive
+/// whole pattern ticks through `Scheduler::PatternTimerTimer` with `form.channels` and the
+/// device position set, or call the operations directly after filling `Current()`:
+/// `MoveFigures`, the `DrawFigures...` calls, `FinishFrame` or `PresentFrame`; the picture
+/// is then in `form.surface`.
 class Engine {
 public:
     Engine(Form& form, Random& random);
@@ -76,10 +82,16 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     /// Reads `MassP1.kvt`, `Lumbra12.kvt` and `MassMF2.kvt` from `programDir`, checks them and
-    /// builds the frame map. On failure nothing is kept, `Ready()` stays as it was, and the
-    /// message names the file and the reason. The canvas and slots are cleared on success.
+    /// builds the frame map. A file must have exactly its size; every offset must be a pixel
+    /// (a multiple of 3) inside the canvas; figures 0..65 must be 10..4000 words long with
+    /// every point and its four neighbours inside the canvas where the file puts it and
+    /// wherever the anchor may go in the movement window (records 66..99 are never used
+    /// and not checked). On failure nothing is kept, the engine stays as it was, and the
+    /// message (Russian, for the user) names the file and the reason. On success the canvas
+    /// and slots are cleared.
     LoadResult LoadTables(const std::filesystem::path& programDir);
-    /// The same checks and effect for tables already in memory; `fileNames` are not read.
+    /// The same checks and effect for tables already in memory; no file is read, and the
+    /// messages name the file the data stands for.
     LoadResult LoadTables(const TableData& tables);
     /// True once a set of tables has loaded.
     bool Ready() const { return m_ready; }
@@ -124,7 +136,8 @@ public:
     std::span<const std::uint8_t> Canvas() const { return {m_canvas.data(), static_cast<std::size_t>(kCanvasBytes)}; }
     std::span<const std::int32_t> FadePixels() const { return m_fadePixels; }
     const FrameMap& Map() const { return m_frameMap; }
-    /// One slot's 4000 words; tests and tools may read and set them.
+    /// One slot's 4000 words; tests and tools may read and set them. Whoever writes points
+    /// here must keep the margins `LoadTables` checks, or drawing writes out of bounds.
     std::span<std::int32_t, kFigureWords> Figure(int slot);
     std::span<const std::int32_t, kFigureWords> Figure(int slot) const;
     int BurstCounter() const { return m_burstCounter; }

@@ -23,6 +23,12 @@ constexpr int kMaxTurnRounds{100'000};
 
 enum Operation { kFlat, kRising, kFalling };
 
+/// The words in use; a slot set from outside never makes us read past its 4000 words.
+int LengthOf(std::span<const std::int32_t, kFigureWords> f)
+{
+    return std::clamp(f[kLength], 0, kFigureWords);
+}
+
 } // namespace
 
 void Engine::MoveFigures(int first, int end, int step)
@@ -34,7 +40,7 @@ void Engine::MoveFigures(int first, int end, int step)
     const bool redOdd = (m_form.channels.Red(m_form.TemplateTick) & 1) != 0;
     for (int s = first; s < end; ++s) {
         const std::span<std::int32_t, kFigureWords> f = Figure(s);
-        const int n = f[kLength];
+        const int n = LengthOf(f);
         if (redOdd) {
             f[kDirection] = m_random.Next() % 16;
             f[kStepCount] = 0;
@@ -52,6 +58,8 @@ void Engine::MoveFigures(int first, int end, int step)
                 f[kTurnSign] = -f[kTurnSign];
             }
         }
+        // Only a slot set from outside can hold a direction beyond 0..15.
+        f[kDirection] &= 15;
         if (n <= kAnchor)
             continue; // no points: nothing to move
         const std::int64_t anchor = f[kAnchor];
@@ -114,7 +122,7 @@ void Engine::DrawFigures(int value, int first, int channel, int end, int operati
     const auto put = [canvas](std::int32_t point, int x) { canvas[point] = static_cast<std::uint8_t>(x); };
     for (int s = first; s < end; ++s) {
         const std::span<const std::int32_t, kFigureWords> f = std::as_const(*this).Figure(s);
-        const int n = f[kLength];
+        const int n = LengthOf(f);
         if (n <= kAnchor)
             continue;
         const int style = f[kStyle];
@@ -167,7 +175,7 @@ void Engine::SmoothFigures()
     std::uint8_t* canvas = m_canvas.data();
     for (int s = 0; s < kFigureSlots; ++s) {
         const std::span<const std::int32_t, kFigureWords> f = std::as_const(*this).Figure(s);
-        const int n = f[kLength];
+        const int n = LengthOf(f);
         for (int i = kAnchor; i < n; ++i) {
             std::uint8_t* b = canvas + f[static_cast<std::size_t>(i)];
             for (int k = 0; k < 3; ++k, ++b)
