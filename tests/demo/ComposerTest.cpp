@@ -82,6 +82,23 @@ TEST(DemoComposer, MelodyStaysInTheKey)
     }
 }
 
+TEST(DemoComposer, MelodyOnADownbeatIsAToneOfItsChord)
+{
+    for (const ShippedTrack& t : ShippedTracks()) {
+        SCOPED_TRACE(t.title);
+        const Piece piece = Compose(t.sketch);
+        for (std::size_t b = 0; b < piece.bars.size(); ++b) {
+            const ChordSpan& chord = piece.chords[b];
+            const std::set<int> triad{chord.root, (chord.root + (chord.minor ? 3 : 4)) % 12, (chord.root + 7) % 12};
+            for (const Note& n : piece.notes) {
+                if (n.instrument == t.sketch.melodyVoice && n.start == piece.bars[b].start) {
+                    EXPECT_TRUE(triad.count(n.pitch % 12)) << "bar " << b << " pitch " << n.pitch;
+                }
+            }
+        }
+    }
+}
+
 TEST(DemoComposer, SameSketchGivesSamePiece)
 {
     const Sketch sketch = ShippedTracks()[0].sketch;

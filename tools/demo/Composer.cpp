@@ -99,7 +99,7 @@ public:
                 if (section.drums)
                     Drums(bar, lastBar);
                 if (section.melody)
-                    Melody(bar, degree, i, bars, lastBar);
+                    Melody(bar, degree, i, lastBar);
                 m_position += BarLength();
             }
         }
@@ -273,30 +273,28 @@ private:
         return degree;
     }
 
-    void Melody(const Bar& bar, int degree, int indexInSection, int barsInSection, bool lastBar)
+    void Melody(const Bar& bar, int degree, int indexInSection, bool lastBar)
     {
         const int inPhrase = indexInSection % m_sketch.barsPerPhrase;
         if (inPhrase == 0)
             m_contourPos = 0;
         const int melodyDegreeBase = 7; // one octave above the tonic
         const Rhythm& rhythm = m_motif[static_cast<std::size_t>(inPhrase)];
-        const bool sectionEnd = indexInSection == barsInSection - 1;
         for (std::size_t n = 0; n < rhythm.size(); ++n) {
             const Step& s = rhythm[n];
             int target = m_melodyDegree + m_contour[static_cast<std::size_t>(m_contourPos++ % 32)];
+            // Keep the line within a singable range around the upper tonic; octave steps
+            // keep chord tones chord tones.
+            if (target > 7)
+                target -= 7;
+            if (target < -3)
+                target += 7;
             const bool strong = s.onset == 0 || s.onset == m_sketch.beatsPerBar;
             if (strong)
                 target = NearestChordTone(target, degree);
-            // Phrases of a section end on the home chord, the piece on the tonic itself.
+            // The piece ends on the tonic itself.
             if (lastBar && n + 1 == rhythm.size())
                 target = 7 * static_cast<int>(std::lround(target / 7.0));
-            else if (sectionEnd && n + 1 == rhythm.size())
-                target = NearestChordTone(target, 0);
-            // Keep the line within a singable range around the upper tonic.
-            while (target > 11)
-                target -= 2;
-            while (target < -2)
-                target += 2;
             m_melodyDegree = target;
             int length = s.length * Eighth();
             if (lastBar && n + 1 == rhythm.size())

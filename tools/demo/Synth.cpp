@@ -114,6 +114,22 @@ private:
     float m_y{};
 };
 
+/// exp(-rate * t), stepped one sample at a time by multiplication instead of calling exp.
+class Decay {
+public:
+    explicit Decay(double rate) : m_factor{std::exp(-rate * kDt)} {}
+    double Next()
+    {
+        const double v = m_value;
+        m_value *= m_factor;
+        return v;
+    }
+
+private:
+    double m_factor;
+    double m_value{1.0};
+};
+
 double Frequency(int pitch)
 {
     return 440.0 * std::pow(2.0, (pitch - 69) / 12.0);
@@ -131,13 +147,13 @@ Mixing MixingOf(Instrument instrument)
     case Instrument::Lead: return {0.55f, 0.35f, 0.35f};
     case Instrument::MusicBox: return {0.5f, 0.45f, 0.25f};
     case Instrument::Pluck: return {0.4f, 0.35f, 0.0f};
-    case Instrument::Pad: return {0.3f, 0.5f, 0.0f};
-    case Instrument::Bass: return {0.75f, 0.05f, 0.0f};
-    case Instrument::Kick: return {0.9f, 0.03f, 0.0f};
-    case Instrument::Snare: return {0.45f, 0.25f, 0.0f};
-    case Instrument::HiHat: return {0.2f, 0.1f, 0.0f};
-    case Instrument::OpenHat: return {0.18f, 0.15f, 0.0f};
-    case Instrument::Crash: return {0.22f, 0.2f, 0.0f};
+    case Instrument::Pad: return {0.55f, 0.5f, 0.0f};
+    case Instrument::Bass: return {0.27f, 0.05f, 0.0f};
+    case Instrument::Kick: return {0.8f, 0.03f, 0.0f};
+    case Instrument::Snare: return {0.85f, 0.25f, 0.0f};
+    case Instrument::HiHat: return {0.5f, 0.1f, 0.0f};
+    case Instrument::OpenHat: return {0.4f, 0.15f, 0.0f};
+    case Instrument::Crash: return {0.45f, 0.2f, 0.0f};
     }
     return {};
 }
@@ -188,14 +204,17 @@ private:
     {
         out.assign(static_cast<std::size_t>(Samples(held + 1.2)), 0.0f);
         double phase = 0.0;
+        Decay brightness{9.0};
+        Decay overtoneFade{4.0};
+        Decay fade{2.2};
         for (std::size_t i = 0; i < out.size(); ++i) {
             const double t = static_cast<double>(i) * kDt;
             phase += f * kDt;
-            const double index = 0.16 * std::exp(-t * 9.0);
+            const double index = 0.16 * brightness.Next();
             const double tine = SineTable().At(phase + index * SineTable().At(phase * 4.0));
-            const double overtone = 0.25 * SineTable().At(phase * 2.0) * std::exp(-t * 4.0);
+            const double overtone = 0.25 * SineTable().At(phase * 2.0) * overtoneFade.Next();
             const double tail = t < held ? 1.0 : std::max(0.0, 1.0 - (t - held) / 1.2);
-            out[i] = static_cast<float>((tine + overtone) * std::exp(-t * 2.2) * std::min(1.0, t / 0.002) * tail);
+            out[i] = static_cast<float>((tine + overtone) * fade.Next() * std::min(1.0, t / 0.002) * tail);
         }
     }
 
@@ -203,13 +222,15 @@ private:
     {
         out.assign(static_cast<std::size_t>(Samples(held + 0.15)), 0.0f);
         double phase = 0.0;
+        Decay brightness{5.0};
+        Decay fade{1.8};
         for (std::size_t i = 0; i < out.size(); ++i) {
             const double t = static_cast<double>(i) * kDt;
             phase += f * kDt;
-            const double index = 0.06 * std::exp(-t * 5.0) + 0.01;
+            const double index = 0.06 * brightness.Next() + 0.01;
             const double tone = SineTable().At(phase + index * SineTable().At(phase));
             const double tail = t < held ? 1.0 : std::max(0.0, 1.0 - (t - held) / 0.15);
-            out[i] = static_cast<float>(tone * std::exp(-t * 1.8) * std::min(1.0, t / 0.003) * tail);
+            out[i] = static_cast<float>(tone * fade.Next() * std::min(1.0, t / 0.003) * tail);
         }
     }
 
@@ -251,11 +272,13 @@ private:
     {
         out.assign(static_cast<std::size_t>(Samples(0.45)), 0.0f);
         double phase = 0.0;
+        Decay drop{30.0};
+        Decay fade{6.5};
+        Decay clickFade{300.0};
         for (std::size_t i = 0; i < out.size(); ++i) {
-            const double t = static_cast<double>(i) * kDt;
-            phase += (48.0 + 110.0 * std::exp(-t * 30.0)) * kDt;
-            const double body = SineTable().At(phase) * std::exp(-t * 6.5);
-            const double click = 0.15 * Noise() * std::exp(-t * 300.0);
+            phase += (48.0 + 110.0 * drop.Next()) * kDt;
+            const double body = SineTable().At(phase) * fade.Next();
+            const double click = 0.15 * Noise() * clickFade.Next();
             out[i] = static_cast<float>(body + click);
         }
     }
@@ -265,13 +288,14 @@ private:
         out.assign(static_cast<std::size_t>(Samples(0.3)), 0.0f);
         double phase = 0.0;
         float previous = 0.0f;
+        Decay rattleFade{16.0};
+        Decay bodyFade{22.0};
         for (std::size_t i = 0; i < out.size(); ++i) {
-            const double t = static_cast<double>(i) * kDt;
             phase += 190.0 * kDt;
             const float n = Noise();
-            const double rattle = 0.7 * (n - previous) * std::exp(-t * 16.0);
+            const double rattle = 0.7 * (n - previous) * rattleFade.Next();
             previous = n;
-            const double body = 0.5 * SineTable().At(phase) * std::exp(-t * 22.0);
+            const double body = 0.5 * SineTable().At(phase) * bodyFade.Next();
             out[i] = static_cast<float>(rattle + body);
         }
     }
@@ -281,15 +305,15 @@ private:
         out.assign(static_cast<std::size_t>(Samples(seconds)), 0.0f);
         float a = 0.0f;
         float b = 0.0f;
+        Decay fade{decay};
         for (std::size_t i = 0; i < out.size(); ++i) {
-            const double t = static_cast<double>(i) * kDt;
             // Two first differences push white noise up to the sizzle of a cymbal.
             const float n = Noise();
             const float d1 = n - a;
             a = n;
             const float d2 = d1 - b;
             b = d1;
-            out[i] = static_cast<float>(0.45 * d2 * std::exp(-t * decay));
+            out[i] = static_cast<float>(0.45 * d2 * fade.Next());
         }
     }
 
@@ -297,12 +321,13 @@ private:
     {
         out.assign(static_cast<std::size_t>(Samples(1.8)), 0.0f);
         float a = 0.0f;
+        Decay fade{2.2};
         for (std::size_t i = 0; i < out.size(); ++i) {
             const double t = static_cast<double>(i) * kDt;
             const float n = Noise();
             const float d = n - a;
             a = n;
-            out[i] = static_cast<float>(0.4 * d * std::exp(-t * 2.2) * std::min(1.0, t / 0.002));
+            out[i] = static_cast<float>(0.4 * d * fade.Next() * std::min(1.0, t / 0.002));
         }
     }
 

@@ -103,15 +103,14 @@ TemplateChannels MakeFullTemplate(const Piece& piece, const std::vector<float>& 
         const int centre = t * kSamplesPerTick + kSamplesPerTick / 2;
         while (chord + 1 < piece.chords.size() && piece.chords[chord + 1].start <= centre)
             ++chord;
-        // Chords a fifth apart sit next to each other on the colour wheel; a minor chord
-        // takes the colour of its relative major, a little paler.
+        // Each step round the circle of fifths turns the hue by 75 degrees, so the few
+        // chords of one key land far apart on the colour wheel; minor chords are paler.
         double hue = 200.0;
         bool minor = false;
         if (!piece.chords.empty()) {
             const ChordSpan& span = piece.chords[chord];
             minor = span.minor;
-            const int root = minor ? (span.root + 3) % 12 : span.root;
-            hue = 30.0 * ((root * 7) % 12);
+            hue = 75.0 * ((span.root * 7) % 12);
         }
         if (melodyPitch[i] >= 0)
             hue += std::clamp(3.0 * (melodyPitch[i] - 72), -36.0, 36.0);
