@@ -136,39 +136,5 @@ TEST_F(Modes, ModeFifteenNeverFades)
     EXPECT_EQ(farFromFigures(2).first, 0) << "mode 2 fades them";
 }
 
-TEST_F(Modes, FadeFactorsFollowTheMode)
-{
-    rig.scheduler.CasualClick();
-    const auto afterOneTick = [&](int mode) {
-        for (auto& b : rig.engine.Canvas())
-            b = 200;
-        Start(mode);
-        Tick(mode + 1);
-        const std::int32_t p = rig.engine.FadePixels()[3]; // far above the figures
-        EXPECT_LT(p / 2025, 200);
-        const auto canvas = rig.engine.Canvas();
-        return std::array<int, 3>{canvas[p], canvas[p + 1], canvas[p + 2]};
-    };
-    EXPECT_EQ(afterOneTick(1), (std::array<int, 3>{196, 187, 187}));
-    EXPECT_EQ(afterOneTick(8), (std::array<int, 3>{198, 198, 198}));
-    EXPECT_EQ(afterOneTick(3), (std::array<int, 3>{184, 184, 184}));
-    EXPECT_EQ(afterOneTick(6), (std::array<int, 3>{190, 190, 190}));
-    EXPECT_EQ(afterOneTick(15), (std::array<int, 3>{200, 200, 200}));
-}
-
-TEST_F(Modes, EveryModeRunsOnItsOwnTimer)
-{
-    rig.scheduler.CasualClick();
-    for (int mode = 0; mode < 16; ++mode) {
-        Start(mode);
-        int enabled = 0;
-        for (TimerControl* timer : rig.form.PatternTimers())
-            enabled += timer->enabled ? 1 : 0;
-        EXPECT_EQ(enabled, 1);
-        EXPECT_TRUE((rig.form.*kModeTimers[static_cast<std::size_t>(mode)]).enabled) << mode;
-        EXPECT_TRUE(Tick(mode + 1) || mode == 13) << mode;
-    }
-}
-
 } // namespace
 } // namespace kalvotune::kaleidoscope::testing

@@ -125,25 +125,5 @@ TEST(Effects, SmoothingOptionsRunTheirStepsInOrder)
     });
 }
 
-TEST(Effects, FoldBackAndBlurStayInsideTheCentre)
-{
-    Rig rig;
-    auto canvas = rig.engine.Canvas();
-    for (std::size_t i = 0; i < canvas.size(); ++i)
-        canvas[i] = static_cast<std::uint8_t>(i * 13 % 256);
-    const std::vector<std::uint8_t> before(canvas.begin(), canvas.end());
-    rig.engine.FoldBack();
-    rig.engine.BlurCentre();
-    for (std::size_t i = 0; i < canvas.size(); ++i) {
-        const int row = static_cast<int>(i / 2025);
-        const int b = static_cast<int>(i % 2025);
-        if (row < 253 || row > 399 || b < 435 || b > 929) {
-            ASSERT_EQ(canvas[i], before[i]) << row << " " << b;
-        }
-    }
-    // The first byte of the rectangle took the picture's byte there.
-    EXPECT_NE(canvas[253 * 2025 + 435], before[253 * 2025 + 435]);
-}
-
 } // namespace
 } // namespace kalvotune::kaleidoscope::testing
