@@ -3,6 +3,8 @@
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
 
+#include <cstdlib>
+
 namespace kalvotune::app {
 
 namespace fs = std::filesystem;
@@ -26,10 +28,12 @@ constexpr const char* kAboutText{
 
 Kalvotune::Kalvotune(fs::path programDir, Services& services)
     : m_services{services}
+    , m_engine{m_form, services.random}
     , m_scheduler{m_form, services, m_engine}
-    , m_lists{m_form, services}
+    , m_display{m_form, services, m_scheduler}
+    , m_lists{m_form, services, [this](bool on) { m_scheduler.RunPatterns(on); }}
     , m_patterns{m_scheduler}
-    , m_player{m_form, services, m_patterns, m_lists}
+    , m_player{m_form, services, m_lists, m_patterns}
 {
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
@@ -58,7 +62,7 @@ void Kalvotune::FormCreate()
 
     m_lists.LoadStartLists();
     m_scheduler.RandomFigureType();
-    N6Click();
+    m_display.N6Click();
     m_player.UpdatePlayButtons();
     m_form.Image1.height = 523;
     m_form.Image1.width = 675;
@@ -86,12 +90,6 @@ void Kalvotune::FormCloseQuery()
 void Kalvotune::Exit1Click()
 {
     m_form.closeRequested = true;
-}
-
-void Kalvotune::N6Click()
-{
-    m_form.ClockTrack.visible = m_form.N6.checked;
-    m_form.ShowClock = m_form.N6.checked;
 }
 
 void Kalvotune::StilWindowClick()
@@ -146,9 +144,14 @@ void Kalvotune::BindHandlers()
         {"SpeedButton11", [this] { m_lists.SpeedButton11Click(); }},
         {"SaveChangeList", [this] { m_lists.SaveChangeListClick(); }},
         {"Exit1", [this] { Exit1Click(); }},
-        {"N6", [this] { N6Click(); }},
+        {"N6", [this] { m_display.N6Click(); }},
+        {"Utiug", [this] { m_display.UtiugClick(); }},
+        {"Razmazat", [this] { m_display.RazmazatClick(); }},
+        {"StopGraphica", [this] { m_display.StopGraphicaClick(); }},
+        {"ScreenShot1", [this] { m_display.ScreenShot1Click(); }},
         {"StilWindow", [this] { StilWindowClick(); }},
         {"Label1", [this] { Label1Click(); }},
+        {"Fullscreen1", [this] { Fullscreen1Click(); }},
     };
 }
 
@@ -165,8 +168,13 @@ void Kalvotune::Click(const std::string& component)
 
 void Kalvotune::DoubleClick(const std::string& component)
 {
-    if (component == "ListBox1")
+    if (component == "ListBox1") {
+        // A double click is a click first: the order restarts from the top.
+        m_player.ListBox1Click();
         m_player.PlayButtonClick();
+    }
+    else if (component == "Form1")
+        Fullscreen1Click();
 }
 
 void Kalvotune::MouseUp(const std::string& component, int x, int y)
@@ -218,9 +226,9 @@ void Kalvotune::Resize(int width, int height)
         return;
     m_form.clientWidth = width;
     m_form.clientHeight = height;
-    for (Control* c : {&m_form.SpeedButton10, &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2,
-                       static_cast<Control*>(&m_form.Label1), static_cast<Control*>(&m_form.TrackBar1),
-                       &m_form.StaticText1})
+    for (Control* c : std::initializer_list<Control*>{&m_form.SpeedButton10, &m_form.SpeedButton11, &m_form.OpenButton,
+                                                      &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1,
+                                                      &m_form.StaticText1})
         c->left += dw;
     m_form.Panel1.width += dw;
     m_form.Panel1.height += dh;
@@ -242,8 +250,104 @@ void Kalvotune::Resize(int width, int height)
     }
 }
 
-void Kalvotune::MouseWheel(bool /*up*/)
+void Kalvotune::MouseWheel(bool up)
 {
+    if (up)
+        FormMouseWheelUp();
+    else
+        FormMouseWheelDown();
+}
+
+void Kalvotune::SaveSelection()
+{
+    ListBox& list = m_form.ListBox1;
+    m_selectionSave.assign(static_cast<std::size_t>(list.Count()), 0);
+    for (int i = 0; i < list.Count(); ++i)
+        m_selectionSave[static_cast<std::size_t>(i)] = list.Selected(i) ? 1 : 0;
+}
+
+void Kalvotune::RestoreSelection()
+{
+    ListBox& list = m_form.ListBox1;
+    for (int i = 0; i < list.Count() && i < static_cast<int>(m_selectionSave.size()); ++i)
+        list.SetSelected(i, m_selectionSave[static_cast<std::size_t>(i)] != 0);
+}
+
+void Kalvotune::Fullscreen1Click()
+{
+    SaveSelection();
+    if (!m_form.IsFullScreen) {
+        m_form.Listik.enabled = false;
+        m_form.StopGraphica.enabled = false;
+        m_form.Panel2.visible = false;
+        m_form.Panel3.visible = false;
+        m_services.screen.SetCursorPos(m_services.screen.Width(), m_services.screen.Height());
+        m_form.IsFullScreen = true;
+        m_form.stayOnTop = true;
+        m_form.frameless = true;
+        const int width = m_services.screen.Width() + 150;
+        m_form.windowLeft = -60;
+        m_form.windowTop = -40;
+        Resize(width, width * 100 / 133);
+        ++m_form.placementRevision;
+        m_form.Fullscreen1.checked = true;
+        m_form.Fullscreen1.caption = "Назад в окно";
+    } else {
+        m_form.IsFullScreen = false;
+        m_form.stayOnTop = m_form.StilWindow.checked;
+        m_form.frameless = false;
+        m_form.windowLeft = 0;
+        m_form.windowTop = 0;
+        Resize(Form{}.clientWidth, Form{}.clientHeight);
+        ++m_form.placementRevision;
+        m_form.Panel1.left = 52;
+        m_form.Panel1.top = 4;
+        m_form.Panel1.height = 529;
+        m_form.Panel1.width = 690;
+        m_form.Listik.enabled = true;
+        m_form.StopGraphica.enabled = true;
+        m_form.Panel2.visible = true;
+        m_form.Panel3.visible = true;
+        m_form.Image1.left = 4;
+        m_form.Image1.top = 4;
+        m_form.Image1.height = 523;
+        m_form.Image1.width = 675;
+        m_services.screen.SetCursorPos(m_form.Label1.left + 20, m_form.Label1.top + 40);
+        m_form.Fullscreen1.checked = false;
+        m_form.Fullscreen1.caption = "Во весь экран";
+    }
+    RestoreSelection();
+}
+
+void Kalvotune::FormMouseWheelUp()
+{
+    const int w0 = m_form.Image1.width;
+    if (w0 <= 80)
+        return;
+    ZoomImage(w0 * 12 / 13);
+}
+
+void Kalvotune::FormMouseWheelDown()
+{
+    if (m_form.Image1.left < -2000)
+        return;
+    ZoomImage(m_form.Image1.width * 13 / 12);
+}
+
+void Kalvotune::ZoomImage(int width)
+{
+    Control& image = m_form.Image1;
+    const int w0 = image.width;
+    int height = width * 100 / 129;
+    // Close to the design size the picture snaps back to it.
+    if (std::abs(width - 675) < 30) {
+        width = 675;
+        height = 523;
+    }
+    image.width = width;
+    image.height = height;
+    image.left += (w0 - width) / 2;
+    image.top += ((w0 - width) * 100 / 129) / 2;
 }
 
 void Kalvotune::TimerFired(TimerControl& timer)

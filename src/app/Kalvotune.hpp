@@ -2,6 +2,7 @@
 
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "kaleidoscope/DisplayOptions.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
@@ -73,23 +74,33 @@ public:
 
     // Window-shell handlers.
     void Exit1Click();
-    void N6Click();
     void StilWindowClick();
     void Label1Click();
     void PopupMenu1Popup();
+    /// F5 or a double click on the window: full screen and back.
+    void Fullscreen1Click();
+    void FormMouseWheelUp();
+    void FormMouseWheelDown();
 
 private:
     void BindHandlers();
+    void SaveSelection();
+    void RestoreSelection();
+    void ZoomImage(int width);
 
     Form m_form;
     Services& m_services;
     kaleidoscope::Engine m_engine;
     kaleidoscope::Scheduler m_scheduler;
+    kaleidoscope::DisplayOptions m_display;
     playlists::Lists m_lists;
     SchedulerPatterns m_patterns;
     playback::Player m_player;
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
+    /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
+    /// of more than 1000 entries keep their selection too.
+    std::vector<char> m_selectionSave;
     bool m_imageDragging{};
     int m_dragStartX{};
     int m_dragStartY{};

@@ -35,7 +35,11 @@ struct Form {
     int clientHeight{536};
     bool keyPreview{};
     bool stayOnTop{};
-    bool fullScreen{};
+    bool frameless{};
+    /// Where the window should be placed; the window moves there when `placementRevision` grows.
+    int windowLeft{};
+    int windowTop{};
+    std::uint64_t placementRevision{};
     /// Set by `Exit1Click`: the window should close (which runs `FormCloseQuery`).
     bool closeRequested{};
 

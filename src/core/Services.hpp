@@ -52,6 +52,8 @@ public:
     virtual ~Screen() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    /// Moves the mouse cursor to a point of the screen.
+    virtual void SetCursorPos(int x, int y) = 0;
 };
 
 /// The program's own short sounds (exit and about).

@@ -167,5 +167,72 @@ TEST_F(Startup, TrackPlaysToItsEndOnTheTimers)
     EXPECT_EQ(Window().PlayButton.caption, "Play");
 }
 
+TEST_F(Startup, FullScreenAndBackKeepsTheSelectionAndTheDesignGeometry)
+{
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        WriteFileAtomically(Dir() / "Sound" / name, std::string_view{"x"});
+    screen.width = 1000;
+    Start();
+    ListBox& list = Window().ListBox1;
+    ASSERT_EQ(list.Count(), 3);
+    list.SetSelected(0, true);
+    list.SetSelected(2, true);
+
+    App().DoubleClick("Form1");
+    EXPECT_TRUE(Window().IsFullScreen);
+    EXPECT_TRUE(Window().stayOnTop);
+    EXPECT_FALSE(Window().Panel2.visible);
+    EXPECT_FALSE(Window().Listik.enabled);
+    EXPECT_EQ(Window().Fullscreen1.caption, "Назад в окно");
+    EXPECT_EQ(Window().clientWidth, 1150);
+    EXPECT_EQ(Window().clientHeight, 1150 * 100 / 133);
+    EXPECT_EQ(screen.cursor, std::make_pair(1000, 768));
+    App().MenuPopup("PopupMenu1");
+    EXPECT_FALSE(Window().N1.enabled);
+
+    App().FormMouseWheelUp();
+    App().Click("Fullscreen1"); // disabled while no pattern runs: nothing happens
+    EXPECT_TRUE(Window().IsFullScreen);
+    App().DoubleClick("Form1");
+    EXPECT_FALSE(Window().IsFullScreen);
+    EXPECT_FALSE(Window().stayOnTop);
+    EXPECT_EQ(Window().Fullscreen1.caption, "Во весь экран");
+    EXPECT_EQ(Window().Image1.width, 675);
+    EXPECT_EQ(Window().Image1.height, 523);
+    EXPECT_EQ(Window().Panel1.width, 690);
+    EXPECT_EQ(Window().SpeedButton2.left, 746);
+    EXPECT_TRUE(list.Selected(0));
+    EXPECT_FALSE(list.Selected(1));
+    EXPECT_TRUE(list.Selected(2));
+}
+
+TEST_F(Startup, WheelZoomStopsAt80AndSnapsBackNearTheDesignSize)
+{
+    Start();
+    for (int i = 0; i < 100; ++i)
+        App().FormMouseWheelUp();
+    EXPECT_LE(Window().Image1.width, 80);
+    EXPECT_GT(Window().Image1.width, 80 * 12 / 13);
+    const int smallest = Window().Image1.width;
+    App().FormMouseWheelUp();
+    EXPECT_EQ(Window().Image1.width, smallest);
+
+    Window().Image1.width = 650; // one step in lands within 29 pixels of 675
+    App().FormMouseWheelDown();
+    EXPECT_EQ(Window().Image1.width, 675);
+    EXPECT_EQ(Window().Image1.height, 523);
+}
+
+TEST_F(Startup, AboutLabelAlternatesSoundAndText)
+{
+    Start();
+    App().Click("Label1");
+    EXPECT_EQ(sounds.played.back(), Dir() / "jokes" / "About.mp3");
+    EXPECT_TRUE(dialogs.messages.empty() || !Has(dialogs.messages, "Kalvotune.1.11"));
+    App().Click("Label1");
+    EXPECT_TRUE(Has(dialogs.messages, "Kalvotune.1.11 - Цветомузыкальный калейдоскоп. Август 2005г. "));
+    EXPECT_EQ(sounds.played.size(), 1u);
+}
+
 } // namespace
 } // namespace kalvotune::testing

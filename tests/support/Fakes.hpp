@@ -45,7 +45,9 @@ class FakeScreen : public Screen {
 public:
     int Width() const override { return width; }
     int Height() const override { return height; }
+    void SetCursorPos(int x, int y) override { cursor = {x, y}; }
     int width{1024};
+    std::pair<int, int> cursor{};
     int height{768};
 };
 

@@ -77,14 +77,14 @@ MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
     setMinimumSize(320, 200);
     resize(m_form.clientWidth, m_form.clientHeight);
 
-    for (Control* control : {static_cast<Control*>(&m_form.PlayButton), &m_form.PauseButton, &m_form.StopButton,
+    for (Control* control : std::initializer_list<Control*>{&m_form.PlayButton, &m_form.PauseButton, &m_form.StopButton,
                              &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
                              &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1,
                              &m_form.TrackBar1, &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack,
                              &m_form.Panel1, &m_form.Panel2})
         Build(*control, this);
     QWidget* panel1 = m_widgets[&m_form.Panel1];
-    for (Control* control : {static_cast<Control*>(&m_form.Image1), &m_form.ListBox1, &m_form.ListBox3,
+    for (Control* control : std::initializer_list<Control*>{&m_form.Image1, &m_form.ListBox1, &m_form.ListBox3,
                              &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack,
                              &m_form.ButtonAhead})
         Build(*control, panel1);
@@ -283,9 +283,18 @@ void MainWindow::Sync()
             qtimer->start(std::max(1, timer->interval));
         }
     }
-    if (isVisible() && ((windowFlags() & Qt::WindowStaysOnTopHint) != 0) != m_form.stayOnTop) {
+    const bool onTop = (windowFlags() & Qt::WindowStaysOnTopHint) != 0;
+    const bool frameless = (windowFlags() & Qt::FramelessWindowHint) != 0;
+    if (onTop != m_form.stayOnTop || frameless != m_form.frameless) {
+        const bool shown = isVisible();
         setWindowFlag(Qt::WindowStaysOnTopHint, m_form.stayOnTop);
-        show();
+        setWindowFlag(Qt::FramelessWindowHint, m_form.frameless);
+        if (shown)
+            show();
+    }
+    if (m_placement != m_form.placementRevision) {
+        m_placement = m_form.placementRevision;
+        setGeometry(m_form.windowLeft, m_form.windowTop, m_form.clientWidth, m_form.clientHeight);
     }
     m_syncing = false;
     if (m_form.closeRequested && !m_closing)

@@ -54,6 +54,7 @@ private:
     QMenu* m_popupMenu3{};
     QMenu* m_popupMenu4{};
     std::uint64_t m_shownSurface{~std::uint64_t{}};
+    std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
 };

@@ -1,5 +1,6 @@
 #include "app/qt/QtServices.hpp"
 
+#include <QCursor>
 #include <QDateTime>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -95,6 +96,11 @@ int QtScreen::Height() const
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->size().height() : 0;
+}
+
+void QtScreen::SetCursorPos(int x, int y)
+{
+    QCursor::setPos(x, y);
 }
 
 void DBusUserActivity::Poke()
