@@ -22,8 +22,21 @@ player_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Калейдоскоп' | head -n 1)
 [ -n "$window" ] || { echo "no window"; cat "$work/log"; exit 1; }
 
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-xdotool key --window "$window" ctrl+x
+# The panel of the user's lists (black) covers the picture at start, not the current
+# list (navy): sample one pixel in the middle of the panel.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+ffmpeg -loglevel error -f x11grab -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
+offset=$(( ((Y + 300) * 1024 + X + 400) * 3 ))
+pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
+[ "$pixel" = "0 0 0" ] || { echo "expected the black list panel at start, saw RGB $pixel"; exit 1; }
+# Blue window background beside the panel.
+offset=$(( ((Y + 300) * 1024 + X + 20) * 3 ))
+pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
+[ "$pixel" = "0 0 255" ] || { echo "expected the blue window background, saw RGB $pixel"; exit 1; }
+
+xdotool mousemove --window "$window" 400 300 windowfocus "$window" 2>/dev/null || true
+sleep 0.3
+xdotool key ctrl+x
 for _ in $(seq 100); do kill -0 $player_pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $player_pid 2>/dev/null; then echo "Ctrl+X did not close the window"; cat "$work/log"; exit 1; fi
 wait $player_pid || { echo "player exited with an error"; cat "$work/log"; exit 1; }

@@ -25,14 +25,14 @@ QString Q(const std::string& text)
 constexpr int kRepaintIntervalMs{16};
 
 constexpr const char* kWindowStyle{
-    "MainWindow { background: rgb(0,0,255); }"
-    "QWidget { font-family: 'MS Sans Serif'; font-size: 8pt; color: rgb(255,255,0); }"
-    "QToolButton { font-family: Impact; font-size: 8pt; color: rgb(255,255,0); background: transparent;"
-    "  border: none; }"
+    "QWidget#MainWindow { background: rgb(0,0,255); }"
+    "QWidget { font-family: 'MS Sans Serif', 'DejaVu Sans'; font-size: 8pt; color: rgb(255,255,0); }"
+    "QToolButton { font-family: Impact, 'DejaVu Sans Condensed', 'DejaVu Sans'; font-size: 8pt;"
+    "  color: rgb(255,255,0); background: transparent; border: none; padding: 0; }"
     "QToolButton:hover { border: 1px solid rgb(255,255,0); }"
     "QToolButton:disabled { color: rgb(128,128,160); }"
     "QLabel#StaticText1, QLabel#ClockTrack { background: rgb(0,0,255); color: rgb(0,255,255); font-size: 10pt; }"
-    "QLabel#Label1 { font-family: Impact; }"
+    "QLabel#Label1 { font-family: Impact, 'DejaVu Sans Condensed', 'DejaVu Sans'; }"
     "QFrame#Panel1 { background: black; border: 2px inset rgb(0,0,128); }"
     "QFrame#Panel2 { background: rgb(0,0,200); border: 1px inset rgb(0,0,128); }"
     "QFrame#Panel3 { background: rgb(255,0,0); }"
@@ -73,6 +73,7 @@ private:
 MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
 {
     setObjectName("MainWindow");
+    setAttribute(Qt::WA_StyledBackground);
     setStyleSheet(kWindowStyle);
     setMinimumSize(320, 200);
     resize(m_form.clientWidth, m_form.clientHeight);
@@ -122,6 +123,7 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         box->setSelectionMode(list->multiSelect ? QAbstractItemView::ExtendedSelection
                                                 : QAbstractItemView::SingleSelection);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setTextElideMode(Qt::ElideNone);
         box->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(box, &QListWidget::itemSelectionChanged, this, [this, list, box] {
             if (!m_syncing)
@@ -169,6 +171,10 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
     } else {
         auto* button = new QToolButton{parent};
         button->setAutoRaise(true);
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, QColor{255, 255, 0});
+        palette.setColor(QPalette::WindowText, QColor{255, 255, 0});
+        button->setPalette(palette);
         connect(button, &QToolButton::clicked, this, [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
         widget = button;
     }
@@ -246,7 +252,15 @@ void MainWindow::Sync()
     m_syncing = true;
     setWindowTitle(Q(m_form.caption));
     for (auto& [control, widget] : m_widgets) {
-        const QRect geometry{control->left, control->top, control->width, control->height};
+        // Fonts differ from the design's; a caption never gets clipped by its design width.
+        int width = control->width;
+        int left = control->left;
+        if (qobject_cast<QToolButton*>(widget) != nullptr || qobject_cast<QLabel*>(widget) != nullptr) {
+            width = std::max(width, widget->sizeHint().width());
+            if (control == &m_form.StaticText1)
+                left -= width - control->width; // anchored right: it grows to the left
+        }
+        const QRect geometry{left, control->top, width, control->height};
         if (widget->geometry() != geometry)
             widget->setGeometry(geometry);
         if (widget->isVisibleTo(widget->parentWidget()) != control->visible)

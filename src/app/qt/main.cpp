@@ -18,7 +18,6 @@ int main(int argc, char* argv[])
     using namespace kalvotune;
     QApplication application{argc, argv};
     QApplication::setApplicationName(QStringLiteral("Kalvotune"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Kalvotune 1.11"));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
