@@ -2,8 +2,7 @@
 
 #include "app/Kalvotune.hpp"
 #include "core/Random.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 
 #include <filesystem>
@@ -15,7 +14,7 @@ namespace kalvotune::testing {
 
 /// A temporary program folder with the fakes a player needs, and a virtual timer loop
 /// that fires the model's timers in deadline order.
-class AppFixture {
+class AppFixture : public FakeServices {
 public:
     AppFixture();
 
@@ -32,15 +31,6 @@ public:
     std::filesystem::path Dir() const { return m_dir.Path(); }
     app::Kalvotune& App() { return *m_app; }
     Form& Window() { return m_app->form(); }
-
-    FakeDialogs dialogs;
-    FakeClock clock;
-    Random random{clock};
-    FakeAudioDevice device;
-    FakeScreen screen;
-    FakeSounds sounds;
-    FakeUserActivity activity;
-    Services services{dialogs, clock, random, device, screen, sounds, activity};
 
 private:
     TempDir m_dir;

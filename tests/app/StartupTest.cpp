@@ -1,5 +1,6 @@
 #include "AppFixture.hpp"
 
+#include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/FileIO.hpp"
 #include "core/SurfaceFile.hpp"
@@ -22,6 +23,14 @@ class Startup : public ::testing::Test, public AppFixture {
 protected:
     void SetUp() override { MakeProgramFolder(); }
 };
+
+TEST_F(Startup, ProgramFolderIsTheStartFolderOnlyWhenItHoldsTheTables)
+{
+    const fs::path exeDir = Dir() / "bin";
+    EXPECT_EQ(app::ResolveProgramDir(Dir(), exeDir), exeDir);
+    WriteFileAtomically(Dir() / "MassP1.kvt", std::string_view{"x"});
+    EXPECT_EQ(app::ResolveProgramDir(Dir(), exeDir), Dir());
+}
 
 TEST_F(Startup, WithoutTablesSaysWhichFileAndStillOpensTheLists)
 {

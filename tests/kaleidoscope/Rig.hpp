@@ -6,8 +6,7 @@
 #include "core/Services.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +15,7 @@ namespace kalvotune::kaleidoscope::testing {
 using namespace kalvotune::testing;
 
 /// A window model with the kaleidoscope on synthetic tables and a playing ten-minute track.
-struct Rig {
-    FakeDialogs dialogs;
-    FakeClock clock;
-    Random random{clock};
-    FakeAudioDevice device;
-    FakeScreen screen;
-    FakeSounds sounds;
-    FakeUserActivity activity;
-    Services services{dialogs, clock, random, device, screen, sounds, activity};
+struct Rig : FakeServices {
     Form form;
     Engine engine{form, random};
     Scheduler scheduler{form, services, engine};

@@ -18,7 +18,7 @@ TEST_F(MissingEntryTest, RegistryListShowsThreeMessagesAndKeepsTheEntry)
 
     m_player.PlayButtonClick();
 
-    EXPECT_EQ(m_dialogs.messages, (std::vector<std::string>{Moved("gone"), PutBack("gone"), Missing("gone")}));
+    EXPECT_EQ(m_fakes.dialogs.messages, (std::vector<std::string>{Moved("gone"), PutBack("gone"), Missing("gone")}));
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
     EXPECT_FALSE(m_form.Timer2.enabled);
     EXPECT_FALSE(m_form.Timer4.enabled);
@@ -28,14 +28,14 @@ TEST_F(MissingEntryTest, OrdinaryListShowsOneMessageUnlessBadLinesAreDropped)
 {
     AddTrack("gone.mp3", -1, true);
     m_player.PlayButtonClick();
-    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{Missing("gone")});
+    EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
 
-    m_dialogs.messages.clear();
+    m_fakes.dialogs.messages.clear();
     WriteList("Калейдоскоп", {LineOf(Music() / "gone.mp3")});
     m_form.DeleteBadStringPop.checked = true;
     m_player.PlayButtonClick();
-    EXPECT_TRUE(m_dialogs.messages.empty());
+    EXPECT_TRUE(m_fakes.dialogs.messages.empty());
     EXPECT_EQ(m_form.ListBox1.Count(), 0);
     EXPECT_TRUE(ReadList("Калейдоскоп").empty());
 }
@@ -48,7 +48,7 @@ TEST_F(MissingEntryTest, HistoryListDropsTheEntryAndTriesTheNext)
     WriteList("Былое", {LineOf(gone), LineOf(b)});
 
     m_player.PlayButtonClick();
-    EXPECT_TRUE(m_dialogs.messages.empty());
+    EXPECT_TRUE(m_fakes.dialogs.messages.empty());
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
     EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
 
@@ -81,12 +81,12 @@ TEST_F(MissingEntryTest, NextToAMissingFileStopsThePositionTick)
     Tick(3);
 
     m_player.PlayButtonClick();
-    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{Missing("gone")});
-    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
     EXPECT_FALSE(m_form.Timer4.enabled);
     // Pause is still enabled here; it only says that nothing is open.
     m_player.PauseButtonClick();
-    EXPECT_EQ(m_dialogs.errors, std::vector<std::string>{"No MCI device open"});
+    EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
 }
 
 TEST_F(MissingEntryTest, PositionTickWithNoDeviceStopsItself)

@@ -4,8 +4,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 
 #include <gtest/gtest.h>
@@ -69,7 +68,7 @@ protected:
         const std::filesystem::path path = Music() / name;
         if (lengthMs >= 0) {
             std::ofstream{path} << "audio";
-            m_device.AddFile(path, lengthMs);
+            m_fakes.device.AddFile(path, lengthMs);
         }
         const int index = m_form.ListBox1.Add(playlists::MakeListItem(LineOf(path)));
         m_form.ListBox1.SetSelected(index, selected);
@@ -89,7 +88,7 @@ protected:
     void Tick(int ticks = 1)
     {
         for (int i = 0; i < ticks; ++i) {
-            m_device.Advance(400);
+            m_fakes.device.Advance(400);
             if (m_form.Timer4.enabled)
                 m_player.Timer4Timer();
         }
@@ -110,23 +109,16 @@ protected:
         return true;
     }
 
-    std::string Playing() const { return m_device.openFile.filename().string(); }
-    bool IsPlaying() const { return m_device.Mode() == DeviceMode::Playing; }
+    std::string Playing() const { return m_fakes.device.openFile.filename().string(); }
+    bool IsPlaying() const { return m_fakes.device.Mode() == DeviceMode::Playing; }
 
     testing::TempDir m_dir;
     Form m_form;
-    testing::FakeDialogs m_dialogs;
-    testing::FakeClock m_clock;
-    Random m_random{m_clock};
-    testing::FakeAudioDevice m_device;
-    testing::FakeScreen m_screen;
-    testing::FakeSounds m_sounds;
-    testing::FakeUserActivity m_activity;
-    Services m_services{m_dialogs, m_clock, m_random, m_device, m_screen, m_sounds, m_activity};
-    playlists::Lists m_lists{m_form, m_services};
+    testing::FakeServices m_fakes;
+    playlists::Lists m_lists{m_form, m_fakes.services};
     RecordingPatterns m_patterns;
     RecordingSaves m_saves;
-    Player m_player{m_form, m_services, m_lists, m_patterns, &m_saves};
+    Player m_player{m_form, m_fakes.services, m_lists, m_patterns, &m_saves};
 };
 
 } // namespace kalvotune::playback

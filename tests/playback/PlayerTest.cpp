@@ -6,16 +6,16 @@ namespace {
 TEST_F(PlayerTest, EmptyListTouchesNothing)
 {
     const auto path = Music() / "x.mp3";
-    m_device.AddFile(path, 10'000);
-    ASSERT_TRUE(m_device.Open(path).ok);
-    m_device.Play();
+    m_fakes.device.AddFile(path, 10'000);
+    ASSERT_TRUE(m_fakes.device.Open(path).ok);
+    m_fakes.device.Play();
     m_form.Timer2.enabled = true;
 
     m_player.PlayButtonClick();
 
     EXPECT_FALSE(m_form.Timer2.enabled);
     EXPECT_TRUE(IsPlaying());
-    EXPECT_EQ(m_device.closes, 0);
+    EXPECT_EQ(m_fakes.device.closes, 0);
     EXPECT_TRUE(m_patterns.calls.empty());
 }
 
@@ -73,7 +73,7 @@ TEST_F(PlayerTest, DoubleClickReplacesThePlayingOrPausedTrack)
     DoubleClick(1);
     EXPECT_EQ(Playing(), "b.mp3");
     EXPECT_TRUE(IsPlaying());
-    EXPECT_EQ(m_device.PositionMs(), 0);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 0);
     EXPECT_FALSE(m_form.ListExhausted);
 }
 
@@ -102,17 +102,17 @@ TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
     m_patterns.calls.clear();
 
     m_player.PauseButtonClick();
-    EXPECT_EQ(m_device.Mode(), DeviceMode::Paused);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_TRUE(m_form.StopButton.enabled);
     EXPECT_FALSE(m_form.Timer4.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
 
-    const int opens = m_device.opens;
+    const int opens = m_fakes.device.opens;
     m_player.PlayButtonClick();
     EXPECT_TRUE(IsPlaying());
-    EXPECT_EQ(m_device.opens, opens);
-    EXPECT_EQ(m_device.PositionMs(), 4000);
+    EXPECT_EQ(m_fakes.device.opens, opens);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 4000);
     EXPECT_TRUE(m_form.Timer4.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Next");
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "on"}));
@@ -123,7 +123,7 @@ TEST_F(PlayerTest, PauseWithNoDeviceOnlyShowsTheError)
     AddTrack("a.mp3", 60'000, true);
     m_form.PauseButton.enabled = true; // the shortcut's stale state
     m_player.PauseButtonClick();
-    EXPECT_EQ(m_dialogs.errors, std::vector<std::string>{"No MCI device open"});
+    EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
     EXPECT_TRUE(m_form.PauseButton.enabled);
     EXPECT_TRUE(m_patterns.calls.empty());
 }
@@ -136,7 +136,7 @@ TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
     Tick(10);
 
     m_player.StopButtonClick();
-    EXPECT_EQ(m_device.Mode(), DeviceMode::Stopped);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Stopped);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_FALSE(m_form.StopButton.enabled);
     EXPECT_FALSE(m_form.Timer4.enabled);
@@ -146,7 +146,7 @@ TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
 
     m_player.PlayButtonClick();
     EXPECT_EQ(Playing(), "b.mp3");
-    EXPECT_EQ(m_device.PositionMs(), 0);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 0);
     EXPECT_TRUE(IsPlaying());
 }
 
@@ -184,7 +184,7 @@ TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
         ASSERT_TRUE(IsPlaying());
         drawn.insert(Playing());
         EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));
-        m_clock.AdvanceSeconds(1);
+        m_fakes.clock.AdvanceSeconds(1);
     }
     EXPECT_EQ(drawn, (std::set<std::string>{"a.mp3", "c.mp3"}));
     EXPECT_EQ(m_form.ListBox1.SelectedCount(), 3);
@@ -221,7 +221,7 @@ TEST_F(PlayerTest, NextOnTheLastSelectedEntryDrawsTenMillisecondsLater)
     m_player.PlayButtonClick();
     EXPECT_TRUE(m_form.ListExhausted);
     EXPECT_TRUE(m_form.Timer2.enabled);
-    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
     EXPECT_FALSE(m_form.Timer4.enabled);
 
     ASSERT_TRUE(FireTimer2());
@@ -239,7 +239,7 @@ TEST_F(PlayerTest, IdenticalEntriesAlwaysDrawTheFirst)
         ASSERT_TRUE(IsPlaying());
         EXPECT_EQ(m_form.TrackIndex, 0);
         EXPECT_FALSE(m_form.ListBox1.Selected(1));
-        m_clock.AdvanceSeconds(1);
+        m_fakes.clock.AdvanceSeconds(1);
     }
 }
 
@@ -254,18 +254,18 @@ TEST_F(PlayerTest, OneEntryListPlaysOnceWhateverItsSelection)
     EXPECT_FALSE(m_form.StopButton.enabled);
     EXPECT_FALSE(m_form.Timer2.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
-    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
 }
 
 TEST_F(PlayerTest, OpenFailureShowsTheBackEndsTextAndStartsNothing)
 {
     const auto a = AddTrack("a.mp3", 60'000, true);
-    m_device.FailOpen(a, "unsupported format");
+    m_fakes.device.FailOpen(a, "unsupported format");
     const std::string caption = m_form.caption;
 
     m_player.PlayButtonClick();
 
-    EXPECT_EQ(m_dialogs.errors, std::vector<std::string>{"unsupported format"});
+    EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"unsupported format"});
     EXPECT_EQ(m_form.caption, caption);
     EXPECT_FALSE(m_form.Timer4.enabled);
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
@@ -307,7 +307,7 @@ TEST_F(PlayerTest, StopCancelsAStillPictureRecording)
 
     EXPECT_EQ(m_form.SpeedButton4.tag, 0);
     EXPECT_FALSE(m_form.keyPreview);
-    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"Шаблон неподвижных картинок для <a> не изменен"});
+    EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{"Шаблон неподвижных картинок для <a> не изменен"});
     EXPECT_EQ(m_form.caption, " Калейдоскоп     a   (без ЦМШ)");
     EXPECT_TRUE(m_form.TrackBar1.visible);
     EXPECT_TRUE(m_form.PlayButton.enabled);

@@ -27,7 +27,7 @@ TEST_F(PositionTest, TrackOf185Point7SecondsEndsAt185WithTheClockUpdatedFirst)
     EXPECT_FALSE(m_form.Timer4.enabled);
     EXPECT_EQ(m_form.TrackPosition, 0);
     EXPECT_EQ(m_form.Panel3.width, 1);
-    EXPECT_EQ(m_device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
     EXPECT_EQ(m_form.TrackIndex, 1);
     EXPECT_TRUE(m_form.Timer2.enabled);
@@ -71,32 +71,32 @@ TEST_F(PositionTest, SeekingWorksOnlyWhilePlaying)
     Tick(20);
 
     m_player.Panel2MouseUp(0);
-    EXPECT_EQ(m_device.PositionMs(), 1000);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 1000);
     EXPECT_TRUE(IsPlaying());
     m_player.Panel2MouseUp(342);
-    EXPECT_EQ(m_device.PositionMs(), (342 * 185 / 685 + 1) * 1000);
+    EXPECT_EQ(m_fakes.device.PositionMs(), (342 * 185 / 685 + 1) * 1000);
 
     m_player.Panel1MouseUp(0, m_form.Panel1.height - 14);
-    EXPECT_EQ(m_device.PositionMs(), 93'000);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 93'000);
     m_player.Panel1MouseUp(690, m_form.Panel1.height - 13);
-    EXPECT_EQ(m_device.PositionMs(), 185'700); // the last second is past the end
-    EXPECT_EQ(m_device.Mode(), DeviceMode::Stopped);
+    EXPECT_EQ(m_fakes.device.PositionMs(), 185'700); // the last second is past the end
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Stopped);
 
     m_player.StopButtonClick();
     m_player.PlayButtonClick();
     m_player.PauseButtonClick();
-    const auto paused = m_device.PositionMs();
+    const auto paused = m_fakes.device.PositionMs();
     m_player.Panel2MouseUp(100);
     m_player.Panel1MouseUp(100, m_form.Panel1.height - 1);
-    EXPECT_EQ(m_device.PositionMs(), paused);
-    EXPECT_EQ(m_device.Mode(), DeviceMode::Paused);
+    EXPECT_EQ(m_fakes.device.PositionMs(), paused);
+    EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
 }
 
 TEST_F(PositionTest, KeepAwakePokesTheSession)
 {
     m_player.Timer15Timer();
     m_player.Timer15Timer();
-    EXPECT_EQ(m_activity.pokes, 2);
+    EXPECT_EQ(m_fakes.activity.pokes, 2);
 }
 
 class TemplateEndTest : public PlayerTest {
@@ -117,11 +117,11 @@ TEST_F(TemplateEndTest, RecordingEndAsksToSaveAndStops)
         DoubleClick(0);
         m_form.SpeedButton4.tag = 1;
         m_form.keyPreview = true;
-        m_dialogs.answers = {yes};
-        m_dialogs.questions.clear();
+        m_fakes.dialogs.answers = {yes};
+        m_fakes.dialogs.questions.clear();
         m_saves.calls.clear();
         ASSERT_TRUE(PlayToEnd());
-        EXPECT_EQ(m_dialogs.questions, std::vector<std::string>{"END|Сохранить шаблон?"});
+        EXPECT_EQ(m_fakes.dialogs.questions, std::vector<std::string>{"END|Сохранить шаблон?"});
         EXPECT_EQ(m_saves.calls, yes ? std::vector<std::string>{"still"} : std::vector<std::string>{});
         EXPECT_EQ(m_form.PauseButton.enabled, !yes);
         EXPECT_EQ(m_form.SpeedButton4.tag, 0);
@@ -137,18 +137,18 @@ TEST_F(TemplateEndTest, SynchronisationAsksAtEveryEndThenMovesOn)
 {
     StartOneSecondTrack();
     m_form.Sinhroniz.checked = true;
-    m_dialogs.answers = {true};
+    m_fakes.dialogs.answers = {true};
     ASSERT_TRUE(PlayToEnd());
-    EXPECT_EQ(m_dialogs.questions, std::vector<std::string>{"ГОТОВ|Сохранить синхронизированный шаблон шаблон?"});
+    EXPECT_EQ(m_fakes.dialogs.questions, std::vector<std::string>{"ГОТОВ|Сохранить синхронизированный шаблон шаблон?"});
     EXPECT_EQ(m_saves.calls, std::vector<std::string>{"synchronised"});
     EXPECT_TRUE(m_form.Timer2.enabled);
 
     while (FireTimer2()) {
     }
     ASSERT_TRUE(IsPlaying());
-    m_dialogs.answers = {false};
+    m_fakes.dialogs.answers = {false};
     ASSERT_TRUE(PlayToEnd());
-    EXPECT_EQ(m_dialogs.questions.size(), 2u);
+    EXPECT_EQ(m_fakes.dialogs.questions.size(), 2u);
     EXPECT_EQ(m_saves.calls.size(), 1u);
     EXPECT_TRUE(m_form.Timer2.enabled);
 }

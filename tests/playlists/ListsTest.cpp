@@ -2,8 +2,7 @@
 
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 
 #include <gtest/gtest.h>
@@ -16,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-class ListsTest : public ::testing::Test {
+class ListsTest : public ::testing::Test, public testing::FakeServices {
 protected:
     ListsTest()
     {
@@ -38,14 +37,6 @@ protected:
     }
 
     testing::TempDir dir;
-    testing::FakeDialogs dialogs;
-    testing::FakeClock clock;
-    Random random{clock};
-    testing::FakeAudioDevice device;
-    testing::FakeScreen screen;
-    testing::FakeSounds sounds;
-    testing::FakeUserActivity activity;
-    Services services{dialogs, clock, random, device, screen, sounds, activity};
     Form form;
     Lines patternSwitches;
     Lists lists{form, services, [this](bool on) { patternSwitches.push_back(on ? "on" : "off"); }};

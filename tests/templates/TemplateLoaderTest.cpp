@@ -1,8 +1,7 @@
 #include "templates/TemplateLoader.hpp"
 
 #include "core/FileIO.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 
 #include <gtest/gtest.h>
@@ -48,7 +47,7 @@ protected:
         Write(folder / kSpeedFile, Sequence(size, 0));
     }
 
-    void Load(const std::string& name) { LoadTrackTemplate(m_form, m_services, name); }
+    void Load(const std::string& name) { LoadTrackTemplate(m_form, m_fakes.services, name); }
 
     std::string Caption(const std::string& suffix) const { return " Калейдоскоп        Вальс" + suffix; }
 
@@ -68,14 +67,7 @@ protected:
 
     TempDir m_dir;
     Form m_form;
-    testing::FakeDialogs m_dialogs;
-    testing::FakeClock m_clock;
-    Random m_random{m_clock};
-    testing::FakeAudioDevice m_device;
-    testing::FakeScreen m_screen;
-    testing::FakeSounds m_sounds;
-    testing::FakeUserActivity m_activity;
-    Services m_services{m_dialogs, m_clock, m_random, m_device, m_screen, m_sounds, m_activity};
+    testing::FakeServices m_fakes;
 };
 
 TEST_F(TemplateLoaderTest, FullTemplateIsReadAtTheLengthOfBlu)

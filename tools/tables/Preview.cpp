@@ -18,8 +18,7 @@
 #include "core/SurfaceFile.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
-#include "support/FakeAudioDevice.hpp"
-#include "support/Fakes.hpp"
+#include "support/FakeServices.hpp"
 #include "templates/TemplateLoader.hpp"
 
 #include <cstdio>
@@ -68,14 +67,8 @@ std::optional<std::string> FindTemplate(const fs::path& programDir)
 bool Render(const fs::path& programDir, const Run& run, Form& form,
             const std::function<bool(const Form&, int)>& afterTick = {})
 {
-    testing::FakeDialogs dialogs;
-    testing::FakeClock clock;
-    Random random{clock};
-    testing::FakeAudioDevice device;
-    testing::FakeScreen screen;
-    testing::FakeSounds sounds;
-    testing::FakeUserActivity activity;
-    Services services{dialogs, clock, random, device, screen, sounds, activity};
+    testing::FakeServices fakes;
+    auto& [dialogs, clock, random, device, screen, sounds, activity, services] = fakes;
 
     kaleidoscope::Engine engine{form, random};
     const kaleidoscope::LoadResult loaded = engine.LoadTables(programDir);
