@@ -115,6 +115,19 @@ template <typename F> Shape Curve(F at, int samples)
 }
 
 /// Cells of a filled disc ordered from the rim opposite the highlight to the highlight, so
+
+/// The cells in rising order of their keys (ties by position): the order a ramp paints them.
+Shape OrderedBy(std::vector<std::pair<double, Cell>> cells)
+{
+    std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second < b.second;
+    });
+    Shape out;
+    for (const auto& c : cells)
+        out.push_back(c.second);
+    return out;
+}
+
 /// rising paint shades it like a lit ball.
 Shape Ball(int radius)
 {
@@ -125,13 +138,7 @@ Shape Ball(int radius)
         for (int dx = -radius; dx <= radius; ++dx)
             if (dy * dy + dx * dx <= radius * radius + radius / 2)
                 cells.push_back({-std::hypot(dy - hy, dx - hx), Cell{dy, dx}});
-    std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second < b.second;
-    });
-    Shape out;
-    for (const auto& c : cells)
-        out.push_back(c.second);
-    return out;
+    return OrderedBy(std::move(cells));
 }
 
 /// A ring of `thickness` pixels, ordered by angle from `phase`: ramps run round it.
@@ -149,13 +156,7 @@ Shape Ring(double radius, double thickness, double phase)
                 cells.push_back({a, Cell{dy, dx}});
             }
         }
-    std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second < b.second;
-    });
-    Shape out;
-    for (const auto& c : cells)
-        out.push_back(c.second);
-    return out;
+    return OrderedBy(std::move(cells));
 }
 
 /// Arms from the centre, all growing together, so ramps light the tips.
@@ -216,13 +217,7 @@ Shape Petals(int k, double radius, bool filled, double phase)
             if (d <= radius * std::abs(std::cos(k * (a - phase) / 2.0)) + 0.3)
                 cells.push_back({d, Cell{dy, dx}});
         }
-    std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second < b.second;
-    });
-    Shape out;
-    for (const auto& c : cells)
-        out.push_back(c.second);
-    return out;
+    return OrderedBy(std::move(cells));
 }
 
 /// A straight stroke of `width` pixels through the centre, from tail to head.
