@@ -124,7 +124,8 @@ TemplateChannels MakeFullTemplate(const Piece& piece, const std::vector<float>& 
         channels.blue[i] = colour.blue & 0xFE;
         channels.green[i] = colour.green;
         channels.red[i] = colour.red & 0xFE;
-        const long speed = std::lround(2.0 + 12.0 * energy + 6.0 * loud[i]);
+        // Calm steps: the figures glide rather than jump across the movement window.
+        const long speed = std::lround(2.0 + 6.0 * energy + 3.0 * loud[i]);
         channels.speed[i] = static_cast<std::uint8_t>(std::clamp(speed, 0L, static_cast<long>(kTopSpeed)));
     }
 
