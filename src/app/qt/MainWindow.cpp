@@ -250,45 +250,62 @@ void MainWindow::SyncList(ListBox& model, QListWidget* widget)
 void MainWindow::Sync()
 {
     m_syncing = true;
-    setWindowTitle(Q(m_form.caption));
+    if (m_shownCaption != m_form.caption) {
+        m_shownCaption = m_form.caption;
+        setWindowTitle(Q(m_form.caption));
+    }
     for (auto& [control, widget] : m_widgets) {
-        // Fonts differ from the design's; a caption never gets clipped by its design width.
-        int width = control->width;
-        int left = control->left;
-        if (qobject_cast<QToolButton*>(widget) != nullptr || qobject_cast<QLabel*>(widget) != nullptr) {
-            width = std::max(width, widget->sizeHint().width());
-            if (control == &m_form.StaticText1)
-                left -= width - control->width; // anchored right: it grows to the left
+        // Only what changed since the last mirror touches the widget: this runs after
+        // every pattern tick.
+        Shown& shown = m_shown[control];
+        const bool captionChanged = shown.caption != control->caption;
+        if (captionChanged) {
+            shown.caption = control->caption;
+            if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                button->setText(Q(control->caption));
+            else if (auto* label = qobject_cast<QLabel*>(widget))
+                label->setText(Q(control->caption));
         }
-        const QRect geometry{left, control->top, width, control->height};
-        if (widget->geometry() != geometry)
+        if (shown.hint != control->hint) {
+            shown.hint = control->hint;
+            widget->setToolTip(Q(control->hint));
+        }
+        const QRect design{control->left, control->top, control->width, control->height};
+        if (captionChanged || shown.design != design) {
+            shown.design = design;
+            // Fonts differ from the design's; a caption never gets clipped by its design width.
+            QRect geometry = design;
+            if (qobject_cast<QToolButton*>(widget) != nullptr || qobject_cast<QLabel*>(widget) != nullptr) {
+                geometry.setWidth(std::max(design.width(), widget->sizeHint().width()));
+                if (control == &m_form.StaticText1) // anchored right: it grows to the left
+                    geometry.moveLeft(design.left() - (geometry.width() - design.width()));
+            }
             widget->setGeometry(geometry);
+        }
         if (widget->isVisibleTo(widget->parentWidget()) != control->visible)
             widget->setVisible(control->visible);
         if (widget->isEnabled() != control->enabled)
             widget->setEnabled(control->enabled);
-        const QString hint = Q(control->hint);
-        if (widget->toolTip() != hint)
-            widget->setToolTip(hint);
-        if (auto* button = qobject_cast<QAbstractButton*>(widget); button != nullptr && button->text() != Q(control->caption))
-            button->setText(Q(control->caption));
-        else if (auto* label = qobject_cast<QLabel*>(widget); label != nullptr && label->text() != Q(control->caption))
-            label->setText(Q(control->caption));
-        else if (auto* list = qobject_cast<QListWidget*>(widget))
+        if (auto* list = qobject_cast<QListWidget*>(widget))
             SyncList(*static_cast<ListBox*>(control), list);
-        else if (auto* slider = qobject_cast<QSlider*>(widget); slider != nullptr)
+        else if (auto* slider = qobject_cast<QSlider*>(widget))
             slider->setValue(static_cast<TrackBar*>(control)->position);
     }
     for (auto& [item, action] : m_actions) {
         if (item->separator)
             continue;
-        action->setEnabled(item->enabled);
-        action->setVisible(item->visible);
-        action->setText(Q(item->caption));
-        if (action->isCheckable() || item->checked) {
-            action->setCheckable(true);
-            action->setChecked(item->checked);
+        if (action->isEnabled() != item->enabled)
+            action->setEnabled(item->enabled);
+        if (action->isVisible() != item->visible)
+            action->setVisible(item->visible);
+        if (Shown& shown = m_shown[item]; shown.caption != item->caption) {
+            shown.caption = item->caption;
+            action->setText(Q(item->caption));
         }
+        if (item->checked && !action->isCheckable())
+            action->setCheckable(true);
+        if (action->isCheckable() && action->isChecked() != item->checked)
+            action->setChecked(item->checked);
     }
     for (auto& [timer, qtimer] : m_timers) {
         if (!timer->enabled) {

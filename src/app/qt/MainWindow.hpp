@@ -2,6 +2,7 @@
 
 #include "app/Kalvotune.hpp"
 
+#include <QRect>
 #include <QWidget>
 
 #include <map>
@@ -42,12 +43,21 @@ private:
     /// Runs an event handler of the model, then mirrors the result.
     template <typename F> void Forward(F&& handler);
 
+    /// What the widgets last showed of a control.
+    struct Shown {
+        std::string caption;
+        std::string hint;
+        QRect design;
+    };
+
     Kalvotune& m_app;
     Form& m_form;
     std::map<Control*, QWidget*> m_widgets;
     std::map<MenuItem*, QAction*> m_actions;
     std::map<TimerControl*, QTimer*> m_timers;
     std::map<ListBox*, std::uint64_t> m_listRevisions;
+    std::map<Control*, Shown> m_shown;
+    std::string m_shownCaption;
     SurfaceView* m_surfaceView{};
     QMenu* m_popupMenu1{};
     QMenu* m_popupMenu2{};
