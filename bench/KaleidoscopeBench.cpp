@@ -25,8 +25,8 @@ namespace {
 using namespace kaleidoscope;
 
 struct QuietDialogs : Dialogs {
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
+    void ShowMessage(const std::string&) override { }
+    void ShowError(const std::string&) override { }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override
     {
@@ -44,10 +44,10 @@ struct StillClock : Clock {
 /// A device that is always playing, at whatever position the bench sets.
 struct PlayingDevice : AudioDevice {
     OpenResult Open(const std::filesystem::path&) override { return {true, {}}; }
-    void Close() override {}
-    void Play() override {}
+    void Close() override { }
+    void Play() override { }
     bool Pause() override { return true; }
-    void Stop() override {}
+    void Stop() override { }
     void Seek(std::int64_t ms) override { position = ms; }
     DeviceMode Mode() const override { return DeviceMode::Playing; }
     std::int64_t LengthMs() const override { return 600'000; }
@@ -58,14 +58,14 @@ struct PlayingDevice : AudioDevice {
 struct NoScreen : Screen {
     int Width() const override { return 1920; }
     int Height() const override { return 1080; }
-    void SetCursorPos(int, int) override {}
+    void SetCursorPos(int, int) override { }
 };
 struct NoSounds : SoundEffects {
-    void PlayAndWait(const std::filesystem::path&) override {}
-    void PlayAsync(const std::filesystem::path&) override {}
+    void PlayAndWait(const std::filesystem::path&) override { }
+    void PlayAsync(const std::filesystem::path&) override { }
 };
 struct NoActivity : UserActivity {
-    void Poke() override {}
+    void Poke() override { }
 };
 
 /// The kaleidoscope of a playing track with a full template, tables from the built
@@ -99,7 +99,8 @@ struct Setup {
             form.channels.blue[at] = static_cast<std::uint8_t>((bytes.Next() % 256) & (i % 50 == 0 ? 0xFF : 0xFE));
             form.channels.green[at] = static_cast<std::uint8_t>(bytes.Next() % 256);
             form.channels.red[at] = static_cast<std::uint8_t>((bytes.Next() % 256) & (i % 30 == 0 ? 0xFF : 0xFE));
-            form.channels.speed[at] = static_cast<std::uint8_t>(i % 20 == 0 ? 22 + bytes.Next() % 10 : bytes.Next() % 12);
+            form.channels.speed[at]
+                = static_cast<std::uint8_t>(i % 20 == 0 ? 22 + bytes.Next() % 10 : bytes.Next() % 12);
         }
         form.NoTemplate = false;
         form.Utiug.checked = true;
@@ -164,8 +165,7 @@ void Fade(benchmark::State& state)
 }
 BENCHMARK(Fade)->Unit(benchmark::kMicrosecond);
 
-template <typename F>
-double Seconds(F&& f)
+template <typename F> double Seconds(F&& f)
 {
     const auto start = std::chrono::steady_clock::now();
     f();

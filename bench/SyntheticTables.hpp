@@ -21,13 +21,15 @@ inline kaleidoscope::TableData SyntheticTables()
     constexpr std::int32_t kPixels{kCanvasBytes / 3};
     t.fadePixels.resize(kFadePixelCount);
     for (int i = 0; i < kFadePixelCount; ++i)
-        t.fadePixels[static_cast<std::size_t>(i)] = static_cast<std::int32_t>((static_cast<std::int64_t>(i) * 7919 + 11) % kPixels) * 3;
+        t.fadePixels[static_cast<std::size_t>(i)]
+            = static_cast<std::int32_t>((static_cast<std::int64_t>(i) * 7919 + 11) % kPixels) * 3;
 
     t.wedgeMap.resize(static_cast<std::size_t>(kWedgeRows) * kWedgeColumns);
     for (int r = 0; r < kWedgeRows; ++r)
         for (int c = 0; c < kWedgeColumns; ++c) {
             const int column = c < 338 ? c : 674 - c;
-            t.wedgeMap[static_cast<std::size_t>(r) * kWedgeColumns + c] = (200 + r + column / 4) * 2025 + 3 * (120 + column * 3 / 4);
+            t.wedgeMap[static_cast<std::size_t>(r) * kWedgeColumns + c]
+                = (200 + r + column / 4) * 2025 + 3 * (120 + column * 3 / 4);
         }
 
     constexpr int kStyles[]{1, 2, 3, 5, 7, 4};

@@ -67,8 +67,8 @@ void Kalvotune::FormCreate()
     m_form.Image1.height = 523;
     m_form.Image1.width = 675;
 
-    const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff ||
-                              m_services.screen.Width() <= kLargeScreenWidth;
+    const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff
+        || m_services.screen.Width() <= kLargeScreenWidth;
     if (!skipQuestion) {
         if (m_services.dialogs.AskYesNo(kLargeScreenQuestion, kLargeScreenCaption))
             m_form.MotionOff = true;
@@ -172,8 +172,7 @@ void Kalvotune::DoubleClick(const std::string& component)
         // A double click is a click first: the order restarts from the top.
         m_player.ListBox1Click();
         m_player.PlayButtonClick();
-    }
-    else if (component == "Form1")
+    } else if (component == "Form1")
         Fullscreen1Click();
 }
 
@@ -227,8 +226,7 @@ void Kalvotune::Resize(int width, int height)
     m_form.clientWidth = width;
     m_form.clientHeight = height;
     for (Control* c : std::initializer_list<Control*>{&m_form.SpeedButton10, &m_form.SpeedButton11, &m_form.OpenButton,
-                                                      &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1,
-                                                      &m_form.StaticText1})
+             &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1, &m_form.StaticText1})
         c->left += dw;
     m_form.Panel1.width += dw;
     m_form.Panel1.height += dh;

@@ -18,7 +18,10 @@ namespace kalvotune::app {
 /// Lets the player start and stop the kaleidoscope without knowing the scheduler.
 class SchedulerPatterns : public playback::PatternControl {
 public:
-    explicit SchedulerPatterns(kaleidoscope::Scheduler& scheduler) : m_scheduler{scheduler} {}
+    explicit SchedulerPatterns(kaleidoscope::Scheduler& scheduler)
+        : m_scheduler{scheduler}
+    {
+    }
     void RunPatterns(bool on) override { m_scheduler.RunPatterns(on); }
     void SelectFigures() override { m_scheduler.SelectFigures(); }
 

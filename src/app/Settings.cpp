@@ -55,9 +55,8 @@ SettingsRecord ReadSettings(const std::filesystem::path& file)
     const std::size_t words = bytes->size() / 4;
     for (std::size_t i = 0; i < words; ++i) {
         const auto* b = bytes->data() + i * 4;
-        record[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                                              static_cast<std::uint32_t>(b[2]) << 16 |
-                                              static_cast<std::uint32_t>(b[3]) << 24);
+        record[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
+            | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
     }
     return record;
 }

@@ -5,7 +5,7 @@ namespace kalvotune {
 namespace {
 
 void Place(Control& c, const char* name, int left, int top, int width, int height, const char* caption = "",
-           const char* hint = "", bool visible = true, bool enabled = true)
+    const char* hint = "", bool visible = true, bool enabled = true)
 {
     c.name = name;
     c.left = left;
@@ -19,7 +19,7 @@ void Place(Control& c, const char* name, int left, int top, int width, int heigh
 }
 
 void Item(MenuItem& m, const char* name, const char* caption, const char* shortcut = "", bool autoCheck = false,
-          bool checked = false, int radioGroup = 0)
+    bool checked = false, int radioGroup = 0)
 {
     m.name = name;
     m.caption = caption;
@@ -154,45 +154,19 @@ Form::Form()
     Item(DeleteList, "DeleteList", "Удалить выделенные списки");
     Item(CopySelectTrack, "CopySelectTrack", "Копировать  треки");
 
-    PopupMenu1 = {{&N1, {}},
-                  {&N2, {}},
-                  {&Play1, {}},
-                  {&Pause1, {}},
-                  {&Stop1, {}},
-                  {&Listik, {}},
-                  {&N3, {}},
-                  {&Fullscreen1, {}},
-                  {&N4, {{&Ball, {}}, {&BallCasual, {}}, {&Casual, {}}, {&Micro, {}}, {&MicroPlus, {}}, {&AutoTipFig, {}}}},
-                  {&Drive, {}},
-                  {&Hi,
-                   {{&Utiug, {}},
-                    {&N6, {}},
-                    {&Razmazat, {}},
-                    {&StopGraphica, {}},
-                    {&ScreenShot1, {}},
-                    {&StilWindow, {}},
-                    {&Joces, {}},
-                    {&DeleteBadStringPop, {}},
-                    {&StartMessage, {}}}},
-                  {&N5, {}},
-                  {&FixatorLista1, {}},
-                  {&AddWorkeString2, {}},
-                  {&N7, {}},
-                  {&Exit1, {}}};
-    PopupMenu2 = {{&Listic2, {}},
-                  {&DeleteDrugMusic, {}},
-                  {&AddDrugujuMusic, {}},
-                  {&AddWorkeString, {}},
-                  {&VisibleListBox2, {}},
-                  {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}},
-                  {&N8, {}},
-                  {&Service,
-                   {{&RemoveTracks, {}},
-                    {&RenameTracks, {}},
-                    {&DeleteTracks, {}},
-                    {&N9, {}},
-                    {&InstallTemplates, {}},
-                    {&Sinhroniz, {}}}}};
+    PopupMenu1 = {{&N1, {}}, {&N2, {}}, {&Play1, {}}, {&Pause1, {}}, {&Stop1, {}}, {&Listik, {}}, {&N3, {}},
+        {&Fullscreen1, {}},
+        {&N4, {{&Ball, {}}, {&BallCasual, {}}, {&Casual, {}}, {&Micro, {}}, {&MicroPlus, {}}, {&AutoTipFig, {}}}},
+        {&Drive, {}},
+        {&Hi,
+            {{&Utiug, {}}, {&N6, {}}, {&Razmazat, {}}, {&StopGraphica, {}}, {&ScreenShot1, {}}, {&StilWindow, {}},
+                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}}},
+        {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
+    PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
+        {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}}, {&N8, {}},
+        {&Service,
+            {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
+                {&Sinhroniz, {}}}}};
     PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
     PopupMenu4 = {{&CopySelectTrack, {}}};
 }
@@ -204,16 +178,16 @@ std::array<TimerControl*, 11> Form::PatternTimers()
 
 std::vector<TimerControl*> Form::AllTimers()
 {
-    return {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6, &Timer7, &Timer8,
-            &Timer9, &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &Timer15};
+    return {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6, &Timer7, &Timer8, &Timer9, &Timer10, &Timer11,
+        &Timer12, &Timer13, &Timer14, &Timer15};
 }
 
 std::vector<Control*> Form::AllControls()
 {
     std::vector<Control*> all{&PlayButton, &PauseButton, &StopButton, &SpeedButton1, &SpeedButton5, &SpeedButton4,
-                              &SpeedButton10, &SpeedButton11, &OpenButton, &SpeedButton2, &Label1, &TrackBar1,
-                              &TrackBar2, &StaticText1, &ClockTrack, &Panel1, &Panel2, &Panel3, &Image1, &ListBox1,
-                              &ListBox2, &ListBox3, &ListBox4, &ListBox5, &ButtonBack, &ButtonAhead};
+        &SpeedButton10, &SpeedButton11, &OpenButton, &SpeedButton2, &Label1, &TrackBar1, &TrackBar2, &StaticText1,
+        &ClockTrack, &Panel1, &Panel2, &Panel3, &Image1, &ListBox1, &ListBox2, &ListBox3, &ListBox4, &ListBox5,
+        &ButtonBack, &ButtonAhead};
     const auto addMenu = [&all](const std::vector<MenuNode>& menu, auto& self) -> void {
         for (const MenuNode& node : menu) {
             all.push_back(node.item);

@@ -44,8 +44,8 @@ struct Form {
     bool closeRequested{};
 
     // Buttons.
-    Control PlayButton, PauseButton, StopButton, SpeedButton1, SpeedButton5, SpeedButton4, SpeedButton10,
-        SpeedButton11, OpenButton, SpeedButton2;
+    Control PlayButton, PauseButton, StopButton, SpeedButton1, SpeedButton5, SpeedButton4, SpeedButton10, SpeedButton11,
+        OpenButton, SpeedButton2;
 
     // Other controls.
     Control Label1;
@@ -58,8 +58,8 @@ struct Form {
 
     // Timers: `Timer2` next-track deferral, `Timer3` automatic mode change, `Timer4`
     // position tick, `Timer15` keep-awake, the rest are the pattern animators.
-    TimerControl Timer1, Timer2, Timer3, Timer4, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10, Timer11,
-        Timer12, Timer13, Timer14, Timer15;
+    TimerControl Timer1, Timer2, Timer3, Timer4, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10, Timer11, Timer12,
+        Timer13, Timer14, Timer15;
 
     // PopupMenu1, the window's menu.
     MenuItem N1, N2, Play1, Pause1, Stop1, Listik, N3, Fullscreen1, N4, Ball, BallCasual, Casual, Micro, MicroPlus,

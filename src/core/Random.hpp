@@ -10,7 +10,10 @@ class Clock;
 /// Seeding from the clock uses whole seconds, so draws seeded within one second repeat.
 class Random {
 public:
-    explicit Random(const Clock& clock) : m_clock{clock} {}
+    explicit Random(const Clock& clock)
+        : m_clock{clock}
+    {
+    }
 
     void Seed(std::uint32_t seed) { m_state = seed; }
     void SeedFromClock();

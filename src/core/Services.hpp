@@ -22,8 +22,9 @@ public:
     /// A Yes/No question with the question icon. True means Yes.
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
     /// A one-line input box. Empty when cancelled.
-    virtual std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
-                                                const std::string& value) = 0;
+    virtual std::optional<std::string> InputBox(
+        const std::string& caption, const std::string& prompt, const std::string& value)
+        = 0;
     /// The multi-select file-open dialog for audio files. Empty when cancelled.
     virtual std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) = 0;
     /// The folder-choice dialog. Empty when cancelled.

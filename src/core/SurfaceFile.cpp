@@ -11,8 +11,8 @@ constexpr std::size_t kPixelBytes{static_cast<std::size_t>(Surface::kStride) * S
 
 std::uint32_t U32(const Bytes& b, std::size_t at)
 {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8
+        | static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
 
 std::uint16_t U16(const Bytes& b, std::size_t at)
@@ -48,7 +48,7 @@ bool LoadSurfaceBmp(const std::filesystem::path& file, Surface& surface)
     for (int y = 0; y < Surface::kHeight; ++y) {
         const int fileRow = height > 0 ? Surface::kHeight - 1 - y : y;
         std::memcpy(surface.Row(y), b.data() + dataOffset + static_cast<std::size_t>(fileRow) * Surface::kStride,
-                    Surface::kRowBytes);
+            Surface::kRowBytes);
     }
     ++surface.revision;
     return true;
@@ -71,7 +71,7 @@ Bytes EncodeSurfaceBmp(const Surface& surface)
     Put32(b, 42, 2835);
     for (int y = 0; y < Surface::kHeight; ++y)
         std::memcpy(b.data() + kHeaderBytes + static_cast<std::size_t>(Surface::kHeight - 1 - y) * Surface::kStride,
-                    surface.Row(y), Surface::kRowBytes);
+            surface.Row(y), Surface::kRowBytes);
     return b;
 }
 

@@ -29,7 +29,8 @@ struct TemplateChannels {
 private:
     static std::uint8_t At(const std::vector<std::uint8_t>& channel, int tick)
     {
-        return tick >= 0 && static_cast<std::size_t>(tick) < channel.size() ? channel[static_cast<std::size_t>(tick)] : 0;
+        return tick >= 0 && static_cast<std::size_t>(tick) < channel.size() ? channel[static_cast<std::size_t>(tick)]
+                                                                            : 0;
     }
 };
 

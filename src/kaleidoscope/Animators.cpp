@@ -8,7 +8,10 @@ namespace {
 
 using V = PaintValue;
 
-constexpr PaintCall F(V value, int channel, int first, int last) { return {PaintOp::Flat, value, channel, first, last}; }
+constexpr PaintCall F(V value, int channel, int first, int last)
+{
+    return {PaintOp::Flat, value, channel, first, last};
+}
 constexpr PaintCall R(V value, int channel, int first, int last)
 {
     return {PaintOp::Rising, value, channel, first, last};
@@ -19,49 +22,49 @@ constexpr PaintCall D(V value, int channel, int first, int last)
 }
 
 constexpr int kAll{kFigureSlots};
-constexpr std::array<int, 6> Uniform(int a, int b) { return {a, b, a, b, a, b}; }
+constexpr std::array<int, 6> Uniform(int a, int b)
+{
+    return {a, b, a, b, a, b};
+}
 
 constexpr BackgroundRule kNone{};
-constexpr BackgroundRule Ramp(int a, int r, int g) { return {BackgroundKind::Ramp, a, r, g, false}; }
-constexpr BackgroundRule Level(int a, int r, int g) { return {BackgroundKind::Level, a, r, g, false}; }
+constexpr BackgroundRule Ramp(int a, int r, int g)
+{
+    return {BackgroundKind::Ramp, a, r, g, false};
+}
+constexpr BackgroundRule Level(int a, int r, int g)
+{
+    return {BackgroundKind::Level, a, r, g, false};
+}
 constexpr BackgroundRule kThirds{BackgroundKind::Thirds, 15, 0, 0, false};
 constexpr BackgroundRule kBlack{BackgroundKind::Black};
 constexpr BackgroundRule kDark{BackgroundKind::Dark};
 constexpr BackgroundRule kDarkOnMarks{BackgroundKind::Dark, 0, 0, 0, true};
 
-constexpr PaintCall kCounted[]{F(V::Blue, 0, 0, kCountedLast), F(V::Green, 1, 6, kCountedLast),
-                               F(V::Red, 2, 12, kCountedLast)};
+constexpr PaintCall kCounted[]{
+    F(V::Blue, 0, 0, kCountedLast), F(V::Green, 1, 6, kCountedLast), F(V::Red, 2, 12, kCountedLast)};
 // Timer6 and Timer14.
-constexpr PaintCall kFive[]{R(V::Blue, 0, 0, 6), R(V::Red, 2, 0, 2), R(V::Green, 1, 6, 14), R(V::Red, 2, 12, 16),
-                            R(V::Red, 2, 6, 6)};
+constexpr PaintCall kFive[]{
+    R(V::Blue, 0, 0, 6), R(V::Red, 2, 0, 2), R(V::Green, 1, 6, 14), R(V::Red, 2, 12, 16), R(V::Red, 2, 6, 6)};
 // Timer7.
-constexpr PaintCall kSeven[]{F(V::Blue, 0, 0, 5),  R(V::Green, 1, 0, 1), D(V::Red, 2, 0, 1),  R(V::Red, 2, 2, 5),
-                             R(V::Green, 1, 6, 13), R(V::Blue, 0, 8, 11), R(V::Red, 2, 12, 15)};
-constexpr PaintCall kMarkMove[]{R(V::Blue, 0, 0, 3),
-                                D(V::Red, 2, 0, 3),
-                                R(V::Green, 1, 0, 3),
-                                {PaintOp::MoveOnMark, V::Zero, 0, 4, 16},
-                                R(V::Blue, 0, 4, 5),
-                                R(V::Green, 1, 4, 4),
-                                D(V::Red, 2, 4, 4),
-                                R(V::Red, 2, 5, 6),
-                                R(V::Green, 1, 7, 12),
-                                R(V::Blue, 0, 9, 10),
-                                R(V::Red, 2, 11, 16)};
-constexpr PaintCall kThirdsPaint[]{R(V::Blue, 0, 0, 5),      R(V::BlueDiv3, 2, 0, 5), R(V::Green, 1, 6, 11),
-                                   R(V::GreenDiv3, 0, 6, 11), R(V::Green, 2, 6, 11),   R(V::Red, 2, 12, 17)};
-constexpr PaintCall kWide[]{R(V::Blue, 0, 0, 11),   R(V::Red, 2, 5, 15),   R(V::Green, 1, 6, 12),
-                            R(V::Green, 1, 13, 15), R(V::Green, 1, 16, 17), F(V::Red, 2, 16, 17)};
-constexpr PaintCall kMixed[]{R(V::Blue, 0, 0, 5), F(V::Blue, 0, 6, 7),  R(V::Green, 1, 6, 13), D(V::Green, 1, 2, 3),
-                             F(V::Red, 2, 0, 3),  F(V::Red, 2, 10, 11), R(V::Red, 2, 14, 15)};
-constexpr PaintCall kLevel[]{R(V::Green, 1, 0, 5),  F(V::Red, 2, 0, 3),    F(V::Blue, 0, 6, 7),  R(V::Blue, 0, 8, 9),
-                             R(V::Red, 2, 10, 12), F(V::Green, 1, 13, 14), D(V::Green, 2, 13, 14)};
+constexpr PaintCall kSeven[]{F(V::Blue, 0, 0, 5), R(V::Green, 1, 0, 1), D(V::Red, 2, 0, 1), R(V::Red, 2, 2, 5),
+    R(V::Green, 1, 6, 13), R(V::Blue, 0, 8, 11), R(V::Red, 2, 12, 15)};
+constexpr PaintCall kMarkMove[]{R(V::Blue, 0, 0, 3), D(V::Red, 2, 0, 3), R(V::Green, 1, 0, 3),
+    {PaintOp::MoveOnMark, V::Zero, 0, 4, 16}, R(V::Blue, 0, 4, 5), R(V::Green, 1, 4, 4), D(V::Red, 2, 4, 4),
+    R(V::Red, 2, 5, 6), R(V::Green, 1, 7, 12), R(V::Blue, 0, 9, 10), R(V::Red, 2, 11, 16)};
+constexpr PaintCall kThirdsPaint[]{R(V::Blue, 0, 0, 5), R(V::BlueDiv3, 2, 0, 5), R(V::Green, 1, 6, 11),
+    R(V::GreenDiv3, 0, 6, 11), R(V::Green, 2, 6, 11), R(V::Red, 2, 12, 17)};
+constexpr PaintCall kWide[]{R(V::Blue, 0, 0, 11), R(V::Red, 2, 5, 15), R(V::Green, 1, 6, 12), R(V::Green, 1, 13, 15),
+    R(V::Green, 1, 16, 17), F(V::Red, 2, 16, 17)};
+constexpr PaintCall kMixed[]{R(V::Blue, 0, 0, 5), F(V::Blue, 0, 6, 7), R(V::Green, 1, 6, 13), D(V::Green, 1, 2, 3),
+    F(V::Red, 2, 0, 3), F(V::Red, 2, 10, 11), R(V::Red, 2, 14, 15)};
+constexpr PaintCall kLevel[]{R(V::Green, 1, 0, 5), F(V::Red, 2, 0, 3), F(V::Blue, 0, 6, 7), R(V::Blue, 0, 8, 9),
+    R(V::Red, 2, 10, 12), F(V::Green, 1, 13, 14), D(V::Green, 2, 13, 14)};
 constexpr PaintCall kDivided[]{R(V::Red, 2, 10, 14), R(V::Blue, 0, 0, 4), R(V::BlueDivDB, 1, 0, 4),
-                               R(V::Green, 1, 5, 9), R(V::GreenDivDG, 2, 5, 9)};
-constexpr PaintCall kTrails[]{R(V::Green, 1, 0, 5),   F(V::Red, 2, 0, 3),     F(V::Blue, 0, 6, 7),
-                              R(V::Blue, 0, 8, 9),    R(V::Red, 2, 10, 12),   F(V::Green, 1, 13, 14),
-                              D(V::Green, 2, 13, 14), R(V::Zero, 2, 15, 18),  R(V::Zero, 1, 15, 18),
-                              R(V::Zero, 0, 15, 18),  {PaintOp::Smooth, V::Zero, 0, 0, 0}};
+    R(V::Green, 1, 5, 9), R(V::GreenDivDG, 2, 5, 9)};
+constexpr PaintCall kTrails[]{R(V::Green, 1, 0, 5), F(V::Red, 2, 0, 3), F(V::Blue, 0, 6, 7), R(V::Blue, 0, 8, 9),
+    R(V::Red, 2, 10, 12), F(V::Green, 1, 13, 14), D(V::Green, 2, 13, 14), R(V::Zero, 2, 15, 18), R(V::Zero, 1, 15, 18),
+    R(V::Zero, 0, 15, 18), {PaintOp::Smooth, V::Zero, 0, 0, 0}};
 
 const std::array<ModeRecipe, kModeCount> kRecipes{{
     /* 0 */ {Uniform(15, 16), kAll, false, false, kCounted, kNone},

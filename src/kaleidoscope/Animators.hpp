@@ -12,10 +12,9 @@ namespace kalvotune::kaleidoscope {
 inline constexpr int kModeCount{16};
 
 /// The pattern timer that animates each mode 0..15; any other mode number runs on `Timer10`.
-inline constexpr std::array<TimerControl Form::*, kModeCount> kModeTimers{
-    &Form::Timer5,  &Form::Timer6,  &Form::Timer7, &Form::Timer8,  &Form::Timer9,  &Form::Timer10,
-    &Form::Timer11, &Form::Timer14, &Form::Timer6, &Form::Timer1,  &Form::Timer12, &Form::Timer10,
-    &Form::Timer10, &Form::Timer7,  &Form::Timer6, &Form::Timer13};
+inline constexpr std::array<TimerControl Form::*, kModeCount> kModeTimers{&Form::Timer5, &Form::Timer6, &Form::Timer7,
+    &Form::Timer8, &Form::Timer9, &Form::Timer10, &Form::Timer11, &Form::Timer14, &Form::Timer6, &Form::Timer1,
+    &Form::Timer12, &Form::Timer10, &Form::Timer10, &Form::Timer7, &Form::Timer6, &Form::Timer13};
 
 /// One step of a mode's paint list.
 enum class PaintOp { Flat, Rising, Falling, MoveOnMark, Smooth };
@@ -64,7 +63,12 @@ const ModeRecipe& Recipe(int mode);
 /// and across mode changes.
 class Animators {
 public:
-    Animators(Engine& engine, Form& form, Random& random) : m_engine{engine}, m_form{form}, m_random{random} {}
+    Animators(Engine& engine, Form& form, Random& random)
+        : m_engine{engine}
+        , m_form{form}
+        , m_random{random}
+    {
+    }
 
     /// Runs one pattern tick of `mode`; the tick's values must already be set by `TickStep`.
     void RunPatternTick(int mode);

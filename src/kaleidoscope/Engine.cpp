@@ -24,11 +24,12 @@ std::string Damaged(const char* file, const std::string& reason)
 std::optional<std::string> CheckPixel(const char* file, std::int32_t offset, std::size_t index)
 {
     if (offset % 3 != 0)
-        return Damaged(file, "смещение " + std::to_string(offset) + " (число № " + std::to_string(index) +
-                                 ") не кратно 3.");
+        return Damaged(
+            file, "смещение " + std::to_string(offset) + " (число № " + std::to_string(index) + ") не кратно 3.");
     if (offset < 0 || static_cast<std::int64_t>(offset) + 2 >= kCanvasBytes)
-        return Damaged(file, "смещение " + std::to_string(offset) + " (число № " + std::to_string(index) +
-                                 ") выходит за пределы холста.");
+        return Damaged(file,
+            "смещение " + std::to_string(offset) + " (число № " + std::to_string(index)
+                + ") выходит за пределы холста.");
     return std::nullopt;
 }
 
@@ -36,9 +37,7 @@ std::optional<std::string> CheckPixel(const char* file, std::int32_t offset, std
 /// that margin where it lies in the file and wherever its anchor goes in the movement window.
 bool PointFits(std::int64_t point, std::int64_t anchor)
 {
-    const auto fits = [](std::int64_t p) {
-        return p - kFrameRowBytes >= 0 && p + 2 + kFrameRowBytes < kCanvasBytes;
-    };
+    const auto fits = [](std::int64_t p) { return p - kFrameRowBytes >= 0 && p + 2 + kFrameRowBytes < kCanvasBytes; };
     const std::int64_t fromAnchor = point - anchor;
     return fits(point) && fits(kWindowLow + fromAnchor) && fits(kWindowHigh + fromAnchor);
 }
@@ -50,17 +49,19 @@ std::optional<std::string> CheckFigures(const std::vector<std::int32_t>& words)
         const std::int32_t* record = words.data() + static_cast<std::size_t>(k) * kFigureWords;
         const std::int32_t n = record[kLength];
         if (n < kMinFigureLength || n > kFigureWords)
-            return Damaged(file, "длина фигуры № " + std::to_string(k) + " равна " + std::to_string(n) +
-                                     ", а должна быть от 10 до 4000.");
+            return Damaged(file,
+                "длина фигуры № " + std::to_string(k) + " равна " + std::to_string(n)
+                    + ", а должна быть от 10 до 4000.");
         for (int w = kAnchor; w < n; ++w) {
             const std::int32_t p = record[w];
             if (p % 3 != 0)
-                return Damaged(file, "точка " + std::to_string(p) + " фигуры № " + std::to_string(k) +
-                                         " (слово " + std::to_string(w) + ") не кратна 3.");
+                return Damaged(file,
+                    "точка " + std::to_string(p) + " фигуры № " + std::to_string(k) + " (слово " + std::to_string(w)
+                        + ") не кратна 3.");
             if (!PointFits(p, record[kAnchor]))
-                return Damaged(file, "точка " + std::to_string(p) + " фигуры № " + std::to_string(k) +
-                                         " (слово " + std::to_string(w) +
-                                         ") выходит за пределы холста при движении фигуры.");
+                return Damaged(file,
+                    "точка " + std::to_string(p) + " фигуры № " + std::to_string(k) + " (слово " + std::to_string(w)
+                        + ") выходит за пределы холста при движении фигуры.");
         }
     }
     return std::nullopt;
@@ -70,8 +71,8 @@ std::optional<std::string> CheckTables(const TableData& tables)
 {
     const auto checkSize = [](const char* file, std::size_t count, std::size_t expected) -> std::optional<std::string> {
         if (count != expected)
-            return Damaged(file, "в нём " + std::to_string(count * 4) + " байт, а должно быть " +
-                                     std::to_string(expected * 4) + ".");
+            return Damaged(file,
+                "в нём " + std::to_string(count * 4) + " байт, а должно быть " + std::to_string(expected * 4) + ".");
         return std::nullopt;
     };
     if (auto error = checkSize(Engine::kFadeFile, tables.fadePixels.size(), kFadeCount))
@@ -92,8 +93,10 @@ std::optional<std::string> CheckTables(const TableData& tables)
 } // namespace
 
 Engine::Engine(Form& form, Random& random)
-    : m_form{form}, m_random{random}, m_canvas(kCanvasBytes + kSlack, 0),
-      m_slots(static_cast<std::size_t>(kFigureSlots) * kFigureWords, 0)
+    : m_form{form}
+    , m_random{random}
+    , m_canvas(kCanvasBytes + kSlack, 0)
+    , m_slots(static_cast<std::size_t>(kFigureSlots) * kFigureWords, 0)
 {
 }
 
@@ -109,15 +112,16 @@ LoadResult Engine::LoadTables(const std::filesystem::path& programDir)
         if (!bytes)
             return {false, std::string{"Не найден файл таблицы узоров "} + name + ". Калейдоскоп не будет работать."};
         if (bytes->size() != expected[f] * 4)
-            return {false, Damaged(name, "в нём " + std::to_string(bytes->size()) + " байт, а должно быть " +
-                                             std::to_string(expected[f] * 4) + ".")};
+            return {false,
+                Damaged(name,
+                    "в нём " + std::to_string(bytes->size()) + " байт, а должно быть " + std::to_string(expected[f] * 4)
+                        + ".")};
         std::vector<std::int32_t>& out = *files[f].second;
         out.resize(expected[f]);
         for (std::size_t i = 0; i < expected[f]; ++i) {
             const std::uint8_t* b = bytes->data() + 4 * i;
-            out[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-                                               static_cast<std::uint32_t>(b[2]) << 16 |
-                                               static_cast<std::uint32_t>(b[3]) << 24);
+            out[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
+                | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
         }
     }
     return LoadTables(tables);
@@ -140,8 +144,8 @@ LoadResult Engine::LoadTables(const TableData& tables)
 
 std::span<std::int32_t, kFigureWords> Engine::Figure(int slot)
 {
-    return std::span<std::int32_t, kFigureWords>{m_slots.data() + static_cast<std::size_t>(slot) * kFigureWords,
-                                                 kFigureWords};
+    return std::span<std::int32_t, kFigureWords>{
+        m_slots.data() + static_cast<std::size_t>(slot) * kFigureWords, kFigureWords};
 }
 
 std::span<const std::int32_t, kFigureWords> Engine::Figure(int slot) const
@@ -174,8 +178,8 @@ void Engine::Fade(int aBlue, int bBlue, int aGreen, int bGreen, int aRed, int bR
     const int factors[3][2]{{aBlue, bBlue}, {aGreen, bGreen}, {aRed, bRed}};
     for (int k = 0; k < 3; ++k)
         for (int v = 0; v < 256; ++v)
-            scaled[static_cast<std::size_t>(k)][static_cast<std::size_t>(v)] =
-                static_cast<std::uint8_t>(v * factors[k][0] / factors[k][1]);
+            scaled[static_cast<std::size_t>(k)][static_cast<std::size_t>(v)]
+                = static_cast<std::uint8_t>(v * factors[k][0] / factors[k][1]);
     std::uint8_t* canvas = m_canvas.data();
     for (const std::int32_t p : m_fadePixels) {
         canvas[p] = scaled[0][canvas[p]];

@@ -34,8 +34,8 @@ inline constexpr int kDrawnStart{8};
 inline constexpr int kAnchor{10};
 
 /// Offset added to a canvas pixel offset for one step in direction 0..15 (clockwise from east).
-inline constexpr std::array<std::int32_t, 16> kDirectionOffsets{3,     2031,  2028,  4053,  2025,  4047,  2022,  2019,
-                                                                -3,    -2031, -2028, -4053, -2025, -4047, -2022, -2019};
+inline constexpr std::array<std::int32_t, 16> kDirectionOffsets{
+    3, 2031, 2028, 4053, 2025, 4047, 2022, 2019, -3, -2031, -2028, -4053, -2025, -4047, -2022, -2019};
 
 /// The figure anchors' allowed area: offsets 540,000..779,000, row bytes 400..1200.
 inline constexpr int kWindowLow{540'000};
@@ -59,8 +59,8 @@ struct TickValues {
 /// The table contents as integers, in file order; used to load tables built in memory.
 struct TableData {
     std::vector<std::int32_t> fadePixels; ///< kFadePixelCount offsets (`MassP1.kvt`)
-    std::vector<std::int32_t> wedgeMap;   ///< kWedgeRows x kWedgeColumns offsets (`Lumbra12.kvt`)
-    std::vector<std::int32_t> figures;    ///< kLibraryFigures x kFigureWords words (`MassMF2.kvt`)
+    std::vector<std::int32_t> wedgeMap; ///< kWedgeRows x kWedgeColumns offsets (`Lumbra12.kvt`)
+    std::vector<std::int32_t> figures; ///< kLibraryFigures x kFigureWords words (`MassMF2.kvt`)
 };
 
 /// The kaleidoscope's buffers and drawing operations: the work canvas, the pattern tables,

@@ -8,10 +8,22 @@ namespace kalvotune::kaleidoscope {
 
 namespace {
 
-bool AboveWindow(std::int64_t next) { return next > kWindowHigh; }
-bool BelowWindow(std::int64_t next) { return next < kWindowLow; }
-bool LeftOfWindow(std::int64_t next) { return next % kFrameRowBytes < kWindowLeft; }
-bool RightOfWindow(std::int64_t next) { return next % kFrameRowBytes > kWindowRight; }
+bool AboveWindow(std::int64_t next)
+{
+    return next > kWindowHigh;
+}
+bool BelowWindow(std::int64_t next)
+{
+    return next < kWindowLow;
+}
+bool LeftOfWindow(std::int64_t next)
+{
+    return next % kFrameRowBytes < kWindowLeft;
+}
+bool RightOfWindow(std::int64_t next)
+{
+    return next % kFrameRowBytes > kWindowRight;
+}
 
 bool InWindow(std::int64_t next)
 {

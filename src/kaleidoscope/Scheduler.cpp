@@ -68,7 +68,10 @@ bool NeedOf(std::uint8_t type, int slot, Need& need)
 } // namespace
 
 Scheduler::Scheduler(Form& form, Services& services, Engine& engine)
-    : m_form{form}, m_services{services}, m_engine{engine}, m_animators{engine, form, services.random}
+    : m_form{form}
+    , m_services{services}
+    , m_engine{engine}
+    , m_animators{engine, form, services.random}
 {
 }
 
@@ -182,11 +185,26 @@ void Scheduler::RandomFigureType()
     ApplyFigureType(kTypes[m_services.random.Next() % 5]);
 }
 
-void Scheduler::BallClick() { ApplyFigureType(kBall); }
-void Scheduler::BallCasualClick() { ApplyFigureType(kBallCasual); }
-void Scheduler::CasualClick() { ApplyFigureType(kCasual); }
-void Scheduler::MicroClick() { ApplyFigureType(kMicro); }
-void Scheduler::MicroPlusClick() { ApplyFigureType(kMicroPlus); }
+void Scheduler::BallClick()
+{
+    ApplyFigureType(kBall);
+}
+void Scheduler::BallCasualClick()
+{
+    ApplyFigureType(kBallCasual);
+}
+void Scheduler::CasualClick()
+{
+    ApplyFigureType(kCasual);
+}
+void Scheduler::MicroClick()
+{
+    ApplyFigureType(kMicro);
+}
+void Scheduler::MicroPlusClick()
+{
+    ApplyFigureType(kMicroPlus);
+}
 
 void Scheduler::SpeedButton5Click()
 {

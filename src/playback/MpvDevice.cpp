@@ -20,7 +20,10 @@ std::string SecondsText(std::int64_t ms)
     return std::to_string(ms / 1000) + "." + fraction;
 }
 
-std::int64_t ToMs(double seconds) { return std::llround(seconds * 1000.0); }
+std::int64_t ToMs(double seconds)
+{
+    return std::llround(seconds * 1000.0);
+}
 
 } // namespace
 
@@ -141,8 +144,8 @@ OpenResult MpvDevice::Open(const std::filesystem::path& file)
 
         // Without a sound card mpv gets ready with no output, or gives up on the output;
         // either way the file is loaded again on the null output.
-        const bool noOutput = (m_ready && CurrentOutput().empty())
-                              || (m_ended && m_endError == MPV_ERROR_AO_INIT_FAILED);
+        const bool noOutput
+            = (m_ready && CurrentOutput().empty()) || (m_ended && m_endError == MPV_ERROR_AO_INIT_FAILED);
         if (noOutput && attempt == 0 && FallBackToNullOutput(m_handle.get()))
             continue;
 
@@ -159,9 +162,9 @@ OpenResult MpvDevice::Open(const std::filesystem::path& file)
             return {true, {}};
         }
 
-        const std::string reason = m_ended ? mpv_error_string(m_endError)
-                                           : "no answer from the audio back end within "
-                                                 + std::to_string(kOpenTimeout.count() / 1000) + " s";
+        const std::string reason = m_ended
+            ? mpv_error_string(m_endError)
+            : "no answer from the audio back end within " + std::to_string(kOpenTimeout.count() / 1000) + " s";
         Close();
         return {false, "Cannot open \"" + file.string() + "\": " + reason};
     }
@@ -325,8 +328,8 @@ std::int64_t MpvDevice::ReportedPosition() const
     // last trusted reading carried on in real time; a reading is trusted unless it
     // runs ahead of that.
     const auto now = SteadyClock::now();
-    const std::int64_t expected =
-        m_anchorPos + std::chrono::duration_cast<std::chrono::milliseconds>(now - m_anchorAt).count();
+    const std::int64_t expected
+        = m_anchorPos + std::chrono::duration_cast<std::chrono::milliseconds>(now - m_anchorAt).count();
 
     std::int64_t position = expected;
     double seconds{};

@@ -74,13 +74,13 @@ private:
     std::function<void()> m_wakeup;
 
     std::filesystem::path m_file;
-    long long m_entryId{-1};      ///< the playlist entry of the open file; -1 when closed
+    long long m_entryId{-1}; ///< the playlist entry of the open file; -1 when closed
     long long m_startedEntry{-1}; ///< the entry that mpv's latest START_FILE named
-    bool m_loaded{};              ///< mpv holds the file (false after it played to the end)
-    bool m_ready{};               ///< the loaded file has been positioned and can play
+    bool m_loaded{}; ///< mpv holds the file (false after it played to the end)
+    bool m_ready{}; ///< the loaded file has been positioned and can play
     bool m_atEnd{};
-    bool m_ended{};               ///< mpv has let go of the entry (end, or failure to load)
-    int m_endError{};             ///< mpv's error code when the entry failed
+    bool m_ended{}; ///< mpv has let go of the entry (end, or failure to load)
+    int m_endError{}; ///< mpv's error code when the entry failed
     DeviceMode m_mode{DeviceMode::NotOpen};
     std::int64_t m_length{};
     std::int64_t m_seekTarget{-1}; ///< reported until mpv has finished seeking there

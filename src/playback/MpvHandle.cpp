@@ -8,7 +8,10 @@
 
 namespace kalvotune::playback {
 
-void MpvTerminate::operator()(mpv_handle* handle) const { mpv_terminate_destroy(handle); }
+void MpvTerminate::operator()(mpv_handle* handle) const
+{
+    mpv_terminate_destroy(handle);
+}
 
 MpvHandlePtr CreateAudioHandle(AudioOutput output, std::string& error)
 {
@@ -21,10 +24,18 @@ MpvHandlePtr CreateAudioHandle(AudioOutput output, std::string& error)
         return {};
     }
     const std::pair<const char*, const char*> options[]{
-        {"config", "no"},        {"terminal", "no"},     {"input-default-bindings", "no"},
-        {"vid", "no"},           {"vo", "null"},         {"audio-display", "no"},
-        {"idle", "yes"},         {"keep-open", "no"},    {mpvname::kPause, "yes"},
-        {"resume-playback", "no"}, {"hr-seek", "yes"},   {"audio-client-name", "Kalvotune"},
+        {"config", "no"},
+        {"terminal", "no"},
+        {"input-default-bindings", "no"},
+        {"vid", "no"},
+        {"vo", "null"},
+        {"audio-display", "no"},
+        {"idle", "yes"},
+        {"keep-open", "no"},
+        {mpvname::kPause, "yes"},
+        {"resume-playback", "no"},
+        {"hr-seek", "yes"},
+        {"audio-client-name", "Kalvotune"},
     };
     for (const auto& [name, value] : options)
         mpv_set_option_string(handle.get(), name, value); // an option this mpv lacks is no reason to stop
@@ -50,8 +61,8 @@ bool FallBackToNullOutput(mpv_handle* handle)
 
 long long LoadFile(mpv_handle* handle, const std::string& file, const std::string& options)
 {
-    const char* args[]{mpvname::kLoadFile, file.c_str(), mpvname::kReplace,
-                       options.empty() ? nullptr : options.c_str(), nullptr};
+    const char* args[]{
+        mpvname::kLoadFile, file.c_str(), mpvname::kReplace, options.empty() ? nullptr : options.c_str(), nullptr};
     mpv_node result{};
     if (int status = mpv_command_ret(handle, args, &result); status < 0)
         return status;

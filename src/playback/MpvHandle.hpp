@@ -10,7 +10,7 @@ namespace kalvotune::playback {
 /// Where an mpv core sends its sound.
 enum class AudioOutput {
     SystemDefault, ///< the platform's default output, the null output when there is none
-    Null,          ///< no sound card: plays in real time into nothing (tests, tools)
+    Null, ///< no sound card: plays in real time into nothing (tests, tools)
 };
 
 /// Names of the mpv options, properties and commands we use, kept in one place.

@@ -14,8 +14,7 @@ MpvSoundEffects::MpvSoundEffects(AudioOutput output)
 
 void MpvSoundEffects::DiscardEvents()
 {
-    while (mpv_wait_event(m_handle.get(), 0)->event_id != MPV_EVENT_NONE) {
-    }
+    while (mpv_wait_event(m_handle.get(), 0)->event_id != MPV_EVENT_NONE) { }
 }
 
 long long MpvSoundEffects::Start(const std::filesystem::path& file)

@@ -20,12 +20,24 @@ constexpr const char* kRegistryList{"Kalvotune"};
 constexpr const char* kNoDeviceOpen{"No MCI device open"};
 
 constexpr const char* kRegistryTrackMovedHead{"Трек  <"};
-constexpr const char* kRegistryTrackMovedTail{">  имеет установленный шаблон, но имя трека или местонахождение при установке было другим. Пожалуйста, для перемещения, удаления или переименования треков с установленными шаблонами, используйте сервис Kalvotune. Для треков без шаблонов это не обязательно, но если Вы хотите чтобы строки работали при любых обстоятельствах, также используйте для перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис Kalvotune. Тогда программа сама внесет в списки необходимые изменения."};
+constexpr const char* kRegistryTrackMovedTail{
+    ">  имеет установленный шаблон, но имя трека или местонахождение при установке было другим. Пожалуйста, для "
+    "перемещения, удаления или переименования треков с установленными шаблонами, используйте сервис Kalvotune. Для "
+    "треков без шаблонов это не обязательно, но если Вы хотите чтобы строки работали при любых обстоятельствах, также "
+    "используйте для перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис "
+    "Kalvotune. Тогда программа сама внесет в списки необходимые изменения."};
 constexpr const char* kPutTrackBackHead{"Необходимо положить  <"};
-constexpr const char* kPutTrackBackTail{">  на место. Если забыли куда, откройте Блокнотом файл Kalvotune в папке .../Lists. Там все записанно. На будующее: Не рвите ниточку от шаблона к треку, пользуйтесь сервисом и помните, что вы используете встроенный плеер (для муз. с ЦМШ), который почти невозможно передать из инета без музыки. Вам это удалось! Удачи."};
-constexpr const char* kTrackMissingHead{"  Увы! Что-то не сложилось. Переименована папка? переехал? и т.п.  Возможно трек  <"};
+constexpr const char* kPutTrackBackTail{
+    ">  на место. Если забыли куда, откройте Блокнотом файл Kalvotune в папке .../Lists. Там все записанно. На "
+    "будующее: Не рвите ниточку от шаблона к треку, пользуйтесь сервисом и помните, что вы используете встроенный "
+    "плеер (для муз. с ЦМШ), который почти невозможно передать из инета без музыки. Вам это удалось! Удачи."};
+constexpr const char* kTrackMissingHead{
+    "  Увы! Что-то не сложилось. Переименована папка? переехал? и т.п.  Возможно трек  <"};
 constexpr const char* kTrackMissingFolder{">  из папки  <"};
-constexpr const char* kTrackMissingTail{">  'съехал', а в списках остался старый адрес. Если Вы хотите обойти эту проблему - используйте для перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис Kalvotune. Тогда программа сама внесет в списки необходимые изменения."};
+constexpr const char* kTrackMissingTail{
+    ">  'съехал', а в списках остался старый адрес. Если Вы хотите обойти эту проблему - используйте для "
+    "перемещения,удаления и переименования музыкальных файлов неудобный (но очень полезный) сервис Kalvotune. Тогда "
+    "программа сама внесет в списки необходимые изменения."};
 
 constexpr int kSeekStripHeight{14};
 
@@ -43,9 +55,12 @@ int WholeSeconds(std::int64_t ms)
 
 } // namespace
 
-Player::Player(Form& form, Services& services, playlists::Lists& lists, PatternControl& patterns,
-               TemplateSaves* saves)
-    : m_form{form}, m_services{services}, m_lists{lists}, m_patterns{patterns}, m_saves{saves}
+Player::Player(Form& form, Services& services, playlists::Lists& lists, PatternControl& patterns, TemplateSaves* saves)
+    : m_form{form}
+    , m_services{services}
+    , m_lists{lists}
+    , m_patterns{patterns}
+    , m_saves{saves}
 {
 }
 
@@ -190,8 +205,8 @@ void Player::ReportMissingFile()
         dialogs.ShowMessage(kRegistryTrackMovedHead + f.TrackTitle + kRegistryTrackMovedTail);
         dialogs.ShowMessage(kPutTrackBackHead + f.TrackTitle + kPutTrackBackTail);
     }
-    dialogs.ShowMessage(kTrackMissingHead + f.TrackTitle + kTrackMissingFolder + f.CurrentTrackName.parent_path().string() +
-                        kTrackMissingTail);
+    dialogs.ShowMessage(kTrackMissingHead + f.TrackTitle + kTrackMissingFolder
+        + f.CurrentTrackName.parent_path().string() + kTrackMissingTail);
 }
 
 void Player::DropMissingEntry()

@@ -19,7 +19,7 @@ public:
     /// All references must outlive the player. `saves` may be null until the template
     /// code is wired; a "Yes" to a save question then writes nothing.
     Player(Form& form, Services& services, playlists::Lists& lists, PatternControl& patterns,
-           TemplateSaves* saves = nullptr);
+        TemplateSaves* saves = nullptr);
 
     void SetTemplateSaves(TemplateSaves* saves) { m_saves = saves; }
 

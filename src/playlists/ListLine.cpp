@@ -137,7 +137,7 @@ std::string DatedListName(std::string_view prefix, const LocalDateTime& now)
 {
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%02d.%02d.%04d %02d'%02d'%02d", now.day, now.month, now.year, now.hour,
-                  now.minute, now.second);
+        now.minute, now.second);
     return std::string{prefix} + stamp;
 }
 

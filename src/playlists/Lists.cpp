@@ -35,7 +35,9 @@ std::string RegistryLine(const std::string& path, std::string_view templateField
 } // namespace
 
 Lists::Lists(Form& form, Services& services, std::function<void(bool)> runPatterns)
-    : m_form{form}, m_services{services}, m_runPatterns{std::move(runPatterns)}
+    : m_form{form}
+    , m_services{services}
+    , m_runPatterns{std::move(runPatterns)}
 {
 }
 

@@ -68,8 +68,8 @@ void LoadTrackTemplate(Form& form, Services& services, const std::string& templa
     const bool folderExists = !form.TemplateDir.empty() && fs::is_directory(form.TemplateDir, error);
     const fs::path folder = folderExists ? form.TemplateDir : data;
 
-    const bool full = IsFile(folder / kBlueFile) && IsFile(folder / kRedFile) && IsFile(folder / kGreenFile) &&
-                      IsFile(folder / kSpeedFile);
+    const bool full = IsFile(folder / kBlueFile) && IsFile(folder / kRedFile) && IsFile(folder / kGreenFile)
+        && IsFile(folder / kSpeedFile);
     if (full) {
         form.NoTemplate = false;
         form.SpeedButton4.enabled = true;

@@ -15,7 +15,8 @@ void AppFixture::MakeProgramFolder()
     for (const char* folder : {"Lists", "Sound", "Data", "ScreenShot", "jokes"})
         fs::create_directories(Dir() / folder);
     // "Kalvotune" and "Калейдоскоп" in Windows-1251, as the shipped index holds them.
-    WriteFileAtomically(Dir() / "Lists" / "MyLists", std::string_view{"Kalvotune\r\n\xCA\xE0\xEB\xE5\xE9\xE4\xEE\xF1\xEA\xEE\xEF\r\n"});
+    WriteFileAtomically(
+        Dir() / "Lists" / "MyLists", std::string_view{"Kalvotune\r\n\xCA\xE0\xEB\xE5\xE9\xE4\xEE\xF1\xEA\xEE\xEF\r\n"});
     WriteFileAtomically(Dir() / "Lists" / "Kalvotune", std::string_view{});
 }
 
@@ -43,8 +44,8 @@ void AppFixture::Advance(int ms)
             else if (!timer->enabled && it != m_due.end())
                 m_due.erase(it);
         }
-        auto first = std::min_element(m_due.begin(), m_due.end(),
-                                      [](const auto& a, const auto& b) { return a.second < b.second; });
+        auto first = std::min_element(
+            m_due.begin(), m_due.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
         if (first == m_due.end() || first->second > end) {
             device.Advance(end - m_now);
             m_now = end;

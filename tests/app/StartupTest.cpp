@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 bool Has(const std::vector<std::string>& texts, const std::string& part)
 {
-    return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
+    return std::any_of(
+        texts.begin(), texts.end(), [&](const std::string& t) { return t.find(part) != std::string::npos; });
 }
 
 class Startup : public ::testing::Test, public AppFixture {
@@ -51,7 +52,8 @@ TEST_F(Startup, WithoutTablesSaysWhichFileAndStillOpensTheLists)
 TEST_F(Startup, MissingStartPictureLeavesTheSurfaceBlackAndAValidOneIsShown)
 {
     Start();
-    EXPECT_TRUE(std::all_of(Window().surface.bytes.begin(), Window().surface.bytes.end(), [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(Window().surface.bytes.begin(), Window().surface.bytes.end(), [](auto b) { return b == 0; }));
     EXPECT_EQ(Window().CurrentListName, "Калейдоскоп");
 
     Surface picture;

@@ -1,5 +1,5 @@
-#include "Catalogue.hpp"
 #include "Composer.hpp"
+#include "Catalogue.hpp"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,8 @@ TEST(DemoComposer, MelodyStaysInTheKey)
 {
     for (const ShippedTrack& t : ShippedTracks()) {
         SCOPED_TRACE(t.title);
-        const std::vector<int> steps = t.sketch.minor ? std::vector<int>{0, 2, 3, 5, 7, 8, 10}
-                                                      : std::vector<int>{0, 2, 4, 5, 7, 9, 11};
+        const std::vector<int> steps
+            = t.sketch.minor ? std::vector<int>{0, 2, 3, 5, 7, 8, 10} : std::vector<int>{0, 2, 4, 5, 7, 9, 11};
         std::set<int> scale;
         for (int s : steps)
             scale.insert((t.sketch.tonic + s) % 12);

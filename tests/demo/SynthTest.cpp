@@ -1,5 +1,5 @@
-#include "Catalogue.hpp"
 #include "Synth.hpp"
+#include "Catalogue.hpp"
 #include "Wav.hpp"
 
 #include <gtest/gtest.h>
@@ -48,8 +48,8 @@ TEST(DemoWav, HeaderDescribesSixteenBitStereoAndDataFollows)
     EXPECT_EQ(Le(wav, 4, 4), wav.size() - 8);
     EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(Le(wav, 16, 4), 16u);
-    EXPECT_EQ(Le(wav, 20, 2), 1u);     // PCM
-    EXPECT_EQ(Le(wav, 22, 2), 2u);     // stereo
+    EXPECT_EQ(Le(wav, 20, 2), 1u); // PCM
+    EXPECT_EQ(Le(wav, 22, 2), 2u); // stereo
     EXPECT_EQ(Le(wav, 24, 4), 44100u);
     EXPECT_EQ(Le(wav, 28, 4), 44100u * 4);
     EXPECT_EQ(Le(wav, 32, 2), 4u);

@@ -1,5 +1,5 @@
-#include "Catalogue.hpp"
 #include "TemplateMaker.hpp"
+#include "Catalogue.hpp"
 
 #include <gtest/gtest.h>
 

@@ -101,7 +101,7 @@ TEST_F(Modes, ModeZeroPaintsOneFigurePerFiftyOfEachColour)
     }
     rig.form.channels.blue[4] = 150; // slots 0..3
     rig.form.channels.green[4] = 254; // slots 6..11
-    rig.form.channels.red[4] = 100;  // slots 12..14
+    rig.form.channels.red[4] = 100; // slots 12..14
     Tick(4);
     for (int s = 0; s < kFigureSlots; ++s) {
         EXPECT_EQ(painted(s, 0) == 150, s <= 3) << s;

@@ -13,13 +13,12 @@ TEST(Effects, FillDarkPixelsPaintsTheDominantColourAndTiesGoToRed)
         std::array<std::uint8_t, 3> expected;
     };
     const Case cases[]{
-        {200, 100, 100, {3, 9, 3}, {200, 9, 3}},   // blue branch accepts green up to 9
-        {100, 200, 100, {3, 9, 3}, {3, 9, 3}},     // green branch needs green below 4
+        {200, 100, 100, {3, 9, 3}, {200, 9, 3}}, // blue branch accepts green up to 9
+        {100, 200, 100, {3, 9, 3}, {3, 9, 3}}, // green branch needs green below 4
         {100, 201, 100, {3, 3, 3}, {3, 201, 100}}, // green, and half of it in red
-        {100, 100, 200, {0, 0, 0}, {0, 0, 200}},
-        {150, 150, 150, {0, 0, 0}, {0, 0, 150}},   // all equal: red
-        {150, 150, 10, {0, 0, 0}, {0, 0, 10}},     // blue and green tie: red branch, red value
-        {200, 100, 100, {4, 0, 0}, {4, 0, 0}},     // not dark enough
+        {100, 100, 200, {0, 0, 0}, {0, 0, 200}}, {150, 150, 150, {0, 0, 0}, {0, 0, 150}}, // all equal: red
+        {150, 150, 10, {0, 0, 0}, {0, 0, 10}}, // blue and green tie: red branch, red value
+        {200, 100, 100, {4, 0, 0}, {4, 0, 0}}, // not dark enough
     };
     for (const Case& c : cases) {
         Rig rig;

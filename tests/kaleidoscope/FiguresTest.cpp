@@ -8,7 +8,10 @@ constexpr int kAnchorAt{bench::kSyntheticAnchor};
 struct Figures : ::testing::Test {
     Rig rig;
 
-    std::uint8_t At(int point, int channel) { return rig.engine.Canvas()[static_cast<std::size_t>(kAnchorAt + 3 * (point - kAnchor) + channel)]; }
+    std::uint8_t At(int point, int channel)
+    {
+        return rig.engine.Canvas()[static_cast<std::size_t>(kAnchorAt + 3 * (point - kAnchor) + channel)];
+    }
     void Clear(std::uint8_t value)
     {
         for (auto& b : rig.engine.Canvas())
@@ -26,9 +29,19 @@ TEST_F(Figures, EachStyleShadesTheChannelAsItsTableSays)
         int last;
     };
     const Case cases[]{
-        {1, 0, 200, 200}, {1, 1, 83, 194}, {1, 2, 134, 7},  {2, 1, 100, 195}, {2, 2, 134, 7},
-        {3, 0, 200, 200}, {3, 1, 66, 193}, {3, 2, 7, 134},  {4, 0, 200, 200}, {4, 1, 66, 193},
-        {4, 2, 134, 7},   {9, 1, 66, 193}, {2, 0, 200, 200},
+        {1, 0, 200, 200},
+        {1, 1, 83, 194},
+        {1, 2, 134, 7},
+        {2, 1, 100, 195},
+        {2, 2, 134, 7},
+        {3, 0, 200, 200},
+        {3, 1, 66, 193},
+        {3, 2, 7, 134},
+        {4, 0, 200, 200},
+        {4, 1, 66, 193},
+        {4, 2, 134, 7},
+        {9, 1, 66, 193},
+        {2, 0, 200, 200},
     };
     for (const Case& c : cases) {
         Clear(0x55);
@@ -137,10 +150,10 @@ TEST_F(Figures, WindowEdgesTurnTheFigureBack)
         std::vector<int> allowed;
     };
     const Case cases[]{
-        {384 * 2025 + 801, 4, {9, 10, 11, 12, 13, 14, 15}},   // leaves below: turns upwards
-        {267 * 2025 + 801, 12, {1, 2, 3, 4, 5, 6, 7}},        // leaves above: turns downwards
-        {320 * 2025 + 402, 8, {0, 1, 2, 3, 13, 14, 15}},      // leaves on the left: turns right
-        {320 * 2025 + 1197, 0, {5, 6, 7, 8, 9, 10, 11}},      // leaves on the right: turns left
+        {384 * 2025 + 801, 4, {9, 10, 11, 12, 13, 14, 15}}, // leaves below: turns upwards
+        {267 * 2025 + 801, 12, {1, 2, 3, 4, 5, 6, 7}}, // leaves above: turns downwards
+        {320 * 2025 + 402, 8, {0, 1, 2, 3, 13, 14, 15}}, // leaves on the left: turns right
+        {320 * 2025 + 1197, 0, {5, 6, 7, 8, 9, 10, 11}}, // leaves on the right: turns left
     };
     for (const Case& c : cases) {
         for (int round = 0; round < 20; ++round) {
@@ -196,7 +209,7 @@ TEST_F(Figures, SmoothingAveragesWithTheFourNeighboursInPlace)
     canvas[kAnchorAt - 2025] = 50;
     canvas[kAnchorAt + 3 + 2025] = 25;
     rig.engine.SmoothFigures();
-    EXPECT_EQ(canvas[kAnchorAt], 30);          // (100 + 50) / 5
+    EXPECT_EQ(canvas[kAnchorAt], 30); // (100 + 50) / 5
     EXPECT_EQ(canvas[kAnchorAt + 3], (30 + 25) / 5) << "sees the already smoothed point";
 }
 

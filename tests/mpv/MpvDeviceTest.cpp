@@ -16,7 +16,10 @@ using namespace std::chrono_literals;
 using testing::TestMedia;
 using Clock = std::chrono::steady_clock;
 
-void Sleep(std::chrono::milliseconds time) { std::this_thread::sleep_for(time); }
+void Sleep(std::chrono::milliseconds time)
+{
+    std::this_thread::sleep_for(time);
+}
 
 std::int64_t MsSince(Clock::time_point start)
 {

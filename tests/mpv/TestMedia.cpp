@@ -8,12 +8,15 @@
 namespace kalvotune::testing {
 namespace {
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Run(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 bool Tone(const std::filesystem::path& out, int seconds, const std::string& codec)
 {
-    return Run("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration="
-               + std::to_string(seconds) + " -ac 2 " + codec + " '" + out.string() + "'");
+    return Run("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration=" + std::to_string(seconds)
+        + " -ac 2 " + codec + " '" + out.string() + "'");
 }
 
 std::unique_ptr<TestMedia> Make()

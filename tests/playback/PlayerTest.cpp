@@ -178,8 +178,7 @@ TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
     std::set<std::string> drawn;
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(PlayToEnd());
-        while (FireTimer2()) {
-        }
+        while (FireTimer2()) { }
         EXPECT_TRUE(m_form.ListExhausted);
         ASSERT_TRUE(IsPlaying());
         drawn.insert(Playing());
@@ -190,8 +189,7 @@ TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
     EXPECT_EQ(m_form.ListBox1.SelectedCount(), 3);
 
     ASSERT_TRUE(PlayToEnd());
-    while (FireTimer2()) {
-    }
+    while (FireTimer2()) { }
     EXPECT_TRUE(IsPlaying());
     EXPECT_EQ(m_form.ListBox1.SelectedCount(), 1);
     EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));

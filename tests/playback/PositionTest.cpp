@@ -143,8 +143,7 @@ TEST_F(TemplateEndTest, SynchronisationAsksAtEveryEndThenMovesOn)
     EXPECT_EQ(m_saves.calls, std::vector<std::string>{"synchronised"});
     EXPECT_TRUE(m_form.Timer2.enabled);
 
-    while (FireTimer2()) {
-    }
+    while (FireTimer2()) { }
     ASSERT_TRUE(IsPlaying());
     m_fakes.dialogs.answers = {false};
     ASSERT_TRUE(PlayToEnd());

@@ -22,7 +22,9 @@ TEST(ListFile, CodePageRoundTripsEveryByte)
         all += static_cast<char>(b);
     EXPECT_EQ(Utf8ToCp1251(Cp1251ToUtf8(all)), all);
     EXPECT_EQ(Cp1251ToUtf8("\xC2\xE0\xEB\xFC\xF1 \xA8\xB8\xB9\x88\x96"), "Вальс Ёё№€–");
-    EXPECT_EQ(Utf8ToCp1251("«№1» — ґ"), "\xAB\xB9" "1\xBB \x97 \xB4");
+    EXPECT_EQ(Utf8ToCp1251("«№1» — ґ"),
+        "\xAB\xB9"
+        "1\xBB \x97 \xB4");
     for (const char* text : {"日本", "é", "\xFF\xFE", "\xC0\xAF"}) // foreign, not UTF-8, overlong
         EXPECT_EQ(Utf8ToCp1251(text), std::nullopt) << text;
 }

@@ -57,8 +57,8 @@ TEST_F(ListsTest, FirstStartBuildsDefaultListIndexAndRegistry)
     for (const auto& entry : fs::directory_iterator{dir.Path() / "Sound"})
         expected.push_back(Line(entry.path()));
     EXPECT_EQ(Read("Калейдоскоп"), expected);
-    EXPECT_EQ(form.ListBox1.Items(), (Lines{MakeListItem(Line(Sound("Анданте.mp3"))),
-                                            MakeListItem(Line(Sound("Вальс.mp3")))}));
+    EXPECT_EQ(form.ListBox1.Items(),
+        (Lines{MakeListItem(Line(Sound("Анданте.mp3"))), MakeListItem(Line(Sound("Вальс.mp3")))}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
 
     // The shipped template moved to a numbered folder; its line is sorted in with the old ones.

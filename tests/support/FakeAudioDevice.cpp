@@ -88,10 +88,19 @@ void FakeAudioDevice::Seek(std::int64_t ms)
     m_mode = DeviceMode::Stopped;
 }
 
-DeviceMode FakeAudioDevice::Mode() const { return m_mode; }
+DeviceMode FakeAudioDevice::Mode() const
+{
+    return m_mode;
+}
 
-std::int64_t FakeAudioDevice::LengthMs() const { return m_length; }
+std::int64_t FakeAudioDevice::LengthMs() const
+{
+    return m_length;
+}
 
-std::int64_t FakeAudioDevice::PositionMs() const { return m_position; }
+std::int64_t FakeAudioDevice::PositionMs() const
+{
+    return m_position;
+}
 
 } // namespace kalvotune::testing

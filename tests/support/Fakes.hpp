@@ -15,8 +15,8 @@ public:
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     void ShowError(const std::string& text) override { errors.push_back(text); }
     bool AskYesNo(const std::string& text, const std::string& caption) override;
-    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
-                                        const std::string& value) override;
+    std::optional<std::string> InputBox(
+        const std::string& caption, const std::string& prompt, const std::string& value) override;
     std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
 

@@ -121,14 +121,12 @@ TEST(Tables, EveryFigureTypeFindsSeveralFittingFigures)
         if (rec[kKind] == kBallKind) {
             ++balls;
             ballStyles.insert(rec[kStyle]);
-        }
-        else if (rec[kKind] == kMicroKind) {
+        } else if (rec[kKind] == kMicroKind) {
             ++micros;
             microStyles.insert(rec[kStyle]);
             // Small enough that the drawn start of styles 5 and 7 can fall to 10..39.
             EXPECT_LE(rec[kLength], 40) << "figure " << k;
-        }
-        else {
+        } else {
             ++general;
             generalStyles.insert(rec[kStyle]);
         }
@@ -140,7 +138,7 @@ TEST(Tables, EveryFigureTypeFindsSeveralFittingFigures)
     for (int style : {1, 2, 3, 5, 7})
         EXPECT_TRUE(generalStyles.contains(style)) << "style " << style;
     EXPECT_TRUE(std::any_of(generalStyles.begin(), generalStyles.end(),
-                            [](int s) { return s != 1 && s != 2 && s != 3 && s != 5 && s != 7; }));
+        [](int s) { return s != 1 && s != 2 && s != 3 && s != 5 && s != 7; }));
     EXPECT_GE(ballStyles.size(), 3u);
     EXPECT_GE(microStyles.size(), 3u);
 }
@@ -196,13 +194,13 @@ TEST(Tables, FaultFinderCatchesDamagedTables)
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.fadePixels[7] = t.fadePixels[8]; }), "repeats"));
     EXPECT_TRUE(
         mentions(faultsOf([](TableData& t) { t.figures[kAnchor + 1] = t.figures[kAnchor] - 300 * kFrameRowBytes; }),
-                 "leaves the canvas"));
+            "leaves the canvas"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.figures[kTurnPeriod] = 0; }), "turn period"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) {
-                             for (int k = 0; k < kChoosableFigures; ++k)
-                                 t.figures[static_cast<std::size_t>(k) * kFigureWords + kKind] = 2;
-                         }),
-                         "lack a kind"));
+        for (int k = 0; k < kChoosableFigures; ++k)
+            t.figures[static_cast<std::size_t>(k) * kFigureWords + kKind] = 2;
+    }),
+        "lack a kind"));
     EXPECT_TRUE(mentions(faultsOf([](TableData& t) { t.fadePixels.pop_back(); }), "fade list holds"));
 }
 
@@ -223,13 +221,13 @@ TEST(Png, StoresTheSurfaceAsRgbRows)
     EXPECT_EQ(png[24], 8);
     EXPECT_EQ(png[25], 2);
     const std::size_t idat = 8 + 25 + 8; // after the signature and the IHDR chunk
-    const std::size_t length =
-        (std::size_t{png[idat - 8]} << 24) | (png[idat - 7] << 16) | (png[idat - 6] << 8) | png[idat - 5];
+    const std::size_t length
+        = (std::size_t{png[idat - 8]} << 24) | (png[idat - 7] << 16) | (png[idat - 6] << 8) | png[idat - 5];
     Bytes raw(524u * (1 + 2025));
     uLongf rawSize = raw.size();
     ASSERT_EQ(uncompress(raw.data(), &rawSize, png.data() + idat, length), Z_OK);
     ASSERT_EQ(rawSize, raw.size());
-    EXPECT_EQ(raw[0], 0);  // filter
+    EXPECT_EQ(raw[0], 0); // filter
     EXPECT_EQ(raw[1], 30); // red first
     EXPECT_EQ(raw[2], 20);
     EXPECT_EQ(raw[3], 10);

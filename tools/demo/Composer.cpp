@@ -45,7 +45,10 @@ const std::vector<Rhythm> kClosing34{
 /// the mapping independent of the library's distributions.
 class Dice {
 public:
-    explicit Dice(std::uint32_t seed) : m_engine{seed} {}
+    explicit Dice(std::uint32_t seed)
+        : m_engine{seed}
+    {
+    }
     int Below(int n) { return static_cast<int>(m_engine() % static_cast<std::uint32_t>(n)); }
     float Unit() { return static_cast<float>(m_engine() % 10000u) / 10000.0f; }
 
@@ -85,8 +88,8 @@ public:
                 bar.beats = m_sketch.beatsPerBar;
                 bar.energy = section.energy;
                 bar.phraseStart = i % m_sketch.barsPerPhrase == 0;
-                bar.accent = section.drums
-                    && ((i == 0 && si > 0) || (section.energy >= 0.75f && i % 4 == 0) || lastBar);
+                bar.accent
+                    = section.drums && ((i == 0 && si > 0) || (section.energy >= 0.75f && i % 4 == 0) || lastBar);
                 m_piece.bars.push_back(bar);
 
                 const int degree = section.degrees[static_cast<std::size_t>(i)];
@@ -198,8 +201,8 @@ private:
         for (int n = 0; n < count; ++n) {
             const int pitch = tones[static_cast<std::size_t>(kOrder[n % 8])];
             const float accent = n % 2 == 0 ? 1.0f : 0.8f;
-            Add(bar.start + n * step, step * 3 / 2, pitch, (0.3f + 0.15f * bar.energy) * accent,
-                m_sketch.arpeggioVoice, n % 2 == 0 ? -0.35f : 0.35f);
+            Add(bar.start + n * step, step * 3 / 2, pitch, (0.3f + 0.15f * bar.energy) * accent, m_sketch.arpeggioVoice,
+                n % 2 == 0 ? -0.35f : 0.35f);
         }
     }
 

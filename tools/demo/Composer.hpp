@@ -22,11 +22,11 @@ struct Sketch {
     std::uint32_t seed{1};
     int bpm{100};
     int beatsPerBar{4};
-    int tonic{62};          ///< MIDI note of the key's tonic around the middle register
+    int tonic{62}; ///< MIDI note of the key's tonic around the middle register
     bool minor{false};
     Instrument melodyVoice{Instrument::Lead};
     Instrument arpeggioVoice{Instrument::Pluck};
-    bool padChords{true};   ///< held pad chords; otherwise plucked off-beat chord stabs
+    bool padChords{true}; ///< held pad chords; otherwise plucked off-beat chord stabs
     int barsPerPhrase{2};
     float tailSeconds{2.5f};
     float reverbWet{0.3f};

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
             ok &= Write(templateFolder / "Speed.kvt", MakeStillTemplate(piece, loudness));
         }
         std::printf("%s%s: %.1f s, %d ticks\n", track.title.c_str(), track.extension.c_str(),
-                    static_cast<double>(piece.length) / kSampleRate, TickCount(piece.length));
+            static_cast<double>(piece.length) / kSampleRate, TickCount(piece.length));
     }
 
     ok &= Write(program / "jokes" / Utf8("Выход.wav"), EncodeWav(Render(ExitJingle())));

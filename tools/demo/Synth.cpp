@@ -106,7 +106,10 @@ private:
 /// A one-pole low-pass: enough to take the edge off bright waveforms.
 class LowPass {
 public:
-    explicit LowPass(double cutoffHz) : m_a{static_cast<float>(1.0 - std::exp(-kTwoPi * cutoffHz * kDt))} {}
+    explicit LowPass(double cutoffHz)
+        : m_a{static_cast<float>(1.0 - std::exp(-kTwoPi * cutoffHz * kDt))}
+    {
+    }
     float operator()(float x) { return m_y += m_a * (x - m_y); }
 
 private:
@@ -117,7 +120,10 @@ private:
 /// exp(-rate * t), stepped one sample at a time by multiplication instead of calling exp.
 class Decay {
 public:
-    explicit Decay(double rate) : m_factor{std::exp(-rate * kDt)} {}
+    explicit Decay(double rate)
+        : m_factor{std::exp(-rate * kDt)}
+    {
+    }
     double Next()
     {
         const double v = m_value;
@@ -144,16 +150,26 @@ struct Mixing {
 Mixing MixingOf(Instrument instrument)
 {
     switch (instrument) {
-    case Instrument::Lead: return {0.55f, 0.35f, 0.35f};
-    case Instrument::MusicBox: return {0.5f, 0.45f, 0.25f};
-    case Instrument::Pluck: return {0.4f, 0.35f, 0.0f};
-    case Instrument::Pad: return {0.55f, 0.5f, 0.0f};
-    case Instrument::Bass: return {0.27f, 0.05f, 0.0f};
-    case Instrument::Kick: return {0.8f, 0.03f, 0.0f};
-    case Instrument::Snare: return {0.85f, 0.25f, 0.0f};
-    case Instrument::HiHat: return {0.5f, 0.1f, 0.0f};
-    case Instrument::OpenHat: return {0.4f, 0.15f, 0.0f};
-    case Instrument::Crash: return {0.45f, 0.2f, 0.0f};
+    case Instrument::Lead:
+        return {0.55f, 0.35f, 0.35f};
+    case Instrument::MusicBox:
+        return {0.5f, 0.45f, 0.25f};
+    case Instrument::Pluck:
+        return {0.4f, 0.35f, 0.0f};
+    case Instrument::Pad:
+        return {0.55f, 0.5f, 0.0f};
+    case Instrument::Bass:
+        return {0.27f, 0.05f, 0.0f};
+    case Instrument::Kick:
+        return {0.8f, 0.03f, 0.0f};
+    case Instrument::Snare:
+        return {0.85f, 0.25f, 0.0f};
+    case Instrument::HiHat:
+        return {0.5f, 0.1f, 0.0f};
+    case Instrument::OpenHat:
+        return {0.4f, 0.15f, 0.0f};
+    case Instrument::Crash:
+        return {0.45f, 0.2f, 0.0f};
     }
     return {};
 }
@@ -166,16 +182,36 @@ public:
         const double f = Frequency(note.pitch);
         const double held = note.length * kDt;
         switch (note.instrument) {
-        case Instrument::Lead: Lead(f, held, out); break;
-        case Instrument::MusicBox: MusicBox(f, held, out); break;
-        case Instrument::Pluck: Pluck(f, held, out); break;
-        case Instrument::Pad: Pad(f, held, out); break;
-        case Instrument::Bass: Bass(f, held, out); break;
-        case Instrument::Kick: Kick(out); break;
-        case Instrument::Snare: Snare(out); break;
-        case Instrument::HiHat: Hat(0.07, 55.0, out); break;
-        case Instrument::OpenHat: Hat(0.4, 9.0, out); break;
-        case Instrument::Crash: Crash(out); break;
+        case Instrument::Lead:
+            Lead(f, held, out);
+            break;
+        case Instrument::MusicBox:
+            MusicBox(f, held, out);
+            break;
+        case Instrument::Pluck:
+            Pluck(f, held, out);
+            break;
+        case Instrument::Pad:
+            Pad(f, held, out);
+            break;
+        case Instrument::Bass:
+            Bass(f, held, out);
+            break;
+        case Instrument::Kick:
+            Kick(out);
+            break;
+        case Instrument::Snare:
+            Snare(out);
+            break;
+        case Instrument::HiHat:
+            Hat(0.07, 55.0, out);
+            break;
+        case Instrument::OpenHat:
+            Hat(0.4, 9.0, out);
+            break;
+        case Instrument::Crash:
+            Crash(out);
+            break;
         }
         for (float& s : out)
             s *= note.velocity;

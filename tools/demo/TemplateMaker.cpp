@@ -24,12 +24,30 @@ Rgb FromHsv(double hueDegrees, double saturation, double value)
     double g = 0.0;
     double b = 0.0;
     switch (static_cast<int>(h)) {
-    case 0: r = c; g = x; break;
-    case 1: r = x; g = c; break;
-    case 2: g = c; b = x; break;
-    case 3: g = x; b = c; break;
-    case 4: r = x; b = c; break;
-    default: r = c; b = x; break;
+    case 0:
+        r = c;
+        g = x;
+        break;
+    case 1:
+        r = x;
+        g = c;
+        break;
+    case 2:
+        g = c;
+        b = x;
+        break;
+    case 3:
+        g = x;
+        b = c;
+        break;
+    case 4:
+        r = x;
+        b = c;
+        break;
+    default:
+        r = c;
+        b = x;
+        break;
     }
     const double m = value - c;
     auto byte = [](double v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v * 255.0), 0L, 255L)); };
@@ -94,7 +112,8 @@ TemplateChannels MakeFullTemplate(const Piece& piece, const std::vector<float>& 
         for (int t = std::max(first, 0); t <= last; ++t)
             melodyPitch[static_cast<std::size_t>(t)] = note.pitch;
         if (first >= 0 && first < ticks)
-            onset[static_cast<std::size_t>(first)] = std::max<double>(onset[static_cast<std::size_t>(first)], note.velocity);
+            onset[static_cast<std::size_t>(first)]
+                = std::max<double>(onset[static_cast<std::size_t>(first)], note.velocity);
     }
 
     std::size_t chord = 0;
@@ -159,7 +178,8 @@ std::vector<std::uint8_t> MakeStillTemplate(const Piece& piece, const std::vecto
     const std::vector<double> loud = RelativeLoudness(loudness, ticks);
     std::vector<std::uint8_t> speed(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t)
-        speed[static_cast<std::size_t>(t)] = static_cast<std::uint8_t>(2 + std::lround(5.0 * loud[static_cast<std::size_t>(t)]));
+        speed[static_cast<std::size_t>(t)]
+            = static_cast<std::uint8_t>(2 + std::lround(5.0 * loud[static_cast<std::size_t>(t)]));
     for (int beat : BeatStarts(piece)) {
         const int tick = TickOf(beat);
         if (tick < ticks)

@@ -24,8 +24,8 @@ std::string EncodeWav(const Pcm& pcm)
     out += "RIFF";
     PutLittleEndian(out, 36 + dataBytes, 4);
     out += "WAVEfmt ";
-    PutLittleEndian(out, 16, 4);  // size of the format block
-    PutLittleEndian(out, 1, 2);   // integer PCM
+    PutLittleEndian(out, 16, 4); // size of the format block
+    PutLittleEndian(out, 1, 2); // integer PCM
     PutLittleEndian(out, kChannels, 2);
     PutLittleEndian(out, kSampleRate, 4);
     PutLittleEndian(out, kSampleRate * kBytesPerFrame, 4);

@@ -43,8 +43,8 @@ void MeasureOpen(MpvDevice& device, const std::string& file)
     }
     std::sort(times.begin(), times.end());
     std::printf("open %-40s length %6lld ms  open min %.1f ms  median %.1f ms  max %.1f ms  (output %s)\n",
-                file.c_str(), static_cast<long long>(device.LengthMs()), times.front(), times[kRounds / 2],
-                times.back(), device.CurrentOutput().c_str());
+        file.c_str(), static_cast<long long>(device.LengthMs()), times.front(), times[kRounds / 2], times.back(),
+        device.CurrentOutput().c_str());
 }
 
 void MeasureQueryCost(MpvDevice& device, const std::string& file)
@@ -70,7 +70,7 @@ void MeasureQueryCost(MpvDevice& device, const std::string& file)
     std::sort(spaced.begin(), spaced.end());
     std::printf("PositionMs(): back to back %.1f us per query; spaced 2 ms apart median %.1f us, 90%% %.1f us "
                 "(checksum %lld)\n",
-                total * 1000.0 / kQueries, spaced[spaced.size() / 2], spaced[spaced.size() * 9 / 10], sum % 7);
+        total * 1000.0 / kQueries, spaced[spaced.size() / 2], spaced[spaced.size() * 9 / 10], sum % 7);
     device.Close();
 }
 
@@ -96,8 +96,8 @@ void MeasureDrift(MpvDevice& device, const std::string& file, int seconds)
     while (device.Mode() == DeviceMode::Playing)
         std::this_thread::sleep_for(std::chrono::milliseconds{5});
     std::printf("  range %+.0f .. %+.0f ms; ended after %.0f ms at %lld of %lld ms\n", worstBehind, worstAhead,
-                MsBetween(start, Clock::now()), static_cast<long long>(device.PositionMs()),
-                static_cast<long long>(device.LengthMs()));
+        MsBetween(start, Clock::now()), static_cast<long long>(device.PositionMs()),
+        static_cast<long long>(device.LengthMs()));
 }
 
 } // namespace

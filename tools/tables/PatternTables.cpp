@@ -52,7 +52,7 @@ struct CanvasPixel {
 CanvasPixel SourcePixel(TrianglePoint p)
 {
     return {kTriangleTop + static_cast<int>(std::lround(kScale * p.v)),
-            kTriangleLeft + static_cast<int>(std::lround(kScale * p.u))};
+        kTriangleLeft + static_cast<int>(std::lround(kScale * p.u))};
 }
 
 /// Distance of a canvas pixel from the picture-centre corner of the triangle, in screen pixels.
@@ -119,9 +119,8 @@ template <typename F> Shape Curve(F at, int samples)
 /// The cells in rising order of their keys (ties by position): the order a ramp paints them.
 Shape OrderedBy(std::vector<std::pair<double, Cell>> cells)
 {
-    std::sort(cells.begin(), cells.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : a.second < b.second;
-    });
+    std::sort(cells.begin(), cells.end(),
+        [](const auto& a, const auto& b) { return a.first != b.first ? a.first < b.first : a.second < b.second; });
     Shape out;
     for (const auto& c : cells)
         out.push_back(c.second);
@@ -287,22 +286,38 @@ Shape Block(int side)
 Shape Micro(int variant)
 {
     switch (variant % 16) {
-    case 0: return Ball(2);
-    case 1: return Ring(2.5, 2, 0);
-    case 2: return Thick(Star(4, 3, 0, 0));
-    case 3: return Star(4, 4, 0, kPi / 4);
-    case 4: return Block(4);
-    case 5: return Ring(3, 1, 1.0);
-    case 6: return Thick(Line(7, 1, 0.3));
-    case 7: return Petals(2, 3.4, true, 0.3);
-    case 8: return Ball(2);
-    case 9: return Squares(2.5, 1, kPi / 4);
-    case 10: return Block(3);
-    case 11: return Star(6, 3, 0, 0);
-    case 12: return Line(8, 2, 2.0);
-    case 13: return Thick(Star(3, 3, 0, 0.5));
-    case 14: return Ring(3, 2, 2.0);
-    default: return Petals(3, 3.5, true, 0.7);
+    case 0:
+        return Ball(2);
+    case 1:
+        return Ring(2.5, 2, 0);
+    case 2:
+        return Thick(Star(4, 3, 0, 0));
+    case 3:
+        return Star(4, 4, 0, kPi / 4);
+    case 4:
+        return Block(4);
+    case 5:
+        return Ring(3, 1, 1.0);
+    case 6:
+        return Thick(Line(7, 1, 0.3));
+    case 7:
+        return Petals(2, 3.4, true, 0.3);
+    case 8:
+        return Ball(2);
+    case 9:
+        return Squares(2.5, 1, kPi / 4);
+    case 10:
+        return Block(3);
+    case 11:
+        return Star(6, 3, 0, 0);
+    case 12:
+        return Line(8, 2, 2.0);
+    case 13:
+        return Thick(Star(3, 3, 0, 0.5));
+    case 14:
+        return Ring(3, 2, 2.0);
+    default:
+        return Petals(3, 3.5, true, 0.7);
     }
 }
 
@@ -333,9 +348,8 @@ std::vector<std::int32_t> Record(int kind, int style, const Shape& shape, std::m
 std::vector<std::vector<std::int32_t>> Records()
 {
     std::mt19937 rng{20261207u};
-    const auto uniform = [&](double low, double high) {
-        return low + (high - low) * static_cast<double>(rng() % 10'000) / 10'000.0;
-    };
+    const auto uniform
+        = [&](double low, double high) { return low + (high - low) * static_cast<double>(rng() % 10'000) / 10'000.0; };
     std::vector<std::vector<std::int32_t>> records;
 
     constexpr int kBallStyles[] = {1, 2, 3, 0, 1, 2, 4, 3, 5, 2, 1, 7, 6, 2, 3, 1, 5, 2};
@@ -364,7 +378,9 @@ std::vector<std::vector<std::int32_t>> Records()
             const int style = kGeneralStyles[index % std::size(kGeneralStyles)];
             const double phase = uniform(0, 2 * kPi);
             switch (index % 8) {
-            case 0: records.push_back(Record(2, style, Ring(uniform(7, 20), 2 + index % 2, phase), rng)); break;
+            case 0:
+                records.push_back(Record(2, style, Ring(uniform(7, 20), 2 + index % 2, phase), rng));
+                break;
             case 1:
                 records.push_back(Record(3, style, Thick(Star(5 + index % 4, uniform(10, 22), 1.5, phase)), rng));
                 break;
@@ -376,7 +392,9 @@ std::vector<std::vector<std::int32_t>> Records()
                 records.push_back(
                     Record(5, style, Thick(Petals(2 + index % 5, uniform(11, 22), index % 2 == 0, phase)), rng));
                 break;
-            case 4: records.push_back(Record(6, style, Line(uniform(18, 44), 2 + index % 3, phase), rng)); break;
+            case 4:
+                records.push_back(Record(6, style, Line(uniform(18, 44), 2 + index % 3, phase), rng));
+                break;
             case 5:
                 records.push_back(Record(7, style, Thick(Squares(uniform(7, 16), 1 + index % 2, phase)), rng));
                 break;
@@ -454,8 +472,8 @@ void CheckFigure(std::span<const std::int32_t> record, int k, std::vector<std::s
             fault("word " + std::to_string(w) + " repeats a point");
         // Every anchor position keeps the point's neighbours on the canvas and on its own row.
         const Cell c = Relative(p, anchor);
-        if (kAnchorTopRow + c.dy < 1 || kAnchorBottomRow + c.dy > kCanvasRows - 2 || kAnchorLeftColumn + c.dx < 1 ||
-            kAnchorRightColumn + c.dx > kColumns - 2)
+        if (kAnchorTopRow + c.dy < 1 || kAnchorBottomRow + c.dy > kCanvasRows - 2 || kAnchorLeftColumn + c.dx < 1
+            || kAnchorRightColumn + c.dx > kColumns - 2)
             fault("word " + std::to_string(w) + " leaves the canvas when the figure moves");
     }
 }
@@ -485,17 +503,16 @@ std::vector<std::int32_t> BuildFadePixels(std::span<const std::int32_t> wedgeMap
             const int column = (p % kRowBytes) / 3;
             const CanvasPixel around[] = {{row - 1, column}, {row + 1, column}, {row, column - 1}, {row, column + 1}};
             for (CanvasPixel q : around)
-                if (q.row >= 1 && q.row < kCanvasRows - 1 && q.column >= 1 && q.column < kColumns - 1 &&
-                    !chosen.contains(PixelOffset(q.row, q.column)))
+                if (q.row >= 1 && q.row < kCanvasRows - 1 && q.column >= 1 && q.column < kColumns - 1
+                    && !chosen.contains(PixelOffset(q.row, q.column)))
                     next.insert(PixelOffset(q.row, q.column));
         }
         std::vector<std::int32_t> ring(next.begin(), next.end());
         const std::size_t room = static_cast<std::size_t>(kFadePixelCount) - chosen.size();
         if (ring.size() > room) {
             // The last ring is cut evenly: keep the pixels closest to the picture centre.
-            std::stable_sort(ring.begin(), ring.end(), [](std::int32_t a, std::int32_t b) {
-                return DistanceFromCentre(a) < DistanceFromCentre(b);
-            });
+            std::stable_sort(ring.begin(), ring.end(),
+                [](std::int32_t a, std::int32_t b) { return DistanceFromCentre(a) < DistanceFromCentre(b); });
             ring.resize(room);
         }
         chosen.insert(ring.begin(), ring.end());
@@ -503,7 +520,7 @@ std::vector<std::int32_t> BuildFadePixels(std::span<const std::int32_t> wedgeMap
     }
     std::vector<std::int32_t> list(chosen.begin(), chosen.end());
     std::stable_sort(list.begin(), list.end(),
-                     [](std::int32_t a, std::int32_t b) { return DistanceFromCentre(a) > DistanceFromCentre(b); });
+        [](std::int32_t a, std::int32_t b) { return DistanceFromCentre(a) > DistanceFromCentre(b); });
     return list;
 }
 
@@ -513,8 +530,8 @@ std::vector<std::int32_t> BuildFigureLibrary()
     library.reserve(static_cast<std::size_t>(kLibraryFigures) * kFigureWords);
     const auto records = Records();
     for (int k = 0; k < kLibraryFigures; ++k)
-        library.insert(library.end(), records[static_cast<std::size_t>(k)].begin(),
-                       records[static_cast<std::size_t>(k)].end());
+        library.insert(
+            library.end(), records[static_cast<std::size_t>(k)].begin(), records[static_cast<std::size_t>(k)].end());
     return library;
 }
 
@@ -561,8 +578,8 @@ std::vector<std::string> FindFaults(const kaleidoscope::TableData& tables)
     std::map<int, int> kinds;
     std::set<int> generalStyles;
     for (int k = 0; k < kLibraryFigures; ++k) {
-        const std::span<const std::int32_t> record{tables.figures.data() + static_cast<std::size_t>(k) * kFigureWords,
-                                                   static_cast<std::size_t>(kFigureWords)};
+        const std::span<const std::int32_t> record{
+            tables.figures.data() + static_cast<std::size_t>(k) * kFigureWords, static_cast<std::size_t>(kFigureWords)};
         CheckFigure(record, k, faults);
         if (k < kChoosableFigures) {
             ++kinds[record[kKind]];
@@ -573,8 +590,8 @@ std::vector<std::string> FindFaults(const kaleidoscope::TableData& tables)
     const int balls = kinds[kBallKind];
     const int micros = kinds[kMicroKind];
     if (balls == 0 || micros == 0 || balls + micros == kChoosableFigures)
-        faults.push_back("figure types lack a kind: " + std::to_string(balls) + " balls, " + std::to_string(micros) +
-                         " micro figures");
+        faults.push_back("figure types lack a kind: " + std::to_string(balls) + " balls, " + std::to_string(micros)
+            + " micro figures");
     for (int style : {1, 2, 3, 5, 7})
         if (!generalStyles.contains(style))
             faults.push_back("no general figure of drawing style " + std::to_string(style));

@@ -53,7 +53,7 @@ std::optional<std::string> FindTemplate(const fs::path& programDir)
         const fs::path& folder = entry.path();
         bool complete = entry.is_directory(error);
         for (const char* file :
-             {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
+            {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
             complete = complete && IsFile(folder / file);
         const std::string name = folder.filename().string();
         if (complete && (!found || name < *found))
@@ -64,8 +64,8 @@ std::optional<std::string> FindTemplate(const fs::path& programDir)
 
 /// Plays `run` from the start of a track and leaves the last shown picture in `form.surface`.
 /// `afterTick`, when given, sees the form after every pattern tick with the tick's number.
-bool Render(const fs::path& programDir, const Run& run, Form& form,
-            const std::function<bool(const Form&, int)>& afterTick = {})
+bool Render(
+    const fs::path& programDir, const Run& run, Form& form, const std::function<bool(const Form&, int)>& afterTick = {})
 {
     testing::FakeServices fakes;
     auto& [dialogs, clock, random, device, screen, sounds, activity, services] = fakes;
@@ -146,7 +146,7 @@ int Previews(const fs::path& programDir, const fs::path& output, int figureType)
     const std::optional<std::string> demo = FindTemplate(programDir);
     if (!demo)
         std::fprintf(stderr, "No template with all four channel files in %s; using generated channels.\n",
-                     (programDir / "Data").string().c_str());
+            (programDir / "Data").string().c_str());
     for (int mode = 0; mode < kaleidoscope::kModeCount; ++mode) {
         char name[32];
         const auto type = static_cast<std::uint8_t>(figureType);
@@ -172,9 +172,9 @@ int Sequence(const fs::path& programDir, const fs::path& output, int mode, int f
     std::error_code error;
     fs::create_directories(output, error);
     const Run run{.mode = mode,
-                  .figureType = static_cast<std::uint8_t>(figureType),
-                  .templateName = FindTemplate(programDir).value_or("0"),
-                  .milliseconds = 4000};
+        .figureType = static_cast<std::uint8_t>(figureType),
+        .templateName = FindTemplate(programDir).value_or("0"),
+        .milliseconds = 4000};
     Form form;
     const bool done = Render(programDir, run, form, [&](const Form& f, int tick) {
         char name[32];
@@ -198,9 +198,9 @@ int main(int argc, char** argv)
     if (argc == 3 || argc == 4)
         return Previews(argv[1], argv[2], argc == 4 ? std::atoi(argv[3]) : 3);
     std::fprintf(stderr,
-                 "usage: %s <program folder> <output folder> [figure type 1..5]\n"
-                 "       %s --start-picture <program folder>\n"
-                 "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
-                 argv[0], argv[0], argv[0]);
+        "usage: %s <program folder> <output folder> [figure type 1..5]\n"
+        "       %s --start-picture <program folder>\n"
+        "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
+        argv[0], argv[0], argv[0]);
     return 2;
 }

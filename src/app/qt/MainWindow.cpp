@@ -51,7 +51,9 @@ constexpr const char* kWindowStyle{
 /// Shows the drawing surface stretched to the control.
 class SurfaceView : public QWidget {
 public:
-    SurfaceView(const Surface& surface, QWidget* parent) : QWidget{parent}, m_surface{surface}
+    SurfaceView(const Surface& surface, QWidget* parent)
+        : QWidget{parent}
+        , m_surface{surface}
     {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setCursor(Qt::CrossCursor);
@@ -60,8 +62,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        const QImage image{m_surface.bytes.data(), Surface::kWidth, Surface::kHeight, Surface::kStride,
-                           QImage::Format_BGR888};
+        const QImage image{
+            m_surface.bytes.data(), Surface::kWidth, Surface::kHeight, Surface::kStride, QImage::Format_BGR888};
         QPainter painter{this};
         painter.drawImage(rect(), image);
     }
@@ -70,7 +72,9 @@ private:
     const Surface& m_surface;
 };
 
-MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
+MainWindow::MainWindow(Kalvotune& app)
+    : m_app{app}
+    , m_form{app.form()}
 {
     setObjectName("MainWindow");
     setAttribute(Qt::WA_StyledBackground);
@@ -79,15 +83,13 @@ MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
     resize(m_form.clientWidth, m_form.clientHeight);
 
     for (Control* control : std::initializer_list<Control*>{&m_form.PlayButton, &m_form.PauseButton, &m_form.StopButton,
-                             &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
-                             &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1,
-                             &m_form.TrackBar1, &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack,
-                             &m_form.Panel1, &m_form.Panel2})
+             &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
+             &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1,
+             &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack, &m_form.Panel1, &m_form.Panel2})
         Build(*control, this);
     QWidget* panel1 = m_widgets[&m_form.Panel1];
     for (Control* control : std::initializer_list<Control*>{&m_form.Image1, &m_form.ListBox1, &m_form.ListBox3,
-                             &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack,
-                             &m_form.ButtonAhead})
+             &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack, &m_form.ButtonAhead})
         Build(*control, panel1);
     Build(m_form.Panel3, m_widgets[&m_form.Panel2]);
 
@@ -100,7 +102,8 @@ MainWindow::MainWindow(Kalvotune& app) : m_app{app}, m_form{app.form()}
     for (TimerControl* timer : m_form.AllTimers()) {
         auto* qtimer = new QTimer{this};
         qtimer->setTimerType(Qt::PreciseTimer);
-        connect(qtimer, &QTimer::timeout, this, [this, timer] { Forward([this, timer] { m_app.TimerFired(*timer); }); });
+        connect(
+            qtimer, &QTimer::timeout, this, [this, timer] { Forward([this, timer] { m_app.TimerFired(*timer); }); });
         m_timers[timer] = qtimer;
     }
 
@@ -120,8 +123,8 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
     const std::string& name = control.name;
     if (auto* list = dynamic_cast<ListBox*>(&control)) {
         auto* box = new QListWidget{parent};
-        box->setSelectionMode(list->multiSelect ? QAbstractItemView::ExtendedSelection
-                                                : QAbstractItemView::SingleSelection);
+        box->setSelectionMode(
+            list->multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setTextElideMode(Qt::ElideNone);
         box->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -130,12 +133,12 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
                 ListSelectionChanged(*list, box);
         });
         connect(box, &QListWidget::itemDoubleClicked, this,
-                [this, list] { Forward([this, list] { m_app.DoubleClick(list->name); }); });
+            [this, list] { Forward([this, list] { m_app.DoubleClick(list->name); }); });
         connect(box, &QListWidget::customContextMenuRequested, this, [this, list, box](const QPoint& at) {
-            QMenu* menu = list == &m_form.ListBox1   ? m_popupMenu2
-                          : list == &m_form.ListBox3 ? m_popupMenu3
-                          : list == &m_form.ListBox2 ? m_popupMenu4
-                                                     : nullptr;
+            QMenu* menu = list == &m_form.ListBox1 ? m_popupMenu2
+                : list == &m_form.ListBox3         ? m_popupMenu3
+                : list == &m_form.ListBox2         ? m_popupMenu4
+                                                   : nullptr;
             if (menu != nullptr)
                 menu->popup(box->viewport()->mapToGlobal(at));
         });
@@ -166,7 +169,8 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         widget = label;
     } else if (name == "ButtonBack" || name == "ButtonAhead") {
         auto* button = new QPushButton{parent};
-        connect(button, &QPushButton::clicked, this, [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
+        connect(button, &QPushButton::clicked, this,
+            [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
         widget = button;
     } else {
         auto* button = new QToolButton{parent};
@@ -175,7 +179,8 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         palette.setColor(QPalette::ButtonText, QColor{255, 255, 0});
         palette.setColor(QPalette::WindowText, QColor{255, 255, 0});
         button->setPalette(palette);
-        connect(button, &QToolButton::clicked, this, [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
+        connect(button, &QToolButton::clicked, this,
+            [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
         widget = button;
     }
     widget->setObjectName(Q(name));
@@ -204,7 +209,8 @@ QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
         action->setCheckable(item->autoCheck || item->radioGroup != 0 || item->checked);
         // Shortcuts work while the menu is closed, so the window carries the actions too.
         addAction(action);
-        connect(action, &QAction::triggered, this, [this, item] { Forward([this, item] { m_app.Click(item->name); }); });
+        connect(
+            action, &QAction::triggered, this, [this, item] { Forward([this, item] { m_app.Click(item->name); }); });
         m_actions[item] = action;
     }
     return menu;
@@ -367,8 +373,8 @@ void MainWindow::wheelEvent(QWheelEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress &&
-        event->type() != QEvent::MouseMove && event->type() != QEvent::ContextMenu)
+    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress
+        && event->type() != QEvent::MouseMove && event->type() != QEvent::ContextMenu)
         return false;
     for (auto& [control, widget] : m_widgets) {
         if (widget != watched)

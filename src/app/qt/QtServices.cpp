@@ -1,10 +1,10 @@
 #include "app/qt/QtServices.hpp"
 
 #include <QCursor>
-#include <QDateTime>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
@@ -39,12 +39,11 @@ void QtDialogs::ShowError(const std::string& text)
 
 bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption)
 {
-    return QMessageBox::question(m_parent, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    return QMessageBox::question(m_parent, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-std::optional<std::string> QtDialogs::InputBox(const std::string& caption, const std::string& prompt,
-                                               const std::string& value)
+std::optional<std::string> QtDialogs::InputBox(
+    const std::string& caption, const std::string& prompt, const std::string& value)
 {
     bool ok = false;
     const QString text = QInputDialog::getText(m_parent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
@@ -55,10 +54,10 @@ std::optional<std::string> QtDialogs::InputBox(const std::string& caption, const
 
 std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesystem::path& initialFolder)
 {
-    const QStringList files =
-        QFileDialog::getOpenFileNames(m_parent, QString{}, QString::fromStdString(initialFolder.string()),
-                                      QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) (*.wma *.WMA *.mp3 *.MP3 "
-                                                     "*.wav *.WAV *.Wma *.Mp3 *.Wav)"));
+    const QStringList files
+        = QFileDialog::getOpenFileNames(m_parent, QString{}, QString::fromStdString(initialFolder.string()),
+            QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) (*.wma *.WMA *.mp3 *.MP3 "
+                           "*.wav *.WAV *.Wma *.Mp3 *.Wav)"));
     std::vector<std::filesystem::path> paths;
     for (const QString& f : files)
         paths.emplace_back(f.toStdString());
@@ -109,8 +108,8 @@ void DBusUserActivity::Poke()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || bus.interface() == nullptr || !bus.interface()->isServiceRegistered(service))
         return;
-    bus.asyncCall(QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/ScreenSaver"), service,
-                                                 QStringLiteral("SimulateUserActivity")));
+    bus.asyncCall(QDBusMessage::createMethodCall(
+        service, QStringLiteral("/org/freedesktop/ScreenSaver"), service, QStringLiteral("SimulateUserActivity")));
 }
 
 } // namespace kalvotune::app

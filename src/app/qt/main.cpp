@@ -22,8 +22,8 @@ int main(int argc, char* argv[])
     std::setlocale(LC_NUMERIC, "C");
 
     try {
-        const std::filesystem::path programDir = app::ResolveProgramDir(std::filesystem::current_path(),
-                                                                        QCoreApplication::applicationDirPath().toStdString());
+        const std::filesystem::path programDir = app::ResolveProgramDir(
+            std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString());
         app::QtDialogs dialogs;
         app::SystemClock clock;
         Random random{clock};
@@ -37,7 +37,8 @@ int main(int argc, char* argv[])
         app::MainWindow window{player};
         dialogs.SetParent(&window);
         device.SetWakeupHandler([&window, &device] {
-            QMetaObject::invokeMethod(&window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
         });
         window.Sync();
         player.FormCreate();
