@@ -353,7 +353,7 @@ void Kalvotune::TimerFired(TimerControl& timer)
     if (!timer.enabled)
         return;
     if (&timer == &m_form.Timer2)
-        m_player.PlayButtonClick();
+        m_player.Timer2Timer();
     else if (&timer == &m_form.Timer3)
         m_scheduler.Timer3Timer();
     else if (&timer == &m_form.Timer4)

@@ -66,8 +66,6 @@ public:
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
 
-    /// True when the component has a handler for `Click`.
-    bool HandlesClick(const std::string& component) const { return m_clicks.contains(component); }
 
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
