@@ -1,5 +1,6 @@
 #include "core/FileIO.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::optional<std::size_t> g_failAfter;
+std::optional<fs::path> g_failReads;
 
 WriteResult Failure(const fs::path& target, const std::string& reason)
 {
@@ -22,6 +24,11 @@ WriteResult Failure(const fs::path& target, const std::string& reason)
 }
 
 } // namespace
+
+void FailReadsOf(std::optional<fs::path> file)
+{
+    g_failReads = std::move(file);
+}
 
 void FailNextWriteAfter(std::optional<std::size_t> bytes)
 {
@@ -77,24 +84,47 @@ WriteResult WriteFileAtomically(const fs::path& target, const Bytes& bytes)
     return WriteFileAtomically(target, std::string_view{reinterpret_cast<const char*>(bytes.data()), bytes.size()});
 }
 
-std::optional<Bytes> ReadFileBytes(const fs::path& file, std::size_t limit)
+ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)
 {
+    ReadResult result;
     if (!IsFile(file))
-        return std::nullopt;
+        return result;
+    const auto failed = [&](int error) {
+        result.status = ReadResult::Status::Failed;
+        result.bytes.clear();
+        result.message = "Не удалось прочитать файл " + file.string() + ": " + std::strerror(error);
+        return result;
+    };
+    if (g_failReads && *g_failReads == file)
+        return failed(EIO);
     std::FILE* f = std::fopen(file.c_str(), "rb");
     if (f == nullptr)
-        return std::nullopt;
-    Bytes bytes;
+        return failed(errno);
     std::uint8_t buffer[65536];
-    while (bytes.size() < limit) {
-        const std::size_t want = std::min(sizeof buffer, limit - bytes.size());
+    while (result.bytes.size() < limit) {
+        const std::size_t want = std::min(sizeof buffer, limit - result.bytes.size());
         const std::size_t n = std::fread(buffer, 1, want, f);
-        bytes.insert(bytes.end(), buffer, buffer + n);
-        if (n < want)
+        result.bytes.insert(result.bytes.end(), buffer, buffer + n);
+        if (n < want) {
+            if (std::ferror(f) != 0) {
+                const int error = errno != 0 ? errno : EIO;
+                std::fclose(f);
+                return failed(error);
+            }
             break;
+        }
     }
     std::fclose(f);
-    return bytes;
+    result.status = ReadResult::Status::Ok;
+    return result;
+}
+
+std::optional<Bytes> ReadFileBytes(const fs::path& file, std::size_t limit)
+{
+    ReadResult result = ReadFileChecked(file, limit);
+    if (!result.ok())
+        return std::nullopt;
+    return std::move(result.bytes);
 }
 
 std::optional<Bytes> ReadFileBytes(const fs::path& file)

@@ -22,6 +22,22 @@ struct WriteResult {
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const Bytes& bytes);
 
+/// What reading a file found: its bytes, no such file, or a file that exists and could
+/// not be read (the reason in the program's own words).
+struct ReadResult {
+    enum class Status { Ok, Missing, Failed };
+    Status status{Status::Missing};
+    Bytes bytes;
+    std::string message;
+
+    bool ok() const { return status == Status::Ok; }
+};
+
+/// Reads at most `limit` bytes of a file, telling a missing file (or a folder) from one
+/// that exists and cannot be read, so callers never mistake a read error for an empty or
+/// absent file and write over the user's data.
+ReadResult ReadFileChecked(const std::filesystem::path& file, std::size_t limit = static_cast<std::size_t>(-1));
+
 /// Reads a whole file; empty when it cannot be opened (a folder counts as missing).
 std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file);
 /// Reads at most `limit` bytes from the start of a file.
@@ -29,6 +45,10 @@ std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file, std::size_
 
 /// True for an existing regular file (not a folder).
 bool IsFile(const std::filesystem::path& file);
+
+/// Test hook: while set, every read of exactly this file fails as an unreadable file
+/// would (an I/O error), although the file exists.
+void FailReadsOf(std::optional<std::filesystem::path> file);
 
 /// Test hook: when set, the next atomic write fails after writing this many bytes, as a
 /// full disk would. Reset by that write.

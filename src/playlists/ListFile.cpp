@@ -159,12 +159,22 @@ std::vector<std::string> DecodeListFile(std::string_view bytes)
     return SplitLines(Cp1251ToUtf8(bytes));
 }
 
+ListReadResult ReadListFileChecked(const std::filesystem::path& file)
+{
+    const ReadResult read = ReadFileChecked(file);
+    ListReadResult result{read.status, {}, read.message};
+    if (read.ok())
+        result.lines
+            = DecodeListFile(std::string_view{reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()});
+    return result;
+}
+
 std::optional<std::vector<std::string>> ReadListFile(const std::filesystem::path& file)
 {
-    const std::optional<Bytes> bytes = ReadFileBytes(file);
-    if (!bytes)
+    ListReadResult read = ReadListFileChecked(file);
+    if (!read.ok())
         return std::nullopt;
-    return DecodeListFile(std::string_view{reinterpret_cast<const char*>(bytes->data()), bytes->size()});
+    return std::move(read.lines);
 }
 
 WriteResult WriteListFile(const std::filesystem::path& file, const std::vector<std::string>& lines)

@@ -38,6 +38,20 @@ std::string EncodeListFile(const std::vector<std::string>& lines);
 /// The lines of list-file bytes: UTF-8 after a byte-order mark, Windows-1251 otherwise.
 std::vector<std::string> DecodeListFile(std::string_view bytes);
 
+/// A list file as read: its lines, or why there are none.
+struct ListReadResult {
+    ReadResult::Status status{ReadResult::Status::Missing};
+    std::vector<std::string> lines;
+    std::string message; ///< the program's words when the file exists and cannot be read
+
+    bool ok() const { return status == ReadResult::Status::Ok; }
+    bool missing() const { return status == ReadResult::Status::Missing; }
+};
+
+/// Reads a list file whole, telling a missing file from an unreadable one: a caller that
+/// would write the list back must stop on `Failed`, never treat it as an empty list.
+ListReadResult ReadListFileChecked(const std::filesystem::path& file);
+
 /// Reads a list file whole; empty when it cannot be opened (missing, or a folder).
 std::optional<std::vector<std::string>> ReadListFile(const std::filesystem::path& file);
 /// Writes a list file whole through `WriteFileAtomically`: on failure the old file is

@@ -28,6 +28,27 @@ TEST(AtomicWrite, ReplacesWholeFileAndLeavesNoTemporaryBehind)
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
 }
 
+TEST(CheckedRead, TellsMissingFromUnreadableFromRead)
+{
+    TempDir dir;
+    const fs::path file = dir.Path() / "Kalvotune";
+    EXPECT_EQ(ReadFileChecked(file).status, ReadResult::Status::Missing);
+    EXPECT_EQ(ReadFileChecked(dir.Path()).status, ReadResult::Status::Missing);
+
+    ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"*a*0*\r\n"}).ok);
+    const ReadResult read = ReadFileChecked(file, 3);
+    EXPECT_TRUE(read.ok());
+    EXPECT_EQ(std::string(read.bytes.begin(), read.bytes.end()), "*a*");
+
+    FailReadsOf(file);
+    const ReadResult failed = ReadFileChecked(file);
+    FailReadsOf(std::nullopt);
+    EXPECT_EQ(failed.status, ReadResult::Status::Failed);
+    EXPECT_TRUE(failed.bytes.empty());
+    EXPECT_NE(failed.message.find(file.string()), std::string::npos);
+    EXPECT_FALSE(ReadFileBytes(file).has_value() && failed.ok());
+}
+
 TEST(AtomicWrite, FailureMidWayKeepsTheOldContentAndSaysSo)
 {
     TempDir dir;
