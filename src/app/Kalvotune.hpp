@@ -7,6 +7,8 @@
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
 #include "playlists/Lists.hpp"
+#include "service/TrackFiles.hpp"
+#include "service/TrackService.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -66,7 +68,6 @@ public:
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
 
-
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
@@ -97,6 +98,8 @@ private:
     playlists::Lists m_lists;
     SchedulerPatterns m_patterns;
     playback::Player m_player;
+    service::SystemTrackFiles m_trackFiles;
+    service::TrackService m_trackService{m_form, m_services, m_lists, m_trackFiles};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

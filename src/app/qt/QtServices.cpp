@@ -5,11 +5,13 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 
 namespace kalvotune::app {
 
@@ -66,7 +68,12 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
 
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(const std::string& title)
 {
-    const QString folder = QFileDialog::getExistingDirectory(m_parent, Q(title));
+    // Browsing starts at the desktop (the home folder where there is none), nothing
+    // preselected, and only folders can be chosen.
+    QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!QDir{start}.exists())
+        start = QDir::homePath();
+    const QString folder = QFileDialog::getExistingDirectory(m_parent, Q(title), start, QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return std::nullopt;
     return std::filesystem::path{folder.toStdString()};

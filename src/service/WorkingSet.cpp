@@ -1,0 +1,195 @@
+#include "service/WorkingSet.hpp"
+
+#include "core/FileIO.hpp"
+#include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
+#include "playlists/Lists.hpp"
+#include "templates/TemplateFolders.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::service {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A list name stands for one file in `Lists`; anything else ("", "..", "a/b") would
+// reach outside it and never names a list.
+bool IsListName(const std::string& name)
+{
+    return templates::IsPlainFolderName(name) && name.find('\0') == std::string::npos;
+}
+
+// The template folder a removed line names, when it may be removed: a plain name inside
+// `Data`. "0" is the field of every play-list line and means "no template", so it never
+// reaches a folder, even one that happens to be called "0".
+bool IsTemplateFolderName(const std::string& field)
+{
+    return field != "0" && IsListName(field);
+}
+
+} // namespace
+
+ChangeChain::ChangeChain(std::vector<TrackChange> changes)
+    : m_changes{std::move(changes)}
+{
+    for (std::size_t i = 0; i < m_changes.size(); ++i)
+        m_byOldPath[m_changes[i].oldPath].push_back(i);
+}
+
+ChangeChain::Fate ChangeChain::Follow(const std::string& path) const
+{
+    Fate fate{false, false, path};
+    std::size_t next = 0;
+    for (;;) {
+        const auto found = m_byOldPath.find(fate.path);
+        if (found == m_byOldPath.end())
+            return fate;
+        const std::vector<std::size_t>& indices = found->second;
+        const auto at = std::lower_bound(indices.begin(), indices.end(), next);
+        if (at == indices.end())
+            return fate;
+        const TrackChange& change = m_changes[*at];
+        fate.matched = true;
+        if (!change.newPath) {
+            fate.removed = true;
+            fate.path.clear();
+            return fate;
+        }
+        fate.path = *change.newPath;
+        next = *at + 1;
+    }
+}
+
+WorkingSet::WorkingSet(fs::path listsDir, fs::path dataDir)
+    : m_listsDir{std::move(listsDir)}
+    , m_dataDir{std::move(dataDir)}
+{
+}
+
+WorkingSet::List* WorkingSet::Find(std::string_view name)
+{
+    const auto at = std::find_if(m_lists.begin(), m_lists.end(), [name](const List& l) { return l.name == name; });
+    return at == m_lists.end() ? nullptr : &*at;
+}
+
+const std::vector<std::string>* WorkingSet::Lines(std::string_view name) const
+{
+    const auto at = std::find_if(m_lists.begin(), m_lists.end(), [name](const List& l) { return l.name == name; });
+    return at == m_lists.end() ? nullptr : &at->lines;
+}
+
+void WorkingSet::Hold(std::string_view name, std::vector<std::string> lines)
+{
+    if (List* list = Find(name)) {
+        list->lines = std::move(lines);
+        list->changed = true;
+        return;
+    }
+    m_lists.push_back({std::string{name}, std::move(lines), true, {}});
+}
+
+std::optional<std::string> WorkingSet::Load(const std::vector<std::string>& names)
+{
+    for (const std::string& name : names) {
+        if (!IsListName(name) || Find(name) != nullptr)
+            continue;
+        const fs::path file = m_listsDir / name;
+        playlists::ListReadResult read = playlists::ReadListFileChecked(file);
+        if (read.missing())
+            return "Не удалось открыть файл " + file.string();
+        if (!read.ok())
+            return read.message;
+        m_lists.push_back({name, std::move(read.lines), false, {}});
+    }
+    return std::nullopt;
+}
+
+void WorkingSet::Apply(const ChangeChain& changes)
+{
+    if (changes.Empty())
+        return;
+    for (List& list : m_lists) {
+        std::vector<std::string> kept;
+        kept.reserve(list.lines.size());
+        for (std::string& line : list.lines) {
+            const ChangeChain::Fate fate = changes.Follow(playlists::LinePath(line));
+            if (!fate.matched) {
+                kept.push_back(std::move(line));
+                continue;
+            }
+            list.changed = true;
+            std::string field = playlists::LineTemplate(line + "*");
+            if (fate.removed) {
+                if (IsTemplateFolderName(field))
+                    list.foldersToRemove.push_back(std::move(field));
+                continue;
+            }
+            kept.push_back("*" + fate.path + "*" + field + "*");
+        }
+        list.lines = std::move(kept);
+    }
+}
+
+std::vector<std::string> WorkingSet::Write()
+{
+    std::vector<std::string> errors;
+    for (List& list : m_lists) {
+        if (!list.changed)
+            continue;
+        const WriteResult written = playlists::WriteListFile(m_listsDir / list.name, list.lines);
+        if (!written.ok) {
+            errors.push_back(written.message);
+            continue;
+        }
+        list.changed = false;
+        for (const std::string& folder : list.foldersToRemove) {
+            std::error_code ec;
+            if (fs::is_directory(m_dataDir / folder, ec))
+                templates::DeleteFolderTree(m_dataDir / folder);
+        }
+        list.foldersToRemove.clear();
+    }
+    return errors;
+}
+
+PruneResult PruneMyLists(const fs::path& listsDir)
+{
+    PruneResult result;
+    const fs::path index = listsDir / playlists::kMyListsName;
+    playlists::ListReadResult read = playlists::ReadListFileChecked(index);
+    if (read.missing()) {
+        result.error = "Не удалось открыть файл " + index.string();
+        return result;
+    }
+    if (!read.ok()) {
+        result.error = read.message;
+        return result;
+    }
+    bool dropped = false;
+    for (std::string& name : read.lines) {
+        if (name == playlists::kRegistryName || (IsListName(name) && IsFile(listsDir / name)))
+            result.names.push_back(std::move(name));
+        else
+            dropped = true;
+    }
+    if (dropped) {
+        const WriteResult written = playlists::WriteListFile(index, result.names);
+        if (!written.ok)
+            result.writeError = written.message;
+    }
+    return result;
+}
+
+std::vector<std::string> UpdateListsForTrack(const fs::path& listsDir, const fs::path& dataDir,
+    const std::vector<std::string>& names, const std::string& oldPath, const std::optional<std::string>& newPath)
+{
+    WorkingSet lists{listsDir, dataDir};
+    if (std::optional<std::string> error = lists.Load(names))
+        return {*error};
+    lists.Apply(ChangeChain{{{oldPath, newPath}}});
+    return lists.Write();
+}
+
+} // namespace kalvotune::service

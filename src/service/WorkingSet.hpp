@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kalvotune::service {
+
+/// What happens to one track: its list lines follow it to `newPath`, or, without a new
+/// path, they are removed together with the template folder a registry line names.
+struct TrackChange {
+    std::string oldPath;
+    std::optional<std::string> newPath;
+};
+
+/// Track changes applied one after the other, exactly as a walk that handles one track
+/// at a time would apply them: a path one change gives may be changed again by a later one.
+class ChangeChain {
+public:
+    explicit ChangeChain(std::vector<TrackChange> changes);
+
+    /// Where a line that names `path` ends up.
+    struct Fate {
+        bool matched{}; ///< some change named the path
+        bool removed{}; ///< a deletion removed it
+        std::string path; ///< the final path when matched and not removed
+    };
+    Fate Follow(const std::string& path) const;
+
+    bool Empty() const { return m_changes.empty(); }
+
+private:
+    std::vector<TrackChange> m_changes;
+    /// Indices of the changes, ascending, by the path they change.
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byOldPath;
+};
+
+/// The list files one track command rewrites: each read once, changed in memory however
+/// many tracks the command handles, and written back once, only when it changed.
+///
+/// Typical use: `Hold` the lists made in memory (the current list as `TempFile`), `Load`
+/// the names of `MyLists`, stop when it gives an error, do the file work, `Apply` the
+/// changes of the tracks whose files were handled, then `Write`.
+class WorkingSet {
+public:
+    /// `listsDir` holds the list files; template folders named by removed lines are
+    /// looked for in `dataDir`.
+    WorkingSet(std::filesystem::path listsDir, std::filesystem::path dataDir);
+
+    /// Adds a list made in memory; it is written back by `Write` whether or not it changed.
+    void Hold(std::string_view name, std::vector<std::string> lines);
+    /// Reads the named lists in order, skipping names already held. On the first list
+    /// that is missing or cannot be read gives the program's message naming it; the
+    /// caller must then stop before changing anything.
+    std::optional<std::string> Load(const std::vector<std::string>& names);
+    /// Rewrites every line the changes name: a moved track's line becomes
+    /// "*" + new path + "*" + template field + "*" in place (the walk goes on after it),
+    /// a deleted track's line is removed and its template folder marked for removal.
+    /// The template field is read as the line's third field with one '*' appended, so
+    /// a line lacking its closing '*' still gives it.
+    void Apply(const ChangeChain& changes);
+    /// Writes back every list that changed (and every held list). A template folder is
+    /// removed only once the list whose line named it has been written, so a failed
+    /// write never leaves a line pointing at a removed folder. Gives the messages of
+    /// failed writes; empty when all went well.
+    std::vector<std::string> Write();
+
+    /// The current lines of a list of the set; null when the set has no such list.
+    const std::vector<std::string>* Lines(std::string_view name) const;
+
+private:
+    struct List {
+        std::string name;
+        std::vector<std::string> lines;
+        bool changed{};
+        std::vector<std::string> foldersToRemove;
+    };
+    List* Find(std::string_view name);
+
+    std::filesystem::path m_listsDir;
+    std::filesystem::path m_dataDir;
+    std::vector<List> m_lists;
+};
+
+/// The working set's names: reads `MyLists` in `listsDir`, drops the names whose list
+/// file does not exist (never `Kalvotune`) and writes `MyLists` back when it dropped any.
+/// Gives the names left, in file order; with an error message instead when `MyLists` is
+/// missing or cannot be read. A failed write back is reported in `writeError` and the
+/// names are still given.
+struct PruneResult {
+    std::vector<std::string> names;
+    std::string error; ///< `MyLists` could not be read: the command must stop
+    std::string writeError; ///< the pruned index could not be written
+};
+PruneResult PruneMyLists(const std::filesystem::path& listsDir);
+
+/// The straightforward form of a track change: reads every list of `names` (in
+/// `listsDir`), rewrites the lines of one track and writes each list that held it.
+/// `newPath` empty means the track was deleted. Gives the messages of lists that could
+/// not be read or written; the commands use `WorkingSet`, which gives the same files.
+std::vector<std::string> UpdateListsForTrack(const std::filesystem::path& listsDir,
+    const std::filesystem::path& dataDir, const std::vector<std::string>& names, const std::string& oldPath,
+    const std::optional<std::string>& newPath);
+
+} // namespace kalvotune::service

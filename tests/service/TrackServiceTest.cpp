@@ -1,0 +1,280 @@
+#include "ServiceFixture.hpp"
+
+#include "core/FileIO.hpp"
+
+namespace kalvotune::service {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kDeleteDone{"Выбранные треки и соответствующие ЦМШ удалены, а Ваши списки отредактированны. "};
+
+class NoPatterns : public playback::PatternControl {
+public:
+    void RunPatterns(bool) override { }
+    void SelectFigures() override { }
+};
+
+TEST_F(ServiceTest, DeletingATrackRemovesEveryLineItsTemplateAndPrunesVanishedLists)
+{
+    const fs::path waltz = Track("Вальс.mp3");
+    const fs::path tango = Track("Танго.mp3");
+    TemplateFolder("Вальс123");
+    TemplateFolder("0"); // a folder that happens to be named like the "no template" field
+    Put("Kalvotune", {Line(tango, "Танго7"), Line(waltz, "Вальс123")});
+    Put("Мой", {Line(waltz), Line(tango), "5" + Line(waltz)}); // twice, once with a tag
+    Put("MyLists", {"Kalvotune", "Калейдоскоп", "Исчезнувший", "Мой"});
+    Put("Калейдоскоп", {Line(tango)});
+    const ino_t untouched = Inode("Калейдоскоп");
+    Show({waltz, tango}, true);
+    dialogs.openedFiles.push_back({waltz});
+
+    service.DeleteTracksClick();
+
+    EXPECT_EQ(dialogs.questions.at(0),
+        "ВНИМАНИЕ! УДАЛЕНИЕ | Tреки, которые Вы выберите в следующем диалоге, а также соответствующие ЦМШ, будут "
+        "удалены мимо 'Корзины'. Продолжить?");
+    EXPECT_FALSE(fs::exists(waltz));
+    EXPECT_FALSE(fs::exists(DataDir() / "Вальс123"));
+    EXPECT_TRUE(fs::exists(DataDir() / "0"));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(tango, "Танго7")});
+    EXPECT_EQ(Read("Мой"), Lines{Line(tango)});
+    EXPECT_EQ(Inode("Калейдоскоп"), untouched); // held no line of the track: not written
+    EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
+    EXPECT_EQ(Read("TempFile"), Lines{Line(tango)});
+    EXPECT_EQ(Paths(), Lines{tango.string()});
+    EXPECT_EQ(form.ListBox1.SelectedCount(), 0);
+    EXPECT_EQ(form.ListBox2.Count(), 1);
+    EXPECT_EQ(dialogs.messages, Lines{kDeleteDone});
+}
+
+TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
+{
+    const fs::path stuck = Track("Занят.mp3");
+    const fs::path gone = Track("Свободен.mp3");
+    TemplateFolder("Занят1");
+    Put("Kalvotune", {Line(stuck, "Занят1")});
+    Put("Мой", {Line(stuck), Line(gone)});
+    files.busy.insert(stuck);
+    dialogs.openedFiles.push_back({stuck, gone});
+
+    service.DeleteTracksClick();
+
+    EXPECT_TRUE(fs::exists(stuck));
+    EXPECT_TRUE(fs::exists(DataDir() / "Занят1" / "Speed.kvt"));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(stuck, "Занят1")});
+    EXPECT_EQ(Read("Мой"), Lines{Line(stuck)});
+    EXPECT_EQ(dialogs.messages,
+        (Lines{"Трек  " + stuck.string()
+                + "  сейчас недоступен. Возможно он занят каким-нибудь приложением. Он оставлен в списках вместе со "
+                  "своим ЦМШ. ",
+            kDeleteDone}));
+}
+
+TEST_F(ServiceTest, AListThatCannotBeReadStopsTheCommandBeforeAnythingChanges)
+{
+    const fs::path track = Track("a.mp3");
+    Put("Kalvotune", {Line(track, "a1")});
+    Put("Мой", {Line(track)});
+    FailReadsOf(ListsDir() / "Мой");
+    dialogs.openedFiles.push_back({track});
+    service.DeleteTracksClick();
+    FailReadsOf(std::nullopt);
+
+    EXPECT_TRUE(fs::exists(track));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(track, "a1")});
+    EXPECT_EQ(Read("Мой"), Lines{Line(track)});
+    EXPECT_FALSE(fs::exists(ListsDir() / "TempFile"));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find((ListsDir() / "Мой").string()), std::string::npos);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A registry that vanished while the program runs stops a move the same way.
+    fs::remove(ListsDir() / "Kalvotune");
+    dialogs.openedFiles.push_back({track});
+    dialogs.folders.push_back(Elsewhere());
+    service.RemoveTracksClick();
+    EXPECT_TRUE(fs::exists(track));
+    EXPECT_FALSE(fs::exists(Elsewhere() / "a.mp3"));
+    EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+}
+
+TEST_F(ServiceTest, AMovedTrackKeepsItsTemplateAndTheListsPointAtAFileThatExistsThroughout)
+{
+    const fs::path waltz = Track("Вальс.mp3");
+    TemplateFolder("Вальс5");
+    // The registry line lacks its closing '*': its field is still found.
+    Put("Kalvotune", {"*" + waltz.string() + "*Вальс5"});
+    Put("Мой", {Line(waltz), Line(Music() / "other.mp3")});
+    Show({waltz});
+    const fs::path moved = Elsewhere() / "Вальс.mp3";
+    files.otherFileSystem = true; // copied, then the old file deleted
+    Lines listsWhenDeleting;
+    files.beforeRemove = [&](const fs::path&) {
+        listsWhenDeleting = Read("Мой");
+        EXPECT_TRUE(fs::exists(moved));
+    };
+    dialogs.openedFiles.push_back({waltz});
+    dialogs.folders.push_back(Elsewhere());
+
+    service.RemoveTracksClick();
+
+    EXPECT_EQ(listsWhenDeleting, (Lines{Line(moved), Line(Music() / "other.mp3")}));
+    EXPECT_FALSE(fs::exists(waltz));
+    EXPECT_EQ(Content(moved), "audio of Вальс.mp3");
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(moved, "Вальс5")});
+    EXPECT_EQ(lists.LookUpTemplateName(moved), "Вальс5");
+    EXPECT_TRUE(fs::exists(DataDir() / "Вальс5" / "Speed.kvt"));
+    EXPECT_EQ(Paths(), Lines{moved.string()});
+    EXPECT_EQ(dialogs.messages, Lines{"OK"});
+}
+
+TEST_F(ServiceTest, AMoveNeverReplacesAFileAndAStubbornOldFileIsReported)
+{
+    const fs::path here = Track("here.mp3");
+    const fs::path clash = Track("clash.mp3");
+    const fs::path stuck = Track("stuck.mp3");
+    std::ofstream{Elsewhere() / "clash.mp3"} << "another song";
+    Put("Мой", {Line(here), Line(clash), Line(stuck)});
+    const ino_t before = Inode("Мой");
+    files.busy.insert(stuck);
+
+    // Into its own folder: nothing changes at all.
+    dialogs.openedFiles.push_back({here});
+    dialogs.folders.push_back(Music());
+    service.RemoveTracksClick();
+    EXPECT_EQ(Content(here), "audio of here.mp3");
+    EXPECT_EQ(Inode("Мой"), before);
+    EXPECT_EQ(dialogs.messages,
+        (Lines{
+            "Увы, трек < " + here.string() + " > переместить не удалось. Возможно в папке уже есть такой же.", "OK"}));
+
+    dialogs.messages.clear();
+    dialogs.openedFiles.push_back({clash, stuck});
+    dialogs.folders.push_back(Elsewhere());
+    service.RemoveTracksClick();
+    EXPECT_EQ(Content(Elsewhere() / "clash.mp3"), "another song");
+    EXPECT_TRUE(fs::exists(clash));
+    EXPECT_TRUE(fs::exists(stuck));
+    EXPECT_TRUE(fs::exists(Elsewhere() / "stuck.mp3"));
+    EXPECT_EQ(Read("Мой"), (Lines{Line(here), Line(clash), Line(Elsewhere() / "stuck.mp3")}));
+    EXPECT_EQ(dialogs.messages,
+        (Lines{"Увы, трек < " + clash.string() + " > переместить не удалось. Возможно в папке уже есть такой же.",
+            " Tрек < " + stuck.string()
+                + " > скопирован успешно, но из старой папки отказывается уходить. Возможно он занят. Пожалуйста, "
+                  "удалите его позже вручную. ",
+            "OK"}));
+}
+
+TEST_F(ServiceTest, RenamingKeepsFolderExtensionAndTemplateAndGoesOnAfterAFailure)
+{
+    const fs::path old = Track("Старый.mp3");
+    const fs::path busy = Track("Занят.mp3");
+    const fs::path kept = Track("Оставить.mp3");
+    const fs::path last = Track("Последний.wav");
+    TemplateFolder("Старый9");
+    Put("Kalvotune", {Line(old, "Старый9")});
+    Put("Мой", {Line(old), Line(kept)});
+    Show({old, busy, kept, last}, true);
+    Show({old}); // the same track once more, not selected
+    files.busy.insert(busy);
+    dialogs.inputs = {"Нов?ый", "Новый", "Другое", "", "Финал"};
+
+    service.RenameTracksClick();
+
+    const fs::path renamed = Music() / "Новый.mp3";
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_EQ(Content(renamed), "audio of Старый.mp3");
+    EXPECT_TRUE(fs::exists(busy));
+    EXPECT_TRUE(fs::exists(kept)); // an empty name counts as Cancel
+    EXPECT_TRUE(fs::exists(Music() / "Финал.wav"));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(renamed, "Старый9")});
+    EXPECT_EQ(Read("Мой"), (Lines{Line(renamed), Line(kept)}));
+    EXPECT_EQ(Paths(),
+        (Lines{renamed.string(), busy.string(), kept.string(), (Music() / "Финал.wav").string(), renamed.string()}));
+    EXPECT_TRUE(form.ListBox1.Item(0).starts_with("Новый "));
+    // Only the cancelled entry stays selected.
+    EXPECT_EQ(form.ListBox1.SelectedCount(), 1);
+    EXPECT_TRUE(form.ListBox1.Selected(2));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[0].find("закорючки"), std::string::npos);
+    EXPECT_EQ(
+        dialogs.messages[1], " Переименовать Занят не удается. Возможно трек сейчас занят каким-нибудь приложением ");
+
+    dialogs.messages.clear();
+    form.ListBox1.SelectAll(false);
+    service.RenameTracksClick();
+    EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста,  выделите переименуемые треки "});
+}
+
+TEST_F(ServiceTest, ThePlayingTrackRenamedOrMovedKeepsPlayingUnderItsNewName)
+{
+    NoPatterns patterns;
+    playback::Player player{form, services, lists, patterns};
+    const fs::path song = Track("Песня.mp3");
+    Show({song}, true);
+    player.PlayButtonClick();
+    ASSERT_EQ(device.Mode(), DeviceMode::Playing);
+    ASSERT_EQ(form.caption, " Калейдоскоп        Песня   (без ЦМШ)");
+
+    form.ListBox1.SetSelected(0, true);
+    dialogs.inputs = {"Припев"};
+    service.RenameTracksClick();
+    const fs::path renamed = Music() / "Припев.mp3";
+    EXPECT_EQ(form.CurrentTrackName, renamed);
+    EXPECT_EQ(form.TrackTitle, "Припев");
+    EXPECT_EQ(form.caption, " Калейдоскоп        Припев   (без ЦМШ)");
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+
+    dialogs.openedFiles.push_back({renamed});
+    dialogs.folders.push_back(Elsewhere());
+    service.RemoveTracksClick();
+    EXPECT_EQ(form.CurrentTrackName, Elsewhere() / "Припев.mp3");
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_EQ(Read("Былое"), Lines{Line(Elsewhere() / "Припев.mp3")});
+}
+
+TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
+{
+    const fs::path a = Track("a.mp3");
+    const fs::path b = Track("b.mp3");
+    std::ofstream{Elsewhere() / "a.mp3"} << "old copy";
+    Put("Мой", {Line(a)});
+    const ino_t before = Inode("Мой");
+    form.ListBox2.Add(a.string());
+    form.ListBox2.Add(b.string());
+    form.ListBox2.Add("relative.mp3");
+
+    // "No" with nothing selected copies nothing and still says OK.
+    dialogs.answers = {false};
+    dialogs.folders.push_back(Elsewhere());
+    service.CopySelectTrackClick();
+    EXPECT_FALSE(fs::exists(Elsewhere() / "b.mp3"));
+    EXPECT_EQ(dialogs.messages, (Lines{"Копируем только выделенные треки", "OK"}));
+    EXPECT_EQ(dialogs.questions, Lines{"Копирование| Копировать все треки по списку?"});
+
+    dialogs.messages.clear();
+    form.ListBox2.SelectAll(true);
+    dialogs.answers = {true};
+    dialogs.folders.push_back(Elsewhere());
+    service.CopySelectTrackClick();
+    EXPECT_EQ(Content(Elsewhere() / "a.mp3"), "audio of a.mp3");
+    EXPECT_EQ(Content(Elsewhere() / "b.mp3"), "audio of b.mp3");
+    EXPECT_TRUE(fs::exists(a));
+    EXPECT_FALSE(form.ListBox2.Selected(0));
+    EXPECT_TRUE(form.ListBox2.Selected(2)); // a failed copy leaves its entry as it was
+    EXPECT_EQ(Inode("Мой"), before);
+    EXPECT_EQ(dialogs.messages, Lines{"OK"});
+
+    // Copying a file onto itself fails and leaves it whole.
+    form.ListBox2.SelectAll(true);
+    dialogs.answers = {true};
+    dialogs.folders.push_back(Music());
+    service.CopySelectTrackClick();
+    EXPECT_EQ(Content(a), "audio of a.mp3");
+    EXPECT_TRUE(form.ListBox2.Selected(0));
+}
+
+} // namespace
+} // namespace kalvotune::service
