@@ -68,6 +68,7 @@ public:
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
 
+
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
