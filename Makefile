@@ -24,6 +24,8 @@ test: build
 bench: build
 	@cmake --build $(BUILD) --target kalvotune_bench
 	@$(BUILD)/bench/kalvotune_bench
+	@cmake --build $(BUILD) --target kalvotune_service_bench
+	@$(BUILD)/bench/kalvotune_service_bench
 
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview

@@ -134,13 +134,24 @@ void WorkingSet::Apply(const ChangeChain& changes)
 
 std::vector<std::string> WorkingSet::Write()
 {
-    std::vector<std::string> errors;
+    std::vector<List*> changed;
+    std::vector<std::string> bytes;
     for (List& list : m_lists) {
-        if (!list.changed)
-            continue;
-        const WriteResult written = playlists::WriteListFile(m_listsDir / list.name, list.lines);
-        if (!written.ok) {
-            errors.push_back(written.message);
+        if (list.changed) {
+            changed.push_back(&list);
+            bytes.push_back(playlists::EncodeListFile(list.lines));
+        }
+    }
+    std::vector<FileWrite> writes;
+    for (std::size_t i = 0; i < changed.size(); ++i)
+        writes.push_back({m_listsDir / changed[i]->name, bytes[i]});
+    const std::vector<WriteResult> results = WriteFilesAtomically(writes);
+
+    std::vector<std::string> errors;
+    for (std::size_t i = 0; i < changed.size(); ++i) {
+        List& list = *changed[i];
+        if (!results[i].ok) {
+            errors.push_back(results[i].message);
             continue;
         }
         list.changed = false;

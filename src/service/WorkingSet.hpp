@@ -63,7 +63,7 @@ public:
     /// The template field is read as the line's third field with one '*' appended, so
     /// a line lacking its closing '*' still gives it.
     void Apply(const ChangeChain& changes);
-    /// Writes back every list that changed (and every held list). A template folder is
+    /// Writes back every list that changed (and every held list), all flushed together. A template folder is
     /// removed only once the list whose line named it has been written, so a failed
     /// write never leaves a line pointing at a removed folder. Gives the messages of
     /// failed writes; empty when all went well.

@@ -72,6 +72,33 @@ TEST(AtomicWrite, MissingFolderIsReportedNotPassedOverAsSuccess)
     EXPECT_FALSE(WriteFileAtomically(dir.Path() / "no-such-folder" / "x", std::string_view{"x"}).ok);
 }
 
+TEST(AtomicWrite, SeveralFilesAtOnceEachReplacedWholeOrKeptWhenItFails)
+{
+    TempDir dir;
+    std::vector<FileWrite> writes;
+    std::vector<std::string> texts;
+    for (int i = 0; i < 12; ++i)
+        texts.push_back("list " + std::to_string(i));
+    for (int i = 0; i < 12; ++i)
+        writes.push_back({dir.Path() / std::to_string(i), texts[static_cast<std::size_t>(i)]});
+    ASSERT_TRUE(WriteFileAtomically(dir.Path() / "0", std::string_view{"old"}).ok);
+    writes.push_back({dir.Path() / "no-such-folder" / "x", "x"});
+
+    FailNextWriteAfter(1);
+    const std::vector<WriteResult> results = WriteFilesAtomically(writes);
+    ASSERT_EQ(results.size(), 13u);
+    EXPECT_FALSE(results[0].ok); // the injected failure hits the first file only
+    const auto first = ReadFileBytes(dir.Path() / "0");
+    EXPECT_EQ(std::string(first->begin(), first->end()), "old");
+    for (std::size_t i = 1; i < 12; ++i) {
+        EXPECT_TRUE(results[i].ok) << i;
+        const auto bytes = ReadFileBytes(writes[i].target);
+        EXPECT_EQ(std::string(bytes->begin(), bytes->end()), texts[i]);
+    }
+    EXPECT_FALSE(results[12].ok);
+    EXPECT_EQ(FilesIn(dir.Path()), 12u); // no temporary left behind
+}
+
 TEST(ReadFile, FolderCountsAsMissingAndLimitCutsTheRead)
 {
     TempDir dir;
