@@ -102,11 +102,13 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
     return true;
 }
 
-void TrackService::WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes)
+bool TrackService::WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes)
 {
     lists.Apply(changes);
-    for (const std::string& error : lists.Write())
+    const std::vector<std::string> errors = lists.Write();
+    for (const std::string& error : errors)
         m_services.dialogs.ShowMessage(error);
+    return errors.empty();
 }
 
 void TrackService::RebuildCurrentList(const WorkingSet& lists)
@@ -219,17 +221,13 @@ void TrackService::RemoveTracksClick()
             oldToDelete.push_back(i);
     }
 
-    lists.Apply(ChangeChain{moved});
-    const std::vector<std::string> writeErrors = lists.Write();
-    for (const std::string& error : writeErrors)
-        dialogs.ShowMessage(error);
+    const ChangeChain changes{std::move(moved)};
     // A list that could not be written still names the old files: they stay.
-    if (writeErrors.empty()) {
+    if (WriteWorkingSet(lists, changes)) {
         for (const std::size_t i : oldToDelete)
             if (m_files.Remove(files[i]))
                 messages[i] = kOldStaysHead + files[i].string() + kOldStaysTail;
     }
-    const ChangeChain changes{std::move(moved)};
     FollowCurrentTrack(changes);
     RebuildCurrentList(lists);
 

@@ -54,8 +54,9 @@ private:
     /// `TempFile` when `withCurrentList`). False, after an error box, when a list cannot
     /// be read: the command must stop.
     bool LoadWorkingSet(WorkingSet& lists, bool withCurrentList);
-    /// Applies the changes, writes the lists and shows the write errors.
-    void WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes);
+    /// Applies the changes, writes the lists and shows the write errors; true when every
+    /// list was written.
+    bool WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes);
     /// Refills `ListBox1` from the rewritten `TempFile` and refreshes the path view.
     void RebuildCurrentList(const WorkingSet& lists);
     /// When the track of the device moved or was renamed: `CurrentTrackName`, `TrackTitle`

@@ -167,6 +167,22 @@ TEST_F(ServiceTest, AMoveNeverReplacesAFileAndAStubbornOldFileIsReported)
             "OK"}));
 }
 
+TEST_F(ServiceTest, AListThatCannotBeWrittenKeepsTheOldFileItNames)
+{
+    const fs::path track = Track("a.mp3");
+    Show({track});
+    dialogs.openedFiles.push_back({track});
+    dialogs.folders.push_back(Elsewhere());
+    FailNextWriteAfter(0); // the current list, written first, hits a full disk
+    service.RemoveTracksClick();
+
+    EXPECT_TRUE(fs::exists(track));
+    EXPECT_TRUE(fs::exists(Elsewhere() / "a.mp3"));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[0].find("TempFile"), std::string::npos);
+    EXPECT_EQ(dialogs.messages[1], "OK");
+}
+
 TEST_F(ServiceTest, RenamingKeepsFolderExtensionAndTemplateAndGoesOnAfterAFailure)
 {
     const fs::path old = Track("Старый.mp3");
