@@ -129,6 +129,29 @@ TEST_F(ListsTest, MissingIndexIsMadeAnewKeepingTheHistory)
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(ListsTest, UnreadableIndexIsNeverRebuiltOverTheUsersLists)
+{
+    Touch(Sound("Вальс.mp3"));
+    Put("MyLists", {"Мой", "Другой"});
+    FailReadsOf(File("MyLists"));
+    lists.LoadStartLists();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
+    // The panel would only repeat the error: the default list shows instead.
+    EXPECT_FALSE(form.ListBox3.visible);
+    EXPECT_TRUE(form.ListBox1.visible);
+    EXPECT_EQ(form.ListBox1.Count(), 1);
+    EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
+
+    // "My" shows the error box, not the messages for a missing index.
+    lists.SpeedButton11Click();
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(form.ListBox3.visible);
+    FailReadsOf(std::nullopt);
+    EXPECT_EQ(Read("MyLists"), (Lines{"Мой", "Другой"}));
+}
+
 TEST_F(ListsTest, UnsafeSoundNamesAreLeftOut)
 {
     Touch(Sound("good.mp3"));
