@@ -55,9 +55,10 @@ std::optional<std::string> QtDialogs::InputBox(
     dialog.setLabelText(Q(prompt));
     dialog.setTextValue(Q(value));
     // A long prompt wraps instead of stretching the box across the screen.
-    for (QLabel* label : dialog.findChildren<QLabel*>())
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
         label->setWordWrap(true);
-    dialog.setMinimumWidth(420);
+        label->setMinimumWidth(440);
+    }
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue().toStdString();
