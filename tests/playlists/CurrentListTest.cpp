@@ -123,43 +123,6 @@ TEST_F(ListCommands, DeletingSelectedEntriesTouchesNoFileAndReleasesAStoppedTrac
     EXPECT_EQ(Read("Калейдоскоп"), lines);
     EXPECT_EQ(device.Mode(), DeviceMode::NotOpen);
     EXPECT_EQ(form.caption, "Мой");
-
-    // A playing track is left alone.
-    PlayTrack(track);
-    form.ListBox1.SetSelected(0, true);
-    currentList.DeleteDrugMusicClick();
-    EXPECT_EQ(form.ListBox1.Count(), 0);
-    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
-}
-
-TEST_F(ListCommands, PathViewMirrorsEntriesAndSelection)
-{
-    Show({"*/m/a.mp3*0*", "7*/m/b.mp3*0*"});
-    form.ListBox1.SetSelected(1, true);
-    form.VisibleListBox2.checked = true;
-    VisibleListBox2Click(form);
-    EXPECT_EQ(Items(form.ListBox2), (Lines{"/m/a.mp3", "/m/b.mp3"}));
-    EXPECT_EQ(SelectedIndices(form.ListBox2), std::vector<int>{1});
-    EXPECT_TRUE(form.ListBox2.visible);
-    form.VisibleListBox2.checked = false;
-    VisibleListBox2Click(form);
-    EXPECT_FALSE(form.ListBox2.visible);
-}
-
-TEST_F(ListCommands, ContextMenuEnablesSavingOnlyForAListWithAFile)
-{
-    form.CurrentListName = "Kalvotune";
-    currentList.PopupMenu2Popup();
-    EXPECT_FALSE(form.SaveChangeList.enabled);
-    form.CurrentListName = "0"; // left as it was
-    currentList.PopupMenu2Popup();
-    EXPECT_FALSE(form.SaveChangeList.enabled);
-    form.CurrentListName = "Мой";
-    currentList.PopupMenu2Popup();
-    EXPECT_TRUE(form.SaveChangeList.enabled);
-    form.CurrentListName = "0";
-    currentList.PopupMenu2Popup();
-    EXPECT_TRUE(form.SaveChangeList.enabled);
 }
 
 class SelectionBox : public ListCommands {
