@@ -34,6 +34,9 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     , m_lists{m_form, services, [this](bool on) { m_scheduler.RunPatterns(on); }}
     , m_patterns{m_scheduler}
     , m_player{m_form, services, m_lists, m_patterns}
+    , m_playControls{m_player}
+    , m_myLists{m_form, services, m_lists, m_playControls}
+    , m_currentList{m_form, services, m_lists, m_myLists, m_playControls}
 {
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
@@ -147,6 +150,17 @@ void Kalvotune::BindHandlers()
         {"RenameTracks", [this] { m_trackService.RenameTracksClick(); }},
         {"DeleteTracks", [this] { m_trackService.DeleteTracksClick(); }},
         {"CopySelectTrack", [this] { m_trackService.CopySelectTrackClick(); }},
+        {"SaveNewList", [this] { m_myLists.SaveNewListClick(); }},
+        {"OpenSelecktLists", [this] { m_myLists.OpenSelecktListsClick(); }},
+        {"DeleteList", [this] { m_myLists.DeleteListClick(); }},
+        {"OpenButton", [this] { m_currentList.N1Click(); }},
+        {"N1", [this] { m_currentList.N1Click(); }},
+        {"AddDrugujuMusic", [this] { m_currentList.AddDrugujuMusicClick(); }},
+        {"DeleteDrugMusic", [this] { m_currentList.DeleteDrugMusicClick(); }},
+        {"VisibleListBox2", [this] { playlists::VisibleListBox2Click(m_form); }},
+        {"AddWorkeString", [this] { m_currentList.AddWorkeStringClick(); }},
+        {"AddWorkeString2", [this] { m_currentList.AddWorkeStringClick(); }},
+        {"ListBox5", [this] { m_currentList.ListBox5Click(); }},
         {"Exit1", [this] { Exit1Click(); }},
         {"N6", [this] { m_display.N6Click(); }},
         {"Utiug", [this] { m_display.UtiugClick(); }},
@@ -176,6 +190,8 @@ void Kalvotune::DoubleClick(const std::string& component)
         // A double click is a click first: the order restarts from the top.
         m_player.ListBox1Click();
         m_player.PlayButtonClick();
+    } else if (component == "ListBox3") {
+        m_myLists.OpenSelecktListsClick();
     } else if (component == "Form1")
         Fullscreen1Click();
 }
@@ -200,8 +216,11 @@ void Kalvotune::TrackBarMoved(const std::string& component, int position)
 
 void Kalvotune::MenuPopup(const std::string& menu)
 {
-    if (menu == "PopupMenu1")
+    if (menu == "PopupMenu1") {
         PopupMenu1Popup();
+        m_currentList.PopupMenu1Popup();
+    } else if (menu == "PopupMenu2")
+        m_currentList.PopupMenu2Popup();
 }
 
 void Kalvotune::MouseDown(const std::string& component, int x, int y)

@@ -6,7 +6,10 @@
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
+#include "playlists/CurrentList.hpp"
 #include "playlists/Lists.hpp"
+#include "playlists/MyLists.hpp"
+#include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
 
@@ -29,6 +32,21 @@ public:
 
 private:
     kaleidoscope::Scheduler& m_scheduler;
+};
+
+/// Lets the list commands start playback and align the buttons without knowing the player.
+class PlayerControls : public playlists::PlayControls {
+public:
+    explicit PlayerControls(playback::Player& player)
+        : m_player{player}
+    {
+    }
+    void PlayButtonClick() override { m_player.PlayButtonClick(); }
+    void UpdatePlayButtons() override { m_player.UpdatePlayButtons(); }
+    void SpeedButton2Click() override { m_player.SpeedButton2Click(); }
+
+private:
+    playback::Player& m_player;
 };
 
 /// The player without a toolkit: the window model, the subsystems that act on it, and
@@ -68,12 +86,13 @@ public:
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
 
-
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
     playback::Player& player() { return m_player; }
     playlists::Lists& lists() { return m_lists; }
+    playlists::MyLists& myLists() { return m_myLists; }
+    playlists::CurrentList& currentList() { return m_currentList; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -101,6 +120,9 @@ private:
     playback::Player m_player;
     service::SystemTrackFiles m_trackFiles;
     service::TrackService m_trackService{m_form, m_services, m_lists, m_trackFiles};
+    PlayerControls m_playControls;
+    playlists::MyLists m_myLists;
+    playlists::CurrentList m_currentList;
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -25,7 +25,9 @@ public:
     virtual std::optional<std::string> InputBox(
         const std::string& caption, const std::string& prompt, const std::string& value)
         = 0;
-    /// The multi-select file-open dialog for audio files. Empty when cancelled.
+    /// The multi-select file-open dialog for audio files, starting in `initialFolder`, or
+    /// where the dialog last was (the user's music folder at first) when that is empty.
+    /// Empty when cancelled.
     virtual std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) = 0;
     /// The folder-choice dialog. Empty when cancelled.
     virtual std::optional<std::filesystem::path> ChooseFolder(const std::string& title) = 0;

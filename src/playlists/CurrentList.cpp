@@ -2,11 +2,49 @@
 
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
+#include "core/Random.hpp"
+#include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
+#include "playlists/Lists.hpp"
+#include "playlists/MyLists.hpp"
+#include "templates/TemplateFolders.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace kalvotune::playlists {
 
+namespace fs = std::filesystem;
+
 namespace {
+
+constexpr const char* kSelectSomething{" Пожалуйста, выделите что-нибудь"};
+constexpr const char* kWriteCurrentLine{"Записать текущую строку"};
+constexpr const char* kCancelWriting{"Отменить запись"};
+constexpr const char* kWriteIntoNewList{"Записать в новый?"};
+constexpr const char* kNameTakenTail{"> у нас есть.  Пожалуйста, измените имя."};
+constexpr const char* kMoreFolders{"+..."};
+/// Blanks between the caption prefix and the playing track's title: opening tracks
+/// leaves six, every other change of the prefix five.
+constexpr const char* kOpenedCaptionGap{"      "};
+constexpr const char* kCaptionGap{"     "};
+/// The window's frame on each side of the client area; the caption prefix's limit is
+/// measured against the outer width.
+constexpr int kWindowFrameWidth{5};
+
+/// The name of the folder that holds `file`; empty for a file in a root folder.
+std::string FolderName(const fs::path& file)
+{
+    return file.parent_path().filename().string();
+}
+
+/// Characters (code points) of UTF-8 text.
+int CharCount(std::string_view text)
+{
+    return static_cast<int>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
 
 constexpr const char* kDialogFilesMissing{
     "   Увы...   Возможно Вы зашли в папку с музыкой, что-то выбрали(выделили) и, не нажимая кнопку 'Открыть', "
@@ -49,6 +87,250 @@ void VisibleListBox2Click(Form& form)
         paths.SetSelected(at, list.Selected(i));
     }
     paths.visible = form.VisibleListBox2.checked;
+}
+
+CurrentList::CurrentList(Form& form, Services& services, Lists& lists, MyLists& myLists, PlayControls& player)
+    : m_form{form}
+    , m_services{services}
+    , m_lists{lists}
+    , m_myLists{myLists}
+    , m_player{player}
+{
+}
+
+bool CurrentList::Playing() const
+{
+    return m_services.device.Mode() == DeviceMode::Playing;
+}
+
+std::vector<fs::path> CurrentList::ChooseTracks()
+{
+    // An empty start folder lets the dialog begin where the user last was.
+    const std::vector<fs::path> chosen = m_services.dialogs.OpenAudioFiles({});
+    if (chosen.empty() || DialogFilesMissing(chosen, m_services.dialogs))
+        return {};
+    std::vector<fs::path> tracks;
+    std::vector<std::string> refused;
+    for (const fs::path& file : chosen) {
+        if (FitsListLine(file.string()))
+            tracks.push_back(file);
+        else
+            refused.push_back(file.string());
+    }
+    if (!refused.empty())
+        m_services.dialogs.ShowMessage(UnlistableTracksMessage(refused));
+    return tracks;
+}
+
+void CurrentList::AppendTracks(const std::vector<fs::path>& files)
+{
+    for (const fs::path& file : files)
+        m_form.ListBox1.Add(MakeListItem("*" + file.string() + "*"));
+}
+
+void CurrentList::N1Click()
+{
+    Form& f = m_form;
+    if (f.ListBox3.visible) {
+        m_myLists.OpenSelecktListsClick();
+        return;
+    }
+    const std::vector<fs::path> files = ChooseTracks();
+    if (files.empty())
+        return;
+
+    f.ListBox1.Clear();
+    f.ListBox1.sorted = false;
+    f.ListBox2.Clear();
+    AppendTracks(files);
+    f.SpeedButton4.enabled = false;
+    f.CaptionPrefix = FolderName(files.front());
+    f.caption = Playing() ? f.CaptionPrefix + kOpenedCaptionGap + f.TrackTitle : f.CaptionPrefix;
+    f.TrackIndex = 0;
+    m_player.UpdatePlayButtons();
+    VisibleListBox2Click(f);
+    f.SaveChangeList.enabled = false;
+    if (!f.ListBox1.visible)
+        m_player.SpeedButton2Click();
+    f.ListExhausted = false;
+    f.ListBox1.SetSelected(m_services.random.Next() % f.ListBox1.Count(), true);
+    f.CurrentListName = "0";
+    if (f.ListBox1.Count() == 1)
+        m_player.PlayButtonClick();
+}
+
+void CurrentList::AddDrugujuMusicClick()
+{
+    Form& f = m_form;
+    const std::vector<fs::path> files = ChooseTracks();
+    if (files.empty())
+        return;
+
+    f.SpeedButton4.enabled = false;
+    // The prefix names every folder tracks came from until it reaches a thirteenth of the
+    // window's width; after that one "+..." says that there are more.
+    const std::string folder = FolderName(files.front());
+    std::string& prefix = f.CaptionPrefix;
+    const int outerWidth = f.clientWidth + 2 * kWindowFrameWidth;
+    if (CharCount(prefix) < outerWidth / 13) {
+        if (prefix.find(folder) == std::string::npos)
+            prefix += "+" + folder;
+    } else if (prefix.find(folder) == std::string::npos && prefix.find(kMoreFolders) == std::string::npos) {
+        prefix += kMoreFolders;
+    }
+    const DeviceMode mode = m_services.device.Mode();
+    f.caption
+        = mode == DeviceMode::Playing || mode == DeviceMode::Stopped ? prefix + kCaptionGap + f.TrackTitle : prefix;
+    f.ListBox1.sorted = false;
+    AppendTracks(files);
+    VisibleListBox2Click(f);
+}
+
+void CurrentList::DeleteDrugMusicClick()
+{
+    Form& f = m_form;
+    if (!AnyTrackSelected(f)) {
+        m_services.dialogs.ShowMessage(kSelectSomething);
+        return;
+    }
+    ReleaseStoppedTrack(f, m_services);
+    for (int i = f.ListBox1.Count() - 1; i >= 0; --i)
+        if (f.ListBox1.Selected(i))
+            f.ListBox1.Delete(i);
+    VisibleListBox2Click(f);
+}
+
+void CurrentList::PopupMenu2Popup()
+{
+    Form& f = m_form;
+    if (f.CurrentListName == kRegistryName)
+        f.SaveChangeList.enabled = false;
+    else if (f.CurrentListName != "0")
+        f.SaveChangeList.enabled = true;
+    // The items are enabled only while a track plays; an open box must stay cancellable.
+    if (f.AddWorkeString.checked)
+        f.AddWorkeString.enabled = true;
+}
+
+void CurrentList::PopupMenu1Popup()
+{
+    if (m_form.AddWorkeString2.checked)
+        m_form.AddWorkeString2.enabled = true;
+}
+
+void CurrentList::AddWorkeStringClick()
+{
+    Form& f = m_form;
+    if (f.AddWorkeString.checked || f.AddWorkeString2.checked) {
+        CloseSelectionBox();
+        return;
+    }
+    const std::optional<std::vector<std::string>> index = m_lists.ReadList(kMyListsName);
+    if (!index)
+        return;
+    m_pendingListLine = "*" + f.CurrentTrackName.string() + "*0*";
+
+    ListBox& box = f.ListBox5;
+    box.Clear();
+    // The first line of the index is the registry, which takes no lines from here.
+    for (std::size_t i = 1; i < index->size(); ++i)
+        box.Add((*index)[i]);
+    box.Add(kWriteIntoNewList);
+
+    m_listBox1WasVisible = f.ListBox1.visible;
+    m_listBox2WasVisible = f.ListBox2.visible;
+    m_listBox3WasVisible = f.ListBox3.visible;
+    box.visible = true;
+    f.ListBox1.visible = false;
+    f.ListBox2.visible = false;
+    f.ListBox3.visible = false;
+    for (MenuItem* item : {&f.AddWorkeString, &f.AddWorkeString2}) {
+        item->checked = true;
+        item->caption = kCancelWriting;
+    }
+}
+
+void CurrentList::CloseSelectionBox()
+{
+    Form& f = m_form;
+    for (MenuItem* item : {&f.AddWorkeString, &f.AddWorkeString2}) {
+        item->checked = false;
+        item->caption = kWriteCurrentLine;
+    }
+    f.ListBox5.visible = false;
+    f.ListBox1.visible = m_listBox1WasVisible;
+    f.ListBox2.visible = m_listBox2WasVisible;
+    f.ListBox3.visible = m_listBox3WasVisible;
+}
+
+void CurrentList::ListBox5Click()
+{
+    ListBox& box = m_form.ListBox5;
+    if (!box.visible)
+        return;
+    int chosen = -1;
+    for (int i = 0; i < box.Count() && chosen < 0; ++i)
+        if (box.Selected(i))
+            chosen = i;
+    if (chosen < 0)
+        return;
+    const std::string entry = box.Item(chosen);
+    const bool done = entry == kWriteIntoNewList ? WriteIntoNewList() : WriteIntoList(entry);
+    if (done) {
+        CloseSelectionBox();
+    } else {
+        // The box stays open; a click on the same entry must reach us again.
+        box.SetSelected(chosen, false);
+        box.itemIndex = -1;
+    }
+}
+
+bool CurrentList::WriteIntoNewList()
+{
+    Dialogs& dialogs = m_services.dialogs;
+    std::string proposal = DatedListName("Список ", m_services.clock.Now());
+    std::string name;
+    for (;;) {
+        const std::optional<std::string> answer
+            = dialogs.InputBox(std::string{kNewListTitle}, std::string{kNewListPrompt}, proposal);
+        if (!answer)
+            return false;
+        name = *answer;
+        if (!NewListNameRefused(name, m_lists.ListsDir(), kNameTakenTail, dialogs))
+            break;
+        proposal = name;
+    }
+    if (!m_lists.WriteList(name, {m_pendingListLine}))
+        return false;
+
+    // The index is read afresh, so that nothing it gained since the box opened is lost.
+    std::optional<std::vector<std::string>> index = m_lists.ReadList(kMyListsName);
+    if (!index)
+        return true; // the list itself is written; the error box told about the index
+    index->push_back(name);
+    if (m_lists.WriteList(kMyListsName, *index)) {
+        m_form.ListBox3.Clear();
+        for (std::string& entry : *index)
+            m_form.ListBox3.Add(std::move(entry));
+    }
+    return true;
+}
+
+bool CurrentList::WriteIntoList(const std::string& name)
+{
+    // A name hand-written into the index may reach outside `Lists` or name the index.
+    if (!templates::IsPlainFolderName(name) || name == kMyListsName) {
+        m_services.dialogs.ShowError(
+            "Не удалось открыть файл " + m_lists.ListsDir().string() + "/" + name + ": " + std::strerror(ENOENT));
+        return false;
+    }
+    std::optional<std::vector<std::string>> lines = m_lists.ReadList(name);
+    if (!lines)
+        return false;
+    if (std::find(lines->begin(), lines->end(), m_pendingListLine) != lines->end())
+        return true;
+    lines->push_back(m_pendingListLine);
+    return m_lists.WriteList(name, *lines);
 }
 
 } // namespace kalvotune::playlists

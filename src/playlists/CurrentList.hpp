@@ -2,11 +2,16 @@
 
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "playlists/PlayControls.hpp"
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace kalvotune::playlists {
+
+class Lists;
+class MyLists;
 
 // Small operations on the current list (`ListBox1`) that the list commands and the track
 // service share. They live here once; nothing else re-implements them.
@@ -27,5 +32,66 @@ bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs
 /// selection) and shows it exactly while `VisibleListBox2` is checked. Call after every
 /// change of `ListBox1`'s entries.
 void VisibleListBox2Click(Form& form);
+
+/// The commands that fill and edit the current list: opening tracks with the file dialog,
+/// adding more, removing the selected entries, the enabled state of "В текущий список",
+/// and "Записать текущую строку" with its selection box `ListBox5`. No command here writes
+/// the current list's own file; saving it is the user's choice (`MyLists`, `Lists`).
+///
+/// The selection box is closed (both "Записать текущую строку" items unchecked) or open
+/// (both checked and captioned "Отменить запись", `ListBox5` shown, the other list boxes
+/// hidden with their visibility kept for the close). Every handler runs on the window's
+/// thread.
+class CurrentList {
+public:
+    /// All references must outlive the object.
+    CurrentList(Form& form, Services& services, Lists& lists, MyLists& myLists, PlayControls& player);
+
+    /// "Open", F9: the chosen tracks replace the current list, which then has no file
+    /// (`CurrentListName` "0"); one track plays at once, of several one is selected at
+    /// random. While the panel of the user's lists shows, opens the selected lists instead.
+    void N1Click();
+    /// "Добавить, открыв еще ": appends the chosen tracks and extends the caption prefix
+    /// with their folder's name.
+    void AddDrugujuMusicClick();
+    /// "Удалить выделенн. строки": removes the selected entries from `ListBox1` only.
+    void DeleteDrugMusicClick();
+    /// Before the list's context menu shows: "В текущий список" is disabled for the
+    /// registry and enabled for any list with a file.
+    void PopupMenu2Popup();
+    /// Before the window's menu shows: an open selection box can always be cancelled.
+    void PopupMenu1Popup();
+    /// "Записать текущую строку": opens the selection box for the playing track's line, or
+    /// closes it again, restoring the list boxes that were visible.
+    void AddWorkeStringClick();
+    /// A click in the selection box: writes the pending line into the chosen list (unless
+    /// it is there already) or into a new list, then closes the box. A cancelled name
+    /// prompt or a file error leaves the box open.
+    void ListBox5Click();
+
+private:
+    /// The dialog's files that can become list entries; empty when cancelled or refused.
+    std::vector<std::filesystem::path> ChooseTracks();
+    /// Adds the entries of `files` to `ListBox1`, in the dialog's order.
+    void AppendTracks(const std::vector<std::filesystem::path>& files);
+    /// Writes the pending line into a new list; false when the box must stay open.
+    bool WriteIntoNewList();
+    /// Writes the pending line into the list `name` unless it holds it already; false
+    /// when the box must stay open.
+    bool WriteIntoList(const std::string& name);
+    void CloseSelectionBox();
+    bool Playing() const;
+
+    Form& m_form;
+    Services& m_services;
+    Lists& m_lists;
+    MyLists& m_myLists;
+    PlayControls& m_player;
+    /// The line the open selection box writes, fixed when it opened.
+    std::string m_pendingListLine;
+    bool m_listBox1WasVisible{};
+    bool m_listBox2WasVisible{};
+    bool m_listBox3WasVisible{};
+};
 
 } // namespace kalvotune::playlists

@@ -5,6 +5,8 @@
 #include "templates/TemplateFolders.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace kalvotune::playlists {
 
@@ -51,21 +53,44 @@ fs::path Lists::ListFilePath(std::string_view name) const
     return ListsDir() / name;
 }
 
-bool Lists::Write(std::string_view name, const std::vector<std::string>& lines)
+bool Lists::WriteList(std::string_view name, const std::vector<std::string>& lines)
 {
     const WriteResult result = WriteListFile(ListFilePath(name), lines);
     if (!result.ok)
-        m_services.dialogs.ShowMessage(result.message);
+        m_services.dialogs.ShowError(result.message);
     return result.ok;
+}
+
+void Lists::ShowReadError(const fs::path& file, const ListReadResult& read)
+{
+    if (read.missing())
+        m_services.dialogs.ShowError("Не удалось открыть файл " + file.string() + ": " + std::strerror(ENOENT));
+    else
+        m_services.dialogs.ShowError(read.message);
+}
+
+std::optional<std::vector<std::string>> Lists::ReadList(std::string_view name)
+{
+    const fs::path file = ListFilePath(name);
+    ListReadResult read = ReadListFileChecked(file);
+    if (!read.ok()) {
+        ShowReadError(file, read);
+        return std::nullopt;
+    }
+    return std::move(read.lines);
 }
 
 bool Lists::ReadMyListsIntoPanel()
 {
-    const std::optional<std::vector<std::string>> index = ReadListFile(ListFilePath(kMyListsName));
-    if (!index)
+    const fs::path file = ListFilePath(kMyListsName);
+    const ListReadResult index = ReadListFileChecked(file);
+    if (!index.ok()) {
+        if (!index.missing())
+            ShowReadError(file, index);
         return false;
+    }
     m_form.ListBox3.Clear();
-    for (const std::string& name : *index)
+    for (const std::string& name : index.lines)
         m_form.ListBox3.Add(name);
     return true;
 }
@@ -91,26 +116,31 @@ void Lists::LoadStartLists()
     std::vector<std::string> defaultList;
     for (const std::string& path : tracks)
         defaultList.push_back(RegistryLine(path, "0"));
-    Write(kDefaultListName, defaultList);
+    WriteList(kDefaultListName, defaultList);
 
     // The index: a lost `MyLists` is made anew rather than leaving the window without
-    // lists; the history list, when its file survived, is put back into it.
-    std::optional<std::vector<std::string>> index = ReadListFile(ListFilePath(kMyListsName));
-    if (!index) {
-        index.emplace();
-        if (IsFile(ListFilePath(kHistoryListName)))
-            index->emplace_back(kHistoryListName);
+    // lists; the history list, when its file survived, is put back into it. One that
+    // exists but cannot be read still holds the names of the user's lists: it is left
+    // alone.
+    const fs::path indexFile = ListFilePath(kMyListsName);
+    ListReadResult index = ReadListFileChecked(indexFile);
+    const bool indexReadable = index.ok() || index.missing();
+    if (index.missing() && IsFile(ListFilePath(kHistoryListName)))
+        index.lines.emplace_back(kHistoryListName);
+    if (indexReadable) {
+        if (!Contains(index.lines, kRegistryName))
+            InsertAt(index.lines, 0, kRegistryName);
+        if (!Contains(index.lines, kDefaultListName))
+            InsertAt(index.lines, 1, kDefaultListName);
+        WriteList(kMyListsName, index.lines);
+    } else {
+        ShowReadError(indexFile, index);
     }
-    if (!Contains(*index, kRegistryName))
-        InsertAt(*index, 0, kRegistryName);
-    if (!Contains(*index, kDefaultListName))
-        InsertAt(*index, 1, kDefaultListName);
-    Write(kMyListsName, *index);
 
     if (!IsFile(ListFilePath(kRegistryName)))
-        Write(kRegistryName, {});
+        WriteList(kRegistryName, {});
     // An unreadable registry is left alone: writing it back would lose its lines.
-    if (std::optional<std::vector<std::string>> registry = ReadListFile(ListFilePath(kRegistryName))) {
+    if (std::optional<std::vector<std::string>> registry = ReadList(kRegistryName)) {
         const fs::path dataDir = m_form.ProgramDir / kDataFolder;
         bool added = false;
         for (const std::string& path : tracks) {
@@ -124,7 +154,7 @@ void Lists::LoadStartLists()
         }
         if (added) {
             std::stable_sort(registry->begin(), registry->end(), ListTextLess);
-            Write(kRegistryName, *registry);
+            WriteList(kRegistryName, *registry);
         }
     }
 
@@ -132,7 +162,9 @@ void Lists::LoadStartLists()
         m_form.ListBox1.Add(MakeListItem(line));
     m_form.CurrentListName = std::string{kDefaultListName};
     m_form.caption = " " + std::string{kDefaultListName};
-    SpeedButton11Click();
+    // The panel would only repeat the index's error; the current list shows instead.
+    if (indexReadable)
+        SpeedButton11Click();
 }
 
 void Lists::AddToHistory()
@@ -149,15 +181,15 @@ void Lists::AddToHistory()
     // Without `MyLists` the panel is left as it is; start-up makes the index anew.
     const bool haveIndex = ReadMyListsIntoPanel();
     if (!IsFile(ListFilePath(kHistoryListName))) {
-        if (!Write(kHistoryListName, {}))
+        if (!WriteList(kHistoryListName, {}))
             return;
         if (haveIndex) {
             m_form.ListBox3.Insert(1, std::string{kHistoryListName});
-            Write(kMyListsName, m_form.ListBox3.Items());
+            WriteList(kMyListsName, m_form.ListBox3.Items());
         }
     }
 
-    std::optional<std::vector<std::string>> history = ReadListFile(ListFilePath(kHistoryListName));
+    std::optional<std::vector<std::string>> history = ReadList(kHistoryListName);
     if (!history)
         return;
     for (std::size_t i = 0; i < history->size();) {
@@ -172,17 +204,14 @@ void Lists::AddToHistory()
         ++i;
     }
     history->insert(history->begin(), newLine);
-    Write(kHistoryListName, *history);
+    WriteList(kHistoryListName, *history);
 }
 
 std::string Lists::LookUpTemplateName(const fs::path& track)
 {
-    const fs::path file = ListFilePath(kRegistryName);
-    const std::optional<std::vector<std::string>> registry = ReadListFile(file);
-    if (!registry) {
-        m_services.dialogs.ShowError("Не удалось открыть файл " + file.string());
+    const std::optional<std::vector<std::string>> registry = ReadList(kRegistryName);
+    if (!registry)
         return "0";
-    }
     const std::string path = track.string();
     for (const std::string& line : *registry)
         if (LinePath(line) == path)
@@ -193,7 +222,7 @@ std::string Lists::LookUpTemplateName(const fs::path& track)
 void Lists::SaveChangeListClick()
 {
     const std::string name = m_form.CurrentListName;
-    if (name == "0" || name == kRegistryName)
+    if (name == "0" || name == kRegistryName || name == kMyListsName || !templates::IsPlainFolderName(name))
         return;
 
     std::vector<std::string> lines;
@@ -204,11 +233,15 @@ void Lists::SaveChangeListClick()
 
     // The name joins the index only once its file really exists.
     const bool hadFile = IsFile(ListFilePath(name));
-    if (!Write(name, lines) || hadFile)
+    if (!WriteList(name, lines) || hadFile)
         return;
-    if (ReadMyListsIntoPanel()) {
-        m_form.ListBox3.Add(name);
-        Write(kMyListsName, m_form.ListBox3.Items());
+    if (std::optional<std::vector<std::string>> index = ReadList(kMyListsName)) {
+        index->push_back(name);
+        if (WriteList(kMyListsName, *index)) {
+            m_form.ListBox3.Clear();
+            for (std::string& entry : *index)
+                m_form.ListBox3.Add(std::move(entry));
+        }
     }
 }
 
@@ -220,6 +253,8 @@ void Lists::SpeedButton11Click()
         return;
     }
     if (!ReadMyListsIntoPanel()) {
+        if (IsFile(ListFilePath(kMyListsName)))
+            return; // unreadable: the error box has been shown
         m_services.dialogs.ShowMessage(kMyListsStolen);
         m_services.dialogs.ShowMessage(kMyListsHowTo);
         return;

@@ -2,9 +2,11 @@
 
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "playlists/ListFile.hpp"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +15,10 @@ namespace kalvotune::playlists {
 
 /// The window's operations on the list files in `Lists`: start-up lists, history,
 /// registry look-up and writing the current list back. Every operation reads the files
-/// it needs when it runs and writes them back whole; nothing is cached. Failed writes
-/// are shown with the program's message and leave the old file as it was.
+/// it needs when it runs and writes them back whole; nothing is cached. Failed reads and
+/// writes are shown in an error box naming the file and the system's reason; a failed
+/// write leaves the old file as it was, and a file that cannot be read is never written
+/// over as if it were empty.
 class Lists {
 public:
     /// `runPatterns` switches the kaleidoscope's pattern timers on or off; the panel of
@@ -24,7 +28,8 @@ public:
     /// Start-up: rebuilds "Калейдоскоп" from `Sound`, repairs `MyLists` (creating it when
     /// it is missing), registers the shipped templates once, fills `ListBox1` and opens
     /// the panel of the user's lists. A `Sound` entry whose name a list line cannot carry
-    /// is left out with one message.
+    /// is left out with one message. A `MyLists` that exists but cannot be read is left
+    /// untouched after an error box, and the panel stays closed.
     void LoadStartLists();
     /// Puts `CurrentTrackName` on top of "Былое" (not while "Былое" is the current list),
     /// dropping its older copy and keeping at most `kHistoryLimit` older lines.
@@ -35,8 +40,9 @@ public:
     std::string LookUpTemplateName(const std::filesystem::path& track);
     /// Writes `ListBox1` back into the current list's file, lines sorted by
     /// `ListTextLess`; a list that had no file gets its name appended to `MyLists` once the
-    /// file is written. Nothing is written for "0" (no file) or for the registry, whose
-    /// template fields the items do not carry.
+    /// file is written. Nothing is written for "0" (no file), for the registry, whose
+    /// template fields the items do not carry, for the index `MyLists` or for a name that
+    /// is no plain file name.
     void SaveChangeListClick();
     /// Shows or hides the panel of the user's lists (`ListBox3`).
     void SpeedButton11Click();
@@ -45,12 +51,18 @@ public:
     /// The full path of the list file `name` in `Lists`.
     std::filesystem::path ListFilePath(std::string_view name) const;
 
-private:
-    /// Writes a list file; on failure shows the program's message and gives false.
-    bool Write(std::string_view name, const std::vector<std::string>& lines);
-    /// Replaces `ListBox3` with the lines of `MyLists`; false (box untouched) when missing.
+    /// Reads the list file `name`. A missing or unreadable file gives an error box naming
+    /// it with the system's reason, and no lines.
+    std::optional<std::vector<std::string>> ReadList(std::string_view name);
+    /// Writes the list file `name` whole; on failure shows the error box and gives false.
+    bool WriteList(std::string_view name, const std::vector<std::string>& lines);
+    /// Replaces `ListBox3` with the lines of `MyLists`. False, with the box untouched, when
+    /// the file is missing (silently) or unreadable (after an error box).
     bool ReadMyListsIntoPanel();
+    /// Shows the error box for a list file that could not be read.
+    void ShowReadError(const std::filesystem::path& file, const ListReadResult& read);
 
+private:
     Form& m_form;
     Services& m_services;
     std::function<void(bool)> m_runPatterns;

@@ -129,6 +129,29 @@ TEST_F(ListsTest, MissingIndexIsMadeAnewKeepingTheHistory)
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+TEST_F(ListsTest, UnreadableIndexIsNeverRebuiltOverTheUsersLists)
+{
+    Touch(Sound("Вальс.mp3"));
+    Put("MyLists", {"Мой", "Другой"});
+    FailReadsOf(File("MyLists"));
+    lists.LoadStartLists();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
+    // The panel would only repeat the error: the default list shows instead.
+    EXPECT_FALSE(form.ListBox3.visible);
+    EXPECT_TRUE(form.ListBox1.visible);
+    EXPECT_EQ(form.ListBox1.Count(), 1);
+    EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
+
+    // "My" shows the error box, not the messages for a missing index.
+    lists.SpeedButton11Click();
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_FALSE(form.ListBox3.visible);
+    FailReadsOf(std::nullopt);
+    EXPECT_EQ(Read("MyLists"), (Lines{"Мой", "Другой"}));
+}
+
 TEST_F(ListsTest, UnsafeSoundNamesAreLeftOut)
 {
     Touch(Sound("good.mp3"));
@@ -200,8 +223,8 @@ TEST_F(ListsTest, FailedHistoryWriteIsReportedAndKeepsTheFile)
     FailNextWriteAfter(1); // the only write here is "Былое"
     lists.AddToHistory();
     EXPECT_EQ(Read("Былое"), Lines{"*/m/a.mp3*0*"});
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].starts_with("Не удалось записать"));
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.errors[0].starts_with("Не удалось записать"));
 }
 
 TEST_F(ListsTest, LookUpTakesFirstExactMatch)
@@ -239,22 +262,24 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
     Put("MyLists", {"Kalvotune"});
     Put("Kalvotune", {"*/m/a.mp3*a1*"});
     form.ListBox1.Add(MakeListItem("*/m/a.mp3*a1*"));
-    // The registry's template fields and a list without a file are never overwritten.
-    for (const char* name : {"Kalvotune", "0"}) {
+    // The registry's template fields, the index, a list without a file and names that are
+    // no plain file names are never written.
+    for (const char* name : {"Kalvotune", "MyLists", "0", "", "..", "../escaped"}) {
         form.CurrentListName = name;
         lists.SaveChangeListClick();
     }
     EXPECT_EQ(Read("Kalvotune"), Lines{"*/m/a.mp3*a1*"});
+    EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
     EXPECT_FALSE(fs::exists(File("0")));
-    // A failed write is reported and the name does not enter the index.
+    EXPECT_FALSE(fs::exists(dir.Path() / "escaped"));
+    // A failed write is reported in an error box and the name does not enter the index.
     form.CurrentListName = "Новый";
     FailNextWriteAfter(0);
     lists.SaveChangeListClick();
-    form.CurrentListName = "";
-    lists.SaveChangeListClick();
     EXPECT_FALSE(fs::exists(File("Новый")));
     EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
-    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ListsTest, PanelOpensAndCloses)

@@ -25,7 +25,7 @@ QString Q(const std::string& text)
 constexpr int kRepaintIntervalMs{16};
 
 constexpr const char* kWindowStyle{
-    "QWidget#MainWindow { background: rgb(0,0,255); }"
+    "QWidget#WindowBody { background: rgb(0,0,255); }"
     "QWidget { font-family: 'MS Sans Serif', 'DejaVu Sans'; font-size: 8pt; color: rgb(255,255,0); }"
     "QToolButton { font-family: Impact, 'DejaVu Sans Condensed', 'DejaVu Sans'; font-size: 8pt;"
     "  color: rgb(255,255,0); background: transparent; border: none; padding: 0; }"
@@ -77,16 +77,21 @@ MainWindow::MainWindow(Kalvotune& app)
     , m_form{app.form()}
 {
     setObjectName("MainWindow");
-    setAttribute(Qt::WA_StyledBackground);
-    setStyleSheet(kWindowStyle);
     setMinimumSize(320, 200);
+    // The window's colours live on a body that fills it, not on the window itself: a
+    // style sheet set on the window would also reach every dialog and menu opened over
+    // it, which keep the desktop's palette.
+    m_body = new QWidget{this};
+    m_body->setObjectName("WindowBody");
+    m_body->setAttribute(Qt::WA_StyledBackground);
+    m_body->setStyleSheet(kWindowStyle);
     resize(m_form.clientWidth, m_form.clientHeight);
 
     for (Control* control : std::initializer_list<Control*>{&m_form.PlayButton, &m_form.PauseButton, &m_form.StopButton,
              &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
              &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1,
              &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack, &m_form.Panel1, &m_form.Panel2})
-        Build(*control, this);
+        Build(*control, m_body);
     QWidget* panel1 = m_widgets[&m_form.Panel1];
     for (Control* control : std::initializer_list<Control*>{&m_form.Image1, &m_form.ListBox1, &m_form.ListBox3,
              &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack, &m_form.ButtonAhead})
@@ -98,6 +103,7 @@ MainWindow::MainWindow(Kalvotune& app)
     m_popupMenu3 = BuildMenu(m_form.PopupMenu3, new QMenu{this});
     m_popupMenu4 = BuildMenu(m_form.PopupMenu4, new QMenu{this});
     connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { Forward([this] { m_app.MenuPopup("PopupMenu1"); }); });
+    connect(m_popupMenu2, &QMenu::aboutToShow, this, [this] { Forward([this] { m_app.MenuPopup("PopupMenu2"); }); });
 
     for (TimerControl* timer : m_form.AllTimers()) {
         auto* qtimer = new QTimer{this};
@@ -352,6 +358,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    m_body->setGeometry(rect());
     Forward([this] { m_app.Resize(width(), height()); });
 }
 

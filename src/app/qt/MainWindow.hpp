@@ -58,6 +58,7 @@ private:
     std::map<ListBox*, std::uint64_t> m_listRevisions;
     std::map<Control*, Shown> m_shown;
     std::string m_shownCaption;
+    QWidget* m_body{};
     SurfaceView* m_surfaceView{};
     QMenu* m_popupMenu1{};
     QMenu* m_popupMenu2{};

@@ -7,8 +7,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
@@ -31,7 +33,8 @@ QString Title()
 
 void QtDialogs::ShowMessage(const std::string& text)
 {
-    QMessageBox::information(m_parent, Title(), Q(text), QMessageBox::Ok);
+    QMessageBox box{QMessageBox::NoIcon, Title(), Q(text), QMessageBox::Ok, m_parent};
+    box.exec();
 }
 
 void QtDialogs::ShowError(const std::string& text)
@@ -47,22 +50,46 @@ bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption)
 std::optional<std::string> QtDialogs::InputBox(
     const std::string& caption, const std::string& prompt, const std::string& value)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, Q(caption), Q(prompt), QLineEdit::Normal, Q(value), &ok);
-    if (!ok)
+    QInputDialog dialog{m_parent};
+    dialog.setWindowTitle(Q(caption));
+    dialog.setLabelText(Q(prompt));
+    dialog.setTextValue(Q(value));
+    // A long prompt wraps instead of stretching the box across the screen.
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        label->setWordWrap(true);
+        label->setMinimumWidth(440);
+    }
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return text.toStdString();
+    return dialog.textValue().toStdString();
 }
 
 std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesystem::path& initialFolder)
 {
-    const QStringList files
-        = QFileDialog::getOpenFileNames(m_parent, QString{}, QString::fromStdString(initialFolder.string()),
-            QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) (*.wma *.WMA *.mp3 *.MP3 "
-                           "*.wav *.WAV *.Wma *.Mp3 *.Wav)"));
+    QString folder = QString::fromStdString(initialFolder.string());
+    if (folder.isEmpty())
+        folder = QString::fromStdString(m_lastFolder.string());
+    if (folder.isEmpty() || !QFileInfo{folder}.isDir()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        if (folder.isEmpty() || !QFileInfo{folder}.isDir())
+            folder = QDir::homePath();
+    }
+    QFileDialog dialog{m_parent, QString{}, folder};
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Character classes make the patterns match any letter case in every dialog back end;
+    // the label shows only the filter's name.
+    dialog.setNameFilter(QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
     std::vector<std::filesystem::path> paths;
-    for (const QString& f : files)
-        paths.emplace_back(f.toStdString());
+    for (const QString& file : dialog.selectedFiles())
+        paths.emplace_back(file.toStdString());
+    if (!paths.empty())
+        m_lastFolder = paths.front().parent_path();
     return paths;
 }
 

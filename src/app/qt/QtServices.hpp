@@ -6,7 +6,8 @@ class QWidget;
 
 namespace kalvotune::app {
 
-/// Message boxes and standard dialogs over Qt Widgets.
+/// Message boxes and standard dialogs over Qt Widgets. The boxes keep the desktop's own
+/// palette; the program's messages carry no icon, its questions the question icon.
 class QtDialogs : public Dialogs {
 public:
     void SetParent(QWidget* parent) { m_parent = parent; }
@@ -16,11 +17,15 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     std::optional<std::string> InputBox(
         const std::string& caption, const std::string& prompt, const std::string& value) override;
+    /// Starts in `initialFolder` when given; otherwise in the folder last used during this
+    /// run, the first time in the desktop's music folder (the home folder without one).
+    /// Extensions match in any letter case.
     std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
 
 private:
     QWidget* m_parent{};
+    std::filesystem::path m_lastFolder;
 };
 
 class SystemClock : public Clock {

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace kalvotune::playlists {
+
+/// What the list commands ask of the player. The player's library builds on this one,
+/// so the window hands the player in through this interface.
+class PlayControls {
+public:
+    virtual ~PlayControls() = default;
+    /// Starts, resumes or advances playback as the Play button does.
+    virtual void PlayButtonClick() = 0;
+    /// Aligns the play buttons and "Записать текущую строку" with the device mode.
+    virtual void UpdatePlayButtons() = 0;
+    /// Shows the current list when it is hidden, hides it when it shows.
+    virtual void SpeedButton2Click() = 0;
+};
+
+} // namespace kalvotune::playlists

@@ -1,0 +1,260 @@
+#include "ListCommandsFixture.hpp"
+
+#include "core/FileIO.hpp"
+
+namespace kalvotune::playlists {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kWriteNew{"Записать в новый?"};
+
+TEST_F(ListCommands, OpeningOneTrackPlaysItAtOnceAndSeveralSelectOneAtRandom)
+{
+    form.ListBox1.sorted = true;
+    form.ListBox1.visible = false;
+    form.ListExhausted = true;
+    const fs::path one = Track("Rock", "Один.mp3");
+    dialogs.openedFiles = {{one}};
+    currentList.N1Click();
+    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
+    EXPECT_EQ(SelectedIndices(form.ListBox1), std::vector<int>{0});
+    EXPECT_EQ(player.calls, (Lines{"buttons", "list", "play"}));
+    EXPECT_EQ(form.CurrentListName, "0");
+    EXPECT_EQ(form.CaptionPrefix, "Rock");
+    EXPECT_EQ(form.caption, "Rock");
+    EXPECT_FALSE(form.SaveChangeList.enabled);
+    EXPECT_FALSE(form.SpeedButton4.enabled);
+    EXPECT_FALSE(form.ListBox1.sorted);
+    EXPECT_FALSE(form.ListExhausted);
+
+    // Several tracks keep the dialog's order; one is selected and nothing plays.
+    PlayTrack(one);
+    player.calls.clear();
+    const Lines names{"c.mp3", "a.MP3", "b.wav"};
+    std::vector<fs::path> files;
+    for (const std::string& name : names)
+        files.push_back(Track("Jazz", name));
+    dialogs.openedFiles = {files};
+    currentList.N1Click();
+    ASSERT_EQ(form.ListBox1.Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(LinePath(form.ListBox1.Item(i)), files[static_cast<std::size_t>(i)].string());
+    EXPECT_EQ(SelectedIndices(form.ListBox1).size(), 1u);
+    EXPECT_EQ(player.calls, Lines{"buttons"});
+    EXPECT_EQ(form.caption, "Jazz      Один"); // six blanks while a track plays
+    EXPECT_EQ(form.ListBox2.Count(), 3);
+}
+
+TEST_F(ListCommands, CancelledDialogOrMissingFileChangesNothing)
+{
+    Show({"*/m/a.mp3*0*"});
+    form.CaptionPrefix = "Мой";
+    dialogs.openedFiles = {{}, {Track("Rock", "x.mp3"), dir.Path() / "Rock" / "gone.mp3"}};
+    currentList.N1Click();
+    currentList.AddDrugujuMusicClick();
+    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/a.mp3*0*")});
+    EXPECT_EQ(form.CaptionPrefix, "Мой");
+    EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].starts_with("   Увы...   Возможно Вы зашли в папку"));
+    EXPECT_TRUE(player.calls.empty());
+}
+
+TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOnce)
+{
+    Show({"*/m/a.mp3*0*"});
+    form.ListBox1.sorted = true;
+    form.CaptionPrefix = "Jazz";
+    const fs::path rock = Track("Rock", "z.mp3");
+    dialogs.openedFiles = {{rock}, {rock}};
+    currentList.AddDrugujuMusicClick();
+    currentList.AddDrugujuMusicClick();
+    EXPECT_EQ(form.CaptionPrefix, "Jazz+Rock");
+    EXPECT_EQ(form.caption, "Jazz+Rock"); // nothing plays
+    // Appended in order, unsorted, the same track twice; the list keeps its name.
+    EXPECT_EQ(Items(form.ListBox1),
+        (Lines{MakeListItem("*/m/a.mp3*0*"), MakeListItem(Line(rock)), MakeListItem(Line(rock))}));
+    EXPECT_FALSE(form.ListBox1.sorted);
+    EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
+    EXPECT_EQ(form.ListBox2.Count(), 3);
+
+    // 800 pixels outside: from 61 characters on, one "+..." and never more.
+    form.CaptionPrefix = std::string(60, 'x');
+    dialogs.openedFiles = {{Track("Pop", "p.mp3")}, {Track("Folk", "f.mp3")}, {Track("Blues", "b.mp3")}};
+    currentList.AddDrugujuMusicClick();
+    EXPECT_EQ(form.CaptionPrefix, std::string(60, 'x') + "+Pop");
+    PlayTrack(rock);
+    currentList.AddDrugujuMusicClick();
+    currentList.AddDrugujuMusicClick();
+    EXPECT_EQ(form.CaptionPrefix, std::string(60, 'x') + "+Pop+...");
+    EXPECT_EQ(form.caption, form.CaptionPrefix + "     z");
+    // Cyrillic names count in characters, not bytes: 31 letters are 62 bytes.
+    std::string cyrillic;
+    for (int i = 0; i < 31; ++i)
+        cyrillic += "Ж";
+    form.CaptionPrefix = cyrillic;
+    dialogs.openedFiles = {{Track("Джаз", "d.mp3")}};
+    currentList.AddDrugujuMusicClick();
+    EXPECT_EQ(form.CaptionPrefix, cyrillic + "+Джаз");
+}
+
+TEST_F(ListCommands, DeletingSelectedEntriesTouchesNoFileAndReleasesAStoppedTrack)
+{
+    const Lines lines{"*/m/a.mp3*0*", "*/m/b.mp3*0*", "*/m/c.mp3*0*", "*/m/d.mp3*0*"};
+    Put("Калейдоскоп", lines);
+    Show(lines);
+    currentList.DeleteDrugMusicClick();
+    EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста, выделите что-нибудь"});
+
+    const fs::path track = Track("Rock", "r.mp3");
+    PlayTrack(track);
+    device.Stop();
+    form.CaptionPrefix = "Мой";
+    form.caption = "Мой     r";
+    form.VisibleListBox2.checked = true;
+    form.ListBox1.SetSelected(0, true);
+    form.ListBox1.SetSelected(2, true);
+    form.ListBox1.SetSelected(3, true);
+    currentList.DeleteDrugMusicClick();
+    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/b.mp3*0*")});
+    EXPECT_EQ(Items(form.ListBox2), Lines{"/m/b.mp3"});
+    EXPECT_TRUE(form.ListBox2.visible);
+    EXPECT_EQ(Read("Калейдоскоп"), lines);
+    EXPECT_EQ(device.Mode(), DeviceMode::NotOpen);
+    EXPECT_EQ(form.caption, "Мой");
+}
+
+class SelectionBox : public ListCommands {
+protected:
+    SelectionBox()
+    {
+        Put("MyLists", {"Kalvotune", "Калейдоскоп", "Мой"});
+        Put("Мой", {"*/m/a.mp3*0*"});
+        PlayTrack(Track("Rock", "r.mp3"));
+        form.ListBox1.visible = true;
+        form.ListBox2.visible = true;
+        form.ListBox3.visible = false;
+    }
+    void Choose(const std::string& entry)
+    {
+        for (int i = 0; i < form.ListBox5.Count(); ++i)
+            form.ListBox5.SetSelected(i, form.ListBox5.Item(i) == entry);
+        currentList.ListBox5Click();
+    }
+    bool Open() const
+    {
+        return form.ListBox5.visible && form.AddWorkeString.checked && form.AddWorkeString2.checked
+            && form.AddWorkeString.caption == "Отменить запись" && form.AddWorkeString2.caption == "Отменить запись";
+    }
+    bool ClosedAndRestored() const
+    {
+        return !form.ListBox5.visible && !form.AddWorkeString.checked && !form.AddWorkeString2.checked
+            && form.AddWorkeString.caption == "Записать текущую строку"
+            && form.AddWorkeString2.caption == "Записать текущую строку" && form.ListBox1.visible
+            && form.ListBox2.visible && !form.ListBox3.visible;
+    }
+    std::string Pending() const { return Line(form.CurrentTrackName); }
+};
+
+TEST_F(SelectionBox, OpensOverTheListsAndClosesAgainRestoringThem)
+{
+    currentList.AddWorkeStringClick();
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(Items(form.ListBox5), (Lines{"Калейдоскоп", "Мой", kWriteNew}));
+    EXPECT_FALSE(form.ListBox1.visible || form.ListBox2.visible || form.ListBox3.visible);
+    currentList.AddWorkeStringClick();
+    EXPECT_TRUE(ClosedAndRestored());
+
+    // While the box is open the items stay reachable, even once the track has stopped.
+    currentList.AddWorkeStringClick();
+    form.AddWorkeString.enabled = false;
+    form.AddWorkeString2.enabled = false;
+    currentList.PopupMenu2Popup();
+    currentList.PopupMenu1Popup();
+    EXPECT_TRUE(form.AddWorkeString.enabled && form.AddWorkeString2.enabled);
+}
+
+TEST_F(SelectionBox, WritesTheLineIntoAListOnceOnly)
+{
+    const std::string first = Pending();
+    currentList.AddWorkeStringClick();
+    PlayTrack(Track("Rock", "later.mp3")); // the line was fixed when the box opened
+    Choose("Мой");
+    EXPECT_TRUE(ClosedAndRestored());
+    EXPECT_EQ(Read("Мой"), (Lines{"*/m/a.mp3*0*", first}));
+
+    form.CurrentTrackName = LinePath(first);
+    currentList.AddWorkeStringClick();
+    Choose("Мой");
+    EXPECT_TRUE(ClosedAndRestored());
+    EXPECT_EQ(Read("Мой"), (Lines{"*/m/a.mp3*0*", first}));
+    EXPECT_TRUE(dialogs.errors.empty());
+}
+
+TEST_F(SelectionBox, NewListAsksUntilTheNameIsFreeAndEndsTheIndex)
+{
+    Put("MyLists", {"Kalvotune", "Мой", "Калейдоскоп"});
+    currentList.AddWorkeStringClick();
+    dialogs.inputs = {std::nullopt};
+    Choose(kWriteNew);
+    EXPECT_TRUE(Open()); // a cancelled prompt keeps the box open
+    EXPECT_FALSE(form.ListBox5.Selected(form.ListBox5.Count() - 1)); // and clickable again
+
+    // A forbidden character, an existing list and the program's own files are refused and
+    // the typed name proposed again.
+    dialogs.inputs = {"a:b", "Мой", "", ".", "..", "MyLists", "Kalvotune", "TempFile", "Новый"};
+    Choose(kWriteNew);
+    EXPECT_EQ(dialogs.proposals,
+        (Lines{"Список 06.12.2026 18'41'01", "Список 06.12.2026 18'41'01", "a:b", "Мой", "", ".", "..", "MyLists",
+            "Kalvotune", "TempFile"}));
+    EXPECT_EQ(dialogs.titles.front(),
+        "Сохранение нового списка|Назовите (не обязательно), не используя знаков,запрещенных Windows в имени файлов   "
+        "\\ / : * ? < > | и двойные кавычки.");
+    ASSERT_EQ(dialogs.messages.size(), 8u);
+    EXPECT_EQ(dialogs.messages[1], "Список <Мой> у нас есть.  Пожалуйста, измените имя.");
+    EXPECT_EQ(dialogs.messages[5], "Список <MyLists> у нас есть.  Пожалуйста, измените имя.");
+    EXPECT_TRUE(ClosedAndRestored());
+    EXPECT_EQ(Read("Новый"), Lines{Pending()});
+    EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Мой", "Калейдоскоп", "Новый"}));
+    EXPECT_EQ(Read("Kalvotune"), Lines{});
+    EXPECT_FALSE(fs::exists(File("TempFile")));
+}
+
+TEST_F(SelectionBox, FileErrorsAreShownAndKeepTheBoxOpen)
+{
+    // The index cannot be read: the box does not open.
+    FailReadsOf(File("MyLists"));
+    currentList.AddWorkeStringClick();
+    EXPECT_FALSE(form.ListBox5.visible || form.AddWorkeString.checked);
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
+    FailReadsOf(std::nullopt);
+
+    currentList.AddWorkeStringClick();
+    // A list named in the index without its file.
+    fs::remove(File("Мой"));
+    Choose("Мой");
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+    EXPECT_FALSE(fs::exists(File("Мой")));
+    // An unreadable list is never written back as if it were empty.
+    Put("Мой", {"*/m/a.mp3*0*"});
+    FailReadsOf(File("Мой"));
+    Choose("Мой");
+    FailReadsOf(std::nullopt);
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(Read("Мой"), Lines{"*/m/a.mp3*0*"});
+    // A failed write of a new list leaves the index alone.
+    dialogs.inputs = {"Новый"};
+    FailNextWriteAfter(0);
+    Choose(kWriteNew);
+    EXPECT_TRUE(Open());
+    EXPECT_FALSE(fs::exists(File("Новый")));
+    EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
+    EXPECT_EQ(dialogs.errors.size(), 4u);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+} // namespace
+} // namespace kalvotune::playlists
