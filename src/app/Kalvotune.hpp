@@ -7,6 +7,7 @@
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
 #include "playlists/Lists.hpp"
+#include "templates/Recording.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -65,13 +66,16 @@ public:
     void MouseWheel(bool up);
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
-
+    /// A key that gives a character reached the window (every such key, auto-repeat
+    /// included, while `keyPreview` is set; otherwise only keys no control took).
+    void KeyPress(const std::string& character);
 
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
     playback::Player& player() { return m_player; }
     playlists::Lists& lists() { return m_lists; }
+    templates::Recording& recording() { return m_recording; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -97,6 +101,7 @@ private:
     playlists::Lists m_lists;
     SchedulerPatterns m_patterns;
     playback::Player m_player;
+    templates::Recording m_recording;
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

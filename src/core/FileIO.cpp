@@ -17,6 +17,7 @@ namespace {
 
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
+std::optional<fs::path> g_failWrites;
 
 WriteResult Failure(const fs::path& target, const std::string& reason)
 {
@@ -35,15 +36,32 @@ void FailNextWriteAfter(std::optional<std::size_t> bytes)
     g_failAfter = bytes;
 }
 
-WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
+void FailWritesOf(std::optional<fs::path> file)
 {
-    const std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    g_failWrites = std::move(file);
+}
+
+namespace {
+
+// A complete, flushed temporary file beside `target`, or why there is none.
+struct TempWrite {
+    std::string path;
+    int error{};
+};
+
+TempWrite WriteTemporary(const fs::path& target, std::string_view bytes)
+{
+    std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    if (g_failWrites && *g_failWrites == target)
+        failAfter = 0;
     fs::path temp = target;
     temp += ".tmp-XXXXXX";
-    std::string pattern = temp.string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return Failure(target, std::strerror(errno));
+    TempWrite result{temp.string()};
+    const int fd = ::mkstemp(result.path.data());
+    if (fd < 0) {
+        result.error = errno;
+        return result;
+    }
 
     const std::size_t limit = failAfter ? std::min(*failAfter, bytes.size()) : bytes.size();
     std::size_t written = 0;
@@ -68,20 +86,64 @@ WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
         // The file keeps ordinary permissions, not mkstemp's private 0600.
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::chmod(pattern.c_str(), 0666 & ~mask);
-        if (std::rename(pattern.c_str(), target.c_str()) != 0)
-            error = errno;
+        ::chmod(result.path.c_str(), 0666 & ~mask);
+    } else {
+        ::unlink(result.path.c_str());
     }
-    if (error != 0) {
-        ::unlink(pattern.c_str());
+    result.error = error;
+    return result;
+}
+
+std::string_view View(const Bytes& bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+} // namespace
+
+WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
+{
+    const TempWrite temp = WriteTemporary(target, bytes);
+    if (temp.error != 0)
+        return Failure(target, std::strerror(temp.error));
+    if (std::rename(temp.path.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temp.path.c_str());
         return Failure(target, std::strerror(error));
+    }
+    return {};
+}
+
+WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
+{
+    std::vector<std::string> temps;
+    const auto discard = [&temps](std::size_t from) {
+        for (std::size_t i = from; i < temps.size(); ++i)
+            ::unlink(temps[i].c_str());
+    };
+    for (const FileWrite& file : files) {
+        const TempWrite temp = WriteTemporary(file.target, View(file.bytes));
+        if (temp.error != 0) {
+            discard(0);
+            return Failure(file.target, std::strerror(temp.error));
+        }
+        temps.push_back(temp.path);
+    }
+    // Every file is complete on disk; only the renames are left, which within one folder
+    // do not run out of space.
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (std::rename(temps[i].c_str(), files[i].target.c_str()) != 0) {
+            const int error = errno;
+            discard(i);
+            return Failure(files[i].target, std::strerror(error));
+        }
     }
     return {};
 }
 
 WriteResult WriteFileAtomically(const fs::path& target, const Bytes& bytes)
 {
-    return WriteFileAtomically(target, std::string_view{reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    return WriteFileAtomically(target, View(bytes));
 }
 
 ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)

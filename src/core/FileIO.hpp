@@ -22,6 +22,17 @@ struct WriteResult {
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const Bytes& bytes);
 
+/// One file of a group written by `WriteFilesTogether`.
+struct FileWrite {
+    std::filesystem::path target;
+    Bytes bytes;
+};
+
+/// Writes every file of the group to a temporary file beside its target first and renames
+/// them over their targets only once all of them are completely written, so a failed
+/// write replaces none of them. The result names the first file that failed.
+WriteResult WriteFilesTogether(const std::vector<FileWrite>& files);
+
 /// What reading a file found: its bytes, no such file, or a file that exists and could
 /// not be read (the reason in the program's own words).
 struct ReadResult {
@@ -53,5 +64,8 @@ void FailReadsOf(std::optional<std::filesystem::path> file);
 /// Test hook: when set, the next atomic write fails after writing this many bytes, as a
 /// full disk would. Reset by that write.
 void FailNextWriteAfter(std::optional<std::size_t> bytes);
+
+/// Test hook: while set, every write of exactly this file fails as on a full disk.
+void FailWritesOf(std::optional<std::filesystem::path> file);
 
 } // namespace kalvotune
