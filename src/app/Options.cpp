@@ -23,8 +23,8 @@ constexpr IntOption kIntOptions[]{
 };
 
 constexpr const char* kDelayCaption{"Задержка картинки"};
-constexpr const char* kDelayPrompt{"На сколько миллисекунд картинка должна отставать от звука (от -1000 до 1000; "
-                                   "для беспроводных наушников обычно 150-250):"};
+constexpr const char* kDelayPrompt{"На сколько миллисекунд картинка отстает от звука (от -1000 до 1000).\n"
+                                   "Беспроводным наушникам обычно нужно 150-250:"};
 constexpr const char* kDelayRefused{"Задержка картинки - целое число миллисекунд от -1000 до 1000. Оставлено "};
 
 std::string_view Trim(std::string_view text)

@@ -87,6 +87,9 @@ void Recording::SpeedButton4Click()
         return;
     }
 
+    // Starting the track shows the picture-change slider of a track without template;
+    // moving it would rewrite the speed channel and wipe the presses made so far.
+    f.TrackBar1.visible = false;
     f.caption = f.CaptionPrefix + "        " + f.TrackTitle + kRecordingSuffix;
     for (std::uint8_t& speed : f.channels.speed)
         if (speed > kLastSpeed)

@@ -21,8 +21,9 @@ public:
     Recording(Form& form, Services& services, playback::Player& player);
 
     /// Build: stops the player, asks, and on "Yes" plays the track from its start with
-    /// every picture-change marker of its speed channel cleared and key preview on. When
-    /// no track starts the recording does not begin and Play is enabled again.
+    /// every picture-change marker of its speed channel cleared and key preview on; the
+    /// picture-change slider stays hidden while recording. When no track starts the
+    /// recording does not begin and Play is enabled again.
     void SpeedButton4Click();
     /// A character key reached the window: adds 22 (modulo 256) to the speed byte at
     /// `TemplateTick`. Nothing happens when no channel holds that tick.
