@@ -53,13 +53,5 @@ TEST_F(TemplateCommands, BuildKeysAndTheEndOfTheTrackSaveThroughTheWindow)
     EXPECT_EQ(Window().caption, " Калейдоскоп        Демо   (с ШНК)");
 }
 
-TEST_F(TemplateCommands, SynchronisationMenuShowsTheShiftButtons)
-{
-    App().Click("Sinhroniz");
-    EXPECT_TRUE(Window().Sinhroniz.checked && Window().ButtonBack.visible && Window().ButtonAhead.visible);
-    App().Click("Sinhroniz");
-    EXPECT_FALSE(Window().ButtonBack.visible);
-}
-
 } // namespace
 } // namespace kalvotune::testing
