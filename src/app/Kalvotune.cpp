@@ -1,7 +1,9 @@
 #include "app/Kalvotune.hpp"
 
+#include "app/Options.hpp"
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
+#include "templates/Installation.hpp"
 
 #include <cstdlib>
 
@@ -37,13 +39,16 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     , m_playControls{m_player}
     , m_myLists{m_form, services, m_lists, m_playControls}
     , m_currentList{m_form, services, m_lists, m_myLists, m_playControls}
+    , m_recording{m_form, services, m_player}
 {
+    m_player.SetTemplateSaves(&m_recording);
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;
     m_form.Settings = ReadSettings(programDir / kSettingsFileName);
+    m_form.PictureDelayMs = ReadOptions(programDir / kOptionsFileName).pictureDelayMs;
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
     BindHandlers();
@@ -124,6 +129,7 @@ void Kalvotune::BindHandlers()
 {
     auto& p = m_player;
     auto& s = m_scheduler;
+    auto& r = m_recording;
     m_clicks = {
         {"PlayButton", [&p] { p.PlayButtonClick(); }},
         {"Play1", [&p] { p.PlayButtonClick(); }},
@@ -170,6 +176,12 @@ void Kalvotune::BindHandlers()
         {"StilWindow", [this] { StilWindowClick(); }},
         {"Label1", [this] { Label1Click(); }},
         {"Fullscreen1", [this] { Fullscreen1Click(); }},
+        {"SpeedButton4", [&r] { r.SpeedButton4Click(); }},
+        {"Sinhroniz", [&r] { r.SinhronizClick(); }},
+        {"ButtonBack", [&r] { r.ButtonBackClick(); }},
+        {"ButtonAhead", [&r] { r.ButtonAheadClick(); }},
+        {"InstallTemplates", [this] { templates::InstallTemplatesClick(m_form, m_services); }},
+        {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
     };
 }
 
@@ -269,6 +281,11 @@ void Kalvotune::Resize(int width, int height)
         c->left += dw;
         c->top += dh;
     }
+}
+
+void Kalvotune::KeyPress(const std::string&)
+{
+    m_recording.FormKeyPress();
 }
 
 void Kalvotune::MouseWheel(bool up)

@@ -12,6 +12,7 @@
 #include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
+#include "templates/Recording.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -85,6 +86,9 @@ public:
     void MouseWheel(bool up);
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
+    /// A key that gives a character reached the window (every such key, auto-repeat
+    /// included, while `keyPreview` is set; otherwise only keys no control took).
+    void KeyPress(const std::string& character);
 
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
@@ -93,6 +97,7 @@ public:
     playlists::Lists& lists() { return m_lists; }
     playlists::MyLists& myLists() { return m_myLists; }
     playlists::CurrentList& currentList() { return m_currentList; }
+    templates::Recording& recording() { return m_recording; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -123,6 +128,7 @@ private:
     PlayerControls m_playControls;
     playlists::MyLists m_myLists;
     playlists::CurrentList m_currentList;
+    templates::Recording m_recording;
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -58,6 +58,17 @@ bool ListTextLess(const std::string& a, const std::string& b)
     return a < b;
 }
 
+bool SameTextIgnoringCase(const std::string& a, const std::string& b)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (FoldCase(NextCodePoint(a, i)) != FoldCase(NextCodePoint(b, j)))
+            return false;
+    }
+    return i == a.size() && j == b.size();
+}
+
 int ListBox::Add(std::string text)
 {
     int index = Count();

@@ -82,4 +82,7 @@ private:
 /// Cyrillic letters, then byte order.
 bool ListTextLess(const std::string& a, const std::string& b);
 
+/// True when two texts are equal but for the letter case of Latin and Cyrillic letters.
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
 } // namespace kalvotune

@@ -19,6 +19,7 @@ namespace {
 
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
+std::optional<fs::path> g_failWrites;
 
 WriteResult Failure(const fs::path& target, const std::string& reason)
 {
@@ -37,6 +38,11 @@ void FailNextWriteAfter(std::optional<std::size_t> bytes)
     g_failAfter = bytes;
 }
 
+void FailWritesOf(std::optional<fs::path> file)
+{
+    g_failWrites = std::move(file);
+}
+
 namespace {
 
 // One file of an atomic write on its way: its temporary, still open until `Finish`.
@@ -51,6 +57,8 @@ struct Pending {
 // then failing as a full disk would).
 Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter)
 {
+    if (g_failWrites && *g_failWrites == target)
+        failAfter = 0;
     Pending pending{target, (fs::path{target} += ".tmp-XXXXXX").string()};
     pending.fd = ::mkstemp(pending.temp.data());
     if (pending.fd < 0) {
@@ -138,6 +146,39 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     return results;
 }
 
+WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
+{
+    std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    std::vector<Pending> pending;
+    pending.reserve(files.size());
+    for (const FileWrite& file : files)
+        pending.push_back(WriteTemporary(file.target, file.bytes, std::exchange(failAfter, std::nullopt)));
+    FlushAll(pending);
+    const auto discard = [&pending](std::size_t from) {
+        for (std::size_t i = from; i < pending.size(); ++i) {
+            if (pending[i].fd >= 0)
+                ::close(std::exchange(pending[i].fd, -1));
+            if (!pending[i].temp.empty())
+                ::unlink(pending[i].temp.c_str());
+        }
+    };
+    for (const Pending& p : pending) {
+        if (p.error != 0) {
+            discard(0);
+            return Failure(p.target, std::strerror(p.error));
+        }
+    }
+    // Every file is complete on disk; only the renames are left, which within one folder
+    // do not run out of space.
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (const WriteResult done = Finish(pending[i]); !done.ok) {
+            discard(i + 1);
+            return done;
+        }
+    }
+    return {};
+}
+
 WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
 {
     return WriteFilesAtomically({{target, bytes}}).front();
@@ -145,7 +186,7 @@ WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
 
 WriteResult WriteFileAtomically(const fs::path& target, const Bytes& bytes)
 {
-    return WriteFileAtomically(target, std::string_view{reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+    return WriteFileAtomically(target, BytesView(bytes));
 }
 
 ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)

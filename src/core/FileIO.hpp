@@ -11,6 +11,12 @@ namespace kalvotune {
 
 using Bytes = std::vector<std::uint8_t>;
 
+/// The bytes as a character view, for the writers that take text and bytes alike.
+inline std::string_view BytesView(const Bytes& bytes)
+{
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
 struct WriteResult {
     bool ok{true};
     std::string message; ///< the program's own words when `ok` is false
@@ -33,6 +39,11 @@ struct FileWrite {
 /// result per file, in order; a file that failed keeps its old content. The failure
 /// hook `FailNextWriteAfter` hits the first file.
 std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files);
+
+/// Writes every file of the group to a temporary file beside its target first and renames
+/// them over their targets only once all of them are completely written, so a failed
+/// write replaces none of them. The result names the first file that failed.
+WriteResult WriteFilesTogether(const std::vector<FileWrite>& files);
 
 /// What reading a file found: its bytes, no such file, or a file that exists and could
 /// not be read (the reason in the program's own words).
@@ -65,5 +76,8 @@ void FailReadsOf(std::optional<std::filesystem::path> file);
 /// Test hook: when set, the next atomic write fails after writing this many bytes, as a
 /// full disk would. Reset by that write.
 void FailNextWriteAfter(std::optional<std::size_t> bytes);
+
+/// Test hook: while set, every write of exactly this file fails as on a full disk.
+void FailWritesOf(std::optional<std::filesystem::path> file);
 
 } // namespace kalvotune

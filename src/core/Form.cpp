@@ -126,6 +126,7 @@ Form::Form()
     Item(Joces, "Joces", "Без шуточек", "", true, true);
     Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", "", true);
     Item(StartMessage, "StartMessage", "Старт без предупрежд.", "", true);
+    Item(PictureDelay, "PictureDelay", "Задержка картинки…");
     Separator(N5, "N5");
     Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", "", true);
     Item(AddWorkeString2, "AddWorkeString2", "Записать текущую строку");
@@ -160,7 +161,7 @@ Form::Form()
         {&Drive, {}},
         {&Hi,
             {{&Utiug, {}}, {&N6, {}}, {&Razmazat, {}}, {&StopGraphica, {}}, {&ScreenShot1, {}}, {&StilWindow, {}},
-                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}}},
+                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}}}},
         {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
     PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
         {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}}, {&N8, {}},

@@ -20,6 +20,8 @@ struct MenuNode {
 };
 
 inline constexpr const char* kApplicationTitle{"Kalvotune 1.11"};
+/// The program's web site, named in several of its messages.
+inline constexpr const char* kWebSiteAddress{"kalvotune.example.org"};
 
 /// The main window without a toolkit: every component by its name with the state the
 /// handlers read and write, and the program-wide state of the player. Handlers change
@@ -64,7 +66,7 @@ struct Form {
     // PopupMenu1, the window's menu.
     MenuItem N1, N2, Play1, Pause1, Stop1, Listik, N3, Fullscreen1, N4, Ball, BallCasual, Casual, Micro, MicroPlus,
         AutoTipFig, Drive, Hi, Utiug, N6, Razmazat, StopGraphica, ScreenShot1, StilWindow, Joces, DeleteBadStringPop,
-        StartMessage, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
+        StartMessage, PictureDelay, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
     // PopupMenu2, the menu of ListBox1.
     MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
         SaveChangeList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, N9, InstallTemplates, Sinhroniz;
@@ -95,6 +97,9 @@ struct Form {
     bool MotionOff{};
     bool ShowClock{};
     bool AutoChangeDue{};
+    /// How much later than the reported play position the picture follows the sound, in
+    /// ms (-1000..1000): covers output latency the device cannot report.
+    int PictureDelayMs{};
     int ModeNumber{1};
     std::uint8_t FigureType{};
     std::array<std::int32_t, 100> Settings{};

@@ -4,6 +4,8 @@
 #include "core/Random.hpp"
 #include "kaleidoscope/Engine.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 namespace kalvotune::kaleidoscope {
@@ -83,7 +85,10 @@ bool Scheduler::Playing() const
 bool Scheduler::TickStep()
 {
     Form& f = m_form;
-    f.TemplateTick = static_cast<int>(m_services.device.PositionMs() / 100);
+    // The picture follows the sound as heard: the user's delay covers output latency the
+    // device does not report. Before the delay has passed the picture stays at tick 0.
+    const std::int64_t shown = m_services.device.PositionMs() - f.PictureDelayMs;
+    f.TemplateTick = static_cast<int>(std::max<std::int64_t>(shown, 0) / 100);
     if (f.TemplateTick == m_previousTick && f.PatternInterval < kMaxInterval)
         ++f.PatternInterval;
     if (f.TemplateTick > m_previousTick && f.PatternInterval > kMinInterval)

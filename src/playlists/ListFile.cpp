@@ -165,7 +165,7 @@ ListReadResult ReadListFileChecked(const std::filesystem::path& file)
     ListReadResult result{read.status, {}, read.message};
     if (read.ok())
         result.lines
-            = DecodeListFile(std::string_view{reinterpret_cast<const char*>(read.bytes.data()), read.bytes.size()});
+            = DecodeListFile(BytesView(read.bytes));
     return result;
 }
 

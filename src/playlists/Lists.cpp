@@ -148,8 +148,13 @@ void Lists::LoadStartLists()
             std::error_code dirError;
             if (!templates::IsPlainFolderName(title) || !fs::is_directory(dataDir / title, dirError))
                 continue;
-            const std::string folder = templates::MakeTemplateFolder(dataDir, title, m_services.random);
-            registry->push_back(RegistryLine(path, folder));
+            const templates::TemplateFolderResult made
+                = templates::MakeTemplateFolder(dataDir, title, m_services.random);
+            if (!made.ok) {
+                m_services.dialogs.ShowMessage(made.message);
+                continue;
+            }
+            registry->push_back(RegistryLine(path, made.name));
             added = true;
         }
         if (added) {

@@ -1,5 +1,7 @@
 #include "templates/TemplateFolders.hpp"
 
+#include "core/FileIO.hpp"
+
 #include <array>
 #include <vector>
 
@@ -10,6 +12,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::array<const char*, 4> kChannelFiles{"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt"};
+constexpr const char* kDataFolderName{"Data"};
 
 bool EntryExists(const fs::path& path)
 {
@@ -17,46 +20,14 @@ bool EntryExists(const fs::path& path)
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
 }
 
-} // namespace
-
-bool IsPlainFolderName(const std::string& name)
+std::string KeptAsItWas(const std::string& folder)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    return " Шаблон <" + folder + "> оставлен как был.";
 }
 
-std::string MakeTemplateFolder(const fs::path& dataDir, const std::string& title, Random& random)
+// Removes `folder` and everything below it; links are removed, never followed.
+void RemoveTree(const fs::path& folder)
 {
-    std::string base = title;
-    for (char& c : base)
-        if (c == '/')
-            c = '_';
-
-    random.SeedFromClock();
-    std::string name;
-    do {
-        name = base + std::to_string(random.Next() % 1'000'000);
-    } while (EntryExists(dataDir / name));
-
-    std::error_code ec;
-    const fs::path target = dataDir / name;
-    fs::create_directory(target, ec);
-    if (!IsPlainFolderName(title))
-        return name;
-
-    const fs::path source = dataDir / title;
-    for (const char* file : kChannelFiles) {
-        std::error_code copyError;
-        if (fs::is_regular_file(source / file, copyError))
-            fs::copy_file(source / file, target / file, fs::copy_options::overwrite_existing, copyError);
-    }
-    DeleteFolderTree(source);
-    return name;
-}
-
-void DeleteFolderTree(const fs::path& folder)
-{
-    if (folder.empty())
-        return;
     std::error_code ec;
     if (fs::symlink_status(folder, ec).type() == fs::file_type::directory) {
         // A folder without write or search permission for its owner keeps its entries.
@@ -67,12 +38,85 @@ void DeleteFolderTree(const fs::path& folder)
         for (const fs::directory_entry& entry : entries) {
             std::error_code entryError;
             if (entry.symlink_status(entryError).type() == fs::file_type::directory)
-                DeleteFolderTree(entry.path());
+                RemoveTree(entry.path());
             else
                 fs::remove(entry.path(), entryError);
         }
     }
     fs::remove(folder, ec);
+}
+
+// Copies the channel files of `source` into `target`; empty on success, else the message.
+std::string CopyChannelFiles(const fs::path& source, const fs::path& target)
+{
+    for (const char* file : kChannelFiles) {
+        const ReadResult read = ReadFileChecked(source / file);
+        if (read.status == ReadResult::Status::Missing)
+            continue;
+        if (!read.ok())
+            return read.message + ".";
+        if (const WriteResult written = WriteFileAtomically(target / file, read.bytes); !written.ok)
+            return written.message + ".";
+    }
+    return {};
+}
+
+} // namespace
+
+bool IsPlainFolderName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos
+        && name.find('\0') == std::string::npos;
+}
+
+TemplateFolderResult MakeTemplateFolder(
+    const fs::path& dataDir, const std::string& title, Random& random, const std::optional<std::string>& oldFolder)
+{
+    std::string base = title;
+    for (char& c : base)
+        if (c == '/' || c == '\0')
+            c = '_';
+
+    random.SeedFromClock();
+    std::string name;
+    do {
+        name = base + std::to_string(random.Next() % 1'000'000);
+    } while (EntryExists(dataDir / name));
+
+    const std::string old = oldFolder.value_or(title);
+    const fs::path target = dataDir / name;
+    std::error_code ec;
+    if (!fs::create_directory(target, ec)) {
+        const std::string reason = ec ? ec.message() : "такое имя уже занято";
+        return {false, {}, "Не удалось создать папку " + target.string() + ": " + reason + "." + KeptAsItWas(old)};
+    }
+    if (!IsPlainFolderName(old))
+        return {true, name, {}};
+
+    const fs::path source = dataDir / old;
+    if (std::string failure = CopyChannelFiles(source, target); !failure.empty()) {
+        RemoveTree(target);
+        return {false, {}, failure + KeptAsItWas(old)};
+    }
+    DeleteFolderTree(source);
+    return {true, name, {}};
+}
+
+bool DeleteFolderTree(const fs::path& folder)
+{
+    // A template folder is always one entry of `Data`: a damaged name ("", ".", "..", an
+    // absolute path, a path with separators) must never reach anything else.
+    for (const fs::path& part : folder)
+        if (part == "." || part == "..")
+            return false;
+    if (!IsPlainFolderName(folder.filename().string()) || folder.parent_path().filename() != kDataFolderName)
+        return false;
+    std::error_code ec;
+    const fs::file_type type = fs::symlink_status(folder, ec).type();
+    if (type != fs::file_type::directory && type != fs::file_type::symlink)
+        return false;
+    RemoveTree(folder);
+    return !EntryExists(folder);
 }
 
 } // namespace kalvotune::templates

@@ -3,25 +3,39 @@
 #include "core/Random.hpp"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace kalvotune::templates {
 
-/// Gives the template of folder `title` in `dataDir` a name no other entry of `dataDir`
-/// has: reseeds `random` from the clock, makes the folder `title` + a number (0..999999),
-/// copies Blu.kvt, Green.kvt, Red.kvt and Speed.kvt from `title` into it, removes the old
-/// folder with everything else it held, and returns the new folder's name. A missing old
-/// folder or channel file is skipped silently. A title that is not a plain folder name
-/// ("", "." or "..") never reaches an existing folder: only the new, empty folder is made.
-std::string MakeTemplateFolder(const std::filesystem::path& dataDir, const std::string& title, Random& random);
+/// What making a template folder gave: the new folder's name, or the program's message
+/// when it failed (nothing was changed then).
+struct TemplateFolderResult {
+    bool ok{};
+    std::string name;
+    std::string message;
+};
+
+/// Gives a template a folder in `dataDir` whose name no other entry has: reseeds `random`
+/// from the clock, makes the folder `title` + a number (0..999999) and copies Blu.kvt,
+/// Green.kvt, Red.kvt and Speed.kvt from the old folder `oldFolder` (by default `title`)
+/// into it. Only once every channel file the old folder holds was copied is the old
+/// folder removed with everything else it held. When making the folder or any copy
+/// fails, the partial new folder is removed, the old one stays untouched and the result
+/// carries the message. A missing old folder or channel file is skipped silently; an old
+/// folder that is not a plain folder name (`IsPlainFolderName`) is never touched.
+TemplateFolderResult MakeTemplateFolder(const std::filesystem::path& dataDir, const std::string& title, Random& random,
+    const std::optional<std::string>& oldFolder = std::nullopt);
 
 /// True for a name that stands for one entry of a folder: not empty, not "." or "..",
-/// no '/'. Only such a title may name the old template folder.
+/// no '/' and no NUL. Only such a name may name a template folder.
 bool IsPlainFolderName(const std::string& name);
 
-/// Removes `folder` with everything in it, clearing permissions that would stop the
-/// removal. Symbolic links are removed, never followed. Failures are silent: whatever
-/// cannot be removed stays. An empty path does nothing.
-void DeleteFolderTree(const std::filesystem::path& folder);
+/// Removes the template folder `folder` with everything in it, clearing permissions that
+/// would stop the removal. Only a folder (or a symbolic link, which is removed, never
+/// followed) directly inside a folder named `Data` and reached without "." or ".." is
+/// removed; anything else, `Data` itself included, is left alone and gives false.
+/// Failures inside the tree are silent: whatever cannot be removed stays.
+bool DeleteFolderTree(const std::filesystem::path& folder);
 
 } // namespace kalvotune::templates

@@ -19,6 +19,22 @@ struct SchedulerTest : ::testing::Test {
     }
 };
 
+TEST_F(SchedulerTest, PictureDelayShiftsTheTickAgainstThePosition)
+{
+    form.PictureDelayMs = 300;
+    rig.At(100);
+    scheduler.TickStep();
+    EXPECT_EQ(form.TemplateTick, 97);
+    form.PictureDelayMs = -1000;
+    scheduler.TickStep();
+    EXPECT_EQ(form.TemplateTick, 110);
+    // Before the delay has passed the picture waits at the first tick.
+    form.PictureDelayMs = 1000;
+    rig.At(5);
+    scheduler.TickStep();
+    EXPECT_EQ(form.TemplateTick, 0);
+}
+
 TEST_F(SchedulerTest, IntervalClimbsWhileTheTickStandsAndFallsWhileItAdvances)
 {
     rig.At(10);

@@ -26,7 +26,9 @@ std::string Read(const fs::path& file)
 class TemplateFoldersTest : public ::testing::Test {
 protected:
     testing::TempDir dir;
-    const fs::path data{dir.Path()};
+    const fs::path data{dir.Path() / "Data"};
+
+    void SetUp() override { fs::create_directory(data); }
     testing::FakeClock clock;
     Random random{clock};
 };
@@ -37,7 +39,7 @@ TEST_F(TemplateFoldersTest, MovesOnlyTheChannelFilesIntoANumberedFolder)
     for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt", "readme.txt"})
         Write(data / "Вальс" / file, file);
 
-    const std::string name = MakeTemplateFolder(data, "Вальс", random);
+    const std::string name = MakeTemplateFolder(data, "Вальс", random).name;
     const std::string number = name.substr(std::string{"Вальс"}.size());
     ASSERT_TRUE(name.starts_with("Вальс") && !number.empty());
     EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos);
@@ -49,7 +51,7 @@ TEST_F(TemplateFoldersTest, MovesOnlyTheChannelFilesIntoANumberedFolder)
 
     // Same clock second, same first draw: the next folder still gets a name of its own,
     // and a missing old folder gives an empty new one.
-    const std::string next = MakeTemplateFolder(data, "Вальс", random);
+    const std::string next = MakeTemplateFolder(data, "Вальс", random).name;
     EXPECT_NE(next, name);
     EXPECT_TRUE(fs::is_empty(data / next));
 }
@@ -59,7 +61,7 @@ TEST_F(TemplateFoldersTest, TitleThatIsNotAFolderNameTouchesNothing)
     fs::create_directory(data / "Data");
     Write(data / "keep.txt", "k");
     for (const std::string title : {"", ".", ".."})
-        EXPECT_TRUE(fs::is_directory(data / "Data" / MakeTemplateFolder(data / "Data", title, random))) << title;
+        EXPECT_TRUE(fs::is_directory(data / "Data" / MakeTemplateFolder(data / "Data", title, random).name)) << title;
     EXPECT_EQ(Read(data / "keep.txt"), "k");
 }
 

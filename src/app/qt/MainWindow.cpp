@@ -1,8 +1,10 @@
 #include "app/qt/MainWindow.hpp"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -11,6 +13,8 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+
+#include <functional>
 
 namespace kalvotune::app {
 
@@ -45,6 +49,43 @@ constexpr const char* kWindowStyle{
     "QListWidget::item:selected { background: rgb(0,0,255); color: white; }"
     "QPushButton { color: black; }"
     "QMenu { color: black; }"};
+
+/// Watches every key press of the application. A key press travels from the focus widget
+/// up to the window; it counts once, at its first receiver. While `preview` is set every
+/// character key of the window counts, whatever widget has the focus (auto-repeat
+/// included); otherwise only keys that go to the window itself, no widget having the focus.
+class KeyPreviewFilter : public QObject {
+public:
+    KeyPreviewFilter(QWidget* window, const bool& preview, std::function<void(const std::string&)> keyPress)
+        : QObject{window}
+        , m_window{window}
+        , m_preview{preview}
+        , m_keyPress{std::move(keyPress)}
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget == nullptr || widget->window() != m_window)
+            return false;
+        QWidget* focus = QApplication::focusWidget();
+        if (widget != (focus != nullptr ? focus : m_window))
+            return false;
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        if (!text.isEmpty() && (m_preview || widget == m_window))
+            m_keyPress(text.toStdString());
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    const bool& m_preview;
+    std::function<void(const std::string&)> m_keyPress;
+};
 
 } // namespace
 
@@ -112,6 +153,9 @@ MainWindow::MainWindow(Kalvotune& app)
             qtimer, &QTimer::timeout, this, [this, timer] { Forward([this, timer] { m_app.TimerFired(*timer); }); });
         m_timers[timer] = qtimer;
     }
+
+    qApp->installEventFilter(new KeyPreviewFilter{this, m_form.keyPreview,
+        [this](const std::string& character) { Forward([this, character] { m_app.KeyPress(character); }); }});
 
     auto* repaint = new QTimer{this};
     connect(repaint, &QTimer::timeout, this, [this] {

@@ -1,0 +1,222 @@
+#include "templates/Recording.hpp"
+
+#include "core/AudioDevice.hpp"
+#include "core/FileIO.hpp"
+#include "playlists/ListLine.hpp"
+#include "templates/Registry.hpp"
+#include "templates/TemplateFolders.hpp"
+#include "templates/TemplateLoader.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::templates {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kStartQuestion{
+    "Для создания ШНК нажимайте под музычку любую клавишу в нужный Вам момент. В конце трека новый шаблон будет "
+    "сохранен и подключен. Пробуем? "};
+constexpr const char* kStartCaption{"  Создание шаблона неподвижных картинок (ШНК) "};
+constexpr const char* kDeclinedHead{" ...и верно!  На "};
+constexpr const char* kDeclinedTail{" почти все есть. Пожелания о ЦМШ - пишите в книгу гостей (страница Загрузки) "};
+constexpr const char* kRecordingSuffix{" (Внимание! Пишем ЦМШ)"};
+constexpr const char* kFolderGoneHead{"Нет папки <"};
+constexpr const char* kFolderGoneTail{
+    "> с шаблонами.  Заведем новую с новым ШНК. Остальные шаблоны (если они были) искать нет желания. "};
+constexpr const char* kSaved{" OK! "};
+constexpr const char* kNotSaved{" Шаблон не сохранен."};
+constexpr const char* kSynchronisationHint{
+    "Если картинка отстает или опережает, Жмите кнопки в нижнем правом углу окна. Смелее. В конце трека Вы сможете "
+    "отказаться сохранить изменения шаблона"};
+
+constexpr std::uint8_t kMarkerStep{22};
+constexpr std::uint8_t kLastSpeed{21};
+constexpr std::uint8_t kClearedMarker{2};
+
+bool IsFolder(const fs::path& path)
+{
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(path, ec);
+}
+
+bool IsEmptyFolder(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_empty(path, ec) && !ec;
+}
+
+} // namespace
+
+Recording::Recording(Form& form, Services& services, playback::Player& player)
+    : m_form{form}
+    , m_services{services}
+    , m_player{player}
+{
+}
+
+bool Recording::Playing() const
+{
+    return m_services.device.Mode() == DeviceMode::Playing;
+}
+
+void Recording::SpeedButton4Click()
+{
+    Form& f = m_form;
+    if (m_services.device.Mode() != DeviceMode::Stopped)
+        m_player.StopButtonClick();
+    f.SpeedButton4.enabled = false;
+    f.TrackBar1.visible = false;
+    f.PlayButton.enabled = false;
+    if (!m_services.dialogs.AskYesNo(kStartQuestion, kStartCaption)) {
+        m_services.dialogs.ShowMessage(kDeclinedHead + std::string{kWebSiteAddress} + kDeclinedTail);
+        f.PlayButton.enabled = true;
+        return;
+    }
+
+    m_player.PlayButtonClick();
+    // With nothing selected the player defers a random pick by one timer tick; the
+    // recording needs its track now, so the pick is made here.
+    if (f.Timer2.enabled)
+        m_player.Timer2Timer();
+    if (!Playing()) {
+        // The track could not start (its messages were shown): a recording without a
+        // track would leave Play disabled with nothing to stop.
+        f.PlayButton.enabled = true;
+        return;
+    }
+
+    // Starting the track shows the picture-change slider of a track without template;
+    // moving it would rewrite the speed channel and wipe the presses made so far.
+    f.TrackBar1.visible = false;
+    f.caption = f.CaptionPrefix + "        " + f.TrackTitle + kRecordingSuffix;
+    for (std::uint8_t& speed : f.channels.speed)
+        if (speed > kLastSpeed)
+            speed = kClearedMarker;
+    f.keyPreview = true;
+    f.SpeedButton4.tag = 1;
+}
+
+void Recording::FormKeyPress()
+{
+    const int tick = m_form.TemplateTick;
+    std::vector<std::uint8_t>& speed = m_form.channels.speed;
+    if (tick < 0 || tick >= m_form.channels.Length() || static_cast<std::size_t>(tick) >= speed.size())
+        return;
+    speed[static_cast<std::size_t>(tick)] += kMarkerStep;
+}
+
+void Recording::SaveStillTemplate()
+{
+    Form& f = m_form;
+    Dialogs& dialogs = m_services.dialogs;
+    const std::string track = f.CurrentTrackName.string();
+    if (!playlists::FitsListLine(track)) {
+        dialogs.ShowMessage(playlists::UnlistableTracksMessage({track}));
+        return;
+    }
+    playlists::ListReadResult registry = ReadRegistryWorkList(f);
+    if (!registry.ok() && !registry.missing()) {
+        // Writing the registry back now would lose the lines that could not be read.
+        dialogs.ShowMessage(registry.message + kNotSaved);
+        return;
+    }
+    std::vector<std::string>& lines = registry.lines;
+
+    const auto line = std::find_if(
+        lines.begin(), lines.end(), [&track](const std::string& l) { return playlists::LinePath(l) == track; });
+    if (line != lines.end()) {
+        const fs::path folder = TemplateFolderOf(f, f.TemplateName);
+        if (IsFolder(folder)) {
+            // The template's other files stay as they are; only the picture changes move.
+            if (const WriteResult written = WriteFileAtomically(folder / kSpeedFile, f.channels.speed); !written.ok)
+                dialogs.ShowMessage(written.message + kNotSaved);
+            return;
+        }
+        dialogs.ShowMessage(kFolderGoneHead + f.TemplateName + kFolderGoneTail);
+        lines.erase(line);
+    }
+
+    const fs::path data = f.ProgramDir / playlists::kDataFolder;
+    const TemplateFolderResult made = MakeTemplateFolder(data, f.TrackTitle, m_services.random);
+    if (!made.ok) {
+        dialogs.ShowMessage(made.message + kNotSaved);
+        return;
+    }
+    const fs::path folder = data / made.name;
+    const WriteResult speed = WriteFileAtomically(folder / kSpeedFile, f.channels.speed);
+    if (!speed.ok) {
+        dialogs.ShowMessage(speed.message + kNotSaved);
+        // A folder holding a template moved in from `Data` keeps its registry line, so
+        // the move loses nothing; an empty one goes.
+        if (IsEmptyFolder(folder)) {
+            DeleteFolderTree(folder);
+            return;
+        }
+    }
+    AddRegistryLine(lines, "*" + track + "*" + made.name + "*");
+    if (const WriteResult written = playlists::WriteListFile(RegistryFile(f), lines); !written.ok) {
+        dialogs.ShowMessage(written.message + kNotSaved);
+        return;
+    }
+    if (speed.ok)
+        dialogs.ShowMessage(kSaved);
+}
+
+void Recording::SaveSynchronisedTemplate()
+{
+    Form& f = m_form;
+    const fs::path folder = TemplateFolderOf(f, f.TemplateName);
+    if (!IsFolder(folder))
+        return;
+    const TemplateChannels& c = f.channels;
+    const WriteResult written
+        = WriteFilesTogether({{folder / kSpeedFile, BytesView(c.speed)}, {folder / kGreenFile, BytesView(c.green)},
+            {folder / kBlueFile, BytesView(c.blue)}, {folder / kRedFile, BytesView(c.red)}});
+    if (!written.ok)
+        m_services.dialogs.ShowMessage(written.message + kNotSaved);
+}
+
+void Recording::SinhronizClick()
+{
+    Form& f = m_form;
+    if (f.Sinhroniz.checked) {
+        f.Sinhroniz.checked = false;
+        f.ButtonBack.visible = false;
+        f.ButtonAhead.visible = false;
+        return;
+    }
+    f.Sinhroniz.checked = true;
+    f.ButtonBack.visible = true;
+    f.ButtonAhead.visible = true;
+    m_services.dialogs.ShowMessage(kSynchronisationHint);
+}
+
+void Recording::ButtonBackClick()
+{
+    if (!Playing())
+        return;
+    TemplateChannels& c = m_form.channels;
+    for (std::vector<std::uint8_t>* channel : {&c.blue, &c.green, &c.red, &c.speed}) {
+        if (channel->empty())
+            continue;
+        std::copy_backward(channel->begin(), channel->end() - 1, channel->end());
+        channel->front() = 0;
+    }
+}
+
+void Recording::ButtonAheadClick()
+{
+    if (!Playing())
+        return;
+    TemplateChannels& c = m_form.channels;
+    for (std::vector<std::uint8_t>* channel : {&c.blue, &c.green, &c.red, &c.speed}) {
+        if (channel->empty())
+            continue;
+        std::copy(channel->begin() + 1, channel->end(), channel->begin());
+        channel->back() = 0;
+    }
+}
+
+} // namespace kalvotune::templates

@@ -1,0 +1,27 @@
+#include "templates/Registry.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::templates {
+
+std::filesystem::path RegistryFile(const Form& form)
+{
+    return form.ProgramDir / playlists::kListsFolder / playlists::kRegistryName;
+}
+
+playlists::ListReadResult ReadRegistryWorkList(const Form& form)
+{
+    playlists::ListReadResult registry = playlists::ReadListFileChecked(RegistryFile(form));
+    if (registry.missing())
+        registry.lines.clear();
+    std::stable_sort(registry.lines.begin(), registry.lines.end(), ListTextLess);
+    return registry;
+}
+
+void AddRegistryLine(std::vector<std::string>& lines, std::string line)
+{
+    const auto at = std::upper_bound(lines.begin(), lines.end(), line, ListTextLess);
+    lines.insert(at, std::move(line));
+}
+
+} // namespace kalvotune::templates
