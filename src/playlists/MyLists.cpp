@@ -25,7 +25,7 @@ constexpr const char* kListNotFoundTail{
 constexpr const char* kSeveralListsMark{" ....+ "};
 constexpr const char* kNameTakenTail{"> у нас есть.  Пожалуйста, измените имя или предварительно удалите старый."};
 constexpr const char* kEmptyName{"Пожалуйста, назовите список."};
-constexpr const char* kNewListLost{"Увы...  Если можете, пошлите свое 'фе' на сайт kalvotune.example.org "};
+constexpr const char* kNewListLostHead{"Увы...  Если можете, пошлите свое 'фе' на сайт "};
 constexpr const char* kDeleteCaption{"Удаление Ваших списков"};
 constexpr const char* kForgetHistory{" Вы хотите забыть былое ?!"};
 constexpr const char* kTrackCaptionGap{"     "};
@@ -141,7 +141,7 @@ void MyLists::SaveNewListClick()
         return;
     f.CurrentListName = name;
     if (!IsFile(m_lists.ListFilePath(name))) {
-        m_services.dialogs.ShowMessage(kNewListLost);
+        m_services.dialogs.ShowMessage(kNewListLostHead + std::string{kWebSiteAddress} + " ");
         return;
     }
 
