@@ -18,23 +18,35 @@ namespace {
 // One display refresh at 60 Hz: the picture is repainted at most this often.
 constexpr int kRefreshMs{16};
 
-// Nearest neighbour: the source index under the centre of target index `i` of `target`.
-std::int32_t SourceIndex(int i, int target, int source)
-{
-    const auto index = (2 * static_cast<std::int64_t>(i) + 1) * source / (2 * static_cast<std::int64_t>(target));
-    return static_cast<std::int32_t>(std::min<std::int64_t>(index, source - 1));
-}
+// Qt's raster engine picks the source pixel under a target pixel's centre in 16.16 fixed
+// point, through the inverted scale nudged by 1/65536 of a pixel (so a centre exactly on
+// a border takes the lower pixel). Along a row it steps by the truncated fixed-point
+// increment and starts afresh every 2048 pixels. Doing the same keeps the picture
+// pixel for pixel as the window showed it when Qt scaled it.
+constexpr double kFixedOne{65536.0};
+constexpr int kQtSpanChunk{2048};
 
 } // namespace
 
 void SurfaceScaler::SetTargetSize(int width, int height)
 {
+    const double stepX = 1.0 / (static_cast<double>(width) / Surface::kWidth);
+    const auto fixedStepX = static_cast<std::int64_t>(stepX * kFixedOne);
     m_columnBytes.resize(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x)
-        m_columnBytes[static_cast<std::size_t>(x)] = 3 * SourceIndex(x, width, Surface::kWidth);
+    for (int x = 0; x < width; ++x) {
+        const int chunk = x / kQtSpanChunk * kQtSpanChunk;
+        const auto fixed = static_cast<std::int64_t>((stepX * (chunk + 0.5) - stepX / kFixedOne) * kFixedOne)
+            + (x - chunk) * fixedStepX;
+        m_columnBytes[static_cast<std::size_t>(x)]
+            = 3 * static_cast<std::int32_t>(std::clamp<std::int64_t>(fixed >> 16, 0, Surface::kWidth - 1));
+    }
+    const double stepY = 1.0 / (static_cast<double>(height) / Surface::kHeight);
     m_rows.resize(static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y)
-        m_rows[static_cast<std::size_t>(y)] = SourceIndex(y, height, Surface::kHeight);
+    for (int y = 0; y < height; ++y) {
+        const auto fixed = static_cast<std::int64_t>((stepY * (y + 0.5) - stepY / kFixedOne) * kFixedOne);
+        m_rows[static_cast<std::size_t>(y)]
+            = static_cast<std::int32_t>(std::clamp<std::int64_t>(fixed >> 16, 0, Surface::kHeight - 1));
+    }
 }
 
 void SurfaceScaler::Scale(
