@@ -36,7 +36,7 @@ trap cleanup EXIT
 
 # Nanoseconds on the CPU, summed over all threads of a process.
 cpu_ns() {
-    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%.0f\n", s }'
 }
 
 start_screen() { # size

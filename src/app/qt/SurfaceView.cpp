@@ -95,7 +95,7 @@ SurfaceView::SurfaceView(const Surface& surface, QWidget* parent)
 
 void SurfaceView::ShowNewFrame()
 {
-    if (m_surface.revision == m_shownRevision || m_refreshTimer->isActive())
+    if (m_surface.revision == m_requestedRevision || m_refreshTimer->isActive())
         return;
     const qint64 since = m_sinceRepaint.isValid() ? m_sinceRepaint.elapsed() : kRefreshMs;
     if (since >= kRefreshMs)
@@ -106,6 +106,8 @@ void SurfaceView::ShowNewFrame()
 
 void SurfaceView::Repaint()
 {
+    m_requestedRevision = m_surface.revision;
+    m_sinceRepaint.restart();
     if (m_qtPainting) {
         update();
         return;
@@ -135,8 +137,6 @@ bool SurfaceView::eventFilter(QObject* watched, QEvent* event)
 
 void SurfaceView::paintEvent(QPaintEvent* event)
 {
-    m_sinceRepaint.restart();
-    m_shownRevision = m_surface.revision;
     QPainter painter{this};
     if (m_qtPainting) {
         const QImage image{

@@ -64,8 +64,8 @@ private:
     SurfaceScaler m_scaler;
     QImage m_buffer;
     QTimer* m_refreshTimer{};
-    QElapsedTimer m_sinceRepaint;
-    std::uint64_t m_shownRevision{~std::uint64_t{}};
+    QElapsedTimer m_sinceRepaint; ///< since the last requested repaint
+    std::uint64_t m_requestedRevision{~std::uint64_t{}}; ///< the picture the last requested repaint shows
     bool m_outsidePartStale{};
     bool m_qtPainting{};
 };
