@@ -84,11 +84,14 @@ void PaintScaledViaImage(benchmark::State& state)
     Pixels(state);
 }
 
+// The picture at its design size, then the whole window at the design size and at two
+// screen sizes.
 void Sizes(benchmark::internal::Benchmark* b)
 {
     // Qt spreads large image drawing over worker threads: the CPU time of the whole
     // process is what a repaint costs.
     b->ArgNames({"w", "h"})
+        ->Args({675, 523})
         ->Args({790, 536})
         ->Args({1920, 1080})
         ->Args({3840, 2160})

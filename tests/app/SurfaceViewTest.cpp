@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
+#include <vector>
 
 namespace kalvotune::app {
 namespace {
@@ -101,15 +103,22 @@ TEST(SurfaceScaler, ScalesAnyRectangleLikeTheWhole)
 {
     Surface surface;
     Scribble(surface, 4);
-    const QSize size{1955, 1543};
-    const QImage whole = Scaled(surface, size);
-    SurfaceScaler scaler;
-    scaler.SetTargetSize(size.width(), size.height());
-    for (const QRect part :
-        {QRect{0, 0, 1, 1}, QRect{35, 33, 1920, 1080}, QRect{1954, 1542, 1, 1}, QRect{7, 500, 3, 900}}) {
-        QImage image{part.size(), QImage::Format_RGB32};
-        scaler.Scale(surface, part.x(), part.y(), part.width(), part.height(), image.bits(), image.bytesPerLine());
-        EXPECT_EQ(image, whole.copy(part)) << part.x() << "," << part.y();
+    // Enlarged, and at the picture's own width (pixels read two at a time).
+    const std::vector<std::pair<QSize, std::vector<QRect>>> cases{
+        {{1955, 1543}, {{0, 0, 1, 1}, {35, 33, 1920, 1080}, {1954, 1542, 1, 1}, {7, 500, 3, 900}}},
+        {{675, 523}, {{0, 0, 675, 523}, {3, 5, 7, 9}, {1, 260, 674, 4}, {673, 522, 2, 1}, {674, 0, 1, 523}}},
+    };
+    for (const auto& [size, parts] : cases) {
+        const QImage whole = QtScaled(surface, size);
+        SurfaceScaler scaler;
+        scaler.SetTargetSize(size.width(), size.height());
+        for (const QRect& part : parts) {
+            QImage image{part.size(), QImage::Format_RGB32};
+            scaler.Scale(surface, part.x(), part.y(), part.width(), part.height(), image.bits(), image.bytesPerLine());
+            const QImage expected = whole.copy(part);
+            EXPECT_EQ(image, expected) << size.width() << " x " << size.height() << ", part at " << part.x() << ","
+                                       << part.y() << ": " << Difference(image, expected);
+        }
     }
 }
 

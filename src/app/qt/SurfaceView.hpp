@@ -33,6 +33,7 @@ public:
 private:
     std::vector<std::int32_t> m_columnBytes; ///< per target column: the byte of its pixel in a surface row
     std::vector<std::int32_t> m_rows; ///< per target row: its surface row
+    bool m_sameColumns{}; ///< every target column shows the surface column of its own number
 };
 
 /// Shows the drawing surface stretched to the widget. A new picture is scaled once, for
