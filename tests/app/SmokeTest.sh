@@ -36,6 +36,24 @@ pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ /
 
 xdotool mousemove --window "$window" 400 300 windowfocus "$window" 2>/dev/null || true
 sleep 0.3
+
+# Play the first track, switch the graphics off so the picture holds still and save it
+# with the screenshot command: the window shows that picture scaled to 675 x 523, the
+# surface's row 262 left out (it repeats row 261). The bottom rows lie under the panel
+# of the progress strip.
+xdotool key F4
+sleep 2
+xdotool key ctrl+g
+sleep 0.5
+xdotool key ctrl+c
+sleep 0.5
+ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size 1024x768 -i "$DISPLAY" -frames:v 1 \
+    -vf "crop=675:519:$((X + 56)):$((Y + 8))" -f rawvideo -pix_fmt rgb24 "$work/shown.raw"
+ffmpeg -loglevel error -i ScreenShot/ScreenShot.BMP \
+    -filter_complex "[0]split[a][b];[a]crop=675:262:0:0[top];[b]crop=675:257:0:263[rest];[top][rest]vstack" \
+    -f rawvideo -pix_fmt rgb24 "$work/saved.raw"
+cmp -s "$work/shown.raw" "$work/saved.raw" || { echo "the window does not show the saved picture"; exit 1; }
+
 xdotool key ctrl+x
 for _ in $(seq 100); do kill -0 $player_pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $player_pid 2>/dev/null; then echo "Ctrl+X did not close the window"; cat "$work/log"; exit 1; fi

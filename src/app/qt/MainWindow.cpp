@@ -1,4 +1,5 @@
 #include "app/qt/MainWindow.hpp"
+#include "app/qt/SurfaceView.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -24,9 +24,6 @@ QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
 }
-
-// The picture is repainted at most this often, however fast the pattern timer runs.
-constexpr int kRepaintIntervalMs{16};
 
 constexpr const char* kWindowStyle{
     "QWidget#WindowBody { background: rgb(0,0,255); }"
@@ -89,30 +86,6 @@ private:
 
 } // namespace
 
-/// Shows the drawing surface stretched to the control.
-class SurfaceView : public QWidget {
-public:
-    SurfaceView(const Surface& surface, QWidget* parent)
-        : QWidget{parent}
-        , m_surface{surface}
-    {
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setCursor(Qt::CrossCursor);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        const QImage image{
-            m_surface.bytes.data(), Surface::kWidth, Surface::kHeight, Surface::kStride, QImage::Format_BGR888};
-        QPainter painter{this};
-        painter.drawImage(rect(), image);
-    }
-
-private:
-    const Surface& m_surface;
-};
-
 MainWindow::MainWindow(Kalvotune& app)
     : m_app{app}
     , m_form{app.form()}
@@ -157,14 +130,6 @@ MainWindow::MainWindow(Kalvotune& app)
     qApp->installEventFilter(new KeyPreviewFilter{this, m_form.keyPreview,
         [this](const std::string& character) { Forward([this, character] { m_app.KeyPress(character); }); }});
 
-    auto* repaint = new QTimer{this};
-    connect(repaint, &QTimer::timeout, this, [this] {
-        if (m_form.surface.revision != m_shownSurface) {
-            m_shownSurface = m_form.surface.revision;
-            m_surfaceView->update();
-        }
-    });
-    repaint->start(kRepaintIntervalMs);
 }
 
 QWidget* MainWindow::Build(Control& control, QWidget* parent)
@@ -383,6 +348,7 @@ void MainWindow::Sync()
         m_placement = m_form.placementRevision;
         setGeometry(m_form.windowLeft, m_form.windowTop, m_form.clientWidth, m_form.clientHeight);
     }
+    m_surfaceView->ShowNewFrame();
     m_syncing = false;
     if (m_form.closeRequested && !m_closing)
         QTimer::singleShot(0, this, [this] { close(); });

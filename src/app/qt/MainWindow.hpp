@@ -64,7 +64,6 @@ private:
     QMenu* m_popupMenu2{};
     QMenu* m_popupMenu3{};
     QMenu* m_popupMenu4{};
-    std::uint64_t m_shownSurface{~std::uint64_t{}};
     std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
