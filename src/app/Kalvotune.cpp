@@ -4,6 +4,7 @@
 #include "core/SurfaceFile.hpp"
 
 #include <cstdlib>
+#include <exception>
 
 namespace kalvotune::app {
 
@@ -12,6 +13,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kLargeScreenWidth{1025};
+constexpr const char* kUnknownError{"Непредвиденная ошибка."};
 
 constexpr const char* kLargeScreenQuestion{
     "При таком большом разрешении экрана мне будет трудновато двигать узором. Отключить движение?"};
@@ -43,7 +45,22 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     m_form.Settings = ReadSettings(programDir / kSettingsFileName);
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
+    // The window first shows at the centre of the screen.
+    m_form.windowLeft = (services.screen.Width() - m_form.windowWidth) / 2;
+    m_form.windowTop = (services.screen.Height() - m_form.windowHeight) / 2;
+    ++m_form.placementRevision;
     BindHandlers();
+}
+
+void Kalvotune::HandleEvent(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        m_services.dialogs.ShowError(error.what());
+    } catch (...) {
+        m_services.dialogs.ShowError(kUnknownError);
+    }
 }
 
 void Kalvotune::FormCreate()
@@ -61,6 +78,8 @@ void Kalvotune::FormCreate()
     LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);
 
     m_lists.LoadStartLists();
+    // Seeded first, or every start would draw the same figure type.
+    m_services.random.SeedFromClock();
     m_scheduler.RandomFigureType();
     m_display.N6Click();
     m_player.UpdatePlayButtons();
@@ -68,7 +87,7 @@ void Kalvotune::FormCreate()
     m_form.Image1.width = 675;
 
     const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff
-        || m_services.screen.Width() <= kLargeScreenWidth;
+        || m_services.screen.PhysicalWidth() <= kLargeScreenWidth;
     if (!skipQuestion) {
         if (m_services.dialogs.AskYesNo(kLargeScreenQuestion, kLargeScreenCaption))
             m_form.MotionOff = true;
@@ -286,7 +305,10 @@ void Kalvotune::Fullscreen1Click()
         const int width = m_services.screen.Width() + 150;
         m_form.windowLeft = -60;
         m_form.windowTop = -40;
-        Resize(width, width * 100 / 133);
+        // Without a frame the client area is the whole window.
+        m_form.windowWidth = width;
+        m_form.windowHeight = width * 100 / 133;
+        Resize(m_form.windowWidth, m_form.windowHeight);
         ++m_form.placementRevision;
         m_form.Fullscreen1.checked = true;
         m_form.Fullscreen1.caption = "Назад в окно";
@@ -294,9 +316,13 @@ void Kalvotune::Fullscreen1Click()
         m_form.IsFullScreen = false;
         m_form.stayOnTop = m_form.StilWindow.checked;
         m_form.frameless = false;
+        // The outer frame goes back to its design size at the top left corner.
+        const Form design;
         m_form.windowLeft = 0;
         m_form.windowTop = 0;
-        Resize(Form{}.clientWidth, Form{}.clientHeight);
+        m_form.windowWidth = design.windowWidth;
+        m_form.windowHeight = design.windowHeight;
+        Resize(design.clientWidth, design.clientHeight);
         ++m_form.placementRevision;
         m_form.Panel1.left = 52;
         m_form.Panel1.top = 4;

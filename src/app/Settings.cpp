@@ -91,14 +91,15 @@ void ApplySettings(Form& form, const SliderHandlers& sliders)
     form.FixatorLista1.checked = s[9] != 0;
     form.Joces.checked = s[10] != 0;
     form.MotionOff = s[11] != 0;
-    // The six figure items form one radio group; the ticks are set as stored.
-    form.AutoTipFig.checked = s[13] != 0;
+    // The six figure items form one radio group: of several stored ticks the last one
+    // set stays, as with radio items.
+    form.Check(form.AutoTipFig, s[13] != 0);
     form.DeleteBadStringPop.checked = s[14] != 0;
-    form.Ball.checked = s[15] != 0;
-    form.BallCasual.checked = s[16] != 0;
-    form.Casual.checked = s[17] != 0;
-    form.Micro.checked = s[18] != 0;
-    form.MicroPlus.checked = s[19] != 0;
+    form.Check(form.Ball, s[15] != 0);
+    form.Check(form.BallCasual, s[16] != 0);
+    form.Check(form.Casual, s[17] != 0);
+    form.Check(form.Micro, s[18] != 0);
+    form.Check(form.MicroPlus, s[19] != 0);
     form.StartMessage.checked = s[20] != 0;
     if (form.StopGraphica.tag == 1)
         form.StopGraphica.checked = true;

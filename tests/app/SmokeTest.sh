@@ -25,7 +25,7 @@ window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Калейдос
 # The panel of the user's lists (black) covers the picture at start, not the current
 # list (navy): sample one pixel in the middle of the panel.
 eval "$(xdotool getwindowgeometry --shell "$window")"
-ffmpeg -loglevel error -f x11grab -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
+ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
 offset=$(( ((Y + 300) * 1024 + X + 400) * 3 ))
 pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
 [ "$pixel" = "0 0 0" ] || { echo "expected the black list panel at start, saw RGB $pixel"; exit 1; }

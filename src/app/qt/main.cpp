@@ -17,7 +17,7 @@ int main(int argc, char* argv[])
 {
     using namespace kalvotune;
     QApplication application{argc, argv};
-    QApplication::setApplicationName(QStringLiteral("Kalvotune"));
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
@@ -41,14 +41,14 @@ int main(int argc, char* argv[])
                 &window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
         });
         window.Sync();
-        player.FormCreate();
+        player.HandleEvent([&player] { player.FormCreate(); });
         window.Sync();
         window.show();
         const int status = QApplication::exec();
         device.SetWakeupHandler({});
         return status;
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("Kalvotune 1.11"), QString::fromStdString(error.what()));
+        QMessageBox::critical(nullptr, QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
         return 1;
     }
 }
