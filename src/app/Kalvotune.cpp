@@ -42,7 +42,8 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;
-    m_form.Settings = ReadSettings(programDir / kSettingsFileName);
+    // The window's controls are still as constructed: they give the missing words.
+    m_form.Settings = ReadSettings(programDir / kSettingsFileName, m_form);
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
     // The window first shows at the centre of the screen.

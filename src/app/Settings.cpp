@@ -11,7 +11,7 @@ std::int32_t Flag(bool value)
     return value ? 1 : 0;
 }
 
-void GatherInto(Form& form, SettingsRecord& s)
+void GatherInto(const Form& form, SettingsRecord& s)
 {
     s[0] = form.FigureType;
     s[1] = form.ModeNumber;
@@ -48,7 +48,13 @@ SettingsRecord DefaultSettings()
 
 SettingsRecord ReadSettings(const std::filesystem::path& file)
 {
-    SettingsRecord record = DefaultSettings();
+    return ReadSettings(file, Form{});
+}
+
+SettingsRecord ReadSettings(const std::filesystem::path& file, const Form& initial)
+{
+    SettingsRecord record{};
+    GatherInto(initial, record);
     const auto bytes = ReadFileBytes(file, kWords * 4);
     if (!bytes)
         return record;

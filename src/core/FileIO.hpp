@@ -46,6 +46,10 @@ std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file, std::size_
 /// True for an existing regular file (not a folder).
 bool IsFile(const std::filesystem::path& file);
 
+/// True when `file` exists, can be read and holds exactly `bytes`: writing them again
+/// would change nothing.
+bool FileHolds(const std::filesystem::path& file, std::string_view bytes);
+
 /// Test hook: while set, every read of exactly this file fails as an unreadable file
 /// would (an I/O error), although the file exists.
 void FailReadsOf(std::optional<std::filesystem::path> file);

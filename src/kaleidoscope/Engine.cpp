@@ -3,6 +3,7 @@
 #include "core/FileIO.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -118,22 +119,27 @@ LoadResult Engine::LoadTables(const std::filesystem::path& programDir)
                         + ".")};
         std::vector<std::int32_t>& out = *files[f].second;
         out.resize(expected[f]);
-        for (std::size_t i = 0; i < expected[f]; ++i) {
-            const std::uint8_t* b = bytes->data() + 4 * i;
-            out[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
-                | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(out.data(), bytes->data(), bytes->size());
+        } else {
+            for (std::size_t i = 0; i < expected[f]; ++i) {
+                const std::uint8_t* b = bytes->data() + 4 * i;
+                out[i]
+                    = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
+                        | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+            }
         }
     }
-    return LoadTables(tables);
+    return LoadTables(std::move(tables));
 }
 
-LoadResult Engine::LoadTables(const TableData& tables)
+LoadResult Engine::LoadTables(TableData tables)
 {
     if (auto error = CheckTables(tables))
         return {false, *error + " Калейдоскоп не будет работать."};
-    m_fadePixels = tables.fadePixels;
-    m_wedgeMap = tables.wedgeMap;
-    m_library = tables.figures;
+    m_fadePixels = std::move(tables.fadePixels);
+    m_wedgeMap = std::move(tables.wedgeMap);
+    m_library = std::move(tables.figures);
     m_frameMap.Build(m_wedgeMap);
     std::fill(m_canvas.begin(), m_canvas.end(), std::uint8_t{0});
     std::fill(m_slots.begin(), m_slots.end(), 0);

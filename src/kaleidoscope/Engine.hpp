@@ -92,7 +92,7 @@ public:
     LoadResult LoadTables(const std::filesystem::path& programDir);
     /// The same checks and effect for tables already in memory; no file is read, and the
     /// messages name the file the data stands for.
-    LoadResult LoadTables(const TableData& tables);
+    LoadResult LoadTables(TableData tables);
     /// True once a set of tables has loaded.
     bool Ready() const { return m_ready; }
 
