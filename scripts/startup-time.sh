@@ -22,7 +22,9 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/display")
-export XDG_RUNTIME_DIR=$work
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+mkdir -m 700 "$work/runtime"
+export XDG_RUNTIME_DIR=$work/runtime
 
 now_us() { echo $(( $(date +%s%N) / 1000 )); }
 
@@ -37,7 +39,7 @@ launch() {
     pid=$!
     until xdotool search --onlyvisible --name "$name" >/dev/null 2>&1; do
         sleep 0.005
-        kill -0 "$pid" 2>/dev/null || { echo "the program ended before its window showed" >&2; exit 1; }
+        kill -0 "$pid" 2>/dev/null || { echo "$* ended before its window showed" >&2; exit 1; }
     done
     echo $(( $(now_us) - start ))
     kill "$pid"
