@@ -134,6 +134,34 @@ ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)
     return result;
 }
 
+ReadResult ReadFileInto(const fs::path& file, std::span<std::uint8_t> into)
+{
+    ReadResult result;
+    if (!IsFile(file))
+        return result;
+    const auto failed = [&](const std::string& reason) {
+        result.status = ReadResult::Status::Failed;
+        result.message = "Не удалось прочитать файл " + file.string() + ": " + reason;
+        return result;
+    };
+    if (g_failReads && *g_failReads == file)
+        return failed(std::strerror(EIO));
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr)
+        return failed(std::strerror(errno));
+    const std::size_t n = std::fread(into.data(), 1, into.size(), f);
+    const bool error = std::ferror(f) != 0;
+    const int errorNumber = errno != 0 ? errno : EIO;
+    const bool longer = n == into.size() && std::fgetc(f) != EOF;
+    std::fclose(f);
+    if (error)
+        return failed(std::strerror(errorNumber));
+    if (n != into.size() || longer)
+        return failed("длина файла не " + std::to_string(into.size()) + " байт");
+    result.status = ReadResult::Status::Ok;
+    return result;
+}
+
 std::optional<Bytes> ReadFileBytes(const fs::path& file, std::size_t limit)
 {
     ReadResult result = ReadFileChecked(file, limit);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,11 @@ struct ReadResult {
 /// that exists and cannot be read, so callers never mistake a read error for an empty or
 /// absent file and write over the user's data.
 ReadResult ReadFileChecked(const std::filesystem::path& file, std::size_t limit = static_cast<std::size_t>(-1));
+
+/// Reads a file of exactly `into.size()` bytes straight into `into`, so that large tables
+/// are neither copied nor zeroed twice. The result's `bytes` stay empty; a file of another
+/// length counts as unreadable.
+ReadResult ReadFileInto(const std::filesystem::path& file, std::span<std::uint8_t> into);
 
 /// Reads a whole file; empty when it cannot be opened (a folder counts as missing).
 std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file);
