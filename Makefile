@@ -3,7 +3,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench preview clean
+.PHONY: run test build deps bench preview startup clean
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +30,9 @@ bench: build
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview
 	@$(BUILD)/tools/kalvotune_preview $(BUILD)/Kalvotune $(BUILD)/preview
+
+startup: build
+	@scripts/startup-time.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -58,6 +58,7 @@ struct PlayingDevice : AudioDevice {
 struct NoScreen : Screen {
     int Width() const override { return 1920; }
     int Height() const override { return 1080; }
+    int PhysicalWidth() const override { return 1920; }
     void SetCursorPos(int, int) override { }
 };
 struct NoSounds : SoundEffects {

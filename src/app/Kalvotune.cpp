@@ -6,6 +6,7 @@
 #include "templates/Installation.hpp"
 
 #include <cstdlib>
+#include <exception>
 
 namespace kalvotune::app {
 
@@ -14,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kLargeScreenWidth{1025};
+constexpr const char* kUnknownError{"Непредвиденная ошибка."};
 
 constexpr const char* kLargeScreenQuestion{
     "При таком большом разрешении экрана мне будет трудновато двигать узором. Отключить движение?"};
@@ -47,11 +49,27 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;
-    m_form.Settings = ReadSettings(programDir / kSettingsFileName);
+    // The window's controls are still as constructed: they give the missing words.
+    m_form.Settings = ReadSettings(programDir / kSettingsFileName, m_form);
     m_form.PictureDelayMs = ReadOptions(programDir / kOptionsFileName).pictureDelayMs;
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
+    // The window first shows at the centre of the screen.
+    m_form.windowLeft = (services.screen.Width() - m_form.windowWidth) / 2;
+    m_form.windowTop = (services.screen.Height() - m_form.windowHeight) / 2;
+    ++m_form.placementRevision;
     BindHandlers();
+}
+
+void Kalvotune::HandleEvent(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        m_services.dialogs.ShowError(error.what());
+    } catch (...) {
+        m_services.dialogs.ShowError(kUnknownError);
+    }
 }
 
 void Kalvotune::FormCreate()
@@ -69,6 +87,8 @@ void Kalvotune::FormCreate()
     LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);
 
     m_lists.LoadStartLists();
+    // Seeded first, or every start would draw the same figure type.
+    m_services.random.SeedFromClock();
     m_scheduler.RandomFigureType();
     m_display.N6Click();
     m_player.UpdatePlayButtons();
@@ -76,7 +96,7 @@ void Kalvotune::FormCreate()
     m_form.Image1.width = 675;
 
     const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff
-        || m_services.screen.Width() <= kLargeScreenWidth;
+        || m_services.screen.PhysicalWidth() <= kLargeScreenWidth;
     if (!skipQuestion) {
         if (m_services.dialogs.AskYesNo(kLargeScreenQuestion, kLargeScreenCaption))
             m_form.MotionOff = true;
@@ -326,7 +346,10 @@ void Kalvotune::Fullscreen1Click()
         const int width = m_services.screen.Width() + 150;
         m_form.windowLeft = -60;
         m_form.windowTop = -40;
-        Resize(width, width * 100 / 133);
+        // Without a frame the client area is the whole window.
+        m_form.windowWidth = width;
+        m_form.windowHeight = width * 100 / 133;
+        Resize(m_form.windowWidth, m_form.windowHeight);
         ++m_form.placementRevision;
         m_form.Fullscreen1.checked = true;
         m_form.Fullscreen1.caption = "Назад в окно";
@@ -334,9 +357,13 @@ void Kalvotune::Fullscreen1Click()
         m_form.IsFullScreen = false;
         m_form.stayOnTop = m_form.StilWindow.checked;
         m_form.frameless = false;
+        // The outer frame goes back to its design size at the top left corner.
+        const Form design;
         m_form.windowLeft = 0;
         m_form.windowTop = 0;
-        Resize(Form{}.clientWidth, Form{}.clientHeight);
+        m_form.windowWidth = design.windowWidth;
+        m_form.windowHeight = design.windowHeight;
+        Resize(design.clientWidth, design.clientHeight);
         ++m_form.placementRevision;
         m_form.Panel1.left = 52;
         m_form.Panel1.top = 4;

@@ -67,6 +67,10 @@ public:
     /// and rewrites `SetGet.kvt`.
     void FormCloseQuery();
 
+    /// Runs one window event's handler. An error that escapes it is shown in the
+    /// application's error box with its text, and the program goes on with the next event.
+    void HandleEvent(const std::function<void()>& handler);
+
     /// A click on a button, label or menu item. Auto-tick menu items toggle first.
     void Click(const std::string& component);
     /// A double click on a list box, or on the window itself (component "Form1").

@@ -11,7 +11,7 @@ std::int32_t Flag(bool value)
     return value ? 1 : 0;
 }
 
-void GatherInto(Form& form, SettingsRecord& s)
+void GatherInto(const Form& form, SettingsRecord& s)
 {
     s[0] = form.FigureType;
     s[1] = form.ModeNumber;
@@ -48,7 +48,13 @@ SettingsRecord DefaultSettings()
 
 SettingsRecord ReadSettings(const std::filesystem::path& file)
 {
-    SettingsRecord record = DefaultSettings();
+    return ReadSettings(file, Form{});
+}
+
+SettingsRecord ReadSettings(const std::filesystem::path& file, const Form& initial)
+{
+    SettingsRecord record{};
+    GatherInto(initial, record);
     const auto bytes = ReadFileBytes(file, kWords * 4);
     if (!bytes)
         return record;
@@ -91,14 +97,15 @@ void ApplySettings(Form& form, const SliderHandlers& sliders)
     form.FixatorLista1.checked = s[9] != 0;
     form.Joces.checked = s[10] != 0;
     form.MotionOff = s[11] != 0;
-    // The six figure items form one radio group; the ticks are set as stored.
-    form.AutoTipFig.checked = s[13] != 0;
+    // The six figure items form one radio group: of several stored ticks the last one
+    // set stays, as with radio items.
+    form.Check(form.AutoTipFig, s[13] != 0);
     form.DeleteBadStringPop.checked = s[14] != 0;
-    form.Ball.checked = s[15] != 0;
-    form.BallCasual.checked = s[16] != 0;
-    form.Casual.checked = s[17] != 0;
-    form.Micro.checked = s[18] != 0;
-    form.MicroPlus.checked = s[19] != 0;
+    form.Check(form.Ball, s[15] != 0);
+    form.Check(form.BallCasual, s[16] != 0);
+    form.Check(form.Casual, s[17] != 0);
+    form.Check(form.Micro, s[18] != 0);
+    form.Check(form.MicroPlus, s[19] != 0);
     form.StartMessage.checked = s[20] != 0;
     if (form.StopGraphica.tag == 1)
         form.StopGraphica.checked = true;

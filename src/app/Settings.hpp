@@ -20,6 +20,9 @@ SettingsRecord DefaultSettings();
 /// Reads `SetGet.kvt`. A missing or short file gives the form's initial states for every
 /// word it does not hold, so a damaged file never leaves a setting undefined.
 SettingsRecord ReadSettings(const std::filesystem::path& file);
+/// The same with the initial states gathered from `initial`, a form whose controls are
+/// still as constructed.
+SettingsRecord ReadSettings(const std::filesystem::path& file, const Form& initial);
 
 /// Writes the record as 400 bytes of little-endian words, atomically.
 WriteResult WriteSettings(const std::filesystem::path& file, const SettingsRecord& record);

@@ -205,6 +205,21 @@ ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)
     std::FILE* f = std::fopen(file.c_str(), "rb");
     if (f == nullptr)
         return failed(errno);
+    // The whole file in one allocation, read straight into place; the loop below only
+    // picks up what a file that grew meanwhile, or one without a size, still holds.
+    struct stat info { };
+    if (::fstat(::fileno(f), &info) == 0 && info.st_size > 0) {
+        result.bytes.resize(std::min(static_cast<std::size_t>(info.st_size), limit));
+        const std::size_t n = std::fread(result.bytes.data(), 1, result.bytes.size(), f);
+        if (n < result.bytes.size()) {
+            result.bytes.resize(n);
+            if (std::ferror(f) != 0) {
+                const int error = errno != 0 ? errno : EIO;
+                std::fclose(f);
+                return failed(error);
+            }
+        }
+    }
     std::uint8_t buffer[65536];
     while (result.bytes.size() < limit) {
         const std::size_t want = std::min(sizeof buffer, limit - result.bytes.size());
@@ -220,6 +235,34 @@ ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)
         }
     }
     std::fclose(f);
+    result.status = ReadResult::Status::Ok;
+    return result;
+}
+
+ReadResult ReadFileInto(const fs::path& file, std::span<std::uint8_t> into)
+{
+    ReadResult result;
+    if (!IsFile(file))
+        return result;
+    const auto failed = [&](const std::string& reason) {
+        result.status = ReadResult::Status::Failed;
+        result.message = "Не удалось прочитать файл " + file.string() + ": " + reason;
+        return result;
+    };
+    if (g_failReads && *g_failReads == file)
+        return failed(std::strerror(EIO));
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr)
+        return failed(std::strerror(errno));
+    const std::size_t n = std::fread(into.data(), 1, into.size(), f);
+    const bool error = std::ferror(f) != 0;
+    const int errorNumber = errno != 0 ? errno : EIO;
+    const bool longer = n == into.size() && std::fgetc(f) != EOF;
+    std::fclose(f);
+    if (error)
+        return failed(std::strerror(errorNumber));
+    if (n != into.size() || longer)
+        return failed("длина файла не " + std::to_string(into.size()) + " байт");
     result.status = ReadResult::Status::Ok;
     return result;
 }
@@ -241,6 +284,15 @@ bool IsFile(const fs::path& file)
 {
     std::error_code ec;
     return fs::is_regular_file(file, ec);
+}
+
+bool FileHolds(const fs::path& file, std::string_view bytes)
+{
+    std::error_code ec;
+    if (fs::file_size(file, ec) != bytes.size() || ec)
+        return false;
+    const ReadResult held = ReadFileChecked(file, bytes.size() + 1);
+    return held.ok() && std::equal(held.bytes.begin(), held.bytes.end(), bytes.begin(), bytes.end());
 }
 
 } // namespace kalvotune

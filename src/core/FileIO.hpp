@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,11 @@ struct ReadResult {
 /// absent file and write over the user's data.
 ReadResult ReadFileChecked(const std::filesystem::path& file, std::size_t limit = static_cast<std::size_t>(-1));
 
+/// Reads a file of exactly `into.size()` bytes straight into `into`, so that large tables
+/// are neither copied nor zeroed twice. The result's `bytes` stay empty; a file of another
+/// length counts as unreadable.
+ReadResult ReadFileInto(const std::filesystem::path& file, std::span<std::uint8_t> into);
+
 /// Reads a whole file; empty when it cannot be opened (a folder counts as missing).
 std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file);
 /// Reads at most `limit` bytes from the start of a file.
@@ -68,6 +74,10 @@ std::optional<Bytes> ReadFileBytes(const std::filesystem::path& file, std::size_
 
 /// True for an existing regular file (not a folder).
 bool IsFile(const std::filesystem::path& file);
+
+/// True when `file` exists, can be read and holds exactly `bytes`: writing them again
+/// would change nothing.
+bool FileHolds(const std::filesystem::path& file, std::string_view bytes);
 
 /// Test hook: while set, every read of exactly this file fails as an unreadable file
 /// would (an I/O error), although the file exists.

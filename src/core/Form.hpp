@@ -38,9 +38,13 @@ struct Form {
     bool keyPreview{};
     bool stayOnTop{};
     bool frameless{};
-    /// Where the window should be placed; the window moves there when `placementRevision` grows.
+    /// Where the window's outer frame should be placed and how large it should be; the
+    /// window moves there when `placementRevision` grows. The client area then follows
+    /// from the frame the desktop draws.
     int windowLeft{};
     int windowTop{};
+    int windowWidth{800};
+    int windowHeight{572};
     std::uint64_t placementRevision{};
     /// Set by `Exit1Click`: the window should close (which runs `FormCloseQuery`).
     bool closeRequested{};

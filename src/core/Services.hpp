@@ -50,11 +50,15 @@ public:
     virtual LocalDateTime Now() const = 0;
 };
 
+/// The primary screen. Sizes are in the window system's coordinates, which with display
+/// scaling are fewer than the screen's pixels.
 class Screen {
 public:
     virtual ~Screen() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
+    /// The width in the screen's own pixels, display scaling undone.
+    virtual int PhysicalWidth() const = 0;
     /// Moves the mouse cursor to a point of the screen.
     virtual void SetCursorPos(int x, int y) = 0;
 };

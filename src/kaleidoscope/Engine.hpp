@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -46,6 +47,24 @@ inline constexpr int kWindowRight{1200};
 struct LoadResult {
     bool ok{};
     std::string message; ///< the program's own words when `ok` is false
+};
+
+/// A byte buffer the system hands out zeroed: its pages cost nothing until first drawn
+/// on, so a large canvas adds nothing to start-up.
+class ZeroedBytes {
+public:
+    explicit ZeroedBytes(std::size_t size);
+    std::uint8_t* data() { return m_bytes.get(); }
+    const std::uint8_t* data() const { return m_bytes.get(); }
+    /// All bytes zero again, by taking fresh zeroed memory rather than writing zeros.
+    void Clear();
+
+private:
+    struct Free {
+        void operator()(std::uint8_t* bytes) const;
+    };
+    std::size_t m_size{};
+    std::unique_ptr<std::uint8_t[], Free> m_bytes;
 };
 
 /// The per-tick inputs `TickStep` sets before a pattern tick draws.
@@ -92,7 +111,7 @@ public:
     LoadResult LoadTables(const std::filesystem::path& programDir);
     /// The same checks and effect for tables already in memory; no file is read, and the
     /// messages name the file the data stands for.
-    LoadResult LoadTables(const TableData& tables);
+    LoadResult LoadTables(TableData tables);
     /// True once a set of tables has loaded.
     bool Ready() const { return m_ready; }
 
@@ -156,7 +175,7 @@ private:
     TickValues m_current{};
     int m_burstCounter{};
     /// The canvas plus slack, so the presenter may read a whole word at the last pixel.
-    std::vector<std::uint8_t> m_canvas;
+    ZeroedBytes m_canvas;
     std::vector<std::int32_t> m_fadePixels;
     std::vector<std::int32_t> m_wedgeMap;
     std::vector<std::int32_t> m_library;

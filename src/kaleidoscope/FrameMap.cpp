@@ -18,18 +18,20 @@ int FrameMap::FrameRow(int wedgeRow, int band)
     }
 }
 
+int FrameMap::WedgeRow(int frameRow)
+{
+    if (frameRow < kWedgeRows)
+        return frameRow;
+    if (frameRow <= 261)
+        return 261 - frameRow;
+    if (frameRow < 262 + kWedgeRows)
+        return frameRow - 262;
+    return 523 - frameRow;
+}
+
 void FrameMap::Build(std::span<const std::int32_t> wedgeMap)
 {
     m_wedge.assign(wedgeMap.begin(), wedgeMap.end());
-    m_bytes.assign(static_cast<std::size_t>(kFrameRows) * kFrameRowBytes, 0);
-    for (int r = 0; r < kWedgeRows; ++r) {
-        for (int c = 0; c < kWedgeColumns; ++c) {
-            const std::int32_t v = m_wedge[static_cast<std::size_t>(r) * kWedgeColumns + c];
-            for (int band = 0; band < 4; ++band)
-                for (int k = 0; k < 3; ++k)
-                    m_bytes[static_cast<std::size_t>(FrameRow(r, band)) * kFrameRowBytes + 3 * c + k] = v + k;
-        }
-    }
 }
 
 void FrameMap::Present(const std::uint8_t* canvas, Surface& surface) const

@@ -134,11 +134,14 @@ void Scheduler::RunPatterns(bool on)
             f.Fullscreen1.enabled = false;
         return;
     }
-    f.Timer15.enabled = true;
     f.Fullscreen1.enabled = true;
-    // Without tables there is nothing to draw from, so no pattern timer runs.
-    if (!m_engine.Ready())
+    // Without tables there is nothing to draw from, so no pattern timer runs, and the
+    // session needs no keeping awake for a picture that does not move.
+    if (!m_engine.Ready()) {
+        f.Timer15.enabled = false;
         return;
+    }
+    f.Timer15.enabled = true;
     const bool known = f.ModeNumber >= 0 && f.ModeNumber < kModeCount;
     TimerControl Form::*timer = known ? kModeTimers[static_cast<std::size_t>(f.ModeNumber)] : &Form::Timer10;
     (f.*timer).enabled = true;

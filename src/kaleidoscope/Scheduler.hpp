@@ -15,8 +15,8 @@ public:
 
     /// The first step of every pattern tick; false means the tick must end at once.
     bool TickStep();
-    /// On: starts `Timer15`, enables `Fullscreen1` and the pattern timer of `ModeNumber`
-    /// (no pattern timer when the tables failed to load). Off: stops them all.
+    /// On: enables `Fullscreen1` and starts the pattern timer of `ModeNumber` with `Timer15`
+    /// (neither when the tables failed to load). Off: stops them all.
     void RunPatterns(bool on);
     /// Fills the figure slots for the current `FigureType`.
     void SelectFigures();

@@ -15,8 +15,11 @@ void MpvTerminate::operator()(mpv_handle* handle) const
 
 MpvHandlePtr CreateAudioHandle(AudioOutput output, std::string& error)
 {
-    // mpv refuses to start under a locale that writes numbers with a decimal comma.
-    std::setlocale(LC_NUMERIC, "C");
+    // mpv refuses to start under a locale that writes numbers with a decimal comma. The
+    // program sets "C" before any core starts; asking first keeps a core started on a
+    // worker thread from changing the locale under the window's thread.
+    if (const char* numeric = std::setlocale(LC_NUMERIC, nullptr); numeric == nullptr || std::strcmp(numeric, "C") != 0)
+        std::setlocale(LC_NUMERIC, "C");
 
     MpvHandlePtr handle{mpv_create()};
     if (!handle) {

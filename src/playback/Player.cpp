@@ -247,6 +247,10 @@ void Player::PauseButtonClick()
         m_services.dialogs.ShowError(kNoDeviceOpen);
         return;
     }
+    // Pause stands for a button that is disabled while paused: the device's own pause
+    // would resume the sound here while the window still showed the pause.
+    if (m_services.device.Mode() == DeviceMode::Paused)
+        return;
     m_patterns.RunPatterns(false);
     if (!m_services.device.Pause()) {
         m_services.dialogs.ShowError(kNoDeviceOpen);

@@ -28,7 +28,8 @@ public:
     void PlayButtonClick();
     /// The one-shot deferral of `PlayButtonClick`; the handler disables `Timer2` itself.
     void Timer2Timer() { PlayButtonClick(); }
-    /// Pause, Ctrl+Z. With no device open only the error "No MCI device open" is shown.
+    /// Pause, Ctrl+Z. With no device open only the error "No MCI device open" is shown;
+    /// while already paused nothing happens.
     void PauseButtonClick();
     /// Stop, Ctrl+S: stops without closing; cancels a still-picture recording.
     void StopButtonClick();

@@ -113,10 +113,16 @@ void Lists::LoadStartLists()
     if (!refused.empty())
         m_services.dialogs.ShowMessage(UnlistableTracksMessage(refused));
 
+    // Most starts find the default list and the index as they were left: a file that
+    // already holds the lines is not written again, which spares a flush to disk.
+    const auto writeWhenChanged = [this](std::string_view name, const std::vector<std::string>& lines) {
+        if (!FileHolds(ListFilePath(name), EncodeListFile(lines)))
+            WriteList(name, lines);
+    };
     std::vector<std::string> defaultList;
     for (const std::string& path : tracks)
         defaultList.push_back(RegistryLine(path, "0"));
-    WriteList(kDefaultListName, defaultList);
+    writeWhenChanged(kDefaultListName, defaultList);
 
     // The index: a lost `MyLists` is made anew rather than leaving the window without
     // lists; the history list, when its file survived, is put back into it. One that
@@ -132,7 +138,7 @@ void Lists::LoadStartLists()
             InsertAt(index.lines, 0, kRegistryName);
         if (!Contains(index.lines, kDefaultListName))
             InsertAt(index.lines, 1, kDefaultListName);
-        WriteList(kMyListsName, index.lines);
+        writeWhenChanged(kMyListsName, index.lines);
     } else {
         ShowReadError(indexFile, index);
     }

@@ -1,5 +1,6 @@
 #include "AppFixture.hpp"
 
+#include "PatternTables.hpp"
 #include "core/FileIO.hpp"
 
 #include <algorithm>
@@ -18,6 +19,18 @@ void AppFixture::MakeProgramFolder()
     WriteFileAtomically(
         Dir() / "Lists" / "MyLists", std::string_view{"Kalvotune\r\n\xCA\xE0\xEB\xE5\xE9\xE4\xEE\xF1\xEA\xEE\xEF\r\n"});
     WriteFileAtomically(Dir() / "Lists" / "Kalvotune", std::string_view{});
+}
+
+void AppFixture::WriteTables()
+{
+    static const kaleidoscope::TableData shipped = tables::BuildTables();
+    const std::pair<const char*, const std::vector<std::int32_t>*> files[]{
+        {kaleidoscope::Engine::kFadeFile, &shipped.fadePixels},
+        {kaleidoscope::Engine::kWedgeFile, &shipped.wedgeMap},
+        {kaleidoscope::Engine::kFigureFile, &shipped.figures},
+    };
+    for (const auto& [name, values] : files)
+        WriteFileAtomically(Dir() / name, tables::ToFileBytes(*values));
 }
 
 app::Kalvotune& AppFixture::Start()

@@ -21,6 +21,8 @@ public:
     /// Writes the folders and files a shipped program folder holds, minus the pattern
     /// tables (tests that need them generate them).
     void MakeProgramFolder();
+    /// Writes the pattern tables the program ships with into the program folder.
+    void WriteTables();
     /// Constructs the player (reads tables and settings) and runs `FormCreate`.
     app::Kalvotune& Start();
     /// Closes the window as the close box does.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real player under Xvfb on a copy of the generated program folder, waits for
-# its window, closes it with Ctrl+X and checks what start-up and close must have written.
+# its window, plays a track, switches window modes with the mouse and F5, closes it with
+# Ctrl+X and checks what start-up and close must have written.
 set -euo pipefail
 program_dir=$1
 work=$(mktemp -d)
@@ -25,7 +26,7 @@ window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Калейдос
 # The panel of the user's lists (black) covers the picture at start, not the current
 # list (navy): sample one pixel in the middle of the panel.
 eval "$(xdotool getwindowgeometry --shell "$window")"
-ffmpeg -loglevel error -f x11grab -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
+ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
 offset=$(( ((Y + 300) * 1024 + X + 400) * 3 ))
 pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
 [ "$pixel" = "0 0 0" ] || { echo "expected the black list panel at start, saw RGB $pixel"; exit 1; }
@@ -34,7 +35,57 @@ offset=$(( ((Y + 300) * 1024 + X + 20) * 3 ))
 pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
 [ "$pixel" = "0 0 255" ] || { echo "expected the blue window background, saw RGB $pixel"; exit 1; }
 
-xdotool mousemove --window "$window" 400 300 windowfocus "$window" 2>/dev/null || true
+# The window first shows centred: its design frame of 800 x 572 in the middle of the screen
+# (no window manager here, so no frame is drawn around the 790 x 536 client area).
+[ "$X,$Y,$WIDTH,$HEIGHT" = "112,98,790,536" ] || { echo "window not centred: $X,$Y ${WIDTH}x$HEIGHT"; exit 1; }
+xprop -id "$window" WM_CLASS | grep -q '"Kalvotune 1.11"' || { echo "the desktop does not see the title"; exit 1; }
+
+# Window-mode switches make a new native window: look it up again after each, focused.
+find_window() {
+    window=$(timeout 5 xdotool search --sync --onlyvisible --name 'Калейдоскоп' | head -n 1)
+    xdotool windowfocus "$window" 2>/dev/null || true
+    sleep 0.3
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+}
+find_window
+# Double clicks on a label and on the progress strip stay with them: no full screen.
+xdotool mousemove --window "$window" 760 15 click --repeat 2 --delay 80 1
+xdotool mousemove --window "$window" 300 530 click --repeat 2 --delay 80 1
+sleep 0.5
+find_window
+[ "$X,$Y" = "112,98" ] || { echo "a double click on a control switched the window mode"; exit 1; }
+
+# Show the current list and play its first track by a double click.
+xdotool mousemove --window "$window" 760 139 click 1
+sleep 0.5
+xdotool mousemove --window "$window" 90 14 click --repeat 2 --delay 80 1
+sleep 1.5
+xdotool getwindowname "$window" | grep -q '(без ЦМШ)' || { echo "the track did not start"; cat "$work/log"; exit 1; }
+# A click on the bottom of the picture must not reach the panel's seek strip behind it:
+# the red progress bar stays short instead of jumping to the end of the track.
+xdotool mousemove --window "$window" 720 525 click 1
+sleep 0.8
+ffmpeg -loglevel error -y -f x11grab -draw_mouse 0 -video_size 1024x768 -i "$DISPLAY" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$work/screen.raw"
+offset=$(( ((Y + 530) * 1024 + X + 52 + 500) * 3 ))
+pixel=$(od -An -tu1 -j "$offset" -N3 "$work/screen.raw" | tr -s ' ' | sed 's/^ //')
+[ "$pixel" != "255 0 0" ] || { echo "a click on the picture seeked"; exit 1; }
+
+# F5 while the kaleidoscope runs: full screen, and back with the frame at the corner.
+xdotool key F5
+sleep 0.8
+find_window
+[ "$X,$Y,$WIDTH,$HEIGHT" = "-60,-40,1174,882" ] || { echo "full screen at $X,$Y ${WIDTH}x$HEIGHT"; exit 1; }
+xdotool key F5
+sleep 0.8
+find_window
+[ "$X,$Y,$WIDTH,$HEIGHT" = "0,0,790,536" ] || { echo "back from full screen at $X,$Y ${WIDTH}x$HEIGHT"; exit 1; }
+# A double click on the picture is no double click on the window.
+xdotool mousemove --window "$window" 400 300 click --repeat 2 --delay 80 1
+sleep 0.8
+find_window
+[ "$X,$Y" = "0,0" ] || { echo "a double click on the picture switched to full screen"; exit 1; }
+
+xdotool mousemove --window "$window" 20 300
 sleep 0.3
 
 # Play the first track, switch the graphics off so the picture holds still and save it

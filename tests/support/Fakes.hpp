@@ -45,8 +45,11 @@ class FakeScreen : public Screen {
 public:
     int Width() const override { return width; }
     int Height() const override { return height; }
+    int PhysicalWidth() const override { return width * scalePercent / 100; }
     void SetCursorPos(int x, int y) override { cursor = {x, y}; }
     int width{1024};
+    /// Display scaling: physical pixels per hundred window-system units.
+    int scalePercent{100};
     std::pair<int, int> cursor{};
     int height{768};
 };

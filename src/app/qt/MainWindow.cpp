@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -24,6 +25,11 @@ QString Q(const std::string& text)
 {
     return QString::fromStdString(text);
 }
+
+// What the desktop's frame adds to the client area in the design (800 x 572 around
+// 790 x 536), for the moments the real frame is not known yet.
+constexpr int kDesignFrameWidth{10};
+constexpr int kDesignFrameHeight{36};
 
 constexpr const char* kWindowStyle{
     "QWidget#WindowBody { background: rgb(0,0,255); }"
@@ -206,6 +212,8 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
 
 QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
 {
+    // Items with a hint show it when hovered; the others show nothing.
+    menu->setToolTipsVisible(true);
     for (const MenuNode& node : nodes) {
         MenuItem* item = node.item;
         if (item->separator) {
@@ -222,6 +230,15 @@ QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
             action->setShortcut(QKeySequence{Q(item->shortcut)});
         action->setShortcutContext(Qt::WindowShortcut);
         action->setCheckable(item->autoCheck || item->radioGroup != 0 || item->checked);
+        if (!item->hint.empty())
+            action->setToolTip(Q(item->hint));
+        if (item->radioGroup != 0) {
+            // One exclusive group shows radio marks; the model decides what stays ticked.
+            QActionGroup*& group = m_radioGroups[item->radioGroup];
+            if (group == nullptr)
+                group = new QActionGroup{this};
+            group->addAction(action);
+        }
         // Shortcuts work while the menu is closed, so the window carries the actions too.
         addAction(action);
         connect(
@@ -233,7 +250,9 @@ QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
 
 template <typename F> void MainWindow::Forward(F&& handler)
 {
-    handler();
+    // Every event passes here: Qt cannot carry an exception through its event loop, so
+    // the model catches and shows it, and the window mirrors whatever state it left.
+    m_app.HandleEvent(std::forward<F>(handler));
     Sync();
 }
 
@@ -319,9 +338,14 @@ void MainWindow::Sync()
             action->setEnabled(item->enabled);
         if (action->isVisible() != item->visible)
             action->setVisible(item->visible);
-        if (Shown& shown = m_shown[item]; shown.caption != item->caption) {
+        Shown& shown = m_shown[item];
+        if (shown.caption != item->caption) {
             shown.caption = item->caption;
             action->setText(Q(item->caption));
+        }
+        if (shown.hint != item->hint) {
+            shown.hint = item->hint;
+            action->setToolTip(Q(item->hint));
         }
         if (item->checked && !action->isCheckable())
             action->setCheckable(true);
@@ -346,7 +370,15 @@ void MainWindow::Sync()
     }
     if (m_placement != m_form.placementRevision) {
         m_placement = m_form.placementRevision;
-        setGeometry(m_form.windowLeft, m_form.windowTop, m_form.clientWidth, m_form.clientHeight);
+        // The model places the outer frame; a top-level widget's move() does the same.
+        QSize frame{0, 0};
+        if (!m_form.frameless) {
+            frame = frameGeometry().size() - size();
+            if (frame.isEmpty())
+                frame = QSize{kDesignFrameWidth, kDesignFrameHeight};
+        }
+        move(m_form.windowLeft, m_form.windowTop);
+        resize(m_form.windowWidth - frame.width(), m_form.windowHeight - frame.height());
     }
     m_surfaceView->ShowNewFrame();
     m_syncing = false;
@@ -360,7 +392,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         m_closing = true;
         for (auto& [timer, qtimer] : m_timers)
             qtimer->stop();
-        m_app.FormCloseQuery();
+        m_app.HandleEvent([this] { m_app.FormCloseQuery(); });
     }
     event->accept();
 }
@@ -377,9 +409,10 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event)
     m_popupMenu1->popup(event->globalPos());
 }
 
-void MainWindow::mouseDoubleClickEvent(QMouseEvent*)
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    Forward([this] { m_app.DoubleClick("Form1"); });
+    if (event->button() == Qt::LeftButton)
+        Forward([this] { m_app.DoubleClick("Form1"); });
 }
 
 void MainWindow::wheelEvent(QWheelEvent* event)
@@ -390,14 +423,15 @@ void MainWindow::wheelEvent(QWheelEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress
-        && event->type() != QEvent::MouseMove && event->type() != QEvent::ContextMenu)
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonRelease && type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick
+        && type != QEvent::MouseMove && type != QEvent::ContextMenu)
         return false;
     for (auto& [control, widget] : m_widgets) {
         if (widget != watched)
             continue;
         const bool isList = qobject_cast<QListWidget*>(widget) != nullptr;
-        if (event->type() == QEvent::ContextMenu) {
+        if (type == QEvent::ContextMenu) {
             if (isList)
                 return false;
             m_popupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
@@ -409,17 +443,23 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         const int x = static_cast<int>(mouse->position().x());
         const int y = static_cast<int>(mouse->position().y());
         const std::string name = control->name;
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() != Qt::RightButton) {
+        // The right button belongs to the popup menu, which Qt opens on its own.
+        if (type != QEvent::MouseMove && mouse->button() == Qt::RightButton)
+            return false;
+        if (type == QEvent::MouseButtonRelease) {
             if (name == "Label1")
                 Forward([this] { m_app.Click("Label1"); });
             else
                 Forward([this, name, x, y] { m_app.MouseUp(name, x, y); });
-        } else if (event->type() == QEvent::MouseButtonPress && mouse->button() != Qt::RightButton) {
+        } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            // The second press of a double click is a press like the first.
             Forward([this, name, x, y] { m_app.MouseDown(name, x, y); });
-        } else if (event->type() == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) != 0) {
+        } else if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) != 0) {
             Forward([this, name, x, y] { m_app.MouseMove(name, x, y, true); });
         }
-        return false;
+        // The event ends with the control it happened on: a release over the picture must
+        // not seek through the panel behind it, nor a double click there switch full screen.
+        return true;
     }
     return false;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QListWidget;
 class QMenu;
 class QTimer;
@@ -55,6 +56,7 @@ private:
     std::map<Control*, QWidget*> m_widgets;
     std::map<MenuItem*, QAction*> m_actions;
     std::map<TimerControl*, QTimer*> m_timers;
+    std::map<int, QActionGroup*> m_radioGroups;
     std::map<ListBox*, std::uint64_t> m_listRevisions;
     std::map<Control*, Shown> m_shown;
     std::string m_shownCaption;

@@ -1,5 +1,7 @@
 #include "app/qt/QtServices.hpp"
 
+#include "core/Form.hpp"
+
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -26,7 +28,7 @@ QString Q(const std::string& text)
 
 QString Title()
 {
-    return QStringLiteral("Kalvotune 1.11");
+    return QString::fromUtf8(kApplicationTitle);
 }
 
 } // namespace
@@ -129,6 +131,12 @@ int QtScreen::Height() const
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen != nullptr ? screen->size().height() : 0;
+}
+
+int QtScreen::PhysicalWidth() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? qRound(screen->size().width() * screen->devicePixelRatio()) : 0;
 }
 
 void QtScreen::SetCursorPos(int x, int y)

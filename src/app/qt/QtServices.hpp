@@ -38,6 +38,7 @@ class QtScreen : public Screen {
 public:
     int Width() const override;
     int Height() const override;
+    int PhysicalWidth() const override;
     void SetCursorPos(int x, int y) override;
 };
 

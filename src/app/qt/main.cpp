@@ -3,8 +3,7 @@
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/QtServices.hpp"
 #include "core/Random.hpp"
-#include "playback/MpvDevice.hpp"
-#include "playback/MpvSoundEffects.hpp"
+#include "playback/DeferredAudio.hpp"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,7 +16,7 @@ int main(int argc, char* argv[])
 {
     using namespace kalvotune;
     QApplication application{argc, argv};
-    QApplication::setApplicationName(QStringLiteral("Kalvotune"));
+    QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
@@ -29,26 +28,29 @@ int main(int argc, char* argv[])
         Random random{clock};
         app::QtScreen screen;
         app::DBusUserActivity activity;
-        playback::MpvDevice device;
-        playback::MpvSoundEffects sounds;
-        Services services{dialogs, clock, random, device, screen, sounds, activity};
+        playback::DeferredAudio audio{
+            std::filesystem::path{QCoreApplication::applicationDirPath().toStdString()} / playback::kAudioModuleFile};
+        Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
         app::Kalvotune player{programDir, services};
         app::MainWindow window{player};
         dialogs.SetParent(&window);
-        device.SetWakeupHandler([&window, &device] {
+        audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
-                &window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
+                &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);
         });
         window.Sync();
-        player.FormCreate();
+        player.HandleEvent([&player] { player.FormCreate(); });
         window.Sync();
         window.show();
+        // The sound libraries load while the window draws itself; a track cannot be
+        // chosen and started faster than that.
+        audio.StartLoading();
         const int status = QApplication::exec();
-        device.SetWakeupHandler({});
+        audio.SetWakeupHandler({});
         return status;
     } catch (const std::exception& error) {
-        QMessageBox::critical(nullptr, QStringLiteral("Kalvotune 1.11"), QString::fromStdString(error.what()));
+        QMessageBox::critical(nullptr, QString::fromUtf8(kApplicationTitle), QString::fromStdString(error.what()));
         return 1;
     }
 }

@@ -1,0 +1,116 @@
+#include "AppFixture.hpp"
+
+#include "app/Settings.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kalvotune::testing {
+namespace {
+
+using app::SettingsRecord;
+
+constexpr int kFlagWords[]{4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20};
+
+/// Every number word distinct and in range, every flag clear.
+SettingsRecord Numbers()
+{
+    SettingsRecord record{};
+    record[0] = 3; // figure type
+    record[1] = 9; // mode
+    record[2] = 44; // picture-change frequency
+    record[3] = 13'000; // automatic mode-change interval
+    record[7] = 1; // graphics off
+    for (int i = 21; i < 100; ++i)
+        record[static_cast<std::size_t>(i)] = 1000 + i;
+    return record;
+}
+
+SettingsRecord ApplyAndGather(const SettingsRecord& record)
+{
+    Form form;
+    form.Settings = record;
+    app::ApplySettings(form, {});
+    app::GatherSettings(form);
+    return form.Settings;
+}
+
+// A flag set alone must come back in its own word and nowhere else, so two words swapped
+// in applying or in gathering show.
+TEST(SettingsRoundTrip, EveryWordComesBackInItsOwnPlace)
+{
+    EXPECT_EQ(ApplyAndGather(Numbers()), Numbers());
+    for (const int word : kFlagWords) {
+        SettingsRecord record = Numbers();
+        record[static_cast<std::size_t>(word)] = 1;
+        EXPECT_EQ(ApplyAndGather(record), record) << "word " << word;
+    }
+}
+
+TEST(SettingsRoundTrip, FigureItemsKeepAtMostOneTickAsRadioItems)
+{
+    SettingsRecord record = Numbers();
+    for (const int word : {13, 15, 16, 17, 18, 19})
+        record[static_cast<std::size_t>(word)] = 1;
+    Form form;
+    form.Settings = record;
+    app::ApplySettings(form, {});
+    int ticked = 0;
+    for (const MenuItem* item :
+        {&form.AutoTipFig, &form.Ball, &form.BallCasual, &form.Casual, &form.Micro, &form.MicroPlus})
+        ticked += item->checked ? 1 : 0;
+    EXPECT_EQ(ticked, 1);
+    EXPECT_TRUE(form.MicroPlus.checked) << "the last word applied wins";
+    app::GatherSettings(form);
+    for (const int word : {13, 15, 16, 17, 18})
+        EXPECT_EQ(form.Settings[static_cast<std::size_t>(word)], 0) << word;
+    EXPECT_EQ(form.Settings[19], 1);
+}
+
+class SettingsThroughTheWindow : public ::testing::Test, public AppFixture {
+protected:
+    void SetUp() override { MakeProgramFolder(); }
+};
+
+// Start and close with a record whose flags are all set, then with all clear: the file
+// comes back as written, but for the figure type that every start draws anew.
+TEST_F(SettingsThroughTheWindow, StartAndCloseGiveTheRecordBack)
+{
+    for (const int flags : {1, 0}) {
+        SettingsRecord record = Numbers();
+        for (const int word : kFlagWords)
+            record[static_cast<std::size_t>(word)] = flags;
+        record[12] = flags; // automatic mode change, applied by "Auto"
+        // One figure item at most, as radio items allow.
+        for (const int word : {13, 16, 17, 18, 19})
+            record[static_cast<std::size_t>(word)] = 0;
+        app::WriteSettings(Dir() / "SetGet.kvt", record);
+        Start();
+        Close();
+        SettingsRecord written = app::ReadSettings(Dir() / "SetGet.kvt");
+        written[0] = record[0];
+        EXPECT_EQ(written, record) << "flags " << flags;
+    }
+}
+
+TEST_F(SettingsThroughTheWindow, StayOnTopComesFromItsWordAndSurvivesFullScreen)
+{
+    SettingsRecord record = app::DefaultSettings();
+    record[8] = 1;
+    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    Start();
+    EXPECT_TRUE(Window().StilWindow.checked);
+    EXPECT_TRUE(Window().stayOnTop);
+    App().DoubleClick("Form1");
+    App().DoubleClick("Form1");
+    EXPECT_TRUE(Window().stayOnTop) << "leaving full screen keeps the window on top";
+
+    App().Click("StilWindow");
+    EXPECT_FALSE(Window().stayOnTop);
+    Close();
+    EXPECT_EQ(app::ReadSettings(Dir() / "SetGet.kvt")[8], 0);
+    Start();
+    EXPECT_FALSE(Window().stayOnTop);
+}
+
+} // namespace
+} // namespace kalvotune::testing

@@ -1,0 +1,209 @@
+#include "AppFixture.hpp"
+
+#include "core/FileIO.hpp"
+#include "kaleidoscope/Animators.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+
+namespace kalvotune::testing {
+namespace {
+
+class WindowModel : public ::testing::Test, public AppFixture {
+protected:
+    void SetUp() override { MakeProgramFolder(); }
+
+    /// Ships `names` in the Sound folder, each `lengthMs` long, starts the program, shows
+    /// the current list and selects every entry.
+    void StartWithTracks(std::initializer_list<const char*> names, std::int64_t lengthMs)
+    {
+        for (const char* name : names) {
+            WriteFileAtomically(Dir() / "Sound" / name, std::string_view{"RIFF"});
+            device.AddFile(Dir() / "Sound" / name, lengthMs);
+        }
+        Start();
+        App().Click("SpeedButton2");
+        Window().ListBox1.SelectAll(true);
+        App().Click("ListBox1");
+    }
+
+    std::vector<std::string> RunningPatternTimers()
+    {
+        std::vector<std::string> running;
+        for (TimerControl* timer : Window().PatternTimers())
+            if (timer->enabled)
+                running.push_back(timer->name);
+        return running;
+    }
+
+    std::string Playing() const { return device.openFile.filename().string(); }
+};
+
+TEST_F(WindowModel, PauseTwiceStaysPausedAndPlayResumesUpToTheNextTrack)
+{
+    StartWithTracks({"a.wav", "b.wav"}, 2500);
+    App().Click("PlayButton");
+    ASSERT_EQ(Playing(), "a.wav");
+    Advance(1000);
+    App().MenuPopup("PopupMenu1"); // "Пауза" takes the Pause button's state
+    App().Click("Pause1");
+    App().Click("Pause1"); // Ctrl+Z again: the shortcut kept the state of the last opening
+    EXPECT_EQ(device.Mode(), DeviceMode::Paused);
+    EXPECT_FALSE(Window().Timer4.enabled);
+    EXPECT_EQ(Window().PlayButton.caption, "Play");
+    const std::int64_t pausedAt = device.PositionMs();
+    Advance(5000);
+    EXPECT_EQ(device.PositionMs(), pausedAt);
+
+    App().Click("PlayButton");
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_TRUE(Window().Timer4.enabled);
+    Advance(2000);
+    EXPECT_EQ(Playing(), "b.wav") << "the end of the track was seen and the next one started";
+}
+
+TEST_F(WindowModel, AnErrorEscapingAHandlerIsShownAndTheNextEventRunsAsUsual)
+{
+    Start();
+    App().HandleEvent([] { throw std::runtime_error{"Диск недоступен"}; });
+    App().HandleEvent([] { throw 42; });
+    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Диск недоступен", "Непредвиденная ошибка."}));
+
+    const std::string mode = Window().SpeedButton5.caption;
+    App().HandleEvent([this] { App().Click("SpeedButton5"); });
+    EXPECT_NE(Window().SpeedButton5.caption, mode);
+    EXPECT_EQ(dialogs.errors.size(), 2u);
+}
+
+TEST_F(WindowModel, StartFigureTypeDependsOnTheClock)
+{
+    std::set<int> types;
+    for (int start = 0; start < 8; ++start) {
+        clock.AdvanceSeconds(1);
+        random.Seed(1); // each start is a new process
+        Start();
+        types.insert(Window().FigureType);
+    }
+    EXPECT_GT(types.size(), 1u);
+}
+
+TEST_F(WindowModel, KeepAwakeRunsExactlyWhileAPatternTimerRuns)
+{
+    StartWithTracks({"a.wav"}, 60'000); // no pattern tables
+    App().Click("PlayButton");
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_TRUE(RunningPatternTimers().empty());
+    EXPECT_FALSE(Window().Timer15.enabled);
+
+    device.Close();
+    WriteTables();
+    StartWithTracks({}, 0);
+    App().Click("PlayButton");
+    EXPECT_EQ(RunningPatternTimers().size(), 1u);
+    EXPECT_TRUE(Window().Timer15.enabled);
+    App().Click("PauseButton");
+    EXPECT_TRUE(RunningPatternTimers().empty());
+    EXPECT_FALSE(Window().Timer15.enabled);
+}
+
+TEST_F(WindowModel, WindowStartsCentredAndLeavesFullScreenWithItsFrameAtTheCorner)
+{
+    screen.width = 1280;
+    screen.height = 1024;
+    Start();
+    EXPECT_EQ(Window().windowLeft, (1280 - 800) / 2);
+    EXPECT_EQ(Window().windowTop, (1024 - 572) / 2);
+    EXPECT_EQ(Window().windowWidth, 800);
+    EXPECT_EQ(Window().windowHeight, 572);
+    EXPECT_GT(Window().placementRevision, 0u);
+
+    App().DoubleClick("Form1");
+    EXPECT_EQ(Window().windowLeft, -60);
+    EXPECT_EQ(Window().windowTop, -40);
+    EXPECT_EQ(Window().windowWidth, 1430);
+    EXPECT_EQ(Window().windowHeight, 1430 * 100 / 133);
+
+    const std::uint64_t placed = Window().placementRevision;
+    App().DoubleClick("Form1");
+    EXPECT_GT(Window().placementRevision, placed);
+    EXPECT_EQ(Window().windowLeft, 0);
+    EXPECT_EQ(Window().windowTop, 0);
+    EXPECT_EQ(Window().windowWidth, 800);
+    EXPECT_EQ(Window().windowHeight, 572);
+    EXPECT_FALSE(Window().frameless);
+}
+
+TEST_F(WindowModel, LargeScreenQuestionCountsThePhysicalPixels)
+{
+    screen.width = 1000;
+    screen.scalePercent = 150;
+    dialogs.answers = {false};
+    Start();
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+
+    dialogs.questions.clear();
+    screen.width = 1100;
+    screen.scalePercent = 90;
+    Start();
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+TEST_F(WindowModel, PictureIsDraggedOnlyAfterAPressAndAReleaseOnItNeverSeeks)
+{
+    StartWithTracks({"a.wav"}, 60'000);
+    Control& image = Window().Image1;
+    App().MouseMove("Image1", 50, 50, true);
+    EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(4, 4)) << "no press on the picture yet";
+
+    App().MouseDown("Image1", 10, 20);
+    App().MouseMove("Image1", 15, 17, false);
+    EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(4, 4)) << "left button not held";
+    App().MouseMove("Image1", 15, 17, true);
+    EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(9, 1));
+    App().MouseMove("Image1", 10, 20, true); // the point grabbed follows the cursor
+    EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(9, 1));
+
+    App().Click("PlayButton");
+    Advance(1200);
+    const std::int64_t position = device.PositionMs();
+    App().MouseUp("Image1", 300, Window().Image1.height - 2);
+    EXPECT_EQ(device.PositionMs(), position);
+    App().MouseMove("Image1", 40, 40, true);
+    EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(9, 1)) << "released";
+
+    // The strip along the bottom of the panel itself does seek.
+    App().MouseUp("Panel1", Window().Panel1.width / 2, Window().Panel1.height - 2);
+    EXPECT_EQ(device.PositionMs(), (std::int64_t{Window().Panel1.width / 2} * 60 / Window().Panel1.width + 1) * 1000);
+}
+
+TEST_F(WindowModel, PatternTicksThroughTheWindowsTimersDrawEveryModeWithTheShippedTables)
+{
+    WriteTables();
+    StartWithTracks({"a.wav"}, 600'000);
+    ASSERT_TRUE(dialogs.messages.empty()) << dialogs.messages.front();
+    App().Click("PlayButton");
+    const std::vector<std::uint8_t> start = Window().surface.bytes;
+    const std::uint64_t shown = Window().surface.revision;
+    // Without a template the picture is shown at the generated marks, every 2 s.
+    Advance(2500);
+    EXPECT_GT(Window().surface.revision, shown);
+    EXPECT_NE(Window().surface.bytes, start);
+    EXPECT_GT(Window().TemplateTick, 20);
+
+    for (int click = 0; click < 16; ++click) {
+        App().Click("SpeedButton5");
+        const int mode = Window().ModeNumber;
+        const TimerControl& timer = Window().*kaleidoscope::kModeTimers[static_cast<std::size_t>(mode)];
+        EXPECT_EQ(RunningPatternTimers(), std::vector<std::string>{timer.name}) << "mode " << mode;
+        const int tick = Window().TemplateTick;
+        Advance(300);
+        EXPECT_GT(Window().TemplateTick, tick) << "mode " << mode;
+        EXPECT_GE(timer.interval, 3);
+        EXPECT_LE(timer.interval, 80);
+    }
+}
+
+} // namespace
+} // namespace kalvotune::testing

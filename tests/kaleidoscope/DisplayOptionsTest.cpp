@@ -1,0 +1,108 @@
+#include "Rig.hpp"
+
+#include "core/FileIO.hpp"
+#include "core/SurfaceFile.hpp"
+#include "kaleidoscope/DisplayOptions.hpp"
+#include "support/TempDir.hpp"
+
+namespace kalvotune::kaleidoscope::testing {
+namespace {
+
+struct DisplayOptionsTest : ::testing::Test {
+    Rig rig; // a track is playing
+    Form& form = rig.form;
+    DisplayOptions options{rig.form, rig.services, rig.scheduler};
+
+    bool PatternsRun() const { return (form.*kModeTimers[4]).enabled && form.Timer15.enabled; }
+};
+
+TEST_F(DisplayOptionsTest, SmoothingAndSmearingExcludeEachOtherAndBothCanBeOff)
+{
+    form.Utiug.checked = true;
+    options.RazmazatClick();
+    EXPECT_TRUE(form.Razmazat.checked);
+    EXPECT_FALSE(form.Utiug.checked);
+    options.UtiugClick();
+    EXPECT_TRUE(form.Utiug.checked);
+    EXPECT_FALSE(form.Razmazat.checked);
+    options.UtiugClick();
+    EXPECT_FALSE(form.Utiug.checked);
+    EXPECT_FALSE(form.Razmazat.checked);
+}
+
+TEST_F(DisplayOptionsTest, ClockShowsExactlyWhileItsItemIsTicked)
+{
+    for (const bool ticked : {false, true, false}) {
+        form.N6.checked = ticked;
+        options.N6Click();
+        EXPECT_EQ(form.ClockTrack.visible, ticked);
+        EXPECT_EQ(form.ShowClock, ticked);
+    }
+}
+
+TEST_F(DisplayOptionsTest, GraphicsOnRestartsThePatternsOnlyWhilePlayingWithNoListShown)
+{
+    form.ModeNumber = 4;
+    form.ListBox1.visible = false;
+    rig.scheduler.RunPatterns(true);
+    options.StopGraphicaClick();
+    EXPECT_EQ(form.StopGraphica.tag, 1);
+    EXPECT_TRUE(form.StopGraphica.checked);
+    EXPECT_FALSE(PatternsRun());
+    options.StopGraphicaClick();
+    EXPECT_EQ(form.StopGraphica.tag, 0);
+    EXPECT_FALSE(form.StopGraphica.checked);
+    EXPECT_TRUE(PatternsRun());
+
+    // Paused, or a list in front of the picture: the patterns wait for the next start.
+    const auto switchedBackOn = [&] {
+        options.StopGraphicaClick();
+        options.StopGraphicaClick();
+        return PatternsRun();
+    };
+    rig.device.Pause();
+    EXPECT_FALSE(switchedBackOn());
+    EXPECT_FALSE(form.StopGraphica.checked);
+    rig.device.Play();
+    form.ListBox1.visible = true;
+    EXPECT_FALSE(switchedBackOn());
+    form.ListBox1.visible = false;
+    form.ListBox3.visible = true;
+    EXPECT_FALSE(switchedBackOn());
+    form.ListBox3.visible = false;
+    EXPECT_TRUE(switchedBackOn());
+}
+
+TEST_F(DisplayOptionsTest, ScreenshotIsOneFileHoldingTheLastPicture)
+{
+    kalvotune::testing::TempDir dir;
+    form.ProgramDir = dir.Path();
+    std::filesystem::create_directories(dir.Path() / "ScreenShot");
+    const auto shotHolds = [](const std::filesystem::path& file, std::uint8_t first, std::uint8_t last) {
+        Surface loaded;
+        return LoadSurfaceBmp(file, loaded) && loaded.Row(0)[0] == first && loaded.Row(523)[2024] == last;
+    };
+    form.surface.Row(0)[0] = 1;
+    form.surface.Row(523)[2024] = 2;
+    options.ScreenShot1Click();
+    EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 1, 2));
+    form.surface.Row(0)[0] = 3;
+    options.ScreenShot1Click();
+    EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 3, 2));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator{dir.Path() / "ScreenShot"}, {}), 1);
+
+    // A failed write says so and leaves the last screenshot as it was.
+    form.surface.Row(0)[0] = 4;
+    FailNextWriteAfter(100);
+    options.ScreenShot1Click();
+    EXPECT_EQ(rig.dialogs.errors.size(), 1u);
+    EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 3, 2));
+
+    // Without the folder the picture lands in the program folder.
+    std::filesystem::remove_all(dir.Path() / "ScreenShot");
+    options.ScreenShot1Click();
+    EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot.BMP", 4, 2));
+}
+
+} // namespace
+} // namespace kalvotune::kaleidoscope::testing
