@@ -1,5 +1,6 @@
 #include "app/Kalvotune.hpp"
 
+#include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
 
@@ -37,6 +38,7 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
 {
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
+    RemoveWriteLeftoversIn(programDir);
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;

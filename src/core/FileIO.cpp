@@ -1,9 +1,11 @@
 #include "core/FileIO.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,10 @@ namespace {
 
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
+std::optional<fs::path> g_failWrites;
+
+constexpr std::string_view kTempMark{".tmp-"};
+constexpr std::size_t kTempSuffixChars{6};
 
 WriteResult Failure(const fs::path& target, const std::string& reason)
 {
@@ -35,9 +41,19 @@ void FailNextWriteAfter(std::optional<std::size_t> bytes)
     g_failAfter = bytes;
 }
 
+void FailWritesTo(std::optional<fs::path> file)
+{
+    g_failWrites = std::move(file);
+}
+
 WriteResult WriteFileAtomically(const fs::path& target, std::string_view bytes)
 {
-    const std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
+    if (g_failWrites && *g_failWrites == target)
+        failAfter = bytes.size() / 2;
+    // An empty target would put the temporary file into whatever folder is current.
+    if (target.empty() || !target.has_filename())
+        return {false, "Не удалось записать файл: недопустимое имя файла"};
     fs::path temp = target;
     temp += ".tmp-XXXXXX";
     std::string pattern = temp.string();
@@ -136,6 +152,45 @@ bool IsFile(const fs::path& file)
 {
     std::error_code ec;
     return fs::is_regular_file(file, ec);
+}
+
+bool IsWithin(const fs::path& root, const fs::path& path)
+{
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(root, ec);
+    if (ec || base.empty())
+        return false;
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (ec)
+        return false;
+    auto b = base.begin();
+    auto r = resolved.begin();
+    for (; b != base.end(); ++b, ++r) {
+        // A trailing separator of the root shows up as an empty last element.
+        if (b->empty() && std::next(b) == base.end())
+            break;
+        if (r == resolved.end() || *b != *r)
+            return false;
+    }
+    return true;
+}
+
+void RemoveWriteLeftovers(const fs::path& folder)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it{folder, ec}, end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::size_t mark = name.rfind(kTempMark);
+        if (mark == std::string::npos || mark == 0 || name.size() - mark - kTempMark.size() != kTempSuffixChars)
+            continue;
+        const bool suffixOk = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(mark + kTempMark.size()),
+            name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+        std::error_code typeError;
+        if (suffixOk && it->symlink_status(typeError).type() == fs::file_type::regular) {
+            std::error_code removeError;
+            fs::remove(it->path(), removeError);
+        }
+    }
 }
 
 } // namespace kalvotune

@@ -108,14 +108,18 @@ LoadResult Engine::LoadTables(const std::filesystem::path& programDir)
     const std::size_t expected[]{kFadeCount, kWedgeCount, kLibraryWords};
     for (std::size_t f = 0; f < 3; ++f) {
         const char* name = files[f].first;
-        const std::optional<Bytes> bytes = ReadFileBytes(programDir / name);
+        // One byte more than the table's size tells a longer file without reading all of it.
+        const std::optional<Bytes> bytes = ReadFileBytes(programDir / name, expected[f] * 4 + 1);
         if (!bytes)
             return {false, std::string{"Не найден файл таблицы узоров "} + name + ". Калейдоскоп не будет работать."};
-        if (bytes->size() != expected[f] * 4)
+        if (bytes->size() != expected[f] * 4) {
+            std::error_code ec;
+            const std::uintmax_t size = std::filesystem::file_size(programDir / name, ec);
             return {false,
                 Damaged(name,
-                    "в нём " + std::to_string(bytes->size()) + " байт, а должно быть " + std::to_string(expected[f] * 4)
-                        + ".")};
+                    "в нём " + std::to_string(ec ? bytes->size() : size) + " байт, а должно быть "
+                        + std::to_string(expected[f] * 4) + ".")};
+        }
         std::vector<std::int32_t>& out = *files[f].second;
         out.resize(expected[f]);
         for (std::size_t i = 0; i < expected[f]; ++i) {

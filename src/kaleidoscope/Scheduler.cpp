@@ -4,6 +4,8 @@
 #include "core/Random.hpp"
 #include "kaleidoscope/Engine.hpp"
 
+#include <algorithm>
+#include <limits>
 #include <string>
 
 namespace kalvotune::kaleidoscope {
@@ -83,7 +85,9 @@ bool Scheduler::Playing() const
 bool Scheduler::TickStep()
 {
     Form& f = m_form;
-    f.TemplateTick = static_cast<int>(m_services.device.PositionMs() / 100);
+    // A damaged file may report any position; the tick stays a valid index.
+    f.TemplateTick = static_cast<int>(
+        std::clamp<std::int64_t>(m_services.device.PositionMs() / 100, 0, std::numeric_limits<int>::max()));
     if (f.TemplateTick == m_previousTick && f.PatternInterval < kMaxInterval)
         ++f.PatternInterval;
     if (f.TemplateTick > m_previousTick && f.PatternInterval > kMinInterval)
