@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (sections[static_cast<std::size_t>(k) + 1] != "!")
             fuzz::PutFile(folder / files[k], sections[static_cast<std::size_t>(k) + 1]);
 
-    form.TrackSeconds = static_cast<std::int32_t>(
-        Byte(control, 0) | Byte(control, 1) << 8 | Byte(control, 2) << 16 | static_cast<std::uint32_t>(Byte(control, 3)) << 24);
+    form.TrackSeconds = static_cast<std::int32_t>(Byte(control, 0) | Byte(control, 1) << 8 | Byte(control, 2) << 16
+        | static_cast<std::uint32_t>(Byte(control, 3)) << 24);
     form.TrackBar1.SetPosition(Byte(control, 4));
     form.FigureType = Byte(control, 6) % 5;
     const std::string name = sections[5].empty() ? std::string{"T"} : std::string{sections[5]};
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto timers = form.PatternTimers();
     form.ModeNumber = Byte(control, 7) % 11;
     rig.scheduler.SelectFigures();
-    for (std::size_t i = 8; i < control.size() && i < 40; ++i) {
+    for (std::size_t i = 8; i < control.size() && i < 16; ++i) {
         device.Seek(static_cast<std::int64_t>(Byte(control, i)) * 100 * std::max<std::size_t>(1, length / 200));
         device.Play();
         rig.scheduler.PatternTimerTimer(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);

@@ -4,6 +4,7 @@
 #include "core/FileIO.hpp"
 #include "fuzz/FuzzSupport.hpp"
 #include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
@@ -49,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::PutFile(programDir / "Lists" / "Kalvotune", fuzz::WithProgramDir(sections[1], programDir));
     MakeDataEntries(dataDir, sections[2], programDir);
 
-    testing::FakeServices fakes;
-    Form form;
+    static testing::FakeServices fakes;
+    static Form form; // a form is large; the look-up and the loader set what they use
     form.ProgramDir = programDir;
     form.TrackSeconds = 3;
     form.TrackTitle = "t";
@@ -59,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = lists.LookUpTemplateName(track);
 
     // The name is the template field of the first line naming the track, or "0".
-    const std::optional<std::vector<std::string>> registry = playlists::ReadListFile(programDir / "Lists" / "Kalvotune");
+    const std::optional<std::vector<std::string>> registry
+        = playlists::ReadListFile(programDir / "Lists" / "Kalvotune");
     std::string expected = "0";
     for (const std::string& line : registry.value_or(std::vector<std::string>{}))
         if (playlists::LinePath(line) == track) {

@@ -67,8 +67,7 @@ TEST_F(HostilePathTest, TemplateFieldsThatLeaveDataLoadNoTemplate)
 {
     Start();
     const std::string relative = fs::relative(Outside(), Data()).string();
-    for (const std::string& field :
-        std::vector<std::string>{"..", relative, Outside().string(), "a/../../x", "."}) {
+    for (const std::string& field : std::vector<std::string>{"..", relative, Outside().string(), "a/../../x", "."}) {
         RegisterTemplate(field);
         PlayWaltz();
         EXPECT_TRUE(Window().NoTemplate) << field;
