@@ -30,7 +30,8 @@ for fuzzer in "${fuzzers[@]}"; do
     seeds="$root/tests/fuzz/corpus/$fuzzer"
     work="$build/corpus/$fuzzer"
     mkdir -p "$work" "$seeds"
-    common=(-timeout=20 -rss_limit_mb=4096 "-artifact_prefix=$build/artifacts/$fuzzer-")
+    # Generous: on a machine shared with builds a niced target can stall for many seconds.
+    common=(-timeout=120 -rss_limit_mb=4096 "-artifact_prefix=$build/artifacts/$fuzzer-")
     log="$build/artifacts/$fuzzer.log"
     if (( check )); then
         echo "== $fuzzer: corpus replay, then ${per} s of fuzzing"

@@ -149,5 +149,37 @@ TEST_F(HostilePathTest, LinksInListsLeadingOutAreNeitherReadNorWritten)
         EXPECT_NE(Window().ListBox3.Item(i), "*/secret.mp3*0*");
 }
 
+TEST(IsWithin, JudgesThePathWithItsLinksResolved)
+{
+    testing::TempDir dir;
+    const fs::path root = dir.Path() / "Lists";
+    fs::create_directories(root / "inner");
+    fs::create_directories(dir.Path() / "Lists2");
+    EXPECT_TRUE(IsWithin(root, root));
+    EXPECT_TRUE(IsWithin(root, root / "not yet there"));
+    EXPECT_TRUE(IsWithin(root, root / "inner" / ".." / "x"));
+    EXPECT_FALSE(IsWithin(root, root / ".." / "x"));
+    EXPECT_FALSE(IsWithin(root, dir.Path() / "Lists2" / "x")) << "a sibling whose name begins alike";
+    fs::create_directory_symlink(dir.Path() / "Lists2", root / "away");
+    fs::create_directory_symlink(root / "inner", root / "near");
+    EXPECT_FALSE(IsWithin(root, root / "away" / "x"));
+    EXPECT_TRUE(IsWithin(root, root / "near" / "x"));
+    // The root itself may be a link: what counts is where it leads.
+    fs::create_directory_symlink(root, dir.Path() / "linked");
+    EXPECT_TRUE(IsWithin(dir.Path() / "linked", root / "inner"));
+}
+
+TEST(AtomicWrite, RefusesTheEmptyPathWithoutWritingAnywhere)
+{
+    testing::TempDir dir;
+    const fs::path before = fs::current_path();
+    fs::current_path(dir.Path());
+    const WriteResult written = WriteFileAtomically(fs::path{}, std::string_view{"x"});
+    fs::current_path(before);
+    EXPECT_FALSE(written.ok);
+    EXPECT_FALSE(written.message.empty());
+    EXPECT_TRUE(fs::is_empty(dir.Path()));
+}
+
 } // namespace
 } // namespace kalvotune
