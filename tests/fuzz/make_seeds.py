@@ -91,6 +91,10 @@ if bmp:
     top_down = bytearray(bmp)
     top_down[22:26] = struct.pack("<i", -524)
     put("BmpFuzz", "top-down-header", bytes(top_down[:54]))
+    # The smallest height has no positive counterpart in 32 bits (a fault found and mended).
+    lowest = bytearray(bmp[:54])
+    lowest[22:26] = struct.pack("<i", -2**31)
+    put("BmpFuzz", "lowest-height", bytes(lowest))
 
 # The whole start: settings, lists, picture, Sound names, Data folders, channels, commands.
 def startup(*sections):
