@@ -1,9 +1,11 @@
 # The two everyday commands: `make run` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench preview startup clean
+.PHONY: run test build deps bench preview startup clean fuzz fuzz-build fuzz-check
 
 deps:
 	@scripts/install-deps.sh
@@ -20,6 +22,21 @@ test: build
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+	@$(MAKE) --no-print-directory fuzz-check
+
+# The readers under libFuzzer (clang, -fsanitize=fuzzer,address,undefined) in their own build.
+fuzz-build:
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVOTUNE_FUZZ=ON \
+		-DKALVOTUNE_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) --target fuzzers
+
+# Every fuzz target for FUZZ_SECONDS each.
+fuzz: fuzz-build
+	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# The short pass of `make test`: each target over its corpus, then 20 s of fuzzing in all.
+fuzz-check: fuzz-build
+	@scripts/fuzz.sh --check $(FUZZ_BUILD) 20
 
 bench: build
 	@cmake --build $(BUILD) --target kalvotune_bench
@@ -35,4 +52,4 @@ startup: build
 	@scripts/startup-time.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

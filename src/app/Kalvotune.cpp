@@ -1,6 +1,7 @@
 #include "app/Kalvotune.hpp"
 
 #include "app/Options.hpp"
+#include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
 #include "templates/Installation.hpp"
@@ -46,6 +47,7 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     m_player.SetTemplateSaves(&m_recording);
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
+    RemoveWriteLeftoversIn(programDir);
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;

@@ -40,10 +40,14 @@ void GatherInto(const Form& form, SettingsRecord& s)
 
 SettingsRecord DefaultSettings()
 {
-    Form form;
-    SettingsRecord record{};
-    GatherInto(form, record);
-    return record;
+    // A form is large (its picture alone is a megabyte); its initial states never change.
+    static const SettingsRecord defaults = [] {
+        Form form;
+        SettingsRecord record{};
+        GatherInto(form, record);
+        return record;
+    }();
+    return defaults;
 }
 
 SettingsRecord ReadSettings(const std::filesystem::path& file)

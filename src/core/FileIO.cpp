@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -20,6 +22,9 @@ namespace {
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
 std::optional<fs::path> g_failWrites;
+
+constexpr std::string_view kTempMark{".tmp-"};
+constexpr std::size_t kTempSuffixChars{6};
 
 WriteResult Failure(const fs::path& target, const std::string& reason)
 {
@@ -58,7 +63,10 @@ struct Pending {
 Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter)
 {
     if (g_failWrites && *g_failWrites == target)
-        failAfter = 0;
+        failAfter = bytes.size() / 2;
+    // An empty target would put the temporary file into whatever folder is current.
+    if (target.empty() || !target.has_filename())
+        return Pending{target, {}, -1, EINVAL};
     Pending pending{target, (fs::path{target} += ".tmp-XXXXXX").string()};
     pending.fd = ::mkstemp(pending.temp.data());
     if (pending.fd < 0) {
@@ -293,6 +301,45 @@ bool FileHolds(const fs::path& file, std::string_view bytes)
         return false;
     const ReadResult held = ReadFileChecked(file, bytes.size() + 1);
     return held.ok() && std::equal(held.bytes.begin(), held.bytes.end(), bytes.begin(), bytes.end());
+}
+
+bool IsWithin(const fs::path& root, const fs::path& path)
+{
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(root, ec);
+    if (ec || base.empty())
+        return false;
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (ec)
+        return false;
+    auto b = base.begin();
+    auto r = resolved.begin();
+    for (; b != base.end(); ++b, ++r) {
+        // A trailing separator of the root shows up as an empty last element.
+        if (b->empty() && std::next(b) == base.end())
+            break;
+        if (r == resolved.end() || *b != *r)
+            return false;
+    }
+    return true;
+}
+
+void RemoveWriteLeftovers(const fs::path& folder)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it{folder, ec}, end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::size_t mark = name.rfind(kTempMark);
+        if (mark == std::string::npos || mark == 0 || name.size() - mark - kTempMark.size() != kTempSuffixChars)
+            continue;
+        const bool suffixOk = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(mark + kTempMark.size()),
+            name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+        std::error_code typeError;
+        if (suffixOk && it->symlink_status(typeError).type() == fs::file_type::regular) {
+            std::error_code removeError;
+            fs::remove(it->path(), removeError);
+        }
+    }
 }
 
 } // namespace kalvotune

@@ -25,7 +25,8 @@ struct WriteResult {
 
 /// Writes `bytes` to a temporary file beside `target` and renames it over `target` only
 /// once it is completely written and flushed, so a crash or a full disk never leaves a
-/// half-written file. This is the only way the program writes its data files.
+/// half-written file. This is the only way the program writes its data files. An empty
+/// `target` (the "nowhere" path that name checks give for an unusable name) is refused.
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const Bytes& bytes);
 
@@ -78,6 +79,16 @@ bool IsFile(const std::filesystem::path& file);
 /// True when `file` exists, can be read and holds exactly `bytes`: writing them again
 /// would change nothing.
 bool FileHolds(const std::filesystem::path& file, std::string_view bytes);
+
+/// True when `path`, with every symbolic link resolved, lies inside `root` (resolved too)
+/// or is `root` itself. A path that does not exist yet is judged by its nearest existing
+/// folder, so a name can be checked before it is created.
+bool IsWithin(const std::filesystem::path& root, const std::filesystem::path& path);
+
+/// Removes what an interrupted `WriteFileAtomically` left in `folder`: regular files
+/// named like its temporaries (a name followed by ".tmp-" and six letters or digits).
+/// Symbolic links and folders are left alone; failures are silent.
+void RemoveWriteLeftovers(const std::filesystem::path& folder);
 
 /// Test hook: while set, every read of exactly this file fails as an unreadable file
 /// would (an I/O error), although the file exists.

@@ -8,6 +8,8 @@ namespace {
 
 constexpr std::size_t kHeaderBytes{54};
 constexpr std::size_t kPixelBytes{static_cast<std::size_t>(Surface::kStride) * Surface::kHeight};
+// A picture of our size is about a megabyte; a longer file is not read into memory.
+constexpr std::size_t kLongestFile{4u << 20};
 
 std::uint32_t U32(const Bytes& b, std::size_t at)
 {
@@ -30,8 +32,9 @@ void Put32(Bytes& b, std::size_t at, std::uint32_t v)
 
 bool LoadSurfaceBmp(const std::filesystem::path& file, Surface& surface)
 {
-    const auto bytes = ReadFileBytes(file);
-    if (!bytes || bytes->size() < kHeaderBytes || (*bytes)[0] != 'B' || (*bytes)[1] != 'M')
+    const auto bytes = ReadFileBytes(file, kLongestFile + 1);
+    if (!bytes || bytes->size() > kLongestFile || bytes->size() < kHeaderBytes || (*bytes)[0] != 'B'
+        || (*bytes)[1] != 'M')
         return false;
     const Bytes& b = *bytes;
     const std::uint32_t dataOffset = U32(b, 10);
@@ -39,7 +42,8 @@ bool LoadSurfaceBmp(const std::filesystem::path& file, Surface& surface)
     const auto height = static_cast<std::int32_t>(U32(b, 22));
     const std::uint16_t bits = U16(b, 28);
     const std::uint32_t compression = U32(b, 30);
-    const int rows = height < 0 ? -height : height;
+    // In 64 bits: the negative of the smallest height does not fit 32.
+    const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
     if (width != Surface::kWidth || rows != Surface::kHeight || bits != 24 || compression != 0)
         return false;
     if (dataOffset > b.size() || b.size() - dataOffset < kPixelBytes)

@@ -8,7 +8,7 @@
 namespace kalvotune {
 
 /// Loads a 675 x 524, 24-bit uncompressed BMP into `surface`. A missing file or one of
-/// another size or format leaves the surface untouched and returns false.
+/// another size or format (or over 4 MB) leaves the surface untouched and returns false.
 bool LoadSurfaceBmp(const std::filesystem::path& file, Surface& surface);
 
 /// Encodes the surface as a 24-bit BMP file.

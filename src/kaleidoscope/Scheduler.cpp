@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace kalvotune::kaleidoscope {
@@ -86,9 +87,10 @@ bool Scheduler::TickStep()
 {
     Form& f = m_form;
     // The picture follows the sound as heard: the user's delay covers output latency the
-    // device does not report. Before the delay has passed the picture stays at tick 0.
+    // device does not report. Before the delay has passed the picture stays at tick 0; a
+    // damaged file may report any position, so the tick stays a valid index.
     const std::int64_t shown = m_services.device.PositionMs() - f.PictureDelayMs;
-    f.TemplateTick = static_cast<int>(std::max<std::int64_t>(shown, 0) / 100);
+    f.TemplateTick = static_cast<int>(std::clamp<std::int64_t>(shown / 100, 0, std::numeric_limits<int>::max()));
     if (f.TemplateTick == m_previousTick && f.PatternInterval < kMaxInterval)
         ++f.PatternInterval;
     if (f.TemplateTick > m_previousTick && f.PatternInterval > kMinInterval)

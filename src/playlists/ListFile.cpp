@@ -161,7 +161,10 @@ std::vector<std::string> DecodeListFile(std::string_view bytes)
 
 ListReadResult ReadListFileChecked(const std::filesystem::path& file)
 {
-    const ReadResult read = ReadFileChecked(file);
+    const ReadResult read = ReadFileChecked(file, kMaxListFileBytes + 1);
+    if (read.ok() && read.bytes.size() > kMaxListFileBytes)
+        return {ReadResult::Status::Failed, {},
+            "Файл списка " + file.string() + " больше 64 МБ. Это не список: файл не прочитан и не изменён."};
     ListReadResult result{read.status, {}, read.message};
     if (read.ok())
         result.lines

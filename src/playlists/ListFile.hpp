@@ -48,8 +48,14 @@ struct ListReadResult {
     bool missing() const { return status == ReadResult::Status::Missing; }
 };
 
+/// The largest list file the program reads. Lists are small (the history holds 1001
+/// lines), so anything bigger is damaged or hostile and is not read into memory.
+inline constexpr std::size_t kMaxListFileBytes{64u << 20};
+
 /// Reads a list file whole, telling a missing file from an unreadable one: a caller that
-/// would write the list back must stop on `Failed`, never treat it as an empty list.
+/// would write the list back must stop on `Failed`, never treat it as an empty list. A
+/// file over `kMaxListFileBytes` is `Failed` with the program's message, unread, so that
+/// nothing writes a cut copy back over it.
 ListReadResult ReadListFileChecked(const std::filesystem::path& file);
 
 /// Reads a list file whole; empty when it cannot be opened (missing, or a folder).

@@ -50,7 +50,15 @@ fs::path Lists::ListsDir() const
 
 fs::path Lists::ListFilePath(std::string_view name) const
 {
-    return ListsDir() / name;
+    // Names come from files people edit ("../x", "/etc/x", a link to elsewhere): only a
+    // plain name that stays inside `Lists` gets a path.
+    const std::string plain{name};
+    if (!templates::IsPlainFolderName(plain) || plain.find('\0') != std::string::npos)
+        return {};
+    fs::path file = ListsDir() / plain;
+    if (!IsWithin(ListsDir(), file))
+        return {};
+    return file;
 }
 
 bool Lists::WriteList(std::string_view name, const std::vector<std::string>& lines)
@@ -152,7 +160,9 @@ void Lists::LoadStartLists()
         for (const std::string& path : tracks) {
             const std::string title = TrackTitleOf(path);
             std::error_code dirError;
-            if (!templates::IsPlainFolderName(title) || !fs::is_directory(dataDir / title, dirError))
+            // A link in `Data` leading elsewhere is no shipped template: nothing is copied from it.
+            if (!templates::IsPlainFolderName(title) || !fs::is_directory(dataDir / title, dirError)
+                || !IsWithin(dataDir, dataDir / title))
                 continue;
             const templates::TemplateFolderResult made
                 = templates::MakeTemplateFolder(dataDir, title, m_services.random);

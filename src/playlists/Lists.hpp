@@ -48,7 +48,9 @@ public:
     void SpeedButton11Click();
 
     std::filesystem::path ListsDir() const;
-    /// The full path of the list file `name` in `Lists`.
+    /// The full path of the list file `name` in `Lists`; empty (a path that reads as
+    /// missing and that no write accepts) when `name` is not a plain file name or leads out
+    /// of `Lists` through a symbolic link.
     std::filesystem::path ListFilePath(std::string_view name) const;
 
     /// Reads the list file `name`. A missing or unreadable file gives an error box naming

@@ -16,6 +16,25 @@ constexpr int kGeneratedSpareTicks{50};
 constexpr int kRedTurnEvery{50};
 constexpr int kBlueChangeEvery{161};
 constexpr std::uint8_t kGeneratedMarker{24};
+// Track lengths beyond a day are taken as a day: a damaged or hostile file may report any
+// length, and the channels must stay of a size memory can hold.
+constexpr std::int64_t kLongestTrackSeconds{86'400};
+
+// The channel length for the track that starts: `TrackSeconds` x 20 + 50, computed in 64
+// bits over the clamped length. Generated channels get exactly this many ticks; a loaded
+// template is read no further, as no playback position ever reaches past it.
+std::size_t TicksForTrack(int trackSeconds)
+{
+    const std::int64_t seconds = std::clamp<std::int64_t>(trackSeconds, 0, kLongestTrackSeconds);
+    return static_cast<std::size_t>(seconds * kGeneratedTicksPerSecond + kGeneratedSpareTicks);
+}
+
+// A channel file counts only as a regular file that stays inside `Data`: a link leading
+// elsewhere (or to a device or a pipe) is treated as missing.
+bool IsChannelFile(const fs::path& data, const fs::path& file)
+{
+    return IsFile(file) && IsWithin(data, file);
+}
 
 // Reads up to `length` bytes into `channel`; a shorter or unreadable file leaves zeros,
 // so no tick of the channel ever holds stale bytes.
@@ -26,10 +45,10 @@ void ReadChannel(const fs::path& file, std::vector<std::uint8_t>& channel, std::
         std::copy(bytes->begin(), bytes->end(), channel.begin());
 }
 
-void ReadTemplateChannels(const fs::path& folder, TemplateChannels& channels)
+void ReadTemplateChannels(const fs::path& folder, TemplateChannels& channels, std::size_t longest)
 {
     // Blu.kvt alone decides the length; the other files are cut or zero-filled to it.
-    channels.blue = ReadFileBytes(folder / kBlueFile).value_or(Bytes{});
+    channels.blue = ReadFileBytes(folder / kBlueFile, longest).value_or(Bytes{});
     const std::size_t length = channels.blue.size();
     ReadChannel(folder / kRedFile, channels.red, length);
     ReadChannel(folder / kGreenFile, channels.green, length);
@@ -48,7 +67,12 @@ fs::path TemplateFolderOf(const Form& form, const std::string& templateName)
     // A NUL would cut the name short in the file system ("..\0x" is "..").
     if (!IsPlainFolderName(templateName) || templateName.find('\0') != std::string::npos)
         return {};
-    return form.ProgramDir / "Data" / templateName;
+    // A link in `Data` may lead anywhere; the template's files stay inside `Data`.
+    const fs::path data = form.ProgramDir / "Data";
+    fs::path folder = data / templateName;
+    if (!IsWithin(data, folder))
+        return {};
+    return folder;
 }
 
 void FillRandomColour(Form& form, Services& services, int channel)
@@ -68,22 +92,22 @@ void LoadTrackTemplate(Form& form, Services& services, const std::string& templa
     const bool folderExists = !form.TemplateDir.empty() && fs::is_directory(form.TemplateDir, error);
     const fs::path folder = folderExists ? form.TemplateDir : data;
 
-    const bool full = IsFile(folder / kBlueFile) && IsFile(folder / kRedFile) && IsFile(folder / kGreenFile)
-        && IsFile(folder / kSpeedFile);
+    const bool full = IsChannelFile(data, folder / kBlueFile) && IsChannelFile(data, folder / kRedFile)
+        && IsChannelFile(data, folder / kGreenFile) && IsChannelFile(data, folder / kSpeedFile);
     if (full) {
         form.NoTemplate = false;
         form.SpeedButton4.enabled = true;
         form.SpeedButton10.enabled = true;
         form.TrackBar1.visible = false;
         form.caption = TitleCaption(form);
-        ReadTemplateChannels(folder, form.channels);
+        ReadTemplateChannels(folder, form.channels, TicksForTrack(form.TrackSeconds));
         return;
     }
 
     form.NoTemplate = true;
     form.SpeedButton4.enabled = true;
     form.SpeedButton10.enabled = false;
-    form.channels.Reset(std::max(form.TrackSeconds, 0) * kGeneratedTicksPerSecond + kGeneratedSpareTicks);
+    form.channels.Reset(static_cast<int>(TicksForTrack(form.TrackSeconds)));
     const int length = form.channels.Length();
 
     services.random.SeedFromClock();
@@ -98,7 +122,7 @@ void LoadTrackTemplate(Form& form, Services& services, const std::string& templa
             ++form.channels.blue[at];
     }
 
-    if (IsFile(folder / kSpeedFile)) {
+    if (IsChannelFile(data, folder / kSpeedFile)) {
         form.caption = TitleCaption(form) + kStillTemplateSuffix;
         form.TrackBar1.visible = false;
         ReadChannel(folder / kSpeedFile, form.channels.speed, static_cast<std::size_t>(length));
