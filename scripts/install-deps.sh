@@ -9,6 +9,7 @@ packages=(
     libmpv-dev ffmpeg zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool
+    clang libclang-rt-14-dev
 )
 
 missing=()
