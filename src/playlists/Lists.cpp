@@ -243,8 +243,13 @@ std::string Lists::LookUpTemplateName(const fs::path& track)
 void Lists::SaveChangeListClick()
 {
     const std::string name = m_form.CurrentListName;
-    if (name == "0" || name == kRegistryName || name == kMyListsName || !templates::IsPlainFolderName(name))
+    if (name == "0" || name == kRegistryName)
         return;
+    // A name taken from a hand-edited index may point outside `Lists` or at the index itself.
+    if (name == kMyListsName || !templates::IsPlainFolderName(name) || ListFilePath(name).empty()) {
+        m_services.dialogs.ShowMessage("Список <" + name + "> записать нельзя: такое имя списку не годится.");
+        return;
+    }
 
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));

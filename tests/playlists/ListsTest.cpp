@@ -272,6 +272,9 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
     EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
     EXPECT_FALSE(fs::exists(File("0")));
     EXPECT_FALSE(fs::exists(dir.Path() / "escaped"));
+    // The refused names are said so; the registry and "0" are silently not lists to write.
+    EXPECT_EQ(dialogs.messages.size(), 4u);
+    dialogs.messages.clear();
     // A failed write is reported in an error box and the name does not enter the index.
     form.CurrentListName = "Новый";
     FailNextWriteAfter(0);
