@@ -3,7 +3,10 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench preview clean
+.PHONY: run test build deps bench preview install clean
+
+# `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
+PREFIX     ?= /usr/local
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +33,9 @@ bench: build
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview
 	@$(BUILD)/tools/kalvotune_preview $(BUILD)/Kalvotune $(BUILD)/preview
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -79,8 +79,9 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Character classes make the patterns match any letter case in every dialog back end;
     // the label shows only the filter's name.
-    dialog.setNameFilter(QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
-                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"));
+    dialog.setNameFilters({QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+                                          "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"),
+        QStringLiteral("Playlists (*.m3u, *.m3u8) (*.[mM]3[uU] *.[mM]3[uU]8)")});
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted)
