@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -14,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace kalvotune::app {
@@ -456,6 +459,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return false;
     }
     return false;
+}
+
+void MainWindow::SetDropHandler(std::function<void(const std::vector<std::filesystem::path>&)> dropped)
+{
+    m_dropped = std::move(dropped);
+    setAcceptDrops(static_cast<bool>(m_dropped));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.emplace_back(url.toLocalFile().toStdString());
+    if (paths.empty() || !m_dropped)
+        return;
+    event->acceptProposedAction();
+    // The drag source waits for the drop to end; the tracks are added right after it.
+    QTimer::singleShot(0, this, [this, paths] {
+        m_dropped(paths);
+        Sync();
+    });
 }
 
 } // namespace kalvotune::app

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -26,6 +28,9 @@ public:
 
     /// Copies the model into the widgets, timers and menus.
     void Sync();
+    /// Files and folders dropped on the window go to `dropped`, which runs on the window's
+    /// thread; the window mirrors the model afterwards.
+    void SetDropHandler(std::function<void(const std::vector<std::filesystem::path>&)> dropped);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -34,6 +39,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QWidget* Build(Control& control, QWidget* parent);
@@ -68,6 +75,7 @@ private:
     std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
+    std::function<void(const std::vector<std::filesystem::path>&)> m_dropped;
 };
 
 } // namespace kalvotune::app

@@ -71,6 +71,8 @@ int main(int argc, char* argv[])
                 &window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
         });
         playlists::ExternalFiles external{player.currentList(), dialogs};
+        window.SetDropHandler(
+            [&external](const std::vector<std::filesystem::path>& dropped) { external.DropFiles(dropped); });
         window.Sync();
         player.FormCreate();
         window.Sync();
