@@ -5,11 +5,11 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>

@@ -1,6 +1,8 @@
 #include "app/Kalvotune.hpp"
+#include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
 #include "app/qt/MainWindow.hpp"
+#include "app/qt/Mpris.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
 #include "core/Random.hpp"
@@ -83,6 +85,10 @@ int main(int argc, char* argv[])
             external.OpenFiles(files);
             window.Sync();
         }
+        app::MediaControls media{player, device};
+        app::Mpris mpris{media,
+            {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }}};
+        mpris.Register();
         instance.Listen([&window, &external](const std::vector<std::filesystem::path>& handed) {
             window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
             window.raise();
