@@ -3,6 +3,7 @@
 #include "core/FileIO.hpp"
 #include "playlists/ExternalFiles.hpp"
 #include "playlists/M3u.hpp"
+#include "playlists/M3uExport.hpp"
 
 namespace kalvotune::playlists {
 namespace {
@@ -103,6 +104,36 @@ TEST_F(ExternalTracks, OpenDialogAcceptsPlaylists)
     currentList.N1Click();
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExternalTracks, CurrentListSavedAsM3u8ReadsBackAndFailuresKeepTheOldFile)
+{
+    M3uExport exporter{form, dialogs};
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.messages, Lines{" Список пуст, сохранять нечего"});
+    EXPECT_TRUE(dialogs.savePrompts.empty());
+
+    const fs::path a = Track("Rock", "Ночь.mp3");
+    const fs::path b = Track("Jazz", "b c.wav");
+    Show({Line(a), Line(b)});
+    form.CurrentListName = "Вечер";
+    const fs::path out = dir.Path() / "out";
+    dialogs.savedFiles = {out};
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.savePrompts, Lines{"Вечер.m3u8"});
+    const auto bytes = ReadFileBytes(dir.Path() / "out.m3u8");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string{BytesView(*bytes)}, "#EXTM3U\n" + a.string() + "\n" + b.string() + "\n");
+    EXPECT_EQ(ReadM3u(dir.Path() / "out.m3u8").tracks, (std::vector<fs::path>{a, b}));
+
+    // Cancelled: nothing written; a failed write keeps the earlier file and says why.
+    Show({Line(a)});
+    exporter.SaveM3uListClick();
+    dialogs.savedFiles = {dir.Path() / "out.m3u8"};
+    FailNextWriteAfter(3);
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(ReadM3u(dir.Path() / "out.m3u8").tracks, (std::vector<fs::path>{a, b}));
 }
 
 } // namespace

@@ -94,6 +94,21 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     return paths;
 }
 
+std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::string& suggested)
+{
+    QString folder = QString::fromStdString(m_lastFolder.string());
+    if (folder.isEmpty() || !QFileInfo{folder}.isDir()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        if (folder.isEmpty() || !QFileInfo{folder}.isDir())
+            folder = QDir::homePath();
+    }
+    const QString file = QFileDialog::getSaveFileName(
+        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("M3U8 (*.m3u8 *.m3u)"));
+    if (file.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path{file.toStdString()};
+}
+
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(const std::string& title)
 {
     // Browsing starts at the desktop (the home folder where there is none), nothing
