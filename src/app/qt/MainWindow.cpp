@@ -1,5 +1,7 @@
 #include "app/qt/MainWindow.hpp"
 
+#include "app/AccessibleNames.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -237,6 +239,7 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         widget = button;
     }
     widget->setObjectName(Q(name));
+    widget->setAccessibleName(Q(AccessibleName(control)));
     widget->installEventFilter(this);
     m_widgets[&control] = widget;
     return widget;
@@ -293,13 +296,17 @@ void MainWindow::SyncList(ListBox& model, QListWidget* widget)
     seen = model.revision;
     if (widget->count() != model.Count()) {
         widget->clear();
-        for (const std::string& text : model.Items())
+        for (const std::string& text : model.Items()) {
             widget->addItem(Q(text));
+            widget->item(widget->count() - 1)->setData(Qt::AccessibleTextRole, Q(AccessibleItemText(text)));
+        }
     } else {
         for (int i = 0; i < model.Count(); ++i) {
             const QString text = Q(model.Item(i));
-            if (widget->item(i)->text() != text)
+            if (widget->item(i)->text() != text) {
                 widget->item(i)->setText(text);
+                widget->item(i)->setData(Qt::AccessibleTextRole, Q(AccessibleItemText(model.Item(i))));
+            }
         }
     }
     for (int i = 0; i < model.Count(); ++i)
@@ -328,6 +335,7 @@ void MainWindow::Sync()
         if (shown.hint != control->hint) {
             shown.hint = control->hint;
             widget->setToolTip(Q(control->hint));
+            widget->setAccessibleName(Q(AccessibleName(*control)));
         }
         const QRect design{control->left, control->top, control->width, control->height};
         if (captionChanged || shown.design != design) {
