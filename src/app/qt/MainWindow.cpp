@@ -1,6 +1,7 @@
 #include "app/qt/MainWindow.hpp"
 
 #include "app/AccessibleNames.hpp"
+#include "app/qt/WhenIdle.hpp"
 
 #include <QAction>
 #include <QApplication>
@@ -492,7 +493,7 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     // The drag source waits for the drop to end; the tracks are added right after it.
-    QTimer::singleShot(0, this, [this, paths] {
+    RunWhenIdle(this, [this, paths] {
         m_dropped(paths);
         Sync();
     });

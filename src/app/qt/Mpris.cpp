@@ -1,6 +1,7 @@
 #include "app/qt/Mpris.hpp"
 
 #include "app/qt/MainWindow.hpp"
+#include "app/qt/WhenIdle.hpp"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -70,7 +71,7 @@ void Mpris::Raise()
 void Mpris::Quit()
 {
     // The window's own close: the close handler runs and writes the settings.
-    QTimer::singleShot(0, &m_hooks.window, [this] { m_hooks.window.close(); });
+    RunWhenIdle(&m_hooks.window, [this] { m_hooks.window.close(); });
 }
 
 void Mpris::OpenUri(const QString& uri)
@@ -84,7 +85,7 @@ void Mpris::OpenUri(const QString& uri)
 void Mpris::Run(const std::function<void()>& command)
 {
     // A bus call answers at once; the handler, which may show a message box, runs after.
-    QTimer::singleShot(0, this, [this, command] {
+    RunWhenIdle(this, [this, command] {
         command();
         m_hooks.window.Sync();
         Announce();

@@ -5,6 +5,7 @@
 #include "app/qt/Mpris.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
+#include "app/qt/WhenIdle.hpp"
 #include "core/Random.hpp"
 #include "playback/MpvDevice.hpp"
 #include "playback/MpvSoundEffects.hpp"
@@ -93,10 +94,12 @@ int main(int argc, char* argv[])
             window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
             window.raise();
             window.activateWindow();
-            if (!handed.empty()) {
+            if (handed.empty())
+                return;
+            app::RunWhenIdle(&window, [&window, &external, handed] {
                 external.OpenFiles(handed);
                 window.Sync();
-            }
+            });
         });
         const int status = QApplication::exec();
         device.SetWakeupHandler({});
