@@ -2,12 +2,16 @@
 #include "app/AppFixture.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "playlists/CurrentList.hpp"
+#include "playlists/ExternalFiles.hpp"
 #include "playlists/ListLine.hpp"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDropEvent>
 #include <QListWidget>
+#include <QMimeData>
 #include <QSlider>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +28,7 @@ QString Name(QObject* object)
     return accessible != nullptr ? accessible->text(QAccessible::Name) : QStringLiteral("<none>");
 }
 
-class AccessibleWindow : public ::testing::Test, public AppFixture {
+class QtWindow : public ::testing::Test, public AppFixture {
 protected:
     static void SetUpTestSuite()
     {
@@ -37,7 +41,7 @@ protected:
     void SetUp() override { MakeProgramFolder(); }
 };
 
-TEST_F(AccessibleWindow, EveryControlHasANameAndListItemsSayOnlyTheirTitle)
+TEST_F(QtWindow, EveryControlHasANameAndListItemsSayOnlyTheirTitle)
 {
     const fs::path track = Dir() / "music" / "Ночная песня.mp3";
     fs::create_directories(track.parent_path());
@@ -83,6 +87,39 @@ TEST_F(AccessibleWindow, EveryControlHasANameAndListItemsSayOnlyTheirTitle)
             item = accessible->child(i);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Ночная песня"));
+}
+
+TEST_F(QtWindow, DroppedFilesAreAddedThroughTheWindowsDropHandler)
+{
+    const fs::path track = Dir() / "music" / "a.mp3";
+    fs::create_directories(track.parent_path());
+    std::ofstream{track} << "audio";
+    device.AddFile(track, 60'000);
+    std::ofstream{Dir() / "music" / "notes.txt"} << "text";
+
+    app::Kalvotune& player = Start();
+    app::MainWindow window{player};
+    playlists::ExternalFiles external{player.currentList(), dialogs};
+    window.SetDropHandler([&external](const std::vector<fs::path>& dropped) { external.DropFiles(dropped); });
+    window.Sync();
+    const int before = player.form().ListBox1.Count();
+    dialogs.messages.clear(); // the start's own (no pattern tables here)
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(track.parent_path().string()))});
+    QDragEnterEvent enter{QPoint{10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier};
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop{QPointF{10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier};
+    QApplication::sendEvent(&window, &drop);
+    QApplication::processEvents();
+
+    ASSERT_EQ(player.form().ListBox1.Count(), before + 1);
+    EXPECT_EQ(playlists::LinePath(player.form().ListBox1.Item(before)), track.string());
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->count(), before + 1); // mirrored after the drop
+    EXPECT_TRUE(dialogs.messages.empty()); // a folder's other files are passed over quietly
 }
 
 TEST(AccessibleItemText, DropsTheHiddenLineTail)
