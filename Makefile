@@ -5,7 +5,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test build deps bench preview startup clean fuzz fuzz-build fuzz-check
+.PHONY: run test build deps bench preview startup install clean fuzz fuzz-build fuzz-check
+
+# `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
+PREFIX     ?= /usr/local
 
 deps:
 	@scripts/install-deps.sh
@@ -50,6 +53,9 @@ preview: build
 
 startup: build
 	@scripts/startup-time.sh $(BUILD)
+
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

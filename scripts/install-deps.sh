@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
     libmpv-dev ffmpeg zlib1g-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool dbus-daemon dbus-bin
     clang libclang-rt-14-dev
 )
 

@@ -174,6 +174,7 @@ void Kalvotune::BindHandlers()
         {"MicroPlus", [&s] { s.MicroPlusClick(); }},
         {"SpeedButton11", [this] { m_lists.SpeedButton11Click(); }},
         {"SaveChangeList", [this] { m_lists.SaveChangeListClick(); }},
+        {"SaveM3uList", [this] { m_m3uExport.SaveM3uListClick(); }},
         {"RemoveTracks", [this] { m_trackService.RemoveTracksClick(); }},
         {"RenameTracks", [this] { m_trackService.RenameTracksClick(); }},
         {"DeleteTracks", [this] { m_trackService.DeleteTracksClick(); }},

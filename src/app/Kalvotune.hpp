@@ -8,6 +8,7 @@
 #include "playback/Player.hpp"
 #include "playlists/CurrentList.hpp"
 #include "playlists/Lists.hpp"
+#include "playlists/M3uExport.hpp"
 #include "playlists/MyLists.hpp"
 #include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
@@ -132,6 +133,7 @@ private:
     PlayerControls m_playControls;
     playlists::MyLists m_myLists;
     playlists::CurrentList m_currentList;
+    playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     templates::Recording m_recording;
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;

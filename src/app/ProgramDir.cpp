@@ -1,12 +1,12 @@
 #include "app/ProgramDir.hpp"
 
-#include "core/FileIO.hpp"
+#include "app/UserDataDir.hpp"
 
 namespace kalvotune::app {
 
 std::filesystem::path ResolveProgramDir(const std::filesystem::path& startDir, const std::filesystem::path& exeDir)
 {
-    return IsFile(startDir / "MassP1.kvt") ? startDir : exeDir;
+    return ChooseProgramDir(startDir, exeDir, {}, [](const std::filesystem::path&) { return true; }).dir;
 }
 
 void RemoveWriteLeftoversIn(const std::filesystem::path& programDir)

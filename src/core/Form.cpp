@@ -142,6 +142,7 @@ Form::Form()
     Item(SaveListOnHDD, "SaveListOnHDD", "Сохранить (playlist) :");
     Item(SaveNewList, "SaveNewList", "Как новый список");
     Item(SaveChangeList, "SaveChangeList", "В текущий список");
+    Item(SaveM3uList, "SaveM3uList", "Сохранить как M3U8…");
     Separator(N8, "N8");
     Item(Service, "Service", "Сервис (с изменен. списков)");
     Item(RemoveTracks, "RemoveTracks", "Перемещение треков");
@@ -164,7 +165,8 @@ Form::Form()
                 {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}}}},
         {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
     PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
-        {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}}, {&N8, {}},
+        {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}, {&SaveM3uList, {}}}},
+        {&N8, {}},
         {&Service,
             {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
                 {&Sinhroniz, {}}}}};

@@ -29,6 +29,13 @@ public:
     /// where the dialog last was (the user's music folder at first) when that is empty.
     /// Empty when cancelled.
     virtual std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) = 0;
+    /// The save dialog for an M3U8 playlist, proposing the file name `suggested`; asks
+    /// before replacing a file. Empty when cancelled; a back end without such a dialog
+    /// always cancels.
+    virtual std::optional<std::filesystem::path> SavePlaylistFile(const std::string& /*suggested*/)
+    {
+        return std::nullopt;
+    }
     /// The folder-choice dialog. Empty when cancelled.
     virtual std::optional<std::filesystem::path> ChooseFolder(const std::string& title) = 0;
 };

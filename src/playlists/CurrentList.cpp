@@ -6,6 +6,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
+#include "playlists/M3u.hpp"
 #include "playlists/MyLists.hpp"
 #include "templates/TemplateFolders.hpp"
 
@@ -109,9 +110,18 @@ std::vector<fs::path> CurrentList::ChooseTracks()
     const std::vector<fs::path> chosen = m_services.dialogs.OpenAudioFiles({});
     if (chosen.empty() || DialogFilesMissing(chosen, m_services.dialogs))
         return {};
+    std::vector<std::string> messages;
+    std::vector<fs::path> tracks = ExpandPlaylists(chosen, messages);
+    for (const std::string& message : messages)
+        m_services.dialogs.ShowMessage(message);
+    return tracks;
+}
+
+std::vector<fs::path> CurrentList::ListableTracks(const std::vector<fs::path>& files)
+{
     std::vector<fs::path> tracks;
     std::vector<std::string> refused;
-    for (const fs::path& file : chosen) {
+    for (const fs::path& file : files) {
         if (FitsListLine(file.string()))
             tracks.push_back(file);
         else
@@ -135,7 +145,13 @@ void CurrentList::N1Click()
         m_myLists.OpenSelecktListsClick();
         return;
     }
-    const std::vector<fs::path> files = ChooseTracks();
+    OpenTracks(ChooseTracks());
+}
+
+void CurrentList::OpenTracks(const std::vector<fs::path>& chosen)
+{
+    Form& f = m_form;
+    const std::vector<fs::path> files = ListableTracks(chosen);
     if (files.empty())
         return;
 
@@ -161,8 +177,13 @@ void CurrentList::N1Click()
 
 void CurrentList::AddDrugujuMusicClick()
 {
+    AddTracks(ChooseTracks());
+}
+
+void CurrentList::AddTracks(const std::vector<fs::path>& chosen)
+{
     Form& f = m_form;
-    const std::vector<fs::path> files = ChooseTracks();
+    const std::vector<fs::path> files = ListableTracks(chosen);
     if (files.empty())
         return;
 

@@ -54,6 +54,12 @@ public:
     /// "Добавить, открыв еще ": appends the chosen tracks and extends the caption prefix
     /// with their folder's name.
     void AddDrugujuMusicClick();
+    /// What "Open" does once the dialog has given `files`: they replace the current list.
+    /// Tracks handed over from outside the window open through here too.
+    void OpenTracks(const std::vector<std::filesystem::path>& files);
+    /// What "Добавить, открыв еще " does once the dialog has given `files`: they are
+    /// appended. Tracks dropped on the window are added through here too.
+    void AddTracks(const std::vector<std::filesystem::path>& files);
     /// "Удалить выделенн. строки": removes the selected entries from `ListBox1` only.
     void DeleteDrugMusicClick();
     /// Before the list's context menu shows: "В текущий список" is disabled for the
@@ -70,8 +76,11 @@ public:
     void ListBox5Click();
 
 private:
-    /// The dialog's files that can become list entries; empty when cancelled or refused.
+    /// The dialog's files, playlists replaced by their entries; empty when cancelled or
+    /// refused.
     std::vector<std::filesystem::path> ChooseTracks();
+    /// The files that can become list entries; the others are named in a message.
+    std::vector<std::filesystem::path> ListableTracks(const std::vector<std::filesystem::path>& files);
     /// Adds the entries of `files` to `ListBox1`, in the dialog's order.
     void AppendTracks(const std::vector<std::filesystem::path>& files);
     /// Writes the pending line into a new list; false when the box must stay open.

@@ -30,6 +30,16 @@ std::vector<std::filesystem::path> FakeDialogs::OpenAudioFiles(const std::filesy
     return files;
 }
 
+std::optional<std::filesystem::path> FakeDialogs::SavePlaylistFile(const std::string& suggested)
+{
+    savePrompts.push_back(suggested);
+    if (savedFiles.empty())
+        return std::nullopt;
+    auto file = savedFiles.front();
+    savedFiles.pop_front();
+    return file;
+}
+
 std::optional<std::filesystem::path> FakeDialogs::ChooseFolder(const std::string&)
 {
     if (folders.empty())

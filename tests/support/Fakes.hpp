@@ -19,6 +19,8 @@ public:
         const std::string& caption, const std::string& prompt, const std::string& value) override;
     std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+    /// Answers from `savedFiles` and records each proposed name in `savePrompts`.
+    std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
 
     std::vector<std::string> messages;
     std::vector<std::string> errors;
@@ -27,6 +29,8 @@ public:
     std::deque<std::optional<std::string>> inputs;
     std::deque<std::vector<std::filesystem::path>> openedFiles;
     std::deque<std::optional<std::filesystem::path>> folders;
+    std::deque<std::optional<std::filesystem::path>> savedFiles;
+    std::vector<std::string> savePrompts;
 };
 
 /// A clock that only moves when a test moves it. Starts at 2026-12-06 18:41:01.

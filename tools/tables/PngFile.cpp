@@ -26,19 +26,16 @@ void PutChunk(Bytes& out, const char (&type)[5], const Bytes& data)
 
 } // namespace
 
-Bytes EncodeSurfacePng(const Surface& surface)
+Bytes EncodeRgbPng(int width, int height, const Bytes& rgb)
 {
-    // Each scan line: filter byte 0, then red, green, blue per pixel.
+    // Each scan line: filter byte 0, then the row's pixels.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
     Bytes raw;
-    raw.reserve(static_cast<std::size_t>(Surface::kHeight) * (1 + Surface::kRowBytes));
-    for (int y = 0; y < Surface::kHeight; ++y) {
-        const std::uint8_t* row = surface.Row(y);
+    raw.reserve(static_cast<std::size_t>(height) * (1 + rowBytes));
+    for (int y = 0; y < height; ++y) {
         raw.push_back(0);
-        for (int x = 0; x < Surface::kWidth; ++x) {
-            raw.push_back(row[3 * x + 2]);
-            raw.push_back(row[3 * x + 1]);
-            raw.push_back(row[3 * x]);
-        }
+        const auto row = rgb.begin() + static_cast<std::ptrdiff_t>(y * rowBytes);
+        raw.insert(raw.end(), row, row + static_cast<std::ptrdiff_t>(rowBytes));
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     Bytes packed(packedSize);
@@ -46,8 +43,8 @@ Bytes EncodeSurfacePng(const Surface& surface)
     packed.resize(packedSize);
 
     Bytes header;
-    PutBigEndian(header, Surface::kWidth);
-    PutBigEndian(header, Surface::kHeight);
+    PutBigEndian(header, static_cast<std::uint32_t>(width));
+    PutBigEndian(header, static_cast<std::uint32_t>(height));
     header.insert(header.end(), {8, 2, 0, 0, 0}); // 8-bit truecolour, no interlace
 
     Bytes png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -55,6 +52,18 @@ Bytes EncodeSurfacePng(const Surface& surface)
     PutChunk(png, "IDAT", packed);
     PutChunk(png, "IEND", {});
     return png;
+}
+
+Bytes EncodeSurfacePng(const Surface& surface)
+{
+    Bytes rgb;
+    rgb.reserve(static_cast<std::size_t>(Surface::kHeight) * Surface::kWidth * 3);
+    for (int y = 0; y < Surface::kHeight; ++y) {
+        const std::uint8_t* row = surface.Row(y);
+        for (int x = 0; x < Surface::kWidth; ++x)
+            rgb.insert(rgb.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+    }
+    return EncodeRgbPng(Surface::kWidth, Surface::kHeight, rgb);
 }
 
 WriteResult SaveSurfacePng(const std::filesystem::path& file, const Surface& surface)

@@ -9,6 +9,9 @@
 //       Every fourth frame of four seconds of one mode, to judge motion and trails.
 //   kalvotune_preview --start-picture <program folder>
 //       Writes the start picture ScreenShot/ScreenShot.BMP of the program folder.
+//   kalvotune_preview --icon <program folder> <output folder>
+//       Writes the desktop icon, the middle square of the start picture, as
+//       <size>x<size>/kalvotune.png for the usual icon sizes.
 
 #include "PngFile.hpp"
 
@@ -21,6 +24,7 @@
 #include "support/FakeServices.hpp"
 #include "templates/TemplateLoader.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -139,6 +143,54 @@ int StartPicture(const fs::path& programDir)
     return 0;
 }
 
+/// The middle square of the start picture scaled to `size` pixels, each icon pixel the
+/// average of the picture pixels it covers.
+Bytes IconPixels(const Surface& picture, int size)
+{
+    const int side = Surface::kHeight;
+    const int left = (Surface::kWidth - side) / 2;
+    Bytes rgb;
+    rgb.reserve(static_cast<std::size_t>(size) * size * 3);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int x0 = left + x * side / size;
+            const int x1 = left + (x + 1) * side / size;
+            const int y0 = y * side / size;
+            const int y1 = (y + 1) * side / size;
+            int sum[3]{};
+            for (int py = y0; py < y1; ++py)
+                for (int px = x0; px < x1; ++px)
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += picture.Row(py)[3 * px + 2 - c]; // blue-green-red to red-green-blue
+            const int count = std::max(1, (x1 - x0) * (y1 - y0));
+            for (int c = 0; c < 3; ++c)
+                rgb.push_back(static_cast<std::uint8_t>(sum[c] / count));
+        }
+    }
+    return rgb;
+}
+
+int Icons(const fs::path& programDir, const fs::path& output)
+{
+    Surface picture;
+    if (!LoadSurfaceBmp(programDir / "ScreenShot" / "ScreenShot.BMP", picture)) {
+        std::fprintf(stderr, "no start picture in %s\n", programDir.string().c_str());
+        return 1;
+    }
+    for (const int size : {32, 48, 64, 128, 256}) {
+        const std::string name = std::to_string(size) + "x" + std::to_string(size);
+        std::error_code error;
+        fs::create_directories(output / name, error);
+        const WriteResult written = WriteFileAtomically(
+            output / name / "kalvotune.png", tables::EncodeRgbPng(size, size, IconPixels(picture, size)));
+        if (!written.ok) {
+            std::fprintf(stderr, "%s\n", written.message.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int Previews(const fs::path& programDir, const fs::path& output, int figureType)
 {
     std::error_code error;
@@ -193,6 +245,8 @@ int main(int argc, char** argv)
 {
     if (argc == 3 && std::string{argv[1]} == "--start-picture")
         return StartPicture(argv[2]);
+    if (argc == 4 && std::string{argv[1]} == "--icon")
+        return Icons(argv[2], argv[3]);
     if ((argc == 5 || argc == 6) && std::string{argv[1]} == "--sequence")
         return Sequence(argv[2], argv[3], std::atoi(argv[4]), argc == 6 ? std::atoi(argv[5]) : 3);
     if (argc == 3 || argc == 4)
@@ -200,7 +254,8 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
         "usage: %s <program folder> <output folder> [figure type 1..5]\n"
         "       %s --start-picture <program folder>\n"
-        "       %s --sequence <program folder> <output folder> <mode> [figure type]\n",
-        argv[0], argv[0], argv[0]);
+        "       %s --sequence <program folder> <output folder> <mode> [figure type]\n"
+        "       %s --icon <program folder> <output folder>\n",
+        argv[0], argv[0], argv[0], argv[0]);
     return 2;
 }

@@ -1,20 +1,26 @@
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/SurfaceView.hpp"
 
+#include "app/AccessibleNames.hpp"
+#include "app/qt/WhenIdle.hpp"
+
 #include <QAction>
 #include <QApplication>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <functional>
 
 namespace kalvotune::app {
@@ -205,6 +211,7 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         widget = button;
     }
     widget->setObjectName(Q(name));
+    widget->setAccessibleName(Q(AccessibleName(control)));
     widget->installEventFilter(this);
     m_widgets[&control] = widget;
     return widget;
@@ -274,13 +281,17 @@ void MainWindow::SyncList(ListBox& model, QListWidget* widget)
     seen = model.revision;
     if (widget->count() != model.Count()) {
         widget->clear();
-        for (const std::string& text : model.Items())
+        for (const std::string& text : model.Items()) {
             widget->addItem(Q(text));
+            widget->item(widget->count() - 1)->setData(Qt::AccessibleTextRole, Q(AccessibleItemText(text)));
+        }
     } else {
         for (int i = 0; i < model.Count(); ++i) {
             const QString text = Q(model.Item(i));
-            if (widget->item(i)->text() != text)
+            if (widget->item(i)->text() != text) {
                 widget->item(i)->setText(text);
+                widget->item(i)->setData(Qt::AccessibleTextRole, Q(AccessibleItemText(model.Item(i))));
+            }
         }
     }
     for (int i = 0; i < model.Count(); ++i)
@@ -309,6 +320,7 @@ void MainWindow::Sync()
         if (shown.hint != control->hint) {
             shown.hint = control->hint;
             widget->setToolTip(Q(control->hint));
+            widget->setAccessibleName(Q(AccessibleName(*control)));
         }
         const QRect design{control->left, control->top, control->width, control->height};
         if (captionChanged || shown.design != design) {
@@ -462,6 +474,35 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return false;
+}
+
+void MainWindow::SetDropHandler(std::function<void(const std::vector<std::filesystem::path>&)> dropped)
+{
+    m_dropped = std::move(dropped);
+    setAcceptDrops(static_cast<bool>(m_dropped));
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::filesystem::path> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths.emplace_back(url.toLocalFile().toStdString());
+    if (paths.empty() || !m_dropped)
+        return;
+    event->acceptProposedAction();
+    // The drag source waits for the drop to end; the tracks are added right after it.
+    RunWhenIdle(this, [this, paths] {
+        m_dropped(paths);
+        Sync();
+    });
 }
 
 } // namespace kalvotune::app

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -27,6 +29,9 @@ public:
 
     /// Copies the model into the widgets, timers and menus.
     void Sync();
+    /// Files and folders dropped on the window go to `dropped`, which runs on the window's
+    /// thread; the window mirrors the model afterwards.
+    void SetDropHandler(std::function<void(const std::vector<std::filesystem::path>&)> dropped);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -35,6 +40,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QWidget* Build(Control& control, QWidget* parent);
@@ -69,6 +76,7 @@ private:
     std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
+    std::function<void(const std::vector<std::filesystem::path>&)> m_dropped;
 };
 
 } // namespace kalvotune::app

@@ -81,8 +81,9 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Character classes make the patterns match any letter case in every dialog back end;
     // the label shows only the filter's name.
-    dialog.setNameFilter(QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
-                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"));
+    dialog.setNameFilters({QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+                                          "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"),
+        QStringLiteral("Playlists (*.m3u, *.m3u8) (*.[mM]3[uU] *.[mM]3[uU]8)")});
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted)
@@ -93,6 +94,21 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     if (!paths.empty())
         m_lastFolder = paths.front().parent_path();
     return paths;
+}
+
+std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::string& suggested)
+{
+    QString folder = QString::fromStdString(m_lastFolder.string());
+    if (folder.isEmpty() || !QFileInfo{folder}.isDir()) {
+        folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        if (folder.isEmpty() || !QFileInfo{folder}.isDir())
+            folder = QDir::homePath();
+    }
+    const QString file = QFileDialog::getSaveFileName(
+        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("M3U8 (*.m3u8 *.m3u)"));
+    if (file.isEmpty())
+        return std::nullopt;
+    return std::filesystem::path{file.toStdString()};
 }
 
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(const std::string& title)

@@ -22,6 +22,8 @@ public:
     /// Extensions match in any letter case.
     std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+    /// Starts in the folder of the last opened tracks, else the desktop's music folder.
+    std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
 
 private:
     QWidget* m_parent{};

@@ -1,28 +1,61 @@
 #include "app/Kalvotune.hpp"
-#include "app/ProgramDir.hpp"
+#include "app/MediaControls.hpp"
+#include "app/UserDataDir.hpp"
 #include "app/qt/MainWindow.hpp"
+#include "app/qt/Mpris.hpp"
 #include "app/qt/QtServices.hpp"
+#include "app/qt/SingleInstance.hpp"
+#include "app/qt/WhenIdle.hpp"
 #include "core/Random.hpp"
 #include "playback/DeferredAudio.hpp"
+#include "playlists/ExternalFiles.hpp"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QUrl>
 
 #include <clocale>
+#include <cstdlib>
 #include <exception>
+
+namespace {
+
+/// The files named on the command line, as absolute paths (file URLs accepted).
+std::vector<std::filesystem::path> ArgumentFiles()
+{
+    std::vector<std::filesystem::path> files;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const QUrl url{argument};
+        const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+        files.emplace_back(QFileInfo{path}.absoluteFilePath().toStdString());
+    }
+    return files;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
+    QApplication::setDesktopFileName(QStringLiteral("kalvotune"));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
     try {
-        const std::filesystem::path programDir = app::ResolveProgramDir(
-            std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString());
+        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
+            QCoreApplication::applicationDirPath().toStdString(),
+            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        const std::vector<std::filesystem::path> files = ArgumentFiles();
+        app::SingleInstance instance{programDir.dir};
+        if (instance.HandOver(files))
+            return 0;
+
         app::QtDialogs dialogs;
         app::SystemClock clock;
         Random random{clock};
@@ -32,13 +65,16 @@ int main(int argc, char* argv[])
             std::filesystem::path{QCoreApplication::applicationDirPath().toStdString()} / playback::kAudioModuleFile};
         Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
-        app::Kalvotune player{programDir, services};
+        app::Kalvotune player{programDir.dir, services};
         app::MainWindow window{player};
         dialogs.SetParent(&window);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);
         });
+        playlists::ExternalFiles external{player.currentList(), dialogs};
+        window.SetDropHandler(
+            [&external](const std::vector<std::filesystem::path>& dropped) { external.DropFiles(dropped); });
         window.Sync();
         player.HandleEvent([&player] { player.FormCreate(); });
         window.Sync();
@@ -46,6 +82,27 @@ int main(int argc, char* argv[])
         // The sound libraries load while the window draws itself; a track cannot be
         // chosen and started faster than that.
         audio.StartLoading();
+        if (!programDir.prepared.ok)
+            dialogs.ShowMessage(programDir.prepared.message);
+        if (!files.empty()) {
+            external.OpenFiles(files);
+            window.Sync();
+        }
+        app::MediaControls media{player, audio.Device()};
+        app::Mpris mpris{media,
+            {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }}};
+        mpris.Register();
+        instance.Listen([&window, &external](const std::vector<std::filesystem::path>& handed) {
+            window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+            window.raise();
+            window.activateWindow();
+            if (handed.empty())
+                return;
+            app::RunWhenIdle(&window, [&window, &external, handed] {
+                external.OpenFiles(handed);
+                window.Sync();
+            });
+        });
         const int status = QApplication::exec();
         audio.SetWakeupHandler({});
         return status;

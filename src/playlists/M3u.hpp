@@ -1,0 +1,42 @@
+#pragma once
+
+#include "core/FileIO.hpp"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvotune::playlists {
+
+/// True for a playlist file this program reads and writes (`.m3u`, `.m3u8`, any case).
+bool IsM3uFile(const std::filesystem::path& file);
+
+/// The tracks of an M3U playlist as read.
+struct M3uEntries {
+    std::vector<std::filesystem::path> tracks; ///< existing files, in the playlist's order
+    int skipped{}; ///< web addresses and missing files left out
+    std::string error; ///< set when the playlist itself cannot be read
+};
+
+/// Parses playlist bytes: UTF-8 (a byte-order mark is dropped), or Windows-1251 when the
+/// bytes are not valid UTF-8; comments and `#EXTINF` lines are skipped, `file://` URLs
+/// decoded, relative entries resolved against `folder`. Only entries naming an existing
+/// file count as tracks.
+M3uEntries ParseM3u(std::string_view bytes, const std::filesystem::path& folder);
+
+/// Reads an M3U playlist file.
+M3uEntries ReadM3u(const std::filesystem::path& file);
+
+/// The bytes of an M3U8 playlist: `#EXTM3U`, then one absolute path per line, UTF-8, LF.
+std::string EncodeM3u8(const std::vector<std::filesystem::path>& tracks);
+
+/// The message for entries of a playlist that were left out; empty when none were.
+std::string SkippedEntriesMessage(const std::filesystem::path& playlist, int skipped);
+
+/// Replaces every M3U playlist in `files` by its tracks, in place. Each unreadable
+/// playlist and each playlist with entries left out shows one message in `messages`.
+std::vector<std::filesystem::path> ExpandPlaylists(
+    const std::vector<std::filesystem::path>& files, std::vector<std::string>& messages);
+
+} // namespace kalvotune::playlists

@@ -1,0 +1,140 @@
+#include "ListCommandsFixture.hpp"
+
+#include "core/FileIO.hpp"
+#include "playlists/ExternalFiles.hpp"
+#include "playlists/M3u.hpp"
+#include "playlists/M3uExport.hpp"
+
+namespace kalvotune::playlists {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ExternalTracks : public ListCommands {
+protected:
+    void PutFile(const fs::path& path, std::string_view bytes)
+    {
+        fs::create_directories(path.parent_path());
+        ASSERT_TRUE(WriteFileAtomically(path, bytes).ok);
+    }
+    ExternalFiles external{currentList, dialogs};
+};
+
+TEST(M3u, ReadsUtf8AndCp1251EntriesRelativeToThePlaylistAndCountsWhatIsLeftOut)
+{
+    testing::TempDir dir;
+    const fs::path music = dir.Path() / "Музыка";
+    fs::create_directories(music / "sub");
+    for (const char* name : {"Ночь.mp3", "sub/b c.wav", "abs.wma"})
+        ASSERT_TRUE(WriteFileAtomically(music / name, std::string_view{"x"}).ok);
+    const std::string absolute = (music / "abs.wma").string();
+
+    const std::string utf8 = "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Artist - Title\r\nНочь.mp3\r\n  sub/b c.wav  \n\n"
+                             "http://radio.example/stream\nmissing.mp3\nfile://"
+        + absolute + "\nfile://localhost/no/such.mp3\n";
+    const M3uEntries read = ParseM3u(utf8, music);
+    EXPECT_TRUE(read.error.empty());
+    EXPECT_EQ(read.tracks, (std::vector<fs::path>{music / "Ночь.mp3", music / "sub/b c.wav", music / "abs.wma"}));
+    EXPECT_EQ(read.skipped, 3);
+
+    // The same name in Windows-1251 bytes, which are not UTF-8; a %-escaped URL.
+    const std::string cp1251 = *Utf8ToCp1251("Ночь.mp3\nsub/b c.wav\n");
+    EXPECT_EQ(ParseM3u(cp1251, music).tracks, (std::vector<fs::path>{music / "Ночь.mp3", music / "sub/b c.wav"}));
+    const std::string escaped = "file://" + (music / "sub").string() + "/b%20c.wav";
+    EXPECT_EQ(ParseM3u(escaped, dir.Path()).tracks, (std::vector<fs::path>{music / "sub/b c.wav"}));
+
+    // Written back: absolute paths after the header, and read again to the same tracks.
+    const std::string written = EncodeM3u8(read.tracks);
+    EXPECT_TRUE(written.starts_with("#EXTM3U\n" + (music / "Ночь.mp3").string() + "\n"));
+    EXPECT_EQ(ParseM3u(written, dir.Path()).tracks, read.tracks);
+}
+
+TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
+{
+    const fs::path one = Track("Rock", "Один.mp3");
+    external.OpenFiles({one});
+    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
+    EXPECT_EQ(player.calls, (Lines{"buttons", "play"}));
+    EXPECT_EQ(form.CurrentListName, "0");
+    EXPECT_EQ(form.CaptionPrefix, "Rock");
+
+    // A playlist opens its entries; what it could not open and a missing argument are
+    // reported, and the list is not touched when nothing is left.
+    const fs::path two = Track("Jazz", "b.wav");
+    const fs::path playlist = dir.Path() / "Jazz" / "list.m3u8";
+    PutFile(playlist, "#EXTM3U\nb.wav\n../Rock/Один.mp3\ngone.mp3\n");
+    player.calls.clear();
+    external.OpenFiles({playlist, dir.Path() / "nothing.mp3"});
+    EXPECT_EQ(Items(form.ListBox1), (Lines{MakeListItem(Line(two)), MakeListItem(Line(one))}));
+    EXPECT_EQ(player.calls, (Lines{"buttons"}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[0].find("list.m3u8"), std::string::npos);
+    EXPECT_NE(dialogs.messages[0].find(": 1 "), std::string::npos);
+    EXPECT_NE(dialogs.messages[1].find("nothing.mp3"), std::string::npos);
+
+    external.OpenFiles({dir.Path() / "nothing.mp3"});
+    EXPECT_EQ(form.ListBox1.Count(), 2);
+}
+
+TEST_F(ExternalTracks, DroppedFoldersAddTheirTracksByNameAndOtherFilesAreNamed)
+{
+    form.CaptionPrefix = "Jazz";
+    const fs::path first = Track("Jazz", "a.mp3");
+    Show({Line(first)});
+    const fs::path c = Track("Rock", "c.WAV");
+    const fs::path b = Track("Rock", "b.mp3");
+    Track("Rock/deeper", "d.mp3");
+    PutFile(dir.Path() / "Rock" / "cover.jpg", "jpg");
+    PutFile(dir.Path() / "notes.txt", "txt");
+
+    external.DropFiles({dir.Path() / "Rock", dir.Path() / "notes.txt", first});
+    EXPECT_EQ(Items(form.ListBox1),
+        (Lines{MakeListItem(Line(first)), MakeListItem(Line(b)), MakeListItem(Line(c)), MakeListItem(Line(first))}));
+    EXPECT_EQ(form.CaptionPrefix, "Jazz+Rock");
+    EXPECT_EQ(dialogs.messages, Lines{"Это не музыка, не добавлено: notes.txt"});
+    EXPECT_TRUE(player.calls.empty());
+}
+
+TEST_F(ExternalTracks, OpenDialogAcceptsPlaylists)
+{
+    const fs::path one = Track("Rock", "a.mp3");
+    const fs::path playlist = dir.Path() / "Rock" / "list.m3u";
+    PutFile(playlist, "a.mp3\r\n");
+    dialogs.openedFiles = {{playlist}};
+    currentList.N1Click();
+    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(ExternalTracks, CurrentListSavedAsM3u8ReadsBackAndFailuresKeepTheOldFile)
+{
+    M3uExport exporter{form, dialogs};
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.messages, Lines{" Список пуст, сохранять нечего"});
+    EXPECT_TRUE(dialogs.savePrompts.empty());
+
+    const fs::path a = Track("Rock", "Ночь.mp3");
+    const fs::path b = Track("Jazz", "b c.wav");
+    Show({Line(a), Line(b)});
+    form.CurrentListName = "Вечер";
+    const fs::path out = dir.Path() / "out";
+    dialogs.savedFiles = {out};
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.savePrompts, Lines{"Вечер.m3u8"});
+    const auto bytes = ReadFileBytes(dir.Path() / "out.m3u8");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(std::string{BytesView(*bytes)}, "#EXTM3U\n" + a.string() + "\n" + b.string() + "\n");
+    EXPECT_EQ(ReadM3u(dir.Path() / "out.m3u8").tracks, (std::vector<fs::path>{a, b}));
+
+    // Cancelled: nothing written; a failed write keeps the earlier file and says why.
+    Show({Line(a)});
+    exporter.SaveM3uListClick();
+    dialogs.savedFiles = {dir.Path() / "out.m3u8"};
+    FailNextWriteAfter(3);
+    exporter.SaveM3uListClick();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(ReadM3u(dir.Path() / "out.m3u8").tracks, (std::vector<fs::path>{a, b}));
+}
+
+} // namespace
+} // namespace kalvotune::playlists
