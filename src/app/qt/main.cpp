@@ -36,6 +36,18 @@ std::vector<std::filesystem::path> ArgumentFiles()
     return files;
 }
 
+/// The sound back end: beside the executable in the build's program folder, in the
+/// installed player's own library folder otherwise.
+std::filesystem::path AudioModule()
+{
+    const std::filesystem::path bin{QCoreApplication::applicationDirPath().toStdString()};
+    const std::filesystem::path beside = bin / kalvotune::playback::kAudioModuleFile;
+    std::error_code ec;
+    if (std::filesystem::exists(beside, ec))
+        return beside;
+    return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / kalvotune::playback::kAudioModuleFile;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -61,8 +73,7 @@ int main(int argc, char* argv[])
         Random random{clock};
         app::QtScreen screen;
         app::DBusUserActivity activity;
-        playback::DeferredAudio audio{
-            std::filesystem::path{QCoreApplication::applicationDirPath().toStdString()} / playback::kAudioModuleFile};
+        playback::DeferredAudio audio{AudioModule()};
         Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
         app::Kalvotune player{programDir.dir, services};
