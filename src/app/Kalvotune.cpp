@@ -182,6 +182,7 @@ void Kalvotune::BindHandlers()
         {"ButtonAhead", [&r] { r.ButtonAheadClick(); }},
         {"InstallTemplates", [this] { templates::InstallTemplatesClick(m_form, m_services); }},
         {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
+        {"MakeMusicTemplate", [this] { m_musicTemplates.MakeMusicTemplateClick(); }},
     };
 }
 

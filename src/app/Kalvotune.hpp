@@ -12,6 +12,7 @@
 #include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
+#include "templates/MusicTemplates.hpp"
 #include "templates/Recording.hpp"
 
 #include <filesystem>
@@ -98,6 +99,7 @@ public:
     playlists::MyLists& myLists() { return m_myLists; }
     playlists::CurrentList& currentList() { return m_currentList; }
     templates::Recording& recording() { return m_recording; }
+    templates::MusicTemplates& musicTemplates() { return m_musicTemplates; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -129,6 +131,7 @@ private:
     playlists::MyLists m_myLists;
     playlists::CurrentList m_currentList;
     templates::Recording m_recording;
+    templates::MusicTemplates m_musicTemplates{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -150,6 +150,7 @@ Form::Form()
     Separator(N9, "N9");
     Item(InstallTemplates, "InstallTemplates", "Установка ЦМШ");
     Item(Sinhroniz, "Sinhroniz", "Синхронизация ЦМШ");
+    Item(MakeMusicTemplate, "MakeMusicTemplate", "Создать ЦМШ по музыке");
 
     Item(OpenSelecktLists, "OpenSelecktLists", "Открыть выделенные списки");
     Item(DeleteList, "DeleteList", "Удалить выделенные списки");
@@ -167,7 +168,7 @@ Form::Form()
         {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}}, {&N8, {}},
         {&Service,
             {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
-                {&Sinhroniz, {}}}}};
+                {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}}}};
     PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
     PopupMenu4 = {{&CopySelectTrack, {}}};
 }

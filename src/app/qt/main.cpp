@@ -1,6 +1,7 @@
 #include "app/Kalvotune.hpp"
 #include "app/ProgramDir.hpp"
 #include "app/qt/MainWindow.hpp"
+#include "app/qt/MusicAnalysisDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "core/Random.hpp"
 #include "playback/MpvDevice.hpp"
@@ -36,6 +37,8 @@ int main(int argc, char* argv[])
         app::Kalvotune player{programDir, services};
         app::MainWindow window{player};
         dialogs.SetParent(&window);
+        app::MusicAnalysisDialog analysis{player, window};
+        player.musicTemplates().SetRunner(&analysis);
         device.SetWakeupHandler([&window, &device] {
             QMetaObject::invokeMethod(
                 &window, [&device] { device.DrainEvents(); }, Qt::QueuedConnection);
