@@ -1,3 +1,4 @@
+#include "app/AnalyseCommand.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/ProgramDir.hpp"
 #include "app/qt/MainWindow.hpp"
@@ -13,10 +14,21 @@
 
 #include <clocale>
 #include <exception>
+#include <iostream>
 
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
+    // `--analyse FILE... [--replace]` makes templates for whole collections without a
+    // window, so it needs no display either.
+    if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        const std::filesystem::path programDir = app::ResolveProgramDir(
+            std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString());
+        app::SystemClock clock;
+        Random random{clock};
+        return app::RunAnalyseCommand(programDir, request, random, std::cout);
+    }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QStringLiteral("Kalvotune"));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
