@@ -127,6 +127,7 @@ Form::Form()
     Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", "", true);
     Item(StartMessage, "StartMessage", "Старт без предупрежд.", "", true);
     Item(PictureDelay, "PictureDelay", "Задержка картинки…");
+    Item(AutoMusicTemplate, "AutoMusicTemplate", "Сам создавать ЦМШ", "", true);
     Separator(N5, "N5");
     Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", "", true);
     Item(AddWorkeString2, "AddWorkeString2", "Записать текущую строку");
@@ -162,7 +163,8 @@ Form::Form()
         {&Drive, {}},
         {&Hi,
             {{&Utiug, {}}, {&N6, {}}, {&Razmazat, {}}, {&StopGraphica, {}}, {&ScreenShot1, {}}, {&StilWindow, {}},
-                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}}}},
+                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}},
+                {&AutoMusicTemplate, {}}}},
         {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
     PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
         {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}}}, {&N8, {}},

@@ -145,6 +145,20 @@ void MusicTemplates::Analysed(const std::string& track, const TemplateChannels& 
     }
 }
 
+void MusicTemplates::AnalyseStartedTrack()
+{
+    if (!m_form.AutoMusicTemplate.checked || m_runner == nullptr || !m_form.NoTemplate)
+        return;
+    const std::string track = m_form.CurrentTrackName.string();
+    if (track.empty() || track == m_backgroundTrack || m_services.device.Mode() != DeviceMode::Playing)
+        return;
+    // Only a track with no template at all: a recorded still picture is the user's work.
+    if (!m_form.caption.ends_with(kNoTemplateSuffix))
+        return;
+    m_backgroundTrack = track;
+    m_runner->Run({{track, false, true}}, m_form.TrackBar1.position);
+}
+
 void MusicTemplates::AnalysisFailed(const std::string& message)
 {
     m_services.dialogs.ShowMessage(message);

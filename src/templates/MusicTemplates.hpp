@@ -14,6 +14,8 @@ namespace kalvotune::templates {
 struct MusicTemplateJob {
     std::string track;
     bool replace{};
+    /// Started by "Сам создавать ЦМШ": no progress dialog and no message on failure.
+    bool background{};
 };
 
 /// What installing an analysed template gave: the new folder, or the program's message.
@@ -65,6 +67,11 @@ public:
     /// position, so the picture goes on where it was). A failed install shows its message.
     void Analysed(const std::string& track, const TemplateChannels& channels);
 
+    /// Runs after every event that may start a track: when "Сам создавать ЦМШ" is ticked
+    /// and a track without any template has started playing, hands it to the runner in
+    /// the background, once per start of a new track.
+    void AnalyseStartedTrack();
+
     /// An analysis failed: shows the message.
     void AnalysisFailed(const std::string& message);
 
@@ -72,6 +79,8 @@ private:
     Form& m_form;
     Services& m_services;
     MusicAnalysisRunner* m_runner{};
+    /// The track last handed over in the background, so it is analysed once.
+    std::string m_backgroundTrack;
 };
 
 } // namespace kalvotune::templates

@@ -138,5 +138,31 @@ TEST_F(MusicTemplatesTest, TracksAreTheSelectionOrElseThePlayingTrack)
     EXPECT_EQ(m_command.TracksToAnalyse(), std::vector<std::string>{(Music() / "two.mp3").string()});
 }
 
+TEST_F(MusicTemplatesTest, TickedSettingAnalysesATrackWithoutTemplateOnceWhenItStarts)
+{
+    const fs::path bare = AddTrack("bare.mp3");
+    const fs::path still = AddTrack("still.mp3");
+    fs::create_directories(Data() / "still1");
+    ASSERT_TRUE(WriteFileAtomically(Data() / "still1" / "Speed.kvt", Bytes(10, 1)).ok);
+    WriteList("Kalvotune", {"*" + still.string() + "*still1*"});
+
+    DoubleClick(0);
+    m_command.AnalyseStartedTrack();
+    EXPECT_TRUE(m_runner.runs.empty()); // not ticked
+
+    m_form.AutoMusicTemplate.checked = true;
+    DoubleClick(1);
+    m_command.AnalyseStartedTrack();
+    EXPECT_TRUE(m_runner.runs.empty()); // a still-picture template is kept
+
+    DoubleClick(0);
+    m_command.AnalyseStartedTrack();
+    m_command.AnalyseStartedTrack();
+    ASSERT_EQ(m_runner.runs.size(), 1u);
+    ASSERT_EQ(m_runner.runs[0].size(), 1u);
+    EXPECT_EQ(m_runner.runs[0][0].track, bare.string());
+    EXPECT_TRUE(m_runner.runs[0][0].background);
+}
+
 } // namespace
 } // namespace kalvotune::templates

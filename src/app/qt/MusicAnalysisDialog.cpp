@@ -39,8 +39,6 @@ void MusicAnalysisDialog::Run(std::vector<templates::MusicTemplateJob> jobs, int
         m_dialog->setWindowModality(Qt::NonModal);
         connect(m_dialog, &QProgressDialog::canceled, this, &MusicAnalysisDialog::Cancel);
     }
-    UpdateLabel();
-    m_dialog->show();
     if (!m_busy)
         StartNext();
 }
@@ -66,8 +64,11 @@ void MusicAnalysisDialog::StartNext()
     }
     m_busy = true;
     UpdateLabel();
-    if (m_dialog != nullptr)
+    if (m_dialog != nullptr) {
         m_dialog->setValue(0);
+        // A track analysed on its own while it plays shows no dialog.
+        m_dialog->setVisible(!m_jobs[m_next].background);
+    }
     const std::uint64_t generation = ++m_generation;
     m_worker.Start(
         m_jobs[m_next].track, m_pictureChangeTicks,
@@ -91,11 +92,11 @@ void MusicAnalysisDialog::Finished(std::uint64_t generation, const analysis::Ana
 {
     if (generation != m_generation)
         return;
-    const std::string track = m_jobs[m_next].track;
+    const templates::MusicTemplateJob job = m_jobs[m_next];
     ++m_next;
     if (result.ok)
-        m_app.musicTemplates().Analysed(track, result.plan.channels);
-    else if (!result.cancelled)
+        m_app.musicTemplates().Analysed(job.track, result.plan.channels);
+    else if (!result.cancelled && !job.background)
         m_app.musicTemplates().AnalysisFailed(result.message);
     m_window.Sync();
     StartNext();
