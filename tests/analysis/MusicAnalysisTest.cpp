@@ -1,4 +1,5 @@
 #include "analysis/MusicAnalysis.hpp"
+#include "analysis/AnalysisWorker.hpp"
 
 #include "Catalogue.hpp"
 #include "Composer.hpp"
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <numbers>
 
 namespace kalvotune::analysis {
@@ -203,6 +205,30 @@ TEST(MusicAnalysis, StopRequestEndsWithoutChannels)
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.plan.channels.Length(), 0);
+}
+
+TEST(AnalysisWorker, GivesTheResultFromItsOwnThreadAndStopsOnRequest)
+{
+    TempDir dir;
+    std::vector<double> beats;
+    const auto path = WriteClickTrack(dir, 100.0, false, beats);
+    AnalysisWorker worker;
+    std::promise<AnalysisResult> finished;
+    std::thread::id ranOn;
+    worker.Start(path, 20, {}, [&](AnalysisResult result) {
+        ranOn = std::this_thread::get_id();
+        finished.set_value(std::move(result));
+    });
+    const AnalysisResult result = finished.get_future().get();
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.plan.channels.Length(), 400);
+    EXPECT_NE(ranOn, std::this_thread::get_id());
+
+    // A stop request from the progress callback's first call ends the analysis there.
+    std::promise<AnalysisResult> stopped;
+    worker.Start(
+        path, 20, [&](double) { worker.RequestStop(); }, [&](AnalysisResult r) { stopped.set_value(std::move(r)); });
+    EXPECT_TRUE(stopped.get_future().get().cancelled);
 }
 
 /// The demo tracks were composed with a known beat grid and chords: how well the
