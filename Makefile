@@ -46,6 +46,8 @@ bench: build
 	@$(BUILD)/bench/kalvotune_bench
 	@cmake --build $(BUILD) --target kalvotune_service_bench
 	@$(BUILD)/bench/kalvotune_service_bench
+	@cmake --build $(BUILD) --target kalvotune_analysis_bench
+	@$(BUILD)/bench/kalvotune_analysis_bench
 
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview

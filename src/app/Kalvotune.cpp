@@ -53,7 +53,9 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
         m_tablesError = tables.message;
     // The window's controls are still as constructed: they give the missing words.
     m_form.Settings = ReadSettings(programDir / kSettingsFileName, m_form);
-    m_form.PictureDelayMs = ReadOptions(programDir / kOptionsFileName).pictureDelayMs;
+    const Options options = ReadOptions(programDir / kOptionsFileName);
+    m_form.PictureDelayMs = options.pictureDelayMs;
+    m_form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
     // The window first shows at the centre of the screen.
@@ -205,6 +207,8 @@ void Kalvotune::BindHandlers()
         {"ButtonAhead", [&r] { r.ButtonAheadClick(); }},
         {"InstallTemplates", [this] { templates::InstallTemplatesClick(m_form, m_services); }},
         {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
+        {"MakeMusicTemplate", [this] { m_musicTemplates.MakeMusicTemplateClick(); }},
+        {"AutoMusicTemplate", [this] { AutoMusicTemplateClick(m_form, m_services); }},
     };
 }
 
@@ -217,6 +221,7 @@ void Kalvotune::Click(const std::string& component)
         m_form.Check(*item, item->radioGroup != 0 ? true : !item->checked);
     if (const auto handler = m_clicks.find(component); handler != m_clicks.end())
         handler->second();
+    m_musicTemplates.AnalyseStartedTrack();
 }
 
 void Kalvotune::DoubleClick(const std::string& component)
@@ -229,6 +234,7 @@ void Kalvotune::DoubleClick(const std::string& component)
         m_myLists.OpenSelecktListsClick();
     } else if (component == "Form1")
         Fullscreen1Click();
+    m_musicTemplates.AnalyseStartedTrack();
 }
 
 void Kalvotune::MouseUp(const std::string& component, int x, int y)
@@ -422,9 +428,10 @@ void Kalvotune::TimerFired(TimerControl& timer)
 {
     if (!timer.enabled)
         return;
-    if (&timer == &m_form.Timer2)
+    if (&timer == &m_form.Timer2) {
         m_player.Timer2Timer();
-    else if (&timer == &m_form.Timer3)
+        m_musicTemplates.AnalyseStartedTrack();
+    } else if (&timer == &m_form.Timer3)
         m_scheduler.Timer3Timer();
     else if (&timer == &m_form.Timer4)
         m_player.Timer4Timer();

@@ -13,6 +13,7 @@
 #include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
+#include "templates/MusicTemplates.hpp"
 #include "templates/Recording.hpp"
 
 #include <filesystem>
@@ -103,6 +104,7 @@ public:
     playlists::MyLists& myLists() { return m_myLists; }
     playlists::CurrentList& currentList() { return m_currentList; }
     templates::Recording& recording() { return m_recording; }
+    templates::MusicTemplates& musicTemplates() { return m_musicTemplates; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -135,6 +137,7 @@ private:
     playlists::CurrentList m_currentList;
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     templates::Recording m_recording;
+    templates::MusicTemplates m_musicTemplates{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

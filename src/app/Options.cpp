@@ -20,6 +20,7 @@ struct IntOption {
 
 constexpr IntOption kIntOptions[]{
     {"PictureDelayMs", &Options::pictureDelayMs, kMinPictureDelayMs, kMaxPictureDelayMs},
+    {"AutoMusicTemplates", &Options::autoMusicTemplates, 0, 1},
 };
 
 constexpr const char* kDelayCaption{"Задержка картинки"};
@@ -129,6 +130,15 @@ void PictureDelayClick(Form& form, Services& services)
     const std::filesystem::path file = form.ProgramDir / kOptionsFileName;
     Options options = ReadOptions(file);
     options.pictureDelayMs = *delay;
+    if (const WriteResult written = WriteOptions(file, options); !written.ok)
+        services.dialogs.ShowMessage(written.message);
+}
+
+void AutoMusicTemplateClick(Form& form, Services& services)
+{
+    const std::filesystem::path file = form.ProgramDir / kOptionsFileName;
+    Options options = ReadOptions(file);
+    options.autoMusicTemplates = form.AutoMusicTemplate.checked ? 1 : 0;
     if (const WriteResult written = WriteOptions(file, options); !written.ok)
         services.dialogs.ShowMessage(written.message);
 }

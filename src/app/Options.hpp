@@ -21,6 +21,8 @@ inline constexpr int kMaxPictureDelayMs{1000};
 struct Options {
     /// How much later than the reported play position the picture follows the sound.
     int pictureDelayMs{0};
+    /// 1: a track without a template that starts playing gets one made from its music.
+    int autoMusicTemplates{0};
 };
 
 /// Reads the options file. A missing file, an unknown key, or a value that is not a whole
@@ -30,6 +32,10 @@ Options ReadOptions(const std::filesystem::path& file);
 /// Writes every option atomically. Lines of keys this version does not know are kept, so
 /// a file written by a later version loses nothing.
 WriteResult WriteOptions(const std::filesystem::path& file, const Options& options);
+
+/// "Сам создавать ЦМШ" was toggled: stores its new tick in the options file; a failed
+/// write is reported.
+void AutoMusicTemplateClick(Form& form, Services& services);
 
 /// A whole number of milliseconds in -1000..1000, blanks around it allowed; empty otherwise.
 std::optional<int> ParsePictureDelay(std::string_view text);

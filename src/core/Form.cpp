@@ -127,6 +127,7 @@ Form::Form()
     Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", "", true);
     Item(StartMessage, "StartMessage", "Старт без предупрежд.", "", true);
     Item(PictureDelay, "PictureDelay", "Задержка картинки…");
+    Item(AutoMusicTemplate, "AutoMusicTemplate", "Сам создавать ЦМШ", "", true);
     Separator(N5, "N5");
     Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", "", true);
     Item(AddWorkeString2, "AddWorkeString2", "Записать текущую строку");
@@ -151,6 +152,7 @@ Form::Form()
     Separator(N9, "N9");
     Item(InstallTemplates, "InstallTemplates", "Установка ЦМШ");
     Item(Sinhroniz, "Sinhroniz", "Синхронизация ЦМШ");
+    Item(MakeMusicTemplate, "MakeMusicTemplate", "Создать ЦМШ по музыке");
 
     Item(OpenSelecktLists, "OpenSelecktLists", "Открыть выделенные списки");
     Item(DeleteList, "DeleteList", "Удалить выделенные списки");
@@ -162,14 +164,15 @@ Form::Form()
         {&Drive, {}},
         {&Hi,
             {{&Utiug, {}}, {&N6, {}}, {&Razmazat, {}}, {&StopGraphica, {}}, {&ScreenShot1, {}}, {&StilWindow, {}},
-                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}}}},
+                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}},
+                {&AutoMusicTemplate, {}}}},
         {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
     PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
         {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}, {&SaveM3uList, {}}}},
         {&N8, {}},
         {&Service,
             {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
-                {&Sinhroniz, {}}}}};
+                {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}}}};
     PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
     PopupMenu4 = {{&CopySelectTrack, {}}};
 }

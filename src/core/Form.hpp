@@ -70,11 +70,11 @@ struct Form {
     // PopupMenu1, the window's menu.
     MenuItem N1, N2, Play1, Pause1, Stop1, Listik, N3, Fullscreen1, N4, Ball, BallCasual, Casual, Micro, MicroPlus,
         AutoTipFig, Drive, Hi, Utiug, N6, Razmazat, StopGraphica, ScreenShot1, StilWindow, Joces, DeleteBadStringPop,
-        StartMessage, PictureDelay, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
+        StartMessage, PictureDelay, AutoMusicTemplate, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
     // PopupMenu2, the menu of ListBox1.
     MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
         SaveChangeList, SaveM3uList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, N9, InstallTemplates,
-        Sinhroniz;
+        Sinhroniz, MakeMusicTemplate;
     // PopupMenu3 (ListBox3) and PopupMenu4 (ListBox2).
     MenuItem OpenSelecktLists, DeleteList, CopySelectTrack;
 

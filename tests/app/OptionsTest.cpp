@@ -36,7 +36,7 @@ TEST(Options, WritingKeepsOptionsOfLaterVersions)
     const fs::path file = dir.Path() / kOptionsFileName;
     ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"Future=on\nPictureDelayMs=5\n"}).ok);
     ASSERT_TRUE(WriteOptions(file, Options{300}).ok);
-    EXPECT_EQ(Text(file), "PictureDelayMs=300\nFuture=on\n");
+    EXPECT_EQ(Text(file), "PictureDelayMs=300\nAutoMusicTemplates=0\nFuture=on\n");
     EXPECT_EQ(ReadOptions(file).pictureDelayMs, 300);
 }
 
@@ -82,6 +82,20 @@ TEST_F(PictureDelayTest, MenuItemAsksStoresAndRefusesBadInput)
     // The settings file keeps its own record.
     Close();
     EXPECT_EQ(ReadFileBytes(Dir() / "SetGet.kvt")->size(), 400u);
+}
+
+TEST_F(PictureDelayTest, MakingTemplatesByItselfIsStoredAndRestored)
+{
+    EXPECT_FALSE(Window().AutoMusicTemplate.checked);
+    EXPECT_EQ(Window().AutoMusicTemplate.caption, "Сам создавать ЦМШ");
+    App().Click("AutoMusicTemplate");
+    EXPECT_TRUE(Window().AutoMusicTemplate.checked);
+    const Options options = ReadOptions(Dir() / kOptionsFileName);
+    EXPECT_EQ(options.autoMusicTemplates, 1);
+    EXPECT_EQ(options.pictureDelayMs, 120);
+    Close();
+    Start();
+    EXPECT_TRUE(Window().AutoMusicTemplate.checked);
 }
 
 } // namespace

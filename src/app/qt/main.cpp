@@ -1,8 +1,10 @@
+#include "app/AnalyseCommand.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
+#include "app/qt/MusicAnalysisDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
 #include "app/qt/WhenIdle.hpp"
@@ -19,6 +21,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 
 namespace {
 
@@ -53,6 +56,16 @@ std::filesystem::path AudioModule()
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
+    // `--analyse FILE... [--replace]` makes templates for whole collections without a
+    // window, so it needs no display either.
+    if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        const std::filesystem::path programDir = app::ResolveProgramDir(
+            std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString());
+        app::SystemClock clock;
+        Random random{clock};
+        return app::RunAnalyseCommand(programDir, request, random, std::cout);
+    }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("kalvotune"));
@@ -79,6 +92,8 @@ int main(int argc, char* argv[])
         app::Kalvotune player{programDir.dir, services};
         app::MainWindow window{player};
         dialogs.SetParent(&window);
+        app::MusicAnalysisDialog analysis{player, window};
+        player.musicTemplates().SetRunner(&analysis);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);

@@ -1,0 +1,133 @@
+#include "analysis/BeatTracker.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace kalvotune::analysis {
+
+namespace {
+
+constexpr double kSlowestBpm{60.0};
+constexpr double kFastestBpm{200.0};
+constexpr double kPreferredBpm{120.0};
+/// Width of the tempo preference in octaves: wide enough that 70 and 160 BPM still win
+/// when the music says so.
+constexpr double kTempoSpreadOctaves{1.0};
+/// How strongly the dynamic programme holds the gaps to the period.
+constexpr double kTightness{100.0};
+
+/// Onset strength above its own average, scaled to unit spread, so the beat search
+/// does not depend on the track's level.
+std::vector<double> Normalised(const std::vector<float>& strength)
+{
+    std::vector<double> out(strength.begin(), strength.end());
+    if (out.empty())
+        return out;
+    double mean{};
+    for (const double v : out)
+        mean += v;
+    mean /= static_cast<double>(out.size());
+    double spread{};
+    for (const double v : out)
+        spread += (v - mean) * (v - mean);
+    spread = std::sqrt(spread / static_cast<double>(out.size()));
+    for (double& v : out)
+        v = spread > 1e-12 ? std::max(0.0, v - mean) / spread : 0.0;
+    return out;
+}
+
+/// Beat period in frames (fractional), or 0 when the curve has no pulse.
+double FindPeriod(const std::vector<double>& odf, double framesPerSecond)
+{
+    const auto minLag = static_cast<std::size_t>(std::floor(framesPerSecond * 60.0 / kFastestBpm));
+    const auto maxLag = static_cast<std::size_t>(std::ceil(framesPerSecond * 60.0 / kSlowestBpm));
+    if (odf.size() < maxLag * 3 || minLag < 2)
+        return 0;
+    std::vector<double> acf(maxLag + 2, 0.0);
+    for (std::size_t lag = minLag - 1; lag <= maxLag + 1; ++lag) {
+        double sum{};
+        for (std::size_t i = lag; i < odf.size(); ++i)
+            sum += odf[i] * odf[i - lag];
+        acf[lag] = sum / static_cast<double>(odf.size() - lag);
+    }
+    double best{};
+    std::size_t bestLag{};
+    for (std::size_t lag = minLag; lag <= maxLag; ++lag) {
+        const double bpm{60.0 * framesPerSecond / static_cast<double>(lag)};
+        const double octaves{std::log2(bpm / kPreferredBpm) / kTempoSpreadOctaves};
+        const double weighted{acf[lag] * std::exp(-0.5 * octaves * octaves)};
+        if (weighted > best) {
+            best = weighted;
+            bestLag = lag;
+        }
+    }
+    if (bestLag == 0)
+        return 0;
+    // A parabola through the peak and its neighbours gives the period between frames.
+    const double left{acf[bestLag - 1]}, mid{acf[bestLag]}, right{acf[bestLag + 1]};
+    const double curve{left - 2 * mid + right};
+    const double shift{curve < 0 ? std::clamp(0.5 * (left - right) / curve, -0.5, 0.5) : 0.0};
+    return static_cast<double>(bestLag) + shift;
+}
+
+} // namespace
+
+BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond)
+{
+    BeatGrid grid;
+    const std::vector<double> odf{Normalised(onsetStrength)};
+    const double period{FindPeriod(odf, framesPerSecond)};
+    if (period <= 0)
+        return grid;
+    grid.period = period / framesPerSecond;
+
+    const auto n = static_cast<long>(odf.size());
+    std::vector<double> score(odf.size());
+    std::vector<long> previous(odf.size(), -1);
+    const auto nearest = static_cast<long>(std::round(period / 2));
+    const auto farthest = static_cast<long>(std::round(period * 2));
+    for (long t = 0; t < n; ++t) {
+        double best{0.0};
+        long from{-1};
+        for (long p = t - farthest; p <= t - nearest; ++p) {
+            if (p < 0)
+                continue;
+            const double gap{std::log(static_cast<double>(t - p) / period)};
+            const double candidate{score[static_cast<std::size_t>(p)] - kTightness * gap * gap};
+            if (from < 0 || candidate > best) {
+                best = candidate;
+                from = p;
+            }
+        }
+        score[static_cast<std::size_t>(t)] = odf[static_cast<std::size_t>(t)] + (from >= 0 ? std::max(best, 0.0) : 0.0);
+        previous[static_cast<std::size_t>(t)] = from >= 0 && best > 0 ? from : -1;
+    }
+
+    // The last beat is the best-scoring frame within the final period.
+    long last{n - 1};
+    for (long t = std::max(0L, n - static_cast<long>(std::ceil(period))); t < n; ++t)
+        if (score[static_cast<std::size_t>(t)] > score[static_cast<std::size_t>(last)])
+            last = t;
+    std::vector<long> frames;
+    for (long t = last; t >= 0; t = previous[static_cast<std::size_t>(t)])
+        frames.push_back(t);
+    std::reverse(frames.begin(), frames.end());
+    // Frames before the first beat found that still sit on onsets extend the grid back.
+    while (!frames.empty() && frames.front() - period >= 0) {
+        const auto guess = static_cast<long>(std::round(static_cast<double>(frames.front()) - period));
+        long bestFrame{guess};
+        const auto slack = static_cast<long>(std::round(period * 0.1));
+        for (long t = std::max(0L, guess - slack); t <= std::min(n - 1, guess + slack); ++t)
+            if (odf[static_cast<std::size_t>(t)] > odf[static_cast<std::size_t>(bestFrame)])
+                bestFrame = t;
+        if (odf[static_cast<std::size_t>(bestFrame)] <= 0.5)
+            break;
+        frames.insert(frames.begin(), bestFrame);
+    }
+    for (const long f : frames)
+        grid.beats.push_back(static_cast<double>(f) / framesPerSecond);
+    return grid;
+}
+
+} // namespace kalvotune::analysis

@@ -1,0 +1,301 @@
+#include "analysis/ChannelMapping.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace kalvotune::analysis {
+
+namespace {
+
+constexpr int kTopSpeed{20};
+constexpr int kMarker{22};
+constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
+constexpr double kFullDensity{8.0}; // onsets a second
+constexpr int kHarmonyTicks{10}; // the chord is judged over the last second
+constexpr int kSectionHalfSpan{40}; // 4 s each side
+constexpr int kSectionSpacing{80}; // 8 s
+constexpr double kSectionThreshold{0.45};
+
+double LoudnessLevel(float lufs)
+{
+    return std::clamp((static_cast<double>(lufs) + 50.0) / 40.0, 0.0, 1.0);
+}
+
+std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& density)
+{
+    const int ticks{f.Ticks()};
+    std::vector<int> prefix(static_cast<std::size_t>(ticks) + 1, 0);
+    for (int t = 0; t < ticks; ++t)
+        prefix[static_cast<std::size_t>(t) + 1]
+            = prefix[static_cast<std::size_t>(t)] + f.onsets[static_cast<std::size_t>(t)];
+    std::vector<double> activity(static_cast<std::size_t>(ticks));
+    density.assign(static_cast<std::size_t>(ticks), 0.0);
+    for (int t = 0; t < ticks; ++t) {
+        const int from{std::max(0, t - kDensityHalfSpan)}, to{std::min(ticks, t + kDensityHalfSpan + 1)};
+        const double perSecond{
+            10.0 * (prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)]) / (to - from)};
+        density[static_cast<std::size_t>(t)] = std::min(1.0, perSecond / kFullDensity);
+        activity[static_cast<std::size_t>(t)]
+            = 0.6 * density[static_cast<std::size_t>(t)] + 0.4 * LoudnessLevel(f.loudness[static_cast<std::size_t>(t)]);
+    }
+    return activity;
+}
+
+/// Chord root per tick from triad templates over the recent pitch-class profile; a tick
+/// without pitched sound keeps the root before it.
+std::vector<int> Roots(const TrackFeatures& f)
+{
+    const int ticks{f.Ticks()};
+    std::vector<int> roots(static_cast<std::size_t>(ticks), 0);
+    std::array<double, 12> sum{};
+    int root{0};
+    for (int t = 0; t < ticks; ++t) {
+        for (int c = 0; c < 12; ++c)
+            sum[static_cast<std::size_t>(c)] += f.chroma[static_cast<std::size_t>(t)][static_cast<std::size_t>(c)];
+        if (t >= kHarmonyTicks)
+            for (int c = 0; c < 12; ++c)
+                sum[static_cast<std::size_t>(c)]
+                    -= f.chroma[static_cast<std::size_t>(t - kHarmonyTicks)][static_cast<std::size_t>(c)];
+        double total{};
+        for (const double v : sum)
+            total += std::max(0.0, v);
+        if (total > 1e-6 && f.loudness[static_cast<std::size_t>(t)] > -60.0f) {
+            double best{-1};
+            for (int r = 0; r < 12; ++r)
+                for (const int third : {4, 3}) {
+                    const auto at
+                        = [&](int k) { return std::max(0.0, sum[static_cast<std::size_t>((r + k) % 12)]) / total; };
+                    const double fit{at(0) + 0.8 * at(third) + 0.9 * at(7)};
+                    if (fit > best + 1e-12) {
+                        best = fit;
+                        root = r;
+                    }
+                }
+        }
+        roots[static_cast<std::size_t>(t)] = root;
+    }
+    return roots;
+}
+
+std::vector<int> Sections(const TrackFeatures& f, const std::vector<double>& density)
+{
+    const int ticks{f.Ticks()};
+    std::vector<double> novelty(static_cast<std::size_t>(ticks), 0.0);
+    const auto meanOver = [&](int from, int to, double& loud, double& busy, std::array<double, 12>& chroma) {
+        loud = busy = 0;
+        chroma.fill(0);
+        for (int t = from; t < to; ++t) {
+            loud += LoudnessLevel(f.loudness[static_cast<std::size_t>(t)]);
+            busy += density[static_cast<std::size_t>(t)];
+            for (int c = 0; c < 12; ++c)
+                chroma[static_cast<std::size_t>(c)]
+                    += f.chroma[static_cast<std::size_t>(t)][static_cast<std::size_t>(c)];
+        }
+        loud /= to - from;
+        busy /= to - from;
+        double total{};
+        for (const double v : chroma)
+            total += v;
+        for (double& v : chroma)
+            v = total > 1e-9 ? v / total : 0.0;
+    };
+    for (int t = kSectionHalfSpan; t + kSectionHalfSpan <= ticks; ++t) {
+        double loudA{}, busyA{}, loudB{}, busyB{};
+        std::array<double, 12> a{}, b{};
+        meanOver(t - kSectionHalfSpan, t, loudA, busyA, a);
+        meanOver(t, t + kSectionHalfSpan, loudB, busyB, b);
+        double harmony{};
+        for (int c = 0; c < 12; ++c)
+            harmony += std::abs(a[static_cast<std::size_t>(c)] - b[static_cast<std::size_t>(c)]);
+        novelty[static_cast<std::size_t>(t)] = 2.0 * std::abs(loudA - loudB) + std::abs(busyA - busyB) + 0.5 * harmony;
+    }
+    std::vector<int> sections;
+    for (int t = 0; t < ticks; ++t) {
+        const double v{novelty[static_cast<std::size_t>(t)]};
+        if (v < kSectionThreshold)
+            continue;
+        bool peak{true};
+        for (int u = std::max(0, t - kSectionHalfSpan); u < std::min(ticks, t + kSectionHalfSpan + 1) && peak; ++u)
+            peak = novelty[static_cast<std::size_t>(u)] < v || (novelty[static_cast<std::size_t>(u)] == v && u >= t);
+        if (peak && (sections.empty() || t - sections.back() >= kSectionSpacing))
+            sections.push_back(t);
+    }
+    return sections;
+}
+
+int TickOf(double seconds)
+{
+    return static_cast<int>(std::lround(seconds * 10.0));
+}
+
+/// How strongly each beat sounds like the start of a bar: its onset peak plus how much
+/// the harmony moved since the beat before.
+std::vector<double> BarLikeness(const TrackFeatures& f, const BeatGrid& grid)
+{
+    std::vector<double> likeness;
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    float top{1e-9f};
+    for (const float v : f.onsetStrength)
+        top = std::max(top, v);
+    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+        double change{};
+        if (i > 0) {
+            const int now{std::min(f.Ticks() - 1, TickOf(grid.beats[i]) + 2)};
+            const int before{std::min(f.Ticks() - 1, TickOf(grid.beats[i - 1]) + 2)};
+            double total{};
+            for (int c = 0; c < 12; ++c) {
+                const double a{f.chroma[static_cast<std::size_t>(now)][static_cast<std::size_t>(c)]};
+                const double b{f.chroma[static_cast<std::size_t>(before)][static_cast<std::size_t>(c)]};
+                change += std::abs(a - b);
+                total += a + b;
+            }
+            change = total > 1e-9 ? change / total : 0.0;
+        }
+        likeness.push_back(peak / top + 0.5 * change);
+    }
+    return likeness;
+}
+
+int BestPhase(const std::vector<double>& likeness, int k)
+{
+    int best{0};
+    double bestScore{-1};
+    for (int p = 0; p < k; ++p) {
+        double score{};
+        int count{};
+        for (std::size_t i = static_cast<std::size_t>(p); i < likeness.size(); i += static_cast<std::size_t>(k)) {
+            score += likeness[i];
+            ++count;
+        }
+        score = count > 0 ? score / count : 0.0;
+        if (score > bestScore + 1e-9) {
+            bestScore = score;
+            best = p;
+        }
+    }
+    return best;
+}
+
+std::array<std::uint8_t, 3> HueToRgb(int root, double value)
+{
+    // Full saturation: one of the six sextants of the colour wheel, 30° per pitch class.
+    const double h{std::fmod(root * 30.0, 360.0) / 60.0};
+    const int sextant{static_cast<int>(h)};
+    const double f{h - sextant};
+    const double v{value * 255.0};
+    double r{}, g{}, b{};
+    switch (sextant) {
+    case 0:
+        r = v, g = v * f, b = 0;
+        break;
+    case 1:
+        r = v * (1 - f), g = v, b = 0;
+        break;
+    case 2:
+        r = 0, g = v, b = v * f;
+        break;
+    case 3:
+        r = 0, g = v * (1 - f), b = v;
+        break;
+    case 4:
+        r = v * f, g = 0, b = v;
+        break;
+    default:
+        r = v, g = 0, b = v * (1 - f);
+        break;
+    }
+    const auto even = [](double x) { return static_cast<std::uint8_t>(static_cast<int>(std::lround(x)) & ~1); };
+    return {even(r), even(g), even(b)};
+}
+
+} // namespace
+
+ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, int pictureChangeTicks)
+{
+    ChannelPlan plan;
+    const int ticks{features.Ticks()};
+    plan.channels.Reset(ticks);
+    if (ticks == 0)
+        return plan;
+    const int spacing{std::max(1, pictureChangeTicks)};
+
+    std::vector<double> density;
+    const std::vector<double> activity{Activity(features, density)};
+    plan.rootPerTick = Roots(features);
+    plan.sectionTicks = Sections(features, density);
+
+    std::vector<int> beatMarkers, barStarts;
+    if (grid.period > 0 && !grid.beats.empty()) {
+        const std::vector<double> likeness{BarLikeness(features, grid)};
+        // Allow 3% slack so a bar of exactly the slider's span still counts as long enough.
+        int k{1};
+        while (k < 16 && k * grid.period * 10.0 < spacing * 0.97)
+            k *= 2;
+        plan.beatsPerMarker = k;
+        const int phase{BestPhase(likeness, k)};
+        for (std::size_t i = static_cast<std::size_t>(phase); i < grid.beats.size(); i += static_cast<std::size_t>(k))
+            beatMarkers.push_back(TickOf(grid.beats[i]));
+        const int barPhase{BestPhase(likeness, 4)};
+        for (std::size_t i = static_cast<std::size_t>(barPhase); i < grid.beats.size(); i += 4)
+            barStarts.push_back(TickOf(grid.beats[i]));
+    }
+
+    // Section changes always get a marker; beat markers keep their distance from every
+    // marker kept. One that would come a tick or two early waits for the spacing instead.
+    std::vector<int> markers;
+    std::size_t nextSection{};
+    int last{-spacing};
+    const auto place = [&](int tick) {
+        markers.push_back(tick);
+        last = tick;
+    };
+    const auto placeSection = [&](int tick) {
+        while (!markers.empty() && tick - markers.back() < spacing)
+            markers.pop_back();
+        place(tick);
+    };
+    for (const int beat : beatMarkers) {
+        while (nextSection < plan.sectionTicks.size() && plan.sectionTicks[nextSection] <= beat + spacing / 2)
+            placeSection(plan.sectionTicks[nextSection++]);
+        if (beat >= ticks)
+            break;
+        const int gap{beat - last};
+        if (gap >= spacing)
+            place(beat);
+        else if (gap >= spacing - 2 && last + spacing < ticks
+            && (nextSection >= plan.sectionTicks.size() || last + spacing < plan.sectionTicks[nextSection]))
+            place(last + spacing);
+    }
+    while (nextSection < plan.sectionTicks.size())
+        placeSection(plan.sectionTicks[nextSection++]);
+    std::sort(markers.begin(), markers.end());
+    markers.erase(std::unique(markers.begin(), markers.end()), markers.end());
+    plan.markerTicks = markers;
+
+    for (int t = 0; t < ticks; ++t) {
+        const auto i = static_cast<std::size_t>(t);
+        plan.channels.speed[i] = static_cast<std::uint8_t>(
+            std::clamp(static_cast<int>(std::lround(activity[i] * kTopSpeed)), 0, kTopSpeed));
+        const auto [r, g, b] = HueToRgb(plan.rootPerTick[i], 0.25 + 0.75 * LoudnessLevel(features.loudness[i]));
+        plan.channels.red[i] = r;
+        plan.channels.green[i] = g;
+        plan.channels.blue[i] = b;
+    }
+    for (const int t : markers)
+        plan.channels.speed[static_cast<std::size_t>(t)]
+            = static_cast<std::uint8_t>(plan.channels.speed[static_cast<std::size_t>(t)] + kMarker);
+    plan.channels.blue[0] |= 1;
+    for (const int t : plan.sectionTicks)
+        plan.channels.blue[static_cast<std::size_t>(t)] |= 1;
+    for (const int t : barStarts)
+        if (t >= 0 && t < ticks)
+            plan.channels.red[static_cast<std::size_t>(t)] |= 1;
+    return plan;
+}
+
+} // namespace kalvotune::analysis

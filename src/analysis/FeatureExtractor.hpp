@@ -1,0 +1,34 @@
+#pragma once
+
+#include "analysis/TrackFeatures.hpp"
+
+#include <memory>
+#include <span>
+
+namespace kalvotune::analysis {
+
+/// Turns mono samples at `kAnalysisRate`, fed in blocks of any size, into
+/// `TrackFeatures`: aubio's spectral-flux onsets, libebur128's momentary loudness and a
+/// 12-bin pitch-class profile from a 4096-point spectrum once per tick. Holds only the
+/// last 4096 samples; a tick that is not complete at `Finish` is padded with silence.
+class FeatureExtractor {
+public:
+    FeatureExtractor();
+    ~FeatureExtractor();
+    FeatureExtractor(const FeatureExtractor&) = delete;
+    FeatureExtractor& operator=(const FeatureExtractor&) = delete;
+
+    void Add(std::span<const float> samples);
+
+    /// Completes the last tick and hands the features over; the extractor is spent.
+    TrackFeatures Finish();
+
+private:
+    struct State;
+    void Hop();
+    void EndTick();
+
+    std::unique_ptr<State> m_state;
+};
+
+} // namespace kalvotune::analysis

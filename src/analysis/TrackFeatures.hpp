@@ -1,0 +1,28 @@
+#pragma once
+
+#include <array>
+#include <vector>
+
+namespace kalvotune::analysis {
+
+/// Decoding rate of the analysis: enough for onsets, harmony and loudness at a quarter of
+/// the work of CD rate.
+constexpr int kAnalysisRate{22050};
+/// Samples per 100-ms template tick at that rate.
+constexpr int kSamplesPerTick{kAnalysisRate / 10};
+/// Onset frames per tick: the onset curve has 9 values per 100 ms (hop of 245 samples).
+constexpr int kFramesPerTick{9};
+constexpr int kHop{kSamplesPerTick / kFramesPerTick};
+
+/// What the analysis measured in a track, per tick and per onset frame. Small: a
+/// four-minute track needs a few hundred kilobytes.
+struct TrackFeatures {
+    std::vector<float> loudness; ///< momentary loudness per tick, LUFS, -70 for silence
+    std::vector<int> onsets; ///< onsets found per tick
+    std::vector<std::array<float, 12>> chroma; ///< pitch-class energy per tick, C = 0
+    std::vector<float> onsetStrength; ///< onset curve, `kFramesPerTick` values per tick
+
+    int Ticks() const { return static_cast<int>(loudness.size()); }
+};
+
+} // namespace kalvotune::analysis

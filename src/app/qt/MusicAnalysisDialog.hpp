@@ -1,0 +1,51 @@
+#pragma once
+
+#include "analysis/AnalysisWorker.hpp"
+#include "templates/MusicTemplates.hpp"
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <vector>
+
+class QProgressDialog;
+
+namespace kalvotune::app {
+
+class Kalvotune;
+class MainWindow;
+
+/// Runs "Создать ЦМШ по музыке" behind a progress dialog (track n of m, percent,
+/// Cancel): one track at a time on an `AnalysisWorker`, each result handed back on the
+/// window's thread to `MusicTemplates::Analysed`, which writes the files. The dialog is
+/// not modal, so the window stays usable and the music plays on. Cancel abandons the
+/// track under analysis (nothing is written for it) and the ones after it. Background
+/// jobs run without the dialog and fail silently.
+class MusicAnalysisDialog : public QObject, public templates::MusicAnalysisRunner {
+public:
+    MusicAnalysisDialog(Kalvotune& app, MainWindow& window);
+    ~MusicAnalysisDialog() override;
+
+    /// Queues `jobs` behind any batch that is running.
+    void Run(std::vector<templates::MusicTemplateJob> jobs, int pictureChangeTicks) override;
+
+private:
+    void StartNext();
+    void Finished(std::uint64_t generation, const analysis::AnalysisResult& result);
+    void Cancel();
+    void UpdateLabel();
+
+    Kalvotune& m_app;
+    MainWindow& m_window;
+    analysis::AnalysisWorker m_worker;
+    QPointer<QProgressDialog> m_dialog;
+    std::vector<templates::MusicTemplateJob> m_jobs;
+    std::size_t m_next{};
+    int m_pictureChangeTicks{20};
+    /// Grows with every track started, so a late call from an abandoned one is ignored.
+    std::uint64_t m_generation{};
+    bool m_busy{};
+};
+
+} // namespace kalvotune::app

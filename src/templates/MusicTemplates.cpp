@@ -1,0 +1,167 @@
+#include "templates/MusicTemplates.hpp"
+
+#include "core/AudioDevice.hpp"
+#include "core/FileIO.hpp"
+#include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
+#include "templates/Registry.hpp"
+#include "templates/TemplateFolders.hpp"
+#include "templates/TemplateLoader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace kalvotune::templates {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kReplaceCaption{"ВНИМАНИЕ"};
+
+std::string ReplaceQuestion(const std::string& track)
+{
+    return "У трека " + playlists::TrackTitleOf(track) + " уже есть ЦМШ. Заменить его шаблоном, созданным по музыке?";
+}
+
+std::string Bytes(const std::vector<std::uint8_t>& channel)
+{
+    return {channel.begin(), channel.end()};
+}
+
+/// The folder the registry gives `track`, empty when it has none.
+std::string RegisteredFolder(const std::vector<std::string>& lines, const std::string& track)
+{
+    for (const std::string& line : lines)
+        if (playlists::LinePath(line) == track)
+            return playlists::LineTemplate(line);
+    return {};
+}
+
+} // namespace
+
+MusicTemplateInstall InstallMusicTemplate(
+    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels)
+{
+    if (!playlists::FitsListLine(track))
+        return {false, {}, playlists::UnlistableTracksMessage({track})};
+    playlists::ListReadResult registry = ReadRegistryWorkList(form);
+    if (!registry.ok() && !registry.missing())
+        return {false, {}, registry.message};
+
+    const fs::path data = form.ProgramDir / playlists::kDataFolder;
+    // An empty old folder name is never touched: the new folder starts empty instead of
+    // taking over a handed-out folder that happens to carry the track's title.
+    const TemplateFolderResult made = MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
+    if (!made.ok)
+        return {false, {}, made.message};
+    const fs::path folder = data / made.name;
+    const std::array<std::pair<const char*, const std::vector<std::uint8_t>*>, 4> files{{
+        {kBlueFile, &channels.blue},
+        {kGreenFile, &channels.green},
+        {kRedFile, &channels.red},
+        {kSpeedFile, &channels.speed},
+    }};
+    for (const auto& [name, channel] : files)
+        if (const WriteResult written = WriteFileAtomically(folder / name, Bytes(*channel)); !written.ok) {
+            DeleteFolderTree(folder);
+            return {false, {}, written.message};
+        }
+
+    const std::string oldFolder = RegisteredFolder(registry.lines, track);
+    std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
+    AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
+    if (const WriteResult written = playlists::WriteListFile(RegistryFile(form), registry.lines); !written.ok) {
+        DeleteFolderTree(folder);
+        return {false, {}, written.message};
+    }
+    const bool oldStillNamed = std::any_of(registry.lines.begin(), registry.lines.end(),
+        [&](const std::string& line) { return playlists::LineTemplate(line) == oldFolder; });
+    if (!oldFolder.empty() && oldFolder != made.name && !oldStillNamed && IsPlainFolderName(oldFolder))
+        DeleteFolderTree(data / oldFolder);
+    return {true, made.name, {}};
+}
+
+MusicTemplates::MusicTemplates(Form& form, Services& services)
+    : m_form{form}
+    , m_services{services}
+{
+}
+
+std::vector<std::string> MusicTemplates::TracksToAnalyse() const
+{
+    std::vector<std::string> tracks;
+    const ListBox& list = m_form.ListBox1;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) {
+            std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
+            if (!path.empty() && std::find(tracks.begin(), tracks.end(), path) == tracks.end())
+                tracks.push_back(std::move(path));
+        }
+    if (tracks.empty() && !m_form.CurrentTrackName.empty())
+        tracks.push_back(m_form.CurrentTrackName.string());
+    return tracks;
+}
+
+void MusicTemplates::MakeMusicTemplateClick()
+{
+    if (m_runner == nullptr)
+        return;
+    const std::vector<std::string> tracks = TracksToAnalyse();
+    if (tracks.empty())
+        return;
+    playlists::ListReadResult registry = ReadRegistryWorkList(m_form);
+    if (!registry.ok() && !registry.missing()) {
+        m_services.dialogs.ShowMessage(registry.message);
+        return;
+    }
+    std::vector<MusicTemplateJob> jobs;
+    for (const std::string& track : tracks) {
+        const bool has = !RegisteredFolder(registry.lines, track).empty();
+        if (has && !m_services.dialogs.AskYesNo(ReplaceQuestion(track), kReplaceCaption))
+            continue;
+        jobs.push_back({track, has});
+    }
+    if (!jobs.empty())
+        m_runner->Run(std::move(jobs), m_form.TrackBar1.position);
+}
+
+void MusicTemplates::Analysed(const std::string& track, const TemplateChannels& channels)
+{
+    const MusicTemplateInstall installed = InstallMusicTemplate(m_form, m_services.random, track, channels);
+    if (!installed.ok) {
+        m_services.dialogs.ShowMessage(installed.message);
+        return;
+    }
+    const DeviceMode mode = m_services.device.Mode();
+    const bool running = mode == DeviceMode::Playing || mode == DeviceMode::Paused;
+    // A still-picture recording owns the channels until it ends; the new template is
+    // there for the next start.
+    const bool recording = m_form.SpeedButton4.tag == 1;
+    if (running && !recording && m_form.CurrentTrackName.string() == track) {
+        m_form.TemplateName = installed.folder;
+        LoadTrackTemplate(m_form, m_services, installed.folder);
+    }
+}
+
+void MusicTemplates::AnalyseStartedTrack()
+{
+    if (!m_form.AutoMusicTemplate.checked || m_runner == nullptr || !m_form.NoTemplate)
+        return;
+    const std::string track = m_form.CurrentTrackName.string();
+    if (track.empty() || track == m_backgroundTrack || m_services.device.Mode() != DeviceMode::Playing)
+        return;
+    // Only a track with no template at all: a recorded still picture is the user's work.
+    if (!m_form.caption.ends_with(kNoTemplateSuffix))
+        return;
+    m_backgroundTrack = track;
+    m_runner->Run({{track, false, true}}, m_form.TrackBar1.position);
+}
+
+void MusicTemplates::AnalysisFailed(const std::string& message)
+{
+    m_services.dialogs.ShowMessage(message);
+}
+
+} // namespace kalvotune::templates

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "core/Form.hpp"
+#include "core/Services.hpp"
+#include "core/TemplateChannels.hpp"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kalvotune::templates {
+
+/// One track to analyse; `replace` when the user agreed to replace its template.
+struct MusicTemplateJob {
+    std::string track;
+    bool replace{};
+    /// Started by "Сам создавать ЦМШ": no progress dialog and no message on failure.
+    bool background{};
+};
+
+/// What installing an analysed template gave: the new folder, or the program's message.
+struct MusicTemplateInstall {
+    bool ok{};
+    std::string folder;
+    std::string message;
+};
+
+/// Runs the analysis of a batch of tracks away from the window's thread and hands each
+/// result back to `MusicTemplates::Analysed` on the window's thread. The Qt window
+/// implements it with a worker thread and a progress dialog; tests analyse at once.
+class MusicAnalysisRunner {
+public:
+    virtual ~MusicAnalysisRunner() = default;
+    /// Starts analysing `jobs` in order, markers at least `pictureChangeTicks` ticks apart.
+    virtual void Run(std::vector<MusicTemplateJob> jobs, int pictureChangeTicks) = 0;
+};
+
+/// Installs `channels` as the template of `track`: a new folder in `Data` made by the
+/// `MakeTemplateFolder` rules, the four channel files written atomically, and the
+/// registry line (any older line of the track replaced). Nothing is left behind when a
+/// write fails; the folder the track had before is removed only once the registry names
+/// the new one and no other line names the old one.
+MusicTemplateInstall InstallMusicTemplate(
+    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels);
+
+/// "Создать ЦМШ по музыке": templates made from the music of the selected tracks of the
+/// current list (or the playing track when none is selected). Every handler runs on the
+/// window's thread.
+class MusicTemplates {
+public:
+    /// Both references must outlive the object.
+    MusicTemplates(Form& form, Services& services);
+
+    /// The runner that analyses the tracks; without one the command does nothing.
+    void SetRunner(MusicAnalysisRunner* runner) { m_runner = runner; }
+
+    /// The menu command: gathers the tracks, asks about each that already has a template
+    /// ("No" keeps it and leaves the track out) and hands the rest to the runner.
+    void MakeMusicTemplateClick();
+
+    /// The tracks the command works on, each once: the selected entries of `ListBox1`, or
+    /// `CurrentTrackName` when nothing is selected.
+    std::vector<std::string> TracksToAnalyse() const;
+
+    /// An analysis finished for `track`: installs its template, and when the track is the
+    /// one playing switches it to the new channels at once (the tick is the play
+    /// position, so the picture goes on where it was). A failed install shows its message.
+    void Analysed(const std::string& track, const TemplateChannels& channels);
+
+    /// Runs after every event that may start a track: when "Сам создавать ЦМШ" is ticked
+    /// and a track without any template has started playing, hands it to the runner in
+    /// the background, once per start of a new track.
+    void AnalyseStartedTrack();
+
+    /// An analysis failed: shows the message.
+    void AnalysisFailed(const std::string& message);
+
+private:
+    Form& m_form;
+    Services& m_services;
+    MusicAnalysisRunner* m_runner{};
+    /// The track last handed over in the background, so it is analysed once.
+    std::string m_backgroundTrack;
+};
+
+} // namespace kalvotune::templates
