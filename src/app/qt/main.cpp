@@ -60,11 +60,14 @@ int main(int argc, char* argv[])
     // window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const std::filesystem::path programDir = app::ResolveProgramDir(
-            std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString());
+        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
+            QCoreApplication::applicationDirPath().toStdString(),
+            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        if (!programDir.prepared.ok)
+            std::cerr << programDir.prepared.message << '\n';
         app::SystemClock clock;
         Random random{clock};
-        return app::RunAnalyseCommand(programDir, request, random, std::cout);
+        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
     }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
