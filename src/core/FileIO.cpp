@@ -137,9 +137,8 @@ WriteResult Finish(Pending& pending)
     return {};
 }
 
-} // namespace
-
-std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files)
+// Every file's temporary, written and flushed; the failure hook hits the first file.
+std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files)
 {
     std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
     std::vector<Pending> pending;
@@ -147,6 +146,14 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     for (const FileWrite& file : files)
         pending.push_back(WriteTemporary(file.target, file.bytes, std::exchange(failAfter, std::nullopt)));
     FlushAll(pending);
+    return pending;
+}
+
+} // namespace
+
+std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files)
+{
+    std::vector<Pending> pending = WriteAndFlush(files);
     std::vector<WriteResult> results;
     results.reserve(files.size());
     for (Pending& p : pending)
@@ -156,12 +163,7 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
 
 WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
 {
-    std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
-    std::vector<Pending> pending;
-    pending.reserve(files.size());
-    for (const FileWrite& file : files)
-        pending.push_back(WriteTemporary(file.target, file.bytes, std::exchange(failAfter, std::nullopt)));
-    FlushAll(pending);
+    std::vector<Pending> pending = WriteAndFlush(files);
     const auto discard = [&pending](std::size_t from) {
         for (std::size_t i = from; i < pending.size(); ++i) {
             if (pending[i].fd >= 0)

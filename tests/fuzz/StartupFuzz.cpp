@@ -28,15 +28,11 @@ const fs::path& TablesFolder()
     static const testing::TempDir dir;
     static bool written = false;
     if (!written) {
-        const kaleidoscope::TableData tables = tables::BuildTables();
-        for (const auto& [name, words] : {std::pair{kaleidoscope::Engine::kFadeFile, &tables.fadePixels},
-                 std::pair{kaleidoscope::Engine::kWedgeFile, &tables.wedgeMap},
-                 std::pair{kaleidoscope::Engine::kFigureFile, &tables.figures}}) {
-            std::string bytes;
-            for (const std::int32_t w : *words)
-                for (int s = 0; s < 32; s += 8)
-                    bytes += static_cast<char>(static_cast<std::uint32_t>(w) >> s);
-            fuzz::PutFile(dir.Path() / name, bytes);
+        const kaleidoscope::TableData shipped = tables::BuildTables();
+        for (const auto& [name, words] : {std::pair{kaleidoscope::Engine::kFadeFile, &shipped.fadePixels},
+                 std::pair{kaleidoscope::Engine::kWedgeFile, &shipped.wedgeMap},
+                 std::pair{kaleidoscope::Engine::kFigureFile, &shipped.figures}}) {
+            fuzz::PutFile(dir.Path() / name, tables::ToFileBytes(*words));
         }
         written = true;
     }

@@ -39,11 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!written) {
             for (const auto& [name, words] : {std::pair{kaleidoscope::Engine::kWedgeFile, &shipped.wedgeMap},
                      std::pair{kaleidoscope::Engine::kFigureFile, &shipped.figures}}) {
-                std::string bytes;
-                for (const std::int32_t w : *words)
-                    for (int s = 0; s < 32; s += 8)
-                        bytes += static_cast<char>(static_cast<std::uint32_t>(w) >> s);
-                fuzz::PutFile(dir.Path() / name, bytes);
+                fuzz::PutFile(dir.Path() / name, tables::ToFileBytes(*words));
             }
             written = true;
         }
