@@ -4,8 +4,8 @@
 #include "app/Settings.hpp"
 #include "core/Form.hpp"
 #include "playlists/ListLine.hpp"
-#include "templates/MusicTemplates.hpp"
-#include "templates/Registry.hpp"
+#include "template_commands/MusicTemplates.hpp"
+#include "playlists/Registry.hpp"
 
 #include <algorithm>
 #include <string_view>
@@ -42,7 +42,7 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
         std::error_code ec;
         const fs::path absolute = fs::absolute(file, ec);
         const std::string track = ec ? file : absolute.lexically_normal().string();
-        const playlists::ListReadResult registry = templates::ReadRegistryWorkList(form);
+        const playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
         if (!registry.ok() && !registry.missing()) {
             out << track << ": " << registry.message << "\n";
             ++failed;
@@ -60,8 +60,8 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
             ++failed;
             continue;
         }
-        const templates::MusicTemplateInstall installed
-            = templates::InstallMusicTemplate(form, random, track, result.plan.channels);
+        const template_commands::MusicTemplateInstall installed
+            = template_commands::InstallMusicTemplate(form, random, track, result.plan.channels);
         if (!installed.ok) {
             out << track << ": " << installed.message << "\n";
             ++failed;

@@ -4,7 +4,7 @@
 #include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
-#include "templates/Installation.hpp"
+#include "template_commands/Installation.hpp"
 
 #include <cstdlib>
 #include <exception>
@@ -205,7 +205,7 @@ void Kalvotune::BindHandlers()
         {"Sinhroniz", [&r] { r.SinhronizClick(); }},
         {"ButtonBack", [&r] { r.ButtonBackClick(); }},
         {"ButtonAhead", [&r] { r.ButtonAheadClick(); }},
-        {"InstallTemplates", [this] { templates::InstallTemplatesClick(m_form, m_services); }},
+        {"InstallTemplates", [this] { template_commands::InstallTemplatesClick(m_form, m_services); }},
         {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
         {"MakeMusicTemplate", [this] { m_musicTemplates.MakeMusicTemplateClick(); }},
         {"AutoMusicTemplate", [this] { AutoMusicTemplateClick(m_form, m_services); }},

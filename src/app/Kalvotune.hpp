@@ -13,8 +13,8 @@
 #include "playlists/PlayControls.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
-#include "templates/MusicTemplates.hpp"
-#include "templates/Recording.hpp"
+#include "template_commands/MusicTemplates.hpp"
+#include "template_commands/Recording.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -103,8 +103,8 @@ public:
     playlists::Lists& lists() { return m_lists; }
     playlists::MyLists& myLists() { return m_myLists; }
     playlists::CurrentList& currentList() { return m_currentList; }
-    templates::Recording& recording() { return m_recording; }
-    templates::MusicTemplates& musicTemplates() { return m_musicTemplates; }
+    template_commands::Recording& recording() { return m_recording; }
+    template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -136,8 +136,8 @@ private:
     playlists::MyLists m_myLists;
     playlists::CurrentList m_currentList;
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
-    templates::Recording m_recording;
-    templates::MusicTemplates m_musicTemplates{m_form, m_services};
+    template_commands::Recording m_recording;
+    template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -15,8 +15,6 @@ namespace kalvotune::playback {
 
 namespace {
 
-constexpr const char* kHistoryList{"Былое"};
-constexpr const char* kRegistryList{"Kalvotune"};
 constexpr const char* kNoDeviceOpen{"No MCI device open"};
 
 constexpr const char* kRegistryTrackMovedHead{"Трек  <"};
@@ -196,12 +194,12 @@ void Player::ReportMissingFile()
 {
     Form& f = m_form;
     Dialogs& dialogs = m_services.dialogs;
-    if (f.CurrentListName == kHistoryList || (f.DeleteBadStringPop.checked && f.CurrentListName != kRegistryList)) {
+    if (f.CurrentListName == playlists::kHistoryListName || (f.DeleteBadStringPop.checked && f.CurrentListName != playlists::kRegistryName)) {
         DropMissingEntry();
         f.Timer2.enabled = true;
         return;
     }
-    if (f.CurrentListName == kRegistryList) {
+    if (f.CurrentListName == playlists::kRegistryName) {
         dialogs.ShowMessage(kRegistryTrackMovedHead + f.TrackTitle + kRegistryTrackMovedTail);
         dialogs.ShowMessage(kPutTrackBackHead + f.TrackTitle + kPutTrackBackTail);
     }

@@ -24,7 +24,7 @@ MusicAnalysisDialog::~MusicAnalysisDialog()
     delete m_dialog.data();
 }
 
-void MusicAnalysisDialog::Run(std::vector<templates::MusicTemplateJob> jobs, int pictureChangeTicks)
+void MusicAnalysisDialog::Run(std::vector<template_commands::MusicTemplateJob> jobs, int pictureChangeTicks)
 {
     m_pictureChangeTicks = pictureChangeTicks;
     m_jobs.insert(m_jobs.end(), jobs.begin(), jobs.end());
@@ -92,7 +92,7 @@ void MusicAnalysisDialog::Finished(std::uint64_t generation, const analysis::Ana
 {
     if (generation != m_generation)
         return;
-    const templates::MusicTemplateJob job = m_jobs[m_next];
+    const template_commands::MusicTemplateJob job = m_jobs[m_next];
     ++m_next;
     if (result.ok)
         m_app.musicTemplates().Analysed(job.track, result.plan.channels);

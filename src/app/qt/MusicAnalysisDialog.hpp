@@ -1,7 +1,7 @@
 #pragma once
 
 #include "analysis/AnalysisWorker.hpp"
-#include "templates/MusicTemplates.hpp"
+#include "template_commands/MusicTemplates.hpp"
 
 #include <QObject>
 #include <QPointer>
@@ -22,13 +22,13 @@ class MainWindow;
 /// not modal, so the window stays usable and the music plays on. Cancel abandons the
 /// track under analysis (nothing is written for it) and the ones after it. Background
 /// jobs run without the dialog and fail silently.
-class MusicAnalysisDialog : public QObject, public templates::MusicAnalysisRunner {
+class MusicAnalysisDialog : public QObject, public template_commands::MusicAnalysisRunner {
 public:
     MusicAnalysisDialog(Kalvotune& app, MainWindow& window);
     ~MusicAnalysisDialog() override;
 
     /// Queues `jobs` behind any batch that is running.
-    void Run(std::vector<templates::MusicTemplateJob> jobs, int pictureChangeTicks) override;
+    void Run(std::vector<template_commands::MusicTemplateJob> jobs, int pictureChangeTicks) override;
 
 private:
     void StartNext();
@@ -40,7 +40,7 @@ private:
     MainWindow& m_window;
     analysis::AnalysisWorker m_worker;
     QPointer<QProgressDialog> m_dialog;
-    std::vector<templates::MusicTemplateJob> m_jobs;
+    std::vector<template_commands::MusicTemplateJob> m_jobs;
     std::size_t m_next{};
     int m_pictureChangeTicks{20};
     /// Grows with every track started, so a late call from an abandoned one is ignored.

@@ -1,10 +1,10 @@
-#include "templates/Installation.hpp"
+#include "template_commands/Installation.hpp"
 
 #include "playback/PlayerFixture.hpp"
 
 #include <algorithm>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 namespace {
 
 namespace fs = std::filesystem;
@@ -181,4 +181,4 @@ TEST_F(InstallationTest, CancelMissingFileOrUnreadableRegistryChangeNothing)
 }
 
 } // namespace
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

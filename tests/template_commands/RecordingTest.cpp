@@ -1,11 +1,11 @@
-#include "templates/Recording.hpp"
+#include "template_commands/Recording.hpp"
 
 #include "playback/PlayerFixture.hpp"
 #include "templates/TemplateLoader.hpp"
 
 #include <algorithm>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 namespace {
 
 namespace fs = std::filesystem;
@@ -344,4 +344,4 @@ TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
 }
 
 } // namespace
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

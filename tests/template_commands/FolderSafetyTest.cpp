@@ -1,10 +1,10 @@
-#include "templates/Installation.hpp"
-#include "templates/Recording.hpp"
+#include "template_commands/Installation.hpp"
+#include "template_commands/Recording.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include "playback/PlayerFixture.hpp"
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,13 +34,13 @@ protected:
 TEST_F(FolderSafetyTest, FailedCopyKeepsTheOldFolderAndLeavesNoPartialOne)
 {
     FailReadsOf(Data() / "Вальс" / "Red.kvt");
-    const TemplateFolderResult unreadable = MakeTemplateFolder(Data(), "Вальс", m_fakes.random);
+    const templates::TemplateFolderResult unreadable = templates::MakeTemplateFolder(Data(), "Вальс", m_fakes.random);
     FailReadsOf(std::nullopt);
     EXPECT_FALSE(unreadable.ok);
     EXPECT_NE(unreadable.message.find("Red.kvt"), std::string::npos);
 
     FailNextWriteAfter(1); // the first copy runs out of space
-    const TemplateFolderResult full = MakeTemplateFolder(Data(), "Вальс", m_fakes.random);
+    const templates::TemplateFolderResult full = templates::MakeTemplateFolder(Data(), "Вальс", m_fakes.random);
     EXPECT_FALSE(full.ok);
     EXPECT_NE(full.message.find("Blu.kvt"), std::string::npos);
     EXPECT_NE(full.message.find("Шаблон <Вальс> оставлен как был."), std::string::npos);
@@ -63,7 +63,7 @@ TEST_F(FolderSafetyTest, FailedCopyKeepsTheOldFolderAndLeavesNoPartialOne)
 
 TEST_F(FolderSafetyTest, FolderThatCannotBeMadeIsReported)
 {
-    const TemplateFolderResult made = MakeTemplateFolder(m_dir.Path() / "NoSuchData", "Вальс", m_fakes.random);
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(m_dir.Path() / "NoSuchData", "Вальс", m_fakes.random);
     EXPECT_FALSE(made.ok);
     EXPECT_NE(made.message.find("NoSuchData"), std::string::npos);
     EXPECT_EQ(EntriesOf(Data() / "Вальс"), 4u);
@@ -75,16 +75,16 @@ TEST_F(FolderSafetyTest, DeleteFolderTreeNeverLeavesData)
     for (const fs::path& target :
         {Data() / "", Data() / ".", Data() / "..", Data() / "Вальс" / "..", Data() / "../Lists", Data() / "x/../..",
             fs::path{"/"}, root, Data(), root / "Lists", Data() / "Вальс/sub", fs::path{}})
-        EXPECT_FALSE(DeleteFolderTree(target)) << target;
+        EXPECT_FALSE(templates::DeleteFolderTree(target)) << target;
     EXPECT_TRUE(fs::is_directory(root / "Lists"));
     EXPECT_EQ(EntriesOf(Data() / "Вальс"), 4u);
 
     // A regular file is no template folder; a link is removed and its target kept.
-    EXPECT_FALSE(DeleteFolderTree(Data() / "Вальс" / "Blu.kvt"));
+    EXPECT_FALSE(templates::DeleteFolderTree(Data() / "Вальс" / "Blu.kvt"));
     fs::create_directory_symlink(root / "Lists", Data() / "link");
-    EXPECT_TRUE(DeleteFolderTree(Data() / "link"));
+    EXPECT_TRUE(templates::DeleteFolderTree(Data() / "link"));
     EXPECT_TRUE(fs::is_regular_file(root / "Lists" / "Kalvotune"));
-    EXPECT_TRUE(DeleteFolderTree(Data() / "Вальс"));
+    EXPECT_TRUE(templates::DeleteFolderTree(Data() / "Вальс"));
     EXPECT_FALSE(fs::exists(Data() / "Вальс"));
 }
 
@@ -106,7 +106,7 @@ TEST_F(FolderSafetyTest, DamagedTemplateNamesInTheRegistryNeverWriteOutsideData)
         m_recording.SaveStillTemplate();
         EXPECT_EQ(m_fakes.dialogs.messages.back(), " OK! ");
         const std::string folder = m_lists.LookUpTemplateName(track);
-        EXPECT_TRUE(IsPlainFolderName(folder)) << folder;
+        EXPECT_TRUE(templates::IsPlainFolderName(folder)) << folder;
         EXPECT_TRUE(fs::is_regular_file(Data() / folder / "Speed.kvt"));
         EXPECT_EQ(ReadList("Kalvotune").size(), 1u);
     }
@@ -114,4 +114,4 @@ TEST_F(FolderSafetyTest, DamagedTemplateNamesInTheRegistryNeverWriteOutsideData)
 }
 
 } // namespace
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

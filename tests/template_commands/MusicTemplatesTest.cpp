@@ -1,8 +1,8 @@
-#include "templates/MusicTemplates.hpp"
+#include "template_commands/MusicTemplates.hpp"
 
 #include "playback/PlayerFixture.hpp"
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 namespace {
 
 namespace fs = std::filesystem;
@@ -165,4 +165,4 @@ TEST_F(MusicTemplatesTest, TickedSettingAnalysesATrackWithoutTemplateOnceWhenItS
 }
 
 } // namespace
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

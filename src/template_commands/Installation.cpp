@@ -1,13 +1,13 @@
-#include "templates/Installation.hpp"
+#include "template_commands/Installation.hpp"
 
 #include "playlists/CurrentList.hpp"
 #include "playlists/ListLine.hpp"
-#include "templates/Registry.hpp"
+#include "playlists/Registry.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <vector>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 namespace fs = std::filesystem;
 
@@ -26,7 +26,7 @@ constexpr const char* kNotInstalled{" Шаблоны не установлены
 
 std::optional<std::string> HandedOutFolder(const fs::path& dataDir, const std::string& title)
 {
-    if (!IsPlainFolderName(title))
+    if (!templates::IsPlainFolderName(title))
         return std::nullopt;
     std::error_code ec;
     if (fs::is_directory(dataDir / title, ec))
@@ -54,7 +54,7 @@ void InstallTemplatesClick(Form& form, Services& services)
     if (files.empty() || playlists::DialogFilesMissing(files, dialogs))
         return;
 
-    playlists::ListReadResult registry = ReadRegistryWorkList(form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
     if (!registry.ok() && !registry.missing()) {
         dialogs.ShowMessage(registry.message + kNotInstalled);
         return;
@@ -74,16 +74,16 @@ void InstallTemplatesClick(Form& form, Services& services)
             dialogs.ShowMessage(playlists::UnlistableTracksMessage({track}));
             continue;
         }
-        const TemplateFolderResult made = MakeTemplateFolder(data, title, services.random, folder);
+        const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, title, services.random, folder);
         if (!made.ok) {
             dialogs.ShowMessage(made.message);
             continue;
         }
-        AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
+        playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
     }
 
-    if (const WriteResult written = playlists::WriteListFile(RegistryFile(form), registry.lines); !written.ok)
+    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok)
         dialogs.ShowMessage(written.message);
 }
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 /// One track to analyse; `replace` when the user agreed to replace its template.
 struct MusicTemplateJob {
@@ -36,7 +36,7 @@ public:
 };
 
 /// Installs `channels` as the template of `track`: a new folder in `Data` made by the
-/// `MakeTemplateFolder` rules, the four channel files written atomically, and the
+/// `templates::MakeTemplateFolder` rules, the four channel files written atomically, and the
 /// registry line (any older line of the track replaced). Nothing is left behind when a
 /// write fails; the folder the track had before is removed only once the registry names
 /// the new one and no other line names the old one.
@@ -83,4 +83,4 @@ private:
     std::string m_backgroundTrack;
 };
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

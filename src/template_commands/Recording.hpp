@@ -5,7 +5,7 @@
 #include "playback/Player.hpp"
 #include "playback/TemplateSaves.hpp"
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 /// Recording a still-picture template (Build and the key presses), shifting a template
 /// while listening ("Синхронизация ЦМШ" with its two buttons) and the two saves the end
@@ -55,4 +55,4 @@ private:
     playback::Player& m_player;
 };
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

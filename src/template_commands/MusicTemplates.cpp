@@ -1,10 +1,10 @@
-#include "templates/MusicTemplates.hpp"
+#include "template_commands/MusicTemplates.hpp"
 
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
-#include "templates/Registry.hpp"
+#include "playlists/Registry.hpp"
 #include "templates/TemplateFolders.hpp"
 #include "templates/TemplateLoader.hpp"
 
@@ -12,7 +12,7 @@
 #include <array>
 #include <utility>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 namespace fs = std::filesystem;
 
@@ -46,40 +46,40 @@ MusicTemplateInstall InstallMusicTemplate(
 {
     if (!playlists::FitsListLine(track))
         return {false, {}, playlists::UnlistableTracksMessage({track})};
-    playlists::ListReadResult registry = ReadRegistryWorkList(form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
 
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
     // An empty old folder name is never touched: the new folder starts empty instead of
     // taking over a handed-out folder that happens to carry the track's title.
-    const TemplateFolderResult made = MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
     if (!made.ok)
         return {false, {}, made.message};
     const fs::path folder = data / made.name;
     const std::array<std::pair<const char*, const std::vector<std::uint8_t>*>, 4> files{{
-        {kBlueFile, &channels.blue},
-        {kGreenFile, &channels.green},
-        {kRedFile, &channels.red},
-        {kSpeedFile, &channels.speed},
+        {templates::kBlueFile, &channels.blue},
+        {templates::kGreenFile, &channels.green},
+        {templates::kRedFile, &channels.red},
+        {templates::kSpeedFile, &channels.speed},
     }};
     for (const auto& [name, channel] : files)
         if (const WriteResult written = WriteFileAtomically(folder / name, Bytes(*channel)); !written.ok) {
-            DeleteFolderTree(folder);
+            templates::DeleteFolderTree(folder);
             return {false, {}, written.message};
         }
 
     const std::string oldFolder = RegisteredFolder(registry.lines, track);
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
-    AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteListFile(RegistryFile(form), registry.lines); !written.ok) {
-        DeleteFolderTree(folder);
+    playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
+    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
+        templates::DeleteFolderTree(folder);
         return {false, {}, written.message};
     }
     const bool oldStillNamed = std::any_of(registry.lines.begin(), registry.lines.end(),
         [&](const std::string& line) { return playlists::LineTemplate(line) == oldFolder; });
-    if (!oldFolder.empty() && oldFolder != made.name && !oldStillNamed && IsPlainFolderName(oldFolder))
-        DeleteFolderTree(data / oldFolder);
+    if (!oldFolder.empty() && oldFolder != made.name && !oldStillNamed && templates::IsPlainFolderName(oldFolder))
+        templates::DeleteFolderTree(data / oldFolder);
     return {true, made.name, {}};
 }
 
@@ -111,7 +111,7 @@ void MusicTemplates::MakeMusicTemplateClick()
     const std::vector<std::string> tracks = TracksToAnalyse();
     if (tracks.empty())
         return;
-    playlists::ListReadResult registry = ReadRegistryWorkList(m_form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(m_form);
     if (!registry.ok() && !registry.missing()) {
         m_services.dialogs.ShowMessage(registry.message);
         return;
@@ -141,7 +141,7 @@ void MusicTemplates::Analysed(const std::string& track, const TemplateChannels& 
     const bool recording = m_form.SpeedButton4.tag == 1;
     if (running && !recording && m_form.CurrentTrackName.string() == track) {
         m_form.TemplateName = installed.folder;
-        LoadTrackTemplate(m_form, m_services, installed.folder);
+        templates::LoadTrackTemplate(m_form, m_services, installed.folder);
     }
 }
 
@@ -153,7 +153,7 @@ void MusicTemplates::AnalyseStartedTrack()
     if (track.empty() || track == m_backgroundTrack || m_services.device.Mode() != DeviceMode::Playing)
         return;
     // Only a track with no template at all: a recorded still picture is the user's work.
-    if (!m_form.caption.ends_with(kNoTemplateSuffix))
+    if (!m_form.caption.ends_with(templates::kNoTemplateSuffix))
         return;
     m_backgroundTrack = track;
     m_runner->Run({{track, false, true}}, m_form.TrackBar1.position);
@@ -164,4 +164,4 @@ void MusicTemplates::AnalysisFailed(const std::string& message)
     m_services.dialogs.ShowMessage(message);
 }
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

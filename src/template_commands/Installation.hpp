@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 /// "Установка ЦМШ": for every track chosen in the dialog, the handed-out folder named like
-/// the track's title in `Data` is given a unique name (`MakeTemplateFolder`) and a
+/// the track's title in `Data` is given a unique name (`templates::MakeTemplateFolder`) and a
 /// registry line. A track without such a folder asks whether to go on; "No" ends the
 /// walk. The registry is written whole at the end, also after "No". A registry that
 /// cannot be read stops the command before anything is moved.
@@ -21,4 +21,4 @@ void InstallTemplatesClick(Form& form, Services& services);
 /// Cyrillic); none when there is no such folder, or several.
 std::optional<std::string> HandedOutFolder(const std::filesystem::path& dataDir, const std::string& title);
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

@@ -1,15 +1,15 @@
-#include "templates/Recording.hpp"
+#include "template_commands/Recording.hpp"
 
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
 #include "playlists/ListLine.hpp"
-#include "templates/Registry.hpp"
+#include "playlists/Registry.hpp"
 #include "templates/TemplateFolders.hpp"
 #include "templates/TemplateLoader.hpp"
 
 #include <algorithm>
 
-namespace kalvotune::templates {
+namespace kalvotune::template_commands {
 
 namespace fs = std::filesystem;
 
@@ -116,7 +116,7 @@ void Recording::SaveStillTemplate()
         dialogs.ShowMessage(playlists::UnlistableTracksMessage({track}));
         return;
     }
-    playlists::ListReadResult registry = ReadRegistryWorkList(f);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(f);
     if (!registry.ok() && !registry.missing()) {
         // Writing the registry back now would lose the lines that could not be read.
         dialogs.ShowMessage(registry.message + kNotSaved);
@@ -127,10 +127,10 @@ void Recording::SaveStillTemplate()
     const auto line = std::find_if(
         lines.begin(), lines.end(), [&track](const std::string& l) { return playlists::LinePath(l) == track; });
     if (line != lines.end()) {
-        const fs::path folder = TemplateFolderOf(f, f.TemplateName);
+        const fs::path folder = templates::TemplateFolderOf(f, f.TemplateName);
         if (IsFolder(folder)) {
             // The template's other files stay as they are; only the picture changes move.
-            if (const WriteResult written = WriteFileAtomically(folder / kSpeedFile, f.channels.speed); !written.ok)
+            if (const WriteResult written = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed); !written.ok)
                 dialogs.ShowMessage(written.message + kNotSaved);
             return;
         }
@@ -139,24 +139,24 @@ void Recording::SaveStillTemplate()
     }
 
     const fs::path data = f.ProgramDir / playlists::kDataFolder;
-    const TemplateFolderResult made = MakeTemplateFolder(data, f.TrackTitle, m_services.random);
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, f.TrackTitle, m_services.random);
     if (!made.ok) {
         dialogs.ShowMessage(made.message + kNotSaved);
         return;
     }
     const fs::path folder = data / made.name;
-    const WriteResult speed = WriteFileAtomically(folder / kSpeedFile, f.channels.speed);
+    const WriteResult speed = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed);
     if (!speed.ok) {
         dialogs.ShowMessage(speed.message + kNotSaved);
         // A folder holding a template moved in from `Data` keeps its registry line, so
         // the move loses nothing; an empty one goes.
         if (IsEmptyFolder(folder)) {
-            DeleteFolderTree(folder);
+            templates::DeleteFolderTree(folder);
             return;
         }
     }
-    AddRegistryLine(lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteListFile(RegistryFile(f), lines); !written.ok) {
+    playlists::AddRegistryLine(lines, "*" + track + "*" + made.name + "*");
+    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(f), lines); !written.ok) {
         dialogs.ShowMessage(written.message + kNotSaved);
         return;
     }
@@ -167,13 +167,13 @@ void Recording::SaveStillTemplate()
 void Recording::SaveSynchronisedTemplate()
 {
     Form& f = m_form;
-    const fs::path folder = TemplateFolderOf(f, f.TemplateName);
+    const fs::path folder = templates::TemplateFolderOf(f, f.TemplateName);
     if (!IsFolder(folder))
         return;
     const TemplateChannels& c = f.channels;
     const WriteResult written
-        = WriteFilesTogether({{folder / kSpeedFile, BytesView(c.speed)}, {folder / kGreenFile, BytesView(c.green)},
-            {folder / kBlueFile, BytesView(c.blue)}, {folder / kRedFile, BytesView(c.red)}});
+        = WriteFilesTogether({{folder / templates::kSpeedFile, BytesView(c.speed)}, {folder / templates::kGreenFile, BytesView(c.green)},
+            {folder / templates::kBlueFile, BytesView(c.blue)}, {folder / templates::kRedFile, BytesView(c.red)}});
     if (!written.ok)
         m_services.dialogs.ShowMessage(written.message + kNotSaved);
 }
@@ -219,4 +219,4 @@ void Recording::ButtonAheadClick()
     }
 }
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::template_commands

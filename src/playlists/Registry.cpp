@@ -1,17 +1,17 @@
-#include "templates/Registry.hpp"
+#include "playlists/Registry.hpp"
 
 #include <algorithm>
 
-namespace kalvotune::templates {
+namespace kalvotune::playlists {
 
 std::filesystem::path RegistryFile(const Form& form)
 {
-    return form.ProgramDir / playlists::kListsFolder / playlists::kRegistryName;
+    return form.ProgramDir / kListsFolder / kRegistryName;
 }
 
-playlists::ListReadResult ReadRegistryWorkList(const Form& form)
+ListReadResult ReadRegistryWorkList(const Form& form)
 {
-    playlists::ListReadResult registry = playlists::ReadListFileChecked(RegistryFile(form));
+    ListReadResult registry = ReadListFileChecked(RegistryFile(form));
     if (registry.missing())
         registry.lines.clear();
     std::stable_sort(registry.lines.begin(), registry.lines.end(), ListTextLess);
@@ -24,4 +24,4 @@ void AddRegistryLine(std::vector<std::string>& lines, std::string line)
     lines.insert(at, std::move(line));
 }
 
-} // namespace kalvotune::templates
+} // namespace kalvotune::playlists
