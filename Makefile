@@ -3,7 +3,9 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# A developer's ccache, when there is one, shortens rebuilds; CI builds without it.
+LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
 .PHONY: run test build deps bench preview startup install clean fuzz fuzz-build fuzz-check
 
@@ -22,7 +24,7 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
 	@$(MAKE) --no-print-directory fuzz-check
@@ -30,7 +32,7 @@ test: build
 # The readers under libFuzzer (clang, -fsanitize=fuzzer,address,undefined) in their own build.
 fuzz-build:
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVOTUNE_FUZZ=ON \
-		-DKALVOTUNE_BENCH=OFF >/dev/null
+		-DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
 	@cmake --build $(FUZZ_BUILD) --target fuzzers
 
 # Every fuzz target for FUZZ_SECONDS each.
