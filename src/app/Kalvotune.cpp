@@ -433,9 +433,11 @@ void Kalvotune::TimerFired(TimerControl& timer)
         m_musicTemplates.AnalyseStartedTrack();
     } else if (&timer == &m_form.Timer3)
         m_scheduler.Timer3Timer();
-    else if (&timer == &m_form.Timer4)
+    else if (&timer == &m_form.Timer4) {
         m_player.Timer4Timer();
-    else if (&timer == &m_form.Timer15)
+        // The end of a track ends a recording; an analysis that waited for it goes in.
+        m_musicTemplates.InstallDeferred();
+    } else if (&timer == &m_form.Timer15)
         m_player.Timer15Timer();
     else
         m_scheduler.PatternTimerTimer(timer);

@@ -41,14 +41,22 @@ std::string RegisteredFolder(const std::vector<std::string>& lines, const std::s
 
 } // namespace
 
+std::string KeptTemplateMessage(const std::string& folder)
+{
+    return "ЦМШ уже есть (" + folder + "), оставлен";
+}
+
 MusicTemplateInstall InstallMusicTemplate(
-    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels)
+    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels, bool replace)
 {
     if (!playlists::FitsListLine(track))
         return {false, {}, playlists::UnlistableTracksMessage({track})};
     playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
+    const std::string oldFolder = RegisteredFolder(registry.lines, track);
+    if (!replace && !oldFolder.empty())
+        return {false, oldFolder, KeptTemplateMessage(oldFolder), true};
 
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
     // An empty old folder name is never touched: the new folder starts empty instead of
@@ -69,7 +77,6 @@ MusicTemplateInstall InstallMusicTemplate(
             return {false, {}, written.message};
         }
 
-    const std::string oldFolder = RegisteredFolder(registry.lines, track);
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
     playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
     if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
@@ -127,26 +134,54 @@ void MusicTemplates::MakeMusicTemplateClick()
         m_runner->Run(std::move(jobs), m_form.TrackBar1.position);
 }
 
-void MusicTemplates::Analysed(const std::string& track, const TemplateChannels& channels)
+bool MusicTemplates::Recording(const std::string& track) const
 {
-    const MusicTemplateInstall installed = InstallMusicTemplate(m_form, m_services.random, track, channels);
+    return m_form.SpeedButton4.tag == 1 && m_form.CurrentTrackName.string() == track;
+}
+
+void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannels& channels)
+{
+    // Installing now would register a folder the recording's save does not know of
+    // (`TemplateName` was looked up when the track started), and a background result
+    // would take the place of the user's own picture changes.
+    if (Recording(job.track)) {
+        m_deferred.emplace_back(job, channels);
+        return;
+    }
+    const MusicTemplateInstall installed
+        = InstallMusicTemplate(m_form, m_services.random, job.track, channels, job.replace);
     if (!installed.ok) {
-        m_services.dialogs.ShowMessage(installed.message);
+        if (!installed.kept)
+            m_services.dialogs.ShowMessage(installed.message);
+        else if (!job.background)
+            m_services.dialogs.ShowMessage(playlists::TrackTitleOf(job.track) + ": " + installed.message);
         return;
     }
     const DeviceMode mode = m_services.device.Mode();
     const bool running = mode == DeviceMode::Playing || mode == DeviceMode::Paused;
-    // A still-picture recording owns the channels until it ends; the new template is
-    // there for the next start.
+    // A still-picture recording of another track owns the channels until it ends; the
+    // new template is there for the next start.
     const bool recording = m_form.SpeedButton4.tag == 1;
-    if (running && !recording && m_form.CurrentTrackName.string() == track) {
+    if (running && !recording && m_form.CurrentTrackName.string() == job.track) {
         m_form.TemplateName = installed.folder;
         templates::LoadTrackTemplate(m_form, m_services, installed.folder);
     }
 }
 
+void MusicTemplates::InstallDeferred()
+{
+    if (std::all_of(m_deferred.begin(), m_deferred.end(), [this](const auto& entry) { return Recording(entry.first.track); }))
+        return;
+    std::vector<std::pair<MusicTemplateJob, TemplateChannels>> deferred;
+    deferred.swap(m_deferred);
+    // A result for a track that is still being recorded waits again.
+    for (const auto& [job, channels] : deferred)
+        Analysed(job, channels);
+}
+
 void MusicTemplates::AnalyseStartedTrack()
 {
+    InstallDeferred();
     if (!m_form.AutoMusicTemplate.checked || m_runner == nullptr || !m_form.NoTemplate)
         return;
     const std::string track = m_form.CurrentTrackName.string();

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kalvotune::template_commands {
@@ -19,10 +20,13 @@ struct MusicTemplateJob {
 };
 
 /// What installing an analysed template gave: the new folder, or the program's message.
+/// `kept` when the track had a template that was not to be replaced: `folder` names it,
+/// `message` says so, nothing was written.
 struct MusicTemplateInstall {
     bool ok{};
     std::string folder;
     std::string message;
+    bool kept{};
 };
 
 /// Runs the analysis of a batch of tracks away from the window's thread and hands each
@@ -37,11 +41,17 @@ public:
 
 /// Installs `channels` as the template of `track`: a new folder in `Data` made by the
 /// `templates::MakeTemplateFolder` rules, the four channel files written atomically, and the
-/// registry line (any older line of the track replaced). Nothing is left behind when a
-/// write fails; the folder the track had before is removed only once the registry names
-/// the new one and no other line names the old one.
+/// registry line (any older line of the track replaced). The registry is read as it is
+/// now, so a template registered while the track was analysed (a recording saved, another
+/// program) counts: without `replace` it is kept and nothing is written. Nothing is left
+/// behind when a write fails; the folder the track had before is removed only once the
+/// registry names the new one and no other line names the old one.
 MusicTemplateInstall InstallMusicTemplate(
-    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels);
+    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels, bool replace);
+
+/// The line of `kalvotune --analyse` and of the window for a track whose template `folder`
+/// stays: "ЦМШ уже есть (folder), оставлен".
+std::string KeptTemplateMessage(const std::string& folder);
 
 /// "Создать ЦМШ по музыке": templates made from the music of the selected tracks of the
 /// current list (or the playing track when none is selected). Every handler runs on the
@@ -62,25 +72,38 @@ public:
     /// `CurrentTrackName` when nothing is selected.
     std::vector<std::string> TracksToAnalyse() const;
 
-    /// An analysis finished for `track`: installs its template, and when the track is the
+    /// An analysis finished for `job`: installs its template, and when the track is the
     /// one playing switches it to the new channels at once (the tick is the play
     /// position, so the picture goes on where it was). A failed install shows its message.
-    void Analysed(const std::string& track, const TemplateChannels& channels);
+    /// A template the track got meanwhile stays unless the job replaces (said for a job
+    /// of the menu, silent in the background). While the track is being recorded with
+    /// Build the result waits: the recording owns the track's template, and whatever it
+    /// saves wins over an analysis that did not replace.
+    void Analysed(const MusicTemplateJob& job, const TemplateChannels& channels);
 
-    /// Runs after every event that may start a track: when "Сам создавать ЦМШ" is ticked
-    /// and a track without any template has started playing, hands it to the runner in
-    /// the background, once per start of a new track.
+    /// Installs the results that waited for a recording once that recording has ended
+    /// (saved, declined or stopped). Runs after every event that may end one.
+    void InstallDeferred();
+
+    /// Runs after every event that may start a track: first `InstallDeferred`, then, when
+    /// "Сам создавать ЦМШ" is ticked and a track without any template has started
+    /// playing, hands it to the runner in the background, once per start of a new track.
     void AnalyseStartedTrack();
 
     /// An analysis failed: shows the message.
     void AnalysisFailed(const std::string& message);
 
 private:
+    /// True while Build records `track`.
+    bool Recording(const std::string& track) const;
+
     Form& m_form;
     Services& m_services;
     MusicAnalysisRunner* m_runner{};
     /// The track last handed over in the background, so it is analysed once.
     std::string m_backgroundTrack;
+    /// Results for the track being recorded, in the order they came.
+    std::vector<std::pair<MusicTemplateJob, TemplateChannels>> m_deferred;
 };
 
 } // namespace kalvotune::template_commands

@@ -127,14 +127,19 @@ void Recording::SaveStillTemplate()
     const auto line = std::find_if(
         lines.begin(), lines.end(), [&track](const std::string& l) { return playlists::LinePath(l) == track; });
     if (line != lines.end()) {
-        const fs::path folder = templates::TemplateFolderOf(f, f.TemplateName);
+        // The folder the registry names now, not `TemplateName` as looked up when the track
+        // started: a template made from the music, or by another start of the program,
+        // may have been registered while the track was recorded. Its line and folder stay,
+        // and the recorded picture changes go into it.
+        const std::string registered = playlists::LineTemplate(*line);
+        const fs::path folder = templates::TemplateFolderOf(f, registered);
         if (IsFolder(folder)) {
             // The template's other files stay as they are; only the picture changes move.
             if (const WriteResult written = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed); !written.ok)
                 dialogs.ShowMessage(written.message + kNotSaved);
             return;
         }
-        dialogs.ShowMessage(kFolderGoneHead + f.TemplateName + kFolderGoneTail);
+        dialogs.ShowMessage(kFolderGoneHead + registered + kFolderGoneTail);
         lines.erase(line);
     }
 

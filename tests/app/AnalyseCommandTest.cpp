@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
+#include <map>
 #include <numbers>
 #include <sstream>
 
@@ -17,6 +19,74 @@ namespace kalvotune::app {
 namespace {
 
 namespace fs = std::filesystem;
+
+AnalyseRequest Request(std::vector<std::string> files, bool replace, int jobs = 0)
+{
+    AnalyseRequest request;
+    request.files = std::move(files);
+    request.replace = replace;
+    request.jobs = jobs;
+    return request;
+}
+
+/// A program folder with its `Lists` and `Data`.
+fs::path MakeProgramDir(const fs::path& dir)
+{
+    fs::create_directories(dir / "Lists");
+    fs::create_directories(dir / "Data");
+    return dir;
+}
+
+/// `seconds` of a tone at `hertz` that sounds in bursts of `burstMs`, as a WAV file.
+void WriteTone(const fs::path& file, double seconds, double hertz, int burstMs = 250)
+{
+    demo::Pcm tone;
+    const int burst = demo::kSampleRate * burstMs / 1000;
+    for (int i = 0; i < static_cast<int>(demo::kSampleRate * seconds); ++i) {
+        const double gain = (i / burst) % 2 == 0 ? 8000.0 : 1500.0;
+        const auto s = static_cast<std::int16_t>(gain * std::sin(2 * std::numbers::pi * hertz * i / demo::kSampleRate));
+        tone.samples.insert(tone.samples.end(), {s, s});
+    }
+    ASSERT_TRUE(WriteFileAtomically(file, demo::EncodeWav(tone)).ok);
+}
+
+/// Every file under `Data` and `Lists` with its bytes.
+std::map<std::string, std::string> TemplateFiles(const fs::path& programDir)
+{
+    std::map<std::string, std::string> files;
+    for (const char* folder : {"Data", "Lists"})
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator{programDir / folder}) {
+            const std::string name = entry.path().lexically_relative(programDir).string();
+            const Bytes bytes = entry.is_regular_file() ? ReadFileBytes(entry.path()).value_or(Bytes{}) : Bytes{};
+            files[name] = entry.is_regular_file() ? std::string{bytes.begin(), bytes.end()} : "<folder>";
+        }
+    return files;
+}
+
+/// Raises `signal` in the writing thread once `lines` lines have been written, the way
+/// a user presses Ctrl+C right after a line appears.
+class SignalAfterLines : public std::streambuf {
+public:
+    SignalAfterLines(int lines, int signal)
+        : m_lines{lines}
+        , m_signal{signal}
+    {
+    }
+    std::string text;
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        text.push_back(static_cast<char>(c));
+        if (c == '\n' && --m_lines == 0)
+            std::raise(m_signal);
+        return c;
+    }
+
+private:
+    int m_lines;
+    int m_signal;
+};
 
 TEST(AnalyseCommand, ArgumentsAfterTheSwitchAreFilesAndReplace)
 {
@@ -27,6 +97,27 @@ TEST(AnalyseCommand, ArgumentsAfterTheSwitchAreFilesAndReplace)
     ASSERT_TRUE(ParseAnalyseRequest(5, args, request));
     EXPECT_EQ(request.files, (std::vector<std::string>{"a.mp3", "b.wav"}));
     EXPECT_TRUE(request.replace);
+    EXPECT_EQ(request.jobs, 0);
+    EXPECT_GE(DefaultJobs(), 1);
+
+    const char* jobs[]{"kalvotune", "--analyse", "--jobs", "3", "a.mp3", "--jobs=2"};
+    ASSERT_TRUE(ParseAnalyseRequest(6, jobs, request));
+    EXPECT_EQ(request.files, std::vector<std::string>{"a.mp3"});
+    EXPECT_EQ(request.jobs, 2);
+    EXPECT_TRUE(request.error.empty());
+    for (const char* bad : {"0", "x", "2x", "-1", "257"}) {
+        const char* wrong[]{"kalvotune", "--analyse", "a.mp3", "--jobs", bad};
+        ASSERT_TRUE(ParseAnalyseRequest(5, wrong, request));
+        EXPECT_EQ(request.error, std::string{"После --jobs нужно число от 1 до 256: "} + bad);
+    }
+    const char* missing[]{"kalvotune", "--analyse", "a.mp3", "--jobs"};
+    ASSERT_TRUE(ParseAnalyseRequest(4, missing, request));
+    EXPECT_EQ(request.error, "После --jobs нужно число от 1 до 256");
+    testing::FakeClock clock;
+    Random random{clock};
+    std::ostringstream out;
+    EXPECT_EQ(RunAnalyseCommand("/nowhere", request, random, out), 1);
+    EXPECT_EQ(out.str(), "После --jobs нужно число от 1 до 256\n");
 }
 
 TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
@@ -47,7 +138,7 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     Random random{clock};
 
     std::ostringstream first;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string(), bad.string()}, false}, random, first), 1);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string(), bad.string()}, false), random, first), 1);
     const std::vector<std::string> registry
         = playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
     ASSERT_EQ(registry.size(), 1u);
@@ -59,14 +150,94 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     EXPECT_NE(first.str().find(bad.string() + ": Не удалось разобрать музыку в файле Битый.mp3: "), std::string::npos);
 
     std::ostringstream again;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, false}, random, again), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, false), random, again), 0);
     EXPECT_EQ(again.str(), good.string() + ": ЦМШ уже есть (" + folder + "), оставлен\n");
 
     std::ostringstream replaced;
     clock.unixSeconds += 1;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, true}, random, replaced), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced), 0);
     EXPECT_EQ(playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune")->size(), 1u);
     EXPECT_FALSE(fs::exists(dir.Path() / "Data" / folder));
+}
+
+TEST(AnalyseCommand, TwoJobsMakeTheSameTemplatesAsOne)
+{
+    testing::TempDir dir;
+    const fs::path music = dir.Path() / "music";
+    fs::create_directories(music);
+    std::vector<std::string> files;
+    for (int i = 0; i < 5; ++i) {
+        const fs::path track = music / ("Тон" + std::to_string(i) + ".wav");
+        WriteTone(track, 1.5 + 0.5 * i, 220.0 * (i + 1), 200 + 60 * i);
+        files.push_back(track.string());
+    }
+    ASSERT_TRUE(WriteFileAtomically(music / "Битый.mp3", std::string(3000, '\x55')).ok);
+    files.insert(files.begin() + 2, (music / "Битый.mp3").string());
+    files.push_back(files[1]); // the same track twice keeps what the first made
+
+    std::map<int, std::string> lines;
+    std::map<int, std::map<std::string, std::string>> made;
+    for (const int jobs : {1, 2}) {
+        const fs::path programDir = MakeProgramDir(dir.Path() / ("jobs" + std::to_string(jobs)));
+        // One track has a template already: it is kept and not analysed.
+        ASSERT_TRUE(playlists::WriteListFile(programDir / "Lists" / "Kalvotune", {"*" + files[3] + "*Тон27*"}).ok);
+        fs::create_directories(programDir / "Data" / "Тон27");
+        testing::FakeClock clock;
+        Random random{clock};
+        std::ostringstream out;
+        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, jobs), random, out), 1);
+        lines[jobs] = out.str();
+        made[jobs] = TemplateFiles(programDir);
+    }
+    EXPECT_EQ(lines[1], lines[2]);
+    EXPECT_EQ(made[1], made[2]);
+    EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), '\n'), 7);
+    EXPECT_NE(lines[1].find(files[3] + ": ЦМШ уже есть (Тон27), оставлен\n"), std::string::npos);
+    const std::size_t first = lines[1].find(files[1] + ": ") + files[1].size() + 2;
+    const std::string folder = lines[1].substr(first, lines[1].find('\n', first) - first);
+    EXPECT_TRUE(lines[1].ends_with(files[1] + ": ЦМШ уже есть (" + folder + "), оставлен\n")) << lines[1];
+    // 4 folders of 4 files, the kept folder, the registry.
+    EXPECT_EQ(made[1].size(), 4u * 5 + 1 + 1);
+}
+
+TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDone)
+{
+    testing::TempDir dir;
+    const fs::path programDir = MakeProgramDir(dir.Path() / "program");
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        const fs::path track = dir.Path() / ("Тон" + std::to_string(i) + ".wav");
+        WriteTone(track, 2.0, 330.0 + 110 * i);
+        files.push_back(track.string());
+    }
+    testing::FakeClock clock;
+    Random random{clock};
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const StopSignals stopSignals;
+        SignalAfterLines out{1, signal};
+        std::ostream stream{&out};
+        std::ostringstream messages;
+        const AnalyseControl control{&StopSignals::Flag(), &messages, false};
+        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, true, 2), random, stream, control), 128 + signal);
+
+        EXPECT_EQ(std::count(out.text.begin(), out.text.end(), '\n'), 1) << out.text;
+        EXPECT_EQ(messages.str(), "Прервано: готово 1 из 4 треков; начатые отброшены, остальные не тронуты.\n");
+        // The one line names the one folder, which holds all four channels.
+        const std::vector<std::string> registry
+            = playlists::ReadListFile(programDir / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
+        ASSERT_EQ(registry.size(), 1u);
+        std::vector<fs::path> folders;
+        for (const fs::directory_entry& entry : fs::directory_iterator{programDir / "Data"})
+            folders.push_back(entry.path());
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_EQ(registry[0], "*" + files[0] + "*" + folders[0].filename().string() + "*");
+        EXPECT_EQ(std::distance(fs::directory_iterator{folders[0]}, fs::directory_iterator{}), 4);
+        EXPECT_EQ(out.text, files[0] + ": " + folders[0].filename().string() + "\n");
+    }
+    // Without a signal the batch goes on from where it was stopped.
+    std::ostringstream rest;
+    EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, 2), random, rest), 0);
+    EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune")->size(), 4u);
 }
 
 } // namespace

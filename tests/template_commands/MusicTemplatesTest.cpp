@@ -1,6 +1,7 @@
 #include "template_commands/MusicTemplates.hpp"
 
 #include "playback/PlayerFixture.hpp"
+#include "template_commands/Recording.hpp"
 
 namespace kalvotune::template_commands {
 namespace {
@@ -20,7 +21,11 @@ struct RecordingRunner : MusicAnalysisRunner {
 
 class MusicTemplatesTest : public playback::PlayerTest {
 protected:
-    MusicTemplatesTest() { m_command.SetRunner(&m_runner); }
+    MusicTemplatesTest()
+    {
+        m_command.SetRunner(&m_runner);
+        m_player.SetTemplateSaves(&m_recording);
+    }
 
     fs::path Data() const { return m_dir.Path() / "Data"; }
 
@@ -41,8 +46,50 @@ protected:
         return names;
     }
 
+    /// "Сам создавать ЦМШ" hands the started track over; Build and "Yes" then record it
+    /// from its start with a key pressed at tick 3. Gives the background job.
+    MusicTemplateJob StartBackgroundAndRecording(const fs::path& track)
+    {
+        m_form.AutoMusicTemplate.checked = true;
+        DoubleClick(0);
+        m_command.AnalyseStartedTrack();
+        EXPECT_EQ(m_runner.runs.size(), 1u);
+        const MusicTemplateJob job = m_runner.runs.at(0).at(0);
+        EXPECT_EQ(job.track, track.string());
+        m_fakes.dialogs.answers.push_back(true);
+        m_recording.SpeedButton4Click();
+        EXPECT_TRUE(m_player.TemplateRecording());
+        m_form.TemplateTick = 3;
+        m_recording.FormKeyPress();
+        return job;
+    }
+
+    /// The end of the track and the answer to "Сохранить шаблон?".
+    void EndRecording(bool save)
+    {
+        m_fakes.dialogs.answers.push_back(save);
+        ASSERT_TRUE(PlayToEnd());
+        m_command.InstallDeferred();
+    }
+
+    /// The recording was saved and nothing else: one line, naming the one folder in `Data`,
+    /// which holds the recorded picture changes alone.
+    void ExpectOnlyTheRecording(const fs::path& track)
+    {
+        EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{" OK! "});
+        const std::vector<std::string> folders = DataEntries();
+        ASSERT_EQ(folders.size(), 1u);
+        EXPECT_EQ(ReadList("Kalvotune"), std::vector<std::string>{"*" + track.string() + "*" + folders[0] + "*"});
+        std::vector<std::string> files;
+        for (const fs::directory_entry& entry : fs::directory_iterator{Data() / folders[0]})
+            files.push_back(entry.path().filename().string());
+        EXPECT_EQ(files, std::vector<std::string>{"Speed.kvt"});
+        EXPECT_GT(ReadFileBytes(Data() / folders[0] / "Speed.kvt").value_or(Bytes{}).at(3), 21);
+    }
+
     RecordingRunner m_runner;
     MusicTemplates m_command{m_form, m_fakes.services};
+    Recording m_recording{m_form, m_fakes.services, m_player};
 };
 
 TEST_F(MusicTemplatesTest, AnalysedTrackPlaysOnWithItsNewFullTemplate)
@@ -58,7 +105,7 @@ TEST_F(MusicTemplatesTest, AnalysedTrackPlaysOnWithItsNewFullTemplate)
     EXPECT_EQ(m_runner.runs[0][0].track, track.string());
     EXPECT_EQ(m_runner.ticks, m_form.TrackBar1.position);
 
-    m_command.Analysed(track.string(), Channels(300, 23));
+    m_command.Analysed(m_runner.runs[0][0], Channels(300, 23));
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
     const std::string folder = m_lists.LookUpTemplateName(track);
     ASSERT_TRUE(folder.starts_with("Carousel")) << folder;
@@ -90,7 +137,7 @@ TEST_F(MusicTemplatesTest, ExistingTemplateIsReplacedOnlyAfterYes)
     EXPECT_EQ(m_runner.runs[0][0].track, replaced.string());
     EXPECT_TRUE(m_runner.runs[0][0].replace);
 
-    m_command.Analysed(replaced.string(), Channels(50, 4));
+    m_command.Analysed(m_runner.runs[0][0], Channels(50, 4));
     const std::vector<std::string> registry = ReadList("Kalvotune");
     ASSERT_EQ(registry.size(), 2u);
     EXPECT_EQ(m_lists.LookUpTemplateName(kept), "Вальс7");
@@ -109,12 +156,12 @@ TEST_F(MusicTemplatesTest, FailedWriteLeavesNoFolderAndNoLine)
     const std::vector<std::string> before = DataEntries();
 
     FailNextWriteAfter(100);
-    m_command.Analysed(track.string(), Channels(500, 2));
+    m_command.Analysed({track.string()}, Channels(500, 2));
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 1u);
     EXPECT_EQ(DataEntries(), before);
     EXPECT_TRUE(ReadList("Kalvotune").empty());
 
-    m_command.Analysed(track.string(), Channels(500, 2));
+    m_command.Analysed({track.string()}, Channels(500, 2));
     EXPECT_EQ(ReadList("Kalvotune").size(), 1u);
     EXPECT_TRUE(fs::is_directory(Data() / "Вальс"));
     EXPECT_EQ(DataEntries().size(), before.size() + 1);
@@ -162,6 +209,51 @@ TEST_F(MusicTemplatesTest, TickedSettingAnalysesATrackWithoutTemplateOnceWhenItS
     ASSERT_EQ(m_runner.runs[0].size(), 1u);
     EXPECT_EQ(m_runner.runs[0][0].track, bare.string());
     EXPECT_TRUE(m_runner.runs[0][0].background);
+}
+
+TEST_F(MusicTemplatesTest, BackgroundResultDuringARecordingWaitsAndTheSavedRecordingWins)
+{
+    const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
+    const MusicTemplateJob job = StartBackgroundAndRecording(track);
+
+    m_command.Analysed(job, Channels(50, 23));
+    m_command.AnalyseStartedTrack();
+    EXPECT_TRUE(ReadList("Kalvotune").empty());
+    EXPECT_TRUE(DataEntries().empty());
+
+    EndRecording(true);
+    ExpectOnlyTheRecording(track);
+}
+
+TEST_F(MusicTemplatesTest, BackgroundResultAfterTheSavedRecordingKeepsTheRecording)
+{
+    const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
+    const MusicTemplateJob job = StartBackgroundAndRecording(track);
+    EndRecording(true);
+
+    m_command.Analysed(job, Channels(50, 23));
+    ExpectOnlyTheRecording(track);
+
+    // A job of the menu says why it made nothing; one the user agreed to replace with does.
+    m_command.Analysed({track.string()}, Channels(50, 23));
+    ASSERT_EQ(m_fakes.dialogs.messages.size(), 2u);
+    EXPECT_TRUE(m_fakes.dialogs.messages[1].starts_with("Вальс: ЦМШ уже есть (Вальс")) << m_fakes.dialogs.messages[1];
+    m_command.Analysed({track.string(), true}, Channels(50, 23));
+    ASSERT_EQ(DataEntries().size(), 1u);
+    EXPECT_EQ(ReadFileBytes(Data() / DataEntries()[0] / "Blu.kvt"), Bytes(50, 23));
+}
+
+TEST_F(MusicTemplatesTest, BackgroundResultDuringADeclinedRecordingIsInstalledAfterIt)
+{
+    const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
+    const MusicTemplateJob job = StartBackgroundAndRecording(track);
+    m_command.Analysed(job, Channels(50, 23));
+    EndRecording(false);
+
+    EXPECT_TRUE(m_fakes.dialogs.messages.empty());
+    const std::string folder = m_lists.LookUpTemplateName(track);
+    EXPECT_EQ(DataEntries(), std::vector<std::string>{folder});
+    EXPECT_EQ(ReadFileBytes(Data() / folder / "Red.kvt"), Bytes(50, 23));
 }
 
 } // namespace

@@ -182,6 +182,29 @@ TEST_F(RecordingTest, RegisteredTemplateGetsOnlyItsSpeedFileReplaced)
     EXPECT_EQ(ReadList("Kalvotune"), registry);
 }
 
+TEST_F(RecordingTest, TemplateRegisteredDuringTheRecordingTakesThePictureChanges)
+{
+    // The track starts without template (`TemplateName` "0"); while it is recorded another
+    // start of the program (`kalvotune --analyse`) registers a full template for it.
+    const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
+    m_player.PlayButtonClick();
+    StartRecording();
+    PressAt(3);
+    const std::vector<std::string> registry{"*" + track.string() + "*Вальс42*"};
+    for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt"})
+        Write(Data() / "Вальс42" / file, Bytes(60, 4));
+    WriteList("Kalvotune", registry);
+    EndAnswering(true);
+
+    // Neither "Нет папки <0>…" with the line dropped, nor a second folder beside it.
+    EXPECT_TRUE(m_fakes.dialogs.messages.empty());
+    EXPECT_EQ(ReadList("Kalvotune"), registry);
+    EXPECT_EQ(Folders(), std::vector<std::string>{"Вальс42"});
+    EXPECT_EQ(Read(Data() / "Вальс42" / "Speed.kvt"), m_form.channels.speed);
+    EXPECT_GT(Read(Data() / "Вальс42" / "Speed.kvt")[3], 21);
+    EXPECT_EQ(Read(Data() / "Вальс42" / "Blu.kvt"), Bytes(60, 4));
+}
+
 TEST_F(RecordingTest, NoAtTheEndWritesNothingAndStops)
 {
     AddTrack("a.mp3", 3'000, true);

@@ -1,5 +1,6 @@
 #include "app/qt/MusicAnalysisDialog.hpp"
 
+#include "app/BatchProgress.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "playlists/ListLine.hpp"
@@ -27,6 +28,8 @@ MusicAnalysisDialog::~MusicAnalysisDialog()
 void MusicAnalysisDialog::Run(std::vector<template_commands::MusicTemplateJob> jobs, int pictureChangeTicks)
 {
     m_pictureChangeTicks = pictureChangeTicks;
+    if (!m_busy)
+        m_elapsed.start();
     m_jobs.insert(m_jobs.end(), jobs.begin(), jobs.end());
     if (m_dialog == nullptr) {
         m_dialog = new QProgressDialog(&m_window);
@@ -48,8 +51,14 @@ void MusicAnalysisDialog::UpdateLabel()
     if (m_dialog == nullptr || m_next >= m_jobs.size())
         return;
     const std::string title = playlists::TrackTitleOf(m_jobs[m_next].track);
-    m_dialog->setLabelText(
-        QStringLiteral("Трек %1 из %2: %3").arg(m_next + 1).arg(m_jobs.size()).arg(QString::fromStdString(title)));
+    QString text
+        = QStringLiteral("Трек %1 из %2: %3").arg(m_next + 1).arg(m_jobs.size()).arg(QString::fromStdString(title));
+    // The pace so far, tracks and the share of the one in work together, gives the rest.
+    const std::string left = TimeLeftText(static_cast<double>(m_next) + m_share, static_cast<double>(m_jobs.size()),
+        static_cast<double>(m_elapsed.elapsed()) / 1000.0);
+    if (!left.empty())
+        text += QStringLiteral("\n(%1)").arg(QString::fromStdString(left));
+    m_dialog->setLabelText(text);
 }
 
 void MusicAnalysisDialog::StartNext()
@@ -63,6 +72,7 @@ void MusicAnalysisDialog::StartNext()
         return;
     }
     m_busy = true;
+    m_share = 0;
     UpdateLabel();
     if (m_dialog != nullptr) {
         m_dialog->setValue(0);
@@ -76,8 +86,11 @@ void MusicAnalysisDialog::StartNext()
             QMetaObject::invokeMethod(
                 this,
                 [this, generation, share] {
-                    if (generation == m_generation && m_dialog != nullptr)
-                        m_dialog->setValue(static_cast<int>(share * 100));
+                    if (generation != m_generation || m_dialog == nullptr)
+                        return;
+                    m_share = share;
+                    m_dialog->setValue(static_cast<int>(share * 100));
+                    UpdateLabel();
                 },
                 Qt::QueuedConnection);
         },
@@ -95,7 +108,7 @@ void MusicAnalysisDialog::Finished(std::uint64_t generation, const analysis::Ana
     const template_commands::MusicTemplateJob job = m_jobs[m_next];
     ++m_next;
     if (result.ok)
-        m_app.musicTemplates().Analysed(job.track, result.plan.channels);
+        m_app.musicTemplates().Analysed(job, result.plan.channels);
     else if (!result.cancelled && !job.background)
         m_app.musicTemplates().AnalysisFailed(result.message);
     m_window.Sync();

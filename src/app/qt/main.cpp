@@ -23,6 +23,8 @@
 #include <exception>
 #include <iostream>
 
+#include <unistd.h>
+
 namespace {
 
 /// The files named on the command line, as absolute paths (file URLs accepted).
@@ -56,8 +58,8 @@ std::filesystem::path AudioModule()
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
-    // `--analyse FILE... [--replace]` makes templates for whole collections without a
-    // window, so it needs no display either.
+    // `--analyse FILE... [--replace] [--jobs N]` makes templates for whole collections
+    // without a window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
         const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
@@ -67,7 +69,10 @@ int main(int argc, char* argv[])
             std::cerr << programDir.prepared.message << '\n';
         app::SystemClock clock;
         Random random{clock};
-        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
+        // Ctrl+C lets the track being installed finish and discards those in work.
+        const app::StopSignals stopSignals;
+        const app::AnalyseControl control{&app::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
+        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout, control);
     }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
