@@ -9,6 +9,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <mutex>
+
 namespace kalvotune::analysis {
 
 namespace {
@@ -52,7 +54,10 @@ bool AudioDecoder::Open(const std::filesystem::path& path, int sampleRate)
     m_inputDone = false;
     m_finished = false;
     m_sampleRate = sampleRate;
-    av_log_set_level(AV_LOG_QUIET);
+    // FFmpeg's log level is one setting for the whole process; tracks decoded on several
+    // threads at once must not all write it.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
 
     if (const int rc = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr); rc < 0)
         return Fail("файл не открывается", rc);

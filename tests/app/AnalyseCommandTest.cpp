@@ -1,4 +1,5 @@
 #include "app/AnalyseCommand.hpp"
+#include "app/BatchProgress.hpp"
 
 #include "Wav.hpp"
 
@@ -158,6 +159,17 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced), 0);
     EXPECT_EQ(playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune")->size(), 1u);
     EXPECT_FALSE(fs::exists(dir.Path() / "Data" / folder));
+}
+
+TEST(AnalyseCommand, TimeLeftFollowsThePaceSoFar)
+{
+    EXPECT_EQ(DurationText(0), "0:00");
+    EXPECT_EQ(DurationText(65.4), "1:05");
+    EXPECT_EQ(DurationText(3723), "1:02:03");
+    EXPECT_EQ(TimeLeftText(0, 10, 5), "");
+    EXPECT_EQ(TimeLeftText(2, 10, 30), "осталось около 2:00");
+    EXPECT_EQ(TimeLeftText(2.5, 5, 10), "осталось около 0:10");
+    EXPECT_EQ(TimeLeftText(5, 5, 10), "осталось около 0:00");
 }
 
 TEST(AnalyseCommand, TwoJobsMakeTheSameTemplatesAsOne)
