@@ -5,8 +5,8 @@
 #include "app/Settings.hpp"
 #include "core/Form.hpp"
 #include "playlists/ListLine.hpp"
-#include "template_commands/MusicTemplates.hpp"
 #include "playlists/Registry.hpp"
+#include "template_commands/MusicTemplates.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -103,7 +103,8 @@ private:
                     return;
                 index = m_next++;
             }
-            analysis::AnalysisResult result = analysis::AnalyseTrack(m_tracks[index].track, m_spacing, m_stop.get_token());
+            analysis::AnalysisResult result
+                = analysis::AnalyseTrack(m_tracks[index].track, m_spacing, m_stop.get_token());
             {
                 const std::scoped_lock lock{m_mutex};
                 m_results[index] = std::move(result);
@@ -141,9 +142,10 @@ public:
         if (m_out == nullptr)
             return;
         const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
-        std::string text = "Готово " + std::to_string(done) + " из " + std::to_string(m_total) + ", прошло "
-            + DurationText(elapsed);
-        if (const std::string left = TimeLeftText(static_cast<double>(analysed), static_cast<double>(m_toAnalyse), elapsed);
+        std::string text
+            = "Готово " + std::to_string(done) + " из " + std::to_string(m_total) + ", прошло " + DurationText(elapsed);
+        if (const std::string left
+            = TimeLeftText(static_cast<double>(analysed), static_cast<double>(m_toAnalyse), elapsed);
             !left.empty() && done < m_total)
             text += ", " + left;
         if (text == m_shown)
@@ -206,7 +208,7 @@ int DefaultJobs()
 StopSignals::StopSignals()
 {
     g_stopSignal.store(0);
-    struct sigaction action{};
+    struct sigaction action { };
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     // Writes to the terminal and the files go on where the signal found them.

@@ -43,8 +43,8 @@ public:
     static const std::atomic<int>& Flag();
 
 private:
-    struct sigaction m_oldInterrupt{};
-    struct sigaction m_oldTerminate{};
+    struct sigaction m_oldInterrupt { };
+    struct sigaction m_oldTerminate { };
 };
 
 /// How a batch learns that it must stop and where it reports beside its lines.

@@ -170,7 +170,8 @@ void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannel
 
 void MusicTemplates::InstallDeferred()
 {
-    if (std::all_of(m_deferred.begin(), m_deferred.end(), [this](const auto& entry) { return Recording(entry.first.track); }))
+    if (std::all_of(
+            m_deferred.begin(), m_deferred.end(), [this](const auto& entry) { return Recording(entry.first.track); }))
         return;
     std::vector<std::pair<MusicTemplateJob, TemplateChannels>> deferred;
     deferred.swap(m_deferred);

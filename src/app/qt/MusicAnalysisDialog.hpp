@@ -18,11 +18,11 @@ class Kalvotune;
 class MainWindow;
 
 /// Runs "Создать ЦМШ по музыке" behind a progress dialog (track n of m, percent, the
-/// time left at the pace so far, Cancel): one track at a time on an `AnalysisWorker`, each result handed back on the
-/// window's thread to `MusicTemplates::Analysed`, which writes the files. The dialog is
-/// not modal, so the window stays usable and the music plays on. Cancel abandons the
-/// track under analysis (nothing is written for it) and the ones after it. Background
-/// jobs run without the dialog and fail silently.
+/// time left at the pace so far, Cancel): one track at a time on an `AnalysisWorker`,
+/// each result handed back on the window's thread to `MusicTemplates::Analysed`, which
+/// writes the files. The dialog is not modal, so the window stays usable and the music
+/// plays on. Cancel abandons the track under analysis (nothing is written for it) and the
+/// ones after it. Background jobs run without the dialog and fail silently.
 class MusicAnalysisDialog : public QObject, public template_commands::MusicAnalysisRunner {
 public:
     MusicAnalysisDialog(Kalvotune& app, MainWindow& window);
