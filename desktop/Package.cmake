@@ -6,12 +6,13 @@ set(CPACK_PACKAGE_NAME kalvotune)
 set(CPACK_PACKAGE_VENDOR Kalvotune)
 set(CPACK_PACKAGE_CONTACT "${KALVOTUNE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "music player with a colour-music kaleidoscope")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Kalvotune plays WMA, MP3 and WAV files and fills its window with a moving colour\n"
-    "kaleidoscope that follows the music. A colour-music template steers the colours,\n"
-    "the figures and the picture changes of a track; the player makes one from the\n"
-    "music itself, or the user records one by tapping along. Play lists, a history and\n"
-    "sixteen kaleidoscope modes come with it. The interface is in Russian.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Kalvotune plays WMA, MP3 and WAV files and fills its window with a moving\n"
+    "colour kaleidoscope that follows the music. A colour-music template steers\n"
+    "the colours, the figures and the picture changes of a track; the player\n"
+    "makes one from the music itself, or the user records one by tapping along.\n"
+    "Play lists, a history and sixteen kaleidoscope modes come with it.\n"
+    "The interface is in Russian.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

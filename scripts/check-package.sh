@@ -20,10 +20,11 @@ for library in libmpv libqt6widgets6 libqt6dbus6 libavcodec libavformat libc6 qt
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
-contents=$(dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|')
+contents=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||')
 has() { grep -qxF "$1" <<<"$contents" || fail "not in the package: $1"; }
 has /usr/bin/kalvotune
-has /usr/lib/kalvotune/kalvotune-audio.so
+has "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/kalvotune/kalvotune-audio.so"
+[ -z "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'post|pre')" ] || fail "the package has maintainer scripts"
 for file in MassP1.kvt Lumbra12.kvt MassMF2.kvt SetGet.kvt Lists/MyLists ScreenShot/ScreenShot.BMP; do
     has "/usr/share/kalvotune/$file"
 done
