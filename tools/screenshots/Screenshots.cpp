@@ -54,7 +54,7 @@ int Shoot(const fs::path& programDir, const fs::path& output)
     window.show();
     player.currentList().OpenTracks({track});
     window.Sync();
-    fixture.Advance(12'000);
+    fixture.Advance(30'000);
     window.Sync();
     QApplication::processEvents();
 
