@@ -28,9 +28,10 @@ has "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/kalvotune/kalvotune-audi
 for file in MassP1.kvt Lumbra12.kvt MassMF2.kvt SetGet.kvt Lists/MyLists ScreenShot/ScreenShot.BMP; do
     has "/usr/share/kalvotune/$file"
 done
-id=$(sed -n 's/^KALVOTUNE_APP_ID:INTERNAL=//p;s/^KALVOTUNE_APP_ID:STRING=//p' "$build/CMakeCache.txt")
-id=${id:-org.example.kalvotune}
-has "/usr/share/applications/$id.desktop"
+# The launcher entry names the program's id, which the AppStream data must carry too.
+entries=$(grep -E '^/usr/share/applications/[^/]+\.desktop$' <<<"$contents" || true)
+[ "$(wc -w <<<"$entries")" -eq 1 ] || fail "not one launcher entry: $entries"
+id=$(basename "$entries" .desktop)
 has "/usr/share/metainfo/$id.metainfo.xml"
 has /usr/share/icons/hicolor/256x256/apps/kalvotune.png
 has /usr/share/man/man1/kalvotune.1.gz
