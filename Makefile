@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
-.PHONY: run test build deps bench preview startup install clean fuzz fuzz-build fuzz-check
+.PHONY: run test build deps bench preview startup install package package-check clean fuzz fuzz-build fuzz-check
 
 # `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
 PREFIX     ?= /usr/local
@@ -24,6 +24,7 @@ run: build
 
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2
+	@$(MAKE) --no-print-directory package-check
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
@@ -60,6 +61,16 @@ startup: build
 
 install: build
 	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# `make package` makes the Debian package kalvotune_<version>_<arch>.deb in $(BUILD)/package
+# from the built tree; `package-check` also reads it back with dpkg-deb, lintian,
+# appstreamcli and desktop-file-validate, without installing it.
+package: build
+	@cmake --build $(BUILD) --target package >/dev/null
+	@ls $(BUILD)/package/*.deb
+
+package-check: package
+	@scripts/check-package.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

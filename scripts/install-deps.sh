@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool dbus-daemon dbus-bin
     clang libclang-rt-14-dev
+    dpkg-dev file lintian appstream desktop-file-utils man-db
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/SurfaceFile.hpp"
+#include "core/Version.hpp"
 #include "template_commands/Installation.hpp"
 
 #include <cstdlib>
@@ -25,7 +26,7 @@ constexpr const char* kLargeScreenAnswerNo{
     " Напрасно. Даже на достаточно мощных машинах при таком разрешении экрана треки с ЦМШ могут тормозить. Но "
     "попытка - не пытка. Если тормоза будут, отключите движение кнопочкой < Drive > "};
 constexpr const char* kAboutText{
-    "Kalvotune.1.11 - Цветомузыкальный калейдоскоп. Август 2005г. Россия. Москва. kalvotune@example.org.      "
+    "Kalvotune." KALVOTUNE_VERSION " - Цветомузыкальный калейдоскоп. Август 2005г. Россия. Москва. kalvotune@example.org.      "
     "Добро пожаловать(ся) на kalvotune.example.org = Все о цветомузыке + новые ЦМШ - Эпилог/Хвостик + обновления "
     "плеера."};
 

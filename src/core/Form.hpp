@@ -3,6 +3,7 @@
 #include "core/Controls.hpp"
 #include "core/Surface.hpp"
 #include "core/TemplateChannels.hpp"
+#include "core/Version.hpp"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +20,7 @@ struct MenuNode {
     std::vector<MenuNode> children;
 };
 
-inline constexpr const char* kApplicationTitle{"Kalvotune 1.11"};
+inline constexpr const char* kApplicationTitle{"Kalvotune " KALVOTUNE_VERSION};
 /// The program's web site, named in several of its messages.
 inline constexpr const char* kWebSiteAddress{"kalvotune.example.org"};
 

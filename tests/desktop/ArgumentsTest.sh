@@ -11,6 +11,13 @@ xvfb_pid= player_pid=
 source "$here/XvfbHelpers.sh"
 cp -r "$program_dir" "$work/Kalvotune"
 cd "$work/Kalvotune"
+
+# --help and --version answer without a display; a wrong option is a usage error.
+[ "$(env -u DISPLAY ./kalvotune --version)" = "Kalvotune 1.11" ] || { echo "--version"; exit 1; }
+help=$(env -u DISPLAY ./kalvotune --help) && grep -q -- '--relink ПАПКА' <<<"$help" || { echo "--help"; exit 1; }
+status=0; env -u DISPLAY ./kalvotune a.mp3 --frobnicate >"$work/out" 2>"$work/err" || status=$?
+[ $status -eq 2 ] && [ ! -s "$work/out" ] && grep -q 'Неизвестный ключ: --frobnicate' "$work/err" \
+    && grep -q '^Использование:' "$work/err" || { echo "an unknown option: status $status"; cat "$work/err"; exit 1; }
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &

@@ -13,12 +13,12 @@ source "$here/XvfbHelpers.sh"
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/kalvotune share/kalvotune/MassP1.kvt share/kalvotune/SetGet.kvt share/applications/kalvotune.desktop \
+for file in bin/kalvotune share/kalvotune/MassP1.kvt share/kalvotune/SetGet.kvt share/applications/org.example.kalvotune.desktop \
     share/icons/hicolor/48x48/apps/kalvotune.png share/icons/hicolor/256x256/apps/kalvotune.png; do
     [ -f "$prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 [ ! -e "$prefix/share/kalvotune/kalvotune" ] || { echo "the executable was copied into the program folder"; exit 1; }
-grep -q '^Exec=kalvotune %F$' "$prefix/share/applications/kalvotune.desktop" || { echo "desktop entry without %F"; exit 1; }
+grep -q '^Exec=kalvotune %F$' "$prefix/share/applications/org.example.kalvotune.desktop" || { echo "desktop entry without %F"; exit 1; }
 chmod -R a-w "$prefix/share/kalvotune"
 listing() { (cd "$prefix" && find . -type f -exec md5sum {} + | sort); }
 before=$(listing)

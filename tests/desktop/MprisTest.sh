@@ -34,7 +34,7 @@ window=$(wait_window 'Carousel')
 [ -n "$window" ] || fail "Carousel.wma is not playing"
 for _ in $(seq 50); do get org.mpris.MediaPlayer2 Identity >/dev/null 2>&1 && break; sleep 0.1; done
 get org.mpris.MediaPlayer2 Identity | grep -q '"Kalvotune"' || fail "no Identity on the bus"
-get org.mpris.MediaPlayer2 DesktopEntry | grep -q '"kalvotune"' || fail "no DesktopEntry"
+get org.mpris.MediaPlayer2 DesktopEntry | grep -q '"org.example.kalvotune"' || fail "no DesktopEntry"
 expect_status Playing || fail "not playing"
 metadata=$(get org.mpris.MediaPlayer2.Player Metadata)
 grep -q 'string "Carousel"' <<<"$metadata" || fail "the metadata does not name the track: $metadata"

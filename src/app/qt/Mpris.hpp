@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MediaControls.hpp"
+#include "core/Version.hpp"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
@@ -74,7 +75,7 @@ public:
     bool CanRaise() const { return true; }
     bool HasTrackList() const { return false; }
     QString Identity() const { return QStringLiteral("Kalvotune"); }
-    QString DesktopEntry() const { return QStringLiteral("kalvotune"); }
+    QString DesktopEntry() const { return QString::fromUtf8(kDesktopId); }
     QStringList SupportedUriSchemes() const { return {QStringLiteral("file")}; }
     QStringList SupportedMimeTypes() const;
 

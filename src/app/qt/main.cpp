@@ -1,4 +1,5 @@
 #include "app/AnalyseCommand.hpp"
+#include "app/CommandLine.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
@@ -58,6 +59,10 @@ std::filesystem::path AudioModule()
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
+    // `--help`, `--version` and mistakes are answered before anything else starts.
+    const app::CommandLine command = app::ReadCommandLine(argc, argv);
+    if (const std::optional<int> status = app::AnswerCommandLine(command, std::cout, std::cerr))
+        return *status;
     // `--analyse FILE... [--replace] [--jobs N]` makes templates for whole collections
     // without a window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
@@ -74,9 +79,13 @@ int main(int argc, char* argv[])
         const app::AnalyseControl control{&app::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
         return app::RunAnalyseCommand(programDir.dir, request, random, std::cout, control);
     }
+    if (command.mode != app::CommandMode::Window) {
+        std::cerr << "kalvotune: эта сборка не выполняет такую команду\n" << app::UsageText();
+        return 2;
+    }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
-    QApplication::setDesktopFileName(QStringLiteral("kalvotune"));
+    QApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
