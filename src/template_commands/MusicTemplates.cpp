@@ -30,15 +30,6 @@ std::string Bytes(const std::vector<std::uint8_t>& channel)
     return {channel.begin(), channel.end()};
 }
 
-/// The folder the registry gives `track`, empty when it has none.
-std::string RegisteredFolder(const std::vector<std::string>& lines, const std::string& track)
-{
-    for (const std::string& line : lines)
-        if (playlists::LinePath(line) == track)
-            return playlists::LineTemplate(line);
-    return {};
-}
-
 } // namespace
 
 MusicTemplateInstall InstallMusicTemplate(
@@ -69,7 +60,7 @@ MusicTemplateInstall InstallMusicTemplate(
             return {false, {}, written.message};
         }
 
-    const std::string oldFolder = RegisteredFolder(registry.lines, track);
+    const std::string oldFolder = playlists::RegisteredFolder(registry.lines, track);
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
     playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
     if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
@@ -118,7 +109,7 @@ void MusicTemplates::MakeMusicTemplateClick()
     }
     std::vector<MusicTemplateJob> jobs;
     for (const std::string& track : tracks) {
-        const bool has = !RegisteredFolder(registry.lines, track).empty();
+        const bool has = !playlists::RegisteredFolder(registry.lines, track).empty();
         if (has && !m_services.dialogs.AskYesNo(ReplaceQuestion(track), kReplaceCaption))
             continue;
         jobs.push_back({track, has});

@@ -2,11 +2,13 @@
 #include "app/Kalvotune.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
+#include "app/VideoCommand.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
 #include "app/qt/MusicAnalysisDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
+#include "app/qt/VideoExportDialog.hpp"
 #include "app/qt/WhenIdle.hpp"
 #include "core/Random.hpp"
 #include "playback/DeferredAudio.hpp"
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <random>
 
 namespace {
 
@@ -69,6 +72,17 @@ int main(int argc, char* argv[])
         Random random{clock};
         return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
     }
+    // `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`: the track's
+    // kaleidoscope with its music as a video, without a window.
+    if (app::VideoCommandRequest request; app::ParseVideoRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
+            QCoreApplication::applicationDirPath().toStdString(),
+            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        if (!programDir.prepared.ok)
+            std::cerr << programDir.prepared.message << '\n';
+        return app::RunVideoCommand(programDir.dir, request, std::random_device{}(), std::cout, std::cerr);
+    }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("kalvotune"));
@@ -97,6 +111,8 @@ int main(int argc, char* argv[])
         dialogs.SetParent(&window);
         app::MusicAnalysisDialog analysis{player, window};
         player.musicTemplates().SetRunner(&analysis);
+        app::VideoExportDialog videoExport{player, window};
+        player.saveVideo().SetRunner(&videoExport);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);
