@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 
 int main()
 {
@@ -27,6 +28,10 @@ int main()
     const video::VideoResult result = video::ExportVideo(request);
     const double seconds{std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
     getloadavg(load, 1);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     if (!result.ok) {
         std::printf("Video export: %s\n", result.message.c_str());
         return 1;
@@ -34,8 +39,8 @@ int main()
     std::error_code error;
     const auto bytes = fs::file_size(request.output, error);
     std::printf("Video export: %.1f x real time at 1920x1080 30 fps (%.0f s of video, %lld frames, in %.1f s; "
-                "%.1f MB; load %.1f)\n",
+                "%.1f MB; %.1f s of processor time; load %.1f)\n",
         result.seconds / seconds, result.seconds, static_cast<long long>(result.frames), seconds,
-        static_cast<double>(bytes) / 1e6, load[0]);
+        static_cast<double>(bytes) / 1e6, cpu, load[0]);
     return 0;
 }

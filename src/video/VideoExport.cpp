@@ -26,7 +26,7 @@ namespace {
 
 /// Frames drawn ahead of the encoder: enough to keep both threads busy, few enough that
 /// memory stays flat (about 3 MB a frame at 1080p).
-constexpr std::size_t kQueuedFrames{6};
+constexpr std::size_t kQueuedFrames{4};
 
 VideoResult Failed(std::string message)
 {

@@ -54,6 +54,18 @@ std::filesystem::path AudioModule()
     return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / kalvotune::playback::kAudioModuleFile;
 }
 
+/// The program folder of a command without a window, chosen as a normal start chooses
+/// it; a problem preparing it is printed.
+std::filesystem::path CommandProgramDir()
+{
+    const kalvotune::app::ProgramDirChoice programDir = kalvotune::app::ChooseProgramDir(
+        std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString(),
+        kalvotune::app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    if (!programDir.prepared.ok)
+        std::cerr << programDir.prepared.message << '\n';
+    return programDir.dir;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -63,25 +75,16 @@ int main(int argc, char* argv[])
     // window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
-            QCoreApplication::applicationDirPath().toStdString(),
-            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        if (!programDir.prepared.ok)
-            std::cerr << programDir.prepared.message << '\n';
+        const std::filesystem::path programDir = CommandProgramDir();
         app::SystemClock clock;
         Random random{clock};
-        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
+        return app::RunAnalyseCommand(programDir, request, random, std::cout);
     }
     // `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`: the track's
     // kaleidoscope with its music as a video, without a window.
     if (app::VideoCommandRequest request; app::ParseVideoRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
-            QCoreApplication::applicationDirPath().toStdString(),
-            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        if (!programDir.prepared.ok)
-            std::cerr << programDir.prepared.message << '\n';
-        return app::RunVideoCommand(programDir.dir, request, std::random_device{}(), std::cout, std::cerr);
+        return app::RunVideoCommand(CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr);
     }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
