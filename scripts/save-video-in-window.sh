@@ -5,6 +5,7 @@
 # Then shows what ffprobe finds in it.
 #   scripts/save-video-in-window.sh build/Kalvotune /tmp/out/demo.mp4
 set -euo pipefail
+helpers=$(realpath "$(dirname "$0")/../tests/desktop/XvfbHelpers.sh")
 program_dir=$(realpath "$1")
 out=$2
 mkdir -p "$(dirname "$out")"
@@ -13,13 +14,12 @@ work=$(mktemp -d)
 trap 'kill $xvfb_pid $player_pid 2>/dev/null || true; rm -rf "$work"' EXIT
 cp -r "$program_dir" "$work/Kalvotune"
 cd "$work/Kalvotune"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/display")
+# shellcheck source=../tests/desktop/XvfbHelpers.sh
+source "$helpers"
+start_xvfb
 ./kalvotune >"$work/log" 2>&1 &
 player_pid=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Калейдоскоп' | head -n 1)
+window=$(wait_window 'Калейдоскоп')
 xdotool windowfocus "$window" 2>/dev/null || true
 sleep 0.5
 # The current list, and its first track played by a double click (which hides the list).
@@ -47,6 +47,6 @@ for _ in $(seq 600); do [ -f "$out" ] && break; sleep 0.5; done
 [ -f "$out" ] || { echo "no video written"; cat "$work/log"; exit 1; }
 sleep 1
 xdotool key Return # the message that the video is written
-kill -0 "$player_pid" || { echo "the player has gone"; exit 1; }
+close_player "$window" "$player_pid"
 ffprobe -v error -show_entries stream=codec_type,codec_name,width,height,avg_frame_rate,sample_rate,channels,duration \
     -of compact "$out"
