@@ -51,6 +51,8 @@ bench: build
 	@$(BUILD)/bench/kalvotune_service_bench
 	@cmake --build $(BUILD) --target kalvotune_analysis_bench
 	@$(BUILD)/bench/kalvotune_analysis_bench
+	@cmake --build $(BUILD) --target kalvotune_video_bench
+	@$(BUILD)/bench/kalvotune_video_bench
 
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
     libmpv-dev ffmpeg zlib1g-dev
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libaubio-dev libebur128-dev
+    libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libaubio-dev libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool dbus-daemon dbus-bin
     clang libclang-rt-14-dev

@@ -12,7 +12,8 @@ declare -A allowed=(
     [playback]="core kaleidoscope templates playlists"
     [template_commands]="core kaleidoscope templates playlists analysis playback"
     [service]="core templates playlists"
-    [app]="core kaleidoscope templates playlists analysis playback template_commands service"
+    [video]="core kaleidoscope templates playlists analysis playback"
+    [app]="core kaleidoscope templates playlists analysis playback template_commands service video"
 )
 status=0
 for dir in "$src"/*/; do

@@ -47,13 +47,14 @@ bool AudioDecoder::Fail(const std::string& what, int code)
     return false;
 }
 
-bool AudioDecoder::Open(const std::filesystem::path& path, int sampleRate)
+bool AudioDecoder::Open(const std::filesystem::path& path, int sampleRate, int channels)
 {
     Close();
     m_error.clear();
     m_inputDone = false;
     m_finished = false;
     m_sampleRate = sampleRate;
+    m_channels = channels == 2 ? 2 : 1;
     // FFmpeg's log level is one setting for the whole process; tracks decoded on several
     // threads at once must not all write it.
     static std::once_flag quiet;
@@ -85,8 +86,9 @@ bool AudioDecoder::Open(const std::filesystem::path& path, int sampleRate)
     if (m_codec->ch_layout.nb_channels <= 0 || m_codec->sample_rate <= 0)
         return Fail("в файле нет звуковой дорожки", 0);
 
-    AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-    if (const int rc = swr_alloc_set_opts2(&m_resampler, &mono, AV_SAMPLE_FMT_FLT, sampleRate, &m_codec->ch_layout,
+    AVChannelLayout layout{};
+    av_channel_layout_default(&layout, m_channels);
+    if (const int rc = swr_alloc_set_opts2(&m_resampler, &layout, AV_SAMPLE_FMT_FLT, sampleRate, &m_codec->ch_layout,
             m_codec->sample_fmt, m_codec->sample_rate, 0, nullptr);
         rc < 0)
         return Fail("не удалось настроить пересчёт звука", rc);
@@ -114,7 +116,7 @@ bool AudioDecoder::ConvertFrame(std::vector<float>& block)
     if (room <= 0)
         return true;
     const std::size_t start{block.size()};
-    block.resize(start + static_cast<std::size_t>(room));
+    block.resize(start + static_cast<std::size_t>(room) * static_cast<std::size_t>(m_channels));
     auto* out = reinterpret_cast<std::uint8_t*>(block.data() + start);
     const int made{inSamples > 0
             ? swr_convert(m_resampler, &out, room, const_cast<const std::uint8_t**>(m_frame->extended_data), inSamples)
@@ -123,7 +125,7 @@ bool AudioDecoder::ConvertFrame(std::vector<float>& block)
         block.resize(start);
         return Fail("не удалось пересчитать звук", made);
     }
-    block.resize(start + static_cast<std::size_t>(made));
+    block.resize(start + static_cast<std::size_t>(made) * static_cast<std::size_t>(m_channels));
     return true;
 }
 

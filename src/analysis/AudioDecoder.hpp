@@ -13,8 +13,8 @@ struct AVFrame;
 namespace kalvotune::analysis {
 
 /// Decodes the first audio stream of a file (WMA, MP3, WAV and whatever else FFmpeg
-/// reads) to mono 32-bit float samples at a rate of our choosing, a block at a time, so a
-/// track is never held in memory whole.
+/// reads) to mono (or interleaved stereo) 32-bit float samples at a rate of our choosing,
+/// a block at a time, so a track is never held in memory whole.
 ///
 /// Typical use: `Open` the file, then call `Read` until it gives false; `Error` then tells
 /// whether the stream ended or failed. Not thread-safe: one decoder per thread.
@@ -25,9 +25,10 @@ public:
     AudioDecoder& operator=(const AudioDecoder&) = delete;
     ~AudioDecoder();
 
-    /// Opens `path` and prepares mono output at `sampleRate`. Gives false and sets
-    /// `Error` to FFmpeg's reason when the file cannot be read or holds no audio stream.
-    bool Open(const std::filesystem::path& path, int sampleRate);
+    /// Opens `path` and prepares output at `sampleRate`, mono or (`channels` 2) stereo with
+    /// the samples of each instant side by side. Gives false and sets `Error` to FFmpeg's
+    /// reason when the file cannot be read or holds no audio stream.
+    bool Open(const std::filesystem::path& path, int sampleRate, int channels = 1);
 
     /// The stream's length in seconds as the container states it; 0 when unknown.
     double DurationSeconds() const { return m_durationSeconds; }
@@ -51,6 +52,7 @@ private:
     AVFrame* m_frame{};
     int m_stream{-1};
     int m_sampleRate{};
+    int m_channels{1};
     double m_durationSeconds{};
     bool m_inputDone{};
     bool m_finished{};

@@ -209,6 +209,7 @@ void Kalvotune::BindHandlers()
         {"InstallTemplates", [this] { template_commands::InstallTemplatesClick(m_form, m_services); }},
         {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
         {"MakeMusicTemplate", [this] { m_musicTemplates.MakeMusicTemplateClick(); }},
+        {"SaveVideo", [this] { m_saveVideo.SaveVideoClick(); }},
         {"AutoMusicTemplate", [this] { AutoMusicTemplateClick(m_form, m_services); }},
     };
 }

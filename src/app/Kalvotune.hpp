@@ -15,6 +15,7 @@
 #include "service/TrackService.hpp"
 #include "template_commands/MusicTemplates.hpp"
 #include "template_commands/Recording.hpp"
+#include "video/SaveVideo.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -105,6 +106,7 @@ public:
     playlists::CurrentList& currentList() { return m_currentList; }
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
+    video::SaveVideo& saveVideo() { return m_saveVideo; }
 
     // Window-shell handlers.
     void Exit1Click();
@@ -138,6 +140,7 @@ private:
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     template_commands::Recording m_recording;
     template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
+    video::SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -151,6 +151,103 @@ std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files)
 
 } // namespace
 
+AtomicFileStream::AtomicFileStream(fs::path target)
+    : m_target{std::move(target)}
+{
+}
+
+AtomicFileStream::~AtomicFileStream()
+{
+    Abandon();
+}
+
+bool AtomicFileStream::Open()
+{
+    Abandon();
+    m_error = 0;
+    m_written = 0;
+    m_failAfter = std::exchange(g_failAfter, std::nullopt);
+    if (g_failWrites && *g_failWrites == m_target)
+        m_failAfter = 1;
+    if (m_target.empty() || !m_target.has_filename()) {
+        m_error = EINVAL;
+        return false;
+    }
+    std::string temp = (fs::path{m_target} += ".tmp-XXXXXX").string();
+    m_fd = ::mkstemp(temp.data());
+    if (m_fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    m_temp = temp;
+    return true;
+}
+
+bool AtomicFileStream::Write(const void* data, std::size_t size)
+{
+    if (m_fd < 0 || m_error != 0)
+        return false;
+    const auto* bytes = static_cast<const char*>(data);
+    std::size_t limit = size;
+    if (m_failAfter)
+        limit = std::min(size, *m_failAfter > m_written ? *m_failAfter - m_written : std::size_t{});
+    std::size_t done = 0;
+    while (done < limit) {
+        const ssize_t n = ::write(m_fd, bytes + done, limit - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    m_written += done;
+    if (done < size)
+        m_error = ENOSPC; // the hook's full disk
+    return m_error == 0;
+}
+
+std::int64_t AtomicFileStream::Seek(std::int64_t offset, int whence)
+{
+    if (m_fd < 0 || m_error != 0)
+        return -1;
+    const off_t at = ::lseek(m_fd, static_cast<off_t>(offset), whence);
+    if (at < 0)
+        m_error = errno;
+    return at;
+}
+
+WriteResult AtomicFileStream::Commit()
+{
+    if (m_fd < 0 && m_error == 0)
+        m_error = EBADF;
+    if (m_error == 0 && ::fsync(m_fd) != 0)
+        m_error = errno;
+    Pending pending{m_target, m_temp.string(), std::exchange(m_fd, -1), m_error};
+    m_temp.clear();
+    const WriteResult result = Finish(pending);
+    m_error = pending.error;
+    return result;
+}
+
+void AtomicFileStream::Abandon()
+{
+    if (m_fd >= 0)
+        ::close(std::exchange(m_fd, -1));
+    if (!m_temp.empty()) {
+        ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+}
+
+WriteResult AtomicFileStream::Result() const
+{
+    if (m_error == 0)
+        return {};
+    return Failure(m_target, std::strerror(m_error));
+}
+
 std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files)
 {
     std::vector<Pending> pending = WriteAndFlush(files);

@@ -47,6 +47,42 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
 /// write replaces none of them. The result names the first file that failed.
 WriteResult WriteFilesTogether(const std::vector<FileWrite>& files);
 
+/// A large file written piece by piece, as `WriteFileAtomically` writes a small one: into a
+/// temporary beside `target`, renamed over `target` only by `Commit` once complete and
+/// flushed. Destroying it uncommitted removes the temporary, so a failure or a cancel never
+/// leaves a partial file under the target's name. The failure hooks apply: `FailNextWriteAfter`
+/// counts this file's bytes, `FailWritesOf(target)` fails it after its first byte.
+class AtomicFileStream {
+public:
+    explicit AtomicFileStream(std::filesystem::path target);
+    AtomicFileStream(const AtomicFileStream&) = delete;
+    AtomicFileStream& operator=(const AtomicFileStream&) = delete;
+    ~AtomicFileStream();
+
+    /// Creates the temporary; false when it cannot be made (see `Result`).
+    bool Open();
+    /// Appends at the current position; false once any write failed.
+    bool Write(const void* data, std::size_t size);
+    /// Moves like lseek; -1 when it fails.
+    std::int64_t Seek(std::int64_t offset, int whence);
+    /// The temporary's path while it exists.
+    const std::filesystem::path& TempPath() const { return m_temp; }
+    /// Flushes, closes and renames the temporary over the target.
+    WriteResult Commit();
+    /// Removes the temporary; the target is untouched.
+    void Abandon();
+    /// The failure so far in the program's words; ok while nothing failed.
+    WriteResult Result() const;
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temp;
+    int m_fd{-1};
+    int m_error{};
+    std::optional<std::size_t> m_failAfter;
+    std::size_t m_written{};
+};
+
 /// What reading a file found: its bytes, no such file, or a file that exists and could
 /// not be read (the reason in the program's own words).
 struct ReadResult {

@@ -153,6 +153,7 @@ Form::Form()
     Item(InstallTemplates, "InstallTemplates", "Установка ЦМШ");
     Item(Sinhroniz, "Sinhroniz", "Синхронизация ЦМШ");
     Item(MakeMusicTemplate, "MakeMusicTemplate", "Создать ЦМШ по музыке");
+    Item(SaveVideo, "SaveVideo", "Сохранить видео…");
 
     Item(OpenSelecktLists, "OpenSelecktLists", "Открыть выделенные списки");
     Item(DeleteList, "DeleteList", "Удалить выделенные списки");
@@ -172,7 +173,7 @@ Form::Form()
         {&N8, {}},
         {&Service,
             {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
-                {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}}}};
+                {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}, {&SaveVideo, {}}}}};
     PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
     PopupMenu4 = {{&CopySelectTrack, {}}};
 }

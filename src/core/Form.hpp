@@ -75,7 +75,7 @@ struct Form {
     // PopupMenu2, the menu of ListBox1.
     MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
         SaveChangeList, SaveM3uList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, N9, InstallTemplates,
-        Sinhroniz, MakeMusicTemplate;
+        Sinhroniz, MakeMusicTemplate, SaveVideo;
     // PopupMenu3 (ListBox3) and PopupMenu4 (ListBox2).
     MenuItem OpenSelecktLists, DeleteList, CopySelectTrack;
 

@@ -36,6 +36,12 @@ public:
     {
         return std::nullopt;
     }
+    /// The save dialog for an MP4 video, proposing the file name `suggested`; asks before
+    /// replacing a file. Empty when cancelled; a back end without such a dialog always cancels.
+    virtual std::optional<std::filesystem::path> SaveVideoFile(const std::string& /*suggested*/)
+    {
+        return std::nullopt;
+    }
     /// The folder-choice dialog. Empty when cancelled.
     virtual std::optional<std::filesystem::path> ChooseFolder(const std::string& title) = 0;
 };

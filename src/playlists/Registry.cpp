@@ -1,5 +1,7 @@
 #include "playlists/Registry.hpp"
 
+#include "playlists/ListLine.hpp"
+
 #include <algorithm>
 
 namespace kalvotune::playlists {
@@ -16,6 +18,14 @@ ListReadResult ReadRegistryWorkList(const Form& form)
         registry.lines.clear();
     std::stable_sort(registry.lines.begin(), registry.lines.end(), ListTextLess);
     return registry;
+}
+
+std::string RegisteredFolder(const std::vector<std::string>& lines, const std::string& track)
+{
+    for (const std::string& line : lines)
+        if (LinePath(line) == track)
+            return LineTemplate(line);
+    return {};
 }
 
 void AddRegistryLine(std::vector<std::string>& lines, std::string line)

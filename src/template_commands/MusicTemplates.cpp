@@ -30,15 +30,6 @@ std::string Bytes(const std::vector<std::uint8_t>& channel)
     return {channel.begin(), channel.end()};
 }
 
-/// The folder the registry gives `track`, empty when it has none.
-std::string RegisteredFolder(const std::vector<std::string>& lines, const std::string& track)
-{
-    for (const std::string& line : lines)
-        if (playlists::LinePath(line) == track)
-            return playlists::LineTemplate(line);
-    return {};
-}
-
 } // namespace
 
 std::string KeptTemplateMessage(const std::string& folder)
@@ -54,7 +45,7 @@ MusicTemplateInstall InstallMusicTemplate(
     playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
-    const std::string oldFolder = RegisteredFolder(registry.lines, track);
+    const std::string oldFolder = playlists::RegisteredFolder(registry.lines, track);
     if (!replace && !oldFolder.empty())
         return {false, oldFolder, KeptTemplateMessage(oldFolder), true};
 
@@ -125,7 +116,7 @@ void MusicTemplates::MakeMusicTemplateClick()
     }
     std::vector<MusicTemplateJob> jobs;
     for (const std::string& track : tracks) {
-        const bool has = !RegisteredFolder(registry.lines, track).empty();
+        const bool has = !playlists::RegisteredFolder(registry.lines, track).empty();
         if (has && !m_services.dialogs.AskYesNo(ReplaceQuestion(track), kReplaceCaption))
             continue;
         jobs.push_back({track, has});

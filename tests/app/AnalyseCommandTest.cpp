@@ -1,5 +1,8 @@
 #include "app/AnalyseCommand.hpp"
 #include "app/BatchProgress.hpp"
+#include "app/VideoCommand.hpp"
+
+#include "AppFixture.hpp"
 
 #include "Wav.hpp"
 
@@ -250,6 +253,81 @@ TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDon
     std::ostringstream rest;
     EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, 2), random, rest), 0);
     EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune")->size(), 4u);
+}
+
+TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
+{
+    VideoCommandRequest request;
+    const char* window[]{"kalvotune", "a.mp3"};
+    EXPECT_FALSE(ParseVideoRequest(2, window, request));
+    const char* plain[]{"kalvotune", "--video", "a.mp3", "--output", "a.mp4"};
+    ASSERT_TRUE(ParseVideoRequest(5, plain, request));
+    EXPECT_EQ(request.error, "");
+    EXPECT_EQ(request.track, "a.mp3");
+    EXPECT_EQ(request.output, "a.mp4");
+    EXPECT_EQ(request.format.width, 1920);
+    EXPECT_EQ(request.format.height, 1080);
+    EXPECT_EQ(request.format.fps, 30);
+    EXPECT_FALSE(request.seed.has_value());
+    const char* full[]{"kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3", "--output",
+        "a.mp4"};
+    ASSERT_TRUE(ParseVideoRequest(11, full, request));
+    EXPECT_EQ(request.error, "");
+    EXPECT_EQ(request.track, "a.mp3");
+    EXPECT_EQ(request.format.width, 320);
+    EXPECT_EQ(request.format.fps, 24);
+    EXPECT_EQ(request.seed, std::optional<std::uint32_t>{9});
+
+    const std::vector<std::pair<std::vector<const char*>, const char*>> wrong{
+        {{"kalvotune", "--video", "a.mp3"}, "Укажите трек и файл"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--size", "big"}, "размер видео не годится"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--size", "321x240"}, "размер видео не годится"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--fps", "0"}, "частота кадров не годится"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--fps", "x"}, "частота кадров не годится"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--seed", "-1"}, "зерно не годится"},
+        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--loud"}, "Непонятный параметр: --loud"},
+    };
+    for (const auto& [args, words] : wrong) {
+        ASSERT_TRUE(ParseVideoRequest(static_cast<int>(args.size()), args.data(), request));
+        EXPECT_NE(request.error.find(words), std::string::npos) << request.error;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunVideoCommand("/nowhere", request, 1, out, err), 1);
+        EXPECT_EQ(err.str(), request.error + "\n");
+    }
+}
+
+class VideoCommandRun : public ::testing::Test, public testing::AppFixture {};
+
+TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
+{
+    MakeProgramFolder();
+    WriteTables();
+    demo::Pcm tone;
+    for (int i = 0; i < demo::kSampleRate; ++i) {
+        const auto s = static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 440.0 * i / demo::kSampleRate));
+        tone.samples.insert(tone.samples.end(), {s, s});
+    }
+    const fs::path track = Dir() / "Sound" / "Тон.wav";
+    ASSERT_TRUE(WriteFileAtomically(track, demo::EncodeWav(tone)).ok);
+    VideoCommandRequest request;
+    request.track = track.string();
+    request.output = (Dir() / "Тон.mp4").string();
+    request.format = {160, 120, 10};
+
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, out, err), 0) << err.str();
+    EXPECT_EQ(out.str(), "seed 77\n" + request.output + "\n");
+    EXPECT_TRUE(IsFile(request.output));
+
+    request.output = (Dir() / "nowhere" / "Тон.mp4").string();
+    request.seed = 5;
+    std::ostringstream failedOut;
+    std::ostringstream failedErr;
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, failedOut, failedErr), 1);
+    EXPECT_EQ(failedOut.str(), "seed 5\n");
+    EXPECT_NE(failedErr.str().find("Не удалось записать видео"), std::string::npos);
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace kalvotune {
 namespace {
 
@@ -26,6 +28,47 @@ TEST(AtomicWrite, ReplacesWholeFileAndLeavesNoTemporaryBehind)
     ASSERT_TRUE(bytes);
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), "second");
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicWrite, StreamShowsUnderItsNameOnlyOnceCommitted)
+{
+    TempDir dir;
+    const fs::path target = dir.Path() / "film.mp4";
+    ASSERT_TRUE(WriteFileAtomically(target, std::string_view{"old"}).ok);
+    const auto write = [](AtomicFileStream& stream) {
+        ASSERT_TRUE(stream.Open());
+        EXPECT_TRUE(stream.Write("headXXXX", 8));
+        EXPECT_EQ(stream.Seek(4, SEEK_SET), 4);
+        EXPECT_TRUE(stream.Write("tail", 4));
+    };
+    {
+        AtomicFileStream stream{target};
+        write(stream);
+        EXPECT_EQ(ReadFileBytes(target), Bytes({'o', 'l', 'd'}));
+    } // dropped uncommitted: the old file stays, the temporary goes
+    EXPECT_EQ(ReadFileBytes(target), Bytes({'o', 'l', 'd'}));
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+
+    AtomicFileStream stream{target};
+    write(stream);
+    EXPECT_TRUE(stream.Commit().ok);
+    EXPECT_EQ(ReadFileBytes(target), Bytes({'h', 'e', 'a', 'd', 't', 'a', 'i', 'l'}));
+
+    // A full disk half-way: the write says so, and committing keeps the old file.
+    FailNextWriteAfter(5);
+    AtomicFileStream full{target};
+    ASSERT_TRUE(full.Open());
+    EXPECT_TRUE(full.Write("abc", 3));
+    EXPECT_FALSE(full.Write("defg", 4));
+    EXPECT_FALSE(full.Write("h", 1));
+    EXPECT_NE(full.Result().message.find("Не удалось записать файл " + target.string()), std::string::npos);
+    EXPECT_FALSE(full.Commit().ok);
+    EXPECT_EQ(ReadFileBytes(target), Bytes({'h', 'e', 'a', 'd', 't', 'a', 'i', 'l'}));
+    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+
+    AtomicFileStream nowhere{dir.Path() / "gone" / "film.mp4"};
+    EXPECT_FALSE(nowhere.Open());
+    EXPECT_FALSE(nowhere.Result().ok);
 }
 
 TEST(CheckedRead, TellsMissingFromUnreadableFromRead)

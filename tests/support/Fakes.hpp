@@ -21,6 +21,11 @@ public:
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
     /// Answers from `savedFiles` and records each proposed name in `savePrompts`.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
+    /// The same for a video.
+    std::optional<std::filesystem::path> SaveVideoFile(const std::string& suggested) override
+    {
+        return SavePlaylistFile(suggested);
+    }
 
     std::vector<std::string> messages;
     std::vector<std::string> errors;

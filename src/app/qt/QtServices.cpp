@@ -111,6 +111,20 @@ std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::stri
     return std::filesystem::path{file.toStdString()};
 }
 
+std::optional<std::filesystem::path> QtDialogs::SaveVideoFile(const std::string& suggested)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (folder.isEmpty() || !QFileInfo{folder}.isDir())
+        folder = QDir::homePath();
+    QString file = QFileDialog::getSaveFileName(
+        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("MP4 (*.mp4)"));
+    if (file.isEmpty())
+        return std::nullopt;
+    if (QFileInfo{file}.suffix().isEmpty())
+        file += QStringLiteral(".mp4");
+    return std::filesystem::path{file.toStdString()};
+}
+
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(const std::string& title)
 {
     // Browsing starts at the desktop (the home folder where there is none), nothing

@@ -24,6 +24,9 @@ public:
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
     /// Starts in the folder of the last opened tracks, else the desktop's music folder.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
+    /// Starts in the desktop's videos folder (the home folder without one); a name
+    /// without an extension gets ".mp4".
+    std::optional<std::filesystem::path> SaveVideoFile(const std::string& suggested) override;
 
 private:
     QWidget* m_parent{};

@@ -3,11 +3,13 @@
 #include "app/Kalvotune.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
+#include "app/VideoCommand.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
 #include "app/qt/MusicAnalysisDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
+#include "app/qt/VideoExportDialog.hpp"
 #include "app/qt/WhenIdle.hpp"
 #include "core/Random.hpp"
 #include "playback/DeferredAudio.hpp"
@@ -23,6 +25,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <random>
 
 #include <unistd.h>
 
@@ -54,6 +57,18 @@ std::filesystem::path AudioModule()
     return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / kalvotune::playback::kAudioModuleFile;
 }
 
+/// The program folder of a command without a window, chosen as a normal start chooses
+/// it; a problem preparing it is printed.
+std::filesystem::path CommandProgramDir()
+{
+    const kalvotune::app::ProgramDirChoice programDir = kalvotune::app::ChooseProgramDir(
+        std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString(),
+        kalvotune::app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    if (!programDir.prepared.ok)
+        std::cerr << programDir.prepared.message << '\n';
+    return programDir.dir;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -67,17 +82,19 @@ int main(int argc, char* argv[])
     // without a window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
-            QCoreApplication::applicationDirPath().toStdString(),
-            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        if (!programDir.prepared.ok)
-            std::cerr << programDir.prepared.message << '\n';
+        const std::filesystem::path programDir = CommandProgramDir();
         app::SystemClock clock;
         Random random{clock};
         // Ctrl+C lets the track being installed finish and discards those in work.
         const app::StopSignals stopSignals;
         const app::AnalyseControl control{&app::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
-        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout, control);
+        return app::RunAnalyseCommand(programDir, request, random, std::cout, control);
+    }
+    // `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`: the track's
+    // kaleidoscope with its music as a video, without a window.
+    if (app::VideoCommandRequest request; app::ParseVideoRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        return app::RunVideoCommand(CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr);
     }
     if (command.mode != app::CommandMode::Window) {
         std::cerr << "kalvotune: эта сборка не выполняет такую команду\n" << app::UsageText();
@@ -111,6 +128,8 @@ int main(int argc, char* argv[])
         dialogs.SetParent(&window);
         app::MusicAnalysisDialog analysis{player, window};
         player.musicTemplates().SetRunner(&analysis);
+        app::VideoExportDialog videoExport{player, window};
+        player.saveVideo().SetRunner(&videoExport);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);

@@ -1,0 +1,76 @@
+#include "video/SaveVideo.hpp"
+
+#include "playlists/ListLine.hpp"
+
+#include <algorithm>
+
+namespace kalvotune::video {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kNoTrack{"Выберите трек в списке или включите его: видео делается из трека."};
+constexpr const char* kBusy{"Видео уже записывается. Дождитесь конца или отмените запись."};
+
+} // namespace
+
+SaveVideo::SaveVideo(Form& form, Services& services)
+    : m_form{form}
+    , m_services{services}
+{
+}
+
+fs::path SaveVideo::TrackToSave() const
+{
+    const ListBox& list = m_form.ListBox1;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) {
+            std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
+            if (!path.empty())
+                return path;
+        }
+    return m_form.CurrentTrackName;
+}
+
+void SaveVideo::SaveVideoClick()
+{
+    if (m_runner == nullptr)
+        return;
+    const fs::path track = TrackToSave();
+    if (track.empty()) {
+        m_services.dialogs.ShowMessage(kNoTrack);
+        return;
+    }
+    const std::optional<fs::path> output
+        = m_services.dialogs.SaveVideoFile(playlists::TrackTitleOf(track.string()) + ".mp4");
+    if (!output)
+        return;
+    VideoRequest request;
+    request.programDir = m_form.ProgramDir;
+    request.track = track;
+    request.output = *output;
+    // What the window shows full screen: the screen's own pixels, even sides for the encoder.
+    const int width = m_services.screen.PhysicalWidth();
+    const int height = m_services.screen.Width() > 0
+        ? static_cast<int>(static_cast<std::int64_t>(m_services.screen.Height()) * width / m_services.screen.Width())
+        : 0;
+    if (width >= kMinSide && height >= kMinSide) {
+        request.format.width = std::min(width, kMaxWidth) & ~1;
+        request.format.height = std::min(height, kMaxHeight) & ~1;
+    }
+    request.seed = static_cast<std::uint32_t>(m_services.clock.UnixSeconds());
+    request.look = LookOf(m_form);
+    if (!m_runner->Run(std::move(request)))
+        m_services.dialogs.ShowMessage(kBusy);
+}
+
+void SaveVideo::Finished(const fs::path& output, const VideoResult& result)
+{
+    if (result.ok)
+        m_services.dialogs.ShowMessage("Видео записано: " + output.string());
+    else if (!result.cancelled)
+        m_services.dialogs.ShowMessage(result.message);
+}
+
+} // namespace kalvotune::video

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/Form.hpp"
+#include "core/Services.hpp"
+#include "video/VideoExport.hpp"
+
+#include <filesystem>
+
+namespace kalvotune::video {
+
+/// Writes a video away from the window's thread and hands the result back to
+/// `SaveVideo::Finished` on the window's thread. The Qt window implements it with a worker
+/// thread and a progress dialog; tests write at once.
+class VideoExportRunner {
+public:
+    virtual ~VideoExportRunner() = default;
+    /// Starts writing; false (and nothing started) while another video is being written.
+    virtual bool Run(VideoRequest request) = 0;
+};
+
+/// "Сохранить видео…": the kaleidoscope of the selected track (or the playing one) with
+/// its music as an MP4 file, at the size of the screen, with the picture settings of the
+/// window. Every handler runs on the window's thread.
+class SaveVideo {
+public:
+    /// Both references must outlive the object.
+    SaveVideo(Form& form, Services& services);
+
+    /// The runner that writes the video; without one the command does nothing.
+    void SetRunner(VideoExportRunner* runner) { m_runner = runner; }
+
+    /// The menu command: asks where to save, then hands the work to the runner.
+    void SaveVideoClick();
+
+    /// The track the command works on: the first selected entry of `ListBox1`, or
+    /// `CurrentTrackName` when nothing is selected; empty when there is neither.
+    std::filesystem::path TrackToSave() const;
+
+    /// A video finished: a failure shows its message, a written video where it is.
+    void Finished(const std::filesystem::path& output, const VideoResult& result);
+
+private:
+    Form& m_form;
+    Services& m_services;
+    VideoExportRunner* m_runner{};
+};
+
+} // namespace kalvotune::video

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "video/KaleidoscopeFilm.hpp"
+#include "video/Mp4Writer.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+namespace kalvotune::video {
+
+inline constexpr int kMinSide{16};
+inline constexpr int kMaxWidth{7680};
+inline constexpr int kMaxHeight{4320};
+inline constexpr int kMaxFps{120};
+
+/// One track to save as a video.
+struct VideoRequest {
+    std::filesystem::path programDir; ///< tables, templates and the registry
+    std::filesystem::path track;
+    std::filesystem::path output;
+    VideoFormat format;
+    std::uint32_t seed{};
+    VideoLook look;
+};
+
+struct VideoResult {
+    bool ok{};
+    bool cancelled{};
+    std::string message; ///< the program's words when not ok
+    std::int64_t frames{};
+    double seconds{}; ///< the track's length
+};
+
+/// Called now and then on a worker thread with the share of the video written, 0..1.
+using VideoProgress = std::function<void(double)>;
+
+/// "WxH" as two whole numbers; none when the text is no such size.
+std::optional<std::pair<int, int>> ParseVideoSize(std::string_view text);
+/// The program's message when `format` cannot be encoded (sides even, 16..7680 x 4320,
+/// 1..120 frames a second); empty when it can.
+std::string CheckVideoFormat(const VideoFormat& format);
+
+/// Renders the track's kaleidoscope frame by frame as the window would show it full
+/// screen at `format`'s size, and writes it with the track's sound as an MP4 file,
+/// exactly as long as the sound. The picture is drawn on one thread and encoded on
+/// another, a few frames apart, so memory stays flat whatever the length. The file
+/// appears under `output` only once complete; a failure or a stop request leaves no file.
+VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop = {}, const VideoProgress& progress = {});
+
+} // namespace kalvotune::video
