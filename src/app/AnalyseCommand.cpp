@@ -28,7 +28,8 @@ bool ParseAnalyseRequest(int argc, const char* const argv[], AnalyseRequest& req
     return true;
 }
 
-int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out)
+int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out,
+    const analysis::Analyser& analyse)
 {
     Form form;
     form.ProgramDir = programDir;
@@ -54,7 +55,7 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
             out << track << ": ЦМШ уже есть (" << playlists::LineTemplate(*line) << "), оставлен\n";
             continue;
         }
-        const analysis::AnalysisResult result = analysis::AnalyseTrack(track, spacing);
+        const analysis::AnalysisResult result = analyse(track, spacing, {}, {});
         if (!result.ok) {
             out << track << ": " << result.message << "\n";
             ++failed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/MusicAnalysis.hpp"
 #include "core/Random.hpp"
 
 #include <filesystem>
@@ -23,8 +24,8 @@ bool ParseAnalyseRequest(int argc, const char* const argv[], AnalyseRequest& req
 /// folder `programDir`, asking nothing: a track that has a template keeps it unless
 /// `replace` is set. Prints one line per file to `out` (the path and the folder made, or
 /// why not) and gives 0 when every file got or kept its template, 1 otherwise. Markers
-/// keep the distance the saved picture-change slider asks for.
-int RunAnalyseCommand(
-    const std::filesystem::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out);
+/// keep the distance the saved picture-change slider asks for. `analyse` does the analysis.
+int RunAnalyseCommand(const std::filesystem::path& programDir, const AnalyseRequest& request, Random& random,
+    std::ostream& out, const analysis::Analyser& analyse);
 
 } // namespace kalvotune::app

@@ -212,7 +212,7 @@ TEST(AnalysisWorker, GivesTheResultFromItsOwnThreadAndStopsOnRequest)
     TempDir dir;
     std::vector<double> beats;
     const auto path = WriteClickTrack(dir, 100.0, false, beats);
-    AnalysisWorker worker;
+    AnalysisWorker worker{AnalyseTrack};
     std::promise<AnalysisResult> finished;
     std::thread::id ranOn;
     worker.Start(path, 20, {}, [&](AnalysisResult result) {

@@ -47,7 +47,7 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     Random random{clock};
 
     std::ostringstream first;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string(), bad.string()}, false}, random, first), 1);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string(), bad.string()}, false}, random, first, analysis::AnalyseTrack), 1);
     const std::vector<std::string> registry
         = playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
     ASSERT_EQ(registry.size(), 1u);
@@ -59,12 +59,12 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     EXPECT_NE(first.str().find(bad.string() + ": Не удалось разобрать музыку в файле Битый.mp3: "), std::string::npos);
 
     std::ostringstream again;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, false}, random, again), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, false}, random, again, analysis::AnalyseTrack), 0);
     EXPECT_EQ(again.str(), good.string() + ": ЦМШ уже есть (" + folder + "), оставлен\n");
 
     std::ostringstream replaced;
     clock.unixSeconds += 1;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, true}, random, replaced), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string()}, true}, random, replaced, analysis::AnalyseTrack), 0);
     EXPECT_EQ(playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune")->size(), 1u);
     EXPECT_FALSE(fs::exists(dir.Path() / "Data" / folder));
 }
