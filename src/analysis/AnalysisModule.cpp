@@ -9,8 +9,8 @@ AnalysisModule::AnalysisModule(std::filesystem::path file)
 {
 }
 
-AnalysisResult AnalysisModule::Analyse(const std::filesystem::path& path, int pictureChangeTicks,
-    std::stop_token stop, const AnalysisProgress& progress)
+AnalysisResult AnalysisModule::Analyse(
+    const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop, const AnalysisProgress& progress)
 {
     std::call_once(m_loaded, [this] {
         const ModuleSymbol symbol = LoadModuleSymbol(m_file, kAnalyseTrackSymbol, "модуль разбора музыки");
@@ -28,8 +28,9 @@ AnalysisResult AnalysisModule::Analyse(const std::filesystem::path& path, int pi
 
 Analyser AnalysisModule::AsAnalyser()
 {
-    return [this](const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop,
-               const AnalysisProgress& progress) { return Analyse(path, pictureChangeTicks, std::move(stop), progress); };
+    return
+        [this](const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop,
+            const AnalysisProgress& progress) { return Analyse(path, pictureChangeTicks, std::move(stop), progress); };
 }
 
 } // namespace kalvotune::analysis

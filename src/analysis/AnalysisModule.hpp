@@ -11,8 +11,8 @@ namespace kalvotune::analysis {
 /// The file name of the analysis module, kept beside the program like the audio module.
 inline constexpr const char* kAnalysisModuleFile{"kalvotune-analysis.so"};
 /// The module's one function: `AnalyseTrack`, its result written to `result`.
-using AnalyseTrackFunction = void (*)(const std::filesystem::path& path, int pictureChangeTicks,
-    std::stop_token stop, const AnalysisProgress& progress, AnalysisResult& result);
+using AnalyseTrackFunction = void (*)(const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop,
+    const AnalysisProgress& progress, AnalysisResult& result);
 inline constexpr const char* kAnalyseTrackSymbol{"KalvotuneAnalyseTrack"};
 
 /// `AnalyseTrack` behind its module. FFmpeg, aubio and libebur128 pull in a hundred

@@ -47,7 +47,9 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     Random random{clock};
 
     std::ostringstream first;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), {{good.string(), bad.string()}, false}, random, first, analysis::AnalyseTrack), 1);
+    EXPECT_EQ(
+        RunAnalyseCommand(dir.Path(), {{good.string(), bad.string()}, false}, random, first, analysis::AnalyseTrack),
+        1);
     const std::vector<std::string> registry
         = playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
     ASSERT_EQ(registry.size(), 1u);

@@ -242,8 +242,7 @@ TEST_F(QtWindowPlaying, InputFromOutsideTheWindowGoesThroughTheErrorNet)
     // A second start's files and the media controls' calls.
     window.Run([] { throw std::runtime_error{"Список занят"}; });
     app::MediaControls media{App(), device};
-    app::Mpris mpris{media,
-        {window, [](const std::vector<fs::path>&) { throw std::runtime_error{"Файл исчез"}; }},
+    app::Mpris mpris{media, {window, [](const std::vector<fs::path>&) { throw std::runtime_error{"Файл исчез"}; }},
         Window().surface};
     mpris.OpenUri(QStringLiteral("file:///music/x.mp3"));
     // Both the drop and the bus call run from the event loop once it is idle.

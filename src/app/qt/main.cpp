@@ -143,8 +143,8 @@ int main(int argc, char* argv[])
             window.activateWindow();
             if (handed.empty())
                 return;
-            app::RunWhenIdle(
-                &window, [&window, &external, handed] { window.Run([&external, &handed] { external.OpenFiles(handed); }); });
+            app::RunWhenIdle(&window,
+                [&window, &external, handed] { window.Run([&external, &handed] { external.OpenFiles(handed); }); });
         });
         const int status = QApplication::exec();
         audio.SetWakeupHandler({});
