@@ -12,6 +12,7 @@
 #include <QDropEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QPointingDevice>
 #include <QSlider>
 #include <QUrl>
 
@@ -132,8 +133,12 @@ TEST_F(QtWindow, DroppedFilesAreAddedThroughTheWindowsDropHandler)
 /// Sends one mouse event, as the window system would deliver it, to `widget`.
 void Mouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button)
 {
+    // A mouse of the test's own, never destroyed: the one Qt makes up on the offscreen
+    // platform would be destroyed after the application at exit, and crash there.
+    static const auto* mouse = new QPointingDevice{QStringLiteral("test mouse"), 1, QInputDevice::DeviceType::Mouse,
+        QPointingDevice::PointerType::Generic, QInputDevice::Capability::Position, 1, 3};
     const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons{button};
-    QMouseEvent event{type, QPointF{at}, widget->mapToGlobal(QPointF{at}), button, held, Qt::NoModifier};
+    QMouseEvent event{type, QPointF{at}, widget->mapToGlobal(QPointF{at}), button, held, Qt::NoModifier, mouse};
     QApplication::sendEvent(widget, &event);
 }
 
