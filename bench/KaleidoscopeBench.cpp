@@ -32,7 +32,7 @@ struct QuietDialogs : Dialogs {
     {
         return std::nullopt;
     }
-    std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path&) override { return {}; }
+    std::vector<std::filesystem::path> OpenAudioFiles(bool) override { return {}; }
     std::optional<std::filesystem::path> ChooseFolder(const std::string&) override { return std::nullopt; }
 };
 

@@ -4,6 +4,11 @@
 
 namespace kalvotune::analysis {
 
+AnalysisWorker::AnalysisWorker(Analyser analyse)
+    : m_analyse{std::move(analyse)}
+{
+}
+
 AnalysisWorker::~AnalysisWorker()
 {
     RequestStop();
@@ -13,8 +18,8 @@ void AnalysisWorker::Start(std::filesystem::path path, int pictureChangeTicks, A
 {
     // Assigning a new jthread requests a stop of the old one and joins it.
     m_thread = std::jthread{
-        [path = std::move(path), pictureChangeTicks, progress = std::move(progress), done = std::move(done)](
-            std::stop_token stop) { done(AnalyseTrack(path, pictureChangeTicks, stop, progress)); }};
+        [analyse = m_analyse, path = std::move(path), pictureChangeTicks, progress = std::move(progress),
+            done = std::move(done)](std::stop_token stop) { done(analyse(path, pictureChangeTicks, stop, progress)); }};
 }
 
 void AnalysisWorker::RequestStop()

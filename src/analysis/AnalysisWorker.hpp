@@ -14,7 +14,8 @@ class AnalysisWorker {
 public:
     using Done = std::function<void(AnalysisResult)>;
 
-    AnalysisWorker() = default;
+    /// `analyse` runs on the worker's thread.
+    explicit AnalysisWorker(Analyser analyse);
     AnalysisWorker(const AnalysisWorker&) = delete;
     AnalysisWorker& operator=(const AnalysisWorker&) = delete;
     /// Asks a running analysis to stop and waits for it.
@@ -29,6 +30,7 @@ public:
     void RequestStop();
 
 private:
+    Analyser m_analyse;
     std::jthread m_thread;
 };
 

@@ -31,4 +31,9 @@ using AnalysisProgress = std::function<void(double)>;
 AnalysisResult AnalyseTrack(const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop = {},
     const AnalysisProgress& progress = {});
 
+/// `AnalyseTrack` as the window and the command line reach it: through the analysis
+/// module (`AnalysisModule`), whose decoding libraries load only when first needed.
+using Analyser = std::function<AnalysisResult(
+    const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop, const AnalysisProgress& progress)>;
+
 } // namespace kalvotune::analysis

@@ -55,8 +55,10 @@ struct BatchTrack {
 /// yet taken, and keeps each result until the installing thread takes it.
 class ParallelAnalysis {
 public:
-    ParallelAnalysis(const std::vector<BatchTrack>& tracks, int spacing, std::size_t threads)
+    ParallelAnalysis(
+        const std::vector<BatchTrack>& tracks, const analysis::Analyser& analyse, int spacing, std::size_t threads)
         : m_tracks{tracks}
+        , m_analyse{analyse}
         , m_spacing{spacing}
         , m_results(tracks.size())
     {
@@ -104,7 +106,7 @@ private:
                 index = m_next++;
             }
             analysis::AnalysisResult result
-                = analysis::AnalyseTrack(m_tracks[index].track, m_spacing, m_stop.get_token());
+                = m_analyse(m_tracks[index].track, m_spacing, m_stop.get_token(), {});
             {
                 const std::scoped_lock lock{m_mutex};
                 m_results[index] = std::move(result);
@@ -115,6 +117,7 @@ private:
     }
 
     const std::vector<BatchTrack>& m_tracks;
+    const analysis::Analyser& m_analyse;
     const int m_spacing;
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -229,7 +232,7 @@ const std::atomic<int>& StopSignals::Flag()
 }
 
 int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out,
-    const AnalyseControl& control)
+    const analysis::Analyser& analyse, const AnalyseControl& control)
 {
     if (!request.error.empty()) {
         out << request.error << "\n";
@@ -270,7 +273,7 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
 
     const std::size_t jobs = static_cast<std::size_t>(request.jobs > 0 ? request.jobs : DefaultJobs());
     ProgressLine progress{control, tracks.size(), toAnalyse};
-    ParallelAnalysis analyses{tracks, spacing, std::min(jobs, toAnalyse)};
+    ParallelAnalysis analyses{tracks, analyse, spacing, std::min(jobs, toAnalyse)};
     const auto stopSignal = [&control] { return control.stop != nullptr ? control.stop->load() : 0; };
     const auto print = [&](const std::string& track, const std::string& text) {
         progress.Clear();

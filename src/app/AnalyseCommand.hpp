@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/MusicAnalysis.hpp"
 #include "core/Random.hpp"
 
 #include <atomic>
@@ -65,7 +66,8 @@ struct AnalyseControl {
 /// Prints one line per file to `out`, in order (the path and the folder made, or why
 /// not), and gives 0 when every file got or kept its template, 1 otherwise, 128 + the
 /// signal when stopped. Markers keep the distance the saved picture-change slider asks for.
+/// `analyse` does the analysis; it is called from several threads at once.
 int RunAnalyseCommand(const std::filesystem::path& programDir, const AnalyseRequest& request, Random& random,
-    std::ostream& out, const AnalyseControl& control = {});
+    std::ostream& out, const analysis::Analyser& analyse, const AnalyseControl& control = {});
 
 } // namespace kalvotune::app

@@ -7,6 +7,7 @@
 #include "core/Version.hpp"
 #include "template_commands/Installation.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 #include <exception>
 
@@ -319,12 +320,21 @@ void Kalvotune::KeyPress(const std::string&)
     m_recording.FormKeyPress();
 }
 
-void Kalvotune::MouseWheel(bool up)
+void Kalvotune::MouseWheel(int angleDelta)
 {
-    if (up)
+    constexpr int kNotch{120};
+    // Turning back starts a new count: what was left over went the other way.
+    if ((angleDelta > 0) != (m_wheelRemainder > 0))
+        m_wheelRemainder = 0;
+    m_wheelRemainder += angleDelta;
+    while (m_wheelRemainder >= kNotch) {
+        m_wheelRemainder -= kNotch;
         FormMouseWheelUp();
-    else
+    }
+    while (m_wheelRemainder <= -kNotch) {
+        m_wheelRemainder += kNotch;
         FormMouseWheelDown();
+    }
 }
 
 void Kalvotune::SaveSelection()
@@ -362,6 +372,9 @@ void Kalvotune::Fullscreen1Click()
         m_form.windowHeight = width * 100 / 133;
         Resize(m_form.windowWidth, m_form.windowHeight);
         ++m_form.placementRevision;
+        // The way back is always open, whatever route led here (a double click enters
+        // full screen also while nothing plays or the graphics are off).
+        m_form.Fullscreen1.enabled = true;
         m_form.Fullscreen1.checked = true;
         m_form.Fullscreen1.caption = "Назад в окно";
     } else {
@@ -389,6 +402,9 @@ void Kalvotune::Fullscreen1Click()
         m_form.Image1.height = 523;
         m_form.Image1.width = 675;
         m_services.screen.SetCursorPos(m_form.Label1.left + 20, m_form.Label1.top + 40);
+        // Back in the window, F5 is again there only while the kaleidoscope runs.
+        m_form.Fullscreen1.enabled = m_form.Timer15.enabled
+            || std::ranges::any_of(m_form.PatternTimers(), [](const TimerControl* t) { return t->enabled; });
         m_form.Fullscreen1.checked = false;
         m_form.Fullscreen1.caption = "Во весь экран";
     }

@@ -89,8 +89,11 @@ public:
     void MouseMove(const std::string& component, int x, int y, bool leftButton);
     /// The window's client area changed size: anchored controls follow.
     void Resize(int width, int height);
-    /// Mouse wheel over the window: up zooms out, down zooms in.
-    void MouseWheel(bool up);
+    /// The mouse wheel turned over the window by `angleDelta` (eighths of a degree,
+    /// positive away from the user). Each whole notch (120) away from the user zooms out
+    /// one step, each towards the user zooms in; the small steps of a touchpad or a
+    /// smooth wheel add up until they make a notch.
+    void MouseWheel(int angleDelta);
     /// Fires the handler of one timer.
     void TimerFired(TimerControl& timer);
     /// A key that gives a character reached the window (every such key, auto-repeat
@@ -146,6 +149,8 @@ private:
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
     /// of more than 1000 entries keep their selection too.
     std::vector<char> m_selectionSave;
+    /// Wheel turns not yet used up by a whole notch, in the direction of the last turn.
+    int m_wheelRemainder{};
     bool m_imageDragging{};
     int m_dragStartX{};
     int m_dragStartY{};

@@ -2,6 +2,8 @@
 
 #include "core/AudioDevice.hpp"
 
+#include <algorithm>
+
 namespace kalvotune::app {
 
 MediaControls::MediaControls(Kalvotune& app, AudioDevice& device)
@@ -27,10 +29,26 @@ MediaState MediaControls::State()
         state.title = f.TrackTitle;
         state.lengthUs = m_device.LengthMs() * 1000;
     }
-    if (state.track != m_lastTrack)
+    if (state.track != m_lastTrack) {
         ++m_trackNumber;
+        ++m_pictureNumber;
+        m_lastTick = f.TemplateTick;
+    }
     m_lastTrack = state.track;
     state.trackNumber = m_trackNumber;
+    // A speed byte above 21 marks a picture change; any mark passed since the last look
+    // counts (a jump back only starts the count again).
+    const int tick = f.TemplateTick;
+    for (int t = m_lastTick + 1; t <= tick; ++t) {
+        if (f.channels.Speed(t) > 21) {
+            ++m_pictureNumber;
+            break;
+        }
+    }
+    m_lastTick = tick;
+    state.pictureNumber = m_pictureNumber;
+    state.seekNumber = m_app.player().Seeks();
+    state.canSeek = Playing();
     state.canPlay = !Playing() && f.PlayButton.enabled && (mode == DeviceMode::Paused || f.ListBox1.Count() > 0);
     state.canPause = Playing() && f.PauseButton.enabled;
     state.canGoNext = Playing() && f.PlayButton.enabled;
@@ -75,6 +93,29 @@ void MediaControls::Next()
 {
     if (Playing())
         m_app.Click("PlayButton");
+}
+
+void MediaControls::Previous()
+{
+    m_app.player().SeekPlaying(0);
+}
+
+void MediaControls::Seek(std::int64_t offsetUs)
+{
+    if (!Playing())
+        return;
+    const std::int64_t target = m_device.PositionMs() + offsetUs / 1000;
+    if (target >= m_device.LengthMs())
+        Next();
+    else
+        m_app.player().SeekPlaying(std::max<std::int64_t>(target, 0));
+}
+
+void MediaControls::SetPosition(std::int64_t positionUs)
+{
+    if (positionUs < 0 || positionUs / 1000 > m_device.LengthMs())
+        return;
+    m_app.player().SeekPlaying(positionUs / 1000);
 }
 
 } // namespace kalvotune::app

@@ -19,6 +19,13 @@ struct MediaState {
     bool canPlay{};
     bool canPause{};
     bool canGoNext{};
+    /// Seeking and going back (to the start of the track) work while a track plays.
+    bool canSeek{};
+    /// Grows with every jump made in the track (a seek), from the window or from outside.
+    std::uint64_t seekNumber{};
+    /// Grows whenever the kaleidoscope's picture changes (a mark of the speed channel
+    /// passed, or a new track): the time to show the picture anew.
+    std::uint64_t pictureNumber{};
 
     bool operator==(const MediaState&) const = default;
 };
@@ -44,6 +51,16 @@ public:
     void Stop();
     /// The "Next" button: only while a track plays.
     void Next();
+    /// Back to the beginning of the playing track, through the window's seek. (The list
+    /// has no "previous" of its own: the order comes from the selection and random picks,
+    /// and the history list "Былое" is opened from "My" like any other list.)
+    void Previous();
+    /// Jumps `offsetUs` from the play position through the window's seek, the same as a
+    /// click on the strip; only while a track plays. Before the start it jumps to the
+    /// start; past the end it moves on as "Next" does.
+    void Seek(std::int64_t offsetUs);
+    /// Jumps to `positionUs` of the playing track; a position outside the track is ignored.
+    void SetPosition(std::int64_t positionUs);
 
 private:
     bool Playing() const;
@@ -52,6 +69,8 @@ private:
     AudioDevice& m_device;
     std::filesystem::path m_lastTrack;
     std::uint64_t m_trackNumber{};
+    int m_lastTick{};
+    std::uint64_t m_pictureNumber{};
 };
 
 } // namespace kalvotune::app

@@ -399,7 +399,11 @@ bool FileHolds(const fs::path& file, std::string_view bytes)
     if (fs::file_size(file, ec) != bytes.size() || ec)
         return false;
     const ReadResult held = ReadFileChecked(file, bytes.size() + 1);
-    return held.ok() && std::equal(held.bytes.begin(), held.bytes.end(), bytes.begin(), bytes.end());
+    // Byte for byte: a plain `char` is signed here, so the bytes above 127 (every Cyrillic
+    // letter of a list) must be compared unsigned.
+    return held.ok()
+        && std::equal(held.bytes.begin(), held.bytes.end(), bytes.begin(), bytes.end(),
+            [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
 }
 
 bool IsWithin(const fs::path& root, const fs::path& path)

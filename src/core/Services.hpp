@@ -25,10 +25,10 @@ public:
     virtual std::optional<std::string> InputBox(
         const std::string& caption, const std::string& prompt, const std::string& value)
         = 0;
-    /// The multi-select file-open dialog for audio files, starting in `initialFolder`, or
-    /// where the dialog last was (the user's music folder at first) when that is empty.
+    /// The multi-select file-open dialog for audio files, starting where it last was (the
+    /// user's music folder at first); M3U playlists are offered too unless `tracksOnly`.
     /// Empty when cancelled.
-    virtual std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) = 0;
+    virtual std::vector<std::filesystem::path> OpenAudioFiles(bool tracksOnly) = 0;
     /// The save dialog for an M3U8 playlist, proposing the file name `suggested`; asks
     /// before replacing a file. Empty when cancelled; a back end without such a dialog
     /// always cancels.

@@ -1,6 +1,6 @@
 #include "playback/DeferredAudio.hpp"
 
-#include <dlfcn.h>
+#include "core/LoadableModule.hpp"
 
 #include <chrono>
 #include <stdexcept>
@@ -13,20 +13,10 @@ namespace fs = std::filesystem;
 
 std::unique_ptr<AudioBackend> LoadBackend(const fs::path& module)
 {
-    const auto failed = [&module](const std::string& reason) {
-        return std::runtime_error{"Не удалось загрузить звуковой модуль " + module.string() + ": " + reason};
-    };
-    // The library stays loaded until the process ends: libmpv's threads and its
-    // libraries' own state outlive any tidy unloading.
-    void* library = ::dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        const char* reason = ::dlerror();
-        throw failed(reason != nullptr ? reason : "нет такого файла");
-    }
-    auto* create = reinterpret_cast<CreateAudioBackendFunction>(::dlsym(library, kCreateAudioBackendSymbol));
-    if (create == nullptr)
-        throw failed(std::string{"в нём нет функции "} + kCreateAudioBackendSymbol);
-    return std::unique_ptr<AudioBackend>{create()};
+    const ModuleSymbol create = LoadModuleSymbol(module, kCreateAudioBackendSymbol, "звуковой модуль");
+    if (create.address == nullptr)
+        throw std::runtime_error{create.error};
+    return std::unique_ptr<AudioBackend>{reinterpret_cast<CreateAudioBackendFunction>(create.address)()};
 }
 
 /// The device until the back end is ready: closed, and every command does nothing; an

@@ -240,17 +240,14 @@ void Player::UpdatePlayButtons()
 void Player::PauseButtonClick()
 {
     Form& f = m_form;
-    // The Ctrl+Z shortcut can outlive the device; then only the error is shown.
-    if (m_services.device.Mode() == DeviceMode::NotOpen) {
-        m_services.dialogs.ShowError(kNoDeviceOpen);
-        return;
-    }
     // Pause stands for a button that is disabled while paused: the device's own pause
     // would resume the sound here while the window still showed the pause.
     if (m_services.device.Mode() == DeviceMode::Paused)
         return;
+    // The patterns stop first; the Ctrl+Z shortcut can outlive the device, and then the
+    // error is all the rest.
     m_patterns.RunPatterns(false);
-    if (!m_services.device.Pause()) {
+    if (m_services.device.Mode() == DeviceMode::NotOpen || !m_services.device.Pause()) {
         m_services.dialogs.ShowError(kNoDeviceOpen);
         return;
     }
@@ -387,20 +384,27 @@ void Player::SeekTo(std::int64_t ms)
     m_services.device.Play();
 }
 
+bool Player::SeekPlaying(std::int64_t ms)
+{
+    if (m_services.device.Mode() != DeviceMode::Playing)
+        return false;
+    SeekTo(ms);
+    ++m_seeks;
+    return true;
+}
+
 void Player::Panel2MouseUp(int x)
 {
     const int width = m_form.Panel2.width;
-    if (m_services.device.Mode() != DeviceMode::Playing || width <= 0)
-        return;
-    SeekTo((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
+    if (width > 0)
+        SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 
 void Player::Panel1MouseUp(int x, int y)
 {
     const int width = m_form.Panel1.width;
-    if (m_services.device.Mode() != DeviceMode::Playing || width <= 0 || y <= m_form.Panel1.height - kSeekStripHeight)
-        return;
-    SeekTo((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
+    if (width > 0 && y > m_form.Panel1.height - kSeekStripHeight)
+        SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 
 void Player::Timer15Timer()

@@ -5,6 +5,8 @@
 #include "playback/PatternControl.hpp"
 #include "playback/TemplateSaves.hpp"
 
+#include <cstdint>
+
 namespace kalvotune::playlists {
 class Lists;
 }
@@ -52,6 +54,12 @@ public:
     /// A mouse button released over a free part of `Panel1`: seeks while playing when
     /// `y` is in the bottom 13 pixels.
     void Panel1MouseUp(int x, int y);
+    /// The seek of a click on the strip, to `ms`: only while a track plays (a jump would
+    /// otherwise start the sound behind a paused or stopped window). True when it jumped.
+    bool SeekPlaying(std::int64_t ms);
+    /// How many jumps `SeekPlaying` has made, so those who show the position can tell a
+    /// jump from playing on.
+    std::uint64_t Seeks() const { return m_seeks; }
     /// `Timer15`, every 55 s while the patterns run: keeps the session awake.
     void Timer15Timer();
 
@@ -71,6 +79,7 @@ private:
     playlists::Lists& m_lists;
     PatternControl& m_patterns;
     TemplateSaves* m_saves{};
+    std::uint64_t m_seeks{};
 };
 
 } // namespace kalvotune::playback

@@ -107,7 +107,7 @@ bool CurrentList::Playing() const
 std::vector<fs::path> CurrentList::ChooseTracks()
 {
     // An empty start folder lets the dialog begin where the user last was.
-    const std::vector<fs::path> chosen = m_services.dialogs.OpenAudioFiles({});
+    const std::vector<fs::path> chosen = m_services.dialogs.OpenAudioFiles(false);
     if (chosen.empty() || DialogFilesMissing(chosen, m_services.dialogs))
         return {};
     std::vector<std::string> messages;
@@ -224,10 +224,10 @@ void CurrentList::DeleteDrugMusicClick()
 void CurrentList::PopupMenu2Popup()
 {
     Form& f = m_form;
-    if (f.CurrentListName == kRegistryName)
-        f.SaveChangeList.enabled = false;
-    else if (f.CurrentListName != "0")
-        f.SaveChangeList.enabled = true;
+    // The registry is never overwritten from the list; a list opened from files has no
+    // file of its own to write into ("My" enables the item, so it is checked every time;
+    // "Как новый список" gives such a list its file).
+    f.SaveChangeList.enabled = f.CurrentListName != kRegistryName && f.CurrentListName != "0";
     // The items are enabled only while a track plays; an open box must stay cancellable.
     if (f.AddWorkeString.checked)
         f.AddWorkeString.enabled = true;

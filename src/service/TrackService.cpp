@@ -24,6 +24,9 @@ constexpr const char* kDeleteFailedHead{"Трек  "};
 constexpr const char* kDeleteFailedTail{
     "  сейчас недоступен. Возможно он занят каким-нибудь приложением. Он оставлен в списках вместе со своим ЦМШ. "};
 constexpr const char* kDeleteDone{"Выбранные треки и соответствующие ЦМШ удалены, а Ваши списки отредактированны. "};
+constexpr const char* kDeleteListsNotWritten{
+    "Выбранные треки удалены, но не все Ваши списки удалось отредактировать: в списках, которые не удалось "
+    "записать (о них сказано выше), остались строки удаленных треков, а ЦМШ, названные в этих строках, не удалены. "};
 
 constexpr const char* kMoveFolderTitle{"Укажите папку,в которую Вы хотите перенести выбранные треки"};
 constexpr const char* kMoveFailedHead{"Увы, трек < "};
@@ -73,7 +76,7 @@ fs::path TrackService::TempFilePath() const
 
 std::vector<fs::path> TrackService::ChooseTracks()
 {
-    std::vector<fs::path> files = m_services.dialogs.OpenAudioFiles({});
+    std::vector<fs::path> files = m_services.dialogs.OpenAudioFiles(true);
     if (files.empty() || playlists::DialogFilesMissing(files, m_services.dialogs))
         return {};
     return files;
@@ -167,12 +170,15 @@ void TrackService::DeleteTracksClick()
         else
             kept.push_back(file.string());
     }
-    WriteWorkingSet(lists, ChangeChain{std::move(deleted)});
+    const bool anyDeleted = !deleted.empty();
+    const bool listsWritten = WriteWorkingSet(lists, ChangeChain{std::move(deleted)});
     RebuildCurrentList(lists);
 
     for (const std::string& file : kept)
         dialogs.ShowMessage(kDeleteFailedHead + file + kDeleteFailedTail);
-    dialogs.ShowMessage(kDeleteDone);
+    // The closing word says only what was done: a list that could not be written still
+    // holds its lines of the deleted tracks, and keeps their templates while it names them.
+    dialogs.ShowMessage(listsWritten || !anyDeleted ? kDeleteDone : kDeleteListsNotWritten);
 }
 
 void TrackService::RemoveTracksClick()

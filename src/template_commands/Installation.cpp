@@ -50,7 +50,7 @@ void InstallTemplatesClick(Form& form, Services& services)
 {
     Dialogs& dialogs = services.dialogs;
     dialogs.ShowMessage(kInstallHint);
-    const std::vector<fs::path> files = dialogs.OpenAudioFiles(form.ProgramDir / playlists::kSoundFolder);
+    const std::vector<fs::path> files = dialogs.OpenAudioFiles(true);
     if (files.empty() || playlists::DialogFilesMissing(files, dialogs))
         return;
 

@@ -1,4 +1,5 @@
 #include "analysis/MusicAnalysis.hpp"
+#include "analysis/AnalysisModule.hpp"
 #include "analysis/AnalysisWorker.hpp"
 
 #include "Catalogue.hpp"
@@ -212,7 +213,7 @@ TEST(AnalysisWorker, GivesTheResultFromItsOwnThreadAndStopsOnRequest)
     TempDir dir;
     std::vector<double> beats;
     const auto path = WriteClickTrack(dir, 100.0, false, beats);
-    AnalysisWorker worker;
+    AnalysisWorker worker{AnalyseTrack};
     std::promise<AnalysisResult> finished;
     std::thread::id ranOn;
     worker.Start(path, 20, {}, [&](AnalysisResult result) {
@@ -229,6 +230,22 @@ TEST(AnalysisWorker, GivesTheResultFromItsOwnThreadAndStopsOnRequest)
     worker.Start(
         path, 20, [&](double) { worker.RequestStop(); }, [&](AnalysisResult r) { stopped.set_value(std::move(r)); });
     EXPECT_TRUE(stopped.get_future().get().cancelled);
+}
+
+TEST(AnalysisModule, GivesWhatTheAnalysisGivesOrWhyTheModuleCouldNotLoad)
+{
+    TempDir dir;
+    std::vector<double> beats;
+    const auto path = WriteClickTrack(dir, 120.0, true, beats);
+    AnalysisModule module{std::filesystem::path{KALVOTUNE_PROGRAM_DIR} / kAnalysisModuleFile};
+    const AnalysisResult loaded{module.AsAnalyser()(path, 20, {}, {})};
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    EXPECT_EQ(loaded.plan.channels.speed, AnalyseTrack(path, 20).plan.channels.speed);
+
+    AnalysisModule missing{dir.Path() / kAnalysisModuleFile};
+    const AnalysisResult failed{missing.Analyse(path, 20, {}, {})};
+    EXPECT_FALSE(failed.ok);
+    EXPECT_NE(failed.message.find("Не удалось загрузить модуль разбора музыки"), std::string::npos) << failed.message;
 }
 
 /// The demo tracks were composed with a known beat grid and chords: how well the

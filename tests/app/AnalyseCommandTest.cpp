@@ -120,7 +120,7 @@ TEST(AnalyseCommand, ArgumentsAfterTheSwitchAreFilesAndReplace)
     testing::FakeClock clock;
     Random random{clock};
     std::ostringstream out;
-    EXPECT_EQ(RunAnalyseCommand("/nowhere", request, random, out), 1);
+    EXPECT_EQ(RunAnalyseCommand("/nowhere", request, random, out, analysis::AnalyseTrack), 1);
     EXPECT_EQ(out.str(), "После --jobs нужно число от 1 до 256\n");
 }
 
@@ -142,7 +142,7 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     Random random{clock};
 
     std::ostringstream first;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string(), bad.string()}, false), random, first), 1);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string(), bad.string()}, false), random, first, analysis::AnalyseTrack), 1);
     const std::vector<std::string> registry
         = playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
     ASSERT_EQ(registry.size(), 1u);
@@ -154,12 +154,12 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     EXPECT_NE(first.str().find(bad.string() + ": Не удалось разобрать музыку в файле Битый.mp3: "), std::string::npos);
 
     std::ostringstream again;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, false), random, again), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, false), random, again, analysis::AnalyseTrack), 0);
     EXPECT_EQ(again.str(), good.string() + ": ЦМШ уже есть (" + folder + "), оставлен\n");
 
     std::ostringstream replaced;
     clock.unixSeconds += 1;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced), 0);
+    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced, analysis::AnalyseTrack), 0);
     EXPECT_EQ(playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune")->size(), 1u);
     EXPECT_FALSE(fs::exists(dir.Path() / "Data" / folder));
 }
@@ -200,7 +200,7 @@ TEST(AnalyseCommand, TwoJobsMakeTheSameTemplatesAsOne)
         testing::FakeClock clock;
         Random random{clock};
         std::ostringstream out;
-        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, jobs), random, out), 1);
+        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, jobs), random, out, analysis::AnalyseTrack), 1);
         lines[jobs] = out.str();
         made[jobs] = TemplateFiles(programDir);
     }
@@ -233,7 +233,7 @@ TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDon
         std::ostream stream{&out};
         std::ostringstream messages;
         const AnalyseControl control{&StopSignals::Flag(), &messages, false};
-        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, true, 2), random, stream, control), 128 + signal);
+        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, true, 2), random, stream, analysis::AnalyseTrack, control), 128 + signal);
 
         EXPECT_EQ(std::count(out.text.begin(), out.text.end(), '\n'), 1) << out.text;
         EXPECT_EQ(messages.str(), "Прервано: готово 1 из 4 треков; начатые отброшены, остальные не тронуты.\n");
@@ -251,7 +251,7 @@ TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDon
     }
     // Without a signal the batch goes on from where it was stopped.
     std::ostringstream rest;
-    EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, 2), random, rest), 0);
+    EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, false, 2), random, rest, analysis::AnalyseTrack), 0);
     EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune")->size(), 4u);
 }
 

@@ -55,6 +55,11 @@ TEST_F(ListCommandsInWindow, OpenSaveReopenAndDeleteThroughTheWindowsEvents)
     EXPECT_EQ(f.CaptionPrefix, "Rock");
     App().MenuPopup("PopupMenu2");
     EXPECT_FALSE(f.SaveChangeList.enabled);
+    // "My" twice enables the item; the list still has no file to write into.
+    App().Click("SpeedButton11");
+    App().Click("SpeedButton11");
+    App().MenuPopup("PopupMenu2");
+    EXPECT_FALSE(f.SaveChangeList.enabled);
 
     dialogs.inputs = {"Мой"};
     App().Click("SaveNewList");

@@ -202,10 +202,11 @@ TEST_F(Startup, FullScreenAndBackKeepsTheSelectionAndTheDesignGeometry)
     EXPECT_FALSE(Window().N1.enabled);
 
     App().FormMouseWheelUp();
-    App().Click("Fullscreen1"); // disabled while no pattern runs: nothing happens
-    EXPECT_TRUE(Window().IsFullScreen);
-    App().DoubleClick("Form1");
+    // Entered by a double click before anything plays, the way back is open all the same.
+    EXPECT_TRUE(Window().Fullscreen1.enabled);
+    App().Click("Fullscreen1");
     EXPECT_FALSE(Window().IsFullScreen);
+    EXPECT_FALSE(Window().Fullscreen1.enabled) << "back in the window F5 waits for the kaleidoscope";
     EXPECT_FALSE(Window().stayOnTop);
     EXPECT_EQ(Window().Fullscreen1.caption, "Во весь экран");
     EXPECT_EQ(Window().Image1.width, 675);
@@ -232,6 +233,28 @@ TEST_F(Startup, WheelZoomStopsAt80AndSnapsBackNearTheDesignSize)
     App().FormMouseWheelDown();
     EXPECT_EQ(Window().Image1.width, 675);
     EXPECT_EQ(Window().Image1.height, 523);
+}
+
+TEST_F(Startup, WheelStepsOncePerWholeNotchInEachDirection)
+{
+    Start();
+    const int start = Window().Image1.width;
+    // A touchpad's small steps add up to one notch, then zoom out one step.
+    App().MouseWheel(40);
+    App().MouseWheel(40);
+    EXPECT_EQ(Window().Image1.width, start);
+    App().MouseWheel(40);
+    const int out = Window().Image1.width;
+    EXPECT_EQ(out, start * 12 / 13);
+    // Turning back starts a new count: half a notch each way zooms nothing.
+    App().MouseWheel(60);
+    App().MouseWheel(-60);
+    EXPECT_EQ(Window().Image1.width, out);
+    App().MouseWheel(-60);
+    EXPECT_EQ(Window().Image1.width, start) << "one step in, snapped back to the design size";
+    // A fast wheel's event of three notches makes three steps.
+    App().MouseWheel(360);
+    EXPECT_EQ(Window().Image1.width, start * 12 / 13 * 12 / 13 * 12 / 13);
 }
 
 TEST_F(Startup, AboutLabelAlternatesSoundAndText)

@@ -135,6 +135,22 @@ TEST_F(WindowModel, WindowStartsCentredAndLeavesFullScreenWithItsFrameAtTheCorne
     EXPECT_FALSE(Window().frameless);
 }
 
+TEST_F(WindowModel, FullScreenEnteredWithTheGraphicsOffIsLeftWithF5)
+{
+    StartWithTracks({"a.wav"}, 60'000);
+    App().Click("StopGraphica"); // graphics off: no pattern runs, so F5 is off too
+    App().Click("PlayButton");
+    ASSERT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_FALSE(Window().Fullscreen1.enabled);
+
+    App().DoubleClick("Form1");
+    ASSERT_TRUE(Window().IsFullScreen);
+    EXPECT_TRUE(Window().Fullscreen1.enabled);
+    App().Click("Fullscreen1");
+    EXPECT_FALSE(Window().IsFullScreen);
+    EXPECT_FALSE(Window().Fullscreen1.enabled);
+}
+
 TEST_F(WindowModel, LargeScreenQuestionCountsThePhysicalPixels)
 {
     screen.width = 1000;

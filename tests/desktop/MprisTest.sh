@@ -48,6 +48,29 @@ get org.mpris.MediaPlayer2.Player CanPause | grep -q 'boolean false' || fail "Ca
 call org.mpris.MediaPlayer2.Player.PlayPause >/dev/null
 expect_status Playing || fail "PlayPause did not resume"
 
+# Seeking goes through the window's own seek and is announced with Seeked; the track's
+# art is the kaleidoscope's picture as a PNG in the runtime folder.
+get org.mpris.MediaPlayer2.Player CanSeek | grep -q 'boolean true' || fail "cannot seek while playing"
+dbus-monitor --session "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked'" \
+    >"$work/seeked" 2>/dev/null &
+monitor_pid=$!
+sleep 0.3
+position() { get org.mpris.MediaPlayer2.Player Position | sed -n 's/.*int64 \([0-9]*\).*/\1/p'; }
+track_id=$(get org.mpris.MediaPlayer2.Player Metadata | grep -A1 'mpris:trackid' | sed -n 's/.*object path "\(.*\)"/\1/p')
+[ -n "$track_id" ] || fail "no track id"
+call org.mpris.MediaPlayer2.Player.SetPosition objpath:"$track_id" int64:20000000 >/dev/null
+for _ in $(seq 50); do [ "$(position)" -ge 20000000 ] 2>/dev/null && break; sleep 0.1; done
+[ "$(position)" -ge 20000000 ] && [ "$(position)" -lt 25000000 ] || fail "SetPosition did not move to 20 s: $(position)"
+call org.mpris.MediaPlayer2.Player.Previous >/dev/null
+for _ in $(seq 50); do [ "$(position)" -lt 5000000 ] 2>/dev/null && break; sleep 0.1; done
+[ "$(position)" -lt 5000000 ] || fail "Previous did not restart the track: $(position)"
+sleep 0.3
+kill $monitor_pid 2>/dev/null || true
+[ "$(grep -c 'member=Seeked' "$work/seeked")" -ge 2 ] || fail "no Seeked signals: $(cat "$work/seeked")"
+art=$(get org.mpris.MediaPlayer2.Player Metadata | grep -A1 'mpris:artUrl' | sed -n 's/.*string "file:\/\/\(.*\)"/\1/p')
+[ -n "$art" ] || fail "no art in the metadata"
+[ "$(head -c 4 "$art" | tail -c 3)" = PNG ] || fail "the art is no PNG: $art"
+
 # The list holds one track: Next starts it again as a new track.
 before=$(get org.mpris.MediaPlayer2.Player Metadata | grep -A1 trackid | tail -n 1)
 call org.mpris.MediaPlayer2.Player.Next >/dev/null

@@ -256,8 +256,11 @@ protected:
 TEST_F(FullDiskTest, StartUpListsKeepTheirOldContent)
 {
     const fs::path files[]{Dir() / "Lists" / "MyLists", Dir() / "Lists" / "Калейдоскоп"};
-    ASSERT_TRUE(WriteFileAtomically(files[1], std::string_view{"*old*0*\r\n"}).ok);
     for (const fs::path& file : files) {
+        // Both are out of date, so the start must write them (a list as it should be is
+        // left alone).
+        ASSERT_TRUE(WriteFileAtomically(files[0], std::string_view{"Kalvotune\r\n"}).ok);
+        ASSERT_TRUE(WriteFileAtomically(files[1], std::string_view{"*old*0*\r\n"}).ok);
         dialogs.messages.clear();
         const std::string before = Contents(file);
         FailWritesOf(file);

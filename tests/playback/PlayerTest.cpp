@@ -118,14 +118,17 @@ TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "on"}));
 }
 
-TEST_F(PlayerTest, PauseWithNoDeviceOnlyShowsTheError)
+TEST_F(PlayerTest, PauseWithNoDeviceStopsThePatternsThenShowsTheError)
 {
     AddTrack("a.mp3", 60'000, true);
     m_form.PauseButton.enabled = true; // the shortcut's stale state
+    m_form.Timer4.enabled = true;
     m_player.PauseButtonClick();
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
+    EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
+    // Nothing else changes.
     EXPECT_TRUE(m_form.PauseButton.enabled);
-    EXPECT_TRUE(m_patterns.calls.empty());
+    EXPECT_TRUE(m_form.Timer4.enabled);
 }
 
 TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)

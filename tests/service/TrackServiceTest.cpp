@@ -71,6 +71,29 @@ TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
             kDeleteDone}));
 }
 
+TEST_F(ServiceTest, DeleteSaysWhichListsKeptTheLinesWhenTheirWriteFailed)
+{
+    const fs::path track = Track("Вальс.mp3");
+    TemplateFolder("Вальс1");
+    Put("Kalvotune", {Line(track, "Вальс1")});
+    Put("Мой", {Line(track)});
+    dialogs.openedFiles.push_back({track});
+    FailWritesOf(ListsDir() / "Kalvotune");
+
+    service.DeleteTracksClick();
+    FailWritesOf(std::nullopt);
+
+    EXPECT_FALSE(fs::exists(track));
+    EXPECT_EQ(Read("Мой"), Lines{});
+    // The registry still names the template, so the template stays.
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(track, "Вальс1")});
+    EXPECT_TRUE(fs::exists(DataDir() / "Вальс1"));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_NE(dialogs.messages[0].find("Kalvotune"), std::string::npos) << dialogs.messages[0];
+    EXPECT_EQ(dialogs.messages[1].find("а Ваши списки отредактированны"), std::string::npos);
+    EXPECT_NE(dialogs.messages[1].find("остались строки удаленных треков"), std::string::npos);
+}
+
 TEST_F(ServiceTest, AListThatCannotBeReadStopsTheCommandBeforeAnythingChanges)
 {
     const fs::path track = Track("a.mp3");

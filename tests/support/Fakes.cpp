@@ -21,8 +21,9 @@ std::optional<std::string> FakeDialogs::InputBox(const std::string&, const std::
     return value;
 }
 
-std::vector<std::filesystem::path> FakeDialogs::OpenAudioFiles(const std::filesystem::path&)
+std::vector<std::filesystem::path> FakeDialogs::OpenAudioFiles(bool tracksOnly)
 {
+    openedTracksOnly.push_back(tracksOnly);
     if (openedFiles.empty())
         return {};
     auto files = openedFiles.front();

@@ -17,7 +17,8 @@ public:
     bool AskYesNo(const std::string& text, const std::string& caption) override;
     std::optional<std::string> InputBox(
         const std::string& caption, const std::string& prompt, const std::string& value) override;
-    std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
+    /// Answers from `openedFiles` and records in `openedTracksOnly` whether playlists were offered.
+    std::vector<std::filesystem::path> OpenAudioFiles(bool tracksOnly) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
     /// Answers from `savedFiles` and records each proposed name in `savePrompts`.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
@@ -33,6 +34,7 @@ public:
     std::deque<bool> answers;
     std::deque<std::optional<std::string>> inputs;
     std::deque<std::vector<std::filesystem::path>> openedFiles;
+    std::vector<bool> openedTracksOnly;
     std::deque<std::optional<std::filesystem::path>> folders;
     std::deque<std::optional<std::filesystem::path>> savedFiles;
     std::vector<std::string> savePrompts;

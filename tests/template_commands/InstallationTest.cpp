@@ -70,6 +70,8 @@ TEST_F(InstallationTest, HandedOutFolderBecomesARegisteredFullTemplate)
     Install({track});
 
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 1u); // the hint only; success says nothing
+    // The dialog offers tracks only: a playlist chosen here would be taken for a track.
+    EXPECT_EQ(m_fakes.dialogs.openedTracksOnly, std::vector<bool>{true});
     EXPECT_FALSE(fs::exists(Data() / "Вальс"));
     const std::vector<std::string> folders = FoldersStartingWith("Вальс");
     ASSERT_EQ(folders.size(), 1u);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMetaObject>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
@@ -159,8 +160,7 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
             if (!m_syncing)
                 ListSelectionChanged(*list, box);
         });
-        connect(box, &QListWidget::itemDoubleClicked, this,
-            [this, list] { Forward([this, list] { m_app.DoubleClick(list->name); }); });
+        box->viewport()->installEventFilter(this);
         connect(box, &QListWidget::customContextMenuRequested, this, [this, list, box](const QPoint& at) {
             QMenu* menu = list == &m_form.ListBox1 ? m_popupMenu2
                 : list == &m_form.ListBox3         ? m_popupMenu3
@@ -263,14 +263,51 @@ template <typename F> void MainWindow::Forward(F&& handler)
     Sync();
 }
 
+void MainWindow::Run(const std::function<void()>& handler)
+{
+    Forward(handler);
+}
+
 void MainWindow::ListSelectionChanged(ListBox& model, QListWidget* widget)
 {
     for (int i = 0; i < model.Count() && i < widget->count(); ++i)
         model.SetSelected(i, widget->item(i)->isSelected());
     model.itemIndex = widget->currentRow();
     m_listRevisions[&model] = model.revision;
-    if (&model == &m_form.ListBox1 || &model == &m_form.ListBox5)
+    // A change made with the keyboard is a click; one made with the mouse is part of the
+    // click its press gives.
+    if (!m_listPressed && (&model == &m_form.ListBox1 || &model == &m_form.ListBox5))
         Forward([this, &model] { m_app.Click(model.name); });
+}
+
+bool MainWindow::ListMouseEvent(ListBox& model, QListWidget* widget, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    // The right button only opens the list's menu: the selection it acts on stays.
+    if (mouse->button() == Qt::RightButton)
+        return true;
+    if (mouse->button() != Qt::LeftButton)
+        return false;
+    const bool clicks = &model == &m_form.ListBox1 || &model == &m_form.ListBox5;
+    // Every press is a click, also on the entry that is already selected and on the empty
+    // space below the entries; a double click counts wherever it lands. Both run once the
+    // box has handled the press.
+    m_listPressed = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, &model, widget, clicks, doubleClick = type == QEvent::MouseButtonDblClick] {
+            m_listPressed = false;
+            ListSelectionChanged(model, widget);
+            if (doubleClick)
+                Forward([this, &model] { m_app.DoubleClick(model.name); });
+            else if (clicks)
+                Forward([this, &model] { m_app.Click(model.name); });
+        },
+        Qt::QueuedConnection);
+    return false;
 }
 
 void MainWindow::SyncList(ListBox& model, QListWidget* widget)
@@ -389,6 +426,10 @@ void MainWindow::Sync()
             if (frame.isEmpty())
                 frame = QSize{kDesignFrameWidth, kDesignFrameHeight};
         }
+        // Placing the window also ends a maximised or minimised state, which would keep it
+        // from moving (leaving full screen restores a normal window).
+        if ((windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) != 0)
+            setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
         move(m_form.windowLeft, m_form.windowTop);
         resize(m_form.windowWidth - frame.width(), m_form.windowHeight - frame.height());
     }
@@ -429,8 +470,10 @@ void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
 
 void MainWindow::wheelEvent(QWheelEvent* event)
 {
-    const bool up = event->angleDelta().y() > 0;
-    Forward([this, up] { m_app.MouseWheel(up); });
+    // Only vertical turns zoom; the model counts whole notches of 120.
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        Forward([this, delta] { m_app.MouseWheel(delta); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -440,30 +483,43 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         && type != QEvent::MouseMove && type != QEvent::ContextMenu)
         return false;
     for (auto& [control, widget] : m_widgets) {
+        if (auto* list = qobject_cast<QListWidget*>(widget); list != nullptr && watched == list->viewport())
+            return ListMouseEvent(*static_cast<ListBox*>(control), list, event);
         if (widget != watched)
             continue;
         const bool isList = qobject_cast<QListWidget*>(widget) != nullptr;
+        const bool ownMouse
+            = qobject_cast<QAbstractButton*>(widget) != nullptr || qobject_cast<QSlider*>(widget) != nullptr;
         if (type == QEvent::ContextMenu) {
             if (isList)
                 return false;
-            m_popupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+            // Over the panels, the picture and the labels a right click opens the menu once
+            // the button is released (below), after the control has had the release like
+            // any other button's.
+            if (ownMouse || static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse)
+                m_popupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
-        if (isList || qobject_cast<QAbstractButton*>(widget) != nullptr || qobject_cast<QSlider*>(widget) != nullptr)
+        if (isList || ownMouse)
             return false;
         auto* mouse = static_cast<QMouseEvent*>(event);
         const int x = static_cast<int>(mouse->position().x());
         const int y = static_cast<int>(mouse->position().y());
         const std::string name = control->name;
-        // The right button belongs to the popup menu, which Qt opens on its own.
-        if (type != QEvent::MouseMove && mouse->button() == Qt::RightButton)
-            return false;
+        const bool right = type != QEvent::MouseMove && mouse->button() == Qt::RightButton;
         if (type == QEvent::MouseButtonRelease) {
-            if (name == "Label1")
-                Forward([this] { m_app.Click("Label1"); });
-            else
+            // Any button seeks on the strip and ends a drag of the picture; "About" is a
+            // click, a left-button thing.
+            if (name != "Label1")
                 Forward([this, name, x, y] { m_app.MouseUp(name, x, y); });
+            else if (!right)
+                Forward([this] { m_app.Click("Label1"); });
+            if (right && m_rightPressed) {
+                m_rightPressed = false;
+                m_popupMenu1->popup(mouse->globalPosition().toPoint());
+            }
         } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
+            m_rightPressed = m_rightPressed || right;
             // The second press of a double click is a press like the first.
             Forward([this, name, x, y] { m_app.MouseDown(name, x, y); });
         } else if (type == QEvent::MouseMove && (mouse->buttons() & Qt::LeftButton) != 0) {
@@ -499,10 +555,7 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     event->acceptProposedAction();
     // The drag source waits for the drop to end; the tracks are added right after it.
-    RunWhenIdle(this, [this, paths] {
-        m_dropped(paths);
-        Sync();
-    });
+    RunWhenIdle(this, [this, paths] { Forward([this, &paths] { m_dropped(paths); }); });
 }
 
 } // namespace kalvotune::app

@@ -29,8 +29,12 @@ public:
 
     /// Copies the model into the widgets, timers and menus.
     void Sync();
+    /// Runs input that comes from outside the window (files handed over by a second start,
+    /// media controls) like a window event: an error escaping it is shown and the program
+    /// goes on; the window mirrors the model afterwards.
+    void Run(const std::function<void()>& handler);
     /// Files and folders dropped on the window go to `dropped`, which runs on the window's
-    /// thread; the window mirrors the model afterwards.
+    /// thread like any other window event; the window mirrors the model afterwards.
     void SetDropHandler(std::function<void(const std::vector<std::filesystem::path>&)> dropped);
 
 protected:
@@ -48,6 +52,8 @@ private:
     QMenu* BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu);
     void SyncList(ListBox& model, QListWidget* widget);
     void ListSelectionChanged(ListBox& model, QListWidget* widget);
+    /// Mouse input on a list box's viewport; true when it ends there.
+    bool ListMouseEvent(ListBox& model, QListWidget* widget, QEvent* event);
     /// Runs an event handler of the model, then mirrors the result.
     template <typename F> void Forward(F&& handler);
 
@@ -76,6 +82,10 @@ private:
     std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
+    /// A mouse press on a list box is being handled: its selection changes are its click.
+    bool m_listPressed{};
+    /// A right press landed on a control; its release opens the window's menu.
+    bool m_rightPressed{};
     std::function<void(const std::vector<std::filesystem::path>&)> m_dropped;
 };
 

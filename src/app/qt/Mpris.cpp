@@ -3,8 +3,14 @@
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/WhenIdle.hpp"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace kalvotune::app {
@@ -19,13 +25,45 @@ constexpr int kPollMs{250};
 
 } // namespace
 
-Mpris::Mpris(MediaControls& controls, MprisHooks hooks)
+Mpris::Mpris(MediaControls& controls, MprisHooks hooks, const Surface& picture)
     : m_controls{controls}
     , m_hooks{std::move(hooks)}
+    , m_picture{picture}
     , m_state{controls.State()}
 {
     new MprisRoot{this};
     new MprisPlayer{this};
+    // The runtime folder is private to the user and emptied at log-out.
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty() || !QFileInfo{folder}.isDir())
+        folder = QDir::tempPath();
+    for (int i = 0; i < 2; ++i)
+        m_artFiles[i] = QDir{folder}.filePath(
+            QStringLiteral("kalvotune-%1-picture-%2.png").arg(QCoreApplication::applicationPid()).arg(i));
+    if (!m_state.track.empty())
+        WriteArt();
+}
+
+Mpris::~Mpris()
+{
+    for (const QString& file : m_artFiles)
+        QFile::remove(file);
+}
+
+void Mpris::WriteArt()
+{
+    const QImage image{
+        m_picture.bytes.data(), Surface::kWidth, Surface::kHeight, Surface::kStride, QImage::Format_BGR888};
+    m_artIndex = 1 - m_artIndex;
+    const QString& file = m_artFiles[m_artIndex];
+    // Fast compression: this runs at every picture change on the window's thread.
+    m_artUrl = image.save(file, "PNG", 90) ? QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) : QString{};
+}
+
+QString Mpris::TrackId() const
+{
+    return m_state.track.empty() ? QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")
+                                 : QStringLiteral("/org/kalvotune/track/%1").arg(m_state.trackNumber);
 }
 
 bool Mpris::Register()
@@ -47,14 +85,14 @@ bool Mpris::Register()
 QVariantMap Mpris::Metadata() const
 {
     QVariantMap metadata;
-    const QString trackId = m_state.track.empty() ? QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")
-                                                  : QStringLiteral("/org/kalvotune/track/%1").arg(m_state.trackNumber);
-    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath{trackId}));
+    metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath{TrackId()}));
     if (!m_state.track.empty()) {
         metadata.insert(QStringLiteral("xesam:title"), QString::fromStdString(m_state.title));
         metadata.insert(QStringLiteral("xesam:url"),
             QUrl::fromLocalFile(QString::fromStdString(m_state.track.string())).toString(QUrl::FullyEncoded));
         metadata.insert(QStringLiteral("mpris:length"), QVariant::fromValue(static_cast<qlonglong>(m_state.lengthUs)));
+        if (!m_artUrl.isEmpty())
+            metadata.insert(QStringLiteral("mpris:artUrl"), m_artUrl);
     }
     return metadata;
 }
@@ -82,12 +120,20 @@ void Mpris::OpenUri(const QString& uri)
     Run([this, url] { m_hooks.open({url.toLocalFile().toStdString()}); });
 }
 
+void Mpris::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs)
+{
+    // A call meant for a track that has meanwhile ended is ignored.
+    if (trackId.path() != TrackId())
+        return;
+    Run([this, positionUs] { m_controls.SetPosition(positionUs); });
+}
+
 void Mpris::Run(const std::function<void()>& command)
 {
-    // A bus call answers at once; the handler, which may show a message box, runs after.
+    // A bus call answers at once; the handler, which may show a message box, runs after,
+    // in the window's error net like every window event.
     RunWhenIdle(this, [this, command] {
-        command();
-        m_hooks.window.Sync();
+        m_hooks.window.Run(command);
         Announce();
     });
 }
@@ -101,7 +147,11 @@ void Mpris::Announce()
     QVariantMap changed;
     if (m_state.status != previous.status)
         changed.insert(QStringLiteral("PlaybackStatus"), Status());
-    if (m_state.track != previous.track || m_state.trackNumber != previous.trackNumber
+    const bool newPicture = !m_state.track.empty()
+        && (m_state.pictureNumber != previous.pictureNumber || m_state.trackNumber != previous.trackNumber);
+    if (newPicture)
+        WriteArt();
+    if (newPicture || m_state.track != previous.track || m_state.trackNumber != previous.trackNumber
         || m_state.title != previous.title || m_state.lengthUs != previous.lengthUs)
         changed.insert(QStringLiteral("Metadata"), Metadata());
     if (m_state.canPlay != previous.canPlay)
@@ -110,6 +160,18 @@ void Mpris::Announce()
         changed.insert(QStringLiteral("CanPause"), m_state.canPause);
     if (m_state.canGoNext != previous.canGoNext)
         changed.insert(QStringLiteral("CanGoNext"), m_state.canGoNext);
+    if (m_state.canSeek != previous.canSeek) {
+        changed.insert(QStringLiteral("CanSeek"), m_state.canSeek);
+        changed.insert(QStringLiteral("CanGoPrevious"), m_state.canSeek);
+    }
+    if (m_state.seekNumber != previous.seekNumber) {
+        QDBusMessage seeked = QDBusMessage::createSignal(
+            QString::fromLatin1(kObject), QString::fromLatin1(kPlayerInterface), QStringLiteral("Seeked"));
+        seeked << static_cast<qlonglong>(m_controls.PositionUs());
+        QDBusConnection::sessionBus().send(seeked);
+    }
+    if (changed.isEmpty())
+        return;
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObject),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
     signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList{};
@@ -167,6 +229,21 @@ void MprisPlayer::Stop()
 void MprisPlayer::Next()
 {
     m_mpris->Run([this] { m_mpris->Controls().Next(); });
+}
+
+void MprisPlayer::Previous()
+{
+    m_mpris->Run([this] { m_mpris->Controls().Previous(); });
+}
+
+void MprisPlayer::Seek(qlonglong offsetUs)
+{
+    m_mpris->Run([this, offsetUs] { m_mpris->Controls().Seek(offsetUs); });
+}
+
+void MprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs)
+{
+    m_mpris->SetPosition(trackId, positionUs);
 }
 
 void MprisPlayer::OpenUri(const QString& uri)

@@ -2,6 +2,7 @@
 
 #include "app/MediaControls.hpp"
 #include "core/Version.hpp"
+#include "core/Surface.hpp"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
@@ -27,11 +28,15 @@ struct MprisHooks {
 
 /// The player on the session bus as `org.mpris.MediaPlayer2.kalvotune`: the desktop's media
 /// controls and the keyboard's media keys drive it through `MediaControls`, and every
-/// change of what they show is announced with `PropertiesChanged`.
+/// change of what they show is announced with `PropertiesChanged`, every jump in the
+/// track with `Seeked`. The track's art is the kaleidoscope's picture, written as a PNG
+/// into the runtime folder at every picture change.
 class Mpris : public QObject {
     Q_OBJECT
 public:
-    Mpris(MediaControls& controls, MprisHooks hooks);
+    Mpris(MediaControls& controls, MprisHooks hooks, const Surface& picture);
+    /// Removes the picture files.
+    ~Mpris() override;
 
     /// Registers on the session bus; false, silently, when there is none or the name is
     /// taken.
@@ -45,17 +50,28 @@ public:
     void Raise();
     void Quit();
     void OpenUri(const QString& uri);
-    /// Runs a command, mirrors the model in the window and announces what changed.
+    /// `SetPosition`: jumps only when `trackId` names the open track.
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs);
+    /// Runs a command like a window event (an error it raises is shown and the program
+    /// goes on), mirrors the model in the window and announces what changed.
     void Run(const std::function<void()>& command);
 
 private:
     /// Compares the model with what was last announced and announces the difference.
     void Announce();
+    QString TrackId() const;
+    /// Writes the picture into the other of the two art files and points the art there:
+    /// a new name makes the desktop read the picture again.
+    void WriteArt();
 
     MediaControls& m_controls;
     MprisHooks m_hooks;
+    const Surface& m_picture;
     MediaState m_state;
     QTimer m_poll;
+    QString m_artFiles[2];
+    int m_artIndex{};
+    QString m_artUrl;
 };
 
 /// `org.mpris.MediaPlayer2`.
@@ -112,10 +128,10 @@ public:
     double Volume() const { return 1.0; }
     qlonglong Position() const { return m_mpris->Controls().PositionUs(); }
     bool CanGoNext() const { return m_mpris->State().canGoNext; }
-    bool CanGoPrevious() const { return false; }
+    bool CanGoPrevious() const { return m_mpris->State().canSeek; }
     bool CanPlay() const { return m_mpris->State().canPlay; }
     bool CanPause() const { return m_mpris->State().canPause; }
-    bool CanSeek() const { return false; }
+    bool CanSeek() const { return m_mpris->State().canSeek; }
     bool CanControl() const { return true; }
 
 public slots:
@@ -124,9 +140,9 @@ public slots:
     void PlayPause();
     void Stop();
     void Next();
-    void Previous() { }
-    void Seek(qlonglong) { }
-    void SetPosition(const QDBusObjectPath&, qlonglong) { }
+    void Previous();
+    void Seek(qlonglong offsetUs);
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong positionUs);
     void OpenUri(const QString& uri);
 
 private:

@@ -12,9 +12,10 @@
 
 namespace kalvotune::app {
 
-MusicAnalysisDialog::MusicAnalysisDialog(Kalvotune& app, MainWindow& window)
+MusicAnalysisDialog::MusicAnalysisDialog(Kalvotune& app, MainWindow& window, analysis::Analyser analyse)
     : m_app{app}
     , m_window{window}
+    , m_worker{std::move(analyse)}
 {
 }
 

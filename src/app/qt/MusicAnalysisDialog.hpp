@@ -25,7 +25,8 @@ class MainWindow;
 /// ones after it. Background jobs run without the dialog and fail silently.
 class MusicAnalysisDialog : public QObject, public template_commands::MusicAnalysisRunner {
 public:
-    MusicAnalysisDialog(Kalvotune& app, MainWindow& window);
+    /// `analyse` runs on the worker's thread.
+    MusicAnalysisDialog(Kalvotune& app, MainWindow& window, analysis::Analyser analyse);
     ~MusicAnalysisDialog() override;
 
     /// Queues `jobs` behind any batch that is running.

@@ -66,11 +66,9 @@ std::optional<std::string> QtDialogs::InputBox(
     return dialog.textValue().toStdString();
 }
 
-std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesystem::path& initialFolder)
+std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(bool tracksOnly)
 {
-    QString folder = QString::fromStdString(initialFolder.string());
-    if (folder.isEmpty())
-        folder = QString::fromStdString(m_lastFolder.string());
+    QString folder = QString::fromStdString(m_lastFolder.string());
     if (folder.isEmpty() || !QFileInfo{folder}.isDir()) {
         folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
         if (folder.isEmpty() || !QFileInfo{folder}.isDir())
@@ -81,9 +79,11 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Character classes make the patterns match any letter case in every dialog back end;
     // the label shows only the filter's name.
-    dialog.setNameFilters({QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
-                                          "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"),
-        QStringLiteral("Playlists (*.m3u, *.m3u8) (*.[mM]3[uU] *.[mM]3[uU]8)")});
+    QStringList filters{QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+                                       "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])")};
+    if (!tracksOnly)
+        filters.append(QStringLiteral("Playlists (*.m3u, *.m3u8) (*.[mM]3[uU] *.[mM]3[uU]8)"));
+    dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted)

@@ -20,7 +20,7 @@ public:
     /// Starts in `initialFolder` when given; otherwise in the folder last used during this
     /// run, the first time in the desktop's music folder (the home folder without one).
     /// Extensions match in any letter case.
-    std::vector<std::filesystem::path> OpenAudioFiles(const std::filesystem::path& initialFolder) override;
+    std::vector<std::filesystem::path> OpenAudioFiles(bool tracksOnly) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
     /// Starts in the folder of the last opened tracks, else the desktop's music folder.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;

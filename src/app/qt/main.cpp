@@ -1,3 +1,4 @@
+#include "analysis/AnalysisModule.hpp"
 #include "app/AnalyseCommand.hpp"
 #include "app/CommandLine.hpp"
 #include "app/Kalvotune.hpp"
@@ -17,8 +18,11 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QTranslator>
 #include <QUrl>
 
 #include <clocale>
@@ -45,16 +49,26 @@ std::vector<std::filesystem::path> ArgumentFiles()
     return files;
 }
 
-/// The sound back end: beside the executable in the build's program folder, in the
-/// installed player's own library folder otherwise.
-std::filesystem::path AudioModule()
+/// A module of the program (the sound back end, the music analysis): beside the executable
+/// in the build's program folder, in the installed player's own library folder otherwise.
+std::filesystem::path ProgramModule(const char* file)
 {
     const std::filesystem::path bin{QCoreApplication::applicationDirPath().toStdString()};
-    const std::filesystem::path beside = bin / kalvotune::playback::kAudioModuleFile;
+    const std::filesystem::path beside = bin / file;
     std::error_code ec;
     if (std::filesystem::exists(beside, ec))
         return beside;
-    return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / kalvotune::playback::kAudioModuleFile;
+    return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / file;
+}
+
+/// Qt's own texts (the buttons of message boxes, the file dialogs) in Russian like the
+/// rest of the program, whatever language the desktop speaks.
+void LoadQtTranslations(QApplication& application)
+{
+    auto* translator = new QTranslator{&application};
+    if (translator->load(QLocale{QLocale::Russian, QLocale::Russia}, QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
 }
 
 /// The program folder of a command without a window, chosen as a normal start chooses
@@ -85,10 +99,11 @@ int main(int argc, char* argv[])
         const std::filesystem::path programDir = CommandProgramDir();
         app::SystemClock clock;
         Random random{clock};
+        analysis::AnalysisModule analysis{ProgramModule(analysis::kAnalysisModuleFile)};
         // Ctrl+C lets the track being installed finish and discards those in work.
         const app::StopSignals stopSignals;
         const app::AnalyseControl control{&app::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
-        return app::RunAnalyseCommand(programDir, request, random, std::cout, control);
+        return app::RunAnalyseCommand(programDir, request, random, std::cout, analysis.AsAnalyser(), control);
     }
     // `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`: the track's
     // kaleidoscope with its music as a video, without a window.
@@ -103,6 +118,7 @@ int main(int argc, char* argv[])
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
+    LoadQtTranslations(application);
     // libmpv parses numbers in the C locale; Qt has just set the user's.
     std::setlocale(LC_NUMERIC, "C");
 
@@ -120,13 +136,14 @@ int main(int argc, char* argv[])
         Random random{clock};
         app::QtScreen screen;
         app::DBusUserActivity activity;
-        playback::DeferredAudio audio{AudioModule()};
+        playback::DeferredAudio audio{ProgramModule(playback::kAudioModuleFile)};
+        analysis::AnalysisModule analysisModule{ProgramModule(analysis::kAnalysisModuleFile)};
         Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
         app::Kalvotune player{programDir.dir, services};
         app::MainWindow window{player};
         dialogs.SetParent(&window);
-        app::MusicAnalysisDialog analysis{player, window};
+        app::MusicAnalysisDialog analysis{player, window, analysisModule.AsAnalyser()};
         player.musicTemplates().SetRunner(&analysis);
         app::VideoExportDialog videoExport{player, window};
         player.saveVideo().SetRunner(&videoExport);
@@ -146,13 +163,12 @@ int main(int argc, char* argv[])
         audio.StartLoading();
         if (!programDir.prepared.ok)
             dialogs.ShowMessage(programDir.prepared.message);
-        if (!files.empty()) {
-            external.OpenFiles(files);
-            window.Sync();
-        }
+        if (!files.empty())
+            window.Run([&external, &files] { external.OpenFiles(files); });
         app::MediaControls media{player, audio.Device()};
         app::Mpris mpris{media,
-            {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }}};
+            {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }},
+            player.form().surface};
         mpris.Register();
         instance.Listen([&window, &external](const std::vector<std::filesystem::path>& handed) {
             window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
@@ -160,10 +176,8 @@ int main(int argc, char* argv[])
             window.activateWindow();
             if (handed.empty())
                 return;
-            app::RunWhenIdle(&window, [&window, &external, handed] {
-                external.OpenFiles(handed);
-                window.Sync();
-            });
+            app::RunWhenIdle(&window,
+                [&window, &external, handed] { window.Run([&external, &handed] { external.OpenFiles(handed); }); });
         });
         const int status = QApplication::exec();
         audio.SetWakeupHandler({});
