@@ -12,6 +12,10 @@ packages=(
     xvfb xauth xdotool dbus-daemon dbus-bin
     clang libclang-rt-14-dev
 )
+# `--eval` adds what `make eval-analysis` renders its scores with.
+if [ "${1:-}" = --eval ]; then
+    packages+=(fluidsynth fluid-soundfont-gm musescore3 abcmidi)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
