@@ -12,7 +12,10 @@ constexpr int kTopSpeed{20};
 constexpr int kMarker{22};
 constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
 constexpr double kFullDensity{8.0}; // onsets a second
-constexpr int kHarmonyTicks{10}; // the chord is judged over the last second
+constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
+constexpr double kBassWeight{0.35}; // how much the bass note decides the root
+constexpr double kNoChordFit{0.72}; // a triad must fit better than this to be heard
+constexpr double kChordChangePrice{0.8}; // what a change of chord costs the path
 constexpr int kSectionHalfSpan{40}; // 4 s each side
 constexpr int kSectionSpacing{80}; // 8 s
 constexpr double kSectionThreshold{0.45};
@@ -42,37 +45,78 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
     return activity;
 }
 
-/// Chord root per tick from triad templates over the recent pitch-class profile; a tick
-/// without pitched sound keeps the root before it.
+/// Chord root per tick: each tick's pitch-class profile and bass line are compared with
+/// the 24 major and minor triads and "no chord"; a Viterbi path through them, with a price
+/// on every change, keeps one chord until the music clearly moves to another, so the hue
+/// holds still within a chord. Ticks without a chord keep the root before them.
 std::vector<int> Roots(const TrackFeatures& f)
 {
     const int ticks{f.Ticks()};
-    std::vector<int> roots(static_cast<std::size_t>(ticks), 0);
-    std::array<double, 12> sum{};
-    int root{0};
+    constexpr int kChords{24}, kStates{25}, kNoChord{24};
+    std::vector<std::array<double, kStates>> fit(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t) {
-        for (int c = 0; c < 12; ++c)
-            sum[static_cast<std::size_t>(c)] += f.chroma[static_cast<std::size_t>(t)][static_cast<std::size_t>(c)];
-        if (t >= kHarmonyTicks)
-            for (int c = 0; c < 12; ++c)
-                sum[static_cast<std::size_t>(c)]
-                    -= f.chroma[static_cast<std::size_t>(t - kHarmonyTicks)][static_cast<std::size_t>(c)];
-        double total{};
-        for (const double v : sum)
-            total += std::max(0.0, v);
-        if (total > 1e-6 && f.loudness[static_cast<std::size_t>(t)] > -60.0f) {
-            double best{-1};
-            for (int r = 0; r < 12; ++r)
-                for (const int third : {4, 3}) {
-                    const auto at
-                        = [&](int k) { return std::max(0.0, sum[static_cast<std::size_t>((r + k) % 12)]) / total; };
-                    const double fit{at(0) + 0.8 * at(third) + 0.9 * at(7)};
-                    if (fit > best + 1e-12) {
-                        best = fit;
-                        root = r;
-                    }
-                }
+        const auto& x{f.chroma[static_cast<std::size_t>(t)]};
+        const auto& b{f.bassChroma[static_cast<std::size_t>(t)]};
+        double norm{}, bassTop{};
+        for (int c = 0; c < 12; ++c) {
+            norm += static_cast<double>(x[static_cast<std::size_t>(c)]) * x[static_cast<std::size_t>(c)];
+            bassTop = std::max(bassTop, static_cast<double>(b[static_cast<std::size_t>(c)]));
         }
+        norm = std::sqrt(norm);
+        auto& row{fit[static_cast<std::size_t>(t)]};
+        const bool quiet{f.loudness[static_cast<std::size_t>(t)] < kQuietLufs || norm < 1e-6};
+        for (int s = 0; s < kChords; ++s) {
+            const int root{s % 12}, third{s < 12 ? 4 : 3};
+            const auto at = [&](int k) { return static_cast<double>(x[static_cast<std::size_t>((root + k) % 12)]); };
+            const auto low = [&](int k) {
+                return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0;
+            };
+            row[static_cast<std::size_t>(s)] = quiet ? 0.0
+                                                     : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
+                    + kBassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
+        }
+        row[kNoChord] = quiet ? 1.0 : kNoChordFit;
+    }
+
+    std::vector<double> score(kStates, 0.0), next(kStates);
+    std::vector<std::array<std::uint8_t, kStates>> from(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t) {
+        int bestState{0};
+        for (int s = 1; s < kStates; ++s)
+            if (score[static_cast<std::size_t>(s)] > score[static_cast<std::size_t>(bestState)])
+                bestState = s;
+        for (int s = 0; s < kStates; ++s) {
+            const double stay{score[static_cast<std::size_t>(s)]};
+            const double change{score[static_cast<std::size_t>(bestState)] - kChordChangePrice};
+            const bool changes{change > stay};
+            from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)]
+                = static_cast<std::uint8_t>(changes ? bestState : s);
+            next[static_cast<std::size_t>(s)] = (changes ? change : stay) + fit[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
+        }
+        score.swap(next);
+    }
+    std::vector<int> states(static_cast<std::size_t>(ticks), kNoChord);
+    if (ticks > 0) {
+        int s{0};
+        for (int k = 1; k < kStates; ++k)
+            if (score[static_cast<std::size_t>(k)] > score[static_cast<std::size_t>(s)])
+                s = k;
+        for (int t = ticks - 1; t >= 0; --t) {
+            states[static_cast<std::size_t>(t)] = s;
+            s = from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
+        }
+    }
+    // Ticks before the first chord take its root; later ticks without one keep the last.
+    int root{0};
+    for (const int s : states)
+        if (s != kNoChord) {
+            root = s % 12;
+            break;
+        }
+    std::vector<int> roots(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t) {
+        if (states[static_cast<std::size_t>(t)] != kNoChord)
+            root = states[static_cast<std::size_t>(t)] % 12;
         roots[static_cast<std::size_t>(t)] = root;
     }
     return roots;
