@@ -1,5 +1,7 @@
 #include "analysis/ChannelMapping.hpp"
 
+#include "analysis/Metre.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -13,6 +15,7 @@ constexpr int kMarker{22};
 constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
 constexpr double kFullDensity{8.0}; // onsets a second
 constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
+constexpr float kTailDepth{24.0f}; // markers stop this far below the loud passages
 constexpr double kBassWeight{0.35}; // how much the bass note decides the root
 constexpr double kNoChordFit{0.72}; // a triad must fit better than this to be heard
 constexpr double kChordChangePrice{0.8}; // what a change of chord costs the path
@@ -173,56 +176,19 @@ int TickOf(double seconds)
     return static_cast<int>(std::lround(seconds * 10.0));
 }
 
-/// How strongly each beat sounds like the start of a bar: its onset peak plus how much
-/// the harmony moved since the beat before.
-std::vector<double> BarLikeness(const TrackFeatures& f, const BeatGrid& grid)
+/// Beats a marker spans for bars of `metre` beats of `period` seconds: the smallest
+/// division of the bar (or whole number of bars, doubling) at least `spacing` ticks long.
+int BeatsPerMarker(int metre, double period, int spacing)
 {
-    std::vector<double> likeness;
-    const auto frames = static_cast<long>(f.onsetStrength.size());
-    float top{1e-9f};
-    for (const float v : f.onsetStrength)
-        top = std::max(top, v);
-    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
-        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        double change{};
-        if (i > 0) {
-            const int now{std::min(f.Ticks() - 1, TickOf(grid.beats[i]) + 2)};
-            const int before{std::min(f.Ticks() - 1, TickOf(grid.beats[i - 1]) + 2)};
-            double total{};
-            for (int c = 0; c < 12; ++c) {
-                const double a{f.chroma[static_cast<std::size_t>(now)][static_cast<std::size_t>(c)]};
-                const double b{f.chroma[static_cast<std::size_t>(before)][static_cast<std::size_t>(c)]};
-                change += std::abs(a - b);
-                total += a + b;
-            }
-            change = total > 1e-9 ? change / total : 0.0;
-        }
-        likeness.push_back(peak / top + 0.5 * change);
-    }
-    return likeness;
-}
-
-int BestPhase(const std::vector<double>& likeness, int k)
-{
-    int best{0};
-    double bestScore{-1};
-    for (int p = 0; p < k; ++p) {
-        double score{};
-        int count{};
-        for (std::size_t i = static_cast<std::size_t>(p); i < likeness.size(); i += static_cast<std::size_t>(k)) {
-            score += likeness[i];
-            ++count;
-        }
-        score = count > 0 ? score / count : 0.0;
-        if (score > bestScore + 1e-9) {
-            bestScore = score;
-            best = p;
-        }
-    }
-    return best;
+    // Allow 3% slack so a bar of exactly the slider's span still counts as long enough.
+    const auto longEnough = [&](int k) { return k * period * 10.0 >= spacing * 0.97; };
+    for (int k = 1; k < metre; ++k)
+        if (metre % k == 0 && longEnough(k))
+            return k;
+    int k{metre};
+    while (k < 8 * metre && !longEnough(k))
+        k *= 2;
+    return k;
 }
 
 std::array<std::uint8_t, 3> HueToRgb(int root, double value)
@@ -275,18 +241,26 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        const std::vector<double> likeness{BarLikeness(features, grid)};
-        // Allow 3% slack so a bar of exactly the slider's span still counts as long enough.
-        int k{1};
-        while (k < 16 && k * grid.period * 10.0 < spacing * 0.97)
-            k *= 2;
-        plan.beatsPerMarker = k;
-        const int phase{BestPhase(likeness, k)};
-        for (std::size_t i = static_cast<std::size_t>(phase); i < grid.beats.size(); i += static_cast<std::size_t>(k))
-            beatMarkers.push_back(TickOf(grid.beats[i]));
-        const int barPhase{BestPhase(likeness, 4)};
-        for (std::size_t i = static_cast<std::size_t>(barPhase); i < grid.beats.size(); i += 4)
-            barStarts.push_back(TickOf(grid.beats[i]));
+        const BarGrid bars{FindBars(features, grid, plan.sectionTicks)};
+        plan.beatsPerBar = bars.beatsPerBar.front();
+        plan.period = grid.period;
+        plan.beatsPerMarker = BeatsPerMarker(plan.beatsPerBar, grid.period, spacing);
+        // Markers fall on divisions of the bar, or on every first, second, fourth… bar
+        // start, counted afresh in each metre.
+        int barCount{};
+        for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+            const int metre{bars.beatsPerBar[i]}, position{bars.position[i]};
+            const int k{BeatsPerMarker(metre, grid.period, spacing)};
+            if (i > 0 && metre != bars.beatsPerBar[i - 1])
+                barCount = 0;
+            if (position == 0)
+                barStarts.push_back(TickOf(grid.beats[i]));
+            const bool marker{k <= metre ? position % k == 0 : position == 0 && barCount % (k / metre) == 0};
+            if (marker)
+                beatMarkers.push_back(TickOf(grid.beats[i]));
+            if (position == 0)
+                ++barCount;
+        }
     }
 
     // Section changes always get a marker; beat markers keep their distance from every
@@ -319,6 +293,12 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
         placeSection(plan.sectionTicks[nextSection++]);
     std::sort(markers.begin(), markers.end());
     markers.erase(std::unique(markers.begin(), markers.end()), markers.end());
+    // No picture changes in silence or in the faded tail of a track: a marker needs sound
+    // within kTailDepth LU of the track's loud passages (its 90th percentile).
+    std::vector<float> levels{features.loudness};
+    std::nth_element(levels.begin(), levels.begin() + static_cast<long>(levels.size() * 9 / 10), levels.end());
+    const float floor{std::max(kQuietLufs, levels[levels.size() * 9 / 10] - kTailDepth)};
+    std::erase_if(markers, [&](int t) { return features.loudness[static_cast<std::size_t>(t)] < floor; });
     plan.markerTicks = markers;
 
     for (int t = 0; t < ticks; ++t) {

@@ -14,7 +14,9 @@ struct ChannelPlan {
     TemplateChannels channels;
     std::vector<int> markerTicks; ///< ticks carrying a picture-change marker, ascending
     std::vector<int> sectionTicks; ///< ticks where a new section begins
-    int beatsPerMarker{}; ///< 1, 2, 4 (a bar), 8 or 16; 0 when no beat was found
+    double period{}; ///< seconds per beat at the track's start; 0 when no beat was found
+    int beatsPerBar{}; ///< the metre found (at the track's start); 0 when no beat was found
+    int beatsPerMarker{}; ///< beats between markers there: a division of the bar or whole bars
     std::vector<int> rootPerTick; ///< pitch class (C = 0) the hue shows at each tick
 };
 

@@ -148,7 +148,8 @@ int main(int argc, char** argv)
     const fs::path tunes{argc > 2 ? fs::path{argv[2]} : fs::path{KALVOTUNE_EVAL_TUNES}};
     fs::create_directories(work);
 
-    std::printf("%-22s %-40s %6s %6s %6s %7s\n", "piece", "metre, tempo, ensemble", "beats", "bars", "roots", "ticks");
+    std::printf("%-22s %-40s %6s %6s %6s %7s %6s\n", "piece", "metre, tempo, ensemble", "beats", "bars", "roots", "ticks",
+        "found");
     double beatSum{}, barSum{}, rootSum{};
     int pieces{}, rootPieces{};
     const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
@@ -209,9 +210,11 @@ int main(int argc, char** argv)
         if (judged > 0) {
             ++rootPieces;
             rootSum += rootShare;
-            std::printf("%-22s %-40s %6.2f %6.2f %6.2f %7d\n", piece.name, piece.what, beats, bars, rootShare, judged);
+            std::printf("%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, beats, bars, rootShare, judged);
         } else
-            std::printf("%-22s %-40s %6.2f %6.2f %6s %7d\n", piece.name, piece.what, beats, bars, "-", judged);
+            std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, beats, bars, "-", judged);
+        // What the analysis found: beats a bar and the tempo at the start.
+        std::printf(" %d/%.0f\n", onBars.plan.beatsPerBar, onBars.plan.beatsPerBar > 0 ? 60.0 / onBars.plan.period : 0.0);
         std::fflush(stdout);
     }
     if (pieces == 0) {
