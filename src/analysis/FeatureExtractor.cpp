@@ -32,6 +32,7 @@ struct FeatureExtractor::State {
     fvec_t* onsetOut{new_fvec(1)};
     aubio_fft_t* fft{new_aubio_fft(kChromaWindow)};
     fvec_t* chromaIn{new_fvec(kChromaWindow)};
+    fvec_t* complexSpectrum{new_fvec(kChromaWindow)};
     cvec_t* spectrum{new_cvec(kChromaWindow)};
     ebur128_state* loudness{ebur128_init(1, kAnalysisRate, EBUR128_MODE_M)};
     std::vector<float> window = std::vector<float>(kChromaWindow);
@@ -53,6 +54,7 @@ struct FeatureExtractor::State {
     {
         ebur128_destroy(&loudness);
         del_cvec(spectrum);
+        del_fvec(complexSpectrum);
         del_fvec(chromaIn);
         del_aubio_fft(fft);
         del_fvec(onsetOut);
@@ -121,7 +123,9 @@ void FeatureExtractor::EndTick()
 
     for (std::size_t i = 0; i < s.history.size(); ++i)
         s.chromaIn->data[i] = s.history[(s.historyEnd + i) % s.history.size()] * s.window[i];
-    aubio_fft_do(s.fft, s.chromaIn, s.spectrum);
+    // Magnitudes only: the phases aubio_fft_do would add cost an arctangent a bin.
+    aubio_fft_do_complex(s.fft, s.chromaIn, s.complexSpectrum);
+    aubio_fft_get_norm(s.complexSpectrum, s.spectrum);
     std::array<float, 36> treble{}, bass{};
     for (int f = 0; f < kFineBins; ++f) {
         const auto [first, last] = s.fineBins[static_cast<std::size_t>(f)];

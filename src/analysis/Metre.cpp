@@ -12,9 +12,9 @@ namespace {
 constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 /// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
 /// fewer bar starts show a contrast by chance more easily, must show it clearly.
-constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.15, -0.25};
+constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
 /// A section keeps its own metre or phase only when its contrast beats the track's by this.
-constexpr double kSectionMargin{0.25};
+constexpr double kSectionMargin{0.6};
 /// Fewer beats than this in a section say too little about its bars.
 constexpr int kFewestSectionBeats{16};
 
