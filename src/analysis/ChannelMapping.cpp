@@ -245,21 +245,20 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
         plan.beatsPerMarker = BeatsPerMarker(plan.beatsPerBar, grid.period, spacing);
-        // Markers fall on divisions of the bar, or on every first, second, fourth… bar
-        // start, counted afresh in each metre.
-        int barCount{};
+        // Markers fall on divisions of the bar, or on every second, fourth… bar start,
+        // counted from the first bar of each run of one metre.
+        int bar{-1};
         for (std::size_t i = 0; i < grid.beats.size(); ++i) {
             const int metre{bars.beatsPerBar[i]}, position{bars.position[i]};
-            const int k{BeatsPerMarker(metre, grid.period, spacing)};
             if (i > 0 && metre != bars.beatsPerBar[i - 1])
-                barCount = 0;
-            if (position == 0)
+                bar = -1;
+            if (position == 0) {
+                ++bar;
                 barStarts.push_back(TickOf(grid.beats[i]));
-            const bool marker{k <= metre ? position % k == 0 : position == 0 && barCount % (k / metre) == 0};
-            if (marker)
+            }
+            const int k{BeatsPerMarker(metre, grid.period, spacing)};
+            if (k <= metre ? position % k == 0 : position == 0 && bar % (k / metre) == 0)
                 beatMarkers.push_back(TickOf(grid.beats[i]));
-            if (position == 0)
-                ++barCount;
         }
     }
 

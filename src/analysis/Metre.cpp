@@ -15,8 +15,9 @@ constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
 /// A section keeps its own metre or phase only when its contrast beats the track's by this.
 constexpr double kSectionMargin{0.6};
-/// Fewer beats than this in a section say too little about its bars.
-constexpr int kFewestSectionBeats{16};
+/// Fewer beats than this in a section say too little about its bars: by chance alone
+/// some metre and phase stands out in a few dozen beats.
+constexpr int kFewestSectionBeats{48};
 
 int TickOf(double seconds)
 {
@@ -34,8 +35,9 @@ void ZScore(std::vector<double>& v)
     for (const double x : v)
         spread += (x - mean) * (x - mean);
     spread = std::sqrt(spread / static_cast<double>(v.size()));
+    // Clipped, so a few beats in a rest or on a crash cannot outweigh all the others.
     for (double& x : v)
-        x = spread > 1e-12 ? (x - mean) / spread : 0.0;
+        x = spread > 1e-12 ? std::clamp((x - mean) / spread, -2.0, 2.0) : 0.0;
 }
 
 /// How much each beat sounds like the start of a bar.
