@@ -10,12 +10,17 @@
 // of the score (slider at 0.4 s, markers on every beat where they may), the share within
 // ±100 ms of a bar start (slider at 2 s, markers thinned to bars), and the share of ticks
 // whose hue names the root of the triad that best fits the notes sounding then; then the
-// means over all pieces.
+// means over all pieces. The last column shows what the analysis found at the start:
+// beats a bar / beats a minute. Renders are kept in WORK_FOLDER for the next run.
+// KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
+// adds the first beats, bar starts, markers and notes of each piece and how far the hue's
+// roots lie from the score's.
 #include "Score.hpp"
 
 #include "analysis/MusicAnalysis.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -195,6 +200,7 @@ int main(int argc, char** argv)
         const double beats{ShareNear(onBeats.plan.markerTicks, score.beats)};
         const double bars{ShareNear(onBars.plan.markerTicks, score.barStarts)};
         int judged{}, agree{};
+        std::array<int, 12> intervals{};
         const auto& roots{onBars.plan.rootPerTick};
         for (int t = 0; t < static_cast<int>(roots.size()); ++t) {
             const int truth{kalvotune::eval::TriadRoot(score, t / 10.0, (t + 1) / 10.0)};
@@ -202,6 +208,13 @@ int main(int argc, char** argv)
                 continue;
             ++judged;
             agree += roots[static_cast<std::size_t>(t)] == truth;
+            ++intervals[static_cast<std::size_t>((roots[static_cast<std::size_t>(t)] - truth + 12) % 12)];
+        }
+        if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
+            std::printf("  hue root minus score root, semitones:");
+            for (const int n : intervals)
+                std::printf(" %d", n);
+            std::printf("\n");
         }
         const double rootShare{judged > 0 ? static_cast<double>(agree) / judged : 0.0};
         ++pieces;
