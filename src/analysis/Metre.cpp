@@ -8,6 +8,10 @@ namespace kalvotune::analysis {
 
 namespace {
 
+/// Beats at least this far apart (seconds) may be the half-time of a backbeat.
+constexpr double kSlowBeat{0.45};
+/// How much more the low end must rise between the beats than on them (log units).
+constexpr double kBackbeatMargin{0.3};
 /// Six beats are two bars of three (compound metres are counted in dotted beats).
 constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 /// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
@@ -125,7 +129,59 @@ Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t t
     return best;
 }
 
+/// The onset curve's peak within two frames of `seconds`.
+double OnsetPeak(const TrackFeatures& f, double seconds)
+{
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+    float peak{};
+    for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+        peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+    return peak;
+}
+
+/// Rise of the low end (below 150 Hz) at `tick`, in natural-log units.
+double BassRise(const TrackFeatures& f, int tick)
+{
+    if (tick <= 0 || tick >= f.Ticks())
+        return 0;
+    // The rise over the tick and the one after, so a note between two ticks still counts.
+    const auto at = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(std::min(t, f.Ticks() - 1))]); };
+    return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
+}
+
 } // namespace
+
+void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
+{
+    if (grid.period < kSlowBeat || grid.beats.size() < 8)
+        return;
+    double onBeats{}, between{};
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
+        onBeats += BassRise(features, TickOf(grid.beats[i]));
+        between += BassRise(features, TickOf(0.5 * (grid.beats[i] + grid.beats[i + 1])));
+    }
+    const auto pairs = static_cast<double>(grid.beats.size() - 1);
+    if (between / pairs < onBeats / pairs + kBackbeatMargin)
+        return;
+    // Only when the beats divide in two: in a compound metre the middle of a dotted beat
+    // holds no note, and the low end between them rises on the later eighths.
+    double halves{}, thirds{};
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
+        const double a{grid.beats[i]}, gap{grid.beats[i + 1] - grid.beats[i]};
+        halves += OnsetPeak(features, a + gap / 2);
+        thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
+    }
+    if (halves <= thirds)
+        return;
+    std::vector<double> moved;
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
+        moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
+    const double last{grid.beats.back() + 0.5 * (grid.beats.back() - grid.beats[grid.beats.size() - 2])};
+    if (TickOf(last) < features.Ticks())
+        moved.push_back(last);
+    grid.beats = std::move(moved);
+}
 
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks)
 {

@@ -13,6 +13,11 @@ struct BarGrid {
     std::vector<int> position; ///< per beat: 0 on a bar start, then 1, 2, …
 };
 
+/// A slow grid (beats 0.45 s apart or more) that sits on the backbeat — the chord stabs
+/// between the bass notes — is moved by half a beat onto the bass notes, which mark the
+/// strong beats of a bar; otherwise `grid` stays as it is.
+void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
+
 /// Finds the metre (2, 3, 4, 5, 6 or 7 beats a bar) and the bar starts among `grid`'s
 /// beats. A bar start is where the harmony and the bass line move and the low end
 /// sounds: for every metre and phase the mean of that salience on the would-be bar
