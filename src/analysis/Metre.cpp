@@ -12,6 +12,8 @@ namespace {
 constexpr double kSlowBeat{0.45};
 /// How much more the low end must rise between the beats than on them (log units).
 constexpr double kBackbeatMargin{0.3};
+/// Onsets between the beats at least this share of those on them make an even pulse.
+constexpr double kEvenPulse{0.6};
 /// Six beats are two bars of three (compound metres are counted in dotted beats).
 constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 /// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
@@ -166,13 +168,17 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
         return;
     // Only when the beats divide in two: in a compound metre the middle of a dotted beat
     // holds no note, and the low end between them rises on the later eighths.
-    double halves{}, thirds{};
+    // And only when the notes between the beats sound as strongly as those on them, as
+    // in a pulse the tracker took at half speed: an accompaniment between clearly
+    // stronger beats stays between them.
+    double halves{}, thirds{}, beats{};
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
         const double a{grid.beats[i]}, gap{grid.beats[i + 1] - grid.beats[i]};
+        beats += OnsetPeak(features, a);
         halves += OnsetPeak(features, a + gap / 2);
         thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
     }
-    if (halves <= thirds)
+    if (halves <= thirds || halves < kEvenPulse * beats)
         return;
     std::vector<double> moved;
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
