@@ -241,7 +241,7 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        const BarGrid bars{FindBars(features, grid, plan.sectionTicks)};
+        const BarGrid bars{FindBars(features, grid, plan.sectionTicks, plan.rootPerTick)};
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
         plan.beatsPerMarker = BeatsPerMarker(plan.beatsPerBar, grid.period, spacing);

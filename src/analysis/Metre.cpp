@@ -14,6 +14,8 @@ constexpr double kSlowBeat{0.45};
 constexpr double kBackbeatMargin{0.3};
 /// Onsets between the beats at least this share of those on them make an even pulse.
 constexpr double kEvenPulse{0.6};
+/// Weight of a change of chord (the hue's root) on the beat: the surest sign of a bar start.
+constexpr double kChordWeight{2.0};
 /// Six beats are two bars of three (compound metres are counted in dotted beats).
 constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 /// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
@@ -47,11 +49,11 @@ void ZScore(std::vector<double>& v)
 }
 
 /// How much each beat sounds like the start of a bar.
-std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid)
+std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
 {
     const std::size_t beats{grid.beats.size()};
     const int ticks{f.Ticks()};
-    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats);
+    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats);
     std::array<double, 12> chromaBefore{}, bassBefore{};
     const auto frames = static_cast<long>(f.onsetStrength.size());
     for (std::size_t i = 0; i < beats; ++i) {
@@ -87,14 +89,18 @@ std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid)
         for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
             peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
         onset[i] = std::log(1e-6 + peak);
+        // A new chord within a tick of the beat.
+        const auto rootAt = [&](int t) { return roots[static_cast<std::size_t>(std::clamp(t, 0, ticks - 1))]; };
+        chord[i] = rootAt(from + 1) != rootAt(from - 2) ? 1.0 : 0.0;
     }
     ZScore(harmony);
     ZScore(bass);
     ZScore(low);
     ZScore(onset);
+    ZScore(chord);
     std::vector<double> salience(beats);
     for (std::size_t i = 0; i < beats; ++i)
-        salience[i] = harmony[i] + 0.7 * bass[i] + 0.5 * low[i] + 0.4 * onset[i];
+        salience[i] = harmony[i] + 0.7 * bass[i] + 0.5 * low[i] + 0.4 * onset[i] + kChordWeight * chord[i];
     return salience;
 }
 
@@ -189,13 +195,14 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
     grid.beats = std::move(moved);
 }
 
-BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks)
+BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
+    const std::vector<int>& rootPerTick)
 {
     BarGrid bars;
     const std::size_t beats{grid.beats.size()};
     if (beats == 0 || features.Ticks() == 0)
         return bars;
-    const std::vector<double> salience{Salience(features, grid)};
+    const std::vector<double> salience{Salience(features, grid, rootPerTick)};
     const Choice track{Best(salience, 0, beats)};
 
     // Sections as beat ranges.
