@@ -159,6 +159,14 @@ TEST(MusicAnalysis, SameFileGivesSameBytesOfTheTracksLength)
     EXPECT_EQ(a.red, second.plan.channels.red);
     EXPECT_EQ(a.speed, second.plan.channels.speed);
     EXPECT_EQ(a.blue[0] & 1, 1);
+    // Analyses running side by side on their own threads share nothing.
+    auto one = std::async(std::launch::async, [&] { return AnalyseTrack(path, 20); });
+    auto other = std::async(std::launch::async, [&] { return AnalyseTrack(path, 20); });
+    for (const AnalysisResult& parallel : {one.get(), other.get()}) {
+        EXPECT_EQ(parallel.plan.channels.speed, a.speed);
+        EXPECT_EQ(parallel.plan.channels.red, a.red);
+        EXPECT_EQ(parallel.plan.rootPerTick, first.plan.rootPerTick);
+    }
     for (const std::uint8_t s : a.speed)
         EXPECT_TRUE(s <= 20 || (s >= 22 && s <= 42)) << int{s};
 }
