@@ -12,6 +12,11 @@ namespace {
 constexpr double kSlowBeat{0.45};
 /// How much more the low end must rise between the beats than on them (log units).
 constexpr double kBackbeatMargin{0.3};
+/// Beats at least this far apart (seconds, under 67 BPM) are usually every other beat.
+constexpr double kHalfSpeedBeat{0.9};
+/// A rise of the low end between the beats this much above the one on them (log units)
+/// puts the bar's strong beats on the bass notes even under louder chord stabs.
+constexpr double kClearBackbeat{2.0};
 /// Onsets between the beats at least this share of those on them make an even pulse.
 constexpr double kEvenPulse{0.6};
 /// Weight of a change of chord (the hue's root) on the beat: the surest sign of a bar start.
@@ -176,7 +181,10 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
     // holds no note, and the low end between them rises on the later eighths.
     // And only when the notes between the beats sound as strongly as those on them, as
     // in a pulse the tracker took at half speed: an accompaniment between clearly
-    // stronger beats stays between them.
+    // stronger beats stays between them. A grid slower than `kHalfSpeedBeat` is itself
+    // every other beat of the music; when the bass plainly sounds between its beats and
+    // not on them (an oom-pah whose chord stabs are louder than its bass notes), the bass
+    // notes are the strong beats of the bar.
     double halves{}, thirds{}, beats{};
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
         const double a{grid.beats[i]}, gap{grid.beats[i + 1] - grid.beats[i]};
@@ -184,7 +192,7 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
         halves += OnsetPeak(features, a + gap / 2);
         thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
     }
-    if (halves <= thirds || halves < kEvenPulse * beats)
+    if (halves <= thirds || (halves < kEvenPulse * beats && (grid.period < kHalfSpeedBeat || between < onBeats + kClearBackbeat * pairs)))
         return;
     std::vector<double> moved;
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
