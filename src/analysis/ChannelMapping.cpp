@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 namespace kalvotune::analysis {
 
@@ -260,6 +261,41 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
             if (k <= metre ? position % k == 0 : position == 0 && bar % (k / metre) == 0)
                 beatMarkers.push_back(TickOf(grid.beats[i]));
         }
+    }
+
+    // A new section begins on a bar start: a change found from 4 s of sound each side
+    // moves to the nearest bar start within a bar of it (one that has a beat marker, when
+    // markers are thinned to every second or fourth bar, so the count of bars holds),
+    // or else to the nearest beat.
+    if (!barStarts.empty()) {
+        const int barTicks{std::max(1, TickOf(plan.beatsPerBar * grid.period))};
+        const int beatTicks{std::max(1, TickOf(grid.period))};
+        const auto nearest = [](const std::vector<int>& sorted, int tick) {
+            const auto it = std::lower_bound(sorted.begin(), sorted.end(), tick);
+            if (it == sorted.end())
+                return sorted.back();
+            if (it == sorted.begin() || *it - tick < tick - *(it - 1))
+                return *it;
+            return *(it - 1);
+        };
+        std::vector<int> beatTicksAll;
+        for (const double b : grid.beats)
+            beatTicksAll.push_back(TickOf(b));
+        std::vector<int> markedBars;
+        std::set_intersection(barStarts.begin(), barStarts.end(), beatMarkers.begin(), beatMarkers.end(),
+            std::back_inserter(markedBars));
+        for (int& tick : plan.sectionTicks) {
+            const int bar{nearest(barStarts, tick)}, beat{nearest(beatTicksAll, tick)};
+            const int marked{markedBars.empty() ? -ticks : nearest(markedBars, tick)};
+            if (std::abs(marked - tick) <= barTicks)
+                tick = marked;
+            else if (std::abs(bar - tick) <= barTicks)
+                tick = bar;
+            else if (std::abs(beat - tick) <= beatTicks)
+                tick = beat;
+            tick = std::clamp(tick, 0, ticks - 1);
+        }
+        plan.sectionTicks.erase(std::unique(plan.sectionTicks.begin(), plan.sectionTicks.end()), plan.sectionTicks.end());
     }
 
     // Section changes always get a marker; beat markers keep their distance from every

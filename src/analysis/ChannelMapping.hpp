@@ -49,7 +49,8 @@ struct ChannelPlan {
 ///   directions) on bar starts; everywhere else both are even.
 ///
 /// Sections begin where loudness, activity and harmony over the 4 s after a tick differ
-/// clearly from the 4 s before it, at least 8 s apart.
+/// clearly from the 4 s before it, at least 8 s apart; the change then moves to the
+/// nearest bar start within a bar (or else the nearest beat), where sections begin.
 ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, int pictureChangeTicks);
 
 } // namespace kalvotune::analysis
