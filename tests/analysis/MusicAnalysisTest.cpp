@@ -377,6 +377,41 @@ TEST(MusicAnalysis, FollowsANewTempoMidTrackAndLeavesSilenceAlone)
     EXPECT_GE(late.size(), lateBeats.size() * 4 / 10);
 }
 
+TEST(MusicAnalysis, ASectionBeginsOnABarStart)
+{
+    // Eight bars of a soft pulse, then the band comes in loud: a new section, whose
+    // change the 4-s windows place only roughly, starts on the downbeat.
+    TempDir dir;
+    Mix mix{34.0};
+    std::vector<double> bars;
+    const double period{60.0 / 120};
+    int i{};
+    for (double t = 0.5; t < 33.0; t += period, ++i) {
+        const bool loud{t > 16.4};
+        if (i % 4 == 0)
+            bars.push_back(t);
+        mix.Tone(t, i % 4 == 0 ? 1760.0 : 1320.0, 0.04, i % 4 == 0 ? 0.3 : 0.15, 0.01);
+        if (i % 4 == 0)
+            mix.Tone(t, i % 8 < 4 ? 110.0 : 98.0, 0.4, loud ? 0.4 : 0.15, 0.2, 3);
+        if (loud)
+            for (int k = 0; k < 2; ++k)
+                mix.Tone(t + k * period / 2, 440.0 * (i % 8 < 4 ? 1.0 : 0.89), 0.2, 0.25, 0.08, 3);
+    }
+    const AnalysisResult result{AnalyseTrack(mix.Write(dir, "sections.wav"), 20)};
+    ASSERT_TRUE(result.ok) << result.message;
+    int inside{};
+    for (const int t : result.plan.sectionTicks) {
+        if (t < 10 || t > 320)
+            continue;
+        ++inside;
+        bool near{};
+        for (const double b : bars)
+            near = near || std::abs(b - t / 10.0) <= kTolerance + 1e-9;
+        EXPECT_TRUE(near) << "a section change at tick " << t << " off the bar starts";
+    }
+    EXPECT_GE(inside, 1);
+}
+
 TEST(MusicAnalysis, HueNamesTheRootsOfAProgressionWithoutFlicker)
 {
     TempDir dir;
