@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 60
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(LAUNCHER)
 
-.PHONY: run test build deps bench preview startup install package package-check clean fuzz fuzz-build fuzz-check
+.PHONY: run test build deps bench preview startup install package package-check clean fuzz fuzz-build fuzz-check eval-analysis
 
 # `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
 PREFIX     ?= /usr/local
@@ -53,6 +53,12 @@ bench: build
 	@$(BUILD)/bench/kalvotune_analysis_bench
 	@cmake --build $(BUILD) --target kalvotune_video_bench
 	@$(BUILD)/bench/kalvotune_video_bench
+
+# Templates made from the music against rendered scores: beats, bar starts and chord roots.
+eval-analysis: build
+	@scripts/install-deps.sh --eval
+	@cmake --build $(BUILD) --target kalvotune_eval_analysis
+	@$(BUILD)/tools/eval/kalvotune_eval_analysis $(BUILD)/eval
 
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview

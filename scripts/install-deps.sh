@@ -13,6 +13,10 @@ packages=(
     clang libclang-rt-14-dev
     dpkg-dev file lintian appstream desktop-file-utils man-db
 )
+# `--eval` adds what `make eval-analysis` renders its scores with.
+if [ "${1:-}" = --eval ]; then
+    packages+=(fluidsynth fluid-soundfont-gm musescore3 abcmidi)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

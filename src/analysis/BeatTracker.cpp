@@ -16,6 +16,12 @@ constexpr double kPreferredBpm{120.0};
 constexpr double kTempoSpreadOctaves{1.0};
 /// How strongly the dynamic programme holds the gaps to the period.
 constexpr double kTightness{100.0};
+/// Seconds of onset curve behind each local tempo estimate.
+constexpr double kTempoWindowSeconds{6.0};
+/// How far a local tempo may stray from the track's, in octaves (one standard deviation).
+constexpr double kLocalSpreadOctaves{0.4};
+/// The price of changing the period between seconds, against a best fit of 1 a second.
+constexpr double kTempoChangePrice{1.0};
 
 /// Onset strength above its own average, scaled to unit spread, so the beat search
 /// does not depend on the track's level.
@@ -71,6 +77,67 @@ double FindPeriod(const std::vector<double>& odf, double framesPerSecond)
     return static_cast<double>(bestLag) + shift;
 }
 
+/// The beat period at every frame: the autocorrelation of `kTempoWindow` frames around
+/// each second gives each period a score, preferring those near the whole track's
+/// `period`; a Viterbi path through the seconds, with a price on changing the period,
+/// follows accelerando, ritardando and new tempi without jumping between octaves.
+std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPerSecond, double period)
+{
+    const auto frames = static_cast<long>(odf.size());
+    const auto hop = static_cast<long>(std::lround(framesPerSecond));
+    const auto half = static_cast<long>(std::lround(framesPerSecond * kTempoWindowSeconds / 2));
+    const auto minLag = static_cast<long>(std::floor(framesPerSecond * 60.0 / kFastestBpm));
+    const auto maxLag = static_cast<long>(std::ceil(framesPerSecond * 60.0 / kSlowestBpm));
+    const long lags{maxLag - minLag + 1};
+    const long windows{frames / hop + 1};
+    std::vector<double> score(static_cast<std::size_t>(lags), 0.0), next(static_cast<std::size_t>(lags));
+    std::vector<std::vector<long>> from(static_cast<std::size_t>(windows), std::vector<long>(static_cast<std::size_t>(lags)));
+    std::vector<double> acf(static_cast<std::size_t>(lags));
+    for (long w = 0; w < windows; ++w) {
+        const long begin{std::max(0L, w * hop - half)}, end{std::min(frames, w * hop + half)};
+        double top{1e-12};
+        for (long l = 0; l < lags; ++l) {
+            const long lag{minLag + l};
+            double sum{};
+            for (long i = begin + lag; i < end; ++i)
+                sum += odf[static_cast<std::size_t>(i)] * odf[static_cast<std::size_t>(i - lag)];
+            const double octaves{std::log2(static_cast<double>(lag) / period) / kLocalSpreadOctaves};
+            acf[static_cast<std::size_t>(l)] = sum * std::exp(-0.5 * octaves * octaves);
+            top = std::max(top, acf[static_cast<std::size_t>(l)]);
+        }
+        for (long l = 0; l < lags; ++l) {
+            long best{l};
+            double bestScore{-1e300};
+            // Neighbouring periods only: a tempo moves by a few per cent a second at most,
+            // or jumps at a section change, which the price lets through when it lasts.
+            for (long k = 0; k < lags; ++k) {
+                const double change{std::log2(static_cast<double>(minLag + k) / static_cast<double>(minLag + l))};
+                const double candidate{score[static_cast<std::size_t>(k)] - kTempoChangePrice * std::min(std::abs(change) * 10.0, 1.0)};
+                if (candidate > bestScore) {
+                    bestScore = candidate;
+                    best = k;
+                }
+            }
+            from[static_cast<std::size_t>(w)][static_cast<std::size_t>(l)] = best;
+            next[static_cast<std::size_t>(l)] = bestScore + acf[static_cast<std::size_t>(l)] / top;
+        }
+        score.swap(next);
+    }
+    long l{0};
+    for (long k = 1; k < lags; ++k)
+        if (score[static_cast<std::size_t>(k)] > score[static_cast<std::size_t>(l)])
+            l = k;
+    std::vector<double> perWindow(static_cast<std::size_t>(windows));
+    for (long w = windows - 1; w >= 0; --w) {
+        perWindow[static_cast<std::size_t>(w)] = static_cast<double>(minLag + l);
+        l = from[static_cast<std::size_t>(w)][static_cast<std::size_t>(l)];
+    }
+    std::vector<double> periods(odf.size());
+    for (long t = 0; t < frames; ++t)
+        periods[static_cast<std::size_t>(t)] = perWindow[static_cast<std::size_t>(std::min(windows - 1, (t + hop / 2) / hop))];
+    return periods;
+}
+
 } // namespace
 
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond)
@@ -82,18 +149,20 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
         return grid;
     grid.period = period / framesPerSecond;
 
+    const std::vector<double> periods{LocalPeriods(odf, framesPerSecond, period)};
     const auto n = static_cast<long>(odf.size());
     std::vector<double> score(odf.size());
     std::vector<long> previous(odf.size(), -1);
-    const auto nearest = static_cast<long>(std::round(period / 2));
-    const auto farthest = static_cast<long>(std::round(period * 2));
     for (long t = 0; t < n; ++t) {
+        const double local{periods[static_cast<std::size_t>(t)]};
+        const auto nearest = static_cast<long>(std::round(local / 2));
+        const auto farthest = static_cast<long>(std::round(local * 2));
         double best{0.0};
         long from{-1};
         for (long p = t - farthest; p <= t - nearest; ++p) {
             if (p < 0)
                 continue;
-            const double gap{std::log(static_cast<double>(t - p) / period)};
+            const double gap{std::log(static_cast<double>(t - p) / local)};
             const double candidate{score[static_cast<std::size_t>(p)] - kTightness * gap * gap};
             if (from < 0 || candidate > best) {
                 best = candidate;
@@ -114,10 +183,11 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
         frames.push_back(t);
     std::reverse(frames.begin(), frames.end());
     // Frames before the first beat found that still sit on onsets extend the grid back.
-    while (!frames.empty() && frames.front() - period >= 0) {
-        const auto guess = static_cast<long>(std::round(static_cast<double>(frames.front()) - period));
+    while (!frames.empty() && frames.front() - periods[static_cast<std::size_t>(frames.front())] >= 0) {
+        const double local{periods[static_cast<std::size_t>(frames.front())]};
+        const auto guess = static_cast<long>(std::round(static_cast<double>(frames.front()) - local));
         long bestFrame{guess};
-        const auto slack = static_cast<long>(std::round(period * 0.1));
+        const auto slack = static_cast<long>(std::round(local * 0.1));
         for (long t = std::max(0L, guess - slack); t <= std::min(n - 1, guess + slack); ++t)
             if (odf[static_cast<std::size_t>(t)] > odf[static_cast<std::size_t>(bestFrame)])
                 bestFrame = t;

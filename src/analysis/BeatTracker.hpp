@@ -6,15 +6,17 @@ namespace kalvotune::analysis {
 
 /// The beat grid found in an onset-strength curve.
 struct BeatGrid {
-    double period{}; ///< seconds per beat; 0 when no steady pulse was found
+    double period{}; ///< seconds per beat over the whole track; 0 when no steady pulse was found
     std::vector<double> beats; ///< beat times in seconds, ascending
 };
 
 /// Finds the tempo of `onsetStrength` (one value per frame, `framesPerSecond` frames a
 /// second) by autocorrelation weighted towards 120 BPM (60..200 BPM considered), then the
-/// beats by dynamic programming: each beat sits on strong onsets while the gaps stay
-/// close to the period. Whole-track and deterministic; the grid reaches back to the
-/// first beat of the track instead of waiting for the tracker to lock on.
+/// tempo of every second (6 s of curve around it, held near the track's tempo, smoothed
+/// by a Viterbi path that prices changes), then the beats by dynamic programming: each
+/// beat sits on strong onsets while the gaps stay close to the period of their moment.
+/// Whole-track and deterministic; the grid reaches back to the first beat of the track
+/// instead of waiting for the tracker to lock on.
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond);
 
 } // namespace kalvotune::analysis

@@ -1,8 +1,11 @@
 #include "analysis/ChannelMapping.hpp"
 
+#include "analysis/Metre.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 
 namespace kalvotune::analysis {
 
@@ -12,7 +15,11 @@ constexpr int kTopSpeed{20};
 constexpr int kMarker{22};
 constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
 constexpr double kFullDensity{8.0}; // onsets a second
-constexpr int kHarmonyTicks{10}; // the chord is judged over the last second
+constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
+constexpr float kTailDepth{24.0f}; // markers stop this far below the loud passages
+constexpr double kBassWeight{0.35}; // how much the bass note decides the root
+constexpr double kNoChordFit{0.72}; // a triad must fit better than this to be heard
+constexpr double kChordChangePrice{0.8}; // what a change of chord costs the path
 constexpr int kSectionHalfSpan{40}; // 4 s each side
 constexpr int kSectionSpacing{80}; // 8 s
 constexpr double kSectionThreshold{0.45};
@@ -42,37 +49,78 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
     return activity;
 }
 
-/// Chord root per tick from triad templates over the recent pitch-class profile; a tick
-/// without pitched sound keeps the root before it.
+/// Chord root per tick: each tick's pitch-class profile and bass line are compared with
+/// the 24 major and minor triads and "no chord"; a Viterbi path through them, with a price
+/// on every change, keeps one chord until the music clearly moves to another, so the hue
+/// holds still within a chord. Ticks without a chord keep the root before them.
 std::vector<int> Roots(const TrackFeatures& f)
 {
     const int ticks{f.Ticks()};
-    std::vector<int> roots(static_cast<std::size_t>(ticks), 0);
-    std::array<double, 12> sum{};
-    int root{0};
+    constexpr int kChords{24}, kStates{25}, kNoChord{24};
+    std::vector<std::array<double, kStates>> fit(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t) {
-        for (int c = 0; c < 12; ++c)
-            sum[static_cast<std::size_t>(c)] += f.chroma[static_cast<std::size_t>(t)][static_cast<std::size_t>(c)];
-        if (t >= kHarmonyTicks)
-            for (int c = 0; c < 12; ++c)
-                sum[static_cast<std::size_t>(c)]
-                    -= f.chroma[static_cast<std::size_t>(t - kHarmonyTicks)][static_cast<std::size_t>(c)];
-        double total{};
-        for (const double v : sum)
-            total += std::max(0.0, v);
-        if (total > 1e-6 && f.loudness[static_cast<std::size_t>(t)] > -60.0f) {
-            double best{-1};
-            for (int r = 0; r < 12; ++r)
-                for (const int third : {4, 3}) {
-                    const auto at
-                        = [&](int k) { return std::max(0.0, sum[static_cast<std::size_t>((r + k) % 12)]) / total; };
-                    const double fit{at(0) + 0.8 * at(third) + 0.9 * at(7)};
-                    if (fit > best + 1e-12) {
-                        best = fit;
-                        root = r;
-                    }
-                }
+        const auto& x{f.chroma[static_cast<std::size_t>(t)]};
+        const auto& b{f.bassChroma[static_cast<std::size_t>(t)]};
+        double norm{}, bassTop{};
+        for (int c = 0; c < 12; ++c) {
+            norm += static_cast<double>(x[static_cast<std::size_t>(c)]) * x[static_cast<std::size_t>(c)];
+            bassTop = std::max(bassTop, static_cast<double>(b[static_cast<std::size_t>(c)]));
         }
+        norm = std::sqrt(norm);
+        auto& row{fit[static_cast<std::size_t>(t)]};
+        const bool quiet{f.loudness[static_cast<std::size_t>(t)] < kQuietLufs || norm < 1e-6};
+        for (int s = 0; s < kChords; ++s) {
+            const int root{s % 12}, third{s < 12 ? 4 : 3};
+            const auto at = [&](int k) { return static_cast<double>(x[static_cast<std::size_t>((root + k) % 12)]); };
+            const auto low = [&](int k) {
+                return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0;
+            };
+            row[static_cast<std::size_t>(s)] = quiet ? 0.0
+                                                     : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
+                    + kBassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
+        }
+        row[kNoChord] = quiet ? 1.0 : kNoChordFit;
+    }
+
+    std::vector<double> score(kStates, 0.0), next(kStates);
+    std::vector<std::array<std::uint8_t, kStates>> from(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t) {
+        int bestState{0};
+        for (int s = 1; s < kStates; ++s)
+            if (score[static_cast<std::size_t>(s)] > score[static_cast<std::size_t>(bestState)])
+                bestState = s;
+        for (int s = 0; s < kStates; ++s) {
+            const double stay{score[static_cast<std::size_t>(s)]};
+            const double change{score[static_cast<std::size_t>(bestState)] - kChordChangePrice};
+            const bool changes{change > stay};
+            from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)]
+                = static_cast<std::uint8_t>(changes ? bestState : s);
+            next[static_cast<std::size_t>(s)] = (changes ? change : stay) + fit[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
+        }
+        score.swap(next);
+    }
+    std::vector<int> states(static_cast<std::size_t>(ticks), kNoChord);
+    if (ticks > 0) {
+        int s{0};
+        for (int k = 1; k < kStates; ++k)
+            if (score[static_cast<std::size_t>(k)] > score[static_cast<std::size_t>(s)])
+                s = k;
+        for (int t = ticks - 1; t >= 0; --t) {
+            states[static_cast<std::size_t>(t)] = s;
+            s = from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
+        }
+    }
+    // Ticks before the first chord take its root; later ticks without one keep the last.
+    int root{0};
+    for (const int s : states)
+        if (s != kNoChord) {
+            root = s % 12;
+            break;
+        }
+    std::vector<int> roots(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t) {
+        if (states[static_cast<std::size_t>(t)] != kNoChord)
+            root = states[static_cast<std::size_t>(t)] % 12;
         roots[static_cast<std::size_t>(t)] = root;
     }
     return roots;
@@ -129,56 +177,19 @@ int TickOf(double seconds)
     return static_cast<int>(std::lround(seconds * 10.0));
 }
 
-/// How strongly each beat sounds like the start of a bar: its onset peak plus how much
-/// the harmony moved since the beat before.
-std::vector<double> BarLikeness(const TrackFeatures& f, const BeatGrid& grid)
+/// Beats a marker spans for bars of `metre` beats of `period` seconds: the smallest
+/// division of the bar (or whole number of bars, doubling) at least `spacing` ticks long.
+int BeatsPerMarker(int metre, double period, int spacing)
 {
-    std::vector<double> likeness;
-    const auto frames = static_cast<long>(f.onsetStrength.size());
-    float top{1e-9f};
-    for (const float v : f.onsetStrength)
-        top = std::max(top, v);
-    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
-        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        double change{};
-        if (i > 0) {
-            const int now{std::min(f.Ticks() - 1, TickOf(grid.beats[i]) + 2)};
-            const int before{std::min(f.Ticks() - 1, TickOf(grid.beats[i - 1]) + 2)};
-            double total{};
-            for (int c = 0; c < 12; ++c) {
-                const double a{f.chroma[static_cast<std::size_t>(now)][static_cast<std::size_t>(c)]};
-                const double b{f.chroma[static_cast<std::size_t>(before)][static_cast<std::size_t>(c)]};
-                change += std::abs(a - b);
-                total += a + b;
-            }
-            change = total > 1e-9 ? change / total : 0.0;
-        }
-        likeness.push_back(peak / top + 0.5 * change);
-    }
-    return likeness;
-}
-
-int BestPhase(const std::vector<double>& likeness, int k)
-{
-    int best{0};
-    double bestScore{-1};
-    for (int p = 0; p < k; ++p) {
-        double score{};
-        int count{};
-        for (std::size_t i = static_cast<std::size_t>(p); i < likeness.size(); i += static_cast<std::size_t>(k)) {
-            score += likeness[i];
-            ++count;
-        }
-        score = count > 0 ? score / count : 0.0;
-        if (score > bestScore + 1e-9) {
-            bestScore = score;
-            best = p;
-        }
-    }
-    return best;
+    // Allow 3% slack so a bar of exactly the slider's span still counts as long enough.
+    const auto longEnough = [&](int k) { return k * period * 10.0 >= spacing * 0.97; };
+    for (int k = 1; k < metre; ++k)
+        if (metre % k == 0 && longEnough(k))
+            return k;
+    int k{metre};
+    while (k < 8 * metre && !longEnough(k))
+        k *= 2;
+    return k;
 }
 
 std::array<std::uint8_t, 3> HueToRgb(int root, double value)
@@ -231,18 +242,60 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        const std::vector<double> likeness{BarLikeness(features, grid)};
-        // Allow 3% slack so a bar of exactly the slider's span still counts as long enough.
-        int k{1};
-        while (k < 16 && k * grid.period * 10.0 < spacing * 0.97)
-            k *= 2;
-        plan.beatsPerMarker = k;
-        const int phase{BestPhase(likeness, k)};
-        for (std::size_t i = static_cast<std::size_t>(phase); i < grid.beats.size(); i += static_cast<std::size_t>(k))
-            beatMarkers.push_back(TickOf(grid.beats[i]));
-        const int barPhase{BestPhase(likeness, 4)};
-        for (std::size_t i = static_cast<std::size_t>(barPhase); i < grid.beats.size(); i += 4)
-            barStarts.push_back(TickOf(grid.beats[i]));
+        const BarGrid bars{FindBars(features, grid, plan.sectionTicks, plan.rootPerTick)};
+        plan.beatsPerBar = bars.beatsPerBar.front();
+        plan.period = grid.period;
+        plan.beatsPerMarker = BeatsPerMarker(plan.beatsPerBar, grid.period, spacing);
+        // Markers fall on divisions of the bar, or on every second, fourth… bar start,
+        // counted from the first bar of each run of one metre.
+        int bar{-1};
+        for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+            const int metre{bars.beatsPerBar[i]}, position{bars.position[i]};
+            if (i > 0 && metre != bars.beatsPerBar[i - 1])
+                bar = -1;
+            if (position == 0) {
+                ++bar;
+                barStarts.push_back(TickOf(grid.beats[i]));
+            }
+            const int k{BeatsPerMarker(metre, grid.period, spacing)};
+            if (k <= metre ? position % k == 0 : position == 0 && bar % (k / metre) == 0)
+                beatMarkers.push_back(TickOf(grid.beats[i]));
+        }
+    }
+
+    // A new section begins on a bar start: a change found from 4 s of sound each side
+    // moves to the nearest bar start within a bar of it (one that has a beat marker, when
+    // markers are thinned to every second or fourth bar, so the count of bars holds),
+    // or else to the nearest beat.
+    if (!barStarts.empty()) {
+        const int barTicks{std::max(1, TickOf(plan.beatsPerBar * grid.period))};
+        const int beatTicks{std::max(1, TickOf(grid.period))};
+        const auto nearest = [](const std::vector<int>& sorted, int tick) {
+            const auto it = std::lower_bound(sorted.begin(), sorted.end(), tick);
+            if (it == sorted.end())
+                return sorted.back();
+            if (it == sorted.begin() || *it - tick < tick - *(it - 1))
+                return *it;
+            return *(it - 1);
+        };
+        std::vector<int> beatTicksAll;
+        for (const double b : grid.beats)
+            beatTicksAll.push_back(TickOf(b));
+        std::vector<int> markedBars;
+        std::set_intersection(barStarts.begin(), barStarts.end(), beatMarkers.begin(), beatMarkers.end(),
+            std::back_inserter(markedBars));
+        for (int& tick : plan.sectionTicks) {
+            const int bar{nearest(barStarts, tick)}, beat{nearest(beatTicksAll, tick)};
+            const int marked{markedBars.empty() ? -ticks : nearest(markedBars, tick)};
+            if (std::abs(marked - tick) <= barTicks)
+                tick = marked;
+            else if (std::abs(bar - tick) <= barTicks)
+                tick = bar;
+            else if (std::abs(beat - tick) <= beatTicks)
+                tick = beat;
+            tick = std::clamp(tick, 0, ticks - 1);
+        }
+        plan.sectionTicks.erase(std::unique(plan.sectionTicks.begin(), plan.sectionTicks.end()), plan.sectionTicks.end());
     }
 
     // Section changes always get a marker; beat markers keep their distance from every
@@ -275,6 +328,12 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
         placeSection(plan.sectionTicks[nextSection++]);
     std::sort(markers.begin(), markers.end());
     markers.erase(std::unique(markers.begin(), markers.end()), markers.end());
+    // No picture changes in silence or in the faded tail of a track: a marker needs sound
+    // within kTailDepth LU of the track's loud passages (its 90th percentile).
+    std::vector<float> levels{features.loudness};
+    std::nth_element(levels.begin(), levels.begin() + static_cast<long>(levels.size() * 9 / 10), levels.end());
+    const float floor{std::max(kQuietLufs, levels[levels.size() * 9 / 10] - kTailDepth)};
+    std::erase_if(markers, [&](int t) { return features.loudness[static_cast<std::size_t>(t)] < floor; });
     plan.markerTicks = markers;
 
     for (int t = 0; t < ticks; ++t) {

@@ -14,7 +14,9 @@ struct ChannelPlan {
     TemplateChannels channels;
     std::vector<int> markerTicks; ///< ticks carrying a picture-change marker, ascending
     std::vector<int> sectionTicks; ///< ticks where a new section begins
-    int beatsPerMarker{}; ///< 1, 2, 4 (a bar), 8 or 16; 0 when no beat was found
+    double period{}; ///< seconds per beat at the track's start; 0 when no beat was found
+    int beatsPerBar{}; ///< the metre found (at the track's start); 0 when no beat was found
+    int beatsPerMarker{}; ///< beats between markers there: a division of the bar or whole bars
     std::vector<int> rootPerTick; ///< pitch class (C = 0) the hue shows at each tick
 };
 
@@ -24,18 +26,31 @@ struct ChannelPlan {
 ///   + 0.4 × loudness (-50 LUFS = 0, -10 LUFS = full), so quiet passages move slowly and
 ///   busy ones fast. 21 is never written: the "микро" figure types read the byte one
 ///   higher and would take it for a marker.
-/// - Picture-change markers (+22 on the speed byte): on every k-th beat, k the smallest of
-///   1, 2, 4, 8, 16 whose span is at least `pictureChangeTicks` ticks, starting on the beat
-///   the bar most likely begins on (strongest onsets and harmony changes); always at a
-///   section change; never two closer than `pictureChangeTicks` ticks.
-/// - Colour: hue from the harmony: the best-fitting major or minor triad over the last
-///   second of the pitch-class profile gives a root, root r is hue r × 30° (C red, E
-///   green, G# blue); brightness from loudness (a quarter at silence, full at -10 LUFS).
+/// - Beats: the tempo is estimated every second from 6 s of onset curve and followed by a
+///   Viterbi path (accelerando, ritardando, a new tempo in a later section); the beats sit
+///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`).
+/// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as
+///   two), the bar starts where harmony and bass line move and the low end sounds; per
+///   section when a section shows its own metre clearly (`FindBars`).
+/// - Picture-change markers (+22 on the speed byte): on bar starts and, when the slider
+///   allows, on the divisions of the bar (every beat, every second beat of a bar of four
+///   or six…), or on every second, fourth or eighth bar start when a bar is shorter than
+///   `pictureChangeTicks` ticks; always at a section change; never two closer than
+///   `pictureChangeTicks` ticks; none where the sound is more than 24 LU below the
+///   track's loud passages (silence, the fade-out's tail).
+/// - Colour: hue from the harmony: a log-frequency chroma (three bins a semitone from
+///   41 Hz to 2.6 kHz, the track's tuning found from them) and the bass line below
+///   260 Hz are compared with the 24 major and minor triads and "no chord" at every tick;
+///   a Viterbi path with a price on each change gives one chord per stretch of music, so
+///   the hue holds within a chord. Root r is hue r × 30° (C red, E green, G# blue); a tick
+///   without a chord keeps the root before it. Brightness from loudness (a quarter at
+///   silence, full at -10 LUFS).
 /// - Blue is odd (new figures) at tick 0 and at section changes, red is odd (new figure
 ///   directions) on bar starts; everywhere else both are even.
 ///
 /// Sections begin where loudness, activity and harmony over the 4 s after a tick differ
-/// clearly from the 4 s before it, at least 8 s apart.
+/// clearly from the 4 s before it, at least 8 s apart; the change then moves to the
+/// nearest bar start within a bar (or else the nearest beat), where sections begin.
 ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, int pictureChangeTicks);
 
 } // namespace kalvotune::analysis

@@ -13,10 +13,15 @@ namespace {
 
 constexpr int kOnsetWindow{1024};
 constexpr int kChromaWindow{4096};
-/// Pitch classes are taken from partials between these frequencies: below, bins are too
-/// wide to tell semitones apart; above, there is little but noise and cymbals.
-constexpr double kLowestPitchHz{80.0};
-constexpr double kHighestPitchHz{5000.0};
+/// The log-frequency spectrum has three bins a semitone (so the tuning can be found
+/// afterwards) from MIDI note 28 (E1, 41 Hz) to 100 (E7, 2.6 kHz). Notes up to 52 (E3)
+/// make the bass chroma, notes from 45 (A2) up the chroma of the harmony.
+constexpr int kLowestNote{28};
+constexpr int kHighestNote{100};
+constexpr int kBassTop{52};
+constexpr int kTrebleBottom{45};
+constexpr int kFineBins{(kHighestNote - kLowestNote) * 3};
+constexpr double kBassEnergyHz{150.0};
 constexpr float kSilenceLufs{-70.0f};
 
 } // namespace
@@ -27,10 +32,17 @@ struct FeatureExtractor::State {
     fvec_t* onsetOut{new_fvec(1)};
     aubio_fft_t* fft{new_aubio_fft(kChromaWindow)};
     fvec_t* chromaIn{new_fvec(kChromaWindow)};
+    fvec_t* complexSpectrum{new_fvec(kChromaWindow)};
     cvec_t* spectrum{new_cvec(kChromaWindow)};
     ebur128_state* loudness{ebur128_init(1, kAnalysisRate, EBUR128_MODE_M)};
     std::vector<float> window = std::vector<float>(kChromaWindow);
-    std::vector<int> binClass = std::vector<int>(kChromaWindow / 2 + 1, -1);
+    /// FFT bins [first, last] feeding each third-of-a-semitone bin of the log spectrum.
+    std::vector<std::pair<int, int>> fineBins = std::vector<std::pair<int, int>>(kFineBins);
+    int bassEnergyBins{};
+    /// Per tick the log spectrum folded to one octave of 36 bins, treble and bass; folded
+    /// to 12 pitch classes at `Finish`, once the tuning is known.
+    std::vector<std::array<float, 36>> fineTreble;
+    std::vector<std::array<float, 36>> fineBass;
     std::vector<float> history = std::vector<float>(kChromaWindow, 0.0f); ///< ring of the last samples
     std::size_t historyEnd{};
     int hopFill{};
@@ -42,6 +54,7 @@ struct FeatureExtractor::State {
     {
         ebur128_destroy(&loudness);
         del_cvec(spectrum);
+        del_fvec(complexSpectrum);
         del_fvec(chromaIn);
         del_aubio_fft(fft);
         del_fvec(onsetOut);
@@ -57,13 +70,17 @@ FeatureExtractor::FeatureExtractor()
     for (int i = 0; i < kChromaWindow; ++i)
         s.window[static_cast<std::size_t>(i)]
             = static_cast<float>(0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / kChromaWindow));
-    for (int bin = 1; bin <= kChromaWindow / 2; ++bin) {
-        const double hz{static_cast<double>(bin) * kAnalysisRate / kChromaWindow};
-        if (hz < kLowestPitchHz || hz > kHighestPitchHz)
-            continue;
-        const double midi{69.0 + 12.0 * std::log2(hz / 440.0)};
-        s.binClass[static_cast<std::size_t>(bin)] = static_cast<int>(std::lround(midi)) % 12;
+    const double binHz{static_cast<double>(kAnalysisRate) / kChromaWindow};
+    for (int f = 0; f < kFineBins; ++f) {
+        const auto hz = [](double note) { return 440.0 * std::exp2((note - 69.0) / 12.0); };
+        const double centre{kLowestNote + f / 3.0};
+        const int first{static_cast<int>(std::ceil(hz(centre - 1.0 / 6) / binHz))};
+        const int last{static_cast<int>(std::floor(hz(centre + 1.0 / 6) / binHz))};
+        // Below about 200 Hz a third of a semitone is narrower than a bin: take the nearest.
+        const int nearest{static_cast<int>(std::lround(hz(centre) / binHz))};
+        s.fineBins[static_cast<std::size_t>(f)] = first <= last ? std::pair{first, last} : std::pair{nearest, nearest};
     }
+    s.bassEnergyBins = static_cast<int>(kBassEnergyHz / binHz);
 }
 
 FeatureExtractor::~FeatureExtractor() = default;
@@ -106,12 +123,28 @@ void FeatureExtractor::EndTick()
 
     for (std::size_t i = 0; i < s.history.size(); ++i)
         s.chromaIn->data[i] = s.history[(s.historyEnd + i) % s.history.size()] * s.window[i];
-    aubio_fft_do(s.fft, s.chromaIn, s.spectrum);
-    std::array<float, 12> chroma{};
-    for (std::size_t bin = 0; bin < s.binClass.size(); ++bin)
-        if (s.binClass[bin] >= 0)
-            chroma[static_cast<std::size_t>(s.binClass[bin])] += s.spectrum->norm[bin] * s.spectrum->norm[bin];
-    s.features.chroma.push_back(chroma);
+    // Magnitudes only: the phases aubio_fft_do would add cost an arctangent a bin.
+    aubio_fft_do_complex(s.fft, s.chromaIn, s.complexSpectrum);
+    aubio_fft_get_norm(s.complexSpectrum, s.spectrum);
+    std::array<float, 36> treble{}, bass{};
+    for (int f = 0; f < kFineBins; ++f) {
+        const auto [first, last] = s.fineBins[static_cast<std::size_t>(f)];
+        float peak{};
+        for (int bin = first; bin <= last; ++bin)
+            peak = std::max(peak, s.spectrum->norm[bin]);
+        const int note{kLowestNote + f / 3};
+        const auto fold = static_cast<std::size_t>((kLowestNote * 3 + f) % 36);
+        if (note >= kTrebleBottom)
+            treble[fold] += peak;
+        if (note <= kBassTop)
+            bass[fold] += peak;
+    }
+    s.fineTreble.push_back(treble);
+    s.fineBass.push_back(bass);
+    float low{};
+    for (int bin = 1; bin <= s.bassEnergyBins; ++bin)
+        low += s.spectrum->norm[bin] * s.spectrum->norm[bin];
+    s.features.bassEnergy.push_back(low);
 }
 
 TrackFeatures FeatureExtractor::Finish()
@@ -121,6 +154,25 @@ TrackFeatures FeatureExtractor::Finish()
         const std::vector<float> silence(static_cast<std::size_t>(kSamplesPerTick), 0.0f);
         const int missing{kSamplesPerTick - s.hopsInTick * kHop - s.hopFill};
         Add(std::span<const float>{silence.data(), static_cast<std::size_t>(missing)});
+    }
+    // The tuning: which third of a semitone holds the most energy over the whole track
+    // (an orchestra at 446 Hz or a tape a little fast moves it off the middle one).
+    std::array<double, 3> phase{};
+    for (const auto& fine : s.fineTreble)
+        for (std::size_t i = 0; i < fine.size(); ++i)
+            phase[i % 3] += fine[i];
+    const int centre{phase[1] > phase[0] && phase[1] > phase[2] ? 1 : (phase[2] > phase[0] ? 2 : 0)};
+    const auto fold = [centre](const std::array<float, 36>& fine) {
+        std::array<float, 12> chroma{};
+        for (std::size_t c = 0; c < 12; ++c) {
+            const std::size_t mid{(c * 3 + (centre == 2 ? 35 : static_cast<std::size_t>(centre))) % 36};
+            chroma[c] = fine[mid] + 0.5f * (fine[(mid + 35) % 36] + fine[(mid + 1) % 36]);
+        }
+        return chroma;
+    };
+    for (std::size_t t = 0; t < s.fineTreble.size(); ++t) {
+        s.features.chroma.push_back(fold(s.fineTreble[t]));
+        s.features.bassChroma.push_back(fold(s.fineBass[t]));
     }
     return std::move(s.features);
 }

@@ -3,6 +3,7 @@
 #include "analysis/AudioDecoder.hpp"
 #include "analysis/BeatTracker.hpp"
 #include "analysis/FeatureExtractor.hpp"
+#include "analysis/Metre.hpp"
 
 namespace kalvotune::analysis {
 
@@ -50,7 +51,8 @@ AnalysisResult AnalyseTrack(
         return Failed(path, "в нём нет ни одного звука");
 
     const TrackFeatures features{extractor.Finish()};
-    const BeatGrid grid{TrackBeats(features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop)};
+    BeatGrid grid{TrackBeats(features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop)};
+    SettleOnBassNotes(features, grid);
     AnalysisResult result;
     result.ok = true;
     result.seconds = static_cast<double>(decoded) / kAnalysisRate;

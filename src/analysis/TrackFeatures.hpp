@@ -19,7 +19,9 @@ constexpr int kHop{kSamplesPerTick / kFramesPerTick};
 struct TrackFeatures {
     std::vector<float> loudness; ///< momentary loudness per tick, LUFS, -70 for silence
     std::vector<int> onsets; ///< onsets found per tick
-    std::vector<std::array<float, 12>> chroma; ///< pitch-class energy per tick, C = 0
+    std::vector<std::array<float, 12>> chroma; ///< pitch-class strength per tick, C = 0, tuning corrected
+    std::vector<std::array<float, 12>> bassChroma; ///< the same below about 260 Hz: the bass line
+    std::vector<float> bassEnergy; ///< spectral energy below 150 Hz per tick, for bar starts
     std::vector<float> onsetStrength; ///< onset curve, `kFramesPerTick` values per tick
 
     int Ticks() const { return static_cast<int>(loudness.size()); }

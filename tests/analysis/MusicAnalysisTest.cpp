@@ -160,6 +160,14 @@ TEST(MusicAnalysis, SameFileGivesSameBytesOfTheTracksLength)
     EXPECT_EQ(a.red, second.plan.channels.red);
     EXPECT_EQ(a.speed, second.plan.channels.speed);
     EXPECT_EQ(a.blue[0] & 1, 1);
+    // Analyses running side by side on their own threads share nothing.
+    auto one = std::async(std::launch::async, [&] { return AnalyseTrack(path, 20); });
+    auto other = std::async(std::launch::async, [&] { return AnalyseTrack(path, 20); });
+    for (const AnalysisResult& parallel : {one.get(), other.get()}) {
+        EXPECT_EQ(parallel.plan.channels.speed, a.speed);
+        EXPECT_EQ(parallel.plan.channels.red, a.red);
+        EXPECT_EQ(parallel.plan.rootPerTick, first.plan.rootPerTick);
+    }
     for (const std::uint8_t s : a.speed)
         EXPECT_TRUE(s <= 20 || (s >= 22 && s <= 42)) << int{s};
 }
@@ -246,6 +254,216 @@ TEST(AnalysisModule, GivesWhatTheAnalysisGivesOrWhyTheModuleCouldNotLoad)
     const AnalysisResult failed{missing.Analyse(path, 20, {}, {})};
     EXPECT_FALSE(failed.ok);
     EXPECT_NE(failed.message.find("Не удалось загрузить модуль разбора музыки"), std::string::npos) << failed.message;
+}
+
+/// A mono mix built note by note, written as a WAV file.
+struct Mix {
+    explicit Mix(double seconds)
+        : samples(static_cast<std::size_t>(seconds * demo::kSampleRate))
+    {
+    }
+
+    /// A decaying tone with `partials` harmonics falling off as 1/n.
+    void Tone(double start, double hz, double length, double level, double decay, int partials = 1)
+    {
+        const int from{static_cast<int>(start * demo::kSampleRate)};
+        const int count{static_cast<int>(length * demo::kSampleRate)};
+        for (int i = 0; i < count && from + i < static_cast<int>(samples.size()); ++i) {
+            const double t{static_cast<double>(i) / demo::kSampleRate};
+            double v{};
+            for (int n = 1; n <= partials; ++n)
+                v += std::sin(2 * std::numbers::pi * hz * n * t) / n;
+            samples[static_cast<std::size_t>(from + i)] += static_cast<float>(level * std::exp(-t / decay) * v);
+        }
+    }
+
+    std::filesystem::path Write(const TempDir& dir, const std::string& name) const
+    {
+        demo::Pcm pcm;
+        for (const float v : samples) {
+            const auto s = static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0f, 1.0f) * 32000));
+            pcm.samples.push_back(s);
+            pcm.samples.push_back(s);
+        }
+        const auto path = dir.Path() / name;
+        EXPECT_TRUE(WriteFileAtomically(path, demo::EncodeWav(pcm)).ok);
+        return path;
+    }
+
+    std::vector<float> samples;
+};
+
+double Hz(int midi)
+{
+    return 440.0 * std::exp2((midi - 69) / 12.0);
+}
+
+/// Bars of `beatsPerBar` beats of `period` seconds, each subdivided `pulses` times: a soft
+/// tick on every pulse, a louder one on the beat, a bass note and a new chord (I, vi, IV,
+/// V of C, one per bar) on the bar start. Gives the bar starts in seconds.
+std::vector<double> Dance(Mix& mix, double seconds, double period, int beatsPerBar, int pulses)
+{
+    const std::array<std::array<int, 3>, 4> chords{{{48, 52, 55}, {45, 48, 52}, {41, 45, 48}, {43, 47, 50}}};
+    std::vector<double> bars;
+    const double bar{period * beatsPerBar};
+    int n{};
+    for (double t = 0.5; t + bar < seconds - 0.5; t += bar, ++n) {
+        bars.push_back(t);
+        const auto& chord{chords[static_cast<std::size_t>(n % 4)]};
+        mix.Tone(t, Hz(chord[0] - 12), bar * 0.9, 0.3, 0.5, 3);
+        for (const int note : chord)
+            mix.Tone(t, Hz(note + 12), bar * 0.9, 0.08, 0.6, 4);
+        for (int beat = 0; beat < beatsPerBar; ++beat)
+            for (int p = 0; p < pulses; ++p)
+                mix.Tone(t + beat * period + p * period / pulses, 2500.0, 0.03, p > 0 ? 0.08 : (beat == 0 ? 0.4 : 0.25),
+                    0.008);
+    }
+    return bars;
+}
+
+std::vector<int> OddRedTicks(const ChannelPlan& plan)
+{
+    std::vector<int> ticks;
+    for (int t = 0; t < plan.channels.Length(); ++t)
+        if (plan.channels.red[static_cast<std::size_t>(t)] & 1)
+            ticks.push_back(t);
+    return ticks;
+}
+
+TEST(MusicAnalysis, BarsOfThreeAndCompoundSixEightStartOnTheirDownbeats)
+{
+    TempDir dir;
+    {
+        SCOPED_TRACE("3/4 at 132 BPM");
+        Mix mix{36.0};
+        const std::vector<double> bars{Dance(mix, 36.0, 60.0 / 132, 3, 1)};
+        const AnalysisResult result{AnalyseTrack(mix.Write(dir, "waltz.wav"), 20)};
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.plan.beatsPerBar, 3);
+        // A bar is 1.36 s: the 2-s slider leaves every second bar start.
+        EXPECT_EQ(result.plan.beatsPerMarker, 6);
+        EXPECT_GE(FMeasure(OddRedTicks(result.plan), bars), 0.9);
+        EXPECT_GE(FMeasure(result.plan.markerTicks, EveryKth(bars, 2)), 0.8);
+    }
+    {
+        SCOPED_TRACE("6/8 at 80 dotted beats a minute");
+        Mix mix{36.0};
+        const std::vector<double> bars{Dance(mix, 36.0, 60.0 / 80, 2, 3)};
+        const AnalysisResult result{AnalyseTrack(mix.Write(dir, "jig.wav"), 15)};
+        ASSERT_TRUE(result.ok) << result.message;
+        // Whether it counts dotted beats or pairs of eighths, the bars begin on the downbeats.
+        EXPECT_GE(FMeasure(OddRedTicks(result.plan), bars), 0.9);
+        EXPECT_GE(FMeasure(result.plan.markerTicks, bars), 0.8);
+    }
+}
+
+TEST(MusicAnalysis, FollowsANewTempoMidTrackAndLeavesSilenceAlone)
+{
+    TempDir dir;
+    Mix mix{48.0};
+    std::vector<double> beats;
+    for (double t = 0.5; t < 20.0; t += 60.0 / 96)
+        beats.push_back(t);
+    for (double t = beats.back() + 60.0 / 96; t < 40.0; t += 60.0 / 144)
+        beats.push_back(t);
+    for (std::size_t i = 0; i < beats.size(); ++i) {
+        mix.Tone(beats[i], 1500.0, 0.04, i % 4 == 0 ? 0.5 : 0.3, 0.01);
+        mix.Tone(beats[i], i % 8 < 4 ? 110.0 : 98.0, 0.2, 0.3, 0.1, 3);
+    }
+    const AnalysisResult result{AnalyseTrack(mix.Write(dir, "faster.wav"), 4)};
+    ASSERT_TRUE(result.ok) << result.message;
+    std::vector<int> early, late;
+    for (const int t : result.plan.markerTicks) {
+        EXPECT_LT(t, 405) << "a marker in the closing silence";
+        (t < 200 ? early : late).push_back(t);
+    }
+    std::vector<double> earlyBeats, lateBeats;
+    for (const double b : beats)
+        (b < 20.0 ? earlyBeats : lateBeats).push_back(b);
+    // Every beat at 96 BPM, every second one at 144 (closer than the 0.4-s slider allows).
+    EXPECT_GE(FMeasure(early, earlyBeats), 0.85);
+    std::vector<int> lateOnBeats;
+    for (const int t : late) {
+        bool near{};
+        for (const double b : lateBeats)
+            near = near || std::abs(b - t / 10.0) <= kTolerance + 1e-9;
+        if (near)
+            lateOnBeats.push_back(t);
+    }
+    EXPECT_GE(lateOnBeats.size(), late.size() * 85 / 100);
+    EXPECT_GE(late.size(), lateBeats.size() * 4 / 10);
+}
+
+TEST(MusicAnalysis, ASectionBeginsOnABarStart)
+{
+    // Eight bars of a soft pulse, then the band comes in loud: a new section, whose
+    // change the 4-s windows place only roughly, starts on the downbeat.
+    TempDir dir;
+    Mix mix{34.0};
+    std::vector<double> bars;
+    const double period{60.0 / 120};
+    int i{};
+    for (double t = 0.5; t < 33.0; t += period, ++i) {
+        const bool loud{t > 16.4};
+        if (i % 4 == 0)
+            bars.push_back(t);
+        mix.Tone(t, i % 4 == 0 ? 1760.0 : 1320.0, 0.04, i % 4 == 0 ? 0.3 : 0.15, 0.01);
+        if (i % 4 == 0)
+            mix.Tone(t, i % 8 < 4 ? 110.0 : 98.0, 0.4, loud ? 0.4 : 0.15, 0.2, 3);
+        if (loud)
+            for (int k = 0; k < 2; ++k)
+                mix.Tone(t + k * period / 2, 440.0 * (i % 8 < 4 ? 1.0 : 0.89), 0.2, 0.25, 0.08, 3);
+    }
+    const AnalysisResult result{AnalyseTrack(mix.Write(dir, "sections.wav"), 20)};
+    ASSERT_TRUE(result.ok) << result.message;
+    int inside{};
+    for (const int t : result.plan.sectionTicks) {
+        if (t < 10 || t > 320)
+            continue;
+        ++inside;
+        bool near{};
+        for (const double b : bars)
+            near = near || std::abs(b - t / 10.0) <= kTolerance + 1e-9;
+        EXPECT_TRUE(near) << "a section change at tick " << t << " off the bar starts";
+    }
+    EXPECT_GE(inside, 1);
+}
+
+TEST(MusicAnalysis, HueNamesTheRootsOfAProgressionWithoutFlicker)
+{
+    TempDir dir;
+    // C, A minor, F, G, E minor, D minor: two seconds each, played twice, as a struck
+    // chord with bass over a busy melody of chord tones and passing notes.
+    const std::array<std::pair<int, std::array<int, 3>>, 6> progression{{{0, {60, 64, 67}}, {9, {57, 60, 64}},
+        {5, {53, 57, 60}}, {7, {55, 59, 62}}, {4, {52, 55, 59}}, {2, {50, 53, 57}}}};
+    Mix mix{25.0};
+    std::vector<int> truth(250, -1);
+    for (int n = 0; n < 12; ++n) {
+        const auto& [root, chord] = progression[static_cast<std::size_t>(n % 6)];
+        const double start{0.5 + 2.0 * n};
+        mix.Tone(start, Hz(36 + root), 1.9, 0.3, 1.0, 4);
+        for (const int note : chord)
+            mix.Tone(start, Hz(note), 1.9, 0.12, 1.2, 5);
+        for (int k = 0; k < 8; ++k)
+            mix.Tone(start + 0.25 * k, Hz(chord[static_cast<std::size_t>(k % 3)] + 12 + (k == 5 ? 2 : 0)), 0.24,
+                0.08, 0.3, 3);
+        for (int t = static_cast<int>(start * 10) + 3; t < static_cast<int>((start + 2.0) * 10); ++t)
+            truth[static_cast<std::size_t>(t)] = root;
+    }
+    const AnalysisResult result{AnalyseTrack(mix.Write(dir, "progression.wav"), 20)};
+    ASSERT_TRUE(result.ok) << result.message;
+    int judged{}, agree{}, changes{};
+    for (int t = 0; t < 250; ++t) {
+        if (t > 0 && result.plan.rootPerTick[static_cast<std::size_t>(t)]
+                != result.plan.rootPerTick[static_cast<std::size_t>(t - 1)])
+            ++changes;
+        if (truth[static_cast<std::size_t>(t)] < 0)
+            continue;
+        ++judged;
+        agree += result.plan.rootPerTick[static_cast<std::size_t>(t)] == truth[static_cast<std::size_t>(t)];
+    }
+    EXPECT_GE(agree, judged * 9 / 10);
+    EXPECT_LE(changes, 11 + 3) << "the hue flickers within chords";
 }
 
 /// The demo tracks were composed with a known beat grid and chords: how well the

@@ -1,0 +1,257 @@
+#include "analysis/Metre.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace kalvotune::analysis {
+
+namespace {
+
+/// Beats at least this far apart (seconds) may be the half-time of a backbeat.
+constexpr double kSlowBeat{0.45};
+/// How much more the low end must rise between the beats than on them (log units).
+constexpr double kBackbeatMargin{0.3};
+/// Beats at least this far apart (seconds, under 67 BPM) are usually every other beat.
+constexpr double kHalfSpeedBeat{0.9};
+/// A rise of the low end between the beats this much above the one on them (log units)
+/// puts the bar's strong beats on the bass notes even under louder chord stabs.
+constexpr double kClearBackbeat{2.0};
+/// Onsets between the beats at least this share of those on them make an even pulse.
+constexpr double kEvenPulse{0.6};
+/// Weight of a change of chord (the hue's root) on the beat: the surest sign of a bar start.
+constexpr double kChordWeight{2.0};
+/// Six beats are two bars of three (compound metres are counted in dotted beats).
+constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
+/// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
+/// fewer bar starts show a contrast by chance more easily, must show it clearly.
+constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
+/// A section keeps its own metre or phase only when its contrast beats the track's by this.
+constexpr double kSectionMargin{0.6};
+/// Fewer beats than this in a section say too little about its bars: by chance alone
+/// some metre and phase stands out in a few dozen beats.
+constexpr int kFewestSectionBeats{48};
+
+int TickOf(double seconds)
+{
+    return static_cast<int>(std::lround(seconds * 10.0));
+}
+
+void ZScore(std::vector<double>& v)
+{
+    if (v.empty())
+        return;
+    double mean{}, spread{};
+    for (const double x : v)
+        mean += x;
+    mean /= static_cast<double>(v.size());
+    for (const double x : v)
+        spread += (x - mean) * (x - mean);
+    spread = std::sqrt(spread / static_cast<double>(v.size()));
+    // Clipped, so a few beats in a rest or on a crash cannot outweigh all the others.
+    for (double& x : v)
+        x = spread > 1e-12 ? std::clamp((x - mean) / spread, -2.0, 2.0) : 0.0;
+}
+
+/// How much each beat sounds like the start of a bar.
+std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
+{
+    const std::size_t beats{grid.beats.size()};
+    const int ticks{f.Ticks()};
+    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats);
+    std::array<double, 12> chromaBefore{}, bassBefore{};
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    for (std::size_t i = 0; i < beats; ++i) {
+        const int from{std::clamp(TickOf(grid.beats[i]), 0, ticks - 1)};
+        const int to{std::clamp(i + 1 < beats ? TickOf(grid.beats[i + 1]) : from + 5, from + 1, ticks)};
+        std::array<double, 12> chroma{}, line{};
+        double chromaSum{}, lineSum{}, energy{};
+        for (int t = from; t < to; ++t)
+            for (std::size_t c = 0; c < 12; ++c) {
+                chroma[c] += f.chroma[static_cast<std::size_t>(t)][c];
+                line[c] += f.bassChroma[static_cast<std::size_t>(t)][c];
+            }
+        for (std::size_t c = 0; c < 12; ++c) {
+            chromaSum += chroma[c];
+            lineSum += line[c];
+        }
+        for (int t = from; t < std::min(to, from + 2); ++t)
+            energy += f.bassEnergy[static_cast<std::size_t>(t)];
+        double moved{}, bassMoved{};
+        for (std::size_t c = 0; c < 12; ++c) {
+            chroma[c] = chromaSum > 1e-9 ? chroma[c] / chromaSum : 0.0;
+            line[c] = lineSum > 1e-9 ? line[c] / lineSum : 0.0;
+            moved += std::abs(chroma[c] - chromaBefore[c]);
+            bassMoved += std::abs(line[c] - bassBefore[c]);
+        }
+        chromaBefore = chroma;
+        bassBefore = line;
+        harmony[i] = i > 0 ? moved : 0.0;
+        bass[i] = i > 0 ? bassMoved : 0.0;
+        low[i] = std::log(1e-6 + energy);
+        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+        onset[i] = std::log(1e-6 + peak);
+        // A new chord within a tick of the beat.
+        const auto rootAt = [&](int t) { return roots[static_cast<std::size_t>(std::clamp(t, 0, ticks - 1))]; };
+        chord[i] = rootAt(from + 1) != rootAt(from - 2) ? 1.0 : 0.0;
+    }
+    ZScore(harmony);
+    ZScore(bass);
+    ZScore(low);
+    ZScore(onset);
+    ZScore(chord);
+    std::vector<double> salience(beats);
+    for (std::size_t i = 0; i < beats; ++i)
+        salience[i] = harmony[i] + 0.7 * bass[i] + 0.5 * low[i] + 0.4 * onset[i] + kChordWeight * chord[i];
+    return salience;
+}
+
+struct Choice {
+    int metre{4};
+    int phase{0}; ///< index of the first bar start, counted from beat 0 of the track
+    double contrast{-1e9};
+};
+
+/// The metre and phase whose bar starts stand out most among beats [from, to).
+Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to)
+{
+    Choice best;
+    for (std::size_t m = 0; m < kMetres.size(); ++m) {
+        const int metre{kMetres[m]};
+        for (int phase = 0; phase < metre; ++phase) {
+            double on{}, off{};
+            int onCount{}, offCount{};
+            for (std::size_t i = from; i < to; ++i)
+                if ((static_cast<int>(i) - phase) % metre == 0) {
+                    on += salience[i];
+                    ++onCount;
+                } else {
+                    off += salience[i];
+                    ++offCount;
+                }
+            if (onCount < 2 || offCount < 1)
+                continue;
+            const double contrast{on / onCount - off / offCount + kMetreBonus[m]};
+            if (contrast > best.contrast + 1e-12)
+                best = {metre, phase, contrast};
+        }
+    }
+    return best;
+}
+
+/// The onset curve's peak within two frames of `seconds`.
+double OnsetPeak(const TrackFeatures& f, double seconds)
+{
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+    float peak{};
+    for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+        peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+    return peak;
+}
+
+/// Rise of the low end (below 150 Hz) at `tick`, in natural-log units.
+double BassRise(const TrackFeatures& f, int tick)
+{
+    if (tick <= 0 || tick >= f.Ticks())
+        return 0;
+    // The rise over the tick and the one after, so a note between two ticks still counts.
+    const auto at = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(std::min(t, f.Ticks() - 1))]); };
+    return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
+}
+
+} // namespace
+
+void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
+{
+    if (grid.period < kSlowBeat || grid.beats.size() < 8)
+        return;
+    double onBeats{}, between{};
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
+        onBeats += BassRise(features, TickOf(grid.beats[i]));
+        between += BassRise(features, TickOf(0.5 * (grid.beats[i] + grid.beats[i + 1])));
+    }
+    const auto pairs = static_cast<double>(grid.beats.size() - 1);
+    if (between / pairs < onBeats / pairs + kBackbeatMargin)
+        return;
+    // Only when the beats divide in two: in a compound metre the middle of a dotted beat
+    // holds no note, and the low end between them rises on the later eighths.
+    // And only when the notes between the beats sound as strongly as those on them, as
+    // in a pulse the tracker took at half speed: an accompaniment between clearly
+    // stronger beats stays between them. A grid slower than `kHalfSpeedBeat` is itself
+    // every other beat of the music; when the bass plainly sounds between its beats and
+    // not on them (an oom-pah whose chord stabs are louder than its bass notes), the bass
+    // notes are the strong beats of the bar.
+    double halves{}, thirds{}, beats{};
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
+        const double a{grid.beats[i]}, gap{grid.beats[i + 1] - grid.beats[i]};
+        beats += OnsetPeak(features, a);
+        halves += OnsetPeak(features, a + gap / 2);
+        thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
+    }
+    if (halves <= thirds || (halves < kEvenPulse * beats && (grid.period < kHalfSpeedBeat || between < onBeats + kClearBackbeat * pairs)))
+        return;
+    std::vector<double> moved;
+    for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
+        moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
+    const double last{grid.beats.back() + 0.5 * (grid.beats.back() - grid.beats[grid.beats.size() - 2])};
+    if (TickOf(last) < features.Ticks())
+        moved.push_back(last);
+    grid.beats = std::move(moved);
+}
+
+BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
+    const std::vector<int>& rootPerTick)
+{
+    BarGrid bars;
+    const std::size_t beats{grid.beats.size()};
+    if (beats == 0 || features.Ticks() == 0)
+        return bars;
+    const std::vector<double> salience{Salience(features, grid, rootPerTick)};
+    const Choice track{Best(salience, 0, beats)};
+
+    // Sections as beat ranges.
+    std::vector<std::size_t> starts{0};
+    for (const int tick : sectionTicks) {
+        std::size_t i{starts.back()};
+        while (i < beats && TickOf(grid.beats[i]) < tick)
+            ++i;
+        if (i > starts.back() && i < beats)
+            starts.push_back(i);
+    }
+    starts.push_back(beats);
+    bars.beatsPerBar.assign(beats, track.metre);
+    bars.position.assign(beats, 0);
+    for (std::size_t s = 0; s + 1 < starts.size(); ++s) {
+        const std::size_t from{starts[s]}, to{starts[s + 1]};
+        Choice here{track};
+        if (to - from >= static_cast<std::size_t>(kFewestSectionBeats) && starts.size() > 2) {
+            const Choice own{Best(salience, from, to)};
+            // The track's choice measured on this section alone.
+            Choice kept{track};
+            double on{}, off{};
+            int onCount{}, offCount{};
+            for (std::size_t i = from; i < to; ++i)
+                if ((static_cast<int>(i) - track.phase) % track.metre == 0) {
+                    on += salience[i];
+                    ++onCount;
+                } else {
+                    off += salience[i];
+                    ++offCount;
+                }
+            kept.contrast = onCount > 0 && offCount > 0 ? on / onCount - off / offCount : -1e9;
+            if (own.contrast > kept.contrast + kSectionMargin)
+                here = own;
+        }
+        for (std::size_t i = from; i < to; ++i) {
+            bars.beatsPerBar[i] = here.metre;
+            bars.position[i] = ((static_cast<int>(i) - here.phase) % here.metre + here.metre) % here.metre;
+        }
+    }
+    return bars;
+}
+
+} // namespace kalvotune::analysis

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "analysis/BeatTracker.hpp"
+#include "analysis/TrackFeatures.hpp"
+
+#include <vector>
+
+namespace kalvotune::analysis {
+
+/// Where the bars begin among the beats of a track.
+struct BarGrid {
+    std::vector<int> beatsPerBar; ///< per beat: the beats in the bar it belongs to
+    std::vector<int> position; ///< per beat: 0 on a bar start, then 1, 2, …
+};
+
+/// A slow grid (beats 0.45 s apart or more) that sits on the backbeat — the chord stabs
+/// between the bass notes — is moved by half a beat onto the bass notes, which mark the
+/// strong beats of a bar; otherwise `grid` stays as it is.
+void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
+
+/// Finds the metre (2, 3, 4, 5, 6 or 7 beats a bar) and the bar starts among `grid`'s
+/// beats. A bar start is where the harmony and the bass line move and the low end
+/// sounds: for every metre and phase the mean of that salience on the would-be bar
+/// starts (and the chord changes of `rootPerTick` there) is set against its mean on the other beats, and the clearest contrast wins.
+/// Done over the whole track, then again in each section (between `sectionTicks`), which
+/// keeps its own metre or phase only when it shows them clearly.
+BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
+    const std::vector<int>& rootPerTick);
+
+} // namespace kalvotune::analysis
