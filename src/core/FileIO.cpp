@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
@@ -22,6 +23,7 @@ namespace {
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
 std::optional<fs::path> g_failWrites;
+std::optional<int> g_killAtStep;
 
 constexpr std::string_view kTempMark{".tmp-"};
 constexpr std::size_t kTempSuffixChars{6};
@@ -46,6 +48,11 @@ void FailNextWriteAfter(std::optional<std::size_t> bytes)
 void FailWritesOf(std::optional<fs::path> file)
 {
     g_failWrites = std::move(file);
+}
+
+void KillAtWriteStep(std::optional<int> step)
+{
+    g_killAtStep = step;
 }
 
 namespace {
@@ -161,31 +168,128 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     return results;
 }
 
+namespace {
+
+// Counts the steps of `WriteFilesTogether`; the test hook kills the process at one of them.
+struct Steps {
+    int done{0};
+    void Next()
+    {
+        if (g_killAtStep && ++done == *g_killAtStep)
+            ::raise(SIGKILL);
+    }
+};
+
+bool SyncFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Makes `to` hold hard links to everything in `from` but the names in `skip`, folders
+// rebuilt level by level; a symbolic link is linked as the link it is.
+int LinkEntries(const fs::path& from, const fs::path& to, const std::vector<fs::path>& skip)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it{from, ec}, end; !ec && it != end; it.increment(ec)) {
+        const fs::path name = it->path().filename();
+        if (std::find(skip.begin(), skip.end(), name) != skip.end())
+            continue;
+        std::error_code typeError;
+        if (it->symlink_status(typeError).type() == fs::file_type::directory) {
+            if (::mkdir((to / name).c_str(), 0777) != 0)
+                return errno;
+            if (const int error = LinkEntries(it->path(), to / name, {}); error != 0)
+                return error;
+        } else if (::linkat(AT_FDCWD, it->path().c_str(), AT_FDCWD, (to / name).c_str(), 0) != 0) {
+            return errno;
+        }
+    }
+    return ec ? ec.value() : 0;
+}
+
+} // namespace
+
 WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
 {
-    std::vector<Pending> pending = WriteAndFlush(files);
-    const auto discard = [&pending](std::size_t from) {
-        for (std::size_t i = from; i < pending.size(); ++i) {
-            if (pending[i].fd >= 0)
-                ::close(std::exchange(pending[i].fd, -1));
-            if (!pending[i].temp.empty())
-                ::unlink(pending[i].temp.c_str());
-        }
+    if (files.empty())
+        return {};
+    const fs::path folder = files.front().target.parent_path();
+    std::vector<fs::path> names;
+    for (const FileWrite& file : files) {
+        if (!file.target.has_filename() || file.target.parent_path() != folder)
+            return Failure(file.target, std::strerror(EINVAL));
+        names.push_back(file.target.filename());
+    }
+    struct stat folderInfo { };
+    if (folder.empty() || ::lstat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode))
+        return Failure(files.front().target, std::strerror(ENOENT));
+
+    // The new folder is built beside the old one under a temporary name: hard links to
+    // what the old one holds besides the group, then the group's new files. One exchange
+    // of the two names then replaces the whole group at once, and the old folder, now
+    // under the temporary name, is removed. Killed before the exchange, the old folder is
+    // untouched; after it, the new one is complete. Start-up removes the temporary.
+    Steps steps;
+    std::string staging = (fs::path{folder} += std::string{kTempMark} + "XXXXXX").string();
+    if (::mkdtemp(staging.data()) == nullptr)
+        return Failure(files.front().target, std::strerror(errno));
+    steps.Next();
+    const auto fail = [&staging](const fs::path& target, int error) {
+        std::error_code ec;
+        fs::remove_all(staging, ec);
+        return Failure(target, std::strerror(error));
     };
-    for (const Pending& p : pending) {
-        if (p.error != 0) {
-            discard(0);
-            return Failure(p.target, std::strerror(p.error));
-        }
-    }
-    // Every file is complete on disk; only the renames are left, which within one folder
-    // do not run out of space.
+    ::chmod(staging.c_str(), folderInfo.st_mode & 07777);
+    if (const int error = LinkEntries(folder, staging, names); error != 0)
+        return fail(folder, error);
+    steps.Next();
+
+    std::vector<FileWrite> staged;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        staged.push_back({fs::path{staging} / names[i], files[i].bytes});
+    std::vector<Pending> pending = WriteAndFlush(staged);
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (const WriteResult done = Finish(pending[i]); !done.ok) {
-            discard(i + 1);
-            return done;
+        if (pending[i].error != 0) {
+            const int error = pending[i].error;
+            for (Pending& p : pending)
+                if (p.fd >= 0)
+                    ::close(std::exchange(p.fd, -1));
+            return fail(files[i].target, error);
         }
     }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (!Finish(pending[i]).ok) {
+            const int error = pending[i].error;
+            for (std::size_t j = i + 1; j < pending.size(); ++j)
+                ::close(std::exchange(pending[j].fd, -1));
+            return fail(files[i].target, error);
+        }
+        steps.Next();
+    }
+    SyncFolder(staging);
+    steps.Next();
+
+    if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
+        const int error = errno;
+        if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+            return fail(folder, error);
+        // A file system without the exchange: the new files are renamed over the old
+        // ones one by one, which a crash can interrupt between two files.
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (std::rename((fs::path{staging} / names[i]).c_str(), files[i].target.c_str()) != 0)
+                return fail(files[i].target, errno);
+    }
+    steps.Next();
+    SyncFolder(folder.parent_path().empty() ? fs::path{"."} : folder.parent_path());
+    steps.Next();
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    steps.Next();
     return {};
 }
 
@@ -337,10 +441,14 @@ void RemoveWriteLeftovers(const fs::path& folder)
         const bool suffixOk = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(mark + kTempMark.size()),
             name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
         std::error_code typeError;
-        if (suffixOk && it->symlink_status(typeError).type() == fs::file_type::regular) {
-            std::error_code removeError;
+        const fs::file_type type = it->symlink_status(typeError).type();
+        std::error_code removeError;
+        if (suffixOk && type == fs::file_type::regular)
             fs::remove(it->path(), removeError);
-        }
+        // A folder a replacement of files together was building, or the old folder it
+        // had not yet removed.
+        else if (suffixOk && type == fs::file_type::directory)
+            fs::remove_all(it->path(), removeError);
     }
 }
 
