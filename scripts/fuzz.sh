@@ -88,8 +88,9 @@ one() {
     local seeds="$root/tests/fuzz/corpus/$fuzzer"
     local work="$build/corpus/$fuzzer"
     mkdir -p "$work" "$seeds"
-    # Generous: on a machine shared with builds a niced target can stall for many seconds.
-    local common=(-timeout=120 -rss_limit_mb=4096 -max_len="$(max_len "$fuzzer")"
+    # Generous: on a machine shared with builds a niced target can stall for many seconds
+    # (FUZZ_TIMEOUT raises it further for a campaign on a starved machine).
+    local common=(-timeout="${FUZZ_TIMEOUT:-120}" -rss_limit_mb=4096 -max_len="$(max_len "$fuzzer")"
         "-artifact_prefix=$build/artifacts/$fuzzer-")
     local log="$build/artifacts/$fuzzer.log"
     if [[ $mode == check ]]; then

@@ -67,9 +67,11 @@ struct Pending {
 
 // Writes `bytes` into a new temporary file beside `target` (at most `failAfter` bytes,
 // then failing as a full disk would).
-Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter)
+// `hookTarget` is the file the failure hook `FailWritesOf` knows it by.
+Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter,
+    const fs::path& hookTarget)
 {
-    if (g_failWrites && *g_failWrites == target)
+    if (g_failWrites && *g_failWrites == hookTarget)
         failAfter = bytes.size() / 2;
     // An empty target would put the temporary file into whatever folder is current.
     if (target.empty() || !target.has_filename())
@@ -145,13 +147,15 @@ WriteResult Finish(Pending& pending)
 }
 
 // Every file's temporary, written and flushed; the failure hook hits the first file.
-std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files)
+// `hookTargets`, when given, are the names the hooks know the files by.
+std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files, const std::vector<fs::path>* hookTargets = nullptr)
 {
     std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
     std::vector<Pending> pending;
     pending.reserve(files.size());
-    for (const FileWrite& file : files)
-        pending.push_back(WriteTemporary(file.target, file.bytes, std::exchange(failAfter, std::nullopt)));
+    for (std::size_t i = 0; i < files.size(); ++i)
+        pending.push_back(WriteTemporary(files[i].target, files[i].bytes, std::exchange(failAfter, std::nullopt),
+            hookTargets != nullptr ? (*hookTargets)[i] : files[i].target));
     FlushAll(pending);
     return pending;
 }
@@ -250,9 +254,12 @@ WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
     steps.Next();
 
     std::vector<FileWrite> staged;
-    for (std::size_t i = 0; i < files.size(); ++i)
+    std::vector<fs::path> targets;
+    for (std::size_t i = 0; i < files.size(); ++i) {
         staged.push_back({fs::path{staging} / names[i], files[i].bytes});
-    std::vector<Pending> pending = WriteAndFlush(staged);
+        targets.push_back(files[i].target);
+    }
+    std::vector<Pending> pending = WriteAndFlush(staged, &targets);
     for (std::size_t i = 0; i < pending.size(); ++i) {
         if (pending[i].error != 0) {
             const int error = pending[i].error;

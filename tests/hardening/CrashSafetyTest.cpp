@@ -206,9 +206,10 @@ std::vector<WritePath> WritePaths()
 std::string TemplateSaveState(const fs::path& programDir, int g)
 {
     const std::string track = (programDir / "Sound" / ("трек" + std::to_string(g) + ".mp3")).string();
-    const auto registry = playlists::ReadListFile(programDir / "Lists" / "Kalvotune");
+    const fs::path registryFile = programDir / "Lists" / "Kalvotune";
+    const auto registry = playlists::ReadListFile(registryFile);
     if (!registry)
-        return g < 0 ? "old" : "the registry cannot be read";
+        return IsFile(registryFile) ? "the registry cannot be read" : "old";
     for (const std::string& line : *registry) {
         if (playlists::LinePath(line) != track)
             continue;
@@ -228,13 +229,16 @@ struct Report {
     std::int32_t done;
 };
 
-[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int reports)
+// Writes every path in turn, generation after generation, beginning with path `first`
+// so that the kills, which land early, reach every path alike.
+[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int first, int reports)
 {
     const std::vector<WritePath> paths = WritePaths();
     TemplateSaver saver{folder / "T"};
     const auto count = static_cast<int>(paths.size()) + 1;
     for (int generation = firstGeneration; generation < firstGeneration + 100'000; ++generation)
-        for (int path = 0; path < count; ++path) {
+        for (int step = 0; step < count; ++step) {
+            const int path = (first + step) % count;
             Report begin{path, generation, 0};
             if (::write(reports, &begin, sizeof begin) != sizeof begin)
                 ::_exit(2);
@@ -263,25 +267,26 @@ void MakeFolders(const fs::path& folder)
         fs::create_directories(folder / sub);
 }
 
-// Which generation of a path the files hold: `a` or `b` (all files, or each file when
-// the path's files are not replaced together); empty when they hold neither.
-std::optional<int> HeldGeneration(const WritePath& path, const fs::path& folder, int a, int b)
+// Whether the files of a path hold, each, the generation it held before (`held`, updated)
+// or the one begun last; files replaced `together` must all have moved, or none.
+bool HoldOldOrNew(const WritePath& path, const fs::path& folder, std::vector<int>& held, int begun)
 {
-    std::vector<int> held;
+    std::vector<int> now(path.files.size());
     for (std::size_t f = 0; f < path.files.size(); ++f) {
-        const std::optional<Bytes> now = ReadFileBytes(folder / path.files[f]);
-        if (!now)
-            return std::nullopt;
-        if (*now == path.content(f, a))
-            held.push_back(a);
-        else if (*now == path.content(f, b))
-            held.push_back(b);
+        const std::optional<Bytes> bytes = ReadFileBytes(folder / path.files[f]);
+        if (!bytes)
+            return false;
+        if (*bytes == path.content(f, held[f]))
+            now[f] = held[f];
+        else if (*bytes == path.content(f, begun))
+            now[f] = begun;
         else
-            return std::nullopt;
+            return false;
     }
-    if (path.together && std::adjacent_find(held.begin(), held.end(), std::not_equal_to<>{}) != held.end())
-        return std::nullopt;
-    return held.empty() ? a : held.back();
+    if (path.together && std::adjacent_find(now.begin(), now.end(), std::not_equal_to<>{}) != now.end())
+        return false;
+    held = now;
+    return true;
 }
 
 TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
@@ -292,9 +297,11 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
     const std::vector<WritePath> paths = WritePaths();
     const auto count = static_cast<int>(paths.size()) + 1; // the last one: the template save
     std::vector<int> written(static_cast<std::size_t>(count), -1); // the generation each path is known to hold
+    std::vector<std::vector<int>> held; // and each of its files
     for (std::size_t p = 0; p < paths.size(); ++p) {
         paths[p].write(folder, 0);
         written[p] = 0;
+        held.emplace_back(paths[p].files.size(), 0);
     }
 
     std::mt19937 random{20'260'106};
@@ -310,7 +317,7 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(pipeEnds[0]);
-            RunWriter(folder, next, pipeEnds[1]);
+            RunWriter(folder, next, kill % count, pipeEnds[1]);
         }
         ::close(pipeEnds[1]);
 
@@ -340,16 +347,15 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
             ++inWrite;
             ++caught[static_cast<std::size_t>(last.path)];
         }
-        for (std::size_t p = 0; p < paths.size(); ++p) {
-            const std::optional<int> held = HeldGeneration(paths[p], folder, written[p], begun[p]);
-            ASSERT_TRUE(held) << paths[p].name << " holds neither its old nor its new content after kill " << kill;
-            written[p] = *held;
-        }
+        for (std::size_t p = 0; p < paths.size(); ++p)
+            ASSERT_TRUE(HoldOldOrNew(paths[p], folder, held[p], begun[p]))
+                << paths[p].name << " holds neither its old nor its new content after kill " << kill;
         const auto t = static_cast<std::size_t>(count - 1);
         const std::string state = TemplateSaveState(folder / "T", begun[t]);
         ASSERT_TRUE(state == "old" || state == "new") << state << " after kill " << kill;
-        if (begun[t] != written[t])
+        if (begun[t] != written[t]) {
             ASSERT_EQ(TemplateSaveState(folder / "T", written[t]), written[t] < 0 ? "old" : "new") << kill;
+        }
         if (state == "new")
             written[t] = begun[t];
         leftovers += TemporariesIn(folder) > 0 ? 1 : 0;
@@ -367,8 +373,10 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
     for (std::size_t p = 0; p < caught.size(); ++p)
         std::cout << " " << (p < paths.size() ? paths[p].name : "template save") << " " << caught[p] << ";";
     std::cout << "\n";
-    // The kills prove something only when they land inside writes, on every path.
+    // The kills prove something only when they land inside writes, on every path, and
+    // many of them while a write's temporary was on disk.
     EXPECT_GE(inWrite * 4, kKills * 3) << "too few kills landed inside a write";
+    EXPECT_GE(leftovers * 3, kKills) << "too few kills found a write's temporary on disk";
     for (std::size_t p = 0; p < caught.size(); ++p)
         EXPECT_GT(caught[p], 0) << "no kill landed inside " << (p < paths.size() ? paths[p].name : "the template save");
 }
@@ -407,8 +415,9 @@ TEST(CrashSafety, FilesReplacedTogetherAreAllOldOrAllNewWhereverTheKillLands)
         int status = 0;
         ::waitpid(child, &status, 0);
         finished = WIFEXITED(status);
-        if (finished)
+        if (finished) {
             ASSERT_EQ(WEXITSTATUS(status), 0);
+        }
         int held = -1;
         for (int k = 0; k < 4; ++k) {
             const std::optional<Bytes> now = ReadFileBytes(folder / kChannels[k]);
