@@ -109,7 +109,9 @@ struct TemplateSaver {
 
     void Save(int generation)
     {
-        const std::string title = "трек" + std::to_string(generation);
+        // The '_' keeps a made folder (title and a number) from ever taking the name of a
+        // later generation's handed-out one.
+        const std::string title = "трек" + std::to_string(generation) + "_";
         const fs::path handedOut = form.ProgramDir / "Data" / title;
         fs::create_directories(handedOut);
         for (int k = 1; k < 4; ++k)
@@ -205,7 +207,7 @@ std::vector<WritePath> WritePaths()
 // track) or whole: the registered folder holds the handed-out channels and the new speed.
 std::string TemplateSaveState(const fs::path& programDir, int g)
 {
-    const std::string track = (programDir / "Sound" / ("трек" + std::to_string(g) + ".mp3")).string();
+    const std::string track = (programDir / "Sound" / ("трек" + std::to_string(g) + "_.mp3")).string();
     const fs::path registryFile = programDir / "Lists" / "Kalvotune";
     const auto registry = playlists::ReadListFile(registryFile);
     if (!registry)
