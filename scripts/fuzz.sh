@@ -1,47 +1,126 @@
 #!/usr/bin/env bash
 # Runs the libFuzzer targets of a fuzz build.
-#   scripts/fuzz.sh BUILD SECONDS          each target fuzzes SECONDS, at the lowest priority
+#   scripts/fuzz.sh BUILD SECONDS          each target fuzzes SECONDS, at the lowest priority,
+#                                          FUZZ_JOBS (1) targets at a time; then the table
 #   scripts/fuzz.sh --check BUILD SECONDS  each target replays its corpus once, then all
 #                                          targets share SECONDS of fuzzing (the CI pass)
+#   scripts/fuzz.sh --table BUILD          the table of the last runs: executions, coverage,
+#                                          corpus size and findings per target
+#   scripts/fuzz.sh --merge BUILD          adds what the runs found that reaches new code to
+#                                          the committed seeds (tests/fuzz/corpus), minimised
 # Seeds are read from tests/fuzz/corpus/<target>; what the fuzzer finds on the way goes to
 # BUILD/corpus/<target>, crashing inputs to BUILD/artifacts. Exits non-zero on a finding.
+# LeakSanitizer is on: a leak is a finding, except the third-party ones tests/lsan.supp names.
 set -euo pipefail
 
-check=0
-if [[ "${1:-}" == "--check" ]]; then
-    check=1
+mode=fuzz
+case "${1:-}" in
+--check | --table | --merge)
+    mode=${1#--}
     shift
-fi
+    ;;
+esac
 build=${1:?build folder}
-seconds=${2:?seconds}
+seconds=${2:-0}
 root=$(cd "$(dirname "$0")/.." && pwd)
 # FUZZ_TARGETS="A B" picks some of them.
 read -r -a fuzzers <<<"${FUZZ_TARGETS:-ListFileFuzz ListLineFuzz RegistryFuzz SettingsFuzz TablesFuzz ChannelsFuzz BmpFuzz StartupFuzz}"
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # The targets lay out files for every input; in memory an fsync costs nothing.
 [[ -d /dev/shm && -w /dev/shm ]] && export TMPDIR=/dev/shm
 
+# The longest input each target gets: enough for the files it lays out (the start picture
+# comes in its expanded form, see tests/fuzz/FuzzSupport.hpp), small enough to stay fast.
+max_len() {
+    case $1 in
+    SettingsFuzz) echo 1024 ;;
+    ListLineFuzz | RegistryFuzz | BmpFuzz) echo 4096 ;;
+    ListFileFuzz | ChannelsFuzz) echo 16384 ;;
+    StartupFuzz) echo 32768 ;;
+    TablesFuzz) echo 65536 ;; # a raw fade table of the shipped size is about 40 KB
+    esac
+}
+
+table() {
+    printf '%-14s %12s %9s %7s %8s %10s %9s\n' target executions exec/s cov ft corpus findings
+    local fuzzer log stats execs rate cov ft files bytes found
+    for fuzzer in "${fuzzers[@]}"; do
+        log="$build/artifacts/$fuzzer.log"
+        [[ -f "$log" ]] || continue
+        execs=$(grep -oP 'stat::number_of_executed_units:\s+\K[0-9]+' "$log" | tail -n 1 || true)
+        rate=$(grep -oP 'stat::average_exec_per_sec:\s+\K[0-9]+' "$log" | tail -n 1 || true)
+        stats=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -n 1 || true)
+        cov=$(grep -oP 'cov: \K[0-9]+' <<<"$stats" || true)
+        ft=$(grep -oP 'ft: \K[0-9]+' <<<"$stats" || true)
+        files=$(find "$build/corpus/$fuzzer" "$root/tests/fuzz/corpus/$fuzzer" -type f 2>/dev/null | wc -l)
+        bytes=$(cat "$build/corpus/$fuzzer"/* "$root/tests/fuzz/corpus/$fuzzer"/* 2>/dev/null | wc -c)
+        found=$(find "$build/artifacts" -type f \( -name "$fuzzer-crash-*" -o -name "$fuzzer-leak-*" -o -name "$fuzzer-timeout-*" \
+            -o -name "$fuzzer-oom-*" \) | wc -l)
+        printf '%-14s %12s %9s %7s %8s %4s/%-5s %9s\n' "$fuzzer" "${execs:--}" "${rate:--}" "${cov:--}" "${ft:--}" \
+            "$files" "$((bytes / 1024))K" "$found"
+    done
+}
+
 mkdir -p "$build/artifacts"
-per=$(( check ? seconds / ${#fuzzers[@]} : seconds ))
+if [[ $mode == table ]]; then
+    table
+    exit 0
+fi
+if [[ $mode == merge ]]; then
+    for fuzzer in "${fuzzers[@]}"; do
+        [[ -d "$build/corpus/$fuzzer" ]] || continue
+        "$build/tests/fuzz/$fuzzer" -merge=1 -max_len="$(max_len "$fuzzer")" -timeout=120 -rss_limit_mb=4096 \
+            "$root/tests/fuzz/corpus/$fuzzer" "$build/corpus/$fuzzer" >"$build/artifacts/merge-$fuzzer.txt" 2>&1 \
+            || { tail -n 20 "$build/artifacts/merge-$fuzzer.txt"; exit 1; }
+        grep -E 'MERGE-OUTER: [0-9]+ new files' "$build/artifacts/merge-$fuzzer.txt" | sed "s/^/$fuzzer: /" || true
+    done
+    du -sh "$root/tests/fuzz/corpus"
+    exit 0
+fi
+
+if [[ $mode == check ]]; then per=$((seconds / ${#fuzzers[@]})); else per=$seconds; fi
 (( per < 1 )) && per=1
-for fuzzer in "${fuzzers[@]}"; do
-    bin="$build/tests/fuzz/$fuzzer"
-    seeds="$root/tests/fuzz/corpus/$fuzzer"
-    work="$build/corpus/$fuzzer"
+one() {
+    local fuzzer=$1
+    local bin="$build/tests/fuzz/$fuzzer"
+    local seeds="$root/tests/fuzz/corpus/$fuzzer"
+    local work="$build/corpus/$fuzzer"
     mkdir -p "$work" "$seeds"
-    # Generous: on a machine shared with builds a niced target can stall for many seconds.
-    common=(-timeout=120 -rss_limit_mb=4096 "-artifact_prefix=$build/artifacts/$fuzzer-")
-    log="$build/artifacts/$fuzzer.log"
-    if (( check )); then
-        echo "== $fuzzer: corpus replay, then ${per} s of fuzzing"
-        run=("$bin" "${common[@]}" -runs=0 "$seeds")
-        "${run[@]}" >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
-        run=("$bin" "${common[@]}" -max_total_time="$per" "$work" "$seeds")
+    # Generous: on a machine shared with builds a niced target can stall for many seconds
+    # (FUZZ_TIMEOUT raises it further for a campaign on a starved machine).
+    local common=(-timeout="${FUZZ_TIMEOUT:-120}" -rss_limit_mb=4096 -max_len="$(max_len "$fuzzer")"
+        "-artifact_prefix=$build/artifacts/$fuzzer-")
+    local log="$build/artifacts/$fuzzer.log"
+    if [[ $mode == check ]]; then
+        "$bin" "${common[@]}" -runs=0 "$seeds" >"$log" 2>&1 || { tail -n 40 "$log"; return 1; }
+        "$bin" "${common[@]}" -max_total_time="$per" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 \
+            || { tail -n 40 "$log"; return 1; }
     else
-        echo "== $fuzzer: ${per} s"
-        run=(nice -n 19 "$bin" "${common[@]}" -max_total_time="$per" -print_final_stats=1 "$work" "$seeds")
+        nice -n 19 "$bin" "${common[@]}" -max_total_time="$per" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 \
+            || { tail -n 40 "$log"; return 1; }
     fi
-    "${run[@]}" >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
-    grep -E 'stat::number_of_executed_units|DONE' "$log" || true
+}
+
+if [[ $mode == check ]]; then
+    echo "== each target: corpus replay, then ${per} s of fuzzing"
+else
+    echo "== each target: ${per} s, ${FUZZ_JOBS:-1} at a time"
+fi
+failed=0
+running=0
+for fuzzer in "${fuzzers[@]}"; do
+    if (( running >= ${FUZZ_JOBS:-1} )); then
+        wait -n || failed=1
+        running=$((running - 1))
+    fi
+    one "$fuzzer" &
+    running=$((running + 1))
 done
+while (( running > 0 )); do
+    wait -n || failed=1
+    running=$((running - 1))
+done
+table
+exit $failed

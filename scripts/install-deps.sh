@@ -9,7 +9,7 @@ packages=(
     libmpv-dev ffmpeg zlib1g-dev
     libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libaubio-dev libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth xdotool dbus-daemon dbus-bin
+    xvfb xauth xdotool x11-utils dbus-daemon dbus-bin
     clang libclang-rt-14-dev
     dpkg-dev file lintian appstream desktop-file-utils man-db
 )

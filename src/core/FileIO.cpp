@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
@@ -22,6 +23,7 @@ namespace {
 std::optional<std::size_t> g_failAfter;
 std::optional<fs::path> g_failReads;
 std::optional<fs::path> g_failWrites;
+std::optional<int> g_killAtStep;
 
 constexpr std::string_view kTempMark{".tmp-"};
 constexpr std::size_t kTempSuffixChars{6};
@@ -48,6 +50,11 @@ void FailWritesOf(std::optional<fs::path> file)
     g_failWrites = std::move(file);
 }
 
+void KillAtWriteStep(std::optional<int> step)
+{
+    g_killAtStep = step;
+}
+
 namespace {
 
 // One file of an atomic write on its way: its temporary, still open until `Finish`.
@@ -60,9 +67,11 @@ struct Pending {
 
 // Writes `bytes` into a new temporary file beside `target` (at most `failAfter` bytes,
 // then failing as a full disk would).
-Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter)
+// `hookTarget` is the file the failure hook `FailWritesOf` knows it by.
+Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter,
+    const fs::path& hookTarget)
 {
-    if (g_failWrites && *g_failWrites == target)
+    if (g_failWrites && *g_failWrites == hookTarget)
         failAfter = bytes.size() / 2;
     // An empty target would put the temporary file into whatever folder is current.
     if (target.empty() || !target.has_filename())
@@ -138,13 +147,15 @@ WriteResult Finish(Pending& pending)
 }
 
 // Every file's temporary, written and flushed; the failure hook hits the first file.
-std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files)
+// `hookTargets`, when given, are the names the hooks know the files by.
+std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files, const std::vector<fs::path>* hookTargets = nullptr)
 {
     std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
     std::vector<Pending> pending;
     pending.reserve(files.size());
-    for (const FileWrite& file : files)
-        pending.push_back(WriteTemporary(file.target, file.bytes, std::exchange(failAfter, std::nullopt)));
+    for (std::size_t i = 0; i < files.size(); ++i)
+        pending.push_back(WriteTemporary(files[i].target, files[i].bytes, std::exchange(failAfter, std::nullopt),
+            hookTargets != nullptr ? (*hookTargets)[i] : files[i].target));
     FlushAll(pending);
     return pending;
 }
@@ -258,31 +269,131 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     return results;
 }
 
+namespace {
+
+// Counts the steps of `WriteFilesTogether`; the test hook kills the process at one of them.
+struct Steps {
+    int done{0};
+    void Next()
+    {
+        if (g_killAtStep && ++done == *g_killAtStep)
+            ::raise(SIGKILL);
+    }
+};
+
+bool SyncFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Makes `to` hold hard links to everything in `from` but the names in `skip`, folders
+// rebuilt level by level; a symbolic link is linked as the link it is.
+int LinkEntries(const fs::path& from, const fs::path& to, const std::vector<fs::path>& skip)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it{from, ec}, end; !ec && it != end; it.increment(ec)) {
+        const fs::path name = it->path().filename();
+        if (std::find(skip.begin(), skip.end(), name) != skip.end())
+            continue;
+        std::error_code typeError;
+        if (it->symlink_status(typeError).type() == fs::file_type::directory) {
+            if (::mkdir((to / name).c_str(), 0777) != 0)
+                return errno;
+            if (const int error = LinkEntries(it->path(), to / name, {}); error != 0)
+                return error;
+        } else if (::linkat(AT_FDCWD, it->path().c_str(), AT_FDCWD, (to / name).c_str(), 0) != 0) {
+            return errno;
+        }
+    }
+    return ec ? ec.value() : 0;
+}
+
+} // namespace
+
 WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
 {
-    std::vector<Pending> pending = WriteAndFlush(files);
-    const auto discard = [&pending](std::size_t from) {
-        for (std::size_t i = from; i < pending.size(); ++i) {
-            if (pending[i].fd >= 0)
-                ::close(std::exchange(pending[i].fd, -1));
-            if (!pending[i].temp.empty())
-                ::unlink(pending[i].temp.c_str());
-        }
+    if (files.empty())
+        return {};
+    const fs::path folder = files.front().target.parent_path();
+    std::vector<fs::path> names;
+    for (const FileWrite& file : files) {
+        if (!file.target.has_filename() || file.target.parent_path() != folder)
+            return Failure(file.target, std::strerror(EINVAL));
+        names.push_back(file.target.filename());
+    }
+    struct stat folderInfo { };
+    if (folder.empty() || ::lstat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode))
+        return Failure(files.front().target, std::strerror(ENOENT));
+
+    // The new folder is built beside the old one under a temporary name: hard links to
+    // what the old one holds besides the group, then the group's new files. One exchange
+    // of the two names then replaces the whole group at once, and the old folder, now
+    // under the temporary name, is removed. Killed before the exchange, the old folder is
+    // untouched; after it, the new one is complete. Start-up removes the temporary.
+    Steps steps;
+    std::string staging = (fs::path{folder} += std::string{kTempMark} + "XXXXXX").string();
+    if (::mkdtemp(staging.data()) == nullptr)
+        return Failure(files.front().target, std::strerror(errno));
+    steps.Next();
+    const auto fail = [&staging](const fs::path& target, int error) {
+        std::error_code ec;
+        fs::remove_all(staging, ec);
+        return Failure(target, std::strerror(error));
     };
-    for (const Pending& p : pending) {
-        if (p.error != 0) {
-            discard(0);
-            return Failure(p.target, std::strerror(p.error));
-        }
+    ::chmod(staging.c_str(), folderInfo.st_mode & 07777);
+    if (const int error = LinkEntries(folder, staging, names); error != 0)
+        return fail(folder, error);
+    steps.Next();
+
+    std::vector<FileWrite> staged;
+    std::vector<fs::path> targets;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        staged.push_back({fs::path{staging} / names[i], files[i].bytes});
+        targets.push_back(files[i].target);
     }
-    // Every file is complete on disk; only the renames are left, which within one folder
-    // do not run out of space.
+    std::vector<Pending> pending = WriteAndFlush(staged, &targets);
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        if (const WriteResult done = Finish(pending[i]); !done.ok) {
-            discard(i + 1);
-            return done;
+        if (pending[i].error != 0) {
+            const int error = pending[i].error;
+            for (Pending& p : pending)
+                if (p.fd >= 0)
+                    ::close(std::exchange(p.fd, -1));
+            return fail(files[i].target, error);
         }
     }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (!Finish(pending[i]).ok) {
+            const int error = pending[i].error;
+            for (std::size_t j = i + 1; j < pending.size(); ++j)
+                ::close(std::exchange(pending[j].fd, -1));
+            return fail(files[i].target, error);
+        }
+        steps.Next();
+    }
+    SyncFolder(staging);
+    steps.Next();
+
+    if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
+        const int error = errno;
+        if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
+            return fail(folder, error);
+        // A file system without the exchange: the new files are renamed over the old
+        // ones one by one, which a crash can interrupt between two files.
+        for (std::size_t i = 0; i < files.size(); ++i)
+            if (std::rename((fs::path{staging} / names[i]).c_str(), files[i].target.c_str()) != 0)
+                return fail(files[i].target, errno);
+    }
+    steps.Next();
+    SyncFolder(folder.parent_path().empty() ? fs::path{"."} : folder.parent_path());
+    steps.Next();
+    std::error_code ec;
+    fs::remove_all(staging, ec);
+    steps.Next();
     return {};
 }
 
@@ -438,10 +549,14 @@ void RemoveWriteLeftovers(const fs::path& folder)
         const bool suffixOk = std::all_of(name.begin() + static_cast<std::ptrdiff_t>(mark + kTempMark.size()),
             name.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
         std::error_code typeError;
-        if (suffixOk && it->symlink_status(typeError).type() == fs::file_type::regular) {
-            std::error_code removeError;
+        const fs::file_type type = it->symlink_status(typeError).type();
+        std::error_code removeError;
+        if (suffixOk && type == fs::file_type::regular)
             fs::remove(it->path(), removeError);
-        }
+        // A folder a replacement of files together was building, or the old folder it
+        // had not yet removed.
+        else if (suffixOk && type == fs::file_type::directory)
+            fs::remove_all(it->path(), removeError);
     }
 }
 

@@ -42,9 +42,12 @@ struct FileWrite {
 /// hook `FailNextWriteAfter` hits the first file.
 std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files);
 
-/// Writes every file of the group to a temporary file beside its target first and renames
-/// them over their targets only once all of them are completely written, so a failed
-/// write replaces none of them. The result names the first file that failed.
+/// Replaces every file of the group, all in one folder, at once: a copy of the folder is
+/// built beside it (hard links to its other entries, the group's new files written and
+/// flushed) and swapped with it in one exchange of names, so a failed write or a crash at
+/// any moment leaves either all old files or all new ones. The replaced folder is removed
+/// afterwards; what a crash leaves of it, or of the copy, `RemoveWriteLeftovers` removes.
+/// The result names the first file that failed.
 WriteResult WriteFilesTogether(const std::vector<FileWrite>& files);
 
 /// A large file written piece by piece, as `WriteFileAtomically` writes a small one: into a
@@ -122,8 +125,9 @@ bool FileHolds(const std::filesystem::path& file, std::string_view bytes);
 bool IsWithin(const std::filesystem::path& root, const std::filesystem::path& path);
 
 /// Removes what an interrupted `WriteFileAtomically` left in `folder`: regular files
-/// named like its temporaries (a name followed by ".tmp-" and six letters or digits).
-/// Symbolic links and folders are left alone; failures are silent.
+/// named like its temporaries (a name followed by ".tmp-" and six letters or digits),
+/// and folders so named with all they hold (an interrupted `WriteFilesTogether`).
+/// Symbolic links are left alone; failures are silent.
 void RemoveWriteLeftovers(const std::filesystem::path& folder);
 
 /// Test hook: while set, every read of exactly this file fails as an unreadable file
@@ -136,5 +140,9 @@ void FailNextWriteAfter(std::optional<std::size_t> bytes);
 
 /// Test hook: while set, every write of exactly this file fails as on a full disk.
 void FailWritesOf(std::optional<std::filesystem::path> file);
+
+/// Test hook: while set, `WriteFilesTogether` kills the process (SIGKILL) at its step
+/// `step` (1 = the folder copy begun), as a crash at that moment would.
+void KillAtWriteStep(std::optional<int> step);
 
 } // namespace kalvotune

@@ -46,7 +46,8 @@ bool LoadSurfaceBmp(const std::filesystem::path& file, Surface& surface)
     const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
     if (width != Surface::kWidth || rows != Surface::kHeight || bits != 24 || compression != 0)
         return false;
-    if (dataOffset > b.size() || b.size() - dataOffset < kPixelBytes)
+    // Pixels start after the two headers: an offset inside them would show header bytes.
+    if (dataOffset < kHeaderBytes || dataOffset > b.size() || b.size() - dataOffset < kPixelBytes)
         return false;
     // Rows are stored bottom-up unless the height is negative.
     for (int y = 0; y < Surface::kHeight; ++y) {

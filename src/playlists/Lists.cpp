@@ -156,7 +156,7 @@ void Lists::LoadStartLists()
     // An unreadable registry is left alone: writing it back would lose its lines.
     if (std::optional<std::vector<std::string>> registry = ReadList(kRegistryName)) {
         const fs::path dataDir = m_form.ProgramDir / kDataFolder;
-        bool added = false;
+        std::vector<templates::TemplateFolderResult> installed;
         for (const std::string& path : tracks) {
             const std::string title = TrackTitleOf(path);
             std::error_code dirError;
@@ -171,11 +171,14 @@ void Lists::LoadStartLists()
                 continue;
             }
             registry->push_back(RegistryLine(path, made.name));
-            added = true;
+            installed.push_back(made);
         }
-        if (added) {
+        if (!installed.empty()) {
             std::stable_sort(registry->begin(), registry->end(), ListTextLess);
-            WriteList(kRegistryName, *registry);
+            // The shipped folders go only once the registry names their copies.
+            if (WriteList(kRegistryName, *registry))
+                for (const templates::TemplateFolderResult& made : installed)
+                    templates::RemoveReplacedFolder(dataDir, made);
         }
     }
 

@@ -61,6 +61,7 @@ void InstallTemplatesClick(Form& form, Services& services)
     }
 
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
+    std::vector<templates::TemplateFolderResult> installed;
     for (const fs::path& file : files) {
         const std::string track = file.string();
         const std::string title = playlists::TrackTitleOf(track);
@@ -80,10 +81,16 @@ void InstallTemplatesClick(Form& form, Services& services)
             continue;
         }
         playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
+        installed.push_back(made);
     }
 
-    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok)
+    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
         dialogs.ShowMessage(written.message);
+        return;
+    }
+    // Only now that the registry names the new folders do the handed-out ones go.
+    for (const templates::TemplateFolderResult& made : installed)
+        templates::RemoveReplacedFolder(data, made);
 }
 
 } // namespace kalvotune::template_commands

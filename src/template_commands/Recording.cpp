@@ -165,6 +165,7 @@ void Recording::SaveStillTemplate()
         dialogs.ShowMessage(written.message + kNotSaved);
         return;
     }
+    templates::RemoveReplacedFolder(data, made);
     if (speed.ok)
         dialogs.ShowMessage(kSaved);
 }

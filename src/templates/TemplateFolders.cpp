@@ -3,6 +3,12 @@
 #include "core/FileIO.hpp"
 
 #include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace kalvotune::templates {
@@ -85,21 +91,37 @@ TemplateFolderResult MakeTemplateFolder(
 
     const std::string old = oldFolder.value_or(title);
     const fs::path target = dataDir / name;
-    std::error_code ec;
-    if (!fs::create_directory(target, ec)) {
-        const std::string reason = ec ? ec.message() : "такое имя уже занято";
-        return {false, {}, "Не удалось создать папку " + target.string() + ": " + reason + "." + KeptAsItWas(old)};
+    // Built under a temporary name and renamed once complete, so a crash never leaves a
+    // half-copied template under a template's name; start-up removes the temporary.
+    std::string building = (fs::path{target} += ".tmp-XXXXXX").string();
+    if (::mkdtemp(building.data()) == nullptr) {
+        const std::string reason = std::strerror(errno);
+        return {false, {}, "Не удалось создать папку " + target.string() + ": " + reason + "." + KeptAsItWas(old), {}};
     }
-    if (!IsPlainFolderName(old))
-        return {true, name, {}};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(building.c_str(), 0777 & ~mask);
 
     const fs::path source = dataDir / old;
-    if (std::string failure = CopyChannelFiles(source, target); !failure.empty()) {
-        RemoveTree(target);
-        return {false, {}, failure + KeptAsItWas(old)};
+    const bool takesOver = IsPlainFolderName(old);
+    if (takesOver) {
+        if (std::string failure = CopyChannelFiles(source, building); !failure.empty()) {
+            RemoveTree(building);
+            return {false, {}, failure + KeptAsItWas(old), {}};
+        }
     }
-    DeleteFolderTree(source);
-    return {true, name, {}};
+    if (::renameat2(AT_FDCWD, building.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
+        const std::string reason = std::strerror(errno);
+        RemoveTree(building);
+        return {false, {}, "Не удалось создать папку " + target.string() + ": " + reason + "." + KeptAsItWas(old), {}};
+    }
+    return {true, name, {}, takesOver && EntryExists(source) ? old : std::string{}};
+}
+
+void RemoveReplacedFolder(const fs::path& dataDir, const TemplateFolderResult& made)
+{
+    if (made.ok && !made.replaced.empty() && made.replaced != made.name && IsPlainFolderName(made.replaced))
+        DeleteFolderTree(dataDir / made.replaced);
 }
 
 bool DeleteFolderTree(const fs::path& folder)

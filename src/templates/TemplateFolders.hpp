@@ -14,18 +14,26 @@ struct TemplateFolderResult {
     bool ok{};
     std::string name;
     std::string message;
+    /// The old folder the new one took its channel files from; the caller removes it with
+    /// `RemoveReplacedFolder` only once the registry names the new folder.
+    std::string replaced;
 };
 
 /// Gives a template a folder in `dataDir` whose name no other entry has: reseeds `random`
 /// from the clock, makes the folder `title` + a number (0..999999) and copies Blu.kvt,
 /// Green.kvt, Red.kvt and Speed.kvt from the old folder `oldFolder` (by default `title`)
-/// into it. Only once every channel file the old folder holds was copied is the old
-/// folder removed with everything else it held. When making the folder or any copy
-/// fails, the partial new folder is removed, the old one stays untouched and the result
-/// carries the message. A missing old folder or channel file is skipped silently; an old
+/// into it. The new folder is built under a temporary name and appears under its own name
+/// only complete; the old folder stays until the caller, once the registry names the new
+/// one, removes it (`RemoveReplacedFolder`), so a crash in between never leaves the
+/// registry naming a folder that is gone. When making the folder or any copy fails, the
+/// partial new folder is removed, the old one stays untouched and the result carries the
+/// message. A missing old folder or channel file is skipped silently; an old
 /// folder that is not a plain folder name (`IsPlainFolderName`) is never touched.
 TemplateFolderResult MakeTemplateFolder(const std::filesystem::path& dataDir, const std::string& title, Random& random,
     const std::optional<std::string>& oldFolder = std::nullopt);
+
+/// Removes the old folder `made` took over (with everything else it held), if any.
+void RemoveReplacedFolder(const std::filesystem::path& dataDir, const TemplateFolderResult& made);
 
 /// True for a name that stands for one entry of a folder: not empty, not "." or "..",
 /// no '/' and no NUL. Only such a name may name a template folder.

@@ -6,8 +6,8 @@ set -euo pipefail
 program_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'kill $xvfb_pid $player_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-xvfb_pid= player_pid=
+trap 'kill $xvfb_pid $player_pid $other_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+xvfb_pid= player_pid= other_pid=
 source "$here/XvfbHelpers.sh"
 cp -r "$program_dir" "$work/Kalvotune"
 cd "$work/Kalvotune"
@@ -31,8 +31,27 @@ kill -0 $player_pid || { echo "the first player is gone"; exit 1; }
 [ "$(xdotool search --onlyvisible --name 'Sound|Калейдоскоп|Carousel|Night' | wc -l)" -eq 1 ] \
     || { echo "a second window opened"; exit 1; }
 
+# A player of another program folder opens its own window, on top of the first one.
+cp -r "$program_dir" "$work/Other"
+(cd "$work/Other" && exec ./kalvotune >"$work/other-log" 2>&1) &
+other_pid=$!
+other=$(timeout 20 xdotool search --sync --onlyvisible --pid $other_pid | head -n 1)
+[ -n "$other" ] || { echo "the other player shows no window"; cat "$work/other-log"; exit 1; }
+# Which of the two windows is higher in the stacking order (xwininfo lists the root's
+# children in that order): the first one's place minus the other's.
+above() {
+    local ids
+    ids=$(xwininfo -root -children | grep -oE '^ +0x[0-9a-f]+' | tr -d ' ')
+    echo $(( $(grep -nx "$(printf '0x%x' "$window")" <<<"$ids" | cut -d: -f1) \
+        - $(grep -nx "$(printf '0x%x' "$other")" <<<"$ids" | cut -d: -f1) ))
+}
+sleep 0.5
+before=$(above)
 timeout 20 ./kalvotune || { echo "a second start without files did not exit"; exit 1; }
 kill -0 $player_pid || { echo "the first player is gone"; exit 1; }
+for _ in $(seq 50); do (( $(above) * before < 0 )) && break; sleep 0.1; done
+(( $(above) * before < 0 )) || { echo "a second start without files did not raise the window"; exit 1; }
+close_player "$other" "$other_pid" || { cat "$work/other-log"; exit 1; }
 
 close_player "$window" "$player_pid" || { cat "$work/log"; exit 1; }
 echo "arguments test passed"

@@ -71,9 +71,14 @@ art=$(get org.mpris.MediaPlayer2.Player Metadata | grep -A1 'mpris:artUrl' | sed
 [ -n "$art" ] || fail "no art in the metadata"
 [ "$(head -c 4 "$art" | tail -c 3)" = PNG ] || fail "the art is no PNG: $art"
 
-# The list holds one track: Next starts it again as a new track.
+# The list holds one track: Next starts it again as a new track. The status is "Playing"
+# before and after, so the proof is the start itself: every start rewrites the history
+# list, which the atomic write gives a new file (a new inode).
 before=$(get org.mpris.MediaPlayer2.Player Metadata | grep -A1 trackid | tail -n 1)
+history_before=$(stat -c %i "Lists/Былое")
 call org.mpris.MediaPlayer2.Player.Next >/dev/null
+for _ in $(seq 100); do [ "$(stat -c %i "Lists/Былое")" != "$history_before" ] && break; sleep 0.1; done
+[ "$(stat -c %i "Lists/Былое")" != "$history_before" ] || fail "Next did not start the track again"
 expect_status Playing || fail "Next stopped the player"
 
 call org.mpris.MediaPlayer2.Player.OpenUri string:"file://$PWD/Sound/Night%20Lanterns.wav" >/dev/null

@@ -2,6 +2,7 @@
 
 #include "core/FileIO.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,6 +50,29 @@ std::string WithProgramDir(std::string_view text, const std::filesystem::path& p
         }
     }
     return out;
+}
+
+std::string ExpandPicture(std::string_view input)
+{
+    constexpr std::size_t kHeader{54};
+    if (input.size() < kHeader + 4)
+        return std::string{input};
+    std::uint32_t length = 0;
+    for (int i = 0; i < 4; ++i)
+        length |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(input[kHeader + static_cast<std::size_t>(i)]))
+            << (8 * i);
+    length %= (4u << 20) + 64;
+    std::string file{input.substr(0, std::min<std::size_t>(kHeader, length))};
+    const std::string_view pattern = input.substr(kHeader + 4);
+    file.reserve(length);
+    while (file.size() < length) {
+        const std::size_t take = pattern.empty() ? length - file.size() : std::min(pattern.size(), length - file.size());
+        if (pattern.empty())
+            file.append(take, '\0');
+        else
+            file.append(pattern.substr(0, take));
+    }
+    return file;
 }
 
 void Require(bool condition, const char* what)

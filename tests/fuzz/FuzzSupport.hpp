@@ -26,6 +26,13 @@ void PutFile(const std::filesystem::path& file, std::string_view bytes);
 /// program folder whatever temporary path it gets.
 std::string WithProgramDir(std::string_view text, const std::filesystem::path& programDir);
 
+/// A start picture from a short input, so the fuzzer reaches the pixel decoder and the
+/// writer without megabyte inputs: the first 54 bytes are the file's header as they are,
+/// the next 4 (little-endian) the file's length (modulo 4 MB + 64, past the reader's cap),
+/// the rest a pixel pattern repeated to that length (zeros when empty). An input shorter
+/// than 58 bytes is the file itself.
+std::string ExpandPicture(std::string_view input);
+
 /// Stops the fuzzer with a message when `condition` is false (a property of the reader
 /// under test failed), so libFuzzer records the input as a crash.
 void Require(bool condition, const char* what);

@@ -1,6 +1,7 @@
 // The whole start of the player over a program folder whose files come from the input,
 // then a few commands and the close. Sections ("$P" stands for the program folder):
-//  0 SetGet.kvt, 1 MyLists, 2 Kalvotune, 3 Былое, 4 Калейдоскоп, 5 ScreenShot.BMP,
+//  0 SetGet.kvt, 1 MyLists, 2 Kalvotune, 3 Былое, 4 Калейдоскоп, 5 ScreenShot.BMP (in the
+//  expanded form of `fuzz::ExpandPicture`, so loadable pictures come from short inputs),
 //  6 names of the tracks in Sound, one a line, 7 template folders in Data, one a line
 //  ("name>target" makes a symbolic link), 8-11 Blu.kvt, Green.kvt, Red.kvt, Speed.kvt
 //  put into every template folder, 12 commands, one byte each.
@@ -108,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!s[k + 1].empty())
             fuzz::PutFile(dir / "Lists" / lists[k], fuzz::WithProgramDir(s[k + 1], dir));
     if (!s[5].empty())
-        fuzz::PutFile(dir / "ScreenShot" / "ScreenShot.BMP", s[5]);
+        fuzz::PutFile(dir / "ScreenShot" / "ScreenShot.BMP", fuzz::ExpandPicture(s[5]));
 
     int tracks = 0;
     for (const std::string& name : playlists::SplitLines(s[6])) {

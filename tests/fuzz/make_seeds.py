@@ -58,9 +58,9 @@ for i, line in enumerate(["*D:\\Музыка\\Вальс.mp3*0*", "5*D:\\a\\b.mp
 
 # Registry look-up: the track, the registry, the folders of Data.
 track = b"$P/Sound/" + sound[0].encode() if sound else b"$P/Sound/a.mp3"
-put("RegistryFuzz", "shipped", track + MARK + registry + MARK + "\n".join(data).encode())
-put("RegistryFuzz", "escape", b"$P/Sound/a.mp3" + MARK + b"*$P/Sound/a.mp3*..*\r\n" + MARK + b"x>$P/..\n")
-put("RegistryFuzz", "link", b"$P/Sound/a.mp3" + MARK + b"*$P/Sound/a.mp3*L*\r\n" + MARK + b"L>/tmp\nT\n")
+put("RegistryFuzz", "shipped", track + MARK + registry + MARK + "\n".join(data).encode() + MARK + b"\x00Planted")
+put("RegistryFuzz", "escape", b"$P/Sound/a.mp3" + MARK + b"*$P/Sound/a.mp3*..*\r\n" + MARK + b"x>$P/..\n" + MARK + b"\x01x")
+put("RegistryFuzz", "link", b"$P/Sound/a.mp3" + MARK + b"*$P/Sound/a.mp3*L*\r\n" + MARK + b"L>/tmp\nT\n" + MARK + b"\x00L")
 
 # Settings.
 put("SettingsFuzz", "shipped", settings)
@@ -83,14 +83,21 @@ put("ChannelsFuzz", "still", struct.pack("<iBBBB", 3, 4, 1, 3, 7) + b"\x00\xff" 
 put("ChannelsFuzz", "huge-length", struct.pack("<iBBBB", 2**31 - 1, 80, 0, 4, 10) + b"\xff" * 8 + MARK + b"\x01" * 9
     + MARK + b"\x02" * 3 + MARK + b"" + MARK + b"\xff" * 20 + MARK + b"T")
 
-# The start picture.
+# The start picture, in the expanded form (header, file length, pixel pattern) the targets
+# turn into a whole file.
 bmp = read("ScreenShot", "ScreenShot.BMP")
-put("BmpFuzz", "shipped", bmp)
+def picture(header, length, pattern):
+    return bytes(header) + struct.pack("<I", length) + pattern
 put("BmpFuzz", "header", bmp[:54])
 if bmp:
-    top_down = bytearray(bmp)
+    put("BmpFuzz", "shipped", picture(bmp[:54], len(bmp), bmp[54 + 2028 * 200:54 + 2028 * 200 + 61]))
+    top_down = bytearray(bmp[:54])
     top_down[22:26] = struct.pack("<i", -524)
-    put("BmpFuzz", "top-down-header", bytes(top_down[:54]))
+    put("BmpFuzz", "top-down", picture(top_down, len(bmp) + 7, b"\x10\x80\xff"))
+    offset = bytearray(bmp[:54])
+    offset[10:14] = struct.pack("<I", 1000)
+    put("BmpFuzz", "late-offset", picture(offset, 1000 + 2028 * 524, b"\x01\x02"))
+    put("BmpFuzz", "one-byte-short", picture(bmp[:54], len(bmp) - 1, b"\x7f"))
     # The smallest height has no positive counterpart in 32 bits (a fault found and mended).
     lowest = bytearray(bmp[:54])
     lowest[22:26] = struct.pack("<i", -2**31)
@@ -101,7 +108,8 @@ def startup(*sections):
     return MARK.join(sections)
 
 first = channels[data[0]] if data else [b""] * 4
-put("StartupFuzz", "shipped", startup(settings, mylists, registry, b"", b"", b"", "\n".join(sound).encode(),
+put("StartupFuzz", "shipped", startup(settings, mylists, registry, b"", b"",
+                                     picture(bmp[:54], len(bmp), b"\x33\x90") if bmp else b"", "\n".join(sound).encode(),
                                      "\n".join(data).encode(), *first, bytes([1, 4, 4, 5, 0, 2, 0, 5, 3, 6, 7])))
 put("StartupFuzz", "history", startup(settings, mylists, registry,
                                       b"".join(b"*$P/Sound/%d.mp3*0*\r\n" % i for i in range(1001)), b"", b"",

@@ -1,16 +1,27 @@
 // A writer killed at any moment never leaves a torn file: a child process rewrites the
 // program's data files through their own write paths over and over while this process
-// kills it with SIGKILL at random moments.
+// kills it with SIGKILL at random moments, and, for the files replaced together, at each
+// step of the replacement in turn.
 #include "app/AppFixture.hpp"
+#include "app/Options.hpp"
 #include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
 #include "core/FileIO.hpp"
+#include "core/SurfaceFile.hpp"
+#include "playback/Player.hpp"
 #include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
+#include "playlists/M3u.hpp"
+#include "playlists/M3uExport.hpp"
+#include "service/WorkingSet.hpp"
+#include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "template_commands/Recording.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <random>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,24 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-// The files the child rewrites, each through the path the program writes it with.
-enum class Writer { List, Settings, Channel };
-struct DataFile {
-    const char* path;
-    Writer writer;
-};
-constexpr DataFile kFiles[]{
-    {"Lists/MyLists", Writer::List},
-    {"Lists/Kalvotune", Writer::List},
-    {"Lists/Былое", Writer::List},
-    {"Lists/Вальсы", Writer::List},
-    {"SetGet.kvt", Writer::Settings},
-    {"Data/Вальс48213/Blu.kvt", Writer::Channel},
-    {"Data/Вальс48213/Green.kvt", Writer::Channel},
-    {"Data/Вальс48213/Red.kvt", Writer::Channel},
-    {"Data/Вальс48213/Speed.kvt", Writer::Channel},
-};
-constexpr int kFileCount{static_cast<int>(std::size(kFiles))};
+constexpr const char* kTemplate{"Data/Вальс48213"};
+constexpr const char* kChannels[]{"Speed.kvt", "Green.kvt", "Blu.kvt", "Red.kvt"};
 
 std::vector<std::string> ListOf(int file, int generation)
 {
@@ -49,12 +44,23 @@ std::vector<std::string> ListOf(int file, int generation)
     return lines;
 }
 
+Bytes ListBytes(int file, int generation)
+{
+    const std::string text = playlists::EncodeListFile(ListOf(file, generation));
+    return Bytes(text.begin(), text.end());
+}
+
 app::SettingsRecord SettingsOf(int generation)
 {
     app::SettingsRecord record = app::DefaultSettings();
     for (std::size_t i = 21; i < record.size(); ++i)
         record[i] = generation * 1000 + static_cast<int>(i);
     return record;
+}
+
+app::Options OptionsOf(int generation)
+{
+    return {generation % 2001 - 1000, generation % 2};
 }
 
 Bytes ChannelOf(int file, int generation)
@@ -65,57 +71,184 @@ Bytes ChannelOf(int file, int generation)
     return bytes;
 }
 
-// The bytes `file` holds once generation `generation` of it is written.
-Bytes ContentOf(int file, int generation)
+const Surface& PictureOf(int generation)
 {
-    switch (kFiles[file].writer) {
-    case Writer::List: {
-        const std::string text = playlists::EncodeListFile(ListOf(file, generation));
-        return Bytes(text.begin(), text.end());
-    }
-    case Writer::Settings: {
-        TempDir scratch;
-        app::WriteSettings(scratch.Path() / "s", SettingsOf(generation));
-        return ReadFileBytes(scratch.Path() / "s").value_or(Bytes{});
-    }
-    case Writer::Channel:
-        break;
-    }
-    return ChannelOf(file, generation);
+    static Surface surface;
+    for (int y = 0; y < Surface::kHeight; ++y)
+        std::fill_n(surface.Row(y), Surface::kRowBytes, static_cast<std::uint8_t>(generation * 7 + y));
+    return surface;
 }
 
-void Write(const fs::path& folder, int file, int generation)
+std::vector<fs::path> TracksOf(int generation)
 {
-    const fs::path target = folder / kFiles[file].path;
-    switch (kFiles[file].writer) {
-    case Writer::List:
-        playlists::WriteListFile(target, ListOf(file, generation));
-        break;
-    case Writer::Settings:
-        app::WriteSettings(target, SettingsOf(generation));
-        break;
-    case Writer::Channel:
-        WriteFileAtomically(target, ChannelOf(file, generation));
-        break;
-    }
+    std::vector<fs::path> tracks;
+    for (int i = 0; i <= generation % 17; ++i)
+        tracks.emplace_back("/музыка/" + std::to_string(generation) + "/" + std::to_string(i) + ".mp3");
+    return tracks;
 }
 
-// What the child reports before and after each write: file, generation, done.
+// What the bytes of a file written by one of the program's own writers come to.
+Bytes WrittenBy(const std::function<void(const fs::path&)>& write)
+{
+    TempDir scratch;
+    write(scratch.Path() / "f");
+    return ReadFileBytes(scratch.Path() / "f").value_or(Bytes{});
+}
+
+// The player's template saves over their own program folder "T" under the test folder:
+// each generation hands out a folder for a new track, then saves the track's template,
+// which takes the handed-out folder over and registers the copy.
+class NoPatterns : public playback::PatternControl {
+public:
+    void RunPatterns(bool) override { }
+    void SelectFigures() override { }
+};
+
+struct TemplateSaver {
+    explicit TemplateSaver(const fs::path& programDir) { form.ProgramDir = programDir; }
+
+    void Save(int generation)
+    {
+        // The '_' keeps a made folder (title and a number) from ever taking the name of a
+        // later generation's handed-out one.
+        const std::string title = "трек" + std::to_string(generation) + "_";
+        const fs::path handedOut = form.ProgramDir / "Data" / title;
+        fs::create_directories(handedOut);
+        for (int k = 1; k < 4; ++k)
+            WriteFileAtomically(handedOut / kChannels[k], ChannelOf(k, generation));
+        form.CurrentTrackName = form.ProgramDir / "Sound" / (title + ".mp3");
+        form.TrackTitle = title;
+        form.TemplateName = "0";
+        form.channels.speed = ChannelOf(0, generation);
+        recording.SaveStillTemplate();
+    }
+
+    Form form;
+    testing::FakeServices fakes;
+    playlists::Lists lists{form, fakes.services};
+    NoPatterns patterns;
+    playback::Player player{form, fakes.services, lists, patterns};
+    template_commands::Recording recording{form, fakes.services, player};
+};
+
+// One write path of the program: what one call of it rewrites, and how. Files of a path
+// replaced `together` must all be old or all new; the others each old or new.
+struct WritePath {
+    const char* name;
+    std::vector<std::string> files;
+    bool together;
+    std::function<void(const fs::path&, int)> write;
+    std::function<Bytes(std::size_t, int)> content;
+};
+
+std::vector<WritePath> WritePaths()
+{
+    std::vector<WritePath> paths;
+    for (const char* list : {"Lists/MyLists", "Lists/Kalvotune", "Lists/Былое"}) {
+        const auto id = static_cast<int>(paths.size());
+        paths.push_back({list, {list}, true,
+            [list, id](const fs::path& dir, int g) { playlists::WriteListFile(dir / list, ListOf(id, g)); },
+            [id](std::size_t, int g) { return ListBytes(id, g); }});
+    }
+    // The track service's batch: every changed list flushed together, each one atomic.
+    paths.push_back({"track service lists", {"Lists/Вальсы", "Lists/Джаз", "Lists/TempFile"}, false,
+        [](const fs::path& dir, int g) {
+            service::WorkingSet set{dir / "Lists", dir / "Data"};
+            set.Hold("Вальсы", ListOf(10, g));
+            set.Hold("Джаз", ListOf(11, g));
+            set.Hold("TempFile", ListOf(12, g));
+            set.Write();
+        },
+        [](std::size_t file, int g) { return ListBytes(10 + static_cast<int>(file), g); }});
+    paths.push_back({"SetGet.kvt", {"SetGet.kvt"}, true,
+        [](const fs::path& dir, int g) { app::WriteSettings(dir / "SetGet.kvt", SettingsOf(g)); },
+        [](std::size_t, int g) {
+            return WrittenBy([g](const fs::path& f) { app::WriteSettings(f, SettingsOf(g)); });
+        }});
+    paths.push_back({"Options.kvt", {"Options.kvt"}, true,
+        [](const fs::path& dir, int g) { app::WriteOptions(dir / "Options.kvt", OptionsOf(g)); },
+        [](std::size_t, int g) { return WrittenBy([g](const fs::path& f) { app::WriteOptions(f, OptionsOf(g)); }); }});
+    paths.push_back({"ScreenShot.BMP", {"ScreenShot/ScreenShot.BMP"}, true,
+        [](const fs::path& dir, int g) { SaveSurfaceBmp(dir / "ScreenShot" / "ScreenShot.BMP", PictureOf(g)); },
+        [](std::size_t, int g) { return EncodeSurfaceBmp(PictureOf(g)); }});
+    paths.push_back({"M3U8 export", {"list.m3u8"}, true,
+        [](const fs::path& dir, int g) {
+            Form form;
+            form.ListBox1.sorted = false;
+            for (const fs::path& track : TracksOf(g))
+                form.ListBox1.Add("t" + std::string(playlists::kItemPadWidth, ' ') + "*" + track.string() + "*0*");
+            testing::FakeDialogs dialogs;
+            dialogs.savedFiles.push_back(dir / "list.m3u8");
+            playlists::M3uExport{form, dialogs}.SaveM3uListClick();
+        },
+        [](std::size_t, int g) {
+            const std::string text = playlists::EncodeM3u8(TracksOf(g));
+            return Bytes(text.begin(), text.end());
+        }});
+    // The synchronised save: the four channel files in the order the recording writes them.
+    std::vector<std::string> channels;
+    for (const char* file : kChannels)
+        channels.push_back(std::string{kTemplate} + "/" + file);
+    paths.push_back({"synchronised save", channels, true,
+        [](const fs::path& dir, int g) {
+            std::vector<Bytes> bytes;
+            for (int k = 0; k < 4; ++k)
+                bytes.push_back(ChannelOf(20 + k, g));
+            std::vector<FileWrite> writes;
+            for (int k = 0; k < 4; ++k)
+                writes.push_back({dir / kTemplate / kChannels[k], BytesView(bytes[static_cast<std::size_t>(k)])});
+            WriteFilesTogether(writes);
+        },
+        [](std::size_t file, int g) { return ChannelOf(20 + static_cast<int>(file), g); }});
+    return paths;
+}
+
+// The template save of generation `g` is either not made (no registry line for its
+// track) or whole: the registered folder holds the handed-out channels and the new speed.
+std::string TemplateSaveState(const fs::path& programDir, int g)
+{
+    const std::string track = (programDir / "Sound" / ("трек" + std::to_string(g) + "_.mp3")).string();
+    const fs::path registryFile = programDir / "Lists" / "Kalvotune";
+    const auto registry = playlists::ReadListFile(registryFile);
+    if (!registry)
+        return IsFile(registryFile) ? "the registry cannot be read" : "old";
+    for (const std::string& line : *registry) {
+        if (playlists::LinePath(line) != track)
+            continue;
+        const fs::path folder = programDir / "Data" / playlists::LineTemplate(line);
+        for (int k = 0; k < 4; ++k)
+            if (ReadFileBytes(folder / kChannels[k]) != ChannelOf(k, g))
+                return "the registered folder " + folder.filename().string() + " lacks a whole " + kChannels[k];
+        return "new";
+    }
+    return "old";
+}
+
+// What the child reports before and after each write: path, generation, done.
 struct Report {
-    std::int32_t file;
+    std::int32_t path;
     std::int32_t generation;
     std::int32_t done;
 };
 
-[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int reports)
+// Writes every path in turn, generation after generation, beginning with path `first`
+// so that the kills, which land early, reach every path alike.
+[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int first, int reports)
 {
+    const std::vector<WritePath> paths = WritePaths();
+    TemplateSaver saver{folder / "T"};
+    const auto count = static_cast<int>(paths.size()) + 1;
     for (int generation = firstGeneration; generation < firstGeneration + 100'000; ++generation)
-        for (int file = 0; file < kFileCount; ++file) {
-            Report begin{file, generation, 0};
+        for (int step = 0; step < count; ++step) {
+            const int path = (first + step) % count;
+            Report begin{path, generation, 0};
             if (::write(reports, &begin, sizeof begin) != sizeof begin)
                 ::_exit(2);
-            Write(folder, file, generation);
-            Report end{file, generation, 1};
+            if (path < count - 1)
+                paths[static_cast<std::size_t>(path)].write(folder, generation);
+            else
+                saver.Save(generation);
+            Report end{path, generation, 1};
             if (::write(reports, &end, sizeof end) != sizeof end)
                 ::_exit(2);
         }
@@ -130,20 +263,54 @@ std::size_t TemporariesIn(const fs::path& folder)
     return count;
 }
 
-TEST(CrashSafety, EveryFileHoldsItsOldOrNewContentAfterEachKill)
+void MakeFolders(const fs::path& folder)
+{
+    for (const char* sub : {"Lists", "ScreenShot", kTemplate, "T/Lists", "T/Data", "T/Sound"})
+        fs::create_directories(folder / sub);
+}
+
+// Whether the files of a path hold, each, the generation it held before (`held`, updated)
+// or the one begun last; files replaced `together` must all have moved, or none.
+bool HoldOldOrNew(const WritePath& path, const fs::path& folder, std::vector<int>& held, int begun)
+{
+    std::vector<int> now(path.files.size());
+    for (std::size_t f = 0; f < path.files.size(); ++f) {
+        const std::optional<Bytes> bytes = ReadFileBytes(folder / path.files[f]);
+        if (!bytes)
+            return false;
+        if (*bytes == path.content(f, held[f]))
+            now[f] = held[f];
+        else if (*bytes == path.content(f, begun))
+            now[f] = begun;
+        else
+            return false;
+    }
+    if (path.together && std::adjacent_find(now.begin(), now.end(), std::not_equal_to<>{}) != now.end())
+        return false;
+    held = now;
+    return true;
+}
+
+TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
 {
     TempDir dir;
     const fs::path& folder = dir.Path();
-    fs::create_directories(folder / "Lists");
-    fs::create_directories(folder / "Data" / "Вальс48213");
-    std::vector<int> written(kFileCount, 0); // the generation each file is known to hold
-    for (int file = 0; file < kFileCount; ++file)
-        Write(folder, file, 0);
+    MakeFolders(folder);
+    const std::vector<WritePath> paths = WritePaths();
+    const auto count = static_cast<int>(paths.size()) + 1; // the last one: the template save
+    std::vector<int> written(static_cast<std::size_t>(count), -1); // the generation each path is known to hold
+    std::vector<std::vector<int>> held; // and each of its files
+    for (std::size_t p = 0; p < paths.size(); ++p) {
+        paths[p].write(folder, 0);
+        written[p] = 0;
+        held.emplace_back(paths[p].files.size(), 0);
+    }
 
     std::mt19937 random{20'260'106};
     constexpr int kKills{240};
-    int cutMidWrite = 0;
+    int inWrite = 0; // kills that found the child inside a write
     int leftovers = 0;
+    std::vector<int> caught(static_cast<std::size_t>(count), 0);
     for (int kill = 0; kill < kKills; ++kill) {
         int pipeEnds[2];
         ASSERT_EQ(::pipe(pipeEnds), 0);
@@ -152,7 +319,7 @@ TEST(CrashSafety, EveryFileHoldsItsOldOrNewContentAfterEachKill)
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(pipeEnds[0]);
-            RunWriter(folder, next, pipeEnds[1]);
+            RunWriter(folder, next, kill % count, pipeEnds[1]);
         }
         ::close(pipeEnds[1]);
 
@@ -165,39 +332,110 @@ TEST(CrashSafety, EveryFileHoldsItsOldOrNewContentAfterEachKill)
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself";
 
-        // Every file holds what it held, or the generation begun last.
+        // Every path holds what it held, or the generation begun last.
         std::vector<int> begun = written;
+        Report last = report;
         for (;;) {
-            const auto f = static_cast<std::size_t>(report.file);
-            begun[f] = report.generation;
+            const auto p = static_cast<std::size_t>(report.path);
+            begun[p] = report.generation;
             if (report.done)
-                written[f] = report.generation;
+                written[p] = report.generation;
+            last = report;
             if (::read(pipeEnds[0], &report, sizeof report) != static_cast<ssize_t>(sizeof report))
                 break;
         }
         ::close(pipeEnds[0]);
-        for (int file = 0; file < kFileCount; ++file) {
-            const auto f = static_cast<std::size_t>(file);
-            const std::optional<Bytes> now = ReadFileBytes(folder / kFiles[file].path);
-            ASSERT_TRUE(now) << kFiles[file].path << " is gone after kill " << kill;
-            if (*now == ContentOf(file, written[f]))
-                continue;
-            ASSERT_NE(begun[f], written[f]) << kFiles[file].path << " changed without a write, kill " << kill;
-            ASSERT_EQ(*now, ContentOf(file, begun[f]))
-                << kFiles[file].path << " holds neither its old nor its new content after kill " << kill;
-            written[f] = begun[f];
-            ++cutMidWrite;
+        if (!last.done) {
+            ++inWrite;
+            ++caught[static_cast<std::size_t>(last.path)];
         }
+        for (std::size_t p = 0; p < paths.size(); ++p)
+            ASSERT_TRUE(HoldOldOrNew(paths[p], folder, held[p], begun[p]))
+                << paths[p].name << " holds neither its old nor its new content after kill " << kill;
+        const auto t = static_cast<std::size_t>(count - 1);
+        const std::string state = TemplateSaveState(folder / "T", begun[t]);
+        ASSERT_TRUE(state == "old" || state == "new") << state << " after kill " << kill;
+        if (begun[t] != written[t]) {
+            ASSERT_EQ(TemplateSaveState(folder / "T", written[t]), written[t] < 0 ? "old" : "new") << kill;
+        }
+        if (state == "new")
+            written[t] = begun[t];
         leftovers += TemporariesIn(folder) > 0 ? 1 : 0;
 
         // The next start removes what the killed write left behind, and nothing else.
         app::RemoveWriteLeftoversIn(folder);
+        app::RemoveWriteLeftoversIn(folder / "T");
         ASSERT_EQ(TemporariesIn(folder), 0u) << "kill " << kill;
-        for (int file = 0; file < kFileCount; ++file)
-            ASSERT_TRUE(IsFile(folder / kFiles[file].path));
+        for (const WritePath& path : paths)
+            for (const std::string& file : path.files)
+                ASSERT_TRUE(IsFile(folder / file)) << file;
     }
-    std::cout << "[ crash ] " << kKills << " kills, " << cutMidWrite << " landed between a write's start and its "
-              << "report, " << leftovers << " left a temporary file\n";
+    std::cout << "[ crash ] " << kKills << " kills, " << inWrite << " inside a write, " << leftovers
+              << " left a temporary; inside each path:";
+    for (std::size_t p = 0; p < caught.size(); ++p)
+        std::cout << " " << (p < paths.size() ? paths[p].name : "template save") << " " << caught[p] << ";";
+    std::cout << "\n";
+    // The kills prove something only when they land inside writes, on every path, and
+    // many of them while a write's temporary was on disk.
+    EXPECT_GE(inWrite * 4, kKills * 3) << "too few kills landed inside a write";
+    EXPECT_GE(leftovers * 3, kKills) << "too few kills found a write's temporary on disk";
+    for (std::size_t p = 0; p < caught.size(); ++p)
+        EXPECT_GT(caught[p], 0) << "no kill landed inside " << (p < paths.size() ? paths[p].name : "the template save");
+}
+
+// Files replaced together, killed at each step of the replacement in turn: before the
+// exchange all old, after it all new, the folder's other files kept, and the next start
+// removes what the step left.
+TEST(CrashSafety, FilesReplacedTogetherAreAllOldOrAllNewWhereverTheKillLands)
+{
+    TempDir dir;
+    const fs::path data = dir.Path() / "Data";
+    const fs::path folder = data / "Вальс48213";
+    fs::create_directories(folder);
+    const auto writeAll = [&](int g) {
+        std::vector<Bytes> bytes;
+        for (int k = 0; k < 4; ++k)
+            bytes.push_back(ChannelOf(k, g));
+        std::vector<FileWrite> writes;
+        for (int k = 0; k < 4; ++k)
+            writes.push_back({folder / kChannels[k], BytesView(bytes[static_cast<std::size_t>(k)])});
+        return WriteFilesTogether(writes);
+    };
+    ASSERT_TRUE(writeAll(0).ok);
+    ASSERT_TRUE(WriteFileAtomically(folder / "Заметка.txt", std::string_view{"kept"}).ok);
+
+    int generation = 0;
+    int step = 1;
+    for (bool finished = false; !finished; ++step) {
+        ASSERT_LT(step, 100) << "the replacement never finished";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            KillAtWriteStep(step);
+            ::_exit(writeAll(generation + 1).ok ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        finished = WIFEXITED(status);
+        if (finished) {
+            ASSERT_EQ(WEXITSTATUS(status), 0);
+        }
+        int held = -1;
+        for (int k = 0; k < 4; ++k) {
+            const std::optional<Bytes> now = ReadFileBytes(folder / kChannels[k]);
+            const int g = now == ChannelOf(k, generation) ? generation : now == ChannelOf(k, generation + 1) ? generation + 1 : -2;
+            ASSERT_NE(g, -2) << kChannels[k] << " torn at step " << step;
+            ASSERT_TRUE(held == -1 || held == g) << "channels of two versions at step " << step;
+            held = g;
+        }
+        EXPECT_EQ(ReadFileBytes(folder / "Заметка.txt"), (Bytes{'k', 'e', 'p', 't'})) << step;
+        app::RemoveWriteLeftoversIn(dir.Path());
+        EXPECT_EQ(TemporariesIn(dir.Path()), 0u) << step;
+        EXPECT_EQ(std::distance(fs::directory_iterator{data}, fs::directory_iterator{}), 1) << step;
+        generation = held;
+    }
+    std::cout << "[ crash ] replacing four files together: killed at each of its " << step - 2 << " steps\n";
+    EXPECT_GE(step - 2, 6);
 }
 
 TEST(CrashSafety, StartUpRemovesLeftoverTemporariesAndReadsPastThem)

@@ -40,7 +40,7 @@ TEST(MpvSoak, FiveHundredOpensSeeksAndClosesGiveBackDescriptorsAndThreads)
 {
     const testing::TestMedia* media = testing::TestMedia::Get();
     if (media == nullptr)
-        GTEST_SKIP() << "ffmpeg is not available to make test tracks";
+        GTEST_SKIP() << testing::TestMedia::Missing();
     const fs::path tracks[]{media->wav, media->mp3, media->wma};
     MpvDevice device{AudioOutput::Null};
 

@@ -37,7 +37,7 @@ TEST(DeferredAudio, ClosedUntilLoadedThenPlaysThroughTheModule)
 {
     const TestMedia* media = TestMedia::Get();
     if (media == nullptr)
-        GTEST_SKIP() << "ffmpeg is not available to make test tracks";
+        GTEST_SKIP() << TestMedia::Missing();
     DeferredAudio audio{KALVOTUNE_AUDIO_MODULE};
     std::atomic<int> wakeups{};
     audio.SetWakeupHandler([&wakeups] { ++wakeups; });

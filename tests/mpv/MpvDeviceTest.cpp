@@ -44,7 +44,7 @@ protected:
     {
         media = TestMedia::Get();
         if (media == nullptr)
-            GTEST_SKIP() << "ffmpeg is not available to make test tracks";
+            GTEST_SKIP() << TestMedia::Missing();
     }
     const TestMedia* media{};
     MpvDevice device{AudioOutput::Null};

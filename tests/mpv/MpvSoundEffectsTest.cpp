@@ -21,7 +21,7 @@ TEST(MpvSoundEffects, PlayAndWaitLastsAsLongAsTheSoundAndFailuresReturn)
 {
     const TestMedia* media = TestMedia::Get();
     if (media == nullptr)
-        GTEST_SKIP() << "ffmpeg is not available to make test tracks";
+        GTEST_SKIP() << TestMedia::Missing();
     MpvSoundEffects sounds{AudioOutput::Null};
 
     auto start = Clock::now();
@@ -38,7 +38,7 @@ TEST(MpvSoundEffects, PlayAsyncReturnsAtOnceAndANewSoundReplacesIt)
 {
     const TestMedia* media = TestMedia::Get();
     if (media == nullptr)
-        GTEST_SKIP() << "ffmpeg is not available to make test tracks";
+        GTEST_SKIP() << TestMedia::Missing();
     MpvSoundEffects sounds{AudioOutput::Null};
 
     const auto start = Clock::now();

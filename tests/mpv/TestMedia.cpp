@@ -8,21 +8,37 @@
 namespace kalvotune::testing {
 namespace {
 
-bool Run(const std::string& command)
+std::string g_missing;
+
+bool Run(const std::string& command, const std::filesystem::path& errors = "/dev/null")
 {
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+    return std::system((command + " >/dev/null 2>'" + errors.string() + "'").c_str()) == 0;
 }
 
 bool Tone(const std::filesystem::path& out, int seconds, const std::string& codec)
 {
-    return Run("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration=" + std::to_string(seconds)
-        + " -ac 2 " + codec + " '" + out.string() + "'");
+    const std::filesystem::path errors = out.parent_path() / "ffmpeg-errors.txt";
+    if (Run("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:duration=" + std::to_string(seconds)
+                + " -ac 2 " + codec + " '" + out.string() + "'",
+            errors))
+        return true;
+    std::ifstream in{errors};
+    std::string line;
+    std::string last;
+    while (std::getline(in, line))
+        if (!line.empty())
+            last = line;
+    g_missing = "ffmpeg could not make the test track " + out.filename().string() + " ("
+        + (codec.empty() ? std::string{"PCM WAV"} : codec) + "): " + (last.empty() ? "no message" : last);
+    return false;
 }
 
 std::unique_ptr<TestMedia> Make()
 {
-    if (!Run("ffmpeg -version"))
+    if (!Run("ffmpeg -version")) {
+        g_missing = "ffmpeg is not installed (or not on PATH): the test tracks are made with it";
         return {};
+    }
     auto media = std::make_unique<TestMedia>();
     const auto& dir = media->dir.Path();
     media->wav = dir / "tone.wav";
@@ -47,6 +63,12 @@ const TestMedia* TestMedia::Get()
 {
     static const std::unique_ptr<TestMedia> media = Make();
     return media.get();
+}
+
+std::string TestMedia::Missing()
+{
+    Get();
+    return g_missing;
 }
 
 } // namespace kalvotune::testing

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace kalvotune::testing {
 
@@ -17,8 +18,11 @@ struct TestMedia {
     std::filesystem::path corrupt; ///< random bytes named .mp3
     std::filesystem::path missing; ///< a path with no file
 
-    /// Null when ffmpeg is not installed or failed.
+    /// Null when ffmpeg is not installed or could not make a track; `Missing` says which.
     static const TestMedia* Get();
+    /// Why `Get` gave null, for the tests' skip message: no ffmpeg, or the track it could
+    /// not make with the encoder asked for and ffmpeg's own last words.
+    static std::string Missing();
 };
 
 } // namespace kalvotune::testing

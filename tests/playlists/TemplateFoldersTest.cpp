@@ -39,11 +39,16 @@ TEST_F(TemplateFoldersTest, MovesOnlyTheChannelFilesIntoANumberedFolder)
     for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt", "readme.txt"})
         Write(data / "Вальс" / file, file);
 
-    const std::string name = MakeTemplateFolder(data, "Вальс", random).name;
+    const TemplateFolderResult made = MakeTemplateFolder(data, "Вальс", random);
+    const std::string name = made.name;
     const std::string number = name.substr(std::string{"Вальс"}.size());
     ASSERT_TRUE(name.starts_with("Вальс") && !number.empty());
     EXPECT_EQ(number.find_first_not_of("0123456789"), std::string::npos);
     EXPECT_TRUE(number == "0" || number.front() != '0');
+    // The old folder stays until the caller has registered the new one, then goes whole.
+    EXPECT_EQ(made.replaced, "Вальс");
+    EXPECT_TRUE(fs::exists(data / "Вальс" / "readme.txt"));
+    RemoveReplacedFolder(data, made);
     EXPECT_FALSE(fs::exists(data / "Вальс"));
     for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt"})
         EXPECT_EQ(Read(data / name / file), file);
