@@ -105,6 +105,7 @@ public:
     playlists::CurrentList& currentList() { return m_currentList; }
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
+    service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
     void Exit1Click();

@@ -40,6 +40,15 @@ std::string LineTemplate(std::string_view line);
 /// front, or a leading "\\") is split at its last '\' or ':'; any other text is a bare name.
 std::string TrackTitleOf(std::string_view path);
 
+/// True for a path written on Windows: one that names a drive ("C:\…", "C:/…") or a
+/// network share ("\\server\share\…"). Such a track is never a file here; it counts
+/// as missing until it is found again.
+bool IsWindowsPath(std::string_view path);
+
+/// The folder part of a track path, for messages: the text before the last '/', or for a
+/// Windows path before its last '\' or '/'; empty for a bare name.
+std::string TrackFolderOf(std::string_view path);
+
 /// `prefix` + "dd.mm.yyyy hh'mm'ss" of `now`: the time's colons are apostrophes because
 /// a colon may not stand in a file name.
 std::string DatedListName(std::string_view prefix, const LocalDateTime& now);

@@ -80,6 +80,14 @@ const std::vector<std::string>* WorkingSet::Lines(std::string_view name) const
     return at == m_lists.end() ? nullptr : &at->lines;
 }
 
+std::vector<std::string> WorkingSet::Names() const
+{
+    std::vector<std::string> names;
+    for (const List& list : m_lists)
+        names.push_back(list.name);
+    return names;
+}
+
 void WorkingSet::Hold(std::string_view name, std::vector<std::string> lines)
 {
     if (List* list = Find(name)) {

@@ -71,6 +71,8 @@ public:
 
     /// The current lines of a list of the set; null when the set has no such list.
     const std::vector<std::string>* Lines(std::string_view name) const;
+    /// The names of the lists of the set, in the order they were held or loaded.
+    std::vector<std::string> Names() const;
 
 private:
     struct List {

@@ -83,7 +83,8 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(const std::filesyst
     // the label shows only the filter's name.
     dialog.setNameFilters({QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
                                           "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])"),
-        QStringLiteral("Playlists (*.m3u, *.m3u8) (*.[mM]3[uU] *.[mM]3[uU]8)")});
+        QStringLiteral("Playlists (*.m3u, *.m3u8, *.pls, *.xspf) "
+                       "(*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS] *.[xX][sS][pP][fF])")});
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setSizeGripEnabled(true);
     if (dialog.exec() != QDialog::Accepted)

@@ -1,10 +1,12 @@
 #include "app/AnalyseCommand.hpp"
 #include "app/Kalvotune.hpp"
+#include "app/RelinkCommand.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
 #include "app/qt/MusicAnalysisDialog.hpp"
+#include "app/qt/MusicIndexDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
 #include "app/qt/WhenIdle.hpp"
@@ -69,6 +71,16 @@ int main(int argc, char* argv[])
         Random random{clock};
         return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
     }
+    // `--relink FOLDER [--dry-run]` finds moved tracks for every list without a window.
+    if (app::RelinkRequest request; app::ParseRelinkRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
+            QCoreApplication::applicationDirPath().toStdString(),
+            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+        if (!programDir.prepared.ok)
+            std::cerr << programDir.prepared.message << '\n';
+        return app::RunRelinkCommand(programDir.dir, request, std::cout);
+    }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QStringLiteral("kalvotune"));
@@ -97,6 +109,8 @@ int main(int argc, char* argv[])
         dialogs.SetParent(&window);
         app::MusicAnalysisDialog analysis{player, window};
         player.musicTemplates().SetRunner(&analysis);
+        app::MusicIndexDialog index{player, window};
+        player.trackService().SetIndexRunner(&index);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);
