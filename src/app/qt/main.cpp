@@ -53,6 +53,18 @@ std::filesystem::path AudioModule()
     return bin.parent_path() / KALVOTUNE_INSTALL_LIBDIR / "kalvotune" / kalvotune::playback::kAudioModuleFile;
 }
 
+/// The program folder of a command without a window, chosen as a normal start does;
+/// a folder that could not be prepared is reported on the error stream.
+std::filesystem::path CommandLineProgramDir()
+{
+    const kalvotune::app::ProgramDirChoice programDir = kalvotune::app::ChooseProgramDir(
+        std::filesystem::current_path(), QCoreApplication::applicationDirPath().toStdString(),
+        kalvotune::app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
+    if (!programDir.prepared.ok)
+        std::cerr << programDir.prepared.message << '\n';
+    return programDir.dir;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -62,24 +74,15 @@ int main(int argc, char* argv[])
     // window, so it needs no display either.
     if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
-            QCoreApplication::applicationDirPath().toStdString(),
-            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        if (!programDir.prepared.ok)
-            std::cerr << programDir.prepared.message << '\n';
+        const std::filesystem::path programDir = CommandLineProgramDir();
         app::SystemClock clock;
         Random random{clock};
-        return app::RunAnalyseCommand(programDir.dir, request, random, std::cout);
+        return app::RunAnalyseCommand(programDir, request, random, std::cout);
     }
     // `--relink FOLDER [--dry-run]` finds moved tracks for every list without a window.
     if (app::RelinkRequest request; app::ParseRelinkRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
-            QCoreApplication::applicationDirPath().toStdString(),
-            app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        if (!programDir.prepared.ok)
-            std::cerr << programDir.prepared.message << '\n';
-        return app::RunRelinkCommand(programDir.dir, request, std::cout);
+        return app::RunRelinkCommand(CommandLineProgramDir(), request, std::cout);
     }
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
