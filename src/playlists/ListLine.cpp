@@ -115,6 +115,11 @@ std::string LinePath(std::string_view text)
     return std::string{Field(text, 1)};
 }
 
+std::string_view LinePathView(std::string_view text)
+{
+    return Field(text, 1);
+}
+
 std::string LineTemplate(std::string_view line)
 {
     return std::string{Field(line, 2)};

@@ -29,6 +29,8 @@ std::string ItemToLine(std::string_view item);
 
 /// The text between the first and the second '*'; empty with fewer than two.
 std::string LinePath(std::string_view text);
+/// `LinePath` as a view into `text`, for walks over many lines.
+std::string_view LinePathView(std::string_view text);
 
 /// The text between the second and the third '*'; empty with fewer than three.
 std::string LineTemplate(std::string_view line);

@@ -204,11 +204,15 @@ bool IsMissingTrack(const std::string& path)
 RelinkPlan PlanRelink(const WorkingSet& lists, const MusicIndex& index)
 {
     RelinkPlan plan;
-    std::unordered_set<std::string> seen;
+    // Views into the set's lines, which do not change while the plan is made.
+    std::unordered_set<std::string_view> seen;
     for (const std::string& name : lists.Names()) {
         for (const std::string& line : *lists.Lines(name)) {
-            std::string path = playlists::LinePath(line);
-            if (path.empty() || !seen.insert(path).second || !IsMissingTrack(path))
+            const std::string_view view = playlists::LinePathView(line);
+            if (view.empty() || !seen.insert(view).second)
+                continue;
+            std::string path{view};
+            if (!IsMissingTrack(path))
                 continue;
             TrackMatch match = MatchMovedTrack(index, path);
             switch (match.kind) {

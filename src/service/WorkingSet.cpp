@@ -29,6 +29,21 @@ bool IsTemplateFolderName(const std::string& field)
     return field != "0" && IsListName(field);
 }
 
+// The template field of a line as `LineTemplate` gives it for the line with one '*'
+// appended: a line lacking its closing '*' still gives its field.
+std::string_view TemplateField(std::string_view line)
+{
+    std::size_t from = 0;
+    for (int k = 0; k < 2; ++k) {
+        const std::size_t star = line.find('*', from);
+        if (star == std::string_view::npos)
+            return {};
+        from = star + 1;
+    }
+    const std::size_t close = line.find('*', from);
+    return line.substr(from, close == std::string_view::npos ? std::string_view::npos : close - from);
+}
+
 } // namespace
 
 ChangeChain::ChangeChain(std::vector<TrackChange> changes)
@@ -38,12 +53,12 @@ ChangeChain::ChangeChain(std::vector<TrackChange> changes)
         m_byOldPath[m_changes[i].oldPath].push_back(i);
 }
 
-ChangeChain::Fate ChangeChain::Follow(const std::string& path) const
+ChangeChain::Fate ChangeChain::Follow(std::string_view path) const
 {
-    Fate fate{false, false, path};
+    Fate fate{false, false, std::string{path}};
     std::size_t next = 0;
     for (;;) {
-        const auto found = m_byOldPath.find(fate.path);
+        const auto found = m_byOldPath.find(std::string_view{fate.path});
         if (found == m_byOldPath.end())
             return fate;
         const std::vector<std::size_t>& indices = found->second;
@@ -122,19 +137,23 @@ void WorkingSet::Apply(const ChangeChain& changes)
         std::vector<std::string> kept;
         kept.reserve(list.lines.size());
         for (std::string& line : list.lines) {
-            const ChangeChain::Fate fate = changes.Follow(playlists::LinePath(line));
-            if (!fate.matched) {
+            const std::string_view path = playlists::LinePathView(line);
+            if (!changes.Names(path)) {
                 kept.push_back(std::move(line));
                 continue;
             }
+            const ChangeChain::Fate fate = changes.Follow(path);
             list.changed = true;
-            std::string field = playlists::LineTemplate(line + "*");
+            const std::string_view field = TemplateField(line);
             if (fate.removed) {
-                if (IsTemplateFolderName(field))
-                    list.foldersToRemove.push_back(std::move(field));
+                if (IsTemplateFolderName(std::string{field}))
+                    list.foldersToRemove.emplace_back(field);
                 continue;
             }
-            kept.push_back("*" + fate.path + "*" + field + "*");
+            std::string moved;
+            moved.reserve(fate.path.size() + field.size() + 3);
+            moved.append("*").append(fate.path).append("*").append(field).append("*");
+            kept.push_back(std::move(moved));
         }
         list.lines = std::move(kept);
     }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,14 +30,22 @@ public:
         bool removed{}; ///< a deletion removed it
         std::string path; ///< the final path when matched and not removed
     };
-    Fate Follow(const std::string& path) const;
+    Fate Follow(std::string_view path) const;
+    /// True when some change names `path`; lets a walk over many lines pass the others cheaply.
+    bool Names(std::string_view path) const { return m_byOldPath.find(path) != m_byOldPath.end(); }
 
     bool Empty() const { return m_changes.empty(); }
 
 private:
+    /// Hashes paths given as views too, so that a lookup needs no copy of the path.
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
+    };
+
     std::vector<TrackChange> m_changes;
     /// Indices of the changes, ascending, by the path they change.
-    std::unordered_map<std::string, std::vector<std::size_t>> m_byOldPath;
+    std::unordered_map<std::string, std::vector<std::size_t>, PathHash, std::equal_to<>> m_byOldPath;
 };
 
 /// The list files one track command rewrites: each read once, changed in memory however
