@@ -51,14 +51,17 @@ ChangeChain::ChangeChain(std::vector<TrackChange> changes)
 {
     for (std::size_t i = 0; i < m_changes.size(); ++i)
         m_byOldPath[m_changes[i].oldPath].push_back(i);
+    m_chained = std::any_of(m_changes.begin(), m_changes.end(),
+        [this](const TrackChange& c) { return c.newPath && m_byOldPath.contains(std::string_view{*c.newPath}); });
 }
 
 ChangeChain::Fate ChangeChain::Follow(std::string_view path) const
 {
-    Fate fate{false, false, std::string{path}};
+    Fate fate;
+    std::string_view current = path;
     std::size_t next = 0;
     for (;;) {
-        const auto found = m_byOldPath.find(std::string_view{fate.path});
+        const auto found = m_byOldPath.find(current);
         if (found == m_byOldPath.end())
             return fate;
         const std::vector<std::size_t>& indices = found->second;
@@ -73,6 +76,10 @@ ChangeChain::Fate ChangeChain::Follow(std::string_view path) const
             return fate;
         }
         fate.path = *change.newPath;
+        // Without chains the new path names no change: one lookup per path is enough.
+        if (!m_chained)
+            return fate;
+        current = fate.path;
         next = *at + 1;
     }
 }
@@ -137,12 +144,11 @@ void WorkingSet::Apply(const ChangeChain& changes)
         std::vector<std::string> kept;
         kept.reserve(list.lines.size());
         for (std::string& line : list.lines) {
-            const std::string_view path = playlists::LinePathView(line);
-            if (!changes.Names(path)) {
+            const ChangeChain::Fate fate = changes.Follow(playlists::LinePathView(line));
+            if (!fate.matched) {
                 kept.push_back(std::move(line));
                 continue;
             }
-            const ChangeChain::Fate fate = changes.Follow(path);
             list.changed = true;
             const std::string_view field = TemplateField(line);
             if (fate.removed) {

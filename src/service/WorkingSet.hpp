@@ -28,11 +28,9 @@ public:
     struct Fate {
         bool matched{}; ///< some change named the path
         bool removed{}; ///< a deletion removed it
-        std::string path; ///< the final path when matched and not removed
+        std::string path; ///< the final path when matched and not removed; empty otherwise
     };
     Fate Follow(std::string_view path) const;
-    /// True when some change names `path`; lets a walk over many lines pass the others cheaply.
-    bool Names(std::string_view path) const { return m_byOldPath.find(path) != m_byOldPath.end(); }
 
     bool Empty() const { return m_changes.empty(); }
 
@@ -46,6 +44,8 @@ private:
     std::vector<TrackChange> m_changes;
     /// Indices of the changes, ascending, by the path they change.
     std::unordered_map<std::string, std::vector<std::size_t>, PathHash, std::equal_to<>> m_byOldPath;
+    /// Some change's new path is changed again by a change.
+    bool m_chained{};
 };
 
 /// The list files one track command rewrites: each read once, changed in memory however
