@@ -7,13 +7,14 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
-#include "service/TrackFiles.hpp"
 #include "service/Relink.hpp"
+#include "service/TrackFiles.hpp"
 #include "service/TrackService.hpp"
 #include "service/WorkingSet.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
