@@ -143,7 +143,7 @@ MusicIndexResult BuildMusicIndex(
     }
     for (; walk != fs::recursive_directory_iterator{}; walk.increment(ec)) {
         if (ec) {
-            // An unreadable entry ends its folder's walk, not the whole index.
+            // An entry the walk could not read is passed over.
             ec.clear();
             continue;
         }
