@@ -182,6 +182,7 @@ void Kalvotune::BindHandlers()
         {"RemoveTracks", [this] { m_trackService.RemoveTracksClick(); }},
         {"RenameTracks", [this] { m_trackService.RenameTracksClick(); }},
         {"DeleteTracks", [this] { m_trackService.DeleteTracksClick(); }},
+        {"FindMovedTracks", [this] { m_trackService.FindMovedTracksClick(); }},
         {"CopySelectTrack", [this] { m_trackService.CopySelectTrackClick(); }},
         {"SaveNewList", [this] { m_myLists.SaveNewListClick(); }},
         {"OpenSelecktLists", [this] { m_myLists.OpenSelecktListsClick(); }},

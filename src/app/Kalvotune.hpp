@@ -110,6 +110,7 @@ public:
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
     video::SaveVideo& saveVideo() { return m_saveVideo; }
+    service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
     void Exit1Click();

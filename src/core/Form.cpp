@@ -149,6 +149,7 @@ Form::Form()
     Item(RemoveTracks, "RemoveTracks", "Перемещение треков");
     Item(RenameTracks, "RenameTracks", "Переименование тр.");
     Item(DeleteTracks, "DeleteTracks", "Удаление треков");
+    Item(FindMovedTracks, "FindMovedTracks", "Найти перемещённые треки…");
     Separator(N9, "N9");
     Item(InstallTemplates, "InstallTemplates", "Установка ЦМШ");
     Item(Sinhroniz, "Sinhroniz", "Синхронизация ЦМШ");
@@ -172,8 +173,8 @@ Form::Form()
         {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}, {&SaveM3uList, {}}}},
         {&N8, {}},
         {&Service,
-            {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&N9, {}}, {&InstallTemplates, {}},
-                {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}, {&SaveVideo, {}}}}};
+            {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&FindMovedTracks, {}}, {&N9, {}},
+                {&InstallTemplates, {}}, {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}, {&SaveVideo, {}}}}};
     PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
     PopupMenu4 = {{&CopySelectTrack, {}}};
 }

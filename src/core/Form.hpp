@@ -74,8 +74,8 @@ struct Form {
         StartMessage, PictureDelay, AutoMusicTemplate, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
     // PopupMenu2, the menu of ListBox1.
     MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
-        SaveChangeList, SaveM3uList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, N9, InstallTemplates,
-        Sinhroniz, MakeMusicTemplate, SaveVideo;
+        SaveChangeList, SaveM3uList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, FindMovedTracks, N9,
+        InstallTemplates, Sinhroniz, MakeMusicTemplate, SaveVideo;
     // PopupMenu3 (ListBox3) and PopupMenu4 (ListBox2).
     MenuItem OpenSelecktLists, DeleteList, CopySelectTrack;
 

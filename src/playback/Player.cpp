@@ -165,7 +165,8 @@ void Player::StartCurrentEntry()
     f.CurrentTrackName = playlists::LinePath(f.ListBox1.Item(f.TrackIndex));
     f.TrackTitle = playlists::TrackTitleOf(f.CurrentTrackName.string());
 
-    if (!IsFile(f.CurrentTrackName)) {
+    // A path from Windows names no file here, even if a relative name like it exists.
+    if (playlists::IsWindowsPath(f.CurrentTrackName.string()) || !IsFile(f.CurrentTrackName)) {
         ReportMissingFile();
         return;
     }
@@ -204,7 +205,7 @@ void Player::ReportMissingFile()
         dialogs.ShowMessage(kPutTrackBackHead + f.TrackTitle + kPutTrackBackTail);
     }
     dialogs.ShowMessage(kTrackMissingHead + f.TrackTitle + kTrackMissingFolder
-        + f.CurrentTrackName.parent_path().string() + kTrackMissingTail);
+        + playlists::TrackFolderOf(f.CurrentTrackName.string()) + kTrackMissingTail);
 }
 
 void Player::DropMissingEntry()

@@ -59,7 +59,7 @@ GatheredTracks GatherTracks(const std::vector<fs::path>& paths, bool openFolders
             gathered.tracks.insert(gathered.tracks.end(), tracks.begin(), tracks.end());
         } else if (!IsFile(path)) {
             missing.push_back(path.string());
-        } else if (IsM3uFile(path)) {
+        } else if (IsPlaylistFile(path)) {
             const std::vector<fs::path> tracks = ExpandPlaylists({path}, gathered.messages);
             gathered.tracks.insert(gathered.tracks.end(), tracks.begin(), tracks.end());
         } else if (IsAudioFile(path)) {

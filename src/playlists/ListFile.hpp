@@ -27,6 +27,9 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 /// character the code page has no byte for.
 std::optional<std::string> Utf8ToCp1251(std::string_view text);
 
+/// Appends the UTF-8 bytes of the code point `c`.
+void AppendUtf8(std::string& out, char32_t c);
+
 /// Splits text at CR, LF and CR LF. A last line without a break counts, blank lines count,
 /// and "" gives no lines.
 std::vector<std::string> SplitLines(std::string_view text);

@@ -115,20 +115,35 @@ std::string LinePath(std::string_view text)
     return std::string{Field(text, 1)};
 }
 
+std::string_view LinePathView(std::string_view text)
+{
+    return Field(text, 1);
+}
+
 std::string LineTemplate(std::string_view line)
 {
     return std::string{Field(line, 2)};
 }
 
+bool IsWindowsPath(std::string_view path)
+{
+    const bool drivePath = path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
+    return drivePath || path.starts_with("\\\\");
+}
+
+std::string TrackFolderOf(std::string_view path)
+{
+    std::size_t cut = path.rfind('/');
+    if (IsWindowsPath(path))
+        cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? std::string{} : std::string{path.substr(0, cut)};
+}
+
 std::string TrackTitleOf(std::string_view path)
 {
     std::size_t cut = path.rfind('/');
-    if (cut == std::string_view::npos) {
-        const bool drivePath = path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
-        const bool uncPath = path.starts_with("\\\\");
-        if (drivePath || uncPath)
-            cut = path.find_last_of("\\:");
-    }
+    if (cut == std::string_view::npos && IsWindowsPath(path))
+        cut = path.find_last_of("\\:");
     const std::string_view name = cut == std::string_view::npos ? path : path.substr(cut + 1);
     return std::string{DropLastChars(name, 4)};
 }

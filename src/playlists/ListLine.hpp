@@ -29,6 +29,8 @@ std::string ItemToLine(std::string_view item);
 
 /// The text between the first and the second '*'; empty with fewer than two.
 std::string LinePath(std::string_view text);
+/// `LinePath` as a view into `text`, for walks over many lines.
+std::string_view LinePathView(std::string_view text);
 
 /// The text between the second and the third '*'; empty with fewer than three.
 std::string LineTemplate(std::string_view line);
@@ -39,6 +41,15 @@ std::string LineTemplate(std::string_view line);
 /// '\'. A text without '/' that looks like a Windows path (a drive letter and ':' in
 /// front, or a leading "\\") is split at its last '\' or ':'; any other text is a bare name.
 std::string TrackTitleOf(std::string_view path);
+
+/// True for a path written on Windows: one that names a drive ("C:\…", "C:/…") or a
+/// network share ("\\server\share\…"). Such a track is never a file here; it counts
+/// as missing until it is found again.
+bool IsWindowsPath(std::string_view path);
+
+/// The folder part of a track path, for messages: the text before the last '/', or for a
+/// Windows path before its last '\' or '/'; empty for a bare name.
+std::string TrackFolderOf(std::string_view path);
 
 /// `prefix` + "dd.mm.yyyy hh'mm'ss" of `now`: the time's colons are apostrophes because
 /// a colon may not stand in a file name.

@@ -1,9 +1,12 @@
 #include "playlists/M3u.hpp"
 
 #include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
+#include <iterator>
 
 namespace kalvotune::playlists {
 
@@ -53,6 +56,21 @@ int HexDigit(char c)
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
+/// `text` with its %XX escapes decoded.
+std::string PercentDecoded(std::string_view text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
+            decoded.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+            i += 2;
+        } else {
+            decoded.push_back(text[i]);
+        }
+    }
+    return decoded;
+}
+
 /// The path of a `file://` URL with its %XX escapes decoded.
 std::string FileUrlPath(std::string_view url)
 {
@@ -62,16 +80,7 @@ std::string FileUrlPath(std::string_view url)
     if (slash == std::string_view::npos)
         return {};
     url.remove_prefix(slash);
-    std::string path;
-    for (std::size_t i = 0; i < url.size(); ++i) {
-        if (url[i] == '%' && i + 2 < url.size() && HexDigit(url[i + 1]) >= 0 && HexDigit(url[i + 2]) >= 0) {
-            path.push_back(static_cast<char>(HexDigit(url[i + 1]) * 16 + HexDigit(url[i + 2])));
-            i += 2;
-        } else {
-            path.push_back(url[i]);
-        }
-    }
-    return path;
+    return PercentDecoded(url);
 }
 
 bool IsUrl(std::string_view entry)
@@ -82,6 +91,83 @@ bool IsUrl(std::string_view entry)
             [](unsigned char c) { return std::isalnum(c) || c == '+' || c == '-' || c == '.'; });
 }
 
+/// Playlist bytes as UTF-8 text: a byte-order mark dropped, Windows-1251 decoded when
+/// the bytes are not UTF-8.
+std::string PlaylistText(std::string_view bytes)
+{
+    constexpr std::string_view kByteOrderMark{"\xEF\xBB\xBF"};
+    if (bytes.starts_with(kByteOrderMark))
+        bytes.remove_prefix(kByteOrderMark.size());
+    return IsUtf8(bytes) ? std::string{bytes} : Cp1251ToUtf8(bytes);
+}
+
+std::string Trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return std::string{text.substr(first, text.find_last_not_of(" \t") - first + 1)};
+}
+
+/// XML character data with the five named entities and numeric references decoded.
+std::string XmlText(std::string_view text)
+{
+    static constexpr std::pair<std::string_view, char> kNamed[]{
+        {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '&') {
+            decoded.push_back(text[i]);
+            continue;
+        }
+        const std::size_t semicolon = text.find(';', i);
+        const std::string_view entity = text.substr(i, semicolon == std::string_view::npos ? 0 : semicolon - i + 1);
+        const auto named = std::find_if(
+            std::begin(kNamed), std::end(kNamed), [&](const auto& n) { return n.first == entity; });
+        if (named != std::end(kNamed)) {
+            decoded.push_back(named->second);
+            i = semicolon;
+        } else if (entity.size() > 3 && entity[1] == '#') {
+            const bool hex = entity[2] == 'x' || entity[2] == 'X';
+            const std::string digits{entity.substr(hex ? 3 : 2, entity.size() - (hex ? 4 : 3))};
+            char* end = nullptr;
+            const unsigned long code = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
+            if (digits.empty() || *end != '\0' || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+                decoded.push_back('&');
+                continue;
+            }
+            AppendUtf8(decoded, static_cast<char32_t>(code));
+            i = semicolon;
+        } else {
+            decoded.push_back('&');
+        }
+    }
+    return decoded;
+}
+
+/// Adds one playlist entry: a `file://` URL, a path, or a web address (left out). A path
+/// written on Windows counts as missing when it names a drive or a network share; a
+/// relative one with backslashes is read with slashes, against the playlist's folder.
+void AddEntry(M3uEntries& entries, const std::string& entry, const fs::path& folder)
+{
+    fs::path track;
+    if (Lower(entry.substr(0, 7)) == "file://")
+        track = FileUrlPath(entry);
+    else if (!IsUrl(entry) && !IsWindowsPath(entry))
+        track = entry;
+    if (!track.empty() && !track.is_absolute() && entry.find('\\') != std::string::npos
+        && !IsFile(folder / track)) {
+        std::string slashed = track.string();
+        std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        track = slashed;
+    }
+    if (track.empty() || !IsFile(track.is_absolute() ? track : folder / track)) {
+        ++entries.skipped;
+        return;
+    }
+    entries.tracks.push_back((track.is_absolute() ? track : folder / track).lexically_normal());
+}
+
 } // namespace
 
 bool IsM3uFile(const fs::path& file)
@@ -90,29 +176,57 @@ bool IsM3uFile(const fs::path& file)
     return extension == ".m3u" || extension == ".m3u8";
 }
 
+bool IsPlaylistFile(const fs::path& file)
+{
+    const std::string extension = Lower(file.extension().string());
+    return IsM3uFile(file) || extension == ".pls" || extension == ".xspf";
+}
+
 M3uEntries ParseM3u(std::string_view bytes, const fs::path& folder)
 {
-    constexpr std::string_view kByteOrderMark{"\xEF\xBB\xBF"};
-    if (bytes.starts_with(kByteOrderMark))
-        bytes.remove_prefix(kByteOrderMark.size());
-    const std::string text = IsUtf8(bytes) ? std::string{bytes} : Cp1251ToUtf8(bytes);
-
     M3uEntries entries;
-    for (std::string line : SplitLines(text)) {
+    for (std::string line : SplitLines(PlaylistText(bytes))) {
         const auto first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#')
             continue;
-        line = line.substr(first, line.find_last_not_of(" \t") - first + 1);
-        fs::path track;
-        if (Lower(line.substr(0, 7)) == "file://")
-            track = FileUrlPath(line);
-        else if (!IsUrl(line))
-            track = line;
-        if (track.empty() || !IsFile(track.is_absolute() ? track : folder / track)) {
-            ++entries.skipped;
+        AddEntry(entries, Trimmed(line), folder);
+    }
+    return entries;
+}
+
+M3uEntries ParsePls(std::string_view bytes, const fs::path& folder)
+{
+    M3uEntries entries;
+    for (const std::string& line : SplitLines(PlaylistText(bytes))) {
+        // "FileN=entry"; titles, lengths and the header are not tracks.
+        const std::size_t equals = line.find('=');
+        const std::string key = Lower(Trimmed(line.substr(0, equals == std::string::npos ? 0 : equals)));
+        if (equals == std::string::npos || !key.starts_with("file") || key.size() == 4
+            || !std::all_of(key.begin() + 4, key.end(), [](unsigned char c) { return std::isdigit(c); }))
             continue;
-        }
-        entries.tracks.push_back((track.is_absolute() ? track : folder / track).lexically_normal());
+        AddEntry(entries, Trimmed(line.substr(equals + 1)), folder);
+    }
+    return entries;
+}
+
+M3uEntries ParseXspf(std::string_view bytes, const fs::path& folder)
+{
+    constexpr std::string_view kOpen{"<location>"};
+    constexpr std::string_view kClose{"</location>"};
+    const std::string text = PlaylistText(bytes);
+    M3uEntries entries;
+    for (std::size_t at = text.find(kOpen); at != std::string::npos; at = text.find(kOpen, at)) {
+        at += kOpen.size();
+        const std::size_t end = text.find(kClose, at);
+        if (end == std::string::npos)
+            break;
+        // A location is a URI: a relative one is percent-encoded like a file URL's path.
+        const std::string location = Trimmed(XmlText(std::string_view{text}.substr(at, end - at)));
+        if (Lower(location.substr(0, 7)) == "file://" || IsUrl(location))
+            AddEntry(entries, location, folder);
+        else
+            AddEntry(entries, PercentDecoded(location), folder);
+        at = end + kClose.size();
     }
     return entries;
 }
@@ -126,7 +240,13 @@ M3uEntries ReadM3u(const fs::path& file)
             + (read.message.empty() ? std::string{": нет такого файла"} : ": " + read.message);
         return failed;
     }
-    return ParseM3u(BytesView(read.bytes), fs::absolute(file).parent_path());
+    const fs::path folder = fs::absolute(file).parent_path();
+    const std::string extension = Lower(file.extension().string());
+    if (extension == ".pls")
+        return ParsePls(BytesView(read.bytes), folder);
+    if (extension == ".xspf")
+        return ParseXspf(BytesView(read.bytes), folder);
+    return ParseM3u(BytesView(read.bytes), folder);
 }
 
 std::string EncodeM3u8(const std::vector<fs::path>& tracks)
@@ -149,7 +269,7 @@ std::vector<fs::path> ExpandPlaylists(const std::vector<fs::path>& files, std::v
 {
     std::vector<fs::path> tracks;
     for (const fs::path& file : files) {
-        if (!IsM3uFile(file)) {
+        if (!IsPlaylistFile(file)) {
             tracks.push_back(file);
             continue;
         }

@@ -12,7 +12,10 @@ namespace kalvotune::playlists {
 /// True for a playlist file this program reads and writes (`.m3u`, `.m3u8`, any case).
 bool IsM3uFile(const std::filesystem::path& file);
 
-/// The tracks of an M3U playlist as read.
+/// True for a playlist "Open" reads: M3U, M3U8, PLS and XSPF (any case).
+bool IsPlaylistFile(const std::filesystem::path& file);
+
+/// The tracks of a playlist as read.
 struct M3uEntries {
     std::vector<std::filesystem::path> tracks; ///< existing files, in the playlist's order
     int skipped{}; ///< web addresses and missing files left out
@@ -21,11 +24,17 @@ struct M3uEntries {
 
 /// Parses playlist bytes: UTF-8 (a byte-order mark is dropped), or Windows-1251 when the
 /// bytes are not valid UTF-8; comments and `#EXTINF` lines are skipped, `file://` URLs
-/// decoded, relative entries resolved against `folder`. Only entries naming an existing
-/// file count as tracks.
+/// decoded, relative entries resolved against `folder` (backslashes read as slashes when
+/// the entry names no file as written). Only entries naming an existing file count as
+/// tracks: web addresses and Windows drive or share paths are left out and counted.
 M3uEntries ParseM3u(std::string_view bytes, const std::filesystem::path& folder);
+/// Parses a PLS playlist: the `FileN=` entries, read like M3U entries.
+M3uEntries ParsePls(std::string_view bytes, const std::filesystem::path& folder);
+/// Parses an XSPF playlist: the `<location>` of every track, a `file://` URL or a URI
+/// relative to `folder`, XML entities and %XX escapes decoded.
+M3uEntries ParseXspf(std::string_view bytes, const std::filesystem::path& folder);
 
-/// Reads an M3U playlist file.
+/// Reads a playlist file, PLS and XSPF by their extension, anything else as M3U.
 M3uEntries ReadM3u(const std::filesystem::path& file);
 
 /// The bytes of an M3U8 playlist: `#EXTM3U`, then one absolute path per line, UTF-8, LF.
@@ -34,7 +43,7 @@ std::string EncodeM3u8(const std::vector<std::filesystem::path>& tracks);
 /// The message for entries of a playlist that were left out; empty when none were.
 std::string SkippedEntriesMessage(const std::filesystem::path& playlist, int skipped);
 
-/// Replaces every M3U playlist in `files` by its tracks, in place. Each unreadable
+/// Replaces every playlist in `files` by its tracks, in place. Each unreadable
 /// playlist and each playlist with entries left out shows one message in `messages`.
 std::vector<std::filesystem::path> ExpandPlaylists(
     const std::vector<std::filesystem::path>& files, std::vector<std::string>& messages);

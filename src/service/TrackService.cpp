@@ -48,6 +48,12 @@ constexpr const char* kCopyCaption{"Копирование"};
 constexpr const char* kCopySelectedOnly{"Копируем только выделенные треки"};
 constexpr const char* kCopyFolderTitle{"Укажите папку,в которую Вы хотите копировать выбранные треки"};
 
+constexpr const char* kMusicFolderTitle{"Укажите папку, в которой теперь лежит Ваша музыка"};
+constexpr const char* kRelinkCaption{"Найти перемещённые треки"};
+constexpr const char* kRelinkQuestionTail{" Заменить пути?"};
+constexpr const char* kNothingMissing{"Все треки Ваших списков на месте: искать нечего."};
+constexpr const char* kRelinkedHead{"Пути заменены: "};
+
 // The renamed track's path: same folder, the entered name, the old extension (the text
 // from the last '.' of the file name, dot included; a folder's dot never counts).
 std::string RenamedPath(const std::string& oldPath, const std::string& name)
@@ -99,6 +105,20 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
         lists.Hold(playlists::kTempFileName, std::move(lines));
     }
     if (const std::optional<std::string> error = lists.Load(pruned.names)) {
+        m_services.dialogs.ShowError(*error);
+        return false;
+    }
+    return true;
+}
+
+bool TrackService::LoadRelinkLists(WorkingSet& lists)
+{
+    std::vector<std::string> current;
+    current.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
+    for (const std::string& item : m_form.ListBox1.Items())
+        current.push_back(playlists::ItemToLine(item));
+    lists.Hold(playlists::kTempFileName, std::move(current));
+    if (const std::optional<std::string> error = LoadRelinkSet(lists, m_lists.ListsDir())) {
         m_services.dialogs.ShowError(*error);
         return false;
     }
@@ -332,6 +352,58 @@ void TrackService::RenameTracksClick()
     for (const Rename& rename : renames)
         if (!rename.done)
             dialogs.ShowMessage(kRenameFailedHead + playlists::TrackTitleOf(rename.oldPath) + kRenameFailedTail);
+}
+
+void TrackService::FindMovedTracksClick()
+{
+    const std::optional<fs::path> folder = m_services.dialogs.ChooseFolder(kMusicFolderTitle);
+    if (!folder)
+        return;
+    if (m_indexRunner != nullptr)
+        m_indexRunner->Run(*folder);
+    else
+        MusicIndexed(BuildMusicIndex(*folder));
+}
+
+void TrackService::MusicIndexed(const MusicIndexResult& result)
+{
+    Dialogs& dialogs = m_services.dialogs;
+    if (result.cancelled)
+        return;
+    if (!result.error.empty()) {
+        dialogs.ShowMessage(result.error);
+        return;
+    }
+    RelinkPlan plan;
+    {
+        WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+        if (!LoadRelinkLists(lists))
+            return;
+        plan = PlanRelink(lists, result.index);
+    }
+    if (plan.Missing() == 0) {
+        dialogs.ShowMessage(kNothingMissing);
+        return;
+    }
+    if (plan.changes.empty()) {
+        dialogs.ShowMessage(RelinkSummary(plan) + "\n\n" + RelinkLeftMessage(plan));
+        return;
+    }
+    if (!dialogs.AskYesNo(RelinkSummary(plan) + kRelinkQuestionTail, kRelinkCaption))
+        return;
+
+    // Read again after the question: a track that started meanwhile may have changed the history.
+    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    if (!LoadRelinkLists(lists))
+        return;
+    plan = PlanRelink(lists, result.index);
+    const std::size_t found = plan.changes.size();
+    const bool written = WriteWorkingSet(lists, ChangeChain{std::move(plan.changes)});
+    RebuildCurrentList(lists);
+    if (!written)
+        return;
+    const std::string left = RelinkLeftMessage(plan);
+    dialogs.ShowMessage(kRelinkedHead + std::to_string(found) + "." + (left.empty() ? "" : "\n\n" + left));
 }
 
 void TrackService::CopySelectTrackClick()

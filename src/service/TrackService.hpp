@@ -2,6 +2,7 @@
 
 #include "core/Form.hpp"
 #include "core/Services.hpp"
+#include "service/Relink.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/WorkingSet.hpp"
 
@@ -14,6 +15,16 @@ class Lists;
 }
 
 namespace kalvotune::service {
+
+/// Builds the index of "Найти перемещённые треки…" away from the window's thread and
+/// hands it to `TrackService::MusicIndexed` on the window's thread. The Qt window
+/// implements it with a worker thread and a progress dialog; without one the index is
+/// built at once.
+class MusicIndexRunner {
+public:
+    virtual ~MusicIndexRunner() = default;
+    virtual void Run(std::filesystem::path folder) = 0;
+};
 
 /// The "Сервис (с изменен. списков)" commands: moving, renaming and deleting music files
 /// while every list named in `MyLists` (the template registry `Kalvotune` always among
@@ -46,6 +57,17 @@ public:
     /// chosen folder, replacing files of the same name there; no list changes.
     void CopySelectTrackClick();
 
+    /// "Найти перемещённые треки…": asks for the folder the music now lies in and has
+    /// its audio files indexed.
+    void FindMovedTracksClick();
+    /// The index is built: every missing track of the lists (`MyLists`, "Былое", the
+    /// registry) and of the current list is matched, the user is told what was found and
+    /// asked, and on Yes every list is rewritten in one batch, registry lines keeping
+    /// their template folders. Then a message names what stayed.
+    void MusicIndexed(const MusicIndexResult& result);
+    /// The runner that builds the index; without one it is built at once.
+    void SetIndexRunner(MusicIndexRunner* runner) { m_indexRunner = runner; }
+
     /// The name under which the current list is carried through a move or a deletion.
     std::filesystem::path TempFilePath() const;
 
@@ -54,6 +76,9 @@ private:
     /// `TempFile` when `withCurrentList`). False, after an error box, when a list cannot
     /// be read: the command must stop.
     bool LoadWorkingSet(WorkingSet& lists, bool withCurrentList);
+    /// The current list as `TempFile`, then the lists relinking rewrites. False, after an
+    /// error box, when a list cannot be read.
+    bool LoadRelinkLists(WorkingSet& lists);
     /// Applies the changes, writes the lists and shows the write errors; true when every
     /// list was written.
     bool WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes);
@@ -69,6 +94,7 @@ private:
     Services& m_services;
     playlists::Lists& m_lists;
     TrackFiles& m_files;
+    MusicIndexRunner* m_indexRunner{};
 };
 
 } // namespace kalvotune::service

@@ -29,6 +29,21 @@ bool IsTemplateFolderName(const std::string& field)
     return field != "0" && IsListName(field);
 }
 
+// The template field of a line as `LineTemplate` gives it for the line with one '*'
+// appended: a line lacking its closing '*' still gives its field.
+std::string_view TemplateField(std::string_view line)
+{
+    std::size_t from = 0;
+    for (int k = 0; k < 2; ++k) {
+        const std::size_t star = line.find('*', from);
+        if (star == std::string_view::npos)
+            return {};
+        from = star + 1;
+    }
+    const std::size_t close = line.find('*', from);
+    return line.substr(from, close == std::string_view::npos ? std::string_view::npos : close - from);
+}
+
 } // namespace
 
 ChangeChain::ChangeChain(std::vector<TrackChange> changes)
@@ -36,14 +51,17 @@ ChangeChain::ChangeChain(std::vector<TrackChange> changes)
 {
     for (std::size_t i = 0; i < m_changes.size(); ++i)
         m_byOldPath[m_changes[i].oldPath].push_back(i);
+    m_chained = std::any_of(m_changes.begin(), m_changes.end(),
+        [this](const TrackChange& c) { return c.newPath && m_byOldPath.contains(std::string_view{*c.newPath}); });
 }
 
-ChangeChain::Fate ChangeChain::Follow(const std::string& path) const
+ChangeChain::Fate ChangeChain::Follow(std::string_view path) const
 {
-    Fate fate{false, false, path};
+    Fate fate;
+    std::string_view current = path;
     std::size_t next = 0;
     for (;;) {
-        const auto found = m_byOldPath.find(fate.path);
+        const auto found = m_byOldPath.find(current);
         if (found == m_byOldPath.end())
             return fate;
         const std::vector<std::size_t>& indices = found->second;
@@ -58,6 +76,10 @@ ChangeChain::Fate ChangeChain::Follow(const std::string& path) const
             return fate;
         }
         fate.path = *change.newPath;
+        // Without chains the new path names no change: one lookup per path is enough.
+        if (!m_chained)
+            return fate;
+        current = fate.path;
         next = *at + 1;
     }
 }
@@ -78,6 +100,14 @@ const std::vector<std::string>* WorkingSet::Lines(std::string_view name) const
 {
     const auto at = std::find_if(m_lists.begin(), m_lists.end(), [name](const List& l) { return l.name == name; });
     return at == m_lists.end() ? nullptr : &at->lines;
+}
+
+std::vector<std::string> WorkingSet::Names() const
+{
+    std::vector<std::string> names;
+    for (const List& list : m_lists)
+        names.push_back(list.name);
+    return names;
 }
 
 void WorkingSet::Hold(std::string_view name, std::vector<std::string> lines)
@@ -114,19 +144,22 @@ void WorkingSet::Apply(const ChangeChain& changes)
         std::vector<std::string> kept;
         kept.reserve(list.lines.size());
         for (std::string& line : list.lines) {
-            const ChangeChain::Fate fate = changes.Follow(playlists::LinePath(line));
+            const ChangeChain::Fate fate = changes.Follow(playlists::LinePathView(line));
             if (!fate.matched) {
                 kept.push_back(std::move(line));
                 continue;
             }
             list.changed = true;
-            std::string field = playlists::LineTemplate(line + "*");
+            const std::string_view field = TemplateField(line);
             if (fate.removed) {
-                if (IsTemplateFolderName(field))
-                    list.foldersToRemove.push_back(std::move(field));
+                if (IsTemplateFolderName(std::string{field}))
+                    list.foldersToRemove.emplace_back(field);
                 continue;
             }
-            kept.push_back("*" + fate.path + "*" + field + "*");
+            std::string moved;
+            moved.reserve(fate.path.size() + field.size() + 3);
+            moved.append("*").append(fate.path).append("*").append(field).append("*");
+            kept.push_back(std::move(moved));
         }
         list.lines = std::move(kept);
     }

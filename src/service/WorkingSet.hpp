@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,16 +28,24 @@ public:
     struct Fate {
         bool matched{}; ///< some change named the path
         bool removed{}; ///< a deletion removed it
-        std::string path; ///< the final path when matched and not removed
+        std::string path; ///< the final path when matched and not removed; empty otherwise
     };
-    Fate Follow(const std::string& path) const;
+    Fate Follow(std::string_view path) const;
 
     bool Empty() const { return m_changes.empty(); }
 
 private:
+    /// Hashes paths given as views too, so that a lookup needs no copy of the path.
+    struct PathHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view path) const { return std::hash<std::string_view>{}(path); }
+    };
+
     std::vector<TrackChange> m_changes;
     /// Indices of the changes, ascending, by the path they change.
-    std::unordered_map<std::string, std::vector<std::size_t>> m_byOldPath;
+    std::unordered_map<std::string, std::vector<std::size_t>, PathHash, std::equal_to<>> m_byOldPath;
+    /// Some change's new path is changed again by a change.
+    bool m_chained{};
 };
 
 /// The list files one track command rewrites: each read once, changed in memory however
@@ -71,6 +80,8 @@ public:
 
     /// The current lines of a list of the set; null when the set has no such list.
     const std::vector<std::string>* Lines(std::string_view name) const;
+    /// The names of the lists of the set, in the order they were held or loaded.
+    std::vector<std::string> Names() const;
 
 private:
     struct List {

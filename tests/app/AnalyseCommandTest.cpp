@@ -1,5 +1,6 @@
 #include "app/AnalyseCommand.hpp"
 #include "app/BatchProgress.hpp"
+#include "app/RelinkCommand.hpp"
 #include "app/VideoCommand.hpp"
 
 #include "AppFixture.hpp"
@@ -328,6 +329,63 @@ TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
     EXPECT_EQ(RunVideoCommand(Dir(), request, 77, failedOut, failedErr), 1);
     EXPECT_EQ(failedOut.str(), "seed 5\n");
     EXPECT_NE(failedErr.str().find("Не удалось записать видео"), std::string::npos);
+}
+
+TEST(RelinkCommand, PrintsEachChangeADryRunChangesNothingAndAnUnreadableListStopsAll)
+{
+    RelinkRequest request;
+    const char* window[]{"kalvotune", "--analyse"};
+    EXPECT_FALSE(ParseRelinkRequest(2, window, request));
+    const char* args[]{"kalvotune", "--relink", "/music", "--dry-run"};
+    ASSERT_TRUE(ParseRelinkRequest(4, args, request));
+    EXPECT_EQ(request.folder, "/music");
+    EXPECT_TRUE(request.dryRun);
+
+    testing::TempDir dir;
+    const fs::path lists = dir.Path() / "Lists";
+    const fs::path music = dir.Path() / "music" / "Альбом";
+    fs::create_directories(lists);
+    fs::create_directories(music);
+    ASSERT_TRUE(WriteFileAtomically(music / "Вальс.mp3", "audio").ok);
+    const std::string moved = (music / "Вальс.mp3").string();
+    ASSERT_TRUE(playlists::WriteListFile(lists / "MyLists", {"Kalvotune", "Мой"}).ok);
+    ASSERT_TRUE(playlists::WriteListFile(lists / "Kalvotune", {"*C:\\Альбом\\вальс.MP3*Вальс1*"}).ok);
+    ASSERT_TRUE(playlists::WriteListFile(lists / "Мой", {"*C:\\Альбом\\вальс.MP3*0*", "*C:\\Нет.mp3*0*"}).ok);
+    const auto listBytes = [&] {
+        std::string all;
+        for (const char* name : {"MyLists", "Kalvotune", "Мой"})
+            all += std::string{BytesView(ReadFileBytes(lists / name).value_or(std::vector<std::uint8_t>{}))} + "|";
+        return all;
+    };
+    const std::string before = listBytes();
+
+    std::ostringstream dry;
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), true, true}, dry), 0);
+    EXPECT_EQ(listBytes(), before);
+    EXPECT_EQ(dry.str().substr(0, dry.str().find('\n')), "C:\\Альбом\\вальс.MP3 → " + moved);
+    EXPECT_NE(dry.str().find("Найдено 1 из 2 треков; 0 неоднозначных."), std::string::npos);
+    EXPECT_NE(dry.str().find("C:\\Нет.mp3"), std::string::npos);
+    EXPECT_NE(dry.str().find("списки не изменены"), std::string::npos);
+
+    // A list that cannot be read: exit 1, nothing changed, the list named.
+    ASSERT_TRUE(playlists::WriteListFile(lists / "Большой", {}).ok);
+    ASSERT_TRUE(playlists::WriteListFile(lists / "MyLists", {"Kalvotune", "Мой", "Большой"}).ok);
+    fs::resize_file(lists / "Большой", playlists::kMaxListFileBytes + 1);
+    std::ostringstream stopped;
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false, true}, stopped), 1);
+    EXPECT_NE(stopped.str().find("Большой"), std::string::npos);
+    EXPECT_EQ(playlists::ReadListFile(lists / "Мой").value_or(std::vector<std::string>{}).front(),
+        "*C:\\Альбом\\вальс.MP3*0*");
+
+    fs::remove(lists / "Большой");
+    std::ostringstream done;
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false, true}, done), 0);
+    EXPECT_EQ(playlists::ReadListFile(lists / "Kalvotune").value_or(std::vector<std::string>{}),
+        std::vector<std::string>{"*" + moved + "*Вальс1*"});
+    EXPECT_EQ(playlists::ReadListFile(lists / "Мой").value_or(std::vector<std::string>{}),
+        (std::vector<std::string>{"*" + moved + "*0*", "*C:\\Нет.mp3*0*"}));
+    std::ostringstream usage;
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {}, usage), 1);
 }
 
 } // namespace

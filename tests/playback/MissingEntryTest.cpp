@@ -47,6 +47,16 @@ TEST_F(MissingEntryTest, RegistryListShowsThreeMessagesAndKeepsTheEntry)
     EXPECT_FALSE(m_form.Timer4.enabled);
 }
 
+TEST_F(MissingEntryTest, AWindowsPathIsMissingAndItsMessageNamesTheWindowsFolder)
+{
+    m_form.ListBox1.SetSelected(m_form.ListBox1.Add(playlists::MakeListItem("*C:\\Музыка\\Вальс.mp3*0*")), true);
+    m_player.PlayButtonClick();
+    ASSERT_EQ(m_fakes.dialogs.messages.size(), 1u);
+    const std::string& message = m_fakes.dialogs.messages[0];
+    EXPECT_NE(message.find("трек  <Вальс>  из папки  <C:\\Музыка>"), std::string::npos);
+    EXPECT_FALSE(m_form.Timer4.enabled);
+}
+
 TEST_F(MissingEntryTest, OrdinaryListShowsOneMessageUnlessBadLinesAreDropped)
 {
     AddTrack("gone.mp3", -1, true);

@@ -49,6 +49,48 @@ TEST(M3u, ReadsUtf8AndCp1251EntriesRelativeToThePlaylistAndCountsWhatIsLeftOut)
     EXPECT_EQ(ParseM3u(written, dir.Path()).tracks, read.tracks);
 }
 
+TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
+{
+    testing::TempDir dir;
+    const fs::path music = dir.Path() / "Music";
+    fs::create_directories(music / "Артист");
+    fs::create_directories(dir.Path() / "Lists");
+    for (const char* name : {"Артист/01 Вальс.mp3", "Артист/a&b.wav"})
+        ASSERT_TRUE(WriteFileAtomically(music / name, std::string_view{"x"}).ok);
+    const fs::path waltz = music / "Артист" / "01 Вальс.mp3";
+    const fs::path ab = music / "Артист" / "a&b.wav";
+
+    // An M3U8 written on Windows: relative backslash paths, CR LF; a drive path is
+    // missing here and is counted with what was left out.
+    const M3uEntries windows
+        = ParseM3u("#EXTM3U\r\n..\\Music\\Артист\\01 Вальс.mp3\r\nC:\\Music\\Артист\\a&b.wav\r\n", dir.Path() / "Lists");
+    EXPECT_EQ(windows.tracks, std::vector<fs::path>{waltz});
+    EXPECT_EQ(windows.skipped, 1);
+
+    const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2="
+        + ab.string() + "\r\nFile3=http://radio.example/x\r\nNumberOfEntries=3\r\nVersion=2\r\n";
+    const M3uEntries fromPls = ParsePls(pls, dir.Path() / "Lists");
+    EXPECT_EQ(fromPls.tracks, (std::vector<fs::path>{waltz, ab}));
+    EXPECT_EQ(fromPls.skipped, 1);
+
+    const std::string xspf = "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"
+                             "<trackList><track><location>file://"
+        + music.string() + "/%D0%90%D1%80%D1%82%D0%B8%D1%81%D1%82/01%20%D0%92%D0%B0%D0%BB%D1%8C%D1%81.mp3"
+        + "</location><title>x</title></track><track><location> ../Music/&#x410;ртист/a&amp;b.wav </location>"
+          "</track><track><location>gone.mp3</location></track></trackList></playlist>";
+    const M3uEntries fromXspf = ParseXspf(xspf, dir.Path() / "Lists");
+    EXPECT_EQ(fromXspf.tracks, (std::vector<fs::path>{waltz, ab}));
+    EXPECT_EQ(fromXspf.skipped, 1);
+
+    // "Open" and the command line read them by their extension.
+    ASSERT_TRUE(WriteFileAtomically(dir.Path() / "Lists" / "a.PLS", pls).ok);
+    ASSERT_TRUE(WriteFileAtomically(dir.Path() / "Lists" / "b.xspf", xspf).ok);
+    std::vector<std::string> messages;
+    EXPECT_EQ(ExpandPlaylists({dir.Path() / "Lists" / "a.PLS", dir.Path() / "Lists" / "b.xspf"}, messages).size(), 4u);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(GatherTracks({dir.Path() / "Lists" / "b.xspf"}, false).tracks, (std::vector<fs::path>{waltz, ab}));
+}
+
 TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
 {
     const fs::path one = Track("Rock", "Один.mp3");

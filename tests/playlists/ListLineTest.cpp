@@ -54,6 +54,12 @@ TEST(ListLine, TrackTitleRemovesFourCharacters)
     EXPECT_EQ(TrackTitleOf("\\\\server\\share\\Вальс.wma"), "Вальс");
     EXPECT_EQ(TrackTitleOf("/music/Ёлка.mp3"), "Ёлка");
     EXPECT_EQ(TrackTitleOf("ж.mp"), "");
+    // Paths from Windows: their folder for the missing-track message.
+    EXPECT_TRUE(IsWindowsPath("c:/x.mp3") && IsWindowsPath("\\\\server\\share\\a.mp3"));
+    EXPECT_FALSE(IsWindowsPath("/m/C:\\a.mp3") || IsWindowsPath("Музыка\\a.mp3") || IsWindowsPath(""));
+    EXPECT_EQ(TrackFolderOf("C:\\Музыка\\Артист\\01.mp3"), "C:\\Музыка\\Артист");
+    EXPECT_EQ(TrackFolderOf("/m/a\\b.mp3"), "/m");
+    EXPECT_EQ(TrackFolderOf("a.mp3"), "");
 }
 
 TEST(ListLine, LinuxNamesKeepColonAndBackslash)

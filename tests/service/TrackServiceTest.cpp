@@ -315,5 +315,86 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     EXPECT_TRUE(form.ListBox2.Selected(0));
 }
 
+TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
+{
+    fs::create_directories(Music() / "Артист" / "Альбом");
+    fs::create_directories(Music() / "Сборник" / "Альбом");
+    fs::create_directories(Music() / "Другой");
+    const fs::path waltzHere = Track("Вальс.mp3", Music() / "Артист" / "Альбом");
+    Track("ВАЛЬС.MP3", Music() / "Сборник" / "Альбом");
+    Track("Танго.mp3", Music() / "Другой");
+    Track("Танго.mp3", Music() / "Сборник");
+    const fs::path here = Track("Здесь.mp3");
+    // Files written on Windows: Windows-1251, CR LF, backslash paths.
+    const std::string oldWaltz = "C:\\Музыка\\Артист\\Альбом\\Вальс.mp3";
+    const auto windowsFile = [&](const std::string& name, const Lines& lines) {
+        std::string text;
+        for (const std::string& line : lines)
+            text += line + "\r\n";
+        ASSERT_TRUE(WriteFileAtomically(ListsDir() / name, *playlists::Utf8ToCp1251(text)).ok);
+    };
+    windowsFile("Kalvotune", {"*" + oldWaltz + "*Вальс123*", "*D:\\Танго.mp3*Танго7*"});
+    windowsFile("Мой", {"*" + oldWaltz + "*0*", "*D:\\Танго.mp3*0*", "*E:\\Нет\\Пропал.mp3*0*", Line(here)});
+    windowsFile("Былое", {"*" + oldWaltz + "*0*"});
+    Put("MyLists", {"Kalvotune", "Калейдоскоп", "Мой"}); // "Былое" is read although not named
+    const ino_t untouched = Inode("Калейдоскоп");
+    form.ListBox1.Add(playlists::MakeListItem("*" + oldWaltz + "*0*"));
+    form.ListBox1.Add(playlists::MakeListItem(Line(here)));
+    EXPECT_EQ(playlists::TrackTitleOf(oldWaltz), "Вальс");
+
+    // "No" changes nothing.
+    dialogs.folders = {Music(), Music()};
+    dialogs.answers = {false, true};
+    const ino_t before = Inode("Мой");
+    service.FindMovedTracksClick();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0],
+        "Найти перемещённые треки|Найдено 1 из 3 треков; 1 неоднозначных. Заменить пути?");
+    EXPECT_EQ(Inode("Мой"), before);
+    EXPECT_EQ(Paths()[0], oldWaltz);
+
+    service.FindMovedTracksClick();
+    const std::string waltzLine = Line(waltzHere, "Вальс123");
+    EXPECT_EQ(Read("Kalvotune"), (Lines{waltzLine, "*D:\\Танго.mp3*Танго7*"}));
+    EXPECT_EQ(Read("Мой"), (Lines{Line(waltzHere), "*D:\\Танго.mp3*0*", "*E:\\Нет\\Пропал.mp3*0*", Line(here)}));
+    EXPECT_EQ(Read("Былое"), Lines{Line(waltzHere)});
+    EXPECT_EQ(Inode("Калейдоскоп"), untouched);
+    EXPECT_EQ(Paths(), (Lines{waltzHere.string(), here.string()}));
+    // Still Windows-1251 with CR LF, as the lists came.
+    const std::string bytes = Content(ListsDir() / "Мой");
+    EXPECT_FALSE(bytes.starts_with("\xEF\xBB\xBF"));
+    EXPECT_NE(bytes.find("\xCF\xF0\xEE\xEF\xE0\xEB.mp3*0*\r\n"), std::string::npos); // "Пропал" in Windows-1251
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+        "Пути заменены: 1.\n\nНе найдены, пути оставлены как были:\nE:\\Нет\\Пропал.mp3\n\n"
+        "Найдено несколько файлов с таким именем, пути оставлены как были:\nD:\\Танго.mp3");
+    // The relinked track finds its template.
+    EXPECT_EQ(lists.LookUpTemplateName(waltzHere), "Вальс123");
+}
+
+TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingIsMissing)
+{
+    const fs::path waltz = Track("Вальс.mp3");
+    Put("Мой", {"*C:\\Вальс.mp3*0*"});
+    Put("Большой", {});
+    Put("MyLists", {"Kalvotune", "Большой", "Мой"});
+    fs::resize_file(ListsDir() / "Большой", playlists::kMaxListFileBytes + 1);
+    dialogs.folders = {Music(), dir.Path() / "нет", Music()};
+    service.FindMovedTracksClick();
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_NE(dialogs.errors[0].find("Большой"), std::string::npos);
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_EQ(Read("Мой"), Lines{"*C:\\Вальс.mp3*0*"});
+
+    fs::remove(ListsDir() / "Большой");
+    service.FindMovedTracksClick(); // a folder that is not there
+    EXPECT_EQ(dialogs.messages.back(), "Папка " + (dir.Path() / "нет").string() + " не найдена.");
+
+    Put("Мой", {Line(waltz)});
+    service.FindMovedTracksClick();
+    EXPECT_EQ(dialogs.messages.back(), "Все треки Ваших списков на месте: искать нечего.");
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
 } // namespace
 } // namespace kalvotune::service

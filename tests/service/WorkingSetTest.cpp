@@ -1,5 +1,7 @@
 #include "service/WorkingSet.hpp"
 
+#include "service/Relink.hpp"
+
 #include "playlists/ListFile.hpp"
 #include "support/TempDir.hpp"
 
@@ -102,6 +104,76 @@ TEST(WorkingSet, AFolderStaysWhileTheLineNamingItCouldNotBeWritten)
     EXPECT_EQ(set.Write().size(), 1u);
     EXPECT_TRUE(fs::exists(folder.DataDir() / "fd"));
     EXPECT_EQ(folder.Read("Kalvotune"), Lines{"*/m/d.mp3*fd*"});
+}
+
+TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
+{
+    EXPECT_EQ(FoldCase("ЁЛКА Ёж ÀÉ Song-01.MP3"), "ёлка ёж àé song-01.mp3");
+    EXPECT_EQ(FoldCase("ЄЇІЎҐӁ ЩЪЫЬЭЮЯ"), "єїіўґӂ щъыьэюя");
+    // Small letters, signs, other scripts and broken bytes stay as they are.
+    EXPECT_EQ(FoldCase("ёж × ß 日本 \xD0"), "ёж × ß 日本 \xD0");
+
+    MusicIndex index;
+    index.Add("/m/Артист/Альбом/01 Вальс.mp3");
+    index.Add("/m/Другой/Альбом/01 Вальс.mp3");
+    index.Add("/m/Сборник/Разное/01 Вальс.mp3");
+    index.Add("/m/Песни/Ёлочка.WAV");
+    const auto match = [&](std::string_view old) { return MatchMovedTrack(index, old); };
+    using Kind = TrackMatch::Kind;
+
+    // One file of that name wins whatever its folders, its case aside.
+    EXPECT_EQ(match("C:\\Музыка\\ЁЛОЧКА.wav").path, "/m/Песни/Ёлочка.WAV");
+    EXPECT_EQ(match("\\\\server\\share\\ёлочка.wav").kind, Kind::Found);
+    // Among several, the one whose folders agree with most of the old path's last folders.
+    EXPECT_EQ(match("C:\\Музыка\\АРТИСТ\\альбом\\01 вальс.mp3").path, "/m/Артист/Альбом/01 Вальс.mp3");
+    EXPECT_EQ(match("/media/old/Сборник/Разное/01 Вальс.mp3").path, "/m/Сборник/Разное/01 Вальс.mp3");
+    // Agreement counts from the innermost folder: "Артист" alone does not pick the first.
+    EXPECT_EQ(match("D:\\Артист\\Синглы\\01 Вальс.mp3").kind, Kind::Ambiguous);
+    // Two agree equally: a tie is left alone.
+    EXPECT_EQ(match("D:\\Альбом\\01 Вальс.mp3").kind, Kind::Ambiguous);
+    EXPECT_EQ(match("D:\\01 Вальс.mp3").kind, Kind::Ambiguous);
+    // The name must be the same, extension included.
+    EXPECT_EQ(match("D:\\Артист\\Альбом\\01 Вальс.wma").kind, Kind::NotFound);
+    EXPECT_EQ(match("").kind, Kind::NotFound);
+}
+
+TEST(Relink, IndexesAudioFilesEveryLevelDeepAndPlansEachMissingPathOnce)
+{
+    Folder folder{{{"Мой", {}}}};
+    const fs::path music = folder.dir.Path() / "music";
+    fs::create_directories(music / "А" / "Б");
+    for (const fs::path& file : {music / "x.MP3", music / "А" / "Б" / "y.wav", music / "А" / "cover.jpg",
+             music / "А" / "Б" / "z*.mp3"})
+        std::ofstream{file} << "x";
+    fs::create_directory_symlink(music, music / "А" / "loop"); // never followed
+    std::vector<std::size_t> heard;
+    const MusicIndexResult built = BuildMusicIndex(music, [&](std::size_t n) { heard.push_back(n); });
+    EXPECT_TRUE(built.error.empty());
+    // Not the picture, nor a name a list line cannot carry.
+    EXPECT_EQ(built.index.Size(), 2u);
+    EXPECT_EQ(heard.back(), 2u);
+    EXPECT_FALSE(BuildMusicIndex(music / "нет").error.empty());
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_TRUE(BuildMusicIndex(music, {}, stop.get_token()).cancelled);
+
+    const std::string present = (music / "x.MP3").string();
+    const std::string moved = (music / "А" / "Б" / "y.wav").string();
+    Folder lists{{{"Мой", {"*" + present + "*0*", "*C:\\Б\\Y.WAV*0*", "*/gone/q.mp3*0*", "", "*C:\\Б\\Y.WAV*0*"}},
+        {"Kalvotune", {"*/old/x.mp3*x1*", "*C:\\Б\\Y.WAV*y7*"}}}};
+    WorkingSet set{lists.ListsDir(), lists.DataDir()};
+    ASSERT_FALSE(set.Load({"Мой", "Kalvotune"}));
+    const RelinkPlan plan = PlanRelink(set, built.index);
+    // Each missing path once, in list order; the line naming an existing file is no
+    // candidate although its name is in the index; "x.mp3" finds "x.MP3".
+    ASSERT_EQ(plan.changes.size(), 2u);
+    EXPECT_EQ(plan.changes[0].oldPath, "C:\\Б\\Y.WAV");
+    EXPECT_EQ(plan.changes[0].newPath, moved);
+    EXPECT_EQ(plan.changes[1].oldPath, "/old/x.mp3");
+    EXPECT_EQ(plan.changes[1].newPath, present);
+    EXPECT_EQ(plan.unfound, Lines{"/gone/q.mp3"});
+    EXPECT_EQ(plan.Missing(), 3u);
+    EXPECT_EQ(RelinkSummary(plan), "Найдено 2 из 3 треков; 0 неоднозначных.");
 }
 
 } // namespace

@@ -2,12 +2,14 @@
 #include "app/AnalyseCommand.hpp"
 #include "app/CommandLine.hpp"
 #include "app/Kalvotune.hpp"
+#include "app/RelinkCommand.hpp"
 #include "app/MediaControls.hpp"
 #include "app/UserDataDir.hpp"
 #include "app/VideoCommand.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
 #include "app/qt/MusicAnalysisDialog.hpp"
+#include "app/qt/MusicIndexDialog.hpp"
 #include "app/qt/QtServices.hpp"
 #include "app/qt/SingleInstance.hpp"
 #include "app/qt/VideoExportDialog.hpp"
@@ -111,6 +113,11 @@ int main(int argc, char* argv[])
         QCoreApplication core{argc, argv};
         return app::RunVideoCommand(CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr);
     }
+    // `--relink FOLDER [--dry-run]` finds moved tracks for every list without a window.
+    if (app::RelinkRequest request; app::ParseRelinkRequest(argc, argv, request)) {
+        QCoreApplication core{argc, argv};
+        return app::RunRelinkCommand(CommandProgramDir(), request, std::cout);
+    }
     if (command.mode != app::CommandMode::Window) {
         std::cerr << "kalvotune: эта сборка не выполняет такую команду\n" << app::UsageText();
         return 2;
@@ -147,6 +154,8 @@ int main(int argc, char* argv[])
         player.musicTemplates().SetRunner(&analysis);
         app::VideoExportDialog videoExport{player, window};
         player.saveVideo().SetRunner(&videoExport);
+        app::MusicIndexDialog index{player, window};
+        player.trackService().SetIndexRunner(&index);
         audio.SetWakeupHandler([&window, &audio] {
             QMetaObject::invokeMethod(
                 &window, [&audio] { audio.DrainEvents(); }, Qt::QueuedConnection);
