@@ -48,7 +48,7 @@ public:
     {
         return std::nullopt;
     }
-    std::vector<fs::path> OpenAudioFiles(const fs::path&) override { return {}; }
+    std::vector<fs::path> OpenAudioFiles(bool) override { return {}; }
     std::optional<fs::path> ChooseFolder(const std::string&) override { return std::nullopt; }
 };
 
