@@ -23,7 +23,9 @@ done
 contents=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||')
 has() { grep -qxF "$1" <<<"$contents" || fail "not in the package: $1"; }
 has /usr/bin/kalvotune
-has "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/kalvotune/kalvotune-audio.so"
+for module in kalvotune-audio.so kalvotune-analysis.so kalvotune-video.so; do
+    has "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/kalvotune/$module"
+done
 [ -z "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'post|pre')" ] || fail "the package has maintainer scripts"
 for file in MassP1.kvt Lumbra12.kvt MassMF2.kvt SetGet.kvt Lists/MyLists ScreenShot/ScreenShot.BMP; do
     has "/usr/share/kalvotune/$file"

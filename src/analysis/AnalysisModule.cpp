@@ -1,28 +1,22 @@
 #include "analysis/AnalysisModule.hpp"
 
-#include "core/LoadableModule.hpp"
-
 namespace kalvotune::analysis {
 
 AnalysisModule::AnalysisModule(std::filesystem::path file)
-    : m_file{std::move(file)}
+    : m_analyse{std::move(file), kAnalyseTrackSymbol, "модуль разбора музыки"}
 {
 }
 
 AnalysisResult AnalysisModule::Analyse(
     const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop, const AnalysisProgress& progress)
 {
-    std::call_once(m_loaded, [this] {
-        const ModuleSymbol symbol = LoadModuleSymbol(m_file, kAnalyseTrackSymbol, "модуль разбора музыки");
-        m_analyse = reinterpret_cast<AnalyseTrackFunction>(symbol.address);
-        m_error = symbol.error;
-    });
     AnalysisResult result;
-    if (m_analyse == nullptr) {
-        result.message = m_error;
+    const AnalyseTrackFunction analyse = m_analyse.Get();
+    if (analyse == nullptr) {
+        result.message = m_analyse.Error();
         return result;
     }
-    m_analyse(path, pictureChangeTicks, std::move(stop), progress, result);
+    analyse(path, pictureChangeTicks, std::move(stop), progress, result);
     return result;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "analysis/MusicAnalysis.hpp"
+#include "core/LoadableModule.hpp"
 
 #include <filesystem>
-#include <mutex>
 #include <string>
 
 namespace kalvotune::analysis {
@@ -29,10 +29,7 @@ public:
     Analyser AsAnalyser();
 
 private:
-    std::filesystem::path m_file;
-    std::once_flag m_loaded;
-    AnalyseTrackFunction m_analyse{};
-    std::string m_error;
+    ModuleFunction<AnalyseTrackFunction> m_analyse;
 };
 
 } // namespace kalvotune::analysis

@@ -84,7 +84,7 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
 }
 
 int RunVideoCommand(const fs::path& programDir, const VideoCommandRequest& request, std::uint32_t drawnSeed,
-    std::ostream& out, std::ostream& err)
+    std::ostream& out, std::ostream& err, const video::VideoExporter& exportVideo)
 {
     if (!request.error.empty()) {
         err << request.error << '\n';
@@ -101,7 +101,7 @@ int RunVideoCommand(const fs::path& programDir, const VideoCommandRequest& reque
     job.seed = request.seed.value_or(drawnSeed);
     job.look = SavedLook(programDir);
     out << "seed " << job.seed << '\n' << std::flush;
-    const video::VideoResult result = video::ExportVideo(job);
+    const video::VideoResult result = exportVideo(job, {}, {});
     if (!result.ok) {
         err << result.message << '\n';
         return 1;

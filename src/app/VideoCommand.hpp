@@ -1,6 +1,6 @@
 #pragma once
 
-#include "video/VideoExport.hpp"
+#include "video/VideoModule.hpp"
 
 #include <filesystem>
 #include <optional>
@@ -26,8 +26,8 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
 /// Writes the video of `request.track` for the program folder `programDir` with the saved
 /// picture settings (figure type drawn from the seed, as a fresh start draws one). Prints
 /// the seed (drawn when not given), then the file written to `out`; a failure prints the
-/// program's message to `err` and gives 1.
+/// program's message to `err` and gives 1. `exportVideo` writes the video.
 int RunVideoCommand(const std::filesystem::path& programDir, const VideoCommandRequest& request, std::uint32_t drawnSeed,
-    std::ostream& out, std::ostream& err);
+    std::ostream& out, std::ostream& err, const video::VideoExporter& exportVideo);
 
 } // namespace kalvotune::app

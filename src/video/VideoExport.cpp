@@ -11,7 +11,6 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include <charconv>
 #include <condition_variable>
 #include <deque>
 #include <limits>
@@ -176,34 +175,6 @@ void DrawFrames(std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat&
 }
 
 } // namespace
-
-std::optional<std::pair<int, int>> ParseVideoSize(std::string_view text)
-{
-    const std::size_t x = text.find_first_of("xX");
-    if (x == std::string_view::npos)
-        return std::nullopt;
-    int width{};
-    int height{};
-    const std::string_view w = text.substr(0, x);
-    const std::string_view h = text.substr(x + 1);
-    const auto [wEnd, wError] = std::from_chars(w.data(), w.data() + w.size(), width);
-    const auto [hEnd, hError] = std::from_chars(h.data(), h.data() + h.size(), height);
-    if (w.empty() || h.empty() || wError != std::errc{} || hError != std::errc{} || wEnd != w.data() + w.size()
-        || hEnd != h.data() + h.size())
-        return std::nullopt;
-    return std::pair{width, height};
-}
-
-std::string CheckVideoFormat(const VideoFormat& format)
-{
-    if (format.width < kMinSide || format.height < kMinSide || format.width > kMaxWidth || format.height > kMaxHeight
-        || format.width % 2 != 0 || format.height % 2 != 0)
-        return "Такой размер видео не годится: " + std::to_string(format.width) + "x" + std::to_string(format.height)
-            + ". Ширина и высота — чётные числа от 16 до 7680x4320.";
-    if (format.fps < 1 || format.fps > kMaxFps)
-        return "Такая частота кадров не годится: " + std::to_string(format.fps) + ". Можно от 1 до 120 кадров в секунду.";
-    return {};
-}
 
 VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop, const VideoProgress& progress)
 {

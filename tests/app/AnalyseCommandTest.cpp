@@ -293,7 +293,7 @@ TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
         EXPECT_NE(request.error.find(words), std::string::npos) << request.error;
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(RunVideoCommand("/nowhere", request, 1, out, err), 1);
+        EXPECT_EQ(RunVideoCommand("/nowhere", request, 1, out, err, video::ExportVideo), 1);
         EXPECT_EQ(err.str(), request.error + "\n");
     }
 }
@@ -318,7 +318,7 @@ TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
 
     std::ostringstream out;
     std::ostringstream err;
-    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, out, err), 0) << err.str();
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, out, err, video::ExportVideo), 0) << err.str();
     EXPECT_EQ(out.str(), "seed 77\n" + request.output + "\n");
     EXPECT_TRUE(IsFile(request.output));
 
@@ -326,7 +326,7 @@ TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
     request.seed = 5;
     std::ostringstream failedOut;
     std::ostringstream failedErr;
-    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, failedOut, failedErr), 1);
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, failedOut, failedErr, video::ExportVideo), 1);
     EXPECT_EQ(failedOut.str(), "seed 5\n");
     EXPECT_NE(failedErr.str().find("Не удалось записать видео"), std::string::npos);
 }

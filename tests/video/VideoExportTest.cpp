@@ -1,5 +1,6 @@
 #include "video/SaveVideo.hpp"
 #include "video/VideoExport.hpp"
+#include "video/VideoModule.hpp"
 
 #include "Wav.hpp"
 
@@ -161,7 +162,9 @@ TEST_F(VideoExportTest, WritesH264AndAacAsLongAsTheTrackWithTheIndexFirst)
 {
     const VideoRequest request = Request(Track(2.0));
     std::vector<double> shares;
-    const VideoResult result = ExportVideo(request, {}, [&](double share) { shares.push_back(share); });
+    // Through the module the program loads, as the window and the command line do.
+    VideoModule module{fs::path{KALVOTUNE_PROGRAM_DIR} / kVideoModuleFile};
+    const VideoResult result = module.Export(request, {}, [&](double share) { shares.push_back(share); });
     ASSERT_TRUE(result.ok) << result.message;
     EXPECT_EQ(result.frames, 50);
     ASSERT_FALSE(shares.empty());
@@ -269,6 +272,10 @@ TEST_F(VideoExportTest, BadInputGivesTheProgramsMessageAndNoFile)
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_NE(result.message.find(c.words), std::string::npos) << c.what << ": " << result.message;
     }
+    VideoModule missing{m_dir.Path() / kVideoModuleFile};
+    const VideoResult unloaded = missing.Export(Request(track), {}, {});
+    EXPECT_FALSE(unloaded.ok);
+    EXPECT_NE(unloaded.message.find("Не удалось загрузить модуль записи видео"), std::string::npos) << unloaded.message;
     EXPECT_TRUE(OtherFiles(Out()).empty());
 
     EXPECT_EQ(ParseVideoSize("1920x1080"), (std::pair{1920, 1080}));

@@ -11,9 +11,10 @@
 
 namespace kalvotune::app {
 
-VideoExportDialog::VideoExportDialog(Kalvotune& app, MainWindow& window)
+VideoExportDialog::VideoExportDialog(Kalvotune& app, MainWindow& window, video::VideoExporter exportVideo)
     : m_app{app}
     , m_window{window}
+    , m_export{std::move(exportVideo)}
 {
 }
 
@@ -52,7 +53,7 @@ bool VideoExportDialog::Run(video::VideoRequest request)
     if (m_worker.joinable())
         m_worker.join();
     m_worker = std::jthread{[this, generation, request = std::move(request)](std::stop_token stop) {
-        video::VideoResult result = video::ExportVideo(request, stop, [this, generation](double share) {
+        video::VideoResult result = m_export(request, stop, [this, generation](double share) {
             QMetaObject::invokeMethod(
                 this, [this, generation, share] { Progress(generation, share); }, Qt::QueuedConnection);
         });

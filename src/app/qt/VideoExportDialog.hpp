@@ -1,6 +1,7 @@
 #pragma once
 
 #include "video/SaveVideo.hpp"
+#include "video/VideoModule.hpp"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -22,7 +23,8 @@ class MainWindow;
 /// stops the worker soon; the half-written file is removed.
 class VideoExportDialog : public QObject, public video::VideoExportRunner {
 public:
-    VideoExportDialog(Kalvotune& app, MainWindow& window);
+    /// `exportVideo` writes the video, on the worker thread.
+    VideoExportDialog(Kalvotune& app, MainWindow& window, video::VideoExporter exportVideo);
     ~VideoExportDialog() override;
 
     bool Run(video::VideoRequest request) override;
@@ -34,6 +36,7 @@ private:
 
     Kalvotune& m_app;
     MainWindow& m_window;
+    video::VideoExporter m_export;
     std::jthread m_worker;
     QPointer<QProgressDialog> m_dialog;
     QElapsedTimer m_started;

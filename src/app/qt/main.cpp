@@ -111,7 +111,9 @@ int main(int argc, char* argv[])
     // kaleidoscope with its music as a video, without a window.
     if (app::VideoCommandRequest request; app::ParseVideoRequest(argc, argv, request)) {
         QCoreApplication core{argc, argv};
-        return app::RunVideoCommand(CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr);
+        video::VideoModule videoModule{ProgramModule(video::kVideoModuleFile)};
+        return app::RunVideoCommand(
+            CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr, videoModule.AsExporter());
     }
     // `--relink FOLDER [--dry-run]` finds moved tracks for every list without a window.
     if (app::RelinkRequest request; app::ParseRelinkRequest(argc, argv, request)) {
@@ -145,6 +147,7 @@ int main(int argc, char* argv[])
         app::DBusUserActivity activity;
         playback::DeferredAudio audio{ProgramModule(playback::kAudioModuleFile)};
         analysis::AnalysisModule analysisModule{ProgramModule(analysis::kAnalysisModuleFile)};
+        video::VideoModule videoModule{ProgramModule(video::kVideoModuleFile)};
         Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
         app::Kalvotune player{programDir.dir, services};
@@ -152,7 +155,7 @@ int main(int argc, char* argv[])
         dialogs.SetParent(&window);
         app::MusicAnalysisDialog analysis{player, window, analysisModule.AsAnalyser()};
         player.musicTemplates().SetRunner(&analysis);
-        app::VideoExportDialog videoExport{player, window};
+        app::VideoExportDialog videoExport{player, window, videoModule.AsExporter()};
         player.saveVideo().SetRunner(&videoExport);
         app::MusicIndexDialog index{player, window};
         player.trackService().SetIndexRunner(&index);
