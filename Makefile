@@ -28,7 +28,6 @@ test: build
 	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
-	@$(MAKE) --no-print-directory fuzz-check
 
 # The readers under libFuzzer (clang, -fsanitize=fuzzer,address,undefined) in their own build.
 fuzz-build:
@@ -44,7 +43,7 @@ fuzz: fuzz-build
 fuzz-merge: fuzz-build
 	@scripts/fuzz.sh --merge $(FUZZ_BUILD)
 
-# The short pass of `make test`: each target over its corpus, then 20 s of fuzzing in all,
+# A short pass under libFuzzer: each target over its corpus, then 20 s of fuzzing in all,
 # two targets at a time.
 fuzz-check: fuzz-build
 	@FUZZ_JOBS=2 scripts/fuzz.sh --check $(FUZZ_BUILD) 20

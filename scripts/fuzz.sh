@@ -54,8 +54,9 @@ table() {
         stats=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -n 1 || true)
         cov=$(grep -oP 'cov: \K[0-9]+' <<<"$stats" || true)
         ft=$(grep -oP 'ft: \K[0-9]+' <<<"$stats" || true)
-        files=$(find "$build/corpus/$fuzzer" "$root/tests/fuzz/corpus/$fuzzer" -type f 2>/dev/null | wc -l)
-        bytes=$(cat "$build/corpus/$fuzzer"/* "$root/tests/fuzz/corpus/$fuzzer"/* 2>/dev/null | wc -c)
+        # A corpus folder may be empty or missing: the counts then take what there is.
+        files=$(find "$build/corpus/$fuzzer" "$root/tests/fuzz/corpus/$fuzzer" -type f 2>/dev/null | wc -l || true)
+        bytes=$(cat "$build/corpus/$fuzzer"/* "$root/tests/fuzz/corpus/$fuzzer"/* 2>/dev/null | wc -c || true)
         found=$(find "$build/artifacts" -type f \( -name "$fuzzer-crash-*" -o -name "$fuzzer-leak-*" -o -name "$fuzzer-timeout-*" \
             -o -name "$fuzzer-oom-*" \) | wc -l)
         printf '%-14s %12s %9s %7s %8s %4s/%-5s %9s\n' "$fuzzer" "${execs:--}" "${rate:--}" "${cov:--}" "${ft:--}" \
