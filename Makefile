@@ -31,6 +31,7 @@ test: build
 
 # The readers under libFuzzer (clang, -fsanitize=fuzzer,address,undefined) in their own build.
 fuzz-build:
+	@scripts/install-deps.sh --fuzz
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVOTUNE_FUZZ=ON \
 		-DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
 	@cmake --build $(FUZZ_BUILD) --target fuzzers

@@ -10,12 +10,14 @@ packages=(
     libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libaubio-dev libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils dbus-daemon dbus-bin
-    clang libclang-rt-14-dev
     dpkg-dev file lintian appstream desktop-file-utils man-db
 )
-# `--eval` adds what `make eval-analysis` renders its scores with.
+# `--eval` adds what `make eval-analysis` renders its scores with; `--fuzz` the compiler
+# and runtime of the libFuzzer build.
 if [ "${1:-}" = --eval ]; then
     packages+=(fluidsynth fluid-soundfont-gm musescore3 abcmidi)
+elif [ "${1:-}" = --fuzz ]; then
+    packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
