@@ -226,7 +226,7 @@ std::array<std::uint8_t, 3> HueToRgb(int root, double value)
 
 } // namespace
 
-ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, int pictureChangeTicks)
+ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks)
 {
     ChannelPlan plan;
     const int ticks{features.Ticks()};
@@ -242,7 +242,8 @@ ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, i
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        const BarGrid bars{FindBars(features, grid, plan.sectionTicks, plan.rootPerTick)};
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks, plan.rootPerTick)};
+        GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
         plan.beatsPerMarker = BeatsPerMarker(plan.beatsPerBar, grid.period, spacing);

@@ -31,7 +31,8 @@ struct ChannelPlan {
 ///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`).
 /// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as
 ///   two), the bar starts where harmony and bass line move and the low end sounds; per
-///   section when a section shows its own metre clearly (`FindBars`).
+///   section when a section shows its own metre clearly (`FindBars`); bars of three
+///   whose bass sounds half-way through are two dotted beats (`GroupInDottedBeats`).
 /// - Picture-change markers (+22 on the speed byte): on bar starts and, when the slider
 ///   allows, on the divisions of the bar (every beat, every second beat of a bar of four
 ///   or six…), or on every second, fourth or eighth bar start when a bar is shorter than
@@ -51,6 +52,6 @@ struct ChannelPlan {
 /// Sections begin where loudness, activity and harmony over the 4 s after a tick differ
 /// clearly from the 4 s before it, at least 8 s apart; the change then moves to the
 /// nearest bar start within a bar (or else the nearest beat), where sections begin.
-ChannelPlan MapToChannels(const TrackFeatures& features, const BeatGrid& grid, int pictureChangeTicks);
+ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks);
 
 } // namespace kalvotune::analysis

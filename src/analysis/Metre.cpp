@@ -26,6 +26,11 @@ constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
 /// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
 /// fewer bar starts show a contrast by chance more easily, must show it clearly.
 constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
+/// A bar of three beats is two dotted beats when the low end rises this much more (log
+/// units, on average) half-way through it than on its second and third beats.
+constexpr double kDottedBassMargin{0.6};
+/// Fewer bars of three than this say too little about how they divide.
+constexpr int kFewestDottedBars{8};
 /// A section keeps its own metre or phase only when its contrast beats the track's by this.
 constexpr double kSectionMargin{0.6};
 /// Fewer beats than this in a section say too little about its bars: by chance alone
@@ -201,6 +206,48 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
     if (TickOf(last) < features.Ticks())
         moved.push_back(last);
     grid.beats = std::move(moved);
+}
+
+void GroupInDottedBeats(const TrackFeatures& features, BeatGrid& grid, BarGrid& bars)
+{
+    const std::size_t beats{grid.beats.size()};
+    const auto fullBarOfThree = [&](std::size_t i) {
+        return i + 2 < beats && bars.beatsPerBar[i] == 3 && bars.position[i] == 0 && bars.position[i + 2] == 2;
+    };
+    double middle{}, sides{};
+    int counted{};
+    for (std::size_t i = 0; i < beats; ++i)
+        if (fullBarOfThree(i)) {
+            const double second{grid.beats[i + 1]}, third{grid.beats[i + 2]};
+            middle += BassRise(features, TickOf(0.5 * (second + third)));
+            sides += 0.5 * (BassRise(features, TickOf(second)) + BassRise(features, TickOf(third)));
+            ++counted;
+        }
+    if (counted < kFewestDottedBars || middle - sides < kDottedBassMargin * counted)
+        return;
+    BeatGrid regrouped{.period = grid.period, .beats = {}};
+    BarGrid regroupedBars;
+    const auto keep = [&](double at, int metre, int position) {
+        regrouped.beats.push_back(at);
+        regroupedBars.beatsPerBar.push_back(metre);
+        regroupedBars.position.push_back(position);
+    };
+    std::size_t inDottedBars{};
+    for (std::size_t i = 0; i < beats;)
+        if (fullBarOfThree(i)) {
+            keep(grid.beats[i], 2, 0);
+            keep(0.5 * (grid.beats[i + 1] + grid.beats[i + 2]), 2, 1);
+            inDottedBars += 3;
+            i += 3;
+        } else {
+            keep(grid.beats[i], bars.beatsPerBar[i], bars.position[i]);
+            ++i;
+        }
+    // The beat is now the dotted one where most of the track is counted in it.
+    if (inDottedBars * 2 > beats)
+        regrouped.period *= 1.5;
+    grid = std::move(regrouped);
+    bars = std::move(regroupedBars);
 }
 
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,

@@ -27,4 +27,9 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
     const std::vector<int>& rootPerTick);
 
+/// Bars of three beats whose low end sounds half-way through the bar rather than on its
+/// second and third beats are two dotted beats (6/8 or 12/8 heard in its eighths taken
+/// in pairs): `grid` then keeps each bar start and the bar's middle, in bars of two.
+void GroupInDottedBeats(const TrackFeatures& features, BeatGrid& grid, BarGrid& bars);
+
 } // namespace kalvotune::analysis

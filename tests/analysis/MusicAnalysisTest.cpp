@@ -1,6 +1,7 @@
 #include "analysis/MusicAnalysis.hpp"
 #include "analysis/AnalysisModule.hpp"
 #include "analysis/AnalysisWorker.hpp"
+#include "analysis/Metre.hpp"
 
 #include "Catalogue.hpp"
 #include "Composer.hpp"
@@ -354,6 +355,61 @@ TEST(MusicAnalysis, BarsOfThreeAndCompoundSixEightStartOnTheirDownbeats)
         // Whether it counts dotted beats or pairs of eighths, the bars begin on the downbeats.
         EXPECT_GE(FMeasure(OddRedTicks(result.plan), bars), 0.9);
         EXPECT_GE(FMeasure(result.plan.markerTicks, bars), 0.8);
+    }
+}
+
+/// Bars of three beats of 0.4 s whose low end rises on each bar start and at
+/// `bassAt` beats into each bar.
+void BarsOfThreeWithBass(TrackFeatures& features, BeatGrid& grid, BarGrid& bars, std::vector<double> bassAt)
+{
+    constexpr int kBars{20};
+    const int ticks{kBars * 12 + 10};
+    features.bassEnergy.assign(static_cast<std::size_t>(ticks), 1e-4f);
+    features.onsetStrength.assign(static_cast<std::size_t>(ticks * kFramesPerTick), 1.0f);
+    features.loudness.assign(static_cast<std::size_t>(ticks), -20.0f);
+    bassAt.push_back(0);
+    grid.period = 0.4;
+    for (int bar = 0; bar < kBars; ++bar) {
+        for (int beat = 0; beat < 3; ++beat) {
+            grid.beats.push_back(bar * 1.2 + beat * 0.4);
+            bars.beatsPerBar.push_back(3);
+            bars.position.push_back(beat);
+        }
+        for (const double at : bassAt) {
+            const auto tick = static_cast<std::size_t>(std::lround((bar * 1.2 + at * 0.4) * 10));
+            features.bassEnergy[tick] = features.bassEnergy[tick + 1] = 1.0f;
+        }
+    }
+}
+
+TEST(MusicAnalysis, BarsOfThreeWithTheBassHalfWayAreTwoDottedBeats)
+{
+    {
+        SCOPED_TRACE("6/8 heard in pairs of eighths: the bass on both dotted beats");
+        TrackFeatures features;
+        BeatGrid grid;
+        BarGrid bars;
+        BarsOfThreeWithBass(features, grid, bars, {1.5});
+        GroupInDottedBeats(features, grid, bars);
+        ASSERT_EQ(grid.beats.size(), 40u);
+        EXPECT_NEAR(grid.period, 0.6, 1e-9);
+        for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+            EXPECT_NEAR(grid.beats[i], static_cast<double>(i) * 0.6, 1e-9);
+            EXPECT_EQ(bars.beatsPerBar[i], 2);
+            EXPECT_EQ(bars.position[i], static_cast<int>(i % 2));
+        }
+    }
+    {
+        SCOPED_TRACE("3/4: the bass on the beats");
+        TrackFeatures features;
+        BeatGrid grid;
+        BarGrid bars;
+        BarsOfThreeWithBass(features, grid, bars, {1, 2});
+        const std::vector<double> beats{grid.beats};
+        GroupInDottedBeats(features, grid, bars);
+        EXPECT_EQ(grid.beats, beats);
+        EXPECT_NEAR(grid.period, 0.4, 1e-9);
+        EXPECT_EQ(bars.beatsPerBar.front(), 3);
     }
 }
 

@@ -14,7 +14,8 @@
 // beats a bar / beats a minute. Renders are kept in WORK_FOLDER for the next run.
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
-// roots lie from the score's.
+// roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
+// bar starts and markers there, one list a line, for a closer look.
 #include "Score.hpp"
 
 #include "analysis/MusicAnalysis.hpp"
@@ -196,6 +197,18 @@ int main(int argc, char** argv)
             for (std::size_t i = 0; i < std::min<std::size_t>(8, score.notes.size()); ++i)
                 std::printf(" %.2f-%.2f:%d", score.notes[i].start, score.notes[i].end, score.notes[i].pitch);
             std::printf("\n");
+        }
+        if (const char* dump = std::getenv("KALVOTUNE_EVAL_DUMP")) {
+            std::ofstream out{fs::path{dump} / (std::string{piece.name} + ".txt")};
+            out << "beats";
+            for (double b : score.beats) out << ' ' << b;
+            out << "\nbars";
+            for (double b : score.barStarts) out << ' ' << b;
+            out << "\nmarkers";
+            for (int t : onBeats.plan.markerTicks) out << ' ' << t / 10.0;
+            out << "\nbarmarkers";
+            for (int t : onBars.plan.markerTicks) out << ' ' << t / 10.0;
+            out << "\n";
         }
         const double beats{ShareNear(onBeats.plan.markerTicks, score.beats)};
         const double bars{ShareNear(onBars.plan.markerTicks, score.barStarts)};
