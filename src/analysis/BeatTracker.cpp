@@ -14,6 +14,11 @@ constexpr double kPreferredBpm{120.0};
 /// Width of the tempo preference in octaves: wide enough that 70 and 160 BPM still win
 /// when the music says so.
 constexpr double kTempoSpreadOctaves{1.0};
+/// The longest bar looked for (seconds): a bar of four beats at 40 BPM.
+constexpr double kLongestBarSeconds{6.0};
+/// How far from a whole number of beats (in beats) the bar may be before the beat is
+/// taken for a pulse that does not divide it.
+constexpr double kWholeBeatsSlack{0.2};
 /// How strongly the dynamic programme holds the gaps to the period.
 constexpr double kTightness{100.0};
 /// Seconds of onset curve behind each local tempo estimate.
@@ -43,33 +48,62 @@ std::vector<double> Normalised(const std::vector<float>& strength)
     return out;
 }
 
-/// Beat period in frames (fractional), or 0 when the curve has no pulse.
+/// Beat period in frames (fractional), or 0 when the curve has no pulse. The period of
+/// the strongest autocorrelation weighted towards `kPreferredBpm`; then the bar, the
+/// strongest repetition between two and eight such beats, must hold a whole number of
+/// beats: when it does not (a pulse of dotted eighths in 2/4, three eighths in 7/8), the
+/// beat is the strongest whole division of the bar instead.
 double FindPeriod(const std::vector<double>& odf, double framesPerSecond)
 {
     const auto minLag = static_cast<std::size_t>(std::floor(framesPerSecond * 60.0 / kFastestBpm));
     const auto maxLag = static_cast<std::size_t>(std::ceil(framesPerSecond * 60.0 / kSlowestBpm));
     if (odf.size() < maxLag * 3 || minLag < 2)
         return 0;
-    std::vector<double> acf(maxLag + 2, 0.0);
-    for (std::size_t lag = minLag - 1; lag <= maxLag + 1; ++lag) {
-        double sum{};
-        for (std::size_t i = lag; i < odf.size(); ++i)
-            sum += odf[i] * odf[i - lag];
-        acf[lag] = sum / static_cast<double>(odf.size() - lag);
-    }
-    double best{};
-    std::size_t bestLag{};
-    for (std::size_t lag = minLag; lag <= maxLag; ++lag) {
+    const std::size_t longestBar{std::min(odf.size() / 3, static_cast<std::size_t>(framesPerSecond * kLongestBarSeconds))};
+    const std::size_t lags{std::max(maxLag + 2, longestBar + 1)};
+    std::vector<double> acf(lags, 0.0);
+    const auto correlate = [&](std::size_t from, std::size_t to) {
+        for (std::size_t lag = from; lag <= to; ++lag) {
+            double sum{};
+            for (std::size_t i = lag; i < odf.size(); ++i)
+                sum += odf[i] * odf[i - lag];
+            acf[lag] = sum / static_cast<double>(odf.size() - lag);
+        }
+    };
+    correlate(minLag - 1, maxLag + 1);
+    const auto weighted = [&](std::size_t lag) {
         const double bpm{60.0 * framesPerSecond / static_cast<double>(lag)};
         const double octaves{std::log2(bpm / kPreferredBpm) / kTempoSpreadOctaves};
-        const double weighted{acf[lag] * std::exp(-0.5 * octaves * octaves)};
-        if (weighted > best) {
-            best = weighted;
+        return acf[lag] * std::exp(-0.5 * octaves * octaves);
+    };
+    double best{};
+    std::size_t bestLag{};
+    for (std::size_t lag = minLag; lag <= maxLag; ++lag)
+        if (weighted(lag) > best) {
+            best = weighted(lag);
             bestLag = lag;
         }
-    }
     if (bestLag == 0)
         return 0;
+
+    std::size_t barLag{};
+    const std::size_t shortestBar{2 * bestLag - bestLag / 5}, longest{std::min(longestBar, 8 * bestLag + bestLag / 5)};
+    correlate(std::max(shortestBar, maxLag + 2), longest);
+    for (std::size_t lag = shortestBar; lag <= longest; ++lag)
+        if (barLag == 0 || acf[lag] > acf[barLag])
+            barLag = lag;
+    const double beatsInBar{static_cast<double>(barLag) / static_cast<double>(bestLag)};
+    if (barLag > 0 && std::abs(beatsInBar - std::round(beatsInBar)) > kWholeBeatsSlack) {
+        double bestDivision{};
+        for (std::size_t beats = 2; beats <= 8; ++beats) {
+            const std::size_t centre{(barLag + beats / 2) / beats};
+            for (std::size_t lag = std::max(minLag, centre - 1); lag <= std::min(maxLag, centre + 1); ++lag)
+                if (weighted(lag) > bestDivision) {
+                    bestDivision = weighted(lag);
+                    bestLag = lag;
+                }
+        }
+    }
     // A parabola through the peak and its neighbours gives the period between frames.
     const double left{acf[bestLag - 1]}, mid{acf[bestLag]}, right{acf[bestLag + 1]};
     const double curve{left - 2 * mid + right};

@@ -26,7 +26,9 @@ struct ChannelPlan {
 ///   + 0.4 × loudness (-50 LUFS = 0, -10 LUFS = full), so quiet passages move slowly and
 ///   busy ones fast. 21 is never written: the "микро" figure types read the byte one
 ///   higher and would take it for a marker.
-/// - Beats: the tempo is estimated every second from 6 s of onset curve and followed by a
+/// - Beats: the track's tempo is the strongest pulse near 120 BPM that divides the bar
+///   into whole beats (never a pulse of three sixteenths in 2/4); it is estimated every
+///   second from 6 s of onset curve and followed by a
 ///   Viterbi path (accelerando, ritardando, a new tempo in a later section); the beats sit
 ///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`).
 /// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as

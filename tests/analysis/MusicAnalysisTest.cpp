@@ -413,6 +413,26 @@ TEST(MusicAnalysis, BarsOfThreeWithTheBassHalfWayAreTwoDottedBeats)
     }
 }
 
+TEST(MusicAnalysis, APulseThatDoesNotDivideTheBarIsNotTakenForTheBeat)
+{
+    // 2/4 at 80 BPM in sixteenths accented 3+3+2, the bass on every bar start: the accents
+    // repeat every three sixteenths (107 a minute), which never fit a bar of eight.
+    TempDir dir;
+    Mix mix{40.0};
+    const double sixteenth{60.0 / 80 / 4};
+    for (int n = 0; 0.5 + (n + 1) * sixteenth < 39.0; ++n) {
+        const double at{0.5 + n * sixteenth};
+        const int place{n % 8};
+        mix.Tone(at, 3000.0, 0.03, place == 0 || place == 3 || place == 6 ? 0.4 : 0.08, 0.01);
+        if (place == 0)
+            mix.Tone(at, 82.0, 0.5, 0.4, 0.2, 3);
+    }
+    const AnalysisResult result{AnalyseTrack(mix.Write(dir, "tresillo.wav"), 4)};
+    ASSERT_TRUE(result.ok) << result.message;
+    const double beatsInBar{8 * sixteenth / result.plan.period};
+    EXPECT_NEAR(beatsInBar, std::round(beatsInBar), 0.1) << "period " << result.plan.period;
+}
+
 TEST(MusicAnalysis, FollowsANewTempoMidTrackAndLeavesSilenceAlone)
 {
     TempDir dir;
