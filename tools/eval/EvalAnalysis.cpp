@@ -15,7 +15,7 @@
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
 // roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
-// bar starts and markers there, one list a line, for a closer look.
+// bar starts, markers, the hue's roots and the score's per tick there, one list a line.
 #include "Score.hpp"
 
 #include "analysis/MusicAnalysis.hpp"
@@ -208,6 +208,11 @@ int main(int argc, char** argv)
             for (int t : onBeats.plan.markerTicks) out << ' ' << t / 10.0;
             out << "\nbarmarkers";
             for (int t : onBars.plan.markerTicks) out << ' ' << t / 10.0;
+            out << "\nroots";
+            for (int r : onBars.plan.rootPerTick) out << ' ' << r;
+            out << "\ntruth";
+            for (std::size_t t = 0; t < onBars.plan.rootPerTick.size(); ++t)
+                out << ' ' << kalvotune::eval::TriadRoot(score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0);
             out << "\n";
         }
         const double beats{ShareNear(onBeats.plan.markerTicks, score.beats)};
