@@ -37,7 +37,8 @@ max_len() {
     case $1 in
     SettingsFuzz) echo 1024 ;;
     ListLineFuzz | RegistryFuzz | BmpFuzz) echo 4096 ;;
-    ListFileFuzz | ChannelsFuzz) echo 16384 ;;
+    ListFileFuzz) echo 16384 ;;
+    ChannelsFuzz) echo 8192 ;; # channel files of a few thousand ticks
     StartupFuzz) echo 32768 ;;
     TablesFuzz) echo 65536 ;; # a raw fade table of the shipped size is about 40 KB
     esac
