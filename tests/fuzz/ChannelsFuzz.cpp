@@ -1,8 +1,9 @@
 // The channel files of a template through `LoadTrackTemplate`, then pattern ticks that
 // read them. Sections: control bytes; Blu.kvt, Green.kvt, Red.kvt, Speed.kvt (a section
 // "!" means the file is absent); the template name.
-// Control: track seconds (4 bytes), TrackBar1, where the files lie (0 the template
-// folder, 1 Data itself), figure type, mode, then one byte per pattern tick (its tick).
+// Control: track seconds (4 bytes, see kLongestSeconds), TrackBar1, where the files lie
+// (0 the template folder, 1 Data itself), figure type, mode, then one byte per pattern
+// tick (its tick), at most four.
 #include "core/FileIO.hpp"
 #include "fuzz/FuzzSupport.hpp"
 #include "kaleidoscope/Engine.hpp"
@@ -35,6 +36,9 @@ struct Rig {
     }
 };
 
+// A track this long has 8050 ticks: more than the fuzzer's inputs (at most 8 KB) hold.
+constexpr std::int32_t kLongestSeconds{400};
+
 std::uint8_t Byte(std::string_view s, std::size_t at)
 {
     return at < s.size() ? static_cast<std::uint8_t>(s[at]) : 0;
@@ -59,8 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (sections[static_cast<std::size_t>(k) + 1] != "!")
             fuzz::PutFile(folder / files[k], sections[static_cast<std::size_t>(k) + 1]);
 
-    form.TrackSeconds = static_cast<std::int32_t>(Byte(control, 0) | Byte(control, 1) << 8 | Byte(control, 2) << 16
+    // Negative and absurd lengths (top byte 0x7F) pass as they are; the others are cut
+    // to at most kLongestSeconds, which still runs past the longest channel file an input
+    // holds. A generated template of a day's ticks cost tens of milliseconds an input.
+    const auto rawSeconds = static_cast<std::int32_t>(Byte(control, 0) | Byte(control, 1) << 8 | Byte(control, 2) << 16
         | static_cast<std::uint32_t>(Byte(control, 3)) << 24);
+    form.TrackSeconds = rawSeconds < 0 || Byte(control, 3) == 0x7F ? rawSeconds : rawSeconds % (kLongestSeconds + 1);
     form.TrackBar1.SetPosition(Byte(control, 4));
     form.FigureType = Byte(control, 6) % 5;
     const std::string name = sections[5].empty() ? std::string{"T"} : std::string{sections[5]};
@@ -83,7 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto timers = form.PatternTimers();
     form.ModeNumber = Byte(control, 7) % 11;
     rig.scheduler.SelectFigures();
-    for (std::size_t i = 8; i < control.size() && i < 16; ++i) {
+    // Four ticks read the channels at four positions; each draws a whole frame, which is
+    // most of what an input costs.
+    for (std::size_t i = 8; i < control.size() && i < 12; ++i) {
         device.Seek(static_cast<std::int64_t>(Byte(control, i)) * 100 * std::max<std::size_t>(1, length / 200));
         device.Play();
         rig.scheduler.PatternTimerTimer(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);

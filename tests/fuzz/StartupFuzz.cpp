@@ -63,10 +63,10 @@ void Run(testing::AppFixture& app, std::string_view commands)
             app.App().Click("StopButton");
             break;
         case 4:
-            app.Advance(1000);
+            app.Advance(300);
             break;
         case 5:
-            app.Advance(2500);
+            app.Advance(1100);
             break;
         case 6:
             app.App().Click("SpeedButton11");
@@ -116,7 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!UsableName(name) || ++tracks > 12)
             continue;
         fuzz::PutFile(dir / "Sound" / name, "audio");
-        app.device.AddFile(dir / "Sound" / name, 500 + 700 * tracks);
+        // Virtual time is what an input costs (a frame every 20 ms of it): tracks of a
+        // little over a second end within two of the long steps.
+        app.device.AddFile(dir / "Sound" / name, 1000 + 100 * tracks);
     }
     std::vector<fs::path> folders;
     for (const std::string& line : playlists::SplitLines(s[7])) {
