@@ -200,20 +200,21 @@ int main(int argc, char** argv)
         }
         if (const char* dump = std::getenv("KALVOTUNE_EVAL_DUMP")) {
             std::ofstream out{fs::path{dump} / (std::string{piece.name} + ".txt")};
-            out << "beats";
-            for (double b : score.beats) out << ' ' << b;
-            out << "\nbars";
-            for (double b : score.barStarts) out << ' ' << b;
-            out << "\nmarkers";
-            for (int t : onBeats.plan.markerTicks) out << ' ' << t / 10.0;
-            out << "\nbarmarkers";
-            for (int t : onBars.plan.markerTicks) out << ' ' << t / 10.0;
-            out << "\nroots";
-            for (int r : onBars.plan.rootPerTick) out << ' ' << r;
-            out << "\ntruth";
+            const auto list = [&out](const char* name, const auto& values, double scale) {
+                out << name;
+                for (const auto v : values)
+                    out << ' ' << v * scale;
+                out << '\n';
+            };
+            std::vector<int> truth;
             for (std::size_t t = 0; t < onBars.plan.rootPerTick.size(); ++t)
-                out << ' ' << kalvotune::eval::TriadRoot(score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0);
-            out << "\n";
+                truth.push_back(kalvotune::eval::TriadRoot(score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0));
+            list("beats", score.beats, 1.0);
+            list("bars", score.barStarts, 1.0);
+            list("markers", onBeats.plan.markerTicks, 0.1);
+            list("barmarkers", onBars.plan.markerTicks, 0.1);
+            list("roots", onBars.plan.rootPerTick, 1);
+            list("truth", truth, 1);
         }
         const double beats{ShareNear(onBeats.plan.markerTicks, score.beats)};
         const double bars{ShareNear(onBars.plan.markerTicks, score.barStarts)};
