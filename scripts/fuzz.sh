@@ -2,6 +2,8 @@
 # Runs the libFuzzer targets of a fuzz build.
 #   scripts/fuzz.sh BUILD SECONDS          each target fuzzes SECONDS, at the lowest priority,
 #                                          FUZZ_JOBS (1) targets at a time; then the table
+#                                          (FUZZ_RUNS=N: N executions each instead, however long
+#                                          a starved machine takes)
 #   scripts/fuzz.sh --check BUILD SECONDS  each target replays its corpus once, then all
 #                                          targets share SECONDS of fuzzing (the CI pass)
 #   scripts/fuzz.sh --table BUILD          the table of the last runs: executions, coverage,
@@ -102,7 +104,9 @@ one() {
         "$bin" "${common[@]}" -max_total_time="$per" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 \
             || { tail -n 40 "$log"; return 1; }
     else
-        nice -n 19 "$bin" "${common[@]}" -max_total_time="$per" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 \
+        local budget=(-max_total_time="$per")
+        [[ -n "${FUZZ_RUNS:-}" ]] && budget=(-runs="$FUZZ_RUNS")
+        nice -n 19 "$bin" "${common[@]}" "${budget[@]}" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 \
             || { tail -n 40 "$log"; return 1; }
     fi
 }
