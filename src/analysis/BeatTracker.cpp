@@ -1,6 +1,7 @@
 #include "analysis/BeatTracker.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 
@@ -27,6 +28,12 @@ constexpr double kTempoWindowSeconds{6.0};
 constexpr double kLocalSpreadOctaves{0.4};
 /// The price of changing the period between seconds, against a best fit of 1 a second.
 constexpr double kTempoChangePrice{1.0};
+/// Where, as a share of the beat after a beat, the beat of swung eighths lies when the
+/// grid sits on their off-beats (the off-beat comes 0.55..0.72 of a beat after the beat).
+constexpr double kSwungBeatNearest{0.28};
+constexpr double kSwungBeatFarthest{0.45};
+/// Places between two beats told apart when looking for swing: 12.5 ms at 120 BPM.
+constexpr int kPhaseBins{40};
 
 /// Onset strength above its own average, scaled to unit spread, so the beat search
 /// does not depend on the track's level.
@@ -172,6 +179,47 @@ std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPe
     return periods;
 }
 
+/// Onset strength by where it falls between one beat and the next, in `kPhaseBins` bins.
+struct PhaseProfile {
+    std::array<double, kPhaseBins> bins{};
+
+    PhaseProfile(const std::vector<double>& odf, const std::vector<long>& frames)
+    {
+        for (std::size_t b = 0; b + 1 < frames.size(); ++b) {
+            const long from{frames[b]}, to{frames[b + 1]};
+            for (long t = from; t < to; ++t)
+                bins[static_cast<std::size_t>((t - from) * kPhaseBins / (to - from))] += odf[static_cast<std::size_t>(t)];
+        }
+    }
+
+    /// The strength within a bin of `phase` (a share of the beat).
+    double Around(double phase) const
+    {
+        const auto centre = static_cast<int>(std::lround(phase * kPhaseBins));
+        double sum{};
+        for (int b = centre - 1; b <= centre + 1; ++b)
+            sum += bins[static_cast<std::size_t>((b + kPhaseBins) % kPhaseBins)];
+        return sum;
+    }
+};
+
+/// Swung eighths are long-short: the beat is on the onset a long gap follows. A grid on
+/// the off-beats of swung eighths, where syncopated melody notes start, has the real
+/// beats a short gap after each of its beats and nothing as far before them; the share
+/// of a beat between the off-beat and the beat then, or 0 when the music does not swing
+/// so. Triplets, straight eighths and dotted rhythms fill the mirrored place or the half
+/// beat.
+double SwingGap(const PhaseProfile& profile)
+{
+    int peak{};
+    for (int b = static_cast<int>(std::ceil(kSwungBeatNearest * kPhaseBins)); b <= static_cast<int>(kSwungBeatFarthest * kPhaseBins); ++b)
+        if (peak == 0 || profile.bins[static_cast<std::size_t>(b)] > profile.bins[static_cast<std::size_t>(peak)])
+            peak = b;
+    const double gap{static_cast<double>(peak) / kPhaseBins};
+    const double onGrid{profile.Around(0.0)}, beat{profile.Around(gap)};
+    return beat > 0.2 * onGrid && profile.Around(1.0 - gap) < 0.2 * beat && profile.Around(0.5) < 0.2 * beat ? gap : 0.0;
+}
+
 } // namespace
 
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond)
@@ -229,8 +277,12 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
             break;
         frames.insert(frames.begin(), bestFrame);
     }
-    for (const long f : frames)
-        grid.beats.push_back(static_cast<double>(f) / framesPerSecond);
+    // A grid on the off-beats of swung eighths moves on to the beats.
+    const double swungShift{SwingGap(PhaseProfile{odf, frames})};
+    for (std::size_t b = 0; b < frames.size(); ++b) {
+        const double gap{b + 1 < frames.size() ? static_cast<double>(frames[b + 1] - frames[b]) : periods[static_cast<std::size_t>(frames[b])]};
+        grid.beats.push_back((static_cast<double>(frames[b]) + swungShift * gap) / framesPerSecond);
+    }
     return grid;
 }
 

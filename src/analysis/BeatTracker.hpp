@@ -16,8 +16,10 @@ struct BeatGrid {
 /// tempo of every second (6 s of curve around it, held near the track's tempo, smoothed
 /// by a Viterbi path that prices changes), then the beats by dynamic programming: each
 /// beat sits on strong onsets while the gaps stay close to the period of their moment.
-/// Whole-track and deterministic; the grid reaches back to the first beat of the track
-/// instead of waiting for the tracker to lock on.
+/// A grid on the off-beats of swung eighths (a short gap to the next onset place, none
+/// as far before) moves on by that gap to the beats. Whole-track and deterministic; the
+/// grid reaches back to the first beat of the track instead of waiting for the tracker
+/// to lock on.
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond);
 
 } // namespace kalvotune::analysis

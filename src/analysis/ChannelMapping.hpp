@@ -30,7 +30,9 @@ struct ChannelPlan {
 ///   into whole beats (never a pulse of three sixteenths in 2/4); it is estimated every
 ///   second from 6 s of onset curve and followed by a
 ///   Viterbi path (accelerando, ritardando, a new tempo in a later section); the beats sit
-///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`).
+///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`). In
+///   swing, a grid that sits on the long notes melodies start on the swung off-beat moves
+///   on to the beat, where the long gap of each long-short pair begins.
 /// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as
 ///   two), the bar starts where harmony and bass line move and the low end sounds; per
 ///   section when a section shows its own metre clearly (`FindBars`); bars of three

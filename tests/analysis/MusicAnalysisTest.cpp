@@ -1,6 +1,7 @@
 #include "analysis/MusicAnalysis.hpp"
 #include "analysis/AnalysisModule.hpp"
 #include "analysis/AnalysisWorker.hpp"
+#include "analysis/BeatTracker.hpp"
 #include "analysis/Metre.hpp"
 
 #include "Catalogue.hpp"
@@ -431,6 +432,44 @@ TEST(MusicAnalysis, APulseThatDoesNotDivideTheBarIsNotTakenForTheBeat)
     ASSERT_TRUE(result.ok) << result.message;
     const double beatsInBar{8 * sixteenth / result.plan.period};
     EXPECT_NEAR(beatsInBar, std::round(beatsInBar), 0.1) << "period " << result.plan.period;
+}
+
+/// Onset strength at 100 frames a second for 40 s of 120 BPM (beats from 1 s): each beat
+/// gets `onBeat`, and each place at `share` of the way to the next beat gets `between`.
+std::vector<float> PulseWithInBetween(float onBeat, const std::vector<std::pair<double, float>>& between)
+{
+    std::vector<float> strength(4000, 0.0f);
+    for (int beat = 0; beat < 78; ++beat) {
+        const int at{100 + 50 * beat};
+        strength[static_cast<std::size_t>(at)] += onBeat;
+        for (const auto& [share, level] : between)
+            strength[static_cast<std::size_t>(at + std::lround(share * 50))] += level;
+    }
+    return strength;
+}
+
+/// The share of `beats` within 50 ms of the beats of `PulseWithInBetween`.
+double ShareOnTheBeat(const std::vector<double>& beats)
+{
+    int on{};
+    for (const double b : beats)
+        on += b >= 0.95 && std::abs(std::remainder(b - 1.0, 0.5)) <= 0.05;
+    return beats.empty() ? 0.0 : static_cast<double>(on) / static_cast<double>(beats.size());
+}
+
+TEST(MusicAnalysis, SwungMelodyNotesBeforeTheBeatDoNotTakeTheBeat)
+{
+    // A swing melody: soft notes on the beat, long ones starting on the swung off-beat
+    // (0.6 of the beat on, so 0.2 s before the next beat at 120 BPM). The grid first locks
+    // on the loud off-beats; the beat is where the long gap begins.
+    const BeatGrid swung{TrackBeats(PulseWithInBetween(0.35f, {{0.6, 1.0f}}), 100.0)};
+    EXPECT_GE(ShareOnTheBeat(swung.beats), 0.9);
+    // Triplets and straight eighths have no such long-short pair: the grid stays on the
+    // loud beat.
+    const BeatGrid triplets{TrackBeats(PulseWithInBetween(1.0f, {{1.0 / 3, 0.5f}, {2.0 / 3, 0.5f}}), 100.0)};
+    EXPECT_GE(ShareOnTheBeat(triplets.beats), 0.9);
+    const BeatGrid eighths{TrackBeats(PulseWithInBetween(1.0f, {{0.5, 0.4f}, {0.35, 0.3f}}), 100.0)};
+    EXPECT_GE(ShareOnTheBeat(eighths.beats), 0.9);
 }
 
 TEST(MusicAnalysis, FollowsANewTempoMidTrackAndLeavesSilenceAlone)

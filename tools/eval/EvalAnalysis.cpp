@@ -253,7 +253,7 @@ int main(int argc, char** argv)
         std::printf("Music analysis on scores: no piece could be rendered\n");
         return 1;
     }
-    std::printf("Music analysis on scores: beats %.2f, bars %.2f, roots %.2f over %d pieces\n", beatSum / pieces,
+    std::printf("Music analysis on scores: beats %.3f, bars %.3f, roots %.3f over %d pieces\n", beatSum / pieces,
         barSum / pieces, rootPieces > 0 ? rootSum / rootPieces : 0.0, pieces);
     return 0;
 }
