@@ -5,9 +5,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # A developer's ccache, when there is one, shortens rebuilds; CI builds without it.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# Line tables only (-g1): backtraces and profiles keep functions, files and lines, and the
-# build takes a quarter less time than with full debug information (the package is
-# stripped either way).
+# Line tables only (-g1), here and in the sanitizer build: backtraces, profiles and the
+# sanitizers' reports keep functions, files and lines, and the build takes a quarter less
+# time than with full debug information (the package is stripped either way).
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" $(LAUNCHER)
 
 .PHONY: run test build deps bench preview startup install package package-check clean fuzz fuzz-build fuzz-check fuzz-merge soak eval-analysis
@@ -28,7 +28,8 @@ run: build
 test: build
 	@ctest --test-dir $(BUILD) --output-on-failure -j2
 	@$(MAKE) --no-print-directory package-check
-	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF $(LAUNCHER) >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DKALVOTUNE_SANITIZE=ON -DKALVOTUNE_BENCH=OFF \
+		$(LAUNCHER) >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
 
