@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -558,6 +559,20 @@ void RemoveWriteLeftovers(const fs::path& folder)
         else if (suffixOk && type == fs::file_type::directory)
             fs::remove_all(it->path(), removeError);
     }
+}
+
+FolderLock::FolderLock(const std::filesystem::path& folder)
+    : m_fd{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)}
+{
+    if (m_fd >= 0)
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 } // namespace kalvotune

@@ -130,6 +130,20 @@ bool IsWithin(const std::filesystem::path& root, const std::filesystem::path& pa
 /// Symbolic links are left alone; failures are silent.
 void RemoveWriteLeftovers(const std::filesystem::path& folder);
 
+/// An exclusive advisory lock (`flock`) on a folder, held while the object lives, so two
+/// processes of the program that read, change and write the same file there take turns.
+/// Waits for the other holder; a folder that cannot be opened is not locked.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int m_fd{-1};
+};
+
 /// Test hook: while set, every read of exactly this file fails as an unreadable file
 /// would (an I/O error), although the file exists.
 void FailReadsOf(std::optional<std::filesystem::path> file);

@@ -2,6 +2,7 @@
 
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
+#include "playlists/Registry.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <algorithm>
@@ -155,6 +156,7 @@ void Lists::LoadStartLists()
         WriteList(kRegistryName, {});
     // An unreadable registry is left alone: writing it back would lose its lines.
     if (std::optional<std::vector<std::string>> registry = ReadList(kRegistryName)) {
+        const std::vector<std::string> read{*registry};
         const fs::path dataDir = m_form.ProgramDir / kDataFolder;
         std::vector<templates::TemplateFolderResult> installed;
         for (const std::string& path : tracks) {
@@ -176,7 +178,9 @@ void Lists::LoadStartLists()
         if (!installed.empty()) {
             std::stable_sort(registry->begin(), registry->end(), ListTextLess);
             // The shipped folders go only once the registry names their copies.
-            if (WriteList(kRegistryName, *registry))
+            if (const WriteResult written = WriteRegistry(m_form, read, *registry); !written.ok)
+                m_services.dialogs.ShowError(written.message);
+            else
                 for (const templates::TemplateFolderResult& made : installed)
                     templates::RemoveReplacedFolder(dataDir, made);
         }

@@ -4,6 +4,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
+#include "playlists/Registry.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <algorithm>
@@ -131,7 +132,10 @@ std::optional<std::string> WorkingSet::Load(const std::vector<std::string>& name
             return "Не удалось открыть файл " + file.string();
         if (!read.ok())
             return read.message;
-        m_lists.push_back({name, std::move(read.lines), false, {}});
+        std::optional<std::vector<std::string>> registryRead;
+        if (name == playlists::kRegistryName)
+            registryRead = read.lines;
+        m_lists.push_back({name, std::move(read.lines), false, {}, std::move(registryRead)});
     }
     return std::nullopt;
 }
@@ -165,12 +169,32 @@ void WorkingSet::Apply(const ChangeChain& changes)
     }
 }
 
+bool WorkingSet::MergeRegistry(List& registry, std::optional<FolderLock>& lock, std::string& error)
+{
+    lock.emplace(m_listsDir);
+    playlists::ListReadResult current = playlists::ReadRegistryWorkList(m_listsDir / registry.name);
+    if (!current.ok() && !current.missing()) {
+        error = current.message;
+        return false;
+    }
+    registry.lines = playlists::MergeRegistryEdit(std::move(current.lines), *registry.read, registry.lines);
+    return true;
+}
+
 std::vector<std::string> WorkingSet::Write()
 {
     std::vector<List*> changed;
     std::vector<std::string> bytes;
+    std::vector<std::string> errors;
+    // Held until the lists are written, when the registry is among them.
+    std::optional<FolderLock> registryLock;
     for (List& list : m_lists) {
         if (list.changed) {
+            std::string error;
+            if (list.read && !MergeRegistry(list, registryLock, error)) {
+                errors.push_back(error);
+                continue;
+            }
             changed.push_back(&list);
             bytes.push_back(playlists::EncodeListFile(list.lines));
         }
@@ -180,7 +204,6 @@ std::vector<std::string> WorkingSet::Write()
         writes.push_back({m_listsDir / changed[i]->name, bytes[i]});
     const std::vector<WriteResult> results = WriteFilesAtomically(writes);
 
-    std::vector<std::string> errors;
     for (std::size_t i = 0; i < changed.size(); ++i) {
         List& list = *changed[i];
         if (!results[i].ok) {
@@ -188,6 +211,8 @@ std::vector<std::string> WorkingSet::Write()
             continue;
         }
         list.changed = false;
+        if (list.read)
+            list.read = list.lines;
         for (const std::string& folder : list.foldersToRemove) {
             std::error_code ec;
             if (fs::is_directory(m_dataDir / folder, ec))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FileIO.hpp"
+
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -74,7 +76,9 @@ public:
     void Apply(const ChangeChain& changes);
     /// Writes back every list that changed (and every held list), all flushed together. A template folder is
     /// removed only once the list whose line named it has been written, so a failed
-    /// write never leaves a line pointing at a removed folder. Gives the messages of
+    /// write never leaves a line pointing at a removed folder. The registry's changes are
+    /// applied to the registry as it is by then (`playlists::WriteRegistry`), so lines
+    /// another start of the program registered meanwhile stay. Gives the messages of
     /// failed writes; empty when all went well.
     std::vector<std::string> Write();
 
@@ -89,7 +93,13 @@ private:
         std::vector<std::string> lines;
         bool changed{};
         std::vector<std::string> foldersToRemove;
+        /// The registry's lines as loaded, so that its write keeps what another start of
+        /// the program registered meanwhile (`playlists::MergeRegistryEdit`).
+        std::optional<std::vector<std::string>> read{};
     };
+    /// The registry of the set merged with the registry as it is now, under `lock`; false,
+    /// with the message in `error`, when the registry cannot be read now.
+    bool MergeRegistry(List& registry, std::optional<FolderLock>& lock, std::string& error);
     List* Find(std::string_view name);
 
     std::filesystem::path m_listsDir;

@@ -59,6 +59,7 @@ void InstallTemplatesClick(Form& form, Services& services)
         dialogs.ShowMessage(registry.message + kNotInstalled);
         return;
     }
+    const std::vector<std::string> read{registry.lines};
 
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
     std::vector<templates::TemplateFolderResult> installed;
@@ -84,7 +85,7 @@ void InstallTemplatesClick(Form& form, Services& services)
         installed.push_back(made);
     }
 
-    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(form, read, registry.lines); !written.ok) {
         dialogs.ShowMessage(written.message);
         return;
     }

@@ -45,6 +45,7 @@ MusicTemplateInstall InstallMusicTemplate(
     playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
+    const std::vector<std::string> read{registry.lines};
     const std::string oldFolder = playlists::RegisteredFolder(registry.lines, track);
     if (!replace && !oldFolder.empty())
         return {false, oldFolder, KeptTemplateMessage(oldFolder), true};
@@ -70,7 +71,7 @@ MusicTemplateInstall InstallMusicTemplate(
 
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
     playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(form), registry.lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(form, read, registry.lines); !written.ok) {
         templates::DeleteFolderTree(folder);
         return {false, {}, written.message};
     }

@@ -122,6 +122,7 @@ void Recording::SaveStillTemplate()
         dialogs.ShowMessage(registry.message + kNotSaved);
         return;
     }
+    const std::vector<std::string> read{registry.lines};
     std::vector<std::string>& lines = registry.lines;
 
     const auto line = std::find_if(
@@ -161,7 +162,7 @@ void Recording::SaveStillTemplate()
         }
     }
     playlists::AddRegistryLine(lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteListFile(playlists::RegistryFile(f), lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(f, read, lines); !written.ok) {
         dialogs.ShowMessage(written.message + kNotSaved);
         return;
     }

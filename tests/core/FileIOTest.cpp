@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace kalvotune {
 namespace {
@@ -191,6 +194,23 @@ TEST(ReadFile, FolderCountsAsMissingAndLimitCutsTheRead)
     EXPECT_FALSE(IsFile(dir.Path()));
     WriteFileAtomically(dir.Path() / "f", std::string_view{"abcdef"});
     EXPECT_EQ(ReadFileBytes(dir.Path() / "f", 4)->size(), 4u);
+}
+
+TEST(FolderLock, KeepsAnotherWriterWaitingUntilItIsReleased)
+{
+    const TempDir dir;
+    const auto othersMayLock = [&] {
+        const int fd{::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        const bool locked{::flock(fd, LOCK_EX | LOCK_NB) == 0};
+        ::close(fd);
+        return locked;
+    };
+    {
+        const FolderLock lock{dir.Path()};
+        EXPECT_FALSE(othersMayLock());
+    }
+    EXPECT_TRUE(othersMayLock());
+    const FolderLock nowhere{dir.Path() / "missing"}; // not locked, and no harm done
 }
 
 TEST(SurfaceBitmap, RoundTripsAndRejectsOtherGeometry)

@@ -3,6 +3,7 @@
 #include "service/Relink.hpp"
 
 #include "playlists/ListFile.hpp"
+#include "playlists/Registry.hpp"
 #include "support/TempDir.hpp"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,41 @@ TEST(WorkingSet, AFolderStaysWhileTheLineNamingItCouldNotBeWritten)
     EXPECT_EQ(set.Write().size(), 1u);
     EXPECT_TRUE(fs::exists(folder.DataDir() / "fd"));
     EXPECT_EQ(folder.Read("Kalvotune"), Lines{"*/m/d.mp3*fd*"});
+}
+
+TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
+{
+    // The window moves a track while `kalvotune --analyse` registers a template and drops
+    // another line: the move's write keeps both of the other writer's changes.
+    Folder folder{{{"Kalvotune", {"*/m/a.mp3*fa*", "*/m/d.mp3*fd*"}}}};
+    WorkingSet set{folder.ListsDir(), folder.DataDir()};
+    ASSERT_FALSE(set.Load({"Kalvotune"}));
+    ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", {"*/m/a.mp3*fa*", "*/m/n.mp3*fn*"}).ok);
+    set.Apply(ChangeChain{{{"/m/a.mp3", "/m/b.mp3"}}});
+    EXPECT_TRUE(set.Write().empty());
+    EXPECT_EQ(folder.Read("Kalvotune"), (Lines{"*/m/b.mp3*fa*", "*/m/n.mp3*fn*"}));
+
+    // Two writers that read the registry before either wrote: the second keeps the first's line.
+    Form form;
+    form.ProgramDir = folder.dir.Path();
+    const Lines read{playlists::ReadRegistryWorkList(form).lines};
+    Lines recording{read}, analysis{read};
+    playlists::AddRegistryLine(analysis, "*/m/x.mp3*fx*");
+    ASSERT_TRUE(playlists::WriteRegistry(form, read, analysis).ok);
+    std::erase(recording, "*/m/n.mp3*fn*");
+    playlists::AddRegistryLine(recording, "*/m/c.mp3*fc*");
+    ASSERT_TRUE(playlists::WriteRegistry(form, read, recording).ok);
+    const Lines expected{"*/m/b.mp3*fa*", "*/m/c.mp3*fc*", "*/m/x.mp3*fx*"};
+    EXPECT_EQ(folder.Read("Kalvotune"), expected);
+    EXPECT_EQ(recording, expected) << "the writer is given what it wrote";
+
+    // A registry that cannot be read when the edit is written is left as it is.
+    FailReadsOf(folder.ListsDir() / "Kalvotune");
+    Lines more{expected};
+    playlists::AddRegistryLine(more, "*/m/y.mp3*fy*");
+    EXPECT_FALSE(playlists::WriteRegistry(form, expected, more).ok);
+    FailReadsOf(std::nullopt);
+    EXPECT_EQ(folder.Read("Kalvotune"), expected);
 }
 
 TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
