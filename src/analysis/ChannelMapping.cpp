@@ -53,14 +53,15 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
 /// the 24 major and minor triads and "no chord"; a Viterbi path through them, with a price
 /// on every change, keeps one chord until the music clearly moves to another, so the hue
 /// holds still within a chord. Ticks without a chord keep the root before them.
-std::vector<int> Roots(const TrackFeatures& f)
+std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<float, 12>>& chroma,
+    const std::vector<std::array<float, 12>>& bassChroma)
 {
     const int ticks{f.Ticks()};
     constexpr int kChords{24}, kStates{25}, kNoChord{24};
     std::vector<std::array<double, kStates>> fit(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t) {
-        const auto& x{f.chroma[static_cast<std::size_t>(t)]};
-        const auto& b{f.bassChroma[static_cast<std::size_t>(t)]};
+        const auto& x{chroma[static_cast<std::size_t>(t)]};
+        const auto& b{bassChroma[static_cast<std::size_t>(t)]};
         double norm{}, bassTop{};
         for (int c = 0; c < 12; ++c) {
             norm += static_cast<double>(x[static_cast<std::size_t>(c)]) * x[static_cast<std::size_t>(c)];
@@ -237,12 +238,15 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
 
     std::vector<double> density;
     const std::vector<double> activity{Activity(features, density)};
-    plan.rootPerTick = Roots(features);
+    // The hue names the chord sounding during each tick; the bar search weighs chord
+    // changes against the other features of a beat, all taken with windows that end with
+    // their tick.
+    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma);
     plan.sectionTicks = Sections(features, density);
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(features, grid, plan.sectionTicks, plan.rootPerTick)};
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma))};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;

@@ -45,7 +45,8 @@ struct ChannelPlan {
 ///   track's loud passages (silence, the fade-out's tail).
 /// - Colour: hue from the harmony: a log-frequency chroma (three bins a semitone from
 ///   41 Hz to 2.6 kHz, the track's tuning found from them) and the bass line below
-///   260 Hz are compared with the 24 major and minor triads and "no chord" at every tick;
+///   260 Hz, over 186 ms centred on the tick (so a chord that starts on a tick colours
+///   it), are compared with the 24 major and minor triads and "no chord" at every tick;
 ///   a Viterbi path with a price on each change gives one chord per stretch of music, so
 ///   the hue holds within a chord. Root r is hue r × 30° (C red, E green, G# blue); a tick
 ///   without a chord keeps the root before it. Brightness from loudness (a quarter at

@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kOnsetWindow{1024};
 constexpr int kChromaWindow{4096};
+/// The centred spectrum of a tick is taken this many hops after the tick ends: the 186-ms
+/// window then has the tick's 100 ms in its middle.
+constexpr int kCentreLagHops{(kChromaWindow / 2 - kSamplesPerTick / 2 + kHop / 2) / kHop};
 /// The log-frequency spectrum has three bins a semitone (so the tuning can be found
 /// afterwards) from MIDI note 28 (E1, 41 Hz) to 100 (E7, 2.6 kHz). Notes up to 52 (E3)
 /// make the bass chroma, notes from 45 (A2) up the chroma of the harmony.
@@ -43,6 +46,8 @@ struct FeatureExtractor::State {
     /// to 12 pitch classes at `Finish`, once the tuning is known.
     std::vector<std::array<float, 36>> fineTreble;
     std::vector<std::array<float, 36>> fineBass;
+    std::vector<std::array<float, 36>> centredTreble;
+    std::vector<std::array<float, 36>> centredBass;
     std::vector<float> history = std::vector<float>(kChromaWindow, 0.0f); ///< ring of the last samples
     std::size_t historyEnd{};
     int hopFill{};
@@ -108,6 +113,8 @@ void FeatureExtractor::Hop()
     ebur128_add_frames_float(s.loudness, s.hop->data, kHop);
     if (++s.hopsInTick == kFramesPerTick)
         EndTick();
+    if (s.hopsInTick == kCentreLagHops && s.centredTreble.size() < s.fineTreble.size())
+        CentredSpectrum();
 }
 
 void FeatureExtractor::EndTick()
@@ -121,12 +128,31 @@ void FeatureExtractor::EndTick()
     s.features.onsets.push_back(s.onsetsInTick);
     s.onsetsInTick = 0;
 
+    std::array<float, 36> treble{}, bass{};
+    s.features.bassEnergy.push_back(FoldedSpectrum(treble, bass));
+    s.fineTreble.push_back(treble);
+    s.fineBass.push_back(bass);
+}
+
+void FeatureExtractor::CentredSpectrum()
+{
+    State& s{*m_state};
+    std::array<float, 36> treble{}, bass{};
+    FoldedSpectrum(treble, bass);
+    s.centredTreble.push_back(treble);
+    s.centredBass.push_back(bass);
+}
+
+/// The spectrum of the last `kChromaWindow` samples folded to one octave of 36 bins,
+/// treble and bass; gives the energy below `kBassEnergyHz`.
+float FeatureExtractor::FoldedSpectrum(std::array<float, 36>& treble, std::array<float, 36>& bass)
+{
+    State& s{*m_state};
     for (std::size_t i = 0; i < s.history.size(); ++i)
         s.chromaIn->data[i] = s.history[(s.historyEnd + i) % s.history.size()] * s.window[i];
     // Magnitudes only: the phases aubio_fft_do would add cost an arctangent a bin.
     aubio_fft_do_complex(s.fft, s.chromaIn, s.complexSpectrum);
     aubio_fft_get_norm(s.complexSpectrum, s.spectrum);
-    std::array<float, 36> treble{}, bass{};
     for (int f = 0; f < kFineBins; ++f) {
         const auto [first, last] = s.fineBins[static_cast<std::size_t>(f)];
         float peak{};
@@ -139,12 +165,10 @@ void FeatureExtractor::EndTick()
         if (note <= kBassTop)
             bass[fold] += peak;
     }
-    s.fineTreble.push_back(treble);
-    s.fineBass.push_back(bass);
     float low{};
     for (int bin = 1; bin <= s.bassEnergyBins; ++bin)
         low += s.spectrum->norm[bin] * s.spectrum->norm[bin];
-    s.features.bassEnergy.push_back(low);
+    return low;
 }
 
 TrackFeatures FeatureExtractor::Finish()
@@ -154,6 +178,15 @@ TrackFeatures FeatureExtractor::Finish()
         const std::vector<float> silence(static_cast<std::size_t>(kSamplesPerTick), 0.0f);
         const int missing{kSamplesPerTick - s.hopsInTick * kHop - s.hopFill};
         Add(std::span<const float>{silence.data(), static_cast<std::size_t>(missing)});
+    }
+    // The last tick's centred window reaches past the end: silence there, without onset
+    // or loudness frames for it.
+    if (s.centredTreble.size() < s.fineTreble.size()) {
+        for (int i = 0; i < kCentreLagHops * kHop; ++i) {
+            s.history[s.historyEnd] = 0.0f;
+            s.historyEnd = (s.historyEnd + 1) % s.history.size();
+        }
+        CentredSpectrum();
     }
     // The tuning: which third of a semitone holds the most energy over the whole track
     // (an orchestra at 446 Hz or a tape a little fast moves it off the middle one).
@@ -173,6 +206,8 @@ TrackFeatures FeatureExtractor::Finish()
     for (std::size_t t = 0; t < s.fineTreble.size(); ++t) {
         s.features.chroma.push_back(fold(s.fineTreble[t]));
         s.features.bassChroma.push_back(fold(s.fineBass[t]));
+        s.features.centredChroma.push_back(fold(s.centredTreble[t]));
+        s.features.centredBassChroma.push_back(fold(s.centredBass[t]));
     }
     return std::move(s.features);
 }

@@ -2,6 +2,7 @@
 
 #include "analysis/TrackFeatures.hpp"
 
+#include <array>
 #include <memory>
 #include <span>
 
@@ -9,8 +10,9 @@ namespace kalvotune::analysis {
 
 /// Turns mono samples at `kAnalysisRate`, fed in blocks of any size, into
 /// `TrackFeatures`: aubio's spectral-flux onsets, libebur128's momentary loudness and a
-/// 12-bin pitch-class profile from a 4096-point spectrum once per tick. Holds only the
-/// last 4096 samples; a tick that is not complete at `Finish` is padded with silence.
+/// 12-bin pitch-class profile from a 4096-point spectrum once per tick (twice: a window
+/// ending with the tick and one centred on it). Holds only the last 4096 samples; a tick
+/// that is not complete at `Finish` is padded with silence.
 class FeatureExtractor {
 public:
     FeatureExtractor();
@@ -27,6 +29,8 @@ private:
     struct State;
     void Hop();
     void EndTick();
+    void CentredSpectrum();
+    float FoldedSpectrum(std::array<float, 36>& treble, std::array<float, 36>& bass);
 
     std::unique_ptr<State> m_state;
 };

@@ -21,6 +21,11 @@ struct TrackFeatures {
     std::vector<int> onsets; ///< onsets found per tick
     std::vector<std::array<float, 12>> chroma; ///< pitch-class strength per tick, C = 0, tuning corrected
     std::vector<std::array<float, 12>> bassChroma; ///< the same below about 260 Hz: the bass line
+    /// `chroma` and `bassChroma` come from a window that ends with the tick, like the low
+    /// end, so a beat's attack falls into the tick it starts in; these two come from a
+    /// window centred on the tick, so they hold the chord that sounds during the tick.
+    std::vector<std::array<float, 12>> centredChroma;
+    std::vector<std::array<float, 12>> centredBassChroma;
     std::vector<float> bassEnergy; ///< spectral energy below 150 Hz per tick, for bar starts
     std::vector<float> onsetStrength; ///< onset curve, `kFramesPerTick` values per tick
 

@@ -2,6 +2,7 @@
 #include "analysis/AnalysisModule.hpp"
 #include "analysis/AnalysisWorker.hpp"
 #include "analysis/BeatTracker.hpp"
+#include "analysis/FeatureExtractor.hpp"
 #include "analysis/Metre.hpp"
 
 #include "Catalogue.hpp"
@@ -542,6 +543,45 @@ TEST(MusicAnalysis, ASectionBeginsOnABarStart)
         EXPECT_TRUE(near) << "a section change at tick " << t << " off the bar starts";
     }
     EXPECT_GE(inside, 1);
+}
+
+TEST(FeatureExtractor, EachTicksPitchProfileIsTheMusicOfThatTick)
+{
+    // A C major chord for exactly ten ticks, then F# major (no note in common) for five
+    // and a half: each tick's centred profile names the chord sounding in that tick, the
+    // one right after the change included, and the padded last tick has its profile too.
+    const std::array<int, 3> c{60, 64, 67}, fSharp{66, 70, 73};
+    std::vector<float> samples;
+    const auto chord = [&](const std::array<int, 3>& notes, int count) {
+        for (int i = 0; i < count; ++i) {
+            const double t{static_cast<double>(i) / kAnalysisRate};
+            double v{};
+            for (const int note : notes)
+                v += 0.2 * std::sin(2 * std::numbers::pi * Hz(note) * t);
+            samples.push_back(static_cast<float>(v));
+        }
+    };
+    chord(c, 10 * kSamplesPerTick);
+    chord(fSharp, 11 * kSamplesPerTick / 2);
+    FeatureExtractor extractor;
+    for (std::size_t at = 0; at < samples.size(); at += 1000)
+        extractor.Add(std::span<const float>{samples}.subspan(at, std::min<std::size_t>(1000, samples.size() - at)));
+    const TrackFeatures f{extractor.Finish()};
+    ASSERT_EQ(f.Ticks(), 16);
+    for (const auto* profiles : {&f.chroma, &f.bassChroma, &f.centredChroma, &f.centredBassChroma})
+        ASSERT_EQ(profiles->size(), 16u);
+    ASSERT_EQ(f.bassEnergy.size(), 16u);
+    ASSERT_EQ(f.onsetStrength.size(), 16u * kFramesPerTick);
+    for (int t = 0; t < 16; ++t) {
+        const auto energy = [&](const std::array<int, 3>& notes) {
+            double sum{};
+            for (const int note : notes)
+                sum += f.centredChroma[static_cast<std::size_t>(t)][static_cast<std::size_t>(note % 12)];
+            return sum;
+        };
+        const bool before{t < 10};
+        EXPECT_GT(energy(before ? c : fSharp), 3 * energy(before ? fSharp : c)) << "tick " << t;
+    }
 }
 
 TEST(MusicAnalysis, HueNamesTheRootsOfAProgressionWithoutFlicker)
