@@ -46,6 +46,7 @@ struct FeatureExtractor::State {
     /// to 12 pitch classes at `Finish`, once the tuning is known.
     std::vector<std::array<float, 36>> fineTreble;
     std::vector<std::array<float, 36>> fineBass;
+    /// The same from the window centred on the tick, one tick behind until `kCentreLagHops`.
     std::vector<std::array<float, 36>> centredTreble;
     std::vector<std::array<float, 36>> centredBass;
     std::vector<float> history = std::vector<float>(kChromaWindow, 0.0f); ///< ring of the last samples
