@@ -100,9 +100,12 @@ xdotool key ctrl+c
 sleep 0.5
 ffmpeg -loglevel error -f x11grab -draw_mouse 0 -video_size 1024x768 -i "$DISPLAY" -frames:v 1 \
     -vf "crop=675:519:$((X + 56)):$((Y + 8))" -f rawvideo -pix_fmt rgb24 "$work/shown.raw"
-ffmpeg -loglevel error -i ScreenShot/ScreenShot.BMP \
+# The demuxer is named: left to guess from the content, ffmpeg can take some kaleidoscope
+# pictures for another format and find no picture in them.
+ffmpeg -loglevel error -f bmp_pipe -i ScreenShot/ScreenShot.BMP \
     -filter_complex "[0]split[a][b];[a]crop=675:262:0:0[top];[b]crop=675:257:0:263[rest];[top][rest]vstack" \
-    -f rawvideo -pix_fmt rgb24 "$work/saved.raw"
+    -f rawvideo -pix_fmt rgb24 "$work/saved.raw" \
+    || { echo "ffmpeg could not read the saved picture:"; ls -l ScreenShot; head -c 54 ScreenShot/ScreenShot.BMP | od -An -tx1; exit 1; }
 cmp -s "$work/shown.raw" "$work/saved.raw" || { echo "the window does not show the saved picture"; exit 1; }
 
 xdotool key ctrl+x
