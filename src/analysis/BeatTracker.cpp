@@ -26,8 +26,9 @@ constexpr double kTightness{100.0};
 constexpr double kTempoWindowSeconds{6.0};
 /// How far a local tempo may stray from the track's, in octaves (one standard deviation).
 constexpr double kLocalSpreadOctaves{0.4};
-/// The price of changing the period between seconds, against a best fit of 1 a second.
-constexpr double kTempoChangePrice{1.0};
+/// The price of changing the period between seconds, against a best fit of 1 a second: a
+/// new period must fit better for several seconds before the path takes it.
+constexpr double kTempoChangePrice{5.0};
 /// Where, as a share of the beat after a beat, the beat of swung eighths lies when the
 /// grid sits on their off-beats (the off-beat comes 0.55..0.72 of a beat after the beat).
 constexpr double kSwungBeatNearest{0.28};
@@ -136,15 +137,23 @@ std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPe
     std::vector<double> acf(static_cast<std::size_t>(lags));
     for (long w = 0; w < windows; ++w) {
         const long begin{std::max(0L, w * hop - half)}, end{std::min(frames, w * hop + half)};
-        double top{1e-12};
+        // Only the autocorrelation above its average over the tempi counts: an onset curve
+        // is positive throughout, so its raw autocorrelation is about as high at every lag,
+        // and the preference for the track's period would outweigh the window's own pulse.
+        double top{1e-12}, mean{};
         for (long l = 0; l < lags; ++l) {
             const long lag{minLag + l};
             double sum{};
             for (long i = begin + lag; i < end; ++i)
                 sum += odf[static_cast<std::size_t>(i)] * odf[static_cast<std::size_t>(i - lag)];
-            const double octaves{std::log2(static_cast<double>(lag) / period) / kLocalSpreadOctaves};
-            acf[static_cast<std::size_t>(l)] = sum * std::exp(-0.5 * octaves * octaves);
-            top = std::max(top, acf[static_cast<std::size_t>(l)]);
+            acf[static_cast<std::size_t>(l)] = sum / static_cast<double>(std::max(1L, end - begin - lag));
+            mean += acf[static_cast<std::size_t>(l)] / static_cast<double>(lags);
+        }
+        for (long l = 0; l < lags; ++l) {
+            const double octaves{std::log2(static_cast<double>(minLag + l) / period) / kLocalSpreadOctaves};
+            double& a{acf[static_cast<std::size_t>(l)]};
+            a = std::max(0.0, a - mean) * std::exp(-0.5 * octaves * octaves);
+            top = std::max(top, a);
         }
         for (long l = 0; l < lags; ++l) {
             long best{l};

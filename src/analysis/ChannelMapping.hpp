@@ -28,8 +28,10 @@ struct ChannelPlan {
 ///   higher and would take it for a marker.
 /// - Beats: the track's tempo is the strongest pulse near 120 BPM that divides the bar
 ///   into whole beats (never a pulse of three sixteenths in 2/4); it is estimated every
-///   second from 6 s of onset curve and followed by a
-///   Viterbi path (accelerando, ritardando, a new tempo in a later section); the beats sit
+///   second from 6 s of onset curve (the autocorrelation above its average over the tempi,
+///   so that a slow opening keeps its own beat when a longer fast part sets the track's
+///   tempo) and followed by a Viterbi path that takes a new tempo once it has fitted better
+///   for a few seconds (accelerando, ritardando, a new tempo in a later section); the beats sit
 ///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`). In
 ///   swing, a grid that sits on the long notes melodies start on the swung off-beat moves
 ///   on to the beat, where the long gap of each long-short pair begins.

@@ -510,6 +510,38 @@ TEST(MusicAnalysis, FollowsANewTempoMidTrackAndLeavesSilenceAlone)
     EXPECT_GE(late.size(), lateBeats.size() * 4 / 10);
 }
 
+TEST(MusicAnalysis, ASlowStartIsFollowedWhenTheFastPartIsLonger)
+{
+    // 14 s at 84 BPM, then 30 s at 140, over a busy floor of softer onsets: the whole
+    // track's tempo is the fast one, yet the slow start keeps its own beat.
+    std::vector<float> strength(4600);
+    std::uint32_t noise{12345};
+    for (float& s : strength) {
+        noise = noise * 1664525u + 1013904223u;
+        s = 0.3f + 0.3f * static_cast<float>(noise >> 8) / static_cast<float>(1u << 24);
+    }
+    std::vector<double> beats;
+    for (double t = 0.5; t < 14.5; t += 60.0 / 84)
+        beats.push_back(t);
+    for (double t = beats.back() + 60.0 / 140; t < 45.0; t += 60.0 / 140)
+        beats.push_back(t);
+    for (const double b : beats)
+        strength[static_cast<std::size_t>(std::lround(b * 100))] += 0.6f;
+    const BeatGrid grid{TrackBeats(strength, 100.0)};
+    EXPECT_NEAR(60.0 / grid.period, 140.0, 5.0);
+    int slow{}, onBeat{};
+    for (const double found : grid.beats) {
+        if (found < 1.0 || found > 12.0)
+            continue;
+        ++slow;
+        for (const double b : beats)
+            onBeat += std::abs(found - b) <= 0.03;
+    }
+    // One found beat for each of the score's, all on them (not 140 a minute over the 84).
+    EXPECT_NEAR(slow, 15, 1);
+    EXPECT_GE(onBeat, slow - 1);
+}
+
 TEST(MusicAnalysis, ASectionBeginsOnABarStart)
 {
     // Eight bars of a soft pulse, then the band comes in loud: a new section, whose
