@@ -17,9 +17,18 @@ constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
 constexpr double kFullDensity{8.0}; // onsets a second
 constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
 constexpr float kTailDepth{24.0f}; // markers stop this far below the loud passages
-constexpr double kBassWeight{0.35}; // how much the bass note decides the root
-constexpr double kNoChordFit{0.72}; // a triad must fit better than this to be heard
-constexpr double kChordChangePrice{0.8}; // what a change of chord costs the path
+
+/// How a chord path weighs the bass and holds its chords.
+struct ChordPath {
+    double bassWeight; ///< how much the bass note decides the root
+    double noChordFit; ///< a triad must fit better than this to be heard
+    double changePrice; ///< what a change of chord costs the path
+};
+/// The hue names the chord of each tick: the bass decides less (it walks through the
+/// chord's third and fifth) and a new chord is taken sooner.
+constexpr ChordPath kHueChords{0.2, 0.6, 0.6};
+/// The bar search weighs where harmony moves: bass-led, slow to change.
+constexpr ChordPath kBarChords{0.35, 0.72, 0.8};
 constexpr int kSectionHalfSpan{40}; // 4 s each side
 constexpr int kSectionSpacing{80}; // 8 s
 constexpr double kSectionThreshold{0.45};
@@ -54,7 +63,7 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
 /// on every change, keeps one chord until the music clearly moves to another, so the hue
 /// holds still within a chord. Ticks without a chord keep the root before them.
 std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<float, 12>>& chroma,
-    const std::vector<std::array<float, 12>>& bassChroma)
+    const std::vector<std::array<float, 12>>& bassChroma, const ChordPath& path)
 {
     const int ticks{f.Ticks()};
     constexpr int kChords{24}, kStates{25}, kNoChord{24};
@@ -78,9 +87,9 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
             };
             row[static_cast<std::size_t>(s)] = quiet ? 0.0
                                                      : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
-                    + kBassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
+                    + path.bassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
         }
-        row[kNoChord] = quiet ? 1.0 : kNoChordFit;
+        row[kNoChord] = quiet ? 1.0 : path.noChordFit;
     }
 
     std::vector<double> score(kStates, 0.0), next(kStates);
@@ -92,7 +101,7 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
                 bestState = s;
         for (int s = 0; s < kStates; ++s) {
             const double stay{score[static_cast<std::size_t>(s)]};
-            const double change{score[static_cast<std::size_t>(bestState)] - kChordChangePrice};
+            const double change{score[static_cast<std::size_t>(bestState)] - path.changePrice};
             const bool changes{change > stay};
             from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)]
                 = static_cast<std::uint8_t>(changes ? bestState : s);
@@ -241,12 +250,12 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
     // The hue names the chord sounding during each tick; the bar search weighs chord
     // changes against the other features of a beat, all taken with windows that end with
     // their tick.
-    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma);
+    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
     plan.sectionTicks = Sections(features, density);
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma))};
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;

@@ -50,7 +50,8 @@ struct ChannelPlan {
 ///   260 Hz, over 186 ms centred on the tick (so a chord that starts on a tick colours
 ///   it), are compared with the 24 major and minor triads and "no chord" at every tick;
 ///   a Viterbi path with a price on each change gives one chord per stretch of music, so
-///   the hue holds within a chord. Root r is hue r × 30° (C red, E green, G# blue); a tick
+///   the hue holds within a chord. The hue's path lets the bass decide less and takes a
+///   new chord sooner than the one the bar search reads harmonic change from. Root r is hue r × 30° (C red, E green, G# blue); a tick
 ///   without a chord keeps the root before it. Brightness from loudness (a quarter at
 ///   silence, full at -10 LUFS).
 /// - Blue is odd (new figures) at tick 0 and at section changes, red is odd (new figure
