@@ -13,8 +13,9 @@ struct BeatGrid {
 /// Finds the tempo of `onsetStrength` (one value per frame, `framesPerSecond` frames a
 /// second) by autocorrelation weighted towards 120 BPM (60..200 BPM considered), a beat
 /// that divides the bar (the strongest repetition up to 6 s) into whole beats, then the
-/// tempo of every second (6 s of curve around it, held near the track's tempo, smoothed
-/// by a Viterbi path that prices changes), then the beats by dynamic programming: each
+/// tempo of every second (the autocorrelation of 6 s of curve around it above its
+/// average over the tempi, held near the track's tempo, smoothed by a Viterbi path that
+/// prices changes), then the beats by dynamic programming: each
 /// beat sits on strong onsets while the gaps stay close to the period of their moment.
 /// A grid on the off-beats of swung eighths (a short gap to the next onset place, none
 /// as far before) moves on by that gap to the beats. Whole-track and deterministic; the

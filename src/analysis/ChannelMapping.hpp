@@ -14,7 +14,7 @@ struct ChannelPlan {
     TemplateChannels channels;
     std::vector<int> markerTicks; ///< ticks carrying a picture-change marker, ascending
     std::vector<int> sectionTicks; ///< ticks where a new section begins
-    double period{}; ///< seconds per beat at the track's start; 0 when no beat was found
+    double period{}; ///< seconds per beat at the track's tempo; 0 when no beat was found
     int beatsPerBar{}; ///< the metre found (at the track's start); 0 when no beat was found
     int beatsPerMarker{}; ///< beats between markers there: a division of the bar or whole bars
     std::vector<int> rootPerTick; ///< pitch class (C = 0) the hue shows at each tick

@@ -245,7 +245,7 @@ int main(int argc, char** argv)
             std::printf("%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, beats, bars, rootShare, judged);
         } else
             std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, beats, bars, "-", judged);
-        // What the analysis found: beats a bar and the tempo at the start.
+        // What the analysis found: beats a bar at the start and the track's tempo.
         std::printf(" %d/%.0f\n", onBars.plan.beatsPerBar, onBars.plan.beatsPerBar > 0 ? 60.0 / onBars.plan.period : 0.0);
         std::fflush(stdout);
     }
