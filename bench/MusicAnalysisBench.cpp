@@ -5,9 +5,9 @@
 #include "support/TempDir.hpp"
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 int main()
@@ -34,7 +34,8 @@ int main()
         std::printf("Music analysis: %s\n", result.message.c_str());
         return 1;
     }
-    std::printf("Music analysis: %.0f x real time (%.0f s of MP3 in %.2f s, %.2f s of processor time: %.0f x; %zu markers)\n",
+    std::printf(
+        "Music analysis: %.0f x real time (%.0f s of MP3 in %.2f s, %.2f s of processor time: %.0f x; %zu markers)\n",
         result.seconds / seconds, result.seconds, seconds, cpu, result.seconds / cpu, result.plan.markerTicks.size());
     return 0;
 }

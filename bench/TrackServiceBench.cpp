@@ -185,7 +185,6 @@ double RunPerTrackWalk(const Library& library)
     return Milliseconds(start);
 }
 
-
 constexpr int kMusicFiles{20000};
 /// Every tenth track also lies in a compilation folder under the same name, so the
 /// folders decide between the two.

@@ -67,7 +67,8 @@ double FindPeriod(const std::vector<double>& odf, double framesPerSecond)
     const auto maxLag = static_cast<std::size_t>(std::ceil(framesPerSecond * 60.0 / kSlowestBpm));
     if (odf.size() < maxLag * 3 || minLag < 2)
         return 0;
-    const std::size_t longestBar{std::min(odf.size() / 3, static_cast<std::size_t>(framesPerSecond * kLongestBarSeconds))};
+    const std::size_t longestBar{
+        std::min(odf.size() / 3, static_cast<std::size_t>(framesPerSecond * kLongestBarSeconds))};
     const std::size_t lags{std::max(maxLag + 2, longestBar + 1)};
     std::vector<double> acf(lags, 0.0);
     const auto correlate = [&](std::size_t from, std::size_t to) {
@@ -133,7 +134,8 @@ std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPe
     const long lags{maxLag - minLag + 1};
     const long windows{frames / hop + 1};
     std::vector<double> score(static_cast<std::size_t>(lags), 0.0), next(static_cast<std::size_t>(lags));
-    std::vector<std::vector<long>> from(static_cast<std::size_t>(windows), std::vector<long>(static_cast<std::size_t>(lags)));
+    std::vector<std::vector<long>> from(
+        static_cast<std::size_t>(windows), std::vector<long>(static_cast<std::size_t>(lags)));
     std::vector<double> acf(static_cast<std::size_t>(lags));
     for (long w = 0; w < windows; ++w) {
         const long begin{std::max(0L, w * hop - half)}, end{std::min(frames, w * hop + half)};
@@ -162,7 +164,8 @@ std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPe
             // or jumps at a section change, which the price lets through when it lasts.
             for (long k = 0; k < lags; ++k) {
                 const double change{std::log2(static_cast<double>(minLag + k) / static_cast<double>(minLag + l))};
-                const double candidate{score[static_cast<std::size_t>(k)] - kTempoChangePrice * std::min(std::abs(change) * 10.0, 1.0)};
+                const double candidate{
+                    score[static_cast<std::size_t>(k)] - kTempoChangePrice * std::min(std::abs(change) * 10.0, 1.0)};
                 if (candidate > bestScore) {
                     bestScore = candidate;
                     best = k;
@@ -184,7 +187,8 @@ std::vector<double> LocalPeriods(const std::vector<double>& odf, double framesPe
     }
     std::vector<double> periods(odf.size());
     for (long t = 0; t < frames; ++t)
-        periods[static_cast<std::size_t>(t)] = perWindow[static_cast<std::size_t>(std::min(windows - 1, (t + hop / 2) / hop))];
+        periods[static_cast<std::size_t>(t)]
+            = perWindow[static_cast<std::size_t>(std::min(windows - 1, (t + hop / 2) / hop))];
     return periods;
 }
 
@@ -197,7 +201,8 @@ struct PhaseProfile {
         for (std::size_t b = 0; b + 1 < frames.size(); ++b) {
             const long from{frames[b]}, to{frames[b + 1]};
             for (long t = from; t < to; ++t)
-                bins[static_cast<std::size_t>((t - from) * kPhaseBins / (to - from))] += odf[static_cast<std::size_t>(t)];
+                bins[static_cast<std::size_t>((t - from) * kPhaseBins / (to - from))]
+                    += odf[static_cast<std::size_t>(t)];
         }
     }
 
@@ -221,12 +226,14 @@ struct PhaseProfile {
 double SwingGap(const PhaseProfile& profile)
 {
     int peak{};
-    for (int b = static_cast<int>(std::ceil(kSwungBeatNearest * kPhaseBins)); b <= static_cast<int>(kSwungBeatFarthest * kPhaseBins); ++b)
+    for (int b = static_cast<int>(std::ceil(kSwungBeatNearest * kPhaseBins));
+         b <= static_cast<int>(kSwungBeatFarthest * kPhaseBins); ++b)
         if (peak == 0 || profile.bins[static_cast<std::size_t>(b)] > profile.bins[static_cast<std::size_t>(peak)])
             peak = b;
     const double gap{static_cast<double>(peak) / kPhaseBins};
     const double onGrid{profile.Around(0.0)}, beat{profile.Around(gap)};
-    return beat > 0.2 * onGrid && profile.Around(1.0 - gap) < 0.2 * beat && profile.Around(0.5) < 0.2 * beat ? gap : 0.0;
+    return beat > 0.2 * onGrid && profile.Around(1.0 - gap) < 0.2 * beat && profile.Around(0.5) < 0.2 * beat ? gap
+                                                                                                             : 0.0;
 }
 
 } // namespace
@@ -289,7 +296,8 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
     // A grid on the off-beats of swung eighths moves on to the beats.
     const double swungShift{SwingGap(PhaseProfile{odf, frames})};
     for (std::size_t b = 0; b < frames.size(); ++b) {
-        const double gap{b + 1 < frames.size() ? static_cast<double>(frames[b + 1] - frames[b]) : periods[static_cast<std::size_t>(frames[b])]};
+        const double gap{b + 1 < frames.size() ? static_cast<double>(frames[b + 1] - frames[b])
+                                               : periods[static_cast<std::size_t>(frames[b])]};
         grid.beats.push_back((static_cast<double>(frames[b]) + swungShift * gap) / framesPerSecond);
     }
     return grid;

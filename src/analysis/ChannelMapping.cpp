@@ -83,9 +83,8 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
         for (int s = 0; s < kChords; ++s) {
             const int root{s % 12}, third{s < 12 ? 4 : 3};
             const auto at = [&](int k) { return static_cast<double>(x[static_cast<std::size_t>((root + k) % 12)]); };
-            const auto low = [&](int k) {
-                return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0;
-            };
+            const auto low
+                = [&](int k) { return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0; };
             row[static_cast<std::size_t>(s)] = quiet ? 0.0
                                                      : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
                     + path.bassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
@@ -106,7 +105,8 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
             const bool changes{change > stay};
             from[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)]
                 = static_cast<std::uint8_t>(changes ? bestState : s);
-            next[static_cast<std::size_t>(s)] = (changes ? change : stay) + fit[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
+            next[static_cast<std::size_t>(s)]
+                = (changes ? change : stay) + fit[static_cast<std::size_t>(t)][static_cast<std::size_t>(s)];
         }
         score.swap(next);
     }
@@ -256,7 +256,8 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
+        BarGrid bars{FindBars(
+            features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
@@ -297,8 +298,8 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
         for (const double b : grid.beats)
             beatTicksAll.push_back(TickOf(b));
         std::vector<int> markedBars;
-        std::set_intersection(barStarts.begin(), barStarts.end(), beatMarkers.begin(), beatMarkers.end(),
-            std::back_inserter(markedBars));
+        std::set_intersection(
+            barStarts.begin(), barStarts.end(), beatMarkers.begin(), beatMarkers.end(), std::back_inserter(markedBars));
         for (int& tick : plan.sectionTicks) {
             const int bar{nearest(barStarts, tick)}, beat{nearest(beatTicksAll, tick)};
             const int marked{markedBars.empty() ? -ticks : nearest(markedBars, tick)};
@@ -310,7 +311,8 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
                 tick = beat;
             tick = std::clamp(tick, 0, ticks - 1);
         }
-        plan.sectionTicks.erase(std::unique(plan.sectionTicks.begin(), plan.sectionTicks.end()), plan.sectionTicks.end());
+        plan.sectionTicks.erase(
+            std::unique(plan.sectionTicks.begin(), plan.sectionTicks.end()), plan.sectionTicks.end());
     }
 
     // Section changes always get a marker; beat markers keep their distance from every

@@ -51,9 +51,9 @@ struct ChannelPlan {
 ///   it), are compared with the 24 major and minor triads and "no chord" at every tick;
 ///   a Viterbi path with a price on each change gives one chord per stretch of music, so
 ///   the hue holds within a chord. The hue's path lets the bass decide less and takes a
-///   new chord sooner than the one the bar search reads harmonic change from. Root r is hue r × 30° (C red, E green, G# blue); a tick
-///   without a chord keeps the root before it. Brightness from loudness (a quarter at
-///   silence, full at -10 LUFS).
+///   new chord sooner than the one the bar search reads harmonic change from. Root r is hue r × 30° (C red, E green, G#
+///   blue); a tick without a chord keeps the root before it. Brightness from loudness (a quarter at silence, full at
+///   -10 LUFS).
 /// - Blue is odd (new figures) at tick 0 and at section changes, red is odd (new figure
 ///   directions) on bar starts; everywhere else both are even.
 ///

@@ -164,7 +164,8 @@ double BassRise(const TrackFeatures& f, int tick)
     if (tick <= 0 || tick >= f.Ticks())
         return 0;
     // The rise over the tick and the one after, so a note between two ticks still counts.
-    const auto at = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(std::min(t, f.Ticks() - 1))]); };
+    const auto at
+        = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(std::min(t, f.Ticks() - 1))]); };
     return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
 }
 
@@ -197,7 +198,9 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
         halves += OnsetPeak(features, a + gap / 2);
         thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
     }
-    if (halves <= thirds || (halves < kEvenPulse * beats && (grid.period < kHalfSpeedBeat || between < onBeats + kClearBackbeat * pairs)))
+    if (halves <= thirds
+        || (halves < kEvenPulse * beats
+            && (grid.period < kHalfSpeedBeat || between < onBeats + kClearBackbeat * pairs)))
         return;
     std::vector<double> moved;
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)

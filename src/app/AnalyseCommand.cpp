@@ -105,8 +105,7 @@ private:
                     return;
                 index = m_next++;
             }
-            analysis::AnalysisResult result
-                = m_analyse(m_tracks[index].track, m_spacing, m_stop.get_token(), {});
+            analysis::AnalysisResult result = m_analyse(m_tracks[index].track, m_spacing, m_stop.get_token(), {});
             {
                 const std::scoped_lock lock{m_mutex};
                 m_results[index] = std::move(result);

@@ -41,7 +41,8 @@ bool IsOption(std::string_view argument)
 
 const Command* FindCommand(std::string_view name)
 {
-    const auto found = std::find_if(kCommands.begin(), kCommands.end(), [&](const Command& c) { return c.name == name; });
+    const auto found
+        = std::find_if(kCommands.begin(), kCommands.end(), [&](const Command& c) { return c.name == name; });
     return found == kCommands.end() ? nullptr : &*found;
 }
 
@@ -54,8 +55,8 @@ const Option* FindOption(std::span<const Option> options, std::string_view name)
 /// The command an option belongs to, for saying where it goes.
 const Command* OwnerOf(std::string_view option)
 {
-    const auto found = std::find_if(kCommands.begin(), kCommands.end(),
-        [&](const Command& c) { return FindOption(c.options, option) != nullptr; });
+    const auto found = std::find_if(
+        kCommands.begin(), kCommands.end(), [&](const Command& c) { return FindOption(c.options, option) != nullptr; });
     return found == kCommands.end() ? nullptr : &*found;
 }
 
@@ -109,9 +110,9 @@ std::string UsageText()
 std::string HelpText()
 {
     return std::string{kApplicationTitle}
-        + " - цветомузыкальный калейдоскоп: проигрыватель музыки (WMA, MP3, WAV),\n"
-          "окно которого заполняет цветной калейдоскоп, следующий за музыкой.\n"
-          "\n"
+    + " - цветомузыкальный калейдоскоп: проигрыватель музыки (WMA, MP3, WAV),\n"
+      "окно которого заполняет цветной калейдоскоп, следующий за музыкой.\n"
+      "\n"
         + UsageText()
         + "\n"
           "  ФАЙЛ...             открыть треки и списки .m3u, .m3u8 в окне, как \"Open\"; если окно\n"

@@ -8,12 +8,12 @@ namespace kalvotune::app {
 
 /// What a start of the program is asked to do, as its command line says.
 enum class CommandMode {
-    Window,  ///< the player's window; the arguments, if any, are files to open
-    Help,    ///< `--help`
+    Window, ///< the player's window; the arguments, if any, are files to open
+    Help, ///< `--help`
     Version, ///< `--version`
     Analyse, ///< `--analyse FILE... [--replace] [--jobs N]`
-    Video,   ///< `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`
-    Relink,  ///< `--relink FOLDER [--dry-run]`
+    Video, ///< `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`
+    Relink, ///< `--relink FOLDER [--dry-run]`
     Mistake, ///< an option the program does not know, or one out of its place
 };
 

@@ -27,7 +27,8 @@ constexpr const char* kLargeScreenAnswerNo{
     " Напрасно. Даже на достаточно мощных машинах при таком разрешении экрана треки с ЦМШ могут тормозить. Но "
     "попытка - не пытка. Если тормоза будут, отключите движение кнопочкой < Drive > "};
 constexpr const char* kAboutText{
-    "Kalvotune." KALVOTUNE_VERSION " - Цветомузыкальный калейдоскоп. Август 2005г. Россия. Москва. kalvotune@example.org.      "
+    "Kalvotune." KALVOTUNE_VERSION
+    " - Цветомузыкальный калейдоскоп. Август 2005г. Россия. Москва. kalvotune@example.org.      "
     "Добро пожаловать(ся) на kalvotune.example.org = Все о цветомузыке + новые ЦМШ - Эпилог/Хвостик + обновления "
     "плеера."};
 

@@ -5,8 +5,8 @@
 #include "core/Form.hpp"
 
 #include <charconv>
-#include <tuple>
 #include <string_view>
+#include <tuple>
 
 namespace kalvotune::app {
 
@@ -17,8 +17,7 @@ namespace {
 constexpr const char* kUsage{
     "Укажите трек и файл: kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S]"};
 
-template <typename Number>
-bool ParseNumber(std::string_view text, Number& value)
+template <typename Number> bool ParseNumber(std::string_view text, Number& value)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && error == std::errc{} && end == text.data() + text.size();
@@ -55,16 +54,19 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
         } else if (option == "--size" && hasValue) {
             const auto size = video::ParseVideoSize(value);
             if (!size)
-                request.error = "Такой размер видео не годится: " + std::string{value} + ". Пишите ШИРИНАxВЫСОТА, например 1920x1080.";
+                request.error = "Такой размер видео не годится: " + std::string{value}
+                    + ". Пишите ШИРИНАxВЫСОТА, например 1920x1080.";
             else
                 std::tie(request.format.width, request.format.height) = *size;
         } else if (option == "--fps" && hasValue) {
             if (!ParseNumber(value, request.format.fps))
-                request.error = "Такая частота кадров не годится: " + std::string{value} + ". Можно от 1 до 120 кадров в секунду.";
+                request.error = "Такая частота кадров не годится: " + std::string{value}
+                    + ". Можно от 1 до 120 кадров в секунду.";
         } else if (option == "--seed" && hasValue) {
             std::uint32_t seed{};
             if (!ParseNumber(value, seed))
-                request.error = "Такое зерно не годится: " + std::string{value} + ". Нужно целое число от 0 до 4294967295.";
+                request.error
+                    = "Такое зерно не годится: " + std::string{value} + ". Нужно целое число от 0 до 4294967295.";
             else
                 request.seed = seed;
         } else if (request.track.empty() && !option.starts_with("--")) {

@@ -27,7 +27,7 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
 /// picture settings (figure type drawn from the seed, as a fresh start draws one). Prints
 /// the seed (drawn when not given), then the file written to `out`; a failure prints the
 /// program's message to `err` and gives 1. `exportVideo` writes the video.
-int RunVideoCommand(const std::filesystem::path& programDir, const VideoCommandRequest& request, std::uint32_t drawnSeed,
-    std::ostream& out, std::ostream& err, const video::VideoExporter& exportVideo);
+int RunVideoCommand(const std::filesystem::path& programDir, const VideoCommandRequest& request,
+    std::uint32_t drawnSeed, std::ostream& out, std::ostream& err, const video::VideoExporter& exportVideo);
 
 } // namespace kalvotune::app

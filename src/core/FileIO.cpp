@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <iterator>
@@ -69,8 +69,8 @@ struct Pending {
 // Writes `bytes` into a new temporary file beside `target` (at most `failAfter` bytes,
 // then failing as a full disk would).
 // `hookTarget` is the file the failure hook `FailWritesOf` knows it by.
-Pending WriteTemporary(const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter,
-    const fs::path& hookTarget)
+Pending WriteTemporary(
+    const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter, const fs::path& hookTarget)
 {
     if (g_failWrites && *g_failWrites == hookTarget)
         failAfter = bytes.size() / 2;
@@ -149,7 +149,8 @@ WriteResult Finish(Pending& pending)
 
 // Every file's temporary, written and flushed; the failure hook hits the first file.
 // `hookTargets`, when given, are the names the hooks know the files by.
-std::vector<Pending> WriteAndFlush(const std::vector<FileWrite>& files, const std::vector<fs::path>* hookTargets = nullptr)
+std::vector<Pending> WriteAndFlush(
+    const std::vector<FileWrite>& files, const std::vector<fs::path>* hookTargets = nullptr)
 {
     std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
     std::vector<Pending> pending;
@@ -565,8 +566,7 @@ FolderLock::FolderLock(const std::filesystem::path& folder)
     : m_fd{::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)}
 {
     if (m_fd >= 0)
-        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-        }
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) { }
 }
 
 FolderLock::~FolderLock()

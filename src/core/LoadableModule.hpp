@@ -20,8 +20,7 @@ ModuleSymbol LoadModuleSymbol(const std::filesystem::path& file, const char* sym
 
 /// One function of a shared module, loaded the first time it is asked for, on whatever
 /// thread asks: modules whose libraries most starts never need stay out of the start-up.
-template <typename Function>
-class ModuleFunction {
+template <typename Function> class ModuleFunction {
 public:
     ModuleFunction(std::filesystem::path file, const char* symbol, std::string what)
         : m_file{std::move(file)}

@@ -195,7 +195,8 @@ void Player::ReportMissingFile()
 {
     Form& f = m_form;
     Dialogs& dialogs = m_services.dialogs;
-    if (f.CurrentListName == playlists::kHistoryListName || (f.DeleteBadStringPop.checked && f.CurrentListName != playlists::kRegistryName)) {
+    if (f.CurrentListName == playlists::kHistoryListName
+        || (f.DeleteBadStringPop.checked && f.CurrentListName != playlists::kRegistryName)) {
         DropMissingEntry();
         f.Timer2.enabled = true;
         return;

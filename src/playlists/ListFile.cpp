@@ -172,8 +172,7 @@ ListReadResult ReadListFileChecked(const std::filesystem::path& file)
             "Файл списка " + file.string() + " больше 64 МБ. Это не список: файл не прочитан и не изменён."};
     ListReadResult result{read.status, {}, read.message};
     if (read.ok())
-        result.lines
-            = DecodeListFile(BytesView(read.bytes));
+        result.lines = DecodeListFile(BytesView(read.bytes));
     return result;
 }
 

@@ -122,8 +122,8 @@ std::string XmlText(std::string_view text)
         }
         const std::size_t semicolon = text.find(';', i);
         const std::string_view entity = text.substr(i, semicolon == std::string_view::npos ? 0 : semicolon - i + 1);
-        const auto named = std::find_if(
-            std::begin(kNamed), std::end(kNamed), [&](const auto& n) { return n.first == entity; });
+        const auto named
+            = std::find_if(std::begin(kNamed), std::end(kNamed), [&](const auto& n) { return n.first == entity; });
         if (named != std::end(kNamed)) {
             decoded.push_back(named->second);
             i = semicolon;
@@ -155,8 +155,7 @@ void AddEntry(M3uEntries& entries, const std::string& entry, const fs::path& fol
         track = FileUrlPath(entry);
     else if (!IsUrl(entry) && !IsWindowsPath(entry))
         track = entry;
-    if (!track.empty() && !track.is_absolute() && entry.find('\\') != std::string::npos
-        && !IsFile(folder / track)) {
+    if (!track.empty() && !track.is_absolute() && entry.find('\\') != std::string::npos && !IsFile(folder / track)) {
         std::string slashed = track.string();
         std::replace(slashed.begin(), slashed.end(), '\\', '/');
         track = slashed;

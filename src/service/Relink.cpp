@@ -259,8 +259,8 @@ std::optional<std::string> LoadRelinkSet(WorkingSet& lists, const fs::path& list
 
 std::string RelinkSummary(const RelinkPlan& plan)
 {
-    return "Найдено " + std::to_string(plan.changes.size()) + " из " + std::to_string(plan.Missing())
-        + " треков; " + std::to_string(plan.ambiguous.size()) + " неоднозначных.";
+    return "Найдено " + std::to_string(plan.changes.size()) + " из " + std::to_string(plan.Missing()) + " треков; "
+        + std::to_string(plan.ambiguous.size()) + " неоднозначных.";
 }
 
 std::string RelinkLeftMessage(const RelinkPlan& plan)

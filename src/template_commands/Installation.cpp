@@ -76,7 +76,8 @@ void InstallTemplatesClick(Form& form, Services& services)
             dialogs.ShowMessage(playlists::UnlistableTracksMessage({track}));
             continue;
         }
-        const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, title, services.random, folder);
+        const templates::TemplateFolderResult made
+            = templates::MakeTemplateFolder(data, title, services.random, folder);
         if (!made.ok) {
             dialogs.ShowMessage(made.message);
             continue;

@@ -53,7 +53,8 @@ MusicTemplateInstall InstallMusicTemplate(
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
     // An empty old folder name is never touched: the new folder starts empty instead of
     // taking over a handed-out folder that happens to carry the track's title.
-    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
+    const templates::TemplateFolderResult made
+        = templates::MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
     if (!made.ok)
         return {false, {}, made.message};
     const fs::path folder = data / made.name;

@@ -136,7 +136,8 @@ void Recording::SaveStillTemplate()
         const fs::path folder = templates::TemplateFolderOf(f, registered);
         if (IsFolder(folder)) {
             // The template's other files stay as they are; only the picture changes move.
-            if (const WriteResult written = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed); !written.ok)
+            if (const WriteResult written = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed);
+                !written.ok)
                 dialogs.ShowMessage(written.message + kNotSaved);
             return;
         }
@@ -178,8 +179,8 @@ void Recording::SaveSynchronisedTemplate()
     if (!IsFolder(folder))
         return;
     const TemplateChannels& c = f.channels;
-    const WriteResult written
-        = WriteFilesTogether({{folder / templates::kSpeedFile, BytesView(c.speed)}, {folder / templates::kGreenFile, BytesView(c.green)},
+    const WriteResult written = WriteFilesTogether(
+        {{folder / templates::kSpeedFile, BytesView(c.speed)}, {folder / templates::kGreenFile, BytesView(c.green)},
             {folder / templates::kBlueFile, BytesView(c.blue)}, {folder / templates::kRedFile, BytesView(c.red)}});
     if (!written.ok)
         m_services.dialogs.ShowMessage(written.message + kNotSaved);

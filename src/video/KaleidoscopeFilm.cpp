@@ -25,11 +25,11 @@ public:
 class FilmDevice : public AudioDevice {
 public:
     OpenResult Open(const fs::path&) override { return {true, {}}; }
-    void Close() override {}
+    void Close() override { }
     void Play() override { playing = true; }
     bool Pause() override { return true; }
-    void Stop() override {}
-    void Seek(std::int64_t) override {}
+    void Stop() override { }
+    void Seek(std::int64_t) override { }
     DeviceMode Mode() const override { return playing ? DeviceMode::Playing : DeviceMode::Stopped; }
     std::int64_t LengthMs() const override { return lengthMs; }
     std::int64_t PositionMs() const override { return std::clamp<std::int64_t>(positionMs, 0, lengthMs); }
@@ -41,8 +41,8 @@ public:
 /// Nobody is asked anything while a film is made.
 class NoDialogs : public Dialogs {
 public:
-    void ShowMessage(const std::string&) override {}
-    void ShowError(const std::string&) override {}
+    void ShowMessage(const std::string&) override { }
+    void ShowError(const std::string&) override { }
     bool AskYesNo(const std::string&, const std::string&) override { return false; }
     std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override
     {
@@ -58,18 +58,18 @@ public:
     int Width() const override { return 1920; }
     int Height() const override { return 1080; }
     int PhysicalWidth() const override { return 1920; }
-    void SetCursorPos(int, int) override {}
+    void SetCursorPos(int, int) override { }
 };
 
 class NoSounds : public SoundEffects {
 public:
-    void PlayAndWait(const fs::path&) override {}
-    void PlayAsync(const fs::path&) override {}
+    void PlayAndWait(const fs::path&) override { }
+    void PlayAsync(const fs::path&) override { }
 };
 
 class NoActivity : public UserActivity {
 public:
-    void Poke() override {}
+    void Poke() override { }
 };
 
 } // namespace
@@ -139,8 +139,8 @@ KaleidoscopeFilm::KaleidoscopeFilm(const fs::path& programDir, const fs::path& t
     f.TrackBar1.SetPosition(look.pictureChangeTicks);
     f.CurrentTrackName = track;
     f.TrackTitle = track.stem().string();
-    f.TrackSeconds = static_cast<int>(std::clamp<std::int64_t>(
-        s.device.lengthMs / 1000, 0, std::numeric_limits<int>::max()));
+    f.TrackSeconds
+        = static_cast<int>(std::clamp<std::int64_t>(s.device.lengthMs / 1000, 0, std::numeric_limits<int>::max()));
     if (look.figureType)
         f.FigureType = *look.figureType;
     else

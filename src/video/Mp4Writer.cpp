@@ -282,7 +282,8 @@ bool Mp4Writer::EncodeAudioFrame(bool flush)
         if (!Drain(1, false))
             return false;
     }
-    c.pendingAudio.erase(c.pendingAudio.begin(), c.pendingAudio.begin() + static_cast<std::ptrdiff_t>(used * kAudioChannels));
+    c.pendingAudio.erase(
+        c.pendingAudio.begin(), c.pendingAudio.begin() + static_cast<std::ptrdiff_t>(used * kAudioChannels));
     return true;
 }
 

@@ -152,8 +152,8 @@ std::string RegisteredTemplate(const fs::path& programDir, const fs::path& track
 }
 
 /// Draws every frame of the film into the queue; closes it at the end.
-void DrawFrames(std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat& format, std::int64_t frames,
-    FrameQueue& queue)
+void DrawFrames(
+    std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat& format, std::int64_t frames, FrameQueue& queue)
 {
     const SurfaceScaler scaler{format};
     AVFrame* last{};
@@ -161,7 +161,8 @@ void DrawFrames(std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat&
     for (std::int64_t n = 0; n < frames && !stop.stop_requested(); ++n) {
         const Surface& surface = film.At(n * 1000 / format.fps);
         // A picture that has not changed since the last frame is the same frame again.
-        AVFrame* frame = last != nullptr && surface.revision == lastRevision ? av_frame_clone(last) : scaler.Scale(surface);
+        AVFrame* frame
+            = last != nullptr && surface.revision == lastRevision ? av_frame_clone(last) : scaler.Scale(surface);
         if (frame != nullptr && frame != last) {
             av_frame_free(&last);
             last = av_frame_clone(frame);

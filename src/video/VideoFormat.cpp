@@ -28,7 +28,8 @@ std::string CheckVideoFormat(const VideoFormat& format)
         return "Такой размер видео не годится: " + std::to_string(format.width) + "x" + std::to_string(format.height)
             + ". Ширина и высота — чётные числа от 16 до 7680x4320.";
     if (format.fps < 1 || format.fps > kMaxFps)
-        return "Такая частота кадров не годится: " + std::to_string(format.fps) + ". Можно от 1 до 120 кадров в секунду.";
+        return "Такая частота кадров не годится: " + std::to_string(format.fps)
+            + ". Можно от 1 до 120 кадров в секунду.";
     return {};
 }
 

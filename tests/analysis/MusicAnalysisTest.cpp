@@ -651,7 +651,8 @@ TEST(MusicAnalysis, HueNamesTheRootsOfAProgressionWithoutFlicker)
         ASSERT_TRUE(result.ok) << result.message;
         int judged{}, agree{}, changes{};
         for (int t = 0; t < 250; ++t) {
-            if (t > 0 && result.plan.rootPerTick[static_cast<std::size_t>(t)]
+            if (t > 0
+                && result.plan.rootPerTick[static_cast<std::size_t>(t)]
                     != result.plan.rootPerTick[static_cast<std::size_t>(t - 1)])
                 ++changes;
             if (truth[static_cast<std::size_t>(t)] < 0)

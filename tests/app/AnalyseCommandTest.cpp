@@ -143,7 +143,9 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
     Random random{clock};
 
     std::ostringstream first;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string(), bad.string()}, false), random, first, analysis::AnalyseTrack), 1);
+    EXPECT_EQ(RunAnalyseCommand(
+                  dir.Path(), Request({good.string(), bad.string()}, false), random, first, analysis::AnalyseTrack),
+        1);
     const std::vector<std::string> registry
         = playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
     ASSERT_EQ(registry.size(), 1u);
@@ -160,7 +162,8 @@ TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
 
     std::ostringstream replaced;
     clock.unixSeconds += 1;
-    EXPECT_EQ(RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced, analysis::AnalyseTrack), 0);
+    EXPECT_EQ(
+        RunAnalyseCommand(dir.Path(), Request({good.string()}, true), random, replaced, analysis::AnalyseTrack), 0);
     EXPECT_EQ(playlists::ReadListFile(dir.Path() / "Lists" / "Kalvotune")->size(), 1u);
     EXPECT_FALSE(fs::exists(dir.Path() / "Data" / folder));
 }
@@ -234,7 +237,9 @@ TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDon
         std::ostream stream{&out};
         std::ostringstream messages;
         const AnalyseControl control{&StopSignals::Flag(), &messages, false};
-        EXPECT_EQ(RunAnalyseCommand(programDir, Request(files, true, 2), random, stream, analysis::AnalyseTrack, control), 128 + signal);
+        EXPECT_EQ(
+            RunAnalyseCommand(programDir, Request(files, true, 2), random, stream, analysis::AnalyseTrack, control),
+            128 + signal);
 
         EXPECT_EQ(std::count(out.text.begin(), out.text.end(), '\n'), 1) << out.text;
         EXPECT_EQ(messages.str(), "Прервано: готово 1 из 4 треков; начатые отброшены, остальные не тронуты.\n");
@@ -270,8 +275,8 @@ TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
     EXPECT_EQ(request.format.height, 1080);
     EXPECT_EQ(request.format.fps, 30);
     EXPECT_FALSE(request.seed.has_value());
-    const char* full[]{"kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3", "--output",
-        "a.mp4"};
+    const char* full[]{
+        "kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3", "--output", "a.mp4"};
     ASSERT_TRUE(ParseVideoRequest(11, full, request));
     EXPECT_EQ(request.error, "");
     EXPECT_EQ(request.track, "a.mp3");
@@ -298,7 +303,7 @@ TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
     }
 }
 
-class VideoCommandRun : public ::testing::Test, public testing::AppFixture {};
+class VideoCommandRun : public ::testing::Test, public testing::AppFixture { };
 
 TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
 {

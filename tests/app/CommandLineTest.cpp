@@ -64,9 +64,8 @@ TEST(CommandLine, AnswersGoToTheirStreamsWithTheirExitStatus)
 
     out.str({});
     EXPECT_EQ(AnswerCommandLine({CommandMode::Help, {}}, out, err), 0);
-    for (const char* option :
-        {"--analyse", "--replace", "--jobs", "--video", "--output", "--size", "--fps", "--seed", "--relink", "--dry-run",
-            "--help", "--version", "Использование:"})
+    for (const char* option : {"--analyse", "--replace", "--jobs", "--video", "--output", "--size", "--fps", "--seed",
+             "--relink", "--dry-run", "--help", "--version", "Использование:"})
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     EXPECT_TRUE(err.str().empty());
 

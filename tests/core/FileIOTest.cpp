@@ -122,7 +122,8 @@ TEST(AtomicWrite, FilesTogetherReplaceAllOrNoneAndKeepTheFoldersOtherEntries)
     EXPECT_EQ(text(folder / "Speed.kvt"), "old speed");
     EXPECT_EQ(FilesIn(dir.Path()), 1u);
 
-    result = WriteFilesTogether({{folder / "Blu.kvt", "new blue"}, {folder / "Speed.kvt", "new speed"}, {folder / "Red.kvt", "red"}});
+    result = WriteFilesTogether(
+        {{folder / "Blu.kvt", "new blue"}, {folder / "Speed.kvt", "new speed"}, {folder / "Red.kvt", "red"}});
     EXPECT_TRUE(result.ok) << result.message;
     EXPECT_EQ(text(folder / "Blu.kvt"), "new blue");
     EXPECT_EQ(text(folder / "Speed.kvt"), "new speed");

@@ -52,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t top = offset + (topDown ? 0 : kPixelBytes - Surface::kStride);
     const std::size_t bottom = offset + (topDown ? kPixelBytes - Surface::kStride : 0);
     const auto* file8 = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    fuzz::Require(std::equal(surface.Row(0), surface.Row(0) + Surface::kRowBytes, file8 + top),
-        "the top row is not the file's");
+    fuzz::Require(
+        std::equal(surface.Row(0), surface.Row(0) + Surface::kRowBytes, file8 + top), "the top row is not the file's");
     fuzz::Require(std::equal(surface.Row(Surface::kHeight - 1), surface.Row(Surface::kHeight - 1) + Surface::kRowBytes,
                       file8 + bottom),
         "the bottom row is not the file's");

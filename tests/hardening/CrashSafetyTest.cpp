@@ -425,7 +425,9 @@ TEST(CrashSafety, FilesReplacedTogetherAreAllOldOrAllNewWhereverTheKillLands)
         int held = -1;
         for (int k = 0; k < 4; ++k) {
             const std::optional<Bytes> now = ReadFileBytes(folder / kChannels[k]);
-            const int g = now == ChannelOf(k, generation) ? generation : now == ChannelOf(k, generation + 1) ? generation + 1 : -2;
+            const int g = now == ChannelOf(k, generation) ? generation
+                : now == ChannelOf(k, generation + 1)     ? generation + 1
+                                                          : -2;
             ASSERT_NE(g, -2) << kChannels[k] << " torn at step " << step;
             ASSERT_TRUE(held == -1 || held == g) << "channels of two versions at step " << step;
             held = g;

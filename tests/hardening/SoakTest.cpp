@@ -1,7 +1,7 @@
-// Ten thousand track starts (a quarter under the sanitizers) on the window model with the fake device and virtual clock:
-// lists switched, random mode, missing files, pauses and seeks, with the shipped pattern
-// tables, so the kaleidoscope draws all along and follows the template ticks. Memory, the
-// history list and the timers must come out as they went in.
+// Ten thousand track starts (a quarter under the sanitizers) on the window model with the fake device and virtual
+// clock: lists switched, random mode, missing files, pauses and seeks, with the shipped pattern tables, so the
+// kaleidoscope draws all along and follows the template ticks. Memory, the history list and the timers must come out as
+// they went in.
 #include "app/AppFixture.hpp"
 #include "core/FileIO.hpp"
 #include "playlists/ListFile.hpp"

@@ -62,13 +62,13 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
 
     // An M3U8 written on Windows: relative backslash paths, CR LF; a drive path is
     // missing here and is counted with what was left out.
-    const M3uEntries windows
-        = ParseM3u("#EXTM3U\r\n..\\Music\\Артист\\01 Вальс.mp3\r\nC:\\Music\\Артист\\a&b.wav\r\n", dir.Path() / "Lists");
+    const M3uEntries windows = ParseM3u(
+        "#EXTM3U\r\n..\\Music\\Артист\\01 Вальс.mp3\r\nC:\\Music\\Артист\\a&b.wav\r\n", dir.Path() / "Lists");
     EXPECT_EQ(windows.tracks, std::vector<fs::path>{waltz});
     EXPECT_EQ(windows.skipped, 1);
 
-    const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2="
-        + ab.string() + "\r\nFile3=http://radio.example/x\r\nNumberOfEntries=3\r\nVersion=2\r\n";
+    const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2=" + ab.string()
+        + "\r\nFile3=http://radio.example/x\r\nNumberOfEntries=3\r\nVersion=2\r\n";
     const M3uEntries fromPls = ParsePls(pls, dir.Path() / "Lists");
     EXPECT_EQ(fromPls.tracks, (std::vector<fs::path>{waltz, ab}));
     EXPECT_EQ(fromPls.skipped, 1);

@@ -348,8 +348,7 @@ TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
     const ino_t before = Inode("Мой");
     service.FindMovedTracksClick();
     ASSERT_EQ(dialogs.questions.size(), 1u);
-    EXPECT_EQ(dialogs.questions[0],
-        "Найти перемещённые треки|Найдено 1 из 3 треков; 1 неоднозначных. Заменить пути?");
+    EXPECT_EQ(dialogs.questions[0], "Найти перемещённые треки|Найдено 1 из 3 треков; 1 неоднозначных. Заменить пути?");
     EXPECT_EQ(Inode("Мой"), before);
     EXPECT_EQ(Paths()[0], oldWaltz);
 

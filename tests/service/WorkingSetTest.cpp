@@ -178,8 +178,8 @@ TEST(Relink, IndexesAudioFilesEveryLevelDeepAndPlansEachMissingPathOnce)
     Folder folder{{{"Мой", {}}}};
     const fs::path music = folder.dir.Path() / "music";
     fs::create_directories(music / "А" / "Б");
-    for (const fs::path& file : {music / "x.MP3", music / "А" / "Б" / "y.wav", music / "А" / "cover.jpg",
-             music / "А" / "Б" / "z*.mp3"})
+    for (const fs::path& file :
+        {music / "x.MP3", music / "А" / "Б" / "y.wav", music / "А" / "cover.jpg", music / "А" / "Б" / "z*.mp3"})
         std::ofstream{file} << "x";
     fs::create_directory_symlink(music, music / "А" / "loop"); // never followed
     std::vector<std::size_t> heard;

@@ -63,7 +63,8 @@ TEST_F(FolderSafetyTest, FailedCopyKeepsTheOldFolderAndLeavesNoPartialOne)
 
 TEST_F(FolderSafetyTest, FolderThatCannotBeMadeIsReported)
 {
-    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(m_dir.Path() / "NoSuchData", "Вальс", m_fakes.random);
+    const templates::TemplateFolderResult made
+        = templates::MakeTemplateFolder(m_dir.Path() / "NoSuchData", "Вальс", m_fakes.random);
     EXPECT_FALSE(made.ok);
     EXPECT_NE(made.message.find("NoSuchData"), std::string::npos);
     EXPECT_EQ(EntriesOf(Data() / "Вальс"), 4u);

@@ -1,5 +1,5 @@
-#include "video/SaveVideo.hpp"
 #include "video/VideoExport.hpp"
+#include "video/SaveVideo.hpp"
 #include "video/VideoModule.hpp"
 
 #include "Wav.hpp"

@@ -115,7 +115,8 @@ fs::path Render(const Piece& piece, const fs::path& tunes, const fs::path& work)
         if (!ok || !fs::exists(mid))
             return {};
     }
-    if (!fs::exists(wav) && !Run(std::string{"fluidsynth -ni -g 0.6 -F "} + Quote(wav) + " -r 44100 " + kSoundfont + " " + Quote(mid)))
+    if (!fs::exists(wav)
+        && !Run(std::string{"fluidsynth -ni -g 0.6 -F "} + Quote(wav) + " -r 44100 " + kSoundfont + " " + Quote(mid)))
         return {};
     return mid;
 }
@@ -154,8 +155,8 @@ int main(int argc, char** argv)
     const fs::path tunes{argc > 2 ? fs::path{argv[2]} : fs::path{KALVOTUNE_EVAL_TUNES}};
     fs::create_directories(work);
 
-    std::printf("%-22s %-40s %6s %6s %6s %7s %6s\n", "piece", "metre, tempo, ensemble", "beats", "bars", "roots", "ticks",
-        "found");
+    std::printf("%-22s %-40s %6s %6s %6s %7s %6s\n", "piece", "metre, tempo, ensemble", "beats", "bars", "roots",
+        "ticks", "found");
     double beatSum{}, barSum{}, rootSum{};
     int pieces{}, rootPieces{};
     const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
@@ -164,8 +165,8 @@ int main(int argc, char** argv)
             continue;
         const fs::path mid{Render(piece, tunes, work)};
         if (mid.empty()) {
-            std::printf("%-22s could not be rendered (mscore3, abc2midi, fluidsynth and the soundfont needed)\n",
-                piece.name);
+            std::printf(
+                "%-22s could not be rendered (mscore3, abc2midi, fluidsynth and the soundfont needed)\n", piece.name);
             continue;
         }
         Score score;
@@ -208,7 +209,8 @@ int main(int argc, char** argv)
             };
             std::vector<int> truth;
             for (std::size_t t = 0; t < onBars.plan.rootPerTick.size(); ++t)
-                truth.push_back(kalvotune::eval::TriadRoot(score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0));
+                truth.push_back(kalvotune::eval::TriadRoot(
+                    score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0));
             list("beats", score.beats, 1.0);
             list("bars", score.barStarts, 1.0);
             list("markers", onBeats.plan.markerTicks, 0.1);
@@ -246,7 +248,8 @@ int main(int argc, char** argv)
         } else
             std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, beats, bars, "-", judged);
         // What the analysis found: beats a bar at the start and the track's tempo.
-        std::printf(" %d/%.0f\n", onBars.plan.beatsPerBar, onBars.plan.beatsPerBar > 0 ? 60.0 / onBars.plan.period : 0.0);
+        std::printf(
+            " %d/%.0f\n", onBars.plan.beatsPerBar, onBars.plan.beatsPerBar > 0 ? 60.0 / onBars.plan.period : 0.0);
         std::fflush(stdout);
     }
     if (pieces == 0) {

@@ -176,9 +176,7 @@ bool ReadScore(const std::string& bytes, double pickupQuarters, Score& score, st
         double bar{static_cast<double>(sig.tick)};
         // A first measure shorter than a bar is an upbeat: its beats count back from the
         // first full bar, in the beat of that bar.
-        const auto barOf = [&](const TimeSignature& t) {
-            return 4.0 * division / t.denominator * t.numerator;
-        };
+        const auto barOf = [&](const TimeSignature& t) { return 4.0 * division / t.denominator * t.numerator; };
         if (i == 0 && i + 1 < signatures.size() && segmentEnd - bar <= barOf(sig) + 0.5
             && segmentEnd - bar < barOf(signatures[1]) - 0.5) {
             upbeat = true;

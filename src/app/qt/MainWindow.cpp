@@ -5,8 +5,8 @@
 #include "app/qt/WhenIdle.hpp"
 
 #include <QAction>
-#include <QApplication>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDropEvent>
@@ -142,7 +142,6 @@ MainWindow::MainWindow(Kalvotune& app)
 
     qApp->installEventFilter(new KeyPreviewFilter{this, m_form.keyPreview,
         [this](const std::string& character) { Forward([this, character] { m_app.KeyPress(character); }); }});
-
 }
 
 QWidget* MainWindow::Build(Control& control, QWidget* parent)

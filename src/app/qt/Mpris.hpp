@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/MediaControls.hpp"
-#include "core/Version.hpp"
 #include "core/Surface.hpp"
+#include "core/Version.hpp"
 
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>

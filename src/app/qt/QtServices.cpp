@@ -83,7 +83,7 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(bool tracksOnly)
                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])")};
     if (!tracksOnly)
         filters.append(QStringLiteral("Playlists (*.m3u, *.m3u8, *.pls, *.xspf) "
-                                       "(*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS] *.[xX][sS][pP][fF])"));
+                                      "(*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS] *.[xX][sS][pP][fF])"));
     dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setSizeGripEnabled(true);
