@@ -219,8 +219,12 @@ void Scheduler::MicroPlusClick()
 void Scheduler::SpeedButton5Click()
 {
     Form& f = m_form;
-    if (++f.ModeNumber >= kModeCount)
+    // Past the last mode the count starts again at 0; a stored mode as large as an int
+    // goes there too instead of overflowing.
+    if (f.ModeNumber >= kModeCount - 1)
         f.ModeNumber = 0;
+    else
+        ++f.ModeNumber;
     if (f.ModeNumber == 7 && f.FigureType == kMicroPlus)
         f.ModeNumber = 8;
     f.SpeedButton5.caption = std::to_string(f.ModeNumber);

@@ -1,6 +1,8 @@
 #include "Rig.hpp"
 
+#include <limits>
 #include <set>
+#include <utility>
 
 namespace kalvotune::kaleidoscope::testing {
 namespace {
@@ -118,6 +120,12 @@ TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
     EXPECT_EQ(form.ModeNumber, 0);
     EXPECT_EQ(form.SpeedButton5.caption, "0");
     EXPECT_TRUE(form.Timer5.enabled);
+    // Settings may hold any number: the largest one wraps too, a negative one counts up.
+    for (const auto& [stored, next] : {std::pair{std::numeric_limits<int>::max(), 0}, std::pair{-3, -2}}) {
+        form.ModeNumber = stored;
+        scheduler.SpeedButton5Click();
+        EXPECT_EQ(form.ModeNumber, next) << stored;
+    }
     form.FigureType = 4;
     form.ModeNumber = 6;
     scheduler.SpeedButton5Click();
