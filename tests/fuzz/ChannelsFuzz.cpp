@@ -49,6 +49,7 @@ std::uint8_t Byte(std::string_view s, std::size_t at)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static Rig rig;
+    rig.fakes.dialogs.ForgetRecords();
     Form& form = rig.form;
     const fs::path dataDir = form.ProgramDir / "Data";
     std::error_code ec;

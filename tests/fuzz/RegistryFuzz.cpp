@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MakeDataEntries(dataDir, sections[2], programDir);
 
     static testing::FakeServices fakes;
+    fakes.dialogs.ForgetRecords();
     static Form form; // a form is large; the look-up and the loader set what they use
     form.ProgramDir = programDir;
     form.TrackSeconds = 3;

@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Form form;
     static kaleidoscope::Engine engine{form, fakes.random};
     static kaleidoscope::Scheduler scheduler{form, fakes.services, engine};
+    fakes.dialogs.ForgetRecords();
 
     if (size >= 3 && fuzz::AsText(data, 3) == "RAW") {
         // The file reader: a damaged first table must be refused with a message.

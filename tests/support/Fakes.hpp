@@ -27,6 +27,15 @@ public:
     {
         return SavePlaylistFile(suggested);
     }
+    /// Drops what was recorded, for a double that outlives many runs (a fuzz target's).
+    void ForgetRecords()
+    {
+        messages.clear();
+        errors.clear();
+        questions.clear();
+        openedTracksOnly.clear();
+        savePrompts.clear();
+    }
 
     std::vector<std::string> messages;
     std::vector<std::string> errors;
