@@ -1,6 +1,5 @@
 #include "service/TrackService.hpp"
 
-#include "core/AudioDevice.hpp"
 #include "playlists/CurrentList.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
@@ -67,12 +66,19 @@ std::string RenamedPath(const std::string& oldPath, const std::string& name)
 
 } // namespace
 
-TrackService::TrackService(Form& form, Services& services, playlists::Lists& lists, TrackFiles& files)
-    : m_form{form}
+TrackService::TrackService(
+    TrackWindow window, const fs::path& programDir, Services& services, playlists::Lists& lists, TrackFiles& files)
+    : m_window{std::move(window)}
+    , m_programDir{programDir}
     , m_services{services}
     , m_lists{lists}
     , m_files{files}
 {
+}
+
+fs::path TrackService::DataDir() const
+{
+    return m_programDir / playlists::kDataFolder;
 }
 
 fs::path TrackService::TempFilePath() const
@@ -99,8 +105,8 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
         m_services.dialogs.ShowMessage(pruned.writeError);
     if (withCurrentList) {
         std::vector<std::string> lines;
-        lines.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
-        for (const std::string& item : m_form.ListBox1.Items())
+        lines.reserve(static_cast<std::size_t>(m_window.currentList.Count()));
+        for (const std::string& item : m_window.currentList.Items())
             lines.push_back(playlists::ItemToLine(item));
         lists.Hold(playlists::kTempFileName, std::move(lines));
     }
@@ -114,8 +120,8 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
 bool TrackService::LoadRelinkLists(WorkingSet& lists)
 {
     std::vector<std::string> current;
-    current.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
-    for (const std::string& item : m_form.ListBox1.Items())
+    current.reserve(static_cast<std::size_t>(m_window.currentList.Count()));
+    for (const std::string& item : m_window.currentList.Items())
         current.push_back(playlists::ItemToLine(item));
     lists.Hold(playlists::kTempFileName, std::move(current));
     if (const std::optional<std::string> error = LoadRelinkSet(lists, m_lists.ListsDir())) {
@@ -136,34 +142,22 @@ bool TrackService::WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes
 
 void TrackService::RebuildCurrentList(const WorkingSet& lists)
 {
-    ListBox& box = m_form.ListBox1;
+    ListBox& box = m_window.currentList;
     box.Clear();
     if (const std::vector<std::string>* lines = lists.Lines(playlists::kTempFileName))
         for (const std::string& line : *lines)
             box.Add(playlists::MakeListItem(line));
-    playlists::VisibleListBox2Click(m_form);
+    m_window.refreshPathView();
 }
 
 void TrackService::FollowCurrentTrack(const ChangeChain& changes)
 {
-    if (m_form.CurrentTrackName.empty())
+    const fs::path current = m_window.currentTrack();
+    if (current.empty())
         return;
-    const ChangeChain::Fate fate = changes.Follow(m_form.CurrentTrackName.string());
-    if (!fate.matched || fate.removed)
-        return;
-    const std::string oldTitle = m_form.TrackTitle;
-    m_form.CurrentTrackName = fate.path;
-    m_form.TrackTitle = playlists::TrackTitleOf(fate.path);
-    if (m_services.device.Mode() == DeviceMode::NotOpen || oldTitle.empty())
-        return;
-    // The caption of a track is the prefix, a run of blanks, the title and maybe a suffix.
-    std::string& caption = m_form.caption;
-    const std::string& prefix = m_form.CaptionPrefix;
-    if (!caption.starts_with(prefix))
-        return;
-    const std::size_t title = caption.find_first_not_of(' ', prefix.size());
-    if (title != std::string::npos && title > prefix.size() && caption.compare(title, oldTitle.size(), oldTitle) == 0)
-        caption.replace(title, oldTitle.size(), m_form.TrackTitle);
+    const ChangeChain::Fate fate = changes.Follow(current.string());
+    if (fate.matched && !fate.removed)
+        m_window.currentTrackMoved(fate.path);
 }
 
 void TrackService::DeleteTracksClick()
@@ -174,9 +168,9 @@ void TrackService::DeleteTracksClick()
     const std::vector<fs::path> files = ChooseTracks();
     if (files.empty())
         return;
-    playlists::ReleaseStoppedTrack(m_form, m_services);
+    m_window.releaseStoppedTrack();
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, true))
         return;
 
@@ -207,12 +201,12 @@ void TrackService::RemoveTracksClick()
     const std::vector<fs::path> files = ChooseTracks();
     if (files.empty())
         return;
-    playlists::ReleaseStoppedTrack(m_form, m_services);
+    m_window.releaseStoppedTrack();
     const std::optional<fs::path> folder = dialogs.ChooseFolder(kMoveFolderTitle);
     if (!folder)
         return;
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, true))
         return;
 
@@ -268,7 +262,7 @@ void TrackService::RemoveTracksClick()
 void TrackService::RenameTracksClick()
 {
     Dialogs& dialogs = m_services.dialogs;
-    if (!playlists::AnyTrackSelected(m_form)) {
+    if (m_window.currentList.SelectedCount() == 0) {
         dialogs.ShowMessage(kSelectTracksToRename);
         return;
     }
@@ -282,7 +276,7 @@ void TrackService::RenameTracksClick()
         bool done{};
     };
     std::vector<Rename> renames;
-    const ListBox& box = m_form.ListBox1;
+    const ListBox& box = m_window.currentList;
     for (int i = 0; i < box.Count(); ++i) {
         if (!box.Selected(i))
             continue;
@@ -305,11 +299,11 @@ void TrackService::RenameTracksClick()
         }
     }
     if (renames.empty()) {
-        playlists::VisibleListBox2Click(m_form);
+        m_window.refreshPathView();
         return;
     }
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, false))
         return;
 
@@ -328,7 +322,7 @@ void TrackService::RenameTracksClick()
     WriteWorkingSet(lists, changes);
 
     // Every entry of the current list follows its track, not only the selected ones.
-    ListBox& items = m_form.ListBox1;
+    ListBox& items = m_window.currentList;
     for (const Rename& rename : renames) {
         int index = rename.index;
         if (index >= items.Count() || items.Item(index) != rename.item) {
@@ -347,7 +341,7 @@ void TrackService::RenameTracksClick()
             items.SetItem(i, playlists::MakeListItem("*" + fate.path + "*"));
     }
     FollowCurrentTrack(changes);
-    playlists::VisibleListBox2Click(m_form);
+    m_window.refreshPathView();
 
     for (const Rename& rename : renames)
         if (!rename.done)
@@ -376,7 +370,7 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
     }
     RelinkPlan plan;
     {
-        WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+        WorkingSet lists{m_lists.ListsDir(), DataDir()};
         if (!LoadRelinkLists(lists))
             return;
         plan = PlanRelink(lists, result.index);
@@ -393,7 +387,7 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
         return;
 
     // Read again after the question: a track that started meanwhile may have changed the history.
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadRelinkLists(lists))
         return;
     plan = PlanRelink(lists, result.index);
@@ -416,7 +410,7 @@ void TrackService::CopySelectTrackClick()
     if (!folder)
         return;
 
-    ListBox& paths = m_form.ListBox2;
+    ListBox& paths = m_window.pathView;
     for (int i = 0; i < paths.Count(); ++i) {
         if (!all && !paths.Selected(i))
             continue;
