@@ -1,6 +1,7 @@
 #include "ServiceFixture.hpp"
 
 #include "core/FileIO.hpp"
+#include "playlists/M3u.hpp"
 
 namespace kalvotune::service {
 namespace {
@@ -369,6 +370,30 @@ TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
         "Найдено несколько файлов с таким именем, пути оставлены как были:\nD:\\Танго.mp3");
     // The relinked track finds its template.
     EXPECT_EQ(lists.LookUpTemplateName(waltzHere), "Вальс123");
+}
+
+TEST_F(ServiceTest, MissingEntriesOfAnOpenedPlaylistAreRelinked)
+{
+    fs::create_directories(Music() / "Артист");
+    const fs::path waltz = Track("Вальс.mp3", Music() / "Артист");
+    const fs::path tango = Track("Танго.mp3");
+    const fs::path here = Track("Здесь.mp3");
+    // A playlist another player wrote on Windows, and one that names a folder that moved.
+    ASSERT_TRUE(WriteFileAtomically(Elsewhere() / "old.m3u8",
+        std::string{"#EXTM3U\r\n#EXTINF:1,Вальс\r\nC:\\Музыка\\Артист\\Вальс.mp3\r\n"} + "http://radio.example/live\r\n"
+            + here.string() + "\r\n")
+                    .ok);
+    ASSERT_TRUE(WriteFileAtomically(Elsewhere() / "b.pls", std::string{"[playlist]\nFile1=Старое/Танго.mp3\n"}).ok);
+    std::vector<std::string> messages;
+    Show(playlists::ExpandPlaylists({Elsewhere() / "old.m3u8", Elsewhere() / "b.pls"}, messages));
+    ASSERT_EQ(
+        Paths(), (Lines{"C:\\Музыка\\Артист\\Вальс.mp3", here.string(), (Elsewhere() / "Старое/Танго.mp3").string()}));
+
+    dialogs.folders = {Music()};
+    dialogs.answers = {true};
+    service.FindMovedTracksClick();
+    EXPECT_EQ(dialogs.questions, Lines{"Найти перемещённые треки|Найдено 2 из 2 треков; 0 неоднозначных. Заменить пути?"});
+    EXPECT_EQ(Paths(), (Lines{waltz.string(), here.string(), tango.string()}));
 }
 
 TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingIsMissing)
