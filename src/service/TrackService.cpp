@@ -49,6 +49,7 @@ constexpr const char* kCopyFolderTitle{"Укажите папку,в котор�
 
 constexpr const char* kMusicFolderTitle{"Укажите папку, в которой теперь лежит Ваша музыка"};
 constexpr const char* kRelinkCaption{"Найти перемещённые треки"};
+constexpr const char* kRelinkQuestion{"Заменить пути?"};
 constexpr const char* kRelinkQuestionTail{" Заменить пути?"};
 constexpr const char* kNothingMissing{"Все треки Ваших списков на месте: искать нечего."};
 constexpr const char* kRelinkedHead{"Пути заменены: "};
@@ -383,7 +384,8 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
         dialogs.ShowMessage(RelinkSummary(plan) + "\n\n" + RelinkLeftMessage(plan));
         return;
     }
-    if (!dialogs.AskYesNo(RelinkSummary(plan) + kRelinkQuestionTail, kRelinkCaption))
+    const std::string question = plan.dropped.empty() ? kRelinkQuestionTail : std::string{"\n\n"} + kRelinkQuestion;
+    if (!dialogs.AskYesNo(RelinkSummary(plan) + question, kRelinkCaption))
         return;
 
     // Read again after the question: a track that started meanwhile may have changed the history.
@@ -396,8 +398,11 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
     RebuildCurrentList(lists);
     if (!written)
         return;
-    const std::string left = RelinkLeftMessage(plan);
-    dialogs.ShowMessage(kRelinkedHead + std::to_string(found) + "." + (left.empty() ? "" : "\n\n" + left));
+    std::string done = kRelinkedHead + std::to_string(found) + ".";
+    for (const std::string& part : {RelinkDroppedMessage(lists.Dropped(), true), RelinkLeftMessage(plan)})
+        if (!part.empty())
+            done += "\n\n" + part;
+    dialogs.ShowMessage(done);
 }
 
 void TrackService::CopySelectTrackClick()
