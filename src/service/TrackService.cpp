@@ -26,6 +26,25 @@ constexpr const char* kDeleteDone{"Выбранные треки и соотве
 constexpr const char* kDeleteListsNotWritten{
     "Выбранные треки удалены, но не все Ваши списки удалось отредактировать: в списках, которые не удалось "
     "записать (о них сказано выше), остались строки удаленных треков, а ЦМШ, названные в этих строках, не удалены. "};
+constexpr const char* kNoneDeleted{"Ни один из выбранных треков не удалён: списки и ЦМШ остались как были. "};
+constexpr const char* kSomeListsWritten{"Их строки убраны из Ваших списков, а их ЦМШ удалены. "};
+constexpr const char* kSomeListsNotWritten{
+    "Но не все Ваши списки удалось отредактировать: в списках, которые не удалось записать (о них сказано выше), "
+    "остались строки удаленных треков, а ЦМШ, названные в этих строках, не удалены. "};
+
+// The closing word of a deletion says only what was done: a file that could not be
+// deleted keeps its lines and template, and a list that could not be written still holds
+// its lines of the deleted tracks and keeps their templates while it names them.
+std::string DeleteClosingMessage(std::size_t deleted, std::size_t kept, bool listsWritten)
+{
+    if (kept == 0)
+        return listsWritten ? kDeleteDone : kDeleteListsNotWritten;
+    if (deleted == 0)
+        return kNoneDeleted;
+    return "Удалено треков: " + std::to_string(deleted) + " из " + std::to_string(deleted + kept) + ". "
+        + (listsWritten ? kSomeListsWritten : kSomeListsNotWritten) + "Не удалено: " + std::to_string(kept)
+        + " (о них сказано выше); они остались в списках вместе со своими ЦМШ. ";
+}
 
 constexpr const char* kMoveFolderTitle{"Укажите папку,в которую Вы хотите перенести выбранные треки"};
 constexpr const char* kMoveFailedHead{"Увы, трек < "};
@@ -185,15 +204,13 @@ void TrackService::DeleteTracksClick()
         else
             kept.push_back(file.string());
     }
-    const bool anyDeleted = !deleted.empty();
+    const std::size_t deletedCount = deleted.size();
     const bool listsWritten = WriteWorkingSet(lists, ChangeChain{std::move(deleted)});
     RebuildCurrentList(lists);
 
     for (const std::string& file : kept)
         dialogs.ShowMessage(kDeleteFailedHead + file + kDeleteFailedTail);
-    // The closing word says only what was done: a list that could not be written still
-    // holds its lines of the deleted tracks, and keeps their templates while it names them.
-    dialogs.ShowMessage(listsWritten || !anyDeleted ? kDeleteDone : kDeleteListsNotWritten);
+    dialogs.ShowMessage(DeleteClosingMessage(deletedCount, kept.size(), listsWritten));
 }
 
 void TrackService::RemoveTracksClick()

@@ -69,7 +69,17 @@ TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
         (Lines{"Трек  " + stuck.string()
                 + "  сейчас недоступен. Возможно он занят каким-нибудь приложением. Он оставлен в списках вместе со "
                   "своим ЦМШ. ",
-            kDeleteDone}));
+            "Удалено треков: 1 из 2. Их строки убраны из Ваших списков, а их ЦМШ удалены. Не удалено: 1 (о них сказано "
+            "выше); они остались в списках вместе со своими ЦМШ. "}));
+
+    // When no file could go, nothing is said to be deleted.
+    dialogs.messages.clear();
+    dialogs.openedFiles.push_back({stuck});
+    service.DeleteTracksClick();
+    EXPECT_TRUE(fs::exists(stuck));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(stuck, "Занят1")});
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1], "Ни один из выбранных треков не удалён: списки и ЦМШ остались как были. ");
 }
 
 TEST_F(ServiceTest, DeleteSaysWhichListsKeptTheLinesWhenTheirWriteFailed)
