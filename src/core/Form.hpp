@@ -109,7 +109,6 @@ struct Form {
     int ModeNumber{1};
     std::uint8_t FigureType{};
     std::array<std::int32_t, 100> Settings{};
-    std::array<std::uint8_t, 1000> SelectionSave{};
     TemplateChannels channels;
 
     /// The eleven pattern timers in the order they are switched off.

@@ -79,10 +79,10 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(bool tracksOnly)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Character classes make the patterns match any letter case in every dialog back end;
     // the label shows only the filter's name.
-    QStringList filters{QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+    QStringList filters{QStringLiteral("Аудиофайлы (*.wma, *.mp3, *.wav) "
                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])")};
     if (!tracksOnly)
-        filters.append(QStringLiteral("Playlists (*.m3u, *.m3u8, *.pls, *.xspf) "
+        filters.append(QStringLiteral("Списки воспроизведения (*.m3u, *.m3u8, *.pls, *.xspf) "
                                       "(*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS] *.[xX][sS][pP][fF])"));
     dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -106,7 +106,7 @@ std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::stri
             folder = QDir::homePath();
     }
     const QString file = QFileDialog::getSaveFileName(
-        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("M3U8 (*.m3u8 *.m3u)"));
+        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("Список M3U8 (*.m3u8 *.m3u)"));
     if (file.isEmpty())
         return std::nullopt;
     return std::filesystem::path{file.toStdString()};
