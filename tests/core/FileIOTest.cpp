@@ -2,6 +2,7 @@
 #include "core/Surface.hpp"
 #include "core/SurfaceFile.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 

@@ -16,6 +16,7 @@
 #include "service/WorkingSet.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 #include "template_commands/Recording.hpp"
 
 #include <gtest/gtest.h>

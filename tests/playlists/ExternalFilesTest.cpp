@@ -4,6 +4,7 @@
 #include "playlists/ExternalFiles.hpp"
 #include "playlists/M3u.hpp"
 #include "playlists/M3uExport.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::playlists {
 namespace {

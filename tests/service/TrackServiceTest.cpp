@@ -1,6 +1,7 @@
 #include "ServiceFixture.hpp"
 
 #include "core/FileIO.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::service {
 namespace {

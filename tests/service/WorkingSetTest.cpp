@@ -5,6 +5,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/Registry.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 

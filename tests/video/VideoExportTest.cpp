@@ -8,6 +8,7 @@
 #include "playlists/ListLine.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 #include "templates/TemplateLoader.hpp"
 
 extern "C" {
