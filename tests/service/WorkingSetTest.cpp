@@ -134,6 +134,21 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
     EXPECT_EQ(folder.Read("Kalvotune"), expected);
     EXPECT_EQ(recording, expected) << "the writer is given what it wrote";
 
+    // Two writers that both register the same line leave it once, and a line an older
+    // version left twice goes whole when a writer removes it.
+    const std::string twice{"*/m/z.mp3*fz*"};
+    Lines first{expected}, second{expected};
+    playlists::AddRegistryLine(first, twice);
+    playlists::AddRegistryLine(second, twice);
+    ASSERT_TRUE(playlists::WriteRegistry(form, expected, first).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(form, expected, second).ok);
+    EXPECT_EQ(folder.Read("Kalvotune"), first);
+    ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", {twice, twice, expected[0]}).ok);
+    Lines dropped{expected[0]};
+    ASSERT_TRUE(playlists::WriteRegistry(form, {expected[0], twice}, dropped).ok);
+    EXPECT_EQ(folder.Read("Kalvotune"), Lines{expected[0]});
+    ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", expected).ok);
+
     // A registry that cannot be read when the edit is written is left as it is.
     FailReadsOf(folder.ListsDir() / "Kalvotune");
     Lines more{expected};
