@@ -161,7 +161,7 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
 TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
 {
     EXPECT_EQ(FoldCase("ЁЛКА Ёж ÀÉ Song-01.MP3"), "ёлка ёж àé song-01.mp3");
-    EXPECT_EQ(FoldCase("ЄЇІЎҐӁ ЩЪЫЬЭЮЯ"), "єїіўґӂ щъыьэюя");
+    EXPECT_EQ(FoldCase("ЀЄЇІЎЏҐӁ ЩЪЫЬЭЮЯ"), "ѐєїіўџґӂ щъыьэюя");
     // Small letters, signs, other scripts and broken bytes stay as they are.
     EXPECT_EQ(FoldCase("ёж × ß 日本 \xD0"), "ёж × ß 日本 \xD0");
 
@@ -176,6 +176,8 @@ TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
     // One file of that name wins whatever its folders, its case aside.
     EXPECT_EQ(match("C:\\Музыка\\ЁЛОЧКА.wav").path, "/m/Песни/Ёлочка.WAV");
     EXPECT_EQ(match("\\\\server\\share\\ёлочка.wav").kind, Kind::Found);
+    // A relative path with backslashes only is split at them too.
+    EXPECT_EQ(match("Песни\\ЁЛОЧКА.wav").path, "/m/Песни/Ёлочка.WAV");
     // Among several, the one whose folders agree with most of the old path's last folders.
     EXPECT_EQ(match("C:\\Музыка\\АРТИСТ\\альбом\\01 вальс.mp3").path, "/m/Артист/Альбом/01 Вальс.mp3");
     EXPECT_EQ(match("/media/old/Сборник/Разное/01 Вальс.mp3").path, "/m/Сборник/Разное/01 Вальс.mp3");
