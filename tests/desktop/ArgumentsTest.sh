@@ -18,6 +18,10 @@ help=$(env -u DISPLAY ./kalvotune --help) && grep -q -- '--relink ПАПКА' <<
 status=0; env -u DISPLAY ./kalvotune a.mp3 --frobnicate >"$work/out" 2>"$work/err" || status=$?
 [ $status -eq 2 ] && [ ! -s "$work/out" ] && grep -q 'Неизвестный ключ: --frobnicate' "$work/err" \
     && grep -q '^Использование:' "$work/err" || { echo "an unknown option: status $status"; cat "$work/err"; exit 1; }
+# Of several wrong options, the first is named.
+status=0; env -u DISPLAY ./kalvotune --analyse --bogus --worse >"$work/out" 2>"$work/err" || status=$?
+[ $status -eq 2 ] && grep -q 'Неизвестный ключ: --bogus' "$work/err" && ! grep -q -- '--worse' "$work/err" \
+    || { echo "the first of two unknown options: status $status"; cat "$work/err"; exit 1; }
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &
