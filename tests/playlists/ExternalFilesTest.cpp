@@ -4,6 +4,7 @@
 #include "playlists/ExternalFiles.hpp"
 #include "playlists/M3u.hpp"
 #include "playlists/M3uExport.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::playlists {
 namespace {
@@ -74,7 +75,7 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
     EXPECT_EQ(windows.missing, 1);
 
     const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2=" + ab.string()
-        + "\r\nFile3=http://radio.example/x\r\nNumberOfEntries=3\r\nVersion=2\r\n";
+        + "\r\nFile3=http://radio.example/x\r\nFile=" + waltz.string() + "\r\nNumberOfEntries=3\r\nVersion=2\r\n";
     const M3uEntries fromPls = ParsePls(pls, dir.Path() / "Lists");
     EXPECT_EQ(fromPls.tracks, (std::vector<fs::path>{waltz, ab}));
     EXPECT_EQ(fromPls.skipped, 1);
@@ -83,23 +84,34 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
                              "<trackList><track><location>file://"
         + music.string() + "/%D0%90%D1%80%D1%82%D0%B8%D1%81%D1%82/01%20%D0%92%D0%B0%D0%BB%D1%8C%D1%81.mp3"
         + "</location><title>x</title></track><track><location> ../Music/&#x410;ртист/a&amp;b.wav </location>"
-          "</track><track><location>gone.mp3</location></track></trackList></playlist>";
+          "</track><track><location>gone.mp3</location></track><track><location>../Music/&#1040;ртист/a&amp;b.wav"
+          "</location></track></trackList></playlist>";
     const M3uEntries fromXspf = ParseXspf(xspf, dir.Path() / "Lists");
+<<<<<<< HEAD
     const fs::path gone = dir.Path() / "Lists" / "gone.mp3";
     EXPECT_EQ(fromXspf.tracks, (std::vector<fs::path>{waltz, ab, gone}));
     EXPECT_EQ(fromXspf.skipped, 0);
     EXPECT_EQ(fromXspf.missing, 1);
+=======
+    EXPECT_EQ(fromXspf.tracks, (std::vector<fs::path>{waltz, ab, ab}));
+    EXPECT_EQ(fromXspf.skipped, 1);
+>>>>>>> tests
 
     // "Open" and the command line read them by their extension.
     ASSERT_TRUE(WriteFileAtomically(dir.Path() / "Lists" / "a.PLS", pls).ok);
     ASSERT_TRUE(WriteFileAtomically(dir.Path() / "Lists" / "b.xspf", xspf).ok);
     std::vector<std::string> messages;
     EXPECT_EQ(ExpandPlaylists({dir.Path() / "Lists" / "a.PLS", dir.Path() / "Lists" / "b.xspf"}, messages).size(), 5u);
+<<<<<<< HEAD
     EXPECT_EQ(messages,
         (std::vector<std::string>{"Из списка a.PLS не открыто записей: 1 (адреса в сети)",
             "В списке b.xspf записей, файлов которых здесь нет: 1. Они оставлены в списке: \"Найти перемещённые "
             "треки…\" найдёт их, если они переехали."}));
     EXPECT_EQ(GatherTracks({dir.Path() / "Lists" / "b.xspf"}, false).tracks, (std::vector<fs::path>{waltz, ab, gone}));
+=======
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(GatherTracks({dir.Path() / "Lists" / "b.xspf"}, false).tracks, (std::vector<fs::path>{waltz, ab, ab}));
+>>>>>>> tests
 }
 
 TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)

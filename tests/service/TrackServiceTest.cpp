@@ -2,6 +2,7 @@
 
 #include "core/FileIO.hpp"
 #include "playlists/M3u.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::service {
 namespace {
