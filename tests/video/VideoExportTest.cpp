@@ -272,6 +272,29 @@ TEST_F(VideoExportTest, BadInputGivesTheProgramsMessageAndNoFile)
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_NE(result.message.find(c.words), std::string::npos) << c.what << ": " << result.message;
     }
+    // The track itself is never written over, whatever path names it; it stays as it was.
+    const std::optional<Bytes> trackBytes = ReadFileBytes(track);
+    fs::create_symlink(track, Out() / "link.mp3");
+    fs::create_hard_link(track, Out() / "hard.wav");
+    for (const fs::path& overTrack : {track, m_dir.Path() / "out" / ".." / track.filename(), Out() / "link.mp3",
+             Out() / "hard.wav", fs::relative(track)}) {
+        VideoRequest request = Request(track);
+        request.output = overTrack;
+        const VideoResult result = ExportVideo(request);
+        EXPECT_FALSE(result.ok) << overTrack;
+        EXPECT_NE(result.message.find("не записывается поверх трека"), std::string::npos) << result.message;
+        EXPECT_EQ(ReadFileBytes(track), trackBytes) << overTrack;
+    }
+    EXPECT_TRUE(fs::is_symlink(Out() / "link.mp3"));
+    EXPECT_EQ(CheckVideoTarget(track, Out() / "film.mp4"), "");
+    EXPECT_EQ(WithVideoExtension("/v/film"), "/v/film.mp4");
+    EXPECT_EQ(WithVideoExtension("/v/film.mp4"), "/v/film.mp4");
+    EXPECT_EQ(WithVideoExtension("/v/notes.txt"), "/v/notes.txt");
+    EXPECT_TRUE(VideoTargetExists(Out() / "link.mp3"));
+    EXPECT_FALSE(VideoTargetExists(Out() / "film.mp4"));
+    fs::remove(Out() / "link.mp3");
+    fs::remove(Out() / "hard.wav");
+
     VideoModule missing{m_dir.Path() / kVideoModuleFile};
     const VideoResult unloaded = missing.Export(Request(track), {}, {});
     EXPECT_FALSE(unloaded.ok);
@@ -363,7 +386,28 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_TRUE(request.look.smearing);
     EXPECT_EQ(request.look.pictureDelayMs, 200);
 
-    form.ListBox1.SetSelected(1, false);
+    // A name without an extension gets ".mp4"; the track itself is refused; any other
+    // existing file is replaced only when the user says so.
+    const fs::path track = Track(0.1, "b.mp3");
+    form.ListBox1.Clear();
+    form.ListBox1.Add(playlists::MakeListItem("*" + track.string() + "*0*"));
+    form.ListBox1.SetSelected(0, true);
+    ASSERT_TRUE(WriteFileAtomically(Out() / "notes.txt", "notes").ok);
+    fakes.dialogs.savedFiles = {Out() / "film", m_dir.Path() / "." / "b.mp3", Out() / "notes.txt", Out() / "notes.txt"};
+    fakes.dialogs.answers = {false, true};
+    for (int i = 0; i < 4; ++i)
+        command.SaveVideoClick();
+    ASSERT_EQ(runner.requests.size(), 3u);
+    EXPECT_EQ(runner.requests[1].output, Out() / "film.mp4");
+    EXPECT_NE(fakes.dialogs.messages.back().find("не записывается поверх трека"), std::string::npos);
+    ASSERT_EQ(fakes.dialogs.questions.size(), 2u);
+    EXPECT_EQ(fakes.dialogs.questions[0],
+        "Сохранить видео…|Файл " + (Out() / "notes.txt").string() + " уже есть. Заменить его видео?");
+    EXPECT_EQ(runner.requests[2].output, Out() / "notes.txt");
+    EXPECT_TRUE(FileHolds(Out() / "notes.txt", "notes"));
+    fakes.dialogs.messages.pop_back();
+
+    form.ListBox1.Clear();
     EXPECT_EQ(command.TrackToSave(), "/music/playing.mp3");
     runner.busy = true;
     fakes.dialogs.savedFiles.push_back(Out() / "c.mp4");

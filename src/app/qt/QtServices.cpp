@@ -117,12 +117,12 @@ std::optional<std::filesystem::path> QtDialogs::SaveVideoFile(const std::string&
     QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     if (folder.isEmpty() || !QFileInfo{folder}.isDir())
         folder = QDir::homePath();
-    QString file = QFileDialog::getSaveFileName(
-        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("MP4 (*.mp4)"));
+    // The command asks itself before replacing a file, once the ".mp4" it may add is on
+    // the name, so the dialog does not ask too.
+    const QString file = QFileDialog::getSaveFileName(m_parent, QString{}, QDir{folder}.filePath(Q(suggested)),
+        QStringLiteral("MP4 (*.mp4)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (file.isEmpty())
         return std::nullopt;
-    if (QFileInfo{file}.suffix().isEmpty())
-        file += QStringLiteral(".mp4");
     return std::filesystem::path{file.toStdString()};
 }
 
