@@ -2,8 +2,8 @@
 
 #include "analysis/MusicAnalysis.hpp"
 #include "app/BatchProgress.hpp"
-#include "app/Settings.hpp"
 #include "core/Form.hpp"
+#include "core/SavedSettings.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
 #include "template_commands/MusicTemplates.hpp"
@@ -243,7 +243,8 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
     }
     Form form;
     form.ProgramDir = programDir;
-    const int spacing = std::clamp(ReadSettings(programDir / kSettingsFileName)[2], 4, 80);
+    const int spacing = std::clamp(ReadSettings(programDir / kSettingsFileName).pictureChangeSlider,
+        kFewestPictureChangeTicks, kMostPictureChangeTicks);
 
     // What needs no analysis is decided before any starts. Without `--replace` the batch
     // only adds lines, so a track the registry names now still has its line when its turn

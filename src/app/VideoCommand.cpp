@@ -1,9 +1,8 @@
 #include "app/VideoCommand.hpp"
 
-#include "app/Options.hpp"
-#include "app/Settings.hpp"
-#include "core/Form.hpp"
+#include "core/OptionsFile.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <tuple>
@@ -23,22 +22,31 @@ template <typename Number> bool ParseNumber(std::string_view text, Number& value
     return !text.empty() && error == std::errc{} && end == text.data() + text.size();
 }
 
-/// The saved picture settings, as the window applies them at start.
-video::VideoLook SavedLook(const fs::path& programDir)
+} // namespace
+
+video::VideoLook SavedLook(const SavedSettings& saved, const Options& options)
 {
-    Form form;
-    form.Settings = ReadSettings(programDir / kSettingsFileName, form);
-    ApplySettings(form, {{}, [&form] { form.Timer3.interval = form.TrackBar2.position; }});
-    form.Timer3.enabled = form.Settings[12] == 1;
-    const Options options = ReadOptions(programDir / kOptionsFileName);
-    form.PictureDelayMs = options.pictureDelayMs;
-    form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
-    video::VideoLook look = video::LookOf(form);
-    look.figureType.reset();
+    video::VideoLook look;
+    look.mode = saved.mode;
+    look.autoModes = saved.autoModes == 1;
+    // The window runs the auto-mode slider's handler, which sets the interval, only when
+    // the stored position moves the slider from where it starts; otherwise the auto-mode
+    // timer keeps its own initial interval.
+    const int autoModeMs = std::clamp(saved.autoModeSlider, kShortestAutoModeMs, kLongestAutoModeMs);
+    if (autoModeMs != SavedSettings{}.autoModeSlider)
+        look.autoIntervalMs = autoModeMs;
+    // The figure items are one radio group: "авто" stays ticked only when no figure item
+    // after it in the file is ticked too.
+    look.autoFigureType = saved.autoFigureType != 0 && saved.figureBalls == 0 && saved.figureBallsPlus == 0
+        && saved.figureCasual == 0 && saved.figureMicro == 0 && saved.figureMicroPlus == 0;
+    look.smoothing = saved.smoothing != 0;
+    look.smearing = saved.smearing != 0;
+    look.motionOff = saved.motionOff != 0;
+    look.pictureDelayMs = options.pictureDelayMs;
+    look.musicTemplates = options.autoMusicTemplates != 0;
+    look.pictureChangeTicks = std::clamp(saved.pictureChangeSlider, kFewestPictureChangeTicks, kMostPictureChangeTicks);
     return look;
 }
-
-} // namespace
 
 bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& request)
 {
@@ -114,7 +122,7 @@ int RunVideoCommand(const fs::path& programDir, const VideoCommandRequest& reque
     }
     job.format = request.format;
     job.seed = request.seed.value_or(drawnSeed);
-    job.look = SavedLook(programDir);
+    job.look = SavedLook(ReadSettings(programDir / kSettingsFileName), ReadOptions(programDir / kOptionsFileName));
     out << "seed " << job.seed << '\n' << std::flush;
     const video::VideoResult result = exportVideo(job, {}, {});
     if (!result.ok) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/OptionsFile.hpp"
+#include "core/SavedSettings.hpp"
 #include "video/VideoModule.hpp"
 
 #include <filesystem>
@@ -24,6 +26,10 @@ struct VideoCommandRequest {
 /// Reads `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S] [--overwrite]`; false when the
 /// first argument is not `--video`, so the window starts as usual.
 bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& request);
+
+/// The picture settings a video is made with: the saved ones, as the window applies them
+/// at start. The figure type is left to the seed, as a fresh start draws one.
+video::VideoLook SavedLook(const SavedSettings& saved, const Options& options);
 
 /// Writes the video of `request.track` for the program folder `programDir` with the saved
 /// picture settings (figure type drawn from the seed, as a fresh start draws one). Prints

@@ -108,7 +108,6 @@ struct Form {
     int PictureDelayMs{};
     int ModeNumber{1};
     std::uint8_t FigureType{};
-    std::array<std::int32_t, 100> Settings{};
     std::array<std::uint8_t, 1000> SelectionSave{};
     TemplateChannels channels;
 

@@ -1,6 +1,7 @@
 #include "app/AnalyseCommand.hpp"
 #include "app/BatchProgress.hpp"
 #include "app/RelinkCommand.hpp"
+#include "app/Settings.hpp"
 #include "app/VideoCommand.hpp"
 
 #include "AppFixture.hpp"
@@ -302,6 +303,49 @@ TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
         std::ostringstream err;
         EXPECT_EQ(RunVideoCommand("/nowhere", request, 1, out, err, video::ExportVideo), 1);
         EXPECT_EQ(err.str(), request.error + "\n");
+    }
+}
+
+// The command reads the saved settings without a window; its look must be the one the
+// window's own start gives from the same files.
+TEST(VideoCommand, TheSavedLookIsTheOneTheWindowAppliesAtStart)
+{
+    std::vector<std::pair<SavedSettings, Options>> cases(6);
+    cases[1].first.autoModes = 1;
+    cases[1].first.autoModeSlider = 13'000;
+    cases[1].first.smoothing = 0;
+    cases[1].first.smearing = 1;
+    cases[1].first.motionOff = -3;
+    cases[1].second = {250, 1};
+    cases[2].first.autoFigureType = 1;
+    cases[2].first.pictureChangeSlider = 44;
+    cases[3].first.autoFigureType = 1;
+    cases[3].first.figureCasual = 1;
+    cases[4].first.pictureChangeSlider = 100;
+    cases[4].first.autoModeSlider = 500;
+    cases[4].first.autoModes = 2;
+    cases[5].first.mode = 9;
+    cases[5].first.autoModeSlider = 20'000;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [saved, options] = cases[i];
+        Form form;
+        ApplySettings(form, saved, {{}, [&form] { form.Timer3.interval = form.TrackBar2.position; }});
+        form.Timer3.enabled = saved.autoModes == 1;
+        form.PictureDelayMs = options.pictureDelayMs;
+        form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
+        const video::VideoLook window = video::LookOf(form);
+        const video::VideoLook command = SavedLook(saved, options);
+        EXPECT_EQ(command.mode, window.mode) << i;
+        EXPECT_FALSE(command.figureType.has_value()) << i;
+        EXPECT_EQ(command.autoModes, window.autoModes) << i;
+        EXPECT_EQ(command.autoIntervalMs, window.autoIntervalMs) << i;
+        EXPECT_EQ(command.autoFigureType, window.autoFigureType) << i;
+        EXPECT_EQ(command.smoothing, window.smoothing) << i;
+        EXPECT_EQ(command.smearing, window.smearing) << i;
+        EXPECT_EQ(command.motionOff, window.motionOff) << i;
+        EXPECT_EQ(command.pictureDelayMs, window.pictureDelayMs) << i;
+        EXPECT_EQ(command.musicTemplates, window.musicTemplates) << i;
+        EXPECT_EQ(command.pictureChangeTicks, window.pictureChangeTicks) << i;
     }
 }
 
