@@ -13,7 +13,8 @@ declare -A allowed=(
     [template_commands]="core kaleidoscope templates playlists analysis playback"
     [service]="core templates playlists"
     [video]="core kaleidoscope templates playlists analysis playback"
-    [app]="core kaleidoscope templates playlists analysis playback template_commands service video"
+    [cli]="core kaleidoscope templates playlists analysis playback template_commands service video"
+    [app]="core kaleidoscope templates playlists analysis playback template_commands service video cli"
 )
 status=0
 for dir in "$src"/*/; do

@@ -54,8 +54,7 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     const kaleidoscope::LoadResult tables = m_engine.LoadTables(programDir);
     if (!tables.ok)
         m_tablesError = tables.message;
-    // The window's controls are still as constructed: they give the missing words.
-    m_form.Settings = ReadSettings(programDir / kSettingsFileName, m_form);
+    m_settings = ReadSettings(programDir / kSettingsFileName);
     const Options options = ReadOptions(programDir / kOptionsFileName);
     m_form.PictureDelayMs = options.pictureDelayMs;
     m_form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
@@ -85,9 +84,10 @@ void Kalvotune::FormCreate()
     if (!m_tablesError.empty())
         m_services.dialogs.ShowMessage(m_tablesError);
 
-    ApplySettings(m_form, {[this] { m_scheduler.TrackBar1Change(); }, [this] { m_scheduler.TrackBar2Change(); }});
+    ApplySettings(
+        m_form, m_settings, {[this] { m_scheduler.TrackBar1Change(); }, [this] { m_scheduler.TrackBar2Change(); }});
     StilWindowClick();
-    if (m_form.Settings[12] == 1)
+    if (m_settings.autoModes == 1)
         m_scheduler.SpeedButton1Click();
 
     // The last screenshot is the start picture; without one the surface stays black.
@@ -116,8 +116,8 @@ void Kalvotune::FormCloseQuery()
 {
     if (!m_form.Joces.checked)
         m_services.sounds.PlayAndWait(m_form.ProgramDir / "jokes" / "Выход.wav");
-    GatherSettings(m_form);
-    const WriteResult written = WriteSettings(m_form.ProgramDir / kSettingsFileName, m_form.Settings);
+    m_settings = GatherSettings(m_form, m_settings);
+    const WriteResult written = WriteSettings(m_form.ProgramDir / kSettingsFileName, m_settings);
     if (!written.ok)
         m_services.dialogs.ShowMessage(written.message);
 }

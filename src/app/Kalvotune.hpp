@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Form.hpp"
+#include "core/SavedSettings.hpp"
 #include "core/Services.hpp"
 #include "kaleidoscope/DisplayOptions.hpp"
 #include "kaleidoscope/Engine.hpp"
@@ -148,6 +149,8 @@ private:
     template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
     video::SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
+    /// `SetGet.kvt` as read at start; the controls' words are gathered into it at close.
+    SavedSettings m_settings;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
     /// of more than 1000 entries keep their selection too.

@@ -1,5 +1,7 @@
 #include "core/Form.hpp"
 
+#include "core/SavedSettings.hpp"
+
 namespace kalvotune {
 
 namespace {
@@ -60,12 +62,12 @@ Form::Form()
 
     Place(Label1, "Label1", 749, 308, 27, 15, "About", "Автора! Автора! 2 раза...");
     Place(TrackBar1, "TrackBar1", 739, 55, 49, 33, "", "Частота смены картинки", false);
-    TrackBar1.min = 4;
-    TrackBar1.max = 80;
+    TrackBar1.min = kFewestPictureChangeTicks;
+    TrackBar1.max = kMostPictureChangeTicks;
     TrackBar1.position = 20;
     Place(TrackBar2, "TrackBar2", -1, 52, 49, 33, "", "Частота авто-смены режимов", false);
-    TrackBar2.min = 1000;
-    TrackBar2.max = 20000;
+    TrackBar2.min = kShortestAutoModeMs;
+    TrackBar2.max = kLongestAutoModeMs;
     TrackBar2.position = 6000;
     Place(StaticText1, "StaticText1", 742, 9, 37, 17);
     Place(ClockTrack, "ClockTrack", 12, 9, 37, 17, "", "", false);

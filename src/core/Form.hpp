@@ -108,7 +108,6 @@ struct Form {
     int PictureDelayMs{};
     int ModeNumber{1};
     std::uint8_t FigureType{};
-    std::array<std::int32_t, 100> Settings{};
     TemplateChannels channels;
 
     /// The eleven pattern timers in the order they are switched off.

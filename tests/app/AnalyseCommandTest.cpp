@@ -1,7 +1,8 @@
-#include "app/AnalyseCommand.hpp"
-#include "app/BatchProgress.hpp"
-#include "app/RelinkCommand.hpp"
-#include "app/VideoCommand.hpp"
+#include "cli/AnalyseCommand.hpp"
+#include "app/Settings.hpp"
+#include "cli/BatchProgress.hpp"
+#include "cli/RelinkCommand.hpp"
+#include "cli/VideoCommand.hpp"
 
 #include "AppFixture.hpp"
 
@@ -20,7 +21,7 @@
 #include <numbers>
 #include <sstream>
 
-namespace kalvotune::app {
+namespace kalvotune::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -92,38 +93,6 @@ private:
     int m_lines;
     int m_signal;
 };
-
-TEST(AnalyseCommand, ArgumentsAfterTheSwitchAreFilesAndReplace)
-{
-    AnalyseRequest request;
-    const char* window[]{"kalvotune"};
-    EXPECT_FALSE(ParseAnalyseRequest(1, window, request));
-    const char* args[]{"kalvotune", "--analyse", "a.mp3", "--replace", "b.wav"};
-    ASSERT_TRUE(ParseAnalyseRequest(5, args, request));
-    EXPECT_EQ(request.files, (std::vector<std::string>{"a.mp3", "b.wav"}));
-    EXPECT_TRUE(request.replace);
-    EXPECT_EQ(request.jobs, 0);
-    EXPECT_GE(DefaultJobs(), 1);
-
-    const char* jobs[]{"kalvotune", "--analyse", "--jobs", "3", "a.mp3", "--jobs=2"};
-    ASSERT_TRUE(ParseAnalyseRequest(6, jobs, request));
-    EXPECT_EQ(request.files, std::vector<std::string>{"a.mp3"});
-    EXPECT_EQ(request.jobs, 2);
-    EXPECT_TRUE(request.error.empty());
-    for (const char* bad : {"0", "x", "2x", "-1", "257"}) {
-        const char* wrong[]{"kalvotune", "--analyse", "a.mp3", "--jobs", bad};
-        ASSERT_TRUE(ParseAnalyseRequest(5, wrong, request));
-        EXPECT_EQ(request.error, std::string{"После --jobs нужно число от 1 до 256: "} + bad);
-    }
-    const char* missing[]{"kalvotune", "--analyse", "a.mp3", "--jobs"};
-    ASSERT_TRUE(ParseAnalyseRequest(4, missing, request));
-    EXPECT_EQ(request.error, "После --jobs нужно число от 1 до 256");
-    testing::FakeClock clock;
-    Random random{clock};
-    std::ostringstream out;
-    EXPECT_EQ(RunAnalyseCommand("/nowhere", request, random, out, analysis::AnalyseTrack), 1);
-    EXPECT_EQ(out.str(), "После --jobs нужно число от 1 до 256\n");
-}
 
 TEST(AnalyseCommand, EachFileGetsALineAndFailuresMakeTheExitCode)
 {
@@ -261,47 +230,46 @@ TEST(AnalyseCommand, InterruptedBatchKeepsWhatItInstalledAndLeavesNothingHalfDon
     EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune")->size(), 4u);
 }
 
-TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
+// The command reads the saved settings without a window; its look must be the one the
+// window's own start gives from the same files.
+TEST(VideoCommand, TheSavedLookIsTheOneTheWindowAppliesAtStart)
 {
-    VideoCommandRequest request;
-    const char* window[]{"kalvotune", "a.mp3"};
-    EXPECT_FALSE(ParseVideoRequest(2, window, request));
-    const char* plain[]{"kalvotune", "--video", "a.mp3", "--output", "a.mp4"};
-    ASSERT_TRUE(ParseVideoRequest(5, plain, request));
-    EXPECT_EQ(request.error, "");
-    EXPECT_EQ(request.track, "a.mp3");
-    EXPECT_EQ(request.output, "a.mp4");
-    EXPECT_EQ(request.format.width, 1920);
-    EXPECT_EQ(request.format.height, 1080);
-    EXPECT_EQ(request.format.fps, 30);
-    EXPECT_FALSE(request.seed.has_value());
-    EXPECT_FALSE(request.overwrite);
-    const char* full[]{"kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3",
-        "--overwrite", "--output", "a.mp4"};
-    ASSERT_TRUE(ParseVideoRequest(12, full, request));
-    EXPECT_TRUE(request.overwrite);
-    EXPECT_EQ(request.error, "");
-    EXPECT_EQ(request.track, "a.mp3");
-    EXPECT_EQ(request.format.width, 320);
-    EXPECT_EQ(request.format.fps, 24);
-    EXPECT_EQ(request.seed, std::optional<std::uint32_t>{9});
-
-    const std::vector<std::pair<std::vector<const char*>, const char*>> wrong{
-        {{"kalvotune", "--video", "a.mp3"}, "Укажите трек и файл"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--size", "big"}, "размер видео не годится"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--size", "321x240"}, "размер видео не годится"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--fps", "0"}, "частота кадров не годится"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--fps", "x"}, "частота кадров не годится"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--seed", "-1"}, "зерно не годится"},
-        {{"kalvotune", "--video", "a.mp3", "--output", "a.mp4", "--loud"}, "Непонятный параметр: --loud"},
-    };
-    for (const auto& [args, words] : wrong) {
-        ASSERT_TRUE(ParseVideoRequest(static_cast<int>(args.size()), args.data(), request));
-        EXPECT_NE(request.error.find(words), std::string::npos) << request.error;
-        std::ostringstream out;
-        std::ostringstream err;
-        EXPECT_EQ(RunVideoCommand("/nowhere", request, 1, out, err, video::ExportVideo), 1);
-        EXPECT_EQ(err.str(), request.error + "\n");
+    std::vector<std::pair<SavedSettings, Options>> cases(6);
+    cases[1].first.autoModes = 1;
+    cases[1].first.autoModeSlider = 13'000;
+    cases[1].first.smoothing = 0;
+    cases[1].first.smearing = 1;
+    cases[1].first.motionOff = -3;
+    cases[1].second = {250, 1};
+    cases[2].first.autoFigureType = 1;
+    cases[2].first.pictureChangeSlider = 44;
+    cases[3].first.autoFigureType = 1;
+    cases[3].first.figureCasual = 1;
+    cases[4].first.pictureChangeSlider = 100;
+    cases[4].first.autoModeSlider = 500;
+    cases[4].first.autoModes = 2;
+    cases[5].first.mode = 9;
+    cases[5].first.autoModeSlider = 20'000;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [saved, options] = cases[i];
+        Form form;
+        app::ApplySettings(form, saved, {{}, [&form] { form.Timer3.interval = form.TrackBar2.position; }});
+        form.Timer3.enabled = saved.autoModes == 1;
+        form.PictureDelayMs = options.pictureDelayMs;
+        form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
+        const video::VideoLook window = video::LookOf(form);
+        const video::VideoLook command = SavedLook(saved, options);
+        EXPECT_EQ(command.mode, window.mode) << i;
+        EXPECT_FALSE(command.figureType.has_value()) << i;
+        EXPECT_EQ(command.autoModes, window.autoModes) << i;
+        EXPECT_EQ(command.autoIntervalMs, window.autoIntervalMs) << i;
+        EXPECT_EQ(command.autoFigureType, window.autoFigureType) << i;
+        EXPECT_EQ(command.smoothing, window.smoothing) << i;
+        EXPECT_EQ(command.smearing, window.smearing) << i;
+        EXPECT_EQ(command.motionOff, window.motionOff) << i;
+        EXPECT_EQ(command.pictureDelayMs, window.pictureDelayMs) << i;
+        EXPECT_EQ(command.musicTemplates, window.musicTemplates) << i;
+        EXPECT_EQ(command.pictureChangeTicks, window.pictureChangeTicks) << i;
     }
 }
 
@@ -380,14 +348,6 @@ TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
 
 TEST(RelinkCommand, PrintsEachChangeADryRunChangesNothingAndAnUnreadableListStopsAll)
 {
-    RelinkRequest request;
-    const char* window[]{"kalvotune", "--analyse"};
-    EXPECT_FALSE(ParseRelinkRequest(2, window, request));
-    const char* args[]{"kalvotune", "--relink", "/music", "--dry-run"};
-    ASSERT_TRUE(ParseRelinkRequest(4, args, request));
-    EXPECT_EQ(request.folder, "/music");
-    EXPECT_TRUE(request.dryRun);
-
     testing::TempDir dir;
     const fs::path lists = dir.Path() / "Lists";
     const fs::path music = dir.Path() / "music" / "Альбом";
@@ -407,7 +367,7 @@ TEST(RelinkCommand, PrintsEachChangeADryRunChangesNothingAndAnUnreadableListStop
     const std::string before = listBytes();
 
     std::ostringstream dry;
-    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), true, true}, dry), 0);
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), true}, dry), 0);
     EXPECT_EQ(listBytes(), before);
     EXPECT_EQ(dry.str().substr(0, dry.str().find('\n')), "C:\\Альбом\\вальс.MP3 → " + moved);
     EXPECT_NE(dry.str().find("Найдено 1 из 2 треков; 0 неоднозначных."), std::string::npos);
@@ -419,21 +379,19 @@ TEST(RelinkCommand, PrintsEachChangeADryRunChangesNothingAndAnUnreadableListStop
     ASSERT_TRUE(playlists::WriteListFile(lists / "MyLists", {"Kalvotune", "Мой", "Большой"}).ok);
     fs::resize_file(lists / "Большой", playlists::kMaxListFileBytes + 1);
     std::ostringstream stopped;
-    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false, true}, stopped), 1);
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false}, stopped), 1);
     EXPECT_NE(stopped.str().find("Большой"), std::string::npos);
     EXPECT_EQ(playlists::ReadListFile(lists / "Мой").value_or(std::vector<std::string>{}).front(),
         "*C:\\Альбом\\вальс.MP3*0*");
 
     fs::remove(lists / "Большой");
     std::ostringstream done;
-    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false, true}, done), 0);
+    EXPECT_EQ(RunRelinkCommand(dir.Path(), {(dir.Path() / "music").string(), false}, done), 0);
     EXPECT_EQ(playlists::ReadListFile(lists / "Kalvotune").value_or(std::vector<std::string>{}),
         std::vector<std::string>{"*" + moved + "*Вальс1*"});
     EXPECT_EQ(playlists::ReadListFile(lists / "Мой").value_or(std::vector<std::string>{}),
         (std::vector<std::string>{"*" + moved + "*0*", "*C:\\Нет.mp3*0*"}));
-    std::ostringstream usage;
-    EXPECT_EQ(RunRelinkCommand(dir.Path(), {}, usage), 1);
 }
 
 } // namespace
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

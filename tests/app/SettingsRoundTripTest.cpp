@@ -7,14 +7,12 @@
 namespace kalvotune::testing {
 namespace {
 
-using app::SettingsRecord;
-
 constexpr int kFlagWords[]{4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20};
 
 /// Every number word distinct and in range, every flag clear.
-SettingsRecord Numbers()
+SettingsWords Numbers()
 {
-    SettingsRecord record{};
+    SettingsWords record{};
     record[0] = 3; // figure type
     record[1] = 9; // mode
     record[2] = 44; // picture-change frequency
@@ -25,13 +23,11 @@ SettingsRecord Numbers()
     return record;
 }
 
-SettingsRecord ApplyAndGather(const SettingsRecord& record)
+SettingsWords ApplyAndGather(const SettingsWords& record)
 {
     Form form;
-    form.Settings = record;
-    app::ApplySettings(form, {});
-    app::GatherSettings(form);
-    return form.Settings;
+    app::ApplySettings(form, FromWords(record), {});
+    return ToWords(app::GatherSettings(form, FromWords(record)));
 }
 
 // A flag set alone must come back in its own word and nowhere else, so two words swapped
@@ -40,7 +36,7 @@ TEST(SettingsRoundTrip, EveryWordComesBackInItsOwnPlace)
 {
     EXPECT_EQ(ApplyAndGather(Numbers()), Numbers());
     for (const int word : kFlagWords) {
-        SettingsRecord record = Numbers();
+        SettingsWords record = Numbers();
         record[static_cast<std::size_t>(word)] = 1;
         EXPECT_EQ(ApplyAndGather(record), record) << "word " << word;
     }
@@ -48,22 +44,21 @@ TEST(SettingsRoundTrip, EveryWordComesBackInItsOwnPlace)
 
 TEST(SettingsRoundTrip, FigureItemsKeepAtMostOneTickAsRadioItems)
 {
-    SettingsRecord record = Numbers();
+    SettingsWords record = Numbers();
     for (const int word : {13, 15, 16, 17, 18, 19})
         record[static_cast<std::size_t>(word)] = 1;
     Form form;
-    form.Settings = record;
-    app::ApplySettings(form, {});
+    app::ApplySettings(form, FromWords(record), {});
     int ticked = 0;
     for (const MenuItem* item :
         {&form.AutoTipFig, &form.Ball, &form.BallCasual, &form.Casual, &form.Micro, &form.MicroPlus})
         ticked += item->checked ? 1 : 0;
     EXPECT_EQ(ticked, 1);
     EXPECT_TRUE(form.MicroPlus.checked) << "the last word applied wins";
-    app::GatherSettings(form);
+    const SettingsWords gathered = ToWords(app::GatherSettings(form, FromWords(record)));
     for (const int word : {13, 15, 16, 17, 18})
-        EXPECT_EQ(form.Settings[static_cast<std::size_t>(word)], 0) << word;
-    EXPECT_EQ(form.Settings[19], 1);
+        EXPECT_EQ(gathered[static_cast<std::size_t>(word)], 0) << word;
+    EXPECT_EQ(gathered[19], 1);
 }
 
 class SettingsThroughTheWindow : public ::testing::Test, public AppFixture {
@@ -76,17 +71,17 @@ protected:
 TEST_F(SettingsThroughTheWindow, StartAndCloseGiveTheRecordBack)
 {
     for (const int flags : {1, 0}) {
-        SettingsRecord record = Numbers();
+        SettingsWords record = Numbers();
         for (const int word : kFlagWords)
             record[static_cast<std::size_t>(word)] = flags;
         record[12] = flags; // automatic mode change, applied by "Auto"
         // One figure item at most, as radio items allow.
         for (const int word : {13, 16, 17, 18, 19})
             record[static_cast<std::size_t>(word)] = 0;
-        app::WriteSettings(Dir() / "SetGet.kvt", record);
+        WriteSettings(Dir() / "SetGet.kvt", FromWords(record));
         Start();
         Close();
-        SettingsRecord written = app::ReadSettings(Dir() / "SetGet.kvt");
+        SettingsWords written = ToWords(ReadSettings(Dir() / "SetGet.kvt"));
         written[0] = record[0];
         EXPECT_EQ(written, record) << "flags " << flags;
     }
@@ -94,9 +89,9 @@ TEST_F(SettingsThroughTheWindow, StartAndCloseGiveTheRecordBack)
 
 TEST_F(SettingsThroughTheWindow, StayOnTopComesFromItsWordAndSurvivesFullScreen)
 {
-    SettingsRecord record = app::DefaultSettings();
+    SettingsWords record = ToWords(SavedSettings{});
     record[8] = 1;
-    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    WriteSettings(Dir() / "SetGet.kvt", FromWords(record));
     Start();
     EXPECT_TRUE(Window().StilWindow.checked);
     EXPECT_TRUE(Window().stayOnTop);
@@ -107,7 +102,7 @@ TEST_F(SettingsThroughTheWindow, StayOnTopComesFromItsWordAndSurvivesFullScreen)
     App().Click("StilWindow");
     EXPECT_FALSE(Window().stayOnTop);
     Close();
-    EXPECT_EQ(app::ReadSettings(Dir() / "SetGet.kvt")[8], 0);
+    EXPECT_EQ(ReadSettings(Dir() / "SetGet.kvt").stayOnTop, 0);
     Start();
     EXPECT_FALSE(Window().stayOnTop);
 }

@@ -78,7 +78,7 @@ TEST_F(Startup, LargeScreenQuestionFromWidth1026AndYesIsRememberedAcrossStarts)
     EXPECT_TRUE(Has(dialogs.questions, "  ВНИМАНИЕ! |При таком большом разрешении экрана"));
     EXPECT_TRUE(Window().MotionOff);
     Close();
-    EXPECT_EQ(app::ReadSettings(Dir() / "SetGet.kvt")[11], 1);
+    EXPECT_EQ(ReadSettings(Dir() / "SetGet.kvt").motionOff, 1);
 
     Start();
     EXPECT_EQ(dialogs.questions.size(), 1u);
@@ -96,13 +96,13 @@ TEST_F(Startup, AnsweringNoExplainsAndChangesNothing)
 TEST_F(Startup, StartMessageOrGraphicsOffSkipTheQuestion)
 {
     screen.width = 1920;
-    app::SettingsRecord record = app::DefaultSettings();
-    record[20] = 1;
-    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    SavedSettings settings;
+    settings.noStartQuestion = 1;
+    WriteSettings(Dir() / "SetGet.kvt", settings);
     Start();
-    record[20] = 0;
-    record[7] = 1;
-    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    settings.noStartQuestion = 0;
+    settings.graphicsOff = 1;
+    WriteSettings(Dir() / "SetGet.kvt", settings);
     Start();
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_TRUE(Window().StopGraphica.checked);
@@ -110,12 +110,12 @@ TEST_F(Startup, StartMessageOrGraphicsOffSkipTheQuestion)
 
 TEST_F(Startup, CloseRewritesSettingsKeepingTheUninterpretedWords)
 {
-    app::SettingsRecord record = app::DefaultSettings();
+    SettingsWords record = ToWords(SavedSettings{});
     for (int i = 21; i < 100; ++i)
         record[static_cast<std::size_t>(i)] = i * 7 - 300;
     record[12] = 1; // automatic mode change on
     record[1] = 5;
-    app::WriteSettings(Dir() / "SetGet.kvt", record);
+    WriteSettings(Dir() / "SetGet.kvt", FromWords(record));
 
     Start();
     EXPECT_TRUE(Window().Timer3.enabled);
@@ -123,7 +123,7 @@ TEST_F(Startup, CloseRewritesSettingsKeepingTheUninterpretedWords)
     EXPECT_EQ(Window().SpeedButton5.caption, "5");
     Close();
 
-    const app::SettingsRecord written = app::ReadSettings(Dir() / "SetGet.kvt");
+    const SettingsWords written = ToWords(ReadSettings(Dir() / "SetGet.kvt"));
     for (int i = 21; i < 100; ++i)
         EXPECT_EQ(written[static_cast<std::size_t>(i)], i * 7 - 300);
     EXPECT_EQ(written[12], 1);

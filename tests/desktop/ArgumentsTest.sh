@@ -30,6 +30,15 @@ done
 status=0; env -u DISPLAY ./kalvotune --analyse --bogus --worse >"$work/out" 2>"$work/err" || status=$?
 [ $status -eq 2 ] && grep -q 'Неизвестный ключ: --bogus' "$work/err" && ! grep -q -- '--worse' "$work/err" \
     || { echo "the first of two unknown options: status $status"; cat "$work/err"; exit 1; }
+# A value may be joined to its option; a bad one is a usage mistake that names it.
+status=0; env -u DISPLAY ./kalvotune --video "$work/track.wav" --output "$work/notes.txt" --size=640x480 \
+    >"$work/out" 2>"$work/err" || status=$?
+[ $status -eq 1 ] && grep -q -- '--overwrite' "$work/err" || { echo "--size=640x480: status $status"; cat "$work/err"; exit 1; }
+status=0; env -u DISPLAY ./kalvotune --analyse --jobs=2 "$work/none.mp3" >"$work/out" 2>"$work/err" || status=$?
+[ $status -eq 1 ] && grep -q "^$work/none.mp3: " "$work/out" || { echo "--jobs=2: status $status"; cat "$work/out" "$work/err"; exit 1; }
+status=0; env -u DISPLAY ./kalvotune --analyse --jobs=0 a.mp3 --frob >"$work/out" 2>"$work/err" || status=$?
+[ $status -eq 2 ] && grep -q 'После --jobs нужно число от 1 до 256: 0' "$work/err" \
+    || { echo "--jobs=0: status $status"; cat "$work/err"; exit 1; }
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &

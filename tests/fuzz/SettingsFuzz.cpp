@@ -8,11 +8,12 @@ using namespace kalvotune;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const testing::TempDir dir;
-    const std::filesystem::path file = dir.Path() / app::kSettingsFileName;
+    const std::filesystem::path file = dir.Path() / kSettingsFileName;
     fuzz::PutFile(file, fuzz::AsText(data, size));
 
-    const app::SettingsRecord record = app::ReadSettings(file);
-    static const app::SettingsRecord defaults = app::DefaultSettings();
+    const SavedSettings settings = ReadSettings(file);
+    const SettingsWords record = ToWords(settings);
+    static const SettingsWords defaults = ToWords(SavedSettings{});
     for (std::size_t i = 0; i < record.size(); ++i) {
         if (4 * i + 4 > size) {
             fuzz::Require(record[i] == defaults[i], "a word the file does not hold is not the default");
@@ -24,20 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     static Form form; // a form is large; the apply step sets every field the checks read
-    form.Settings = record;
     int changes = 0;
-    app::ApplySettings(form, {[&] { ++changes; }, [&] { ++changes; }});
+    app::ApplySettings(form, settings, {[&] { ++changes; }, [&] { ++changes; }});
     fuzz::Require(form.TrackBar1.position >= 4 && form.TrackBar1.position <= 80, "TrackBar1 out of its range");
     fuzz::Require(form.TrackBar2.position >= 1000 && form.TrackBar2.position <= 20000, "TrackBar2 out of its range");
     fuzz::Require(changes <= 2, "slider handlers ran more than once each");
 
-    app::GatherSettings(form);
+    const SavedSettings gathered = app::GatherSettings(form, settings);
+    const SettingsWords words = ToWords(gathered);
     for (std::size_t i = 21; i < record.size(); ++i)
-        fuzz::Require(form.Settings[i] == record[i], "an uninterpreted word changed");
+        fuzz::Require(words[i] == record[i], "an uninterpreted word changed");
     for (std::size_t i : {4u, 5u, 6u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u, 16u, 17u, 18u, 19u, 20u})
-        fuzz::Require(form.Settings[i] == 0 || form.Settings[i] == 1, "a flag word is not 0 or 1");
+        fuzz::Require(words[i] == 0 || words[i] == 1, "a flag word is not 0 or 1");
 
-    fuzz::Require(app::WriteSettings(file, form.Settings).ok, "the settings could not be written");
-    fuzz::Require(app::ReadSettings(file) == form.Settings, "the written record reads back differently");
+    fuzz::Require(WriteSettings(file, gathered).ok, "the settings could not be written");
+    fuzz::Require(ReadSettings(file) == gathered, "the written record reads back differently");
     return 0;
 }

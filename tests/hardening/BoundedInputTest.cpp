@@ -165,12 +165,12 @@ TEST(BoundedInput, TableBmpAndSettingsFilesOfGigabytesAreRefusedOrCut)
     EXPECT_EQ(surface.revision, 0u);
 
     // Settings: the first 400 bytes count, the rest is never read.
-    const fs::path settings = dir.Path() / app::kSettingsFileName;
+    const fs::path settings = dir.Path() / kSettingsFileName;
     MakeHugeFile(settings, kGigabyte, std::string_view{"\x07\0\0\0\x02\0\0\0", 8});
-    const app::SettingsRecord record = app::ReadSettings(settings);
-    EXPECT_EQ(record[0], 7);
-    EXPECT_EQ(record[1], 2);
-    EXPECT_EQ(record[99], 0);
+    const SavedSettings record = ReadSettings(settings);
+    EXPECT_EQ(record.figureType, 7);
+    EXPECT_EQ(record.mode, 2);
+    EXPECT_EQ(record.unnamed.back(), 0);
 }
 
 } // namespace

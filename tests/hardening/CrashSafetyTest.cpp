@@ -51,15 +51,15 @@ Bytes ListBytes(int file, int generation)
     return Bytes(text.begin(), text.end());
 }
 
-app::SettingsRecord SettingsOf(int generation)
+SavedSettings SettingsOf(int generation)
 {
-    app::SettingsRecord record = app::DefaultSettings();
-    for (std::size_t i = 21; i < record.size(); ++i)
-        record[i] = generation * 1000 + static_cast<int>(i);
-    return record;
+    SavedSettings settings;
+    for (std::size_t i = 0; i < settings.unnamed.size(); ++i)
+        settings.unnamed[i] = generation * 1000 + static_cast<int>(i + 21);
+    return settings;
 }
 
-app::Options OptionsOf(int generation)
+Options OptionsOf(int generation)
 {
     return {generation % 2001 - 1000, generation % 2};
 }
@@ -162,13 +162,11 @@ std::vector<WritePath> WritePaths()
         },
         [](std::size_t file, int g) { return ListBytes(10 + static_cast<int>(file), g); }});
     paths.push_back({"SetGet.kvt", {"SetGet.kvt"}, true,
-        [](const fs::path& dir, int g) { app::WriteSettings(dir / "SetGet.kvt", SettingsOf(g)); },
-        [](std::size_t, int g) {
-            return WrittenBy([g](const fs::path& f) { app::WriteSettings(f, SettingsOf(g)); });
-        }});
+        [](const fs::path& dir, int g) { WriteSettings(dir / "SetGet.kvt", SettingsOf(g)); },
+        [](std::size_t, int g) { return WrittenBy([g](const fs::path& f) { WriteSettings(f, SettingsOf(g)); }); }});
     paths.push_back({"Options.kvt", {"Options.kvt"}, true,
-        [](const fs::path& dir, int g) { app::WriteOptions(dir / "Options.kvt", OptionsOf(g)); },
-        [](std::size_t, int g) { return WrittenBy([g](const fs::path& f) { app::WriteOptions(f, OptionsOf(g)); }); }});
+        [](const fs::path& dir, int g) { WriteOptions(dir / "Options.kvt", OptionsOf(g)); },
+        [](std::size_t, int g) { return WrittenBy([g](const fs::path& f) { WriteOptions(f, OptionsOf(g)); }); }});
     paths.push_back({"ScreenShot.BMP", {"ScreenShot/ScreenShot.BMP"}, true,
         [](const fs::path& dir, int g) { SaveSurfaceBmp(dir / "ScreenShot" / "ScreenShot.BMP", PictureOf(g)); },
         [](std::size_t, int g) { return EncodeSurfaceBmp(PictureOf(g)); }});
@@ -582,7 +580,7 @@ TEST_F(FullDiskTest, HistoryListAndSettingsAndScreenshotKeepTheirOldContent)
     EXPECT_TRUE(Told(shot));
 
     const fs::path settings = Dir() / "SetGet.kvt";
-    ASSERT_TRUE(app::WriteSettings(settings, app::DefaultSettings()).ok);
+    ASSERT_TRUE(WriteSettings(settings, SavedSettings{}).ok);
     const std::string oldSettings = Contents(settings);
     Window().TrackBar1.SetPosition(77);
     FailWritesOf(settings);

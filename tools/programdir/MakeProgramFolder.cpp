@@ -3,7 +3,7 @@
 // folders the other generators fill (music, templates, start picture, sounds).
 // Usage: kalvotune_make_program_folder <program folder>
 
-#include "app/Settings.hpp"
+#include "core/SavedSettings.hpp"
 #include "playlists/ListFile.hpp"
 
 #include <cstdio>
@@ -22,7 +22,7 @@ int main(int argc, char* argv[])
         fs::create_directories(dir / folder);
 
     const WriteResult results[] = {
-        app::WriteSettings(dir / app::kSettingsFileName, app::DefaultSettings()),
+        WriteSettings(dir / kSettingsFileName, SavedSettings{}),
         playlists::WriteListFile(dir / "Lists" / "MyLists", {"Kalvotune", "Калейдоскоп"}),
         playlists::WriteListFile(dir / "Lists" / "Kalvotune", {}),
     };

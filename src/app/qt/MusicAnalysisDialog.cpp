@@ -1,8 +1,8 @@
 #include "app/qt/MusicAnalysisDialog.hpp"
 
-#include "app/BatchProgress.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/qt/MainWindow.hpp"
+#include "cli/BatchProgress.hpp"
 #include "playlists/ListLine.hpp"
 
 #include <QMetaObject>
@@ -55,8 +55,8 @@ void MusicAnalysisDialog::UpdateLabel()
     QString text
         = QStringLiteral("Трек %1 из %2: %3").arg(m_next + 1).arg(m_jobs.size()).arg(QString::fromStdString(title));
     // The pace so far, tracks and the share of the one in work together, gives the rest.
-    const std::string left = TimeLeftText(static_cast<double>(m_next) + m_share, static_cast<double>(m_jobs.size()),
-        static_cast<double>(m_elapsed.elapsed()) / 1000.0);
+    const std::string left = cli::TimeLeftText(static_cast<double>(m_next) + m_share,
+        static_cast<double>(m_jobs.size()), static_cast<double>(m_elapsed.elapsed()) / 1000.0);
     if (!left.empty())
         text += QStringLiteral("\n(%1)").arg(QString::fromStdString(left));
     m_dialog->setLabelText(text);

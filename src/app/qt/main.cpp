@@ -1,11 +1,7 @@
 #include "analysis/AnalysisModule.hpp"
-#include "app/AnalyseCommand.hpp"
-#include "app/CommandLine.hpp"
 #include "app/Kalvotune.hpp"
 #include "app/MediaControls.hpp"
-#include "app/RelinkCommand.hpp"
 #include "app/UserDataDir.hpp"
-#include "app/VideoCommand.hpp"
 #include "app/qt/MainWindow.hpp"
 #include "app/qt/Mpris.hpp"
 #include "app/qt/MusicAnalysisDialog.hpp"
@@ -14,6 +10,10 @@
 #include "app/qt/SingleInstance.hpp"
 #include "app/qt/VideoExportDialog.hpp"
 #include "app/qt/WhenIdle.hpp"
+#include "cli/AnalyseCommand.hpp"
+#include "cli/CommandLine.hpp"
+#include "cli/RelinkCommand.hpp"
+#include "cli/VideoCommand.hpp"
 #include "core/Random.hpp"
 #include "playback/DeferredAudio.hpp"
 #include "playlists/ExternalFiles.hpp"
@@ -32,18 +32,19 @@
 #include <exception>
 #include <iostream>
 #include <random>
+#include <string>
+#include <variant>
 
 #include <unistd.h>
 
 namespace {
 
 /// The files named on the command line, as absolute paths (file URLs accepted).
-std::vector<std::filesystem::path> ArgumentFiles()
+std::vector<std::filesystem::path> AbsoluteFiles(const std::vector<std::string>& named)
 {
     std::vector<std::filesystem::path> files;
-    const QStringList arguments = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
+    for (const std::string& name : named) {
+        const QString argument = QString::fromLocal8Bit(name);
         const QUrl url{argument};
         const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
         files.emplace_back(QFileInfo{path}.absoluteFilePath().toStdString());
@@ -90,40 +91,39 @@ std::filesystem::path CommandProgramDir()
 int main(int argc, char* argv[])
 {
     using namespace kalvotune;
-    // `--help`, `--version` and mistakes are answered before anything else starts.
-    const app::CommandLine command = app::ReadCommandLine(argc, argv);
-    if (const std::optional<int> status = app::AnswerCommandLine(command, std::cout, std::cerr))
+    // The command line is read here once; `--help`, `--version` and mistakes are answered
+    // before anything else starts.
+    const cli::CommandLine command = cli::ReadCommandLine(argc, argv);
+    if (const std::optional<int> status = cli::AnswerCommandLine(command, std::cout, std::cerr))
         return *status;
     // `--analyse FILE... [--replace] [--jobs N]` makes templates for whole collections
     // without a window, so it needs no display either.
-    if (app::AnalyseRequest request; app::ParseAnalyseRequest(argc, argv, request)) {
+    if (const auto* request = std::get_if<cli::AnalyseRequest>(&command)) {
         QCoreApplication core{argc, argv};
         const std::filesystem::path programDir = CommandProgramDir();
         app::SystemClock clock;
         Random random{clock};
         analysis::AnalysisModule analysis{ProgramModule(analysis::kAnalysisModuleFile)};
         // Ctrl+C lets the track being installed finish and discards those in work.
-        const app::StopSignals stopSignals;
-        const app::AnalyseControl control{&app::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
-        return app::RunAnalyseCommand(programDir, request, random, std::cout, analysis.AsAnalyser(), control);
+        const cli::StopSignals stopSignals;
+        const cli::AnalyseControl control{&cli::StopSignals::Flag(), &std::cerr, isatty(STDERR_FILENO) == 1};
+        return cli::RunAnalyseCommand(programDir, *request, random, std::cout, analysis.AsAnalyser(), control);
     }
     // `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`: the track's
     // kaleidoscope with its music as a video, without a window.
-    if (app::VideoCommandRequest request; app::ParseVideoRequest(argc, argv, request)) {
+    if (const auto* request = std::get_if<cli::VideoCommandRequest>(&command)) {
         QCoreApplication core{argc, argv};
         video::VideoModule videoModule{ProgramModule(video::kVideoModuleFile)};
-        return app::RunVideoCommand(
-            CommandProgramDir(), request, std::random_device{}(), std::cout, std::cerr, videoModule.AsExporter());
+        return cli::RunVideoCommand(
+            CommandProgramDir(), *request, std::random_device{}(), std::cout, std::cerr, videoModule.AsExporter());
     }
     // `--relink FOLDER [--dry-run]` finds moved tracks for every list without a window.
-    if (app::RelinkRequest request; app::ParseRelinkRequest(argc, argv, request)) {
+    if (const auto* request = std::get_if<cli::RelinkRequest>(&command)) {
         QCoreApplication core{argc, argv};
-        return app::RunRelinkCommand(CommandProgramDir(), request, std::cout);
+        return cli::RunRelinkCommand(CommandProgramDir(), *request, std::cout);
     }
-    if (command.mode != app::CommandMode::Window) {
-        std::cerr << "kalvotune: эта сборка не выполняет такую команду\n" << app::UsageText();
-        return 2;
-    }
+    // What is left is the window, with the files named, if any.
+    const cli::WindowStart& start = std::get<cli::WindowStart>(command);
     QApplication application{argc, argv};
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
@@ -135,7 +135,7 @@ int main(int argc, char* argv[])
         const app::ProgramDirChoice programDir = app::ChooseProgramDir(std::filesystem::current_path(),
             QCoreApplication::applicationDirPath().toStdString(),
             app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
-        const std::vector<std::filesystem::path> files = ArgumentFiles();
+        const std::vector<std::filesystem::path> files = AbsoluteFiles(start.files);
         app::SingleInstance instance{programDir.dir};
         if (instance.HandOver(files))
             return 0;

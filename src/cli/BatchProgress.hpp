@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace kalvotune::app {
+namespace kalvotune::cli {
 
 /// A duration for people: "0:07", "12:34", "1:02:03" (rounded to whole seconds).
 std::string DurationText(double seconds);
@@ -14,4 +14,4 @@ double SecondsLeft(double done, double total, double elapsedSeconds);
 /// "осталось около 1:05", or "" while `SecondsLeft` knows nothing yet.
 std::string TimeLeftText(double done, double total, double elapsedSeconds);
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

@@ -1,37 +1,15 @@
-#include "app/RelinkCommand.hpp"
+#include "cli/RelinkCommand.hpp"
 
 #include "playlists/ListFile.hpp"
 #include "service/Relink.hpp"
 #include "service/WorkingSet.hpp"
 
-#include <string_view>
-
-namespace kalvotune::app {
+namespace kalvotune::cli {
 
 namespace fs = std::filesystem;
 
-bool ParseRelinkRequest(int argc, const char* const argv[], RelinkRequest& request)
-{
-    if (argc < 2 || std::string_view{argv[1]} != "--relink")
-        return false;
-    request = {};
-    for (int i = 2; i < argc; ++i) {
-        if (std::string_view{argv[i]} == "--dry-run") {
-            request.dryRun = true;
-        } else if (!request.folderGiven) {
-            request.folder = argv[i];
-            request.folderGiven = true;
-        }
-    }
-    return true;
-}
-
 int RunRelinkCommand(const fs::path& programDir, const RelinkRequest& request, std::ostream& out)
 {
-    if (!request.folderGiven || request.folder.empty()) {
-        out << "Укажите папку с музыкой: kalvotune --relink ПАПКА [--dry-run]\n";
-        return 1;
-    }
     const service::MusicIndexResult indexed = service::BuildMusicIndex(request.folder);
     if (!indexed.error.empty()) {
         out << indexed.error << "\n";
@@ -61,4 +39,4 @@ int RunRelinkCommand(const fs::path& programDir, const RelinkRequest& request, s
     return errors.empty() ? 0 : 1;
 }
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

@@ -1,10 +1,10 @@
-#include "app/BatchProgress.hpp"
+#include "cli/BatchProgress.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-namespace kalvotune::app {
+namespace kalvotune::cli {
 
 std::string DurationText(double seconds)
 {
@@ -33,4 +33,4 @@ std::string TimeLeftText(double done, double total, double elapsedSeconds)
     return left < 0 ? std::string{} : "осталось около " + DurationText(left);
 }
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

@@ -1,31 +1,27 @@
-#include "app/AnalyseCommand.hpp"
+#include "cli/AnalyseCommand.hpp"
 
 #include "analysis/MusicAnalysis.hpp"
-#include "app/BatchProgress.hpp"
-#include "app/Settings.hpp"
+#include "cli/BatchProgress.hpp"
 #include "core/Form.hpp"
+#include "core/SavedSettings.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
 #include "template_commands/MusicTemplates.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
 #include <stop_token>
-#include <string_view>
 #include <thread>
 
-namespace kalvotune::app {
+namespace kalvotune::cli {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMostJobs{256};
-constexpr const char* kUsage{"Укажите файлы: kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]"};
 /// How often the installing thread looks at the stop flag and the clock while it waits.
 constexpr std::chrono::milliseconds kPollEvery{100};
 
@@ -35,12 +31,6 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler may onl
 extern "C" void OnStopSignal(int signal)
 {
     g_stopSignal.store(signal);
-}
-
-std::string JobsError(std::string_view given)
-{
-    return "После --jobs нужно число от 1 до " + std::to_string(kMostJobs) + (given.empty() ? "" : ": ")
-        + std::string{given};
 }
 
 /// One file of the batch: its absolute path, and the line it gets without any analysis
@@ -174,34 +164,6 @@ private:
 
 } // namespace
 
-bool ParseAnalyseRequest(int argc, const char* const argv[], AnalyseRequest& request)
-{
-    if (argc < 2 || std::string_view{argv[1]} != "--analyse")
-        return false;
-    request = {};
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view argument{argv[i]};
-        if (argument == "--replace") {
-            request.replace = true;
-        } else if (argument == "--jobs" || argument.starts_with("--jobs=")) {
-            std::string_view number;
-            if (argument != "--jobs")
-                number = argument.substr(7);
-            else if (i + 1 < argc)
-                number = argv[++i];
-            int jobs{};
-            const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), jobs);
-            if (ec != std::errc{} || end != number.data() + number.size() || jobs < 1 || jobs > kMostJobs)
-                request.error = JobsError(number);
-            else
-                request.jobs = jobs;
-        } else {
-            request.files.emplace_back(argument);
-        }
-    }
-    return true;
-}
-
 int DefaultJobs()
 {
     return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, static_cast<unsigned>(kMostJobs)));
@@ -233,17 +195,10 @@ const std::atomic<int>& StopSignals::Flag()
 int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out,
     const analysis::Analyser& analyse, const AnalyseControl& control)
 {
-    if (!request.error.empty()) {
-        out << request.error << "\n";
-        return 1;
-    }
-    if (request.files.empty()) {
-        out << kUsage << "\n";
-        return 1;
-    }
     Form form;
     form.ProgramDir = programDir;
-    const int spacing = std::clamp(ReadSettings(programDir / kSettingsFileName)[2], 4, 80);
+    const int spacing = std::clamp(ReadSettings(programDir / kSettingsFileName).pictureChangeSlider,
+        kFewestPictureChangeTicks, kMostPictureChangeTicks);
 
     // What needs no analysis is decided before any starts. Without `--replace` the batch
     // only adds lines, so a track the registry names now still has its line when its turn
@@ -323,4 +278,4 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
     return failed == 0 ? 0 : 1;
 }
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

@@ -1,30 +1,15 @@
 #pragma once
 
 #include "analysis/MusicAnalysis.hpp"
+#include "cli/CommandLine.hpp"
 #include "core/Random.hpp"
 
 #include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <ostream>
-#include <string>
-#include <vector>
 
-namespace kalvotune::app {
-
-/// What `kalvotune --analyse` was asked to do.
-struct AnalyseRequest {
-    std::vector<std::string> files;
-    bool replace{};
-    /// Tracks analysed at once; 0 when `--jobs` did not say: `DefaultJobs()`.
-    int jobs{};
-    /// Why the command line cannot be followed; empty when it can.
-    std::string error;
-};
-
-/// Reads `--analyse FILE... [--replace] [--jobs N]` from the command line; false when the
-/// first argument is not `--analyse`, so the window starts as usual.
-bool ParseAnalyseRequest(int argc, const char* const argv[], AnalyseRequest& request);
+namespace kalvotune::cli {
 
 /// One track analysed at a time per core, at least one.
 int DefaultJobs();
@@ -70,4 +55,4 @@ struct AnalyseControl {
 int RunAnalyseCommand(const std::filesystem::path& programDir, const AnalyseRequest& request, Random& random,
     std::ostream& out, const analysis::Analyser& analyse, const AnalyseControl& control = {});
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

@@ -1,21 +1,11 @@
 #pragma once
 
+#include "cli/CommandLine.hpp"
+
 #include <filesystem>
 #include <ostream>
-#include <string>
 
-namespace kalvotune::app {
-
-/// What `kalvotune --relink FOLDER [--dry-run]` was asked to do.
-struct RelinkRequest {
-    std::string folder;
-    bool dryRun{};
-    bool folderGiven{};
-};
-
-/// Reads `--relink FOLDER [--dry-run]` from the command line; false when the first
-/// argument is not `--relink`, so the window starts as usual.
-bool ParseRelinkRequest(int argc, const char* const argv[], RelinkRequest& request);
+namespace kalvotune::cli {
 
 /// "Найти перемещённые треки…" without a window, for the program folder `programDir`:
 /// indexes the audio files under the folder, matches the missing tracks of every list
@@ -25,4 +15,4 @@ bool ParseRelinkRequest(int argc, const char* const argv[], RelinkRequest& reque
 /// cannot be walked; 0 otherwise.
 int RunRelinkCommand(const std::filesystem::path& programDir, const RelinkRequest& request, std::ostream& out);
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli

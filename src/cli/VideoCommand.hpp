@@ -1,29 +1,18 @@
 #pragma once
 
+#include "cli/CommandLine.hpp"
+#include "core/OptionsFile.hpp"
+#include "core/SavedSettings.hpp"
 #include "video/VideoModule.hpp"
 
 #include <filesystem>
-#include <optional>
 #include <ostream>
-#include <string>
 
-namespace kalvotune::app {
+namespace kalvotune::cli {
 
-/// What `kalvotune --video` was asked to do.
-struct VideoCommandRequest {
-    std::string track;
-    std::string output;
-    video::VideoFormat format;
-    std::optional<std::uint32_t> seed;
-    /// `--overwrite`: an existing file of that name may be replaced (never the track itself).
-    bool overwrite{};
-    /// The program's message when the arguments make no sense; empty when they do.
-    std::string error;
-};
-
-/// Reads `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S] [--overwrite]`; false when the
-/// first argument is not `--video`, so the window starts as usual.
-bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& request);
+/// The picture settings a video is made with: the saved ones, as the window applies them
+/// at start. The figure type is left to the seed, as a fresh start draws one.
+video::VideoLook SavedLook(const SavedSettings& saved, const Options& options);
 
 /// Writes the video of `request.track` for the program folder `programDir` with the saved
 /// picture settings (figure type drawn from the seed, as a fresh start draws one). Prints
@@ -34,4 +23,4 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
 int RunVideoCommand(const std::filesystem::path& programDir, const VideoCommandRequest& request,
     std::uint32_t drawnSeed, std::ostream& out, std::ostream& err, const video::VideoExporter& exportVideo);
 
-} // namespace kalvotune::app
+} // namespace kalvotune::cli
