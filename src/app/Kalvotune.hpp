@@ -57,6 +57,9 @@ private:
 /// the dispatch of window events to their handlers. The Qt window forwards every event
 /// here by component name and mirrors `form()` afterwards; tests do the same.
 class Kalvotune {
+    /// The actions of the window's controls reach the commands they run.
+    friend struct WindowActions;
+
 public:
     /// Window construction: reads the pattern tables and `SetGet.kvt` from `programDir`.
     Kalvotune(std::filesystem::path programDir, Services& services);
@@ -123,7 +126,6 @@ public:
     void FormMouseWheelDown();
 
 private:
-    void BindHandlers();
     void SaveSelection();
     void RestoreSelection();
     void ZoomImage(int width);
@@ -146,7 +148,6 @@ private:
     template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
     video::SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
-    std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
     /// of more than 1000 entries keep their selection too.
     std::vector<char> m_selectionSave;
