@@ -3,6 +3,7 @@
 #include "app/Options.hpp"
 #include "app/ProgramDir.hpp"
 #include "app/Settings.hpp"
+#include "app/WindowBindings.hpp"
 #include "core/SurfaceFile.hpp"
 #include "core/Version.hpp"
 #include "template_commands/Installation.hpp"
@@ -64,7 +65,6 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     m_form.windowLeft = (services.screen.Width() - m_form.windowWidth) / 2;
     m_form.windowTop = (services.screen.Height() - m_form.windowHeight) / 2;
     ++m_form.placementRevision;
-    BindHandlers();
 }
 
 void Kalvotune::HandleEvent(const std::function<void()>& handler)
@@ -164,71 +164,6 @@ service::TrackWindow Kalvotune::TrackServiceWindow()
     };
 }
 
-void Kalvotune::BindHandlers()
-{
-    auto& p = m_player;
-    auto& s = m_scheduler;
-    auto& r = m_recording;
-    m_clicks = {
-        {"PlayButton", [&p] { p.PlayButtonClick(); }},
-        {"Play1", [&p] { p.PlayButtonClick(); }},
-        {"PauseButton", [&p] { p.PauseButtonClick(); }},
-        {"Pause1", [&p] { p.PauseButtonClick(); }},
-        {"StopButton", [&p] { p.StopButtonClick(); }},
-        {"Stop1", [&p] { p.StopButtonClick(); }},
-        {"SpeedButton2", [&p] { p.SpeedButton2Click(); }},
-        {"Listik", [&p] { p.SpeedButton2Click(); }},
-        {"Listic2", [&p] { p.SpeedButton2Click(); }},
-        {"ListBox1", [&p] { p.ListBox1Click(); }},
-        {"SpeedButton1", [&s] { s.SpeedButton1Click(); }},
-        {"SpeedButton5", [&s] { s.SpeedButton5Click(); }},
-        {"SpeedButton10", [&s] { s.SpeedButton10Click(); }},
-        {"Drive", [&s] { s.SpeedButton10Click(); }},
-        {"Ball", [&s] { s.BallClick(); }},
-        {"BallCasual", [&s] { s.BallCasualClick(); }},
-        {"Casual", [&s] { s.CasualClick(); }},
-        {"Micro", [&s] { s.MicroClick(); }},
-        {"MicroPlus", [&s] { s.MicroPlusClick(); }},
-        {"SpeedButton11", [this] { m_lists.SpeedButton11Click(); }},
-        {"SaveChangeList", [this] { m_lists.SaveChangeListClick(); }},
-        {"SaveM3uList", [this] { m_m3uExport.SaveM3uListClick(); }},
-        {"RemoveTracks", [this] { m_trackService.RemoveTracksClick(); }},
-        {"RenameTracks", [this] { m_trackService.RenameTracksClick(); }},
-        {"DeleteTracks", [this] { m_trackService.DeleteTracksClick(); }},
-        {"FindMovedTracks", [this] { m_trackService.FindMovedTracksClick(); }},
-        {"CopySelectTrack", [this] { m_trackService.CopySelectTrackClick(); }},
-        {"SaveNewList", [this] { m_myLists.SaveNewListClick(); }},
-        {"OpenSelecktLists", [this] { m_myLists.OpenSelecktListsClick(); }},
-        {"DeleteList", [this] { m_myLists.DeleteListClick(); }},
-        {"OpenButton", [this] { m_currentList.N1Click(); }},
-        {"N1", [this] { m_currentList.N1Click(); }},
-        {"AddDrugujuMusic", [this] { m_currentList.AddDrugujuMusicClick(); }},
-        {"DeleteDrugMusic", [this] { m_currentList.DeleteDrugMusicClick(); }},
-        {"VisibleListBox2", [this] { playlists::VisibleListBox2Click(m_form); }},
-        {"AddWorkeString", [this] { m_currentList.AddWorkeStringClick(); }},
-        {"AddWorkeString2", [this] { m_currentList.AddWorkeStringClick(); }},
-        {"ListBox5", [this] { m_currentList.ListBox5Click(); }},
-        {"Exit1", [this] { Exit1Click(); }},
-        {"N6", [this] { m_display.N6Click(); }},
-        {"Utiug", [this] { m_display.UtiugClick(); }},
-        {"Razmazat", [this] { m_display.RazmazatClick(); }},
-        {"StopGraphica", [this] { m_display.StopGraphicaClick(); }},
-        {"ScreenShot1", [this] { m_display.ScreenShot1Click(); }},
-        {"StilWindow", [this] { StilWindowClick(); }},
-        {"Label1", [this] { Label1Click(); }},
-        {"Fullscreen1", [this] { Fullscreen1Click(); }},
-        {"SpeedButton4", [&r] { r.SpeedButton4Click(); }},
-        {"Sinhroniz", [&r] { r.SinhronizClick(); }},
-        {"ButtonBack", [&r] { r.ButtonBackClick(); }},
-        {"ButtonAhead", [&r] { r.ButtonAheadClick(); }},
-        {"InstallTemplates", [this] { template_commands::InstallTemplatesClick(m_form, m_services); }},
-        {"PictureDelay", [this] { PictureDelayClick(m_form, m_services); }},
-        {"MakeMusicTemplate", [this] { m_musicTemplates.MakeMusicTemplateClick(); }},
-        {"SaveVideo", [this] { m_saveVideo.SaveVideoClick(); }},
-        {"AutoMusicTemplate", [this] { AutoMusicTemplateClick(m_form, m_services); }},
-    };
-}
-
 void Kalvotune::Click(const std::string& component)
 {
     Control* control = m_form.Find(component);
@@ -236,40 +171,31 @@ void Kalvotune::Click(const std::string& component)
         return;
     if (auto* item = dynamic_cast<MenuItem*>(control); item != nullptr && item->autoCheck)
         m_form.Check(*item, item->radioGroup != 0 ? true : !item->checked);
-    if (const auto handler = m_clicks.find(component); handler != m_clicks.end())
-        handler->second();
+    if (const WidgetBinding* binding = FindBinding(component); binding != nullptr && binding->click != nullptr)
+        binding->click(*this, control);
     m_musicTemplates.AnalyseStartedTrack();
 }
 
 void Kalvotune::DoubleClick(const std::string& component)
 {
-    if (component == "ListBox1") {
-        // A double click is a click first: the order restarts from the top.
-        m_player.ListBox1Click();
-        m_player.PlayButtonClick();
-    } else if (component == "ListBox3") {
-        m_myLists.OpenSelecktListsClick();
-    } else if (component == "Form1")
-        Fullscreen1Click();
+    const WidgetBinding* binding = FindBinding(component);
+    if (binding != nullptr && binding->doubleClick != nullptr)
+        binding->doubleClick(*this, m_form.Find(component));
     m_musicTemplates.AnalyseStartedTrack();
 }
 
 void Kalvotune::MouseUp(const std::string& component, int x, int y)
 {
-    if (component == "Image1")
-        m_imageDragging = false;
-    if (component == "Panel2" || component == "Panel3")
-        m_player.Panel2MouseUp(x);
-    else if (component == "Panel1")
-        m_player.Panel1MouseUp(x, y);
+    if (const WidgetBinding* binding = FindBinding(component); binding != nullptr && binding->release != nullptr)
+        binding->release(*this, x, y);
 }
 
 void Kalvotune::TrackBarMoved(const std::string& component, int position)
 {
-    if (component == "TrackBar1" && m_form.TrackBar1.SetPosition(position))
-        m_scheduler.TrackBar1Change();
-    else if (component == "TrackBar2" && m_form.TrackBar2.SetPosition(position))
-        m_scheduler.TrackBar2Change();
+    auto* bar = dynamic_cast<TrackBar*>(m_form.Find(component));
+    const WidgetBinding* binding = FindBinding(component);
+    if (bar != nullptr && binding != nullptr && binding->click != nullptr && bar->SetPosition(position))
+        binding->click(*this, bar);
 }
 
 void Kalvotune::MenuPopup(const std::string& menu)
@@ -460,19 +386,8 @@ void Kalvotune::TimerFired(TimerControl& timer)
 {
     if (!timer.enabled)
         return;
-    if (&timer == &m_form.Timer2) {
-        m_player.Timer2Timer();
-        m_musicTemplates.AnalyseStartedTrack();
-    } else if (&timer == &m_form.Timer3)
-        m_scheduler.Timer3Timer();
-    else if (&timer == &m_form.Timer4) {
-        m_player.Timer4Timer();
-        // The end of a track ends a recording; an analysis that waited for it goes in.
-        m_musicTemplates.InstallDeferred();
-    } else if (&timer == &m_form.Timer15)
-        m_player.Timer15Timer();
-    else
-        m_scheduler.PatternTimerTimer(timer);
+    if (const WidgetBinding* binding = FindBinding(timer.name); binding != nullptr && binding->tick != nullptr)
+        binding->tick(*this, timer);
 }
 
 } // namespace kalvotune::app

@@ -58,6 +58,9 @@ private:
 /// the dispatch of window events to their handlers. The Qt window forwards every event
 /// here by component name and mirrors `form()` afterwards; tests do the same.
 class Kalvotune {
+    /// The actions of the window's controls reach the commands they run.
+    friend struct WindowActions;
+
 public:
     /// Window construction: reads the pattern tables and `SetGet.kvt` from `programDir`.
     Kalvotune(std::filesystem::path programDir, Services& services);
@@ -124,7 +127,6 @@ public:
     void FormMouseWheelDown();
 
 private:
-    void BindHandlers();
     /// The window's list boxes and player's track as the track service keeps them.
     service::TrackWindow TrackServiceWindow();
     void SaveSelection();
@@ -151,7 +153,6 @@ private:
     std::string m_tablesError;
     /// `SetGet.kvt` as read at start; the controls' words are gathered into it at close.
     SavedSettings m_settings;
-    std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
     /// of more than 1000 entries keep their selection too.
     std::vector<char> m_selectionSave;

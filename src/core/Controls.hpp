@@ -28,7 +28,6 @@ struct MenuItem : Control {
     bool autoCheck{};
     /// Items sharing a non-zero group behave as radio items: checking one unchecks the rest.
     int radioGroup{};
-    std::string shortcut;
     bool separator{};
 };
 

@@ -20,12 +20,11 @@ void Place(Control& c, const char* name, int left, int top, int width, int heigh
     c.enabled = enabled;
 }
 
-void Item(MenuItem& m, const char* name, const char* caption, const char* shortcut = "", bool autoCheck = false,
-    bool checked = false, int radioGroup = 0)
+void Item(MenuItem& m, const char* name, const char* caption, bool autoCheck = false, bool checked = false,
+    int radioGroup = 0)
 {
     m.name = name;
     m.caption = caption;
-    m.shortcut = shortcut;
     m.autoCheck = autoCheck;
     m.checked = checked;
     m.radioGroup = radioGroup;
@@ -101,46 +100,46 @@ Form::Form()
     Timer(Timer14, "Timer14", 20);
     Timer(Timer15, "Timer15", 55000);
 
-    Item(N1, "N1", "Открыть", "F9");
+    Item(N1, "N1", "Открыть");
     Separator(N2, "N2");
-    Item(Play1, "Play1", "Воспроизвести", "F4");
-    Item(Pause1, "Pause1", "Пауза", "Ctrl+Z");
-    Item(Stop1, "Stop1", "Стоп", "Ctrl+S");
-    Item(Listik, "Listik", "Лист", "Ctrl+L");
+    Item(Play1, "Play1", "Воспроизвести");
+    Item(Pause1, "Pause1", "Пауза");
+    Item(Stop1, "Stop1", "Стоп");
+    Item(Listik, "Listik", "Лист");
     Separator(N3, "N3");
-    Item(Fullscreen1, "Fullscreen1", "Во весь экран", "F5");
+    Item(Fullscreen1, "Fullscreen1", "Во весь экран");
     Fullscreen1.enabled = false;
     Item(N4, "N4", "Фигурки");
-    Item(Ball, "Ball", "шарики", "Shift+F1", true, false, 2);
-    Item(BallCasual, "BallCasual", "шарики+", "Shift+F2", true, false, 2);
-    Item(Casual, "Casual", "наугад", "Shift+F3", true, false, 2);
-    Item(Micro, "Micro", "микро", "Shift+F4", true, false, 2);
-    Item(MicroPlus, "MicroPlus", "микро+", "Shift+F5", true, false, 2);
-    Item(AutoTipFig, "AutoTipFig", "авто", "Shift+F6", true, false, 2);
-    Item(Drive, "Drive", "Движение", "F3");
+    Item(Ball, "Ball", "шарики", true, false, 2);
+    Item(BallCasual, "BallCasual", "шарики+", true, false, 2);
+    Item(Casual, "Casual", "наугад", true, false, 2);
+    Item(Micro, "Micro", "микро", true, false, 2);
+    Item(MicroPlus, "MicroPlus", "микро+", true, false, 2);
+    Item(AutoTipFig, "AutoTipFig", "авто", true, false, 2);
+    Item(Drive, "Drive", "Движение");
     Item(Hi, "Hi", "Настройки");
-    Item(Utiug, "Utiug", "сглаживать", "", false, true);
-    Item(N6, "N6", "Показывать таймер", "Ctrl+T", true, true);
+    Item(Utiug, "Utiug", "сглаживать", false, true);
+    Item(N6, "N6", "Показывать таймер", true, true);
     Item(Razmazat, "Razmazat", "\"размазать\"");
-    Item(StopGraphica, "StopGraphica", "Откл/включить графику", "Ctrl+G");
-    Item(ScreenShot1, "ScreenShot1", "ScreenShot", "Ctrl+C");
-    Item(StilWindow, "StilWindow", "поверх всех окон", "Ctrl+W", true);
-    Item(Joces, "Joces", "Без шуточек", "", true, true);
-    Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", "", true);
-    Item(StartMessage, "StartMessage", "Старт без предупрежд.", "", true);
+    Item(StopGraphica, "StopGraphica", "Откл/включить графику");
+    Item(ScreenShot1, "ScreenShot1", "ScreenShot");
+    Item(StilWindow, "StilWindow", "поверх всех окон", true);
+    Item(Joces, "Joces", "Без шуточек", true, true);
+    Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", true);
+    Item(StartMessage, "StartMessage", "Старт без предупрежд.", true);
     Item(PictureDelay, "PictureDelay", "Задержка картинки…");
-    Item(AutoMusicTemplate, "AutoMusicTemplate", "Сам создавать ЦМШ", "", true);
+    Item(AutoMusicTemplate, "AutoMusicTemplate", "Сам создавать ЦМШ", true);
     Separator(N5, "N5");
-    Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", "", true);
+    Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", true);
     Item(AddWorkeString2, "AddWorkeString2", "Записать текущую строку");
     Separator(N7, "N7");
-    Item(Exit1, "Exit1", "До свидания", "Ctrl+X");
+    Item(Exit1, "Exit1", "До свидания");
 
     Item(Listic2, "Listic2", "Лист");
     Item(DeleteDrugMusic, "DeleteDrugMusic", "Удалить выделенн. строки");
     Item(AddDrugujuMusic, "AddDrugujuMusic", "Добавить, открыв еще ");
     Item(AddWorkeString, "AddWorkeString", "Записать текущую строку");
-    Item(VisibleListBox2, "VisibleListBox2", "Только посмотреть пути", "", true);
+    Item(VisibleListBox2, "VisibleListBox2", "Только посмотреть пути", true);
     VisibleListBox2.hint = "только посмотреть пути. ";
     Item(SaveListOnHDD, "SaveListOnHDD", "Сохранить (playlist) :");
     Item(SaveNewList, "SaveNewList", "Как новый список");

@@ -1,5 +1,7 @@
 #include "AppFixture.hpp"
 
+#include "app/WindowBindings.hpp"
+
 #include "core/FileIO.hpp"
 #include "kaleidoscope/Animators.hpp"
 
@@ -219,6 +221,50 @@ TEST_F(WindowModel, PatternTicksThroughTheWindowsTimersDrawEveryModeWithTheShipp
         EXPECT_GE(timer.interval, 3);
         EXPECT_LE(timer.interval, 80);
     }
+}
+
+// The window builds exactly the controls the table binds: a control the model gains without
+// a binding would never show, and a binding whose control went away would act on nothing.
+TEST(WindowBindings, EveryControlMenuItemAndTimerOfTheModelHasOneBindingInItsPlace)
+{
+    Form form;
+    std::set<std::string> bound;
+    for (const app::WidgetBinding& binding : app::WindowBindings()) {
+        EXPECT_TRUE(bound.insert(std::string{binding.widget}).second) << binding.widget;
+        const std::string widget{binding.widget};
+        if (binding.kind == app::WidgetKind::Timer) {
+            EXPECT_NE(form.FindTimer(widget), nullptr) << widget;
+        } else if (binding.kind != app::WidgetKind::Window) {
+            EXPECT_NE(form.Find(widget), nullptr) << widget;
+        }
+        if (!binding.place.empty() && binding.kind != app::WidgetKind::MenuItem) {
+            EXPECT_LT(app::FindBinding(binding.place), &binding) << widget << " comes before its place";
+        }
+    }
+    const auto menuOf = [&form](const std::string& menuName, const std::vector<MenuNode>& menu) {
+        const auto walk = [&menuName](const std::vector<MenuNode>& nodes, auto& self) -> void {
+            for (const MenuNode& node : nodes) {
+                if (!node.item->separator) {
+                    const app::WidgetBinding* binding = app::FindBinding(node.item->name);
+                    ASSERT_NE(binding, nullptr) << node.item->name;
+                    EXPECT_EQ(binding->place, menuName) << node.item->name;
+                }
+                self(node.children, self);
+            }
+        };
+        walk(menu, walk);
+    };
+    menuOf("PopupMenu1", form.PopupMenu1);
+    menuOf("PopupMenu2", form.PopupMenu2);
+    menuOf("PopupMenu3", form.PopupMenu3);
+    menuOf("PopupMenu4", form.PopupMenu4);
+    for (Control* control : form.AllControls()) {
+        if (dynamic_cast<MenuItem*>(control) == nullptr) {
+            EXPECT_NE(app::FindBinding(control->name), nullptr) << control->name;
+        }
+    }
+    for (TimerControl* timer : form.AllTimers())
+        EXPECT_NE(app::FindBinding(timer->name), nullptr) << timer->name;
 }
 
 } // namespace

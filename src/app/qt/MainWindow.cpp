@@ -2,6 +2,7 @@
 #include "app/qt/SurfaceView.hpp"
 
 #include "app/AccessibleNames.hpp"
+#include "app/WindowBindings.hpp"
 #include "app/qt/WhenIdle.hpp"
 
 #include <QAction>
@@ -114,23 +115,25 @@ MainWindow::MainWindow(Kalvotune& app)
     m_body->setStyleSheet(kWindowStyle);
     resize(m_form.clientWidth, m_form.clientHeight);
 
-    for (Control* control : std::initializer_list<Control*>{&m_form.PlayButton, &m_form.PauseButton, &m_form.StopButton,
-             &m_form.SpeedButton1, &m_form.SpeedButton5, &m_form.SpeedButton4, &m_form.SpeedButton10,
-             &m_form.SpeedButton11, &m_form.OpenButton, &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1,
-             &m_form.TrackBar2, &m_form.StaticText1, &m_form.ClockTrack, &m_form.Panel1, &m_form.Panel2})
-        Build(*control, m_body);
-    QWidget* panel1 = m_widgets[&m_form.Panel1];
-    for (Control* control : std::initializer_list<Control*>{&m_form.Image1, &m_form.ListBox1, &m_form.ListBox3,
-             &m_form.ListBox4, &m_form.ListBox2, &m_form.ListBox5, &m_form.ButtonBack, &m_form.ButtonAhead})
-        Build(*control, panel1);
-    Build(m_form.Panel3, m_widgets[&m_form.Panel2]);
+    // Each control lies in the window or in the control its binding names, built before it.
+    for (const WidgetBinding& binding : WindowBindings()) {
+        Control* control = m_form.Find(std::string{binding.widget});
+        if (control == nullptr || binding.kind == WidgetKind::MenuItem)
+            continue;
+        QWidget* parent = m_body;
+        if (!binding.place.empty())
+            parent = m_widgets.at(m_form.Find(std::string{binding.place}));
+        Build(*control, binding, parent);
+    }
 
-    m_popupMenu1 = BuildMenu(m_form.PopupMenu1, new QMenu{this});
-    m_popupMenu2 = BuildMenu(m_form.PopupMenu2, new QMenu{this});
-    m_popupMenu3 = BuildMenu(m_form.PopupMenu3, new QMenu{this});
-    m_popupMenu4 = BuildMenu(m_form.PopupMenu4, new QMenu{this});
-    connect(m_popupMenu1, &QMenu::aboutToShow, this, [this] { Forward([this] { m_app.MenuPopup("PopupMenu1"); }); });
-    connect(m_popupMenu2, &QMenu::aboutToShow, this, [this] { Forward([this] { m_app.MenuPopup("PopupMenu2"); }); });
+    for (const auto& [name, nodes] : std::initializer_list<std::pair<std::string, const std::vector<MenuNode>*>>{
+             {"PopupMenu1", &m_form.PopupMenu1}, {"PopupMenu2", &m_form.PopupMenu2}, {"PopupMenu3", &m_form.PopupMenu3},
+             {"PopupMenu4", &m_form.PopupMenu4}}) {
+        QMenu* menu = BuildMenu(*nodes, new QMenu{this});
+        connect(menu, &QMenu::aboutToShow, this, [this, name] { Forward([this, name] { m_app.MenuPopup(name); }); });
+        m_menus[name] = menu;
+    }
+    m_windowMenu = m_menus.at("PopupMenu1");
 
     for (TimerControl* timer : m_form.AllTimers()) {
         auto* qtimer = new QTimer{this};
@@ -144,61 +147,68 @@ MainWindow::MainWindow(Kalvotune& app)
         [this](const std::string& character) { Forward([this, character] { m_app.KeyPress(character); }); }});
 }
 
-QWidget* MainWindow::Build(Control& control, QWidget* parent)
+QWidget* MainWindow::Build(Control& control, const WidgetBinding& binding, QWidget* parent)
 {
     QWidget* widget = nullptr;
-    const std::string& name = control.name;
-    if (auto* list = dynamic_cast<ListBox*>(&control)) {
+    switch (binding.kind) {
+    case WidgetKind::List: {
+        auto& list = static_cast<ListBox&>(control);
         auto* box = new QListWidget{parent};
         box->setSelectionMode(
-            list->multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+            list.multiSelect ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setTextElideMode(Qt::ElideNone);
         box->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(box, &QListWidget::itemSelectionChanged, this, [this, list, box] {
+        connect(box, &QListWidget::itemSelectionChanged, this, [this, &list, box] {
             if (!m_syncing)
-                ListSelectionChanged(*list, box);
+                ListSelectionChanged(list, box);
         });
         box->viewport()->installEventFilter(this);
-        connect(box, &QListWidget::customContextMenuRequested, this, [this, list, box](const QPoint& at) {
-            QMenu* menu = list == &m_form.ListBox1 ? m_popupMenu2
-                : list == &m_form.ListBox3         ? m_popupMenu3
-                : list == &m_form.ListBox2         ? m_popupMenu4
-                                                   : nullptr;
-            if (menu != nullptr)
-                menu->popup(box->viewport()->mapToGlobal(at));
-        });
+        if (!binding.contextMenu.empty()) {
+            const std::string menu{binding.contextMenu};
+            connect(box, &QListWidget::customContextMenuRequested, this,
+                [this, menu, box](const QPoint& at) { m_menus.at(menu)->popup(box->viewport()->mapToGlobal(at)); });
+        }
         widget = box;
-    } else if (auto* bar = dynamic_cast<TrackBar*>(&control)) {
+        break;
+    }
+    case WidgetKind::Slider: {
+        auto& bar = static_cast<TrackBar&>(control);
         auto* slider = new QSlider{Qt::Horizontal, parent};
-        slider->setRange(bar->min, bar->max);
-        slider->setSingleStep(bar == &m_form.TrackBar1 ? 4 : 1000);
-        slider->setPageStep(bar == &m_form.TrackBar1 ? 4 : 1000);
-        slider->setTickInterval(bar == &m_form.TrackBar1 ? 4 : 4000);
+        slider->setRange(bar.min, bar.max);
+        slider->setSingleStep(binding.sliderStep);
+        slider->setPageStep(binding.sliderStep);
+        slider->setTickInterval(binding.sliderTicks);
         slider->setTickPosition(QSlider::TicksBelow);
-        connect(slider, &QSlider::valueChanged, this, [this, bar](int value) {
+        connect(slider, &QSlider::valueChanged, this, [this, &bar](int value) {
             if (!m_syncing)
-                Forward([this, bar, value] { m_app.TrackBarMoved(bar->name, value); });
+                Forward([this, &bar, value] { m_app.TrackBarMoved(bar.name, value); });
         });
         widget = slider;
-    } else if (&control == &m_form.Image1) {
+        break;
+    }
+    case WidgetKind::Picture:
         m_surfaceView = new SurfaceView{m_form.surface, parent};
         widget = m_surfaceView;
-    } else if (name.starts_with("Panel")) {
+        break;
+    case WidgetKind::Panel: {
         auto* frame = new QFrame{parent};
-        frame->setCursor(&control == &m_form.Panel1 ? Qt::ArrowCursor : Qt::PointingHandCursor);
+        frame->setCursor(Qt::ArrowCursor);
         widget = frame;
-    } else if (name == "StaticText1" || name == "ClockTrack" || name == "Label1") {
-        auto* label = new QLabel{parent};
-        if (name == "Label1")
-            label->setCursor(Qt::PointingHandCursor);
-        widget = label;
-    } else if (name == "ButtonBack" || name == "ButtonAhead") {
+        break;
+    }
+    case WidgetKind::Label:
+    case WidgetKind::Link:
+        widget = new QLabel{parent};
+        break;
+    case WidgetKind::PushButton: {
         auto* button = new QPushButton{parent};
         connect(button, &QPushButton::clicked, this,
             [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
         widget = button;
-    } else {
+        break;
+    }
+    default: {
         auto* button = new QToolButton{parent};
         button->setAutoRaise(true);
         QPalette palette = button->palette();
@@ -208,11 +218,16 @@ QWidget* MainWindow::Build(Control& control, QWidget* parent)
         connect(button, &QToolButton::clicked, this,
             [this, &control] { Forward([this, &control] { m_app.Click(control.name); }); });
         widget = button;
+        break;
     }
-    widget->setObjectName(Q(name));
+    }
+    if (binding.pointingHand)
+        widget->setCursor(Qt::PointingHandCursor);
+    widget->setObjectName(Q(control.name));
     widget->setAccessibleName(Q(AccessibleName(control)));
     widget->installEventFilter(this);
     m_widgets[&control] = widget;
+    m_bindings[&control] = &binding;
     return widget;
 }
 
@@ -232,8 +247,8 @@ QMenu* MainWindow::BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu)
             continue;
         }
         QAction* action = menu->addAction(Q(item->caption));
-        if (!item->shortcut.empty())
-            action->setShortcut(QKeySequence{Q(item->shortcut)});
+        if (const WidgetBinding* binding = FindBinding(item->name); binding != nullptr && !binding->shortcut.empty())
+            action->setShortcut(QKeySequence{Q(std::string{binding->shortcut})});
         action->setShortcutContext(Qt::WindowShortcut);
         action->setCheckable(item->autoCheck || item->radioGroup != 0 || item->checked);
         if (!item->hint.empty())
@@ -275,7 +290,7 @@ void MainWindow::ListSelectionChanged(ListBox& model, QListWidget* widget)
     m_listRevisions[&model] = model.revision;
     // A change made with the keyboard is a click; one made with the mouse is part of the
     // click its press gives.
-    if (!m_listPressed && (&model == &m_form.ListBox1 || &model == &m_form.ListBox5))
+    if (!m_listPressed && m_bindings.at(&model)->click != nullptr)
         Forward([this, &model] { m_app.Click(model.name); });
 }
 
@@ -290,7 +305,7 @@ bool MainWindow::ListMouseEvent(ListBox& model, QListWidget* widget, QEvent* eve
         return true;
     if (mouse->button() != Qt::LeftButton)
         return false;
-    const bool clicks = &model == &m_form.ListBox1 || &model == &m_form.ListBox5;
+    const bool clicks = m_bindings.at(&model)->click != nullptr;
     // Every press is a click, also on the entry that is already selected and on the empty
     // space below the entries; a double click counts wherever it lands. Both run once the
     // box has handled the press.
@@ -365,7 +380,7 @@ void MainWindow::Sync()
             QRect geometry = design;
             if (qobject_cast<QToolButton*>(widget) != nullptr || qobject_cast<QLabel*>(widget) != nullptr) {
                 geometry.setWidth(std::max(design.width(), widget->sizeHint().width()));
-                if (control == &m_form.StaticText1) // anchored right: it grows to the left
+                if (m_bindings.at(control)->growsLeft)
                     geometry.moveLeft(design.left() - (geometry.width() - design.width()));
             }
             widget->setGeometry(geometry);
@@ -458,7 +473,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event)
 {
-    m_popupMenu1->popup(event->globalPos());
+    m_windowMenu->popup(event->globalPos());
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -496,7 +511,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
             // the button is released (below), after the control has had the release like
             // any other button's.
             if (ownMouse || static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse)
-                m_popupMenu1->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+                m_windowMenu->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
         if (isList || ownMouse)
@@ -509,13 +524,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         if (type == QEvent::MouseButtonRelease) {
             // Any button seeks on the strip and ends a drag of the picture; "About" is a
             // click, a left-button thing.
-            if (name != "Label1")
+            if (m_bindings.at(control)->kind != WidgetKind::Link)
                 Forward([this, name, x, y] { m_app.MouseUp(name, x, y); });
             else if (!right)
-                Forward([this] { m_app.Click("Label1"); });
+                Forward([this, name] { m_app.Click(name); });
             if (right && m_rightPressed) {
                 m_rightPressed = false;
-                m_popupMenu1->popup(mouse->globalPosition().toPoint());
+                m_windowMenu->popup(mouse->globalPosition().toPoint());
             }
         } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
             m_rightPressed = m_rightPressed || right;

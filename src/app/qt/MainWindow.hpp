@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Kalvotune.hpp"
+#include "app/WindowBindings.hpp"
 
 #include <QRect>
 #include <QWidget>
@@ -48,7 +49,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    QWidget* Build(Control& control, QWidget* parent);
+    QWidget* Build(Control& control, const WidgetBinding& binding, QWidget* parent);
     QMenu* BuildMenu(const std::vector<MenuNode>& nodes, QMenu* menu);
     void SyncList(ListBox& model, QListWidget* widget);
     void ListSelectionChanged(ListBox& model, QListWidget* widget);
@@ -67,6 +68,7 @@ private:
     Kalvotune& m_app;
     Form& m_form;
     std::map<Control*, QWidget*> m_widgets;
+    std::map<const Control*, const WidgetBinding*> m_bindings;
     std::map<MenuItem*, QAction*> m_actions;
     std::map<TimerControl*, QTimer*> m_timers;
     std::map<int, QActionGroup*> m_radioGroups;
@@ -75,10 +77,9 @@ private:
     std::string m_shownCaption;
     QWidget* m_body{};
     SurfaceView* m_surfaceView{};
-    QMenu* m_popupMenu1{};
-    QMenu* m_popupMenu2{};
-    QMenu* m_popupMenu3{};
-    QMenu* m_popupMenu4{};
+    /// The popup menus by name; the window's own menu also opens over the picture.
+    std::map<std::string, QMenu*> m_menus;
+    QMenu* m_windowMenu{};
     std::uint64_t m_placement{};
     bool m_syncing{};
     bool m_closing{};
