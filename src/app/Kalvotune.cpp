@@ -36,11 +36,12 @@ constexpr const char* kAboutText{
 
 Kalvotune::Kalvotune(fs::path programDir, Services& services)
     : m_services{services}
-    , m_engine{m_form, services.random}
-    , m_scheduler{m_form, services, m_engine}
-    , m_display{m_form, services, m_scheduler}
-    , m_lists{m_form, services, [this](bool on) { m_scheduler.RunPatterns(on); }}
-    , m_patterns{m_scheduler}
+    , m_engine{m_form.Pattern(), services.random}
+    , m_scheduler{m_engine, services.device, services.random}
+    , m_patternCommands{m_form, services.device, m_engine, m_scheduler}
+    , m_display{m_form, services, m_patternCommands}
+    , m_lists{m_form, services, [this](bool on) { m_patternCommands.RunPatterns(on); }}
+    , m_patterns{m_patternCommands, m_scheduler}
     , m_player{m_form, services, m_lists, m_patterns}
     , m_playControls{m_player}
     , m_myLists{m_form, services, m_lists, m_playControls}
@@ -85,10 +86,11 @@ void Kalvotune::FormCreate()
     if (!m_tablesError.empty())
         m_services.dialogs.ShowMessage(m_tablesError);
 
-    ApplySettings(m_form, {[this] { m_scheduler.TrackBar1Change(); }, [this] { m_scheduler.TrackBar2Change(); }});
+    ApplySettings(
+        m_form, {[this] { m_patternCommands.TrackBar1Change(); }, [this] { m_patternCommands.TrackBar2Change(); }});
     StilWindowClick();
     if (m_form.Settings[12] == 1)
-        m_scheduler.SpeedButton1Click();
+        m_patternCommands.SpeedButton1Click();
 
     // The last screenshot is the start picture; without one the surface stays black.
     LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);
@@ -155,7 +157,7 @@ void Kalvotune::PopupMenu1Popup()
 void Kalvotune::BindHandlers()
 {
     auto& p = m_player;
-    auto& s = m_scheduler;
+    auto& s = m_patternCommands;
     auto& r = m_recording;
     m_clicks = {
         {"PlayButton", [&p] { p.PlayButtonClick(); }},
@@ -255,9 +257,9 @@ void Kalvotune::MouseUp(const std::string& component, int x, int y)
 void Kalvotune::TrackBarMoved(const std::string& component, int position)
 {
     if (component == "TrackBar1" && m_form.TrackBar1.SetPosition(position))
-        m_scheduler.TrackBar1Change();
+        m_patternCommands.TrackBar1Change();
     else if (component == "TrackBar2" && m_form.TrackBar2.SetPosition(position))
-        m_scheduler.TrackBar2Change();
+        m_patternCommands.TrackBar2Change();
 }
 
 void Kalvotune::MenuPopup(const std::string& menu)
@@ -452,7 +454,7 @@ void Kalvotune::TimerFired(TimerControl& timer)
         m_player.Timer2Timer();
         m_musicTemplates.AnalyseStartedTrack();
     } else if (&timer == &m_form.Timer3)
-        m_scheduler.Timer3Timer();
+        m_patternCommands.Timer3Timer();
     else if (&timer == &m_form.Timer4) {
         m_player.Timer4Timer();
         // The end of a track ends a recording; an analysis that waited for it goes in.
@@ -460,7 +462,7 @@ void Kalvotune::TimerFired(TimerControl& timer)
     } else if (&timer == &m_form.Timer15)
         m_player.Timer15Timer();
     else
-        m_scheduler.PatternTimerTimer(timer);
+        m_patternCommands.PatternTimerTimer(timer);
 }
 
 } // namespace kalvotune::app

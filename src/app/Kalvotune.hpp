@@ -1,8 +1,9 @@
 #pragma once
 
+#include "app/DisplayOptions.hpp"
+#include "app/PatternCommands.hpp"
 #include "core/Form.hpp"
 #include "core/Services.hpp"
-#include "kaleidoscope/DisplayOptions.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
@@ -27,14 +28,16 @@ namespace kalvotune::app {
 /// Lets the player start and stop the kaleidoscope without knowing the scheduler.
 class SchedulerPatterns : public playback::PatternControl {
 public:
-    explicit SchedulerPatterns(kaleidoscope::Scheduler& scheduler)
-        : m_scheduler{scheduler}
+    SchedulerPatterns(PatternCommands& commands, kaleidoscope::Scheduler& scheduler)
+        : m_commands{commands}
+        , m_scheduler{scheduler}
     {
     }
-    void RunPatterns(bool on) override { m_scheduler.RunPatterns(on); }
+    void RunPatterns(bool on) override { m_commands.RunPatterns(on); }
     void SelectFigures() override { m_scheduler.SelectFigures(); }
 
 private:
+    PatternCommands& m_commands;
     kaleidoscope::Scheduler& m_scheduler;
 };
 
@@ -103,6 +106,7 @@ public:
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
+    PatternCommands& patternCommands() { return m_patternCommands; }
     playback::Player& player() { return m_player; }
     playlists::Lists& lists() { return m_lists; }
     playlists::MyLists& myLists() { return m_myLists; }
@@ -132,7 +136,8 @@ private:
     Services& m_services;
     kaleidoscope::Engine m_engine;
     kaleidoscope::Scheduler m_scheduler;
-    kaleidoscope::DisplayOptions m_display;
+    PatternCommands m_patternCommands;
+    DisplayOptions m_display;
     playlists::Lists m_lists;
     SchedulerPatterns m_patterns;
     playback::Player m_player;
@@ -143,7 +148,7 @@ private:
     playlists::CurrentList m_currentList;
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     template_commands::Recording m_recording;
-    template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
+    template_commands::MusicTemplates m_musicTemplates{m_form, m_services, m_player.Events()};
     video::SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;

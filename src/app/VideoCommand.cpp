@@ -3,6 +3,7 @@
 #include "app/Options.hpp"
 #include "app/Settings.hpp"
 #include "core/Form.hpp"
+#include "video/SaveVideo.hpp"
 
 #include <charconv>
 #include <string_view>

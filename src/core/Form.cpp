@@ -60,8 +60,8 @@ Form::Form()
 
     Place(Label1, "Label1", 749, 308, 27, 15, "About", "Автора! Автора! 2 раза...");
     Place(TrackBar1, "TrackBar1", 739, 55, 49, 33, "", "Частота смены картинки", false);
-    TrackBar1.min = 4;
-    TrackBar1.max = 80;
+    TrackBar1.min = kMinPictureChangeTicks;
+    TrackBar1.max = kMaxPictureChangeTicks;
     TrackBar1.position = 20;
     Place(TrackBar2, "TrackBar2", -1, 52, 49, 33, "", "Частота авто-смены режимов", false);
     TrackBar2.min = 1000;

@@ -15,6 +15,23 @@ constexpr const char* kBusy{"Видео уже записывается. Дож�
 
 } // namespace
 
+VideoLook LookOf(const Form& form)
+{
+    VideoLook look;
+    look.mode = form.ModeNumber;
+    look.figureType = form.FigureType;
+    look.autoModes = form.Timer3.enabled;
+    look.autoIntervalMs = form.Timer3.interval;
+    look.autoFigureType = form.AutoTipFig.checked;
+    look.smoothing = form.Utiug.checked;
+    look.smearing = form.Razmazat.checked;
+    look.motionOff = form.MotionOff;
+    look.pictureDelayMs = form.PictureDelayMs;
+    look.musicTemplates = form.AutoMusicTemplate.checked;
+    look.pictureChangeTicks = form.TrackBar1.position;
+    return look;
+}
+
 SaveVideo::SaveVideo(Form& form, Services& services)
     : m_form{form}
     , m_services{services}

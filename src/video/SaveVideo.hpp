@@ -8,6 +8,9 @@
 
 namespace kalvotune::video {
 
+/// The picture settings as the window has them now.
+VideoLook LookOf(const Form& form);
+
 /// Writes a video away from the window's thread and hands the result back to
 /// `SaveVideo::Finished` on the window's thread. The Qt window implements it with a worker
 /// thread and a progress dialog; tests write at once.

@@ -203,6 +203,7 @@ TEST_F(VideoExportTest, TheSeedDecidesEveryFrame)
         VideoLook look;
         KaleidoscopeFilm film{Program(), track, "0", 3000, look, seed};
         EXPECT_EQ(film.Error(), "");
+        EXPECT_EQ(film.Template(), templates::TemplateState::None);
         std::vector<std::vector<std::uint8_t>> pictures;
         for (int n = 0; n < 90; n += 3)
             pictures.push_back(film.At(n * 1000 / 30).bytes);
@@ -227,13 +228,13 @@ TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
     };
     const auto plain = film({});
     const auto marked = film({kMark});
-    ASSERT_FALSE(plain->form().NoTemplate);
+    ASSERT_EQ(plain->Template(), templates::TemplateState::Full);
     int firstDifferent{-1};
     int firstAtMark{-1};
     for (int n = 0; n < 90; ++n) {
         const std::int64_t at = n * 1000 / 30;
         const bool same = plain->At(at).bytes == marked->At(at).bytes;
-        if (firstAtMark < 0 && marked->form().TemplateTick >= kMark)
+        if (firstAtMark < 0 && marked->State().templateTick >= kMark)
             firstAtMark = n;
         if (firstDifferent < 0 && !same)
             firstDifferent = n;
