@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+MUTATE_BUILD ?= build-mutate
 FUZZ_SECONDS ?= 60
 # A developer's ccache, when there is one, shortens rebuilds; CI builds without it.
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -10,7 +11,7 @@ LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccac
 # time than with full debug information (the package is stripped either way).
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" $(LAUNCHER)
 
-.PHONY: run test build deps bench preview startup install package package-check clean fuzz fuzz-build fuzz-check fuzz-merge soak eval-analysis
+.PHONY: run test build deps bench preview startup install package package-check clean mutate fuzz fuzz-build fuzz-check fuzz-merge soak eval-analysis
 
 # `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
 PREFIX     ?= /usr/local
@@ -32,6 +33,12 @@ test: build
 		$(LAUNCHER) >/dev/null
 	@cmake --build $(ASAN_BUILD)
 	@ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN_BUILD) --output-on-failure -j2
+
+# Plants each fault listed in tests/mutants.txt, one at a time, in a scratch copy of the tree
+# under MUTATE_BUILD, runs the tests named for it, and prints which were caught. Not part of
+# `make test`; the working tree is never written. MUTANT=text runs only the matching ones.
+mutate:
+	@scripts/mutate.sh $(MUTATE_BUILD) tests/mutants.txt
 
 # The readers under libFuzzer (clang, -fsanitize=fuzzer,address,undefined) in their own build.
 fuzz-build:
@@ -95,4 +102,4 @@ package-check: package
 	@scripts/check-package.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(MUTATE_BUILD)

@@ -12,6 +12,7 @@
 #include "service/TrackService.hpp"
 #include "service/WorkingSet.hpp"
 #include "support/FakeServices.hpp"
+#include "support/FormTrackWindow.hpp"
 #include "support/TempDir.hpp"
 
 #include <algorithm>
@@ -134,7 +135,8 @@ double RunCommands(const Library& library)
     library.Show(form);
     playlists::Lists lists{form, fakes.services};
     service::SystemTrackFiles files;
-    service::TrackService commands{form, fakes.services, lists, files};
+    service::TrackService commands{
+        testing::FormTrackWindow(form, fakes.services), form.ProgramDir, fakes.services, lists, files};
     fakes.dialogs.openedFiles = {library.Tracks(library.Music()), library.Tracks(library.Moved())};
     fakes.dialogs.folders = {library.Moved()};
 

@@ -24,8 +24,8 @@ struct Command {
 };
 
 constexpr std::array kAnalyseOptions{Option{"--replace", false}, Option{"--jobs", true}};
-constexpr std::array kVideoOptions{
-    Option{"--output", true}, Option{"--size", true}, Option{"--fps", true}, Option{"--seed", true}};
+constexpr std::array kVideoOptions{Option{"--output", true}, Option{"--size", true}, Option{"--fps", true},
+    Option{"--seed", true}, Option{"--overwrite", false}};
 constexpr std::array kRelinkOptions{Option{"--dry-run", false}};
 
 constexpr std::array kCommands{
@@ -102,7 +102,7 @@ std::string UsageText()
     return "Использование:\n"
            "  kalvotune [ФАЙЛ...]\n"
            "  kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]\n"
-           "  kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S]\n"
+           "  kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S] [--overwrite]\n"
            "  kalvotune --relink ПАПКА [--dry-run]\n"
            "  kalvotune --help | --version\n";
 }
@@ -121,10 +121,11 @@ std::string HelpText()
           "    --replace         заменять уже имеющиеся ЦМШ (без него они остаются)\n"
           "    --jobs N          сколько треков разбирать одновременно (по умолчанию - по числу ядер)\n"
           "  --video ТРЕК        сохранить калейдоскоп трека с музыкой как видео, без окна\n"
-          "    --output ФАЙЛ.mp4 куда записать видео\n"
+          "    --output ФАЙЛ.mp4 куда записать видео (.mp4 добавляется к имени без расширения)\n"
           "    --size ШxВ        размер кадра (по умолчанию 1920x1080)\n"
           "    --fps N           кадров в секунду (по умолчанию 30)\n"
           "    --seed S          число для случайного выбора (по умолчанию выбирается и печатается)\n"
+          "    --overwrite       заменить уже имеющийся файл (но никогда не сам трек)\n"
           "  --relink ПАПКА      найти в папке перемещённые треки списков, \"Былое\" и ЦМШ, без окна\n"
           "    --dry-run         только показать, что изменилось бы\n"
           "  --help              эта справка\n"

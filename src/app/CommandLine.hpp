@@ -12,7 +12,7 @@ enum class CommandMode {
     Help, ///< `--help`
     Version, ///< `--version`
     Analyse, ///< `--analyse FILE... [--replace] [--jobs N]`
-    Video, ///< `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S]`
+    Video, ///< `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S] [--overwrite]`
     Relink, ///< `--relink FOLDER [--dry-run]`
     Mistake, ///< an option the program does not know, or one out of its place
 };

@@ -154,6 +154,18 @@ void Kalvotune::PopupMenu1Popup()
     m_form.N1.enabled = !m_form.IsFullScreen;
 }
 
+service::TrackWindow Kalvotune::TrackServiceWindow()
+{
+    return {
+        .currentList = m_form.ListBox1,
+        .pathView = m_form.ListBox2,
+        .refreshPathView = [this] { playlists::VisibleListBox2Click(m_form); },
+        .releaseStoppedTrack = [this] { playlists::ReleaseStoppedTrack(m_form, m_services); },
+        .currentTrack = [this] { return m_form.CurrentTrackName; },
+        .currentTrackMoved = [this](const fs::path& to) { playlists::FollowMovedTrack(m_form, m_services, to); },
+    };
+}
+
 void Kalvotune::BindHandlers()
 {
     auto& p = m_player;

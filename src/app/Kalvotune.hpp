@@ -128,6 +128,8 @@ public:
 
 private:
     void BindHandlers();
+    /// The window's list boxes and player's track as the track service keeps them.
+    service::TrackWindow TrackServiceWindow();
     void SaveSelection();
     void RestoreSelection();
     void ZoomImage(int width);
@@ -142,7 +144,7 @@ private:
     SchedulerPatterns m_patterns;
     playback::Player m_player;
     service::SystemTrackFiles m_trackFiles;
-    service::TrackService m_trackService{m_form, m_services, m_lists, m_trackFiles};
+    service::TrackService m_trackService{TrackServiceWindow(), m_form.ProgramDir, m_services, m_lists, m_trackFiles};
     PlayerControls m_playControls;
     playlists::MyLists m_myLists;
     playlists::CurrentList m_currentList;

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kUsage{
-    "Укажите трек и файл: kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S]"};
+    "Укажите трек и файл: kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S] [--overwrite]"};
 
 template <typename Number> bool ParseNumber(std::string_view text, Number& value)
 {
@@ -70,6 +70,9 @@ bool ParseVideoRequest(int argc, const char* const argv[], VideoCommandRequest& 
                     = "Такое зерно не годится: " + std::string{value} + ". Нужно целое число от 0 до 4294967295.";
             else
                 request.seed = seed;
+        } else if (option == "--overwrite") {
+            request.overwrite = true;
+            continue;
         } else if (request.track.empty() && !option.starts_with("--")) {
             request.track = option;
             continue;
@@ -98,8 +101,18 @@ int RunVideoCommand(const fs::path& programDir, const VideoCommandRequest& reque
     std::error_code ec;
     const fs::path track = fs::absolute(request.track, ec);
     job.track = ec ? fs::path{request.track} : track.lexically_normal();
-    const fs::path output = fs::absolute(request.output, ec);
-    job.output = ec ? fs::path{request.output} : output.lexically_normal();
+    const fs::path named = video::WithVideoExtension(request.output);
+    const fs::path output = fs::absolute(named, ec);
+    job.output = ec ? named : output.lexically_normal();
+    if (const std::string overTrack = video::CheckVideoTarget(job.track, job.output); !overTrack.empty()) {
+        err << overTrack << '\n';
+        return 1;
+    }
+    if (!request.overwrite && video::VideoTargetExists(job.output)) {
+        err << "Файл " << job.output.string()
+            << " уже есть, видео не записано. Чтобы заменить файл, добавьте --overwrite.\n";
+        return 1;
+    }
     job.format = request.format;
     job.seed = request.seed.value_or(drawnSeed);
     job.look = SavedLook(programDir);

@@ -8,7 +8,7 @@ namespace kalvotune {
 
 /// Device modes as the player knows them. A closed device reports `NotOpen`, which is
 /// none of stopped, playing and paused.
-enum class DeviceMode { NotOpen, NotReady, Stopped, Playing, Recording, Seeking, Paused, Open };
+enum class DeviceMode { NotOpen, Stopped, Playing, Paused };
 
 struct OpenResult {
     bool ok{};

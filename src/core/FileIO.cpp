@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -21,10 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::optional<std::size_t> g_failAfter;
-std::optional<fs::path> g_failReads;
-std::optional<fs::path> g_failWrites;
-std::optional<int> g_killAtStep;
+WriteFaults* g_faults{nullptr};
 
 constexpr std::string_view kTempMark{".tmp-"};
 constexpr std::size_t kTempSuffixChars{6};
@@ -36,24 +32,9 @@ WriteResult Failure(const fs::path& target, const std::string& reason)
 
 } // namespace
 
-void FailReadsOf(std::optional<fs::path> file)
+void InstallWriteFaults(WriteFaults* faults)
 {
-    g_failReads = std::move(file);
-}
-
-void FailNextWriteAfter(std::optional<std::size_t> bytes)
-{
-    g_failAfter = bytes;
-}
-
-void FailWritesOf(std::optional<fs::path> file)
-{
-    g_failWrites = std::move(file);
-}
-
-void KillAtWriteStep(std::optional<int> step)
-{
-    g_killAtStep = step;
+    g_faults = faults;
 }
 
 namespace {
@@ -66,14 +47,24 @@ struct Pending {
     int error{};
 };
 
-// Writes `bytes` into a new temporary file beside `target` (at most `failAfter` bytes,
-// then failing as a full disk would).
-// `hookTarget` is the file the failure hook `FailWritesOf` knows it by.
-Pending WriteTemporary(
-    const fs::path& target, std::string_view bytes, std::optional<std::size_t> failAfter, const fs::path& hookTarget)
+bool FailsRead(const fs::path& file)
 {
-    if (g_failWrites && *g_failWrites == hookTarget)
-        failAfter = bytes.size() / 2;
+    return g_faults != nullptr && g_faults->FailsRead(file);
+}
+
+void AfterDiskChange()
+{
+    if (g_faults != nullptr)
+        g_faults->AfterDiskChange();
+}
+
+// Writes `bytes` into a new temporary file beside `target`, failing as a full disk would
+// where the installed faults say so. `faultTarget` is the file the faults know it by;
+// `first` tells the first file of a call.
+Pending WriteTemporary(const fs::path& target, std::string_view bytes, bool first, const fs::path& faultTarget)
+{
+    const std::optional<std::size_t> failAfter
+        = g_faults != nullptr ? g_faults->WriteLimit(faultTarget, bytes.size(), first) : std::nullopt;
     // An empty target would put the temporary file into whatever folder is current.
     if (target.empty() || !target.has_filename())
         return Pending{target, {}, -1, EINVAL};
@@ -84,6 +75,7 @@ Pending WriteTemporary(
         pending.temp.clear();
         return pending;
     }
+    AfterDiskChange();
     const std::size_t limit = failAfter ? std::min(*failAfter, bytes.size()) : bytes.size();
     std::size_t written = 0;
     while (written < limit) {
@@ -98,6 +90,7 @@ Pending WriteTemporary(
     }
     if (pending.error == 0 && failAfter)
         pending.error = ENOSPC;
+    AfterDiskChange();
     return pending;
 }
 
@@ -114,6 +107,7 @@ void FlushAll(std::vector<Pending>& pending)
     if (pending.size() <= 1) {
         for (Pending& p : pending)
             Flush(p);
+        AfterDiskChange();
         return;
     }
     std::atomic<std::size_t> next{0};
@@ -124,6 +118,8 @@ void FlushAll(std::vector<Pending>& pending)
             for (std::size_t i = next++; i < pending.size(); i = next++)
                 Flush(pending[i]);
         });
+    threads.clear();
+    AfterDiskChange();
 }
 
 // Closes the temporary and, when all went well, renames it over the target.
@@ -138,6 +134,7 @@ WriteResult Finish(Pending& pending)
         ::chmod(pending.temp.c_str(), 0666 & ~mask);
         if (std::rename(pending.temp.c_str(), pending.target.c_str()) != 0)
             pending.error = errno;
+        AfterDiskChange();
     }
     if (pending.error != 0) {
         if (!pending.temp.empty())
@@ -147,17 +144,16 @@ WriteResult Finish(Pending& pending)
     return {};
 }
 
-// Every file's temporary, written and flushed; the failure hook hits the first file.
-// `hookTargets`, when given, are the names the hooks know the files by.
+// Every file's temporary, written and flushed. `faultTargets`, when given, are the names
+// the installed faults know the files by.
 std::vector<Pending> WriteAndFlush(
-    const std::vector<FileWrite>& files, const std::vector<fs::path>* hookTargets = nullptr)
+    const std::vector<FileWrite>& files, const std::vector<fs::path>* faultTargets = nullptr)
 {
-    std::optional<std::size_t> failAfter = std::exchange(g_failAfter, std::nullopt);
     std::vector<Pending> pending;
     pending.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i)
-        pending.push_back(WriteTemporary(files[i].target, files[i].bytes, std::exchange(failAfter, std::nullopt),
-            hookTargets != nullptr ? (*hookTargets)[i] : files[i].target));
+        pending.push_back(WriteTemporary(
+            files[i].target, files[i].bytes, i == 0, faultTargets != nullptr ? (*faultTargets)[i] : files[i].target));
     FlushAll(pending);
     return pending;
 }
@@ -179,9 +175,8 @@ bool AtomicFileStream::Open()
     Abandon();
     m_error = 0;
     m_written = 0;
-    m_failAfter = std::exchange(g_failAfter, std::nullopt);
-    if (g_failWrites && *g_failWrites == m_target)
-        m_failAfter = 1;
+    // A stream's length is not known when it opens: the faults are asked with 0.
+    m_failAfter = g_faults != nullptr ? g_faults->WriteLimit(m_target, 0, true) : std::nullopt;
     if (m_target.empty() || !m_target.has_filename()) {
         m_error = EINVAL;
         return false;
@@ -273,13 +268,16 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
 
 namespace {
 
-// Counts the steps of `WriteFilesTogether`; the test hook kills the process at one of them.
+// Counts the steps of `WriteFilesTogether` for the installed faults.
 struct Steps {
     int done{0};
     void Next()
     {
-        if (g_killAtStep && ++done == *g_killAtStep)
-            ::raise(SIGKILL);
+        ++done;
+        if (g_faults != nullptr) {
+            g_faults->AtWriteStep(done);
+            g_faults->AfterDiskChange();
+        }
     }
 };
 
@@ -380,15 +378,18 @@ WriteResult WriteFilesTogether(const std::vector<FileWrite>& files)
     SyncFolder(staging);
     steps.Next();
 
-    if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
-        const int error = errno;
+    const bool lacksExchange = g_faults != nullptr && g_faults->LacksExchange();
+    if (lacksExchange || ::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, folder.c_str(), RENAME_EXCHANGE) != 0) {
+        const int error = lacksExchange ? EINVAL : errno;
         if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
             return fail(folder, error);
         // A file system without the exchange: the new files are renamed over the old
         // ones one by one, which a crash can interrupt between two files.
-        for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t i = 0; i < files.size(); ++i) {
             if (std::rename((fs::path{staging} / names[i]).c_str(), files[i].target.c_str()) != 0)
                 return fail(files[i].target, errno);
+            AfterDiskChange();
+        }
     }
     steps.Next();
     SyncFolder(folder.parent_path().empty() ? fs::path{"."} : folder.parent_path());
@@ -420,7 +421,7 @@ ReadResult ReadFileChecked(const fs::path& file, std::size_t limit)
         result.message = "Не удалось прочитать файл " + file.string() + ": " + std::strerror(error);
         return result;
     };
-    if (g_failReads && *g_failReads == file)
+    if (FailsRead(file))
         return failed(EIO);
     std::FILE* f = std::fopen(file.c_str(), "rb");
     if (f == nullptr)
@@ -469,7 +470,7 @@ ReadResult ReadFileInto(const fs::path& file, std::span<std::uint8_t> into)
         result.message = "Не удалось прочитать файл " + file.string() + ": " + reason;
         return result;
     };
-    if (g_failReads && *g_failReads == file)
+    if (FailsRead(file))
         return failed(std::strerror(EIO));
     std::FILE* f = std::fopen(file.c_str(), "rb");
     if (f == nullptr)

@@ -38,8 +38,7 @@ struct FileWrite {
 
 /// Writes several files, each exactly as `WriteFileAtomically` does, but flushes them to
 /// the disk together, which is many times faster than one after the other. Gives one
-/// result per file, in order; a file that failed keeps its old content. The failure
-/// hook `FailNextWriteAfter` hits the first file.
+/// result per file, in order; a file that failed keeps its old content.
 std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& files);
 
 /// Replaces every file of the group, all in one folder, at once: a copy of the folder is
@@ -53,8 +52,8 @@ WriteResult WriteFilesTogether(const std::vector<FileWrite>& files);
 /// A large file written piece by piece, as `WriteFileAtomically` writes a small one: into a
 /// temporary beside `target`, renamed over `target` only by `Commit` once complete and
 /// flushed. Destroying it uncommitted removes the temporary, so a failure or a cancel never
-/// leaves a partial file under the target's name. The failure hooks apply: `FailNextWriteAfter`
-/// counts this file's bytes, `FailWritesOf(target)` fails it after its first byte.
+/// leaves a partial file under the target's name. `WriteFaults::WriteLimit` counts this
+/// file's bytes.
 class AtomicFileStream {
 public:
     explicit AtomicFileStream(std::filesystem::path target);
@@ -144,19 +143,35 @@ private:
     int m_fd{-1};
 };
 
-/// Test hook: while set, every read of exactly this file fails as an unreadable file
-/// would (an I/O error), although the file exists.
-void FailReadsOf(std::optional<std::filesystem::path> file);
+/// The seam through which the tests make the file layer fail as a full disk, an unreadable
+/// file, a crash or a file system without the exchange of names would. The program itself
+/// installs none; each answer below is then "no fault".
+class WriteFaults {
+public:
+    virtual ~WriteFaults() = default;
+    /// True when reading `file` must fail as an unreadable file would (an I/O error).
+    virtual bool FailsRead(const std::filesystem::path& /*file*/) { return false; }
+    /// How many of the `size` bytes of `target` reach the disk before the write fails as
+    /// on a full disk; nothing when it succeeds. Asked once for each file written, with
+    /// `first` true for the first file of a call (a stream is a call of one file).
+    virtual std::optional<std::size_t> WriteLimit(
+        const std::filesystem::path& /*target*/, std::size_t /*size*/, bool /*first*/)
+    {
+        return std::nullopt;
+    }
+    /// Called at each step of `WriteFilesTogether` (1 = the folder copy begun), where a
+    /// test may end the process as a crash would.
+    virtual void AtWriteStep(int /*step*/) { }
+    /// Called after each change any write makes on the disk (a temporary made, written,
+    /// flushed or renamed; a folder copy built, exchanged or removed), where a test may
+    /// end the process as a crash would.
+    virtual void AfterDiskChange() { }
+    /// True when the file system must be taken for one without `RENAME_EXCHANGE`.
+    virtual bool LacksExchange() { return false; }
+};
 
-/// Test hook: when set, the next atomic write fails after writing this many bytes, as a
-/// full disk would. Reset by that write.
-void FailNextWriteAfter(std::optional<std::size_t> bytes);
-
-/// Test hook: while set, every write of exactly this file fails as on a full disk.
-void FailWritesOf(std::optional<std::filesystem::path> file);
-
-/// Test hook: while set, `WriteFilesTogether` kills the process (SIGKILL) at its step
-/// `step` (1 = the folder copy begun), as a crash at that moment would.
-void KillAtWriteStep(std::optional<int> step);
+/// Makes every later file operation ask `faults` (nullptr: none, the default). The caller
+/// keeps it alive while installed; install it before other threads write.
+void InstallWriteFaults(WriteFaults* faults);
 
 } // namespace kalvotune

@@ -100,7 +100,6 @@ struct Form {
     bool IsFullScreen{};
     bool ShowClock{};
     std::array<std::int32_t, 100> Settings{};
-    std::array<std::uint8_t, 1000> SelectionSave{};
     TemplateChannels channels;
     /// The kaleidoscope's options and running state; the window's handlers know its
     /// fields by the names below. The menu's ticks stay the window's own: "сглаживать",

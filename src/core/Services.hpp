@@ -36,8 +36,9 @@ public:
     {
         return std::nullopt;
     }
-    /// The save dialog for an MP4 video, proposing the file name `suggested`; asks before
-    /// replacing a file. Empty when cancelled; a back end without such a dialog always cancels.
+    /// The save dialog for an MP4 video, proposing the file name `suggested`; the name as
+    /// chosen (the caller adds ".mp4" and asks before replacing a file). Empty when
+    /// cancelled; a back end without such a dialog always cancels.
     virtual std::optional<std::filesystem::path> SaveVideoFile(const std::string& /*suggested*/)
     {
         return std::nullopt;

@@ -67,6 +67,23 @@ void ReleaseStoppedTrack(Form& form, Services& services)
     form.caption = form.CaptionPrefix;
 }
 
+void FollowMovedTrack(Form& form, const Services& services, const std::filesystem::path& to)
+{
+    const std::string oldTitle = form.TrackTitle;
+    form.CurrentTrackName = to;
+    form.TrackTitle = TrackTitleOf(to.string());
+    if (services.device.Mode() == DeviceMode::NotOpen || oldTitle.empty())
+        return;
+    // The caption of a track is the prefix, a run of blanks, the title and maybe a suffix.
+    std::string& caption = form.caption;
+    const std::string& prefix = form.CaptionPrefix;
+    if (!caption.starts_with(prefix))
+        return;
+    const std::size_t title = caption.find_first_not_of(' ', prefix.size());
+    if (title != std::string::npos && title > prefix.size() && caption.compare(title, oldTitle.size(), oldTitle) == 0)
+        caption.replace(title, oldTitle.size(), form.TrackTitle);
+}
+
 bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs& dialogs)
 {
     for (const std::filesystem::path& file : files) {

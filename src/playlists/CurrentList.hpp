@@ -24,6 +24,10 @@ bool AnyTrackSelected(const Form& form);
 /// any other state.
 void ReleaseStoppedTrack(Form& form, Services& services);
 
+/// The player's track now lies at `to` (moved or renamed): `CurrentTrackName` and
+/// `TrackTitle` follow it, and so does the title in the caption of an open track.
+void FollowMovedTrack(Form& form, const Services& services, const std::filesystem::path& to);
+
 /// Checks the files a file dialog gave, in order: at the first that does not exist shows
 /// the program's message and gives true; otherwise gives false.
 bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs& dialogs);

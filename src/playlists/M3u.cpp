@@ -146,25 +146,34 @@ std::string XmlText(std::string_view text)
 }
 
 /// Adds one playlist entry: a `file://` URL, a path, or a web address (left out). A path
-/// written on Windows counts as missing when it names a drive or a network share; a
-/// relative one with backslashes is read with slashes, against the playlist's folder.
+/// written on Windows (a drive or a network share) is kept as written, missing here; a
+/// relative one with backslashes is read with slashes, against the playlist's folder,
+/// unless it names a file as written. A path naming no file is kept and counted missing.
 void AddEntry(M3uEntries& entries, const std::string& entry, const fs::path& folder)
 {
+    if (IsWindowsPath(entry)) {
+        entries.tracks.emplace_back(entry);
+        ++entries.missing;
+        return;
+    }
     fs::path track;
     if (Lower(entry.substr(0, 7)) == "file://")
         track = FileUrlPath(entry);
-    else if (!IsUrl(entry) && !IsWindowsPath(entry))
+    else if (!IsUrl(entry))
         track = entry;
-    if (!track.empty() && !track.is_absolute() && entry.find('\\') != std::string::npos && !IsFile(folder / track)) {
+    if (track.empty()) {
+        ++entries.skipped;
+        return;
+    }
+    if (!track.is_absolute() && entry.find('\\') != std::string::npos && !IsFile(folder / track)) {
         std::string slashed = track.string();
         std::replace(slashed.begin(), slashed.end(), '\\', '/');
         track = slashed;
     }
-    if (track.empty() || !IsFile(track.is_absolute() ? track : folder / track)) {
-        ++entries.skipped;
-        return;
-    }
-    entries.tracks.push_back((track.is_absolute() ? track : folder / track).lexically_normal());
+    track = (track.is_absolute() ? track : folder / track).lexically_normal();
+    if (!IsFile(track))
+        ++entries.missing;
+    entries.tracks.push_back(std::move(track));
 }
 
 } // namespace
@@ -256,12 +265,17 @@ std::string EncodeM3u8(const std::vector<fs::path>& tracks)
     return text;
 }
 
-std::string SkippedEntriesMessage(const fs::path& playlist, int skipped)
+std::string SkippedEntriesMessage(const fs::path& playlist, const M3uEntries& entries)
 {
-    if (skipped == 0)
-        return {};
-    return "Из списка " + playlist.filename().string() + " не открыто записей: " + std::to_string(skipped)
-        + " (адреса в сети или файлы, которых нет)";
+    std::string message;
+    if (entries.skipped > 0)
+        message = "Из списка " + playlist.filename().string()
+            + " не открыто записей: " + std::to_string(entries.skipped) + " (адреса в сети)";
+    if (entries.missing > 0)
+        message += (message.empty() ? "" : "\n") + std::string{"В списке "} + playlist.filename().string()
+            + " записей, файлов которых здесь нет: " + std::to_string(entries.missing)
+            + ". Они оставлены в списке: \"Найти перемещённые треки…\" найдёт их, если они переехали.";
+    return message;
 }
 
 std::vector<fs::path> ExpandPlaylists(const std::vector<fs::path>& files, std::vector<std::string>& messages)
@@ -275,8 +289,8 @@ std::vector<fs::path> ExpandPlaylists(const std::vector<fs::path>& files, std::v
         M3uEntries entries = ReadM3u(file);
         if (!entries.error.empty())
             messages.push_back(entries.error);
-        else if (entries.skipped > 0)
-            messages.push_back(SkippedEntriesMessage(file, entries.skipped));
+        else if (std::string message = SkippedEntriesMessage(file, entries); !message.empty())
+            messages.push_back(std::move(message));
         tracks.insert(tracks.end(), entries.tracks.begin(), entries.tracks.end());
     }
     return tracks;

@@ -4,7 +4,8 @@
 #include "playlists/ListLine.hpp"
 
 #include <algorithm>
-#include <iterator>
+#include <map>
+#include <string_view>
 
 namespace kalvotune::playlists {
 
@@ -49,16 +50,28 @@ void AddRegistryLine(std::vector<std::string>& lines, std::string line)
 std::vector<std::string> MergeRegistryEdit(
     std::vector<std::string> current, const std::vector<std::string>& read, const std::vector<std::string>& edited)
 {
-    std::vector<std::string> before{read}, after{edited}, removed, added;
-    std::sort(before.begin(), before.end());
-    std::sort(after.begin(), after.end());
-    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(removed));
-    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
-    for (const std::string& line : removed)
-        if (const auto at = std::find(current.begin(), current.end(), line); at != current.end())
-            current.erase(at);
-    for (std::string& line : added)
-        AddRegistryLine(current, std::move(line));
+    // How many copies of each line the writer read, and how many it wants.
+    std::map<std::string_view, std::pair<std::size_t, std::size_t>> copies;
+    for (const std::string& line : read)
+        ++copies[line].first;
+    for (const std::string& line : edited)
+        ++copies[line].second;
+    for (const auto& [line, count] : copies) {
+        const auto [before, after] = count;
+        if (before == after)
+            continue;
+        const auto held = static_cast<std::size_t>(std::count(current.begin(), current.end(), line));
+        // A line the writer added that another writer added meanwhile is there once, not
+        // twice; a line it removed goes, whatever copies of it the registry holds beyond
+        // the ones the writer keeps.
+        if (after > before) {
+            for (std::size_t n = held; n < after; ++n)
+                AddRegistryLine(current, std::string{line});
+        } else {
+            for (std::size_t n = held; n > after; --n)
+                current.erase(std::find(current.begin(), current.end(), line));
+        }
+    }
     return current;
 }
 

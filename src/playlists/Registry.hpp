@@ -28,9 +28,11 @@ std::string RegisteredFolder(const std::vector<std::string>& lines, const std::s
 /// Lines are never merged: a second line for the same track is kept beside the first.
 void AddRegistryLine(std::vector<std::string>& lines, std::string line);
 
-/// The registry as it is now (`current`) with one writer's edit applied: the lines
-/// `edited` has and `read` (what the writer read) had not are added, those it dropped
-/// are removed, one for one. Lines another writer added or removed meanwhile stay so.
+/// The registry as it is now (`current`) with one writer's edit applied: a line `edited`
+/// has more often than `read` (what the writer read) is held as often as `edited` has it,
+/// so a line two writers both added is there once; a line held less often is cut down to
+/// as often as `edited` has it, every copy when it has none. Lines another writer added or
+/// removed meanwhile stay so.
 std::vector<std::string> MergeRegistryEdit(
     std::vector<std::string> current, const std::vector<std::string>& read, const std::vector<std::string>& edited);
 

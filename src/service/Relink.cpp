@@ -228,6 +228,11 @@ RelinkPlan PlanRelink(const WorkingSet& lists, const MusicIndex& index)
             }
         }
     }
+    if (!plan.changes.empty()) {
+        WorkingSet preview{lists};
+        preview.Apply(ChangeChain{plan.changes});
+        plan.dropped = preview.Dropped();
+    }
     return plan;
 }
 
@@ -259,8 +264,24 @@ std::optional<std::string> LoadRelinkSet(WorkingSet& lists, const fs::path& list
 
 std::string RelinkSummary(const RelinkPlan& plan)
 {
+    const std::string dropped = RelinkDroppedMessage(plan.dropped, false);
     return "Найдено " + std::to_string(plan.changes.size()) + " из " + std::to_string(plan.Missing()) + " треков; "
-        + std::to_string(plan.ambiguous.size()) + " неоднозначных.";
+        + std::to_string(plan.ambiguous.size()) + " неоднозначных." + (dropped.empty() ? "" : "\n\n" + dropped);
+}
+
+std::string RelinkDroppedMessage(const std::vector<DroppedTemplate>& dropped, bool done)
+{
+    std::vector<std::string> items;
+    for (const DroppedTemplate& line : dropped)
+        items.push_back(line.track + " (ЦМШ " + line.folder + ")");
+    std::string text;
+    AppendPaths(text,
+        done ? "У этих треков была вторая строка в реестре: оставлен более новый ЦМШ, более старый удалён вместе со "
+               "своей строкой:"
+             : "У этих треков уже есть своя строка в реестре: останется более новый ЦМШ, более старый будет удалён "
+               "вместе со своей строкой:",
+        items);
+    return text;
 }
 
 std::string RelinkLeftMessage(const RelinkPlan& plan)

@@ -73,6 +73,9 @@ struct RelinkPlan {
     std::vector<TrackChange> changes; ///< found: old path → the file found
     std::vector<std::string> ambiguous;
     std::vector<std::string> unfound;
+    /// Registry lines the changes would drop: a found track that has its own line already
+    /// keeps the newer template (`WorkingSet::Apply`).
+    std::vector<DroppedTemplate> dropped;
 
     std::size_t Missing() const { return changes.size() + ambiguous.size() + unfound.size(); }
 };
@@ -90,8 +93,11 @@ RelinkLists ListsToRelink(const std::filesystem::path& listsDir);
 /// program's message naming the list when one cannot be read: nothing may change then.
 std::optional<std::string> LoadRelinkSet(WorkingSet& lists, const std::filesystem::path& listsDir);
 
-/// "Найдено N из M треков; K неоднозначных."
+/// "Найдено N из M треков; K неоднозначных.", then the templates the plan would drop.
 std::string RelinkSummary(const RelinkPlan& plan);
+/// The message naming the templates a relink dropped (`done`) or would drop; empty when
+/// there are none.
+std::string RelinkDroppedMessage(const std::vector<DroppedTemplate>& dropped, bool done);
 /// The message naming the tracks that stayed where they were (not found or ambiguous);
 /// empty when every missing track was found.
 std::string RelinkLeftMessage(const RelinkPlan& plan);

@@ -1,6 +1,5 @@
 #include "service/TrackService.hpp"
 
-#include "core/AudioDevice.hpp"
 #include "playlists/CurrentList.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
@@ -27,6 +26,25 @@ constexpr const char* kDeleteDone{"Выбранные треки и соотве
 constexpr const char* kDeleteListsNotWritten{
     "Выбранные треки удалены, но не все Ваши списки удалось отредактировать: в списках, которые не удалось "
     "записать (о них сказано выше), остались строки удаленных треков, а ЦМШ, названные в этих строках, не удалены. "};
+constexpr const char* kNoneDeleted{"Ни один из выбранных треков не удалён: списки и ЦМШ остались как были. "};
+constexpr const char* kSomeListsWritten{"Их строки убраны из Ваших списков, а их ЦМШ удалены. "};
+constexpr const char* kSomeListsNotWritten{
+    "Но не все Ваши списки удалось отредактировать: в списках, которые не удалось записать (о них сказано выше), "
+    "остались строки удаленных треков, а ЦМШ, названные в этих строках, не удалены. "};
+
+// The closing word of a deletion says only what was done: a file that could not be
+// deleted keeps its lines and template, and a list that could not be written still holds
+// its lines of the deleted tracks and keeps their templates while it names them.
+std::string DeleteClosingMessage(std::size_t deleted, std::size_t kept, bool listsWritten)
+{
+    if (kept == 0)
+        return listsWritten ? kDeleteDone : kDeleteListsNotWritten;
+    if (deleted == 0)
+        return kNoneDeleted;
+    return "Удалено треков: " + std::to_string(deleted) + " из " + std::to_string(deleted + kept) + ". "
+        + (listsWritten ? kSomeListsWritten : kSomeListsNotWritten) + "Не удалено: " + std::to_string(kept)
+        + " (о них сказано выше); они остались в списках вместе со своими ЦМШ. ";
+}
 
 constexpr const char* kMoveFolderTitle{"Укажите папку,в которую Вы хотите перенести выбранные треки"};
 constexpr const char* kMoveFailedHead{"Увы, трек < "};
@@ -50,6 +68,7 @@ constexpr const char* kCopyFolderTitle{"Укажите папку,в котор�
 
 constexpr const char* kMusicFolderTitle{"Укажите папку, в которой теперь лежит Ваша музыка"};
 constexpr const char* kRelinkCaption{"Найти перемещённые треки"};
+constexpr const char* kRelinkQuestion{"Заменить пути?"};
 constexpr const char* kRelinkQuestionTail{" Заменить пути?"};
 constexpr const char* kNothingMissing{"Все треки Ваших списков на месте: искать нечего."};
 constexpr const char* kRelinkedHead{"Пути заменены: "};
@@ -67,12 +86,19 @@ std::string RenamedPath(const std::string& oldPath, const std::string& name)
 
 } // namespace
 
-TrackService::TrackService(Form& form, Services& services, playlists::Lists& lists, TrackFiles& files)
-    : m_form{form}
+TrackService::TrackService(
+    TrackWindow window, const fs::path& programDir, Services& services, playlists::Lists& lists, TrackFiles& files)
+    : m_window{std::move(window)}
+    , m_programDir{programDir}
     , m_services{services}
     , m_lists{lists}
     , m_files{files}
 {
+}
+
+fs::path TrackService::DataDir() const
+{
+    return m_programDir / playlists::kDataFolder;
 }
 
 fs::path TrackService::TempFilePath() const
@@ -99,8 +125,8 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
         m_services.dialogs.ShowMessage(pruned.writeError);
     if (withCurrentList) {
         std::vector<std::string> lines;
-        lines.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
-        for (const std::string& item : m_form.ListBox1.Items())
+        lines.reserve(static_cast<std::size_t>(m_window.currentList.Count()));
+        for (const std::string& item : m_window.currentList.Items())
             lines.push_back(playlists::ItemToLine(item));
         lists.Hold(playlists::kTempFileName, std::move(lines));
     }
@@ -114,8 +140,8 @@ bool TrackService::LoadWorkingSet(WorkingSet& lists, bool withCurrentList)
 bool TrackService::LoadRelinkLists(WorkingSet& lists)
 {
     std::vector<std::string> current;
-    current.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
-    for (const std::string& item : m_form.ListBox1.Items())
+    current.reserve(static_cast<std::size_t>(m_window.currentList.Count()));
+    for (const std::string& item : m_window.currentList.Items())
         current.push_back(playlists::ItemToLine(item));
     lists.Hold(playlists::kTempFileName, std::move(current));
     if (const std::optional<std::string> error = LoadRelinkSet(lists, m_lists.ListsDir())) {
@@ -136,34 +162,22 @@ bool TrackService::WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes
 
 void TrackService::RebuildCurrentList(const WorkingSet& lists)
 {
-    ListBox& box = m_form.ListBox1;
+    ListBox& box = m_window.currentList;
     box.Clear();
     if (const std::vector<std::string>* lines = lists.Lines(playlists::kTempFileName))
         for (const std::string& line : *lines)
             box.Add(playlists::MakeListItem(line));
-    playlists::VisibleListBox2Click(m_form);
+    m_window.refreshPathView();
 }
 
 void TrackService::FollowCurrentTrack(const ChangeChain& changes)
 {
-    if (m_form.CurrentTrackName.empty())
+    const fs::path current = m_window.currentTrack();
+    if (current.empty())
         return;
-    const ChangeChain::Fate fate = changes.Follow(m_form.CurrentTrackName.string());
-    if (!fate.matched || fate.removed)
-        return;
-    const std::string oldTitle = m_form.TrackTitle;
-    m_form.CurrentTrackName = fate.path;
-    m_form.TrackTitle = playlists::TrackTitleOf(fate.path);
-    if (m_services.device.Mode() == DeviceMode::NotOpen || oldTitle.empty())
-        return;
-    // The caption of a track is the prefix, a run of blanks, the title and maybe a suffix.
-    std::string& caption = m_form.caption;
-    const std::string& prefix = m_form.CaptionPrefix;
-    if (!caption.starts_with(prefix))
-        return;
-    const std::size_t title = caption.find_first_not_of(' ', prefix.size());
-    if (title != std::string::npos && title > prefix.size() && caption.compare(title, oldTitle.size(), oldTitle) == 0)
-        caption.replace(title, oldTitle.size(), m_form.TrackTitle);
+    const ChangeChain::Fate fate = changes.Follow(current.string());
+    if (fate.matched && !fate.removed)
+        m_window.currentTrackMoved(fate.path);
 }
 
 void TrackService::DeleteTracksClick()
@@ -174,9 +188,9 @@ void TrackService::DeleteTracksClick()
     const std::vector<fs::path> files = ChooseTracks();
     if (files.empty())
         return;
-    playlists::ReleaseStoppedTrack(m_form, m_services);
+    m_window.releaseStoppedTrack();
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, true))
         return;
 
@@ -190,15 +204,13 @@ void TrackService::DeleteTracksClick()
         else
             kept.push_back(file.string());
     }
-    const bool anyDeleted = !deleted.empty();
+    const std::size_t deletedCount = deleted.size();
     const bool listsWritten = WriteWorkingSet(lists, ChangeChain{std::move(deleted)});
     RebuildCurrentList(lists);
 
     for (const std::string& file : kept)
         dialogs.ShowMessage(kDeleteFailedHead + file + kDeleteFailedTail);
-    // The closing word says only what was done: a list that could not be written still
-    // holds its lines of the deleted tracks, and keeps their templates while it names them.
-    dialogs.ShowMessage(listsWritten || !anyDeleted ? kDeleteDone : kDeleteListsNotWritten);
+    dialogs.ShowMessage(DeleteClosingMessage(deletedCount, kept.size(), listsWritten));
 }
 
 void TrackService::RemoveTracksClick()
@@ -207,12 +219,12 @@ void TrackService::RemoveTracksClick()
     const std::vector<fs::path> files = ChooseTracks();
     if (files.empty())
         return;
-    playlists::ReleaseStoppedTrack(m_form, m_services);
+    m_window.releaseStoppedTrack();
     const std::optional<fs::path> folder = dialogs.ChooseFolder(kMoveFolderTitle);
     if (!folder)
         return;
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, true))
         return;
 
@@ -268,7 +280,7 @@ void TrackService::RemoveTracksClick()
 void TrackService::RenameTracksClick()
 {
     Dialogs& dialogs = m_services.dialogs;
-    if (!playlists::AnyTrackSelected(m_form)) {
+    if (m_window.currentList.SelectedCount() == 0) {
         dialogs.ShowMessage(kSelectTracksToRename);
         return;
     }
@@ -282,7 +294,7 @@ void TrackService::RenameTracksClick()
         bool done{};
     };
     std::vector<Rename> renames;
-    const ListBox& box = m_form.ListBox1;
+    const ListBox& box = m_window.currentList;
     for (int i = 0; i < box.Count(); ++i) {
         if (!box.Selected(i))
             continue;
@@ -305,11 +317,11 @@ void TrackService::RenameTracksClick()
         }
     }
     if (renames.empty()) {
-        playlists::VisibleListBox2Click(m_form);
+        m_window.refreshPathView();
         return;
     }
 
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadWorkingSet(lists, false))
         return;
 
@@ -328,7 +340,7 @@ void TrackService::RenameTracksClick()
     WriteWorkingSet(lists, changes);
 
     // Every entry of the current list follows its track, not only the selected ones.
-    ListBox& items = m_form.ListBox1;
+    ListBox& items = m_window.currentList;
     for (const Rename& rename : renames) {
         int index = rename.index;
         if (index >= items.Count() || items.Item(index) != rename.item) {
@@ -347,7 +359,7 @@ void TrackService::RenameTracksClick()
             items.SetItem(i, playlists::MakeListItem("*" + fate.path + "*"));
     }
     FollowCurrentTrack(changes);
-    playlists::VisibleListBox2Click(m_form);
+    m_window.refreshPathView();
 
     for (const Rename& rename : renames)
         if (!rename.done)
@@ -376,7 +388,7 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
     }
     RelinkPlan plan;
     {
-        WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+        WorkingSet lists{m_lists.ListsDir(), DataDir()};
         if (!LoadRelinkLists(lists))
             return;
         plan = PlanRelink(lists, result.index);
@@ -389,11 +401,12 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
         dialogs.ShowMessage(RelinkSummary(plan) + "\n\n" + RelinkLeftMessage(plan));
         return;
     }
-    if (!dialogs.AskYesNo(RelinkSummary(plan) + kRelinkQuestionTail, kRelinkCaption))
+    const std::string question = plan.dropped.empty() ? kRelinkQuestionTail : std::string{"\n\n"} + kRelinkQuestion;
+    if (!dialogs.AskYesNo(RelinkSummary(plan) + question, kRelinkCaption))
         return;
 
     // Read again after the question: a track that started meanwhile may have changed the history.
-    WorkingSet lists{m_lists.ListsDir(), m_form.ProgramDir / playlists::kDataFolder};
+    WorkingSet lists{m_lists.ListsDir(), DataDir()};
     if (!LoadRelinkLists(lists))
         return;
     plan = PlanRelink(lists, result.index);
@@ -402,8 +415,11 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
     RebuildCurrentList(lists);
     if (!written)
         return;
-    const std::string left = RelinkLeftMessage(plan);
-    dialogs.ShowMessage(kRelinkedHead + std::to_string(found) + "." + (left.empty() ? "" : "\n\n" + left));
+    std::string done = kRelinkedHead + std::to_string(found) + ".";
+    for (const std::string& part : {RelinkDroppedMessage(lists.Dropped(), true), RelinkLeftMessage(plan)})
+        if (!part.empty())
+            done += "\n\n" + part;
+    dialogs.ShowMessage(done);
 }
 
 void TrackService::CopySelectTrackClick()
@@ -416,7 +432,7 @@ void TrackService::CopySelectTrackClick()
     if (!folder)
         return;
 
-    ListBox& paths = m_form.ListBox2;
+    ListBox& paths = m_window.pathView;
     for (int i = 0; i < paths.Count(); ++i) {
         if (!all && !paths.Selected(i))
             continue;

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "core/Form.hpp"
+#include "core/Controls.hpp"
 #include "core/Services.hpp"
 #include "service/Relink.hpp"
 #include "service/TrackFiles.hpp"
 #include "service/WorkingSet.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,24 @@ public:
     virtual void Run(std::filesystem::path folder) = 0;
 };
 
+/// The parts of the window the track service keeps consistent with the files it changes.
+/// The window wires them; a test wires its own.
+struct TrackWindow {
+    /// The current list: one list line per entry.
+    ListBox& currentList;
+    /// The path view: the path of each entry of the current list, copied from it.
+    ListBox& pathView;
+    /// Rebuilds the path view from the current list; called after every change of it.
+    std::function<void()> refreshPathView;
+    /// Closes the player's track when it is stopped, so that its file may be deleted,
+    /// moved or renamed.
+    std::function<void()> releaseStoppedTrack;
+    /// The path of the player's track; empty when it has none.
+    std::function<std::filesystem::path()> currentTrack;
+    /// A move or a rename gave the player's track the path `to`.
+    std::function<void(const std::filesystem::path& to)> currentTrackMoved;
+};
+
 /// The "Сервис (с изменен. списков)" commands: moving, renaming and deleting music files
 /// while every list named in `MyLists` (the template registry `Kalvotune` always among
 /// them) and the current list follow, and copying the files of the path view.
@@ -37,8 +56,10 @@ public:
 /// window event handler and runs on the user-interface thread.
 class TrackService {
 public:
-    /// All references must outlive the service.
-    TrackService(Form& form, Services& services, playlists::Lists& lists, TrackFiles& files);
+    /// `programDir` is the program folder (its `Data` holds the template folders); it and
+    /// every other reference must outlive the service.
+    TrackService(TrackWindow window, const std::filesystem::path& programDir, Services& services,
+        playlists::Lists& lists, TrackFiles& files);
 
     /// "Удаление треков": deletes the chosen files for good; a track whose file is gone
     /// loses its lines in every list and its template folder. A file that cannot be
@@ -82,15 +103,18 @@ private:
     /// Applies the changes, writes the lists and shows the write errors; true when every
     /// list was written.
     bool WriteWorkingSet(WorkingSet& lists, const ChangeChain& changes);
-    /// Refills `ListBox1` from the rewritten `TempFile` and refreshes the path view.
+    /// Refills the current list from the rewritten `TempFile` and refreshes the path view.
     void RebuildCurrentList(const WorkingSet& lists);
-    /// When the track of the device moved or was renamed: `CurrentTrackName`, `TrackTitle`
-    /// and the caption's title follow it.
+    /// When the player's track moved or was renamed, tells the window its new path.
     void FollowCurrentTrack(const ChangeChain& changes);
     /// The track dialog with the missing-file check; empty when the command must end.
     std::vector<std::filesystem::path> ChooseTracks();
 
-    Form& m_form;
+    /// The folder the template folders lie in.
+    std::filesystem::path DataDir() const;
+
+    TrackWindow m_window;
+    const std::filesystem::path& m_programDir;
     Services& m_services;
     playlists::Lists& m_lists;
     TrackFiles& m_files;

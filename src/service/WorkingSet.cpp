@@ -8,6 +8,7 @@
 #include "templates/TemplateFolders.hpp"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace kalvotune::service {
 
@@ -147,6 +148,7 @@ void WorkingSet::Apply(const ChangeChain& changes)
     for (List& list : m_lists) {
         std::vector<std::string> kept;
         kept.reserve(list.lines.size());
+        std::vector<bool> changedAt(list.read ? list.lines.size() : 0);
         for (std::string& line : list.lines) {
             const ChangeChain::Fate fate = changes.Follow(playlists::LinePathView(line));
             if (!fate.matched) {
@@ -163,10 +165,71 @@ void WorkingSet::Apply(const ChangeChain& changes)
             std::string moved;
             moved.reserve(fate.path.size() + field.size() + 3);
             moved.append("*").append(fate.path).append("*").append(field).append("*");
+            if (list.read)
+                changedAt[kept.size()] = true;
             kept.push_back(std::move(moved));
         }
         list.lines = std::move(kept);
+        if (list.read) {
+            changedAt.resize(list.lines.size());
+            DropSecondRegistryLines(list, changedAt);
+        }
     }
+}
+
+void WorkingSet::DropSecondRegistryLines(List& registry, const std::vector<bool>& changed)
+{
+    std::unordered_map<std::string_view, std::vector<std::size_t>> byPath;
+    for (std::size_t i = 0; i < registry.lines.size(); ++i)
+        byPath[playlists::LinePathView(registry.lines[i])].push_back(i);
+    const auto written = [this](std::string_view field) {
+        std::error_code ec;
+        const fs::file_time_type time = IsTemplateFolderName(std::string{field})
+            ? fs::last_write_time(m_dataDir / field, ec)
+            : fs::file_time_type::min();
+        return ec ? fs::file_time_type::min() : time;
+    };
+    std::vector<bool> dropped(registry.lines.size());
+    for (const auto& [path, lines] : byPath) {
+        // Only a change makes a second line here; lines that were doubled before stay as they were.
+        if (path.empty() || lines.size() < 2
+            || std::none_of(lines.begin(), lines.end(), [&](std::size_t i) { return changed[i]; }))
+            continue;
+        std::size_t keep = lines.front();
+        fs::file_time_type newest = written(TemplateField(registry.lines[keep]));
+        for (const std::size_t i : lines) {
+            const fs::file_time_type time = written(TemplateField(registry.lines[i]));
+            if (time > newest || (time == newest && changed[keep] && !changed[i])) {
+                keep = i;
+                newest = time;
+            }
+        }
+        for (const std::size_t i : lines)
+            if (i != keep)
+                dropped[i] = true;
+    }
+    if (std::find(dropped.begin(), dropped.end(), true) == dropped.end())
+        return;
+    std::vector<std::string> kept;
+    kept.reserve(registry.lines.size());
+    std::vector<std::string> keptFolders;
+    for (std::size_t i = 0; i < registry.lines.size(); ++i)
+        if (!dropped[i])
+            keptFolders.emplace_back(TemplateField(registry.lines[i]));
+    for (std::size_t i = 0; i < registry.lines.size(); ++i) {
+        std::string& line = registry.lines[i];
+        if (!dropped[i]) {
+            kept.push_back(std::move(line));
+            continue;
+        }
+        const std::string folder{TemplateField(line)};
+        if (IsTemplateFolderName(folder)
+            && std::find(keptFolders.begin(), keptFolders.end(), folder) == keptFolders.end())
+            registry.foldersToRemove.push_back(folder);
+        m_dropped.push_back({playlists::LinePath(line), folder});
+    }
+    registry.lines = std::move(kept);
+    registry.changed = true;
 }
 
 bool WorkingSet::MergeRegistry(List& registry, std::optional<FolderLock>& lock, std::string& error)

@@ -20,6 +20,13 @@ struct TrackChange {
     std::optional<std::string> newPath;
 };
 
+/// A registry line dropped because a change gave its track a second line: the track
+/// keeps the line whose template folder is newer.
+struct DroppedTemplate {
+    std::string track; ///< the track's path after the change
+    std::string folder; ///< the template folder of the dropped line
+};
+
 /// Track changes applied one after the other, exactly as a walk that handles one track
 /// at a time would apply them: a path one change gives may be changed again by a later one.
 class ChangeChain {
@@ -73,7 +80,13 @@ public:
     /// a deleted track's line is removed and its template folder marked for removal.
     /// The template field is read as the line's third field with one '*' appended, so
     /// a line lacking its closing '*' still gives it.
+    /// A registry line a change gives the path of another registry line is never kept
+    /// beside it: of the two the line whose template folder was written last stays (the
+    /// one already there on a tie), the other is dropped, its folder marked for removal
+    /// unless the kept line names it too, and it is listed in `Dropped`.
     void Apply(const ChangeChain& changes);
+    /// The registry lines the `Apply` calls dropped, in the registry's order.
+    const std::vector<DroppedTemplate>& Dropped() const { return m_dropped; }
     /// Writes back every list that changed (and every held list), all flushed together. A template folder is
     /// removed only once the list whose line named it has been written, so a failed
     /// write never leaves a line pointing at a removed folder. The registry's changes are
@@ -101,10 +114,13 @@ private:
     /// with the message in `error`, when the registry cannot be read now.
     bool MergeRegistry(List& registry, std::optional<FolderLock>& lock, std::string& error);
     List* Find(std::string_view name);
+    /// Keeps one registry line per track among the lines `changed` marks (see `Apply`).
+    void DropSecondRegistryLines(List& registry, const std::vector<bool>& changed);
 
     std::filesystem::path m_listsDir;
     std::filesystem::path m_dataDir;
     std::vector<List> m_lists;
+    std::vector<DroppedTemplate> m_dropped;
 };
 
 /// The working set's names: reads `MyLists` in `listsDir`, drops the names whose list

@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kNoTrack{"Выберите трек в списке или включите его: видео делается из трека."};
 constexpr const char* kBusy{"Видео уже записывается. Дождитесь конца или отмените запись."};
+constexpr const char* kSaveCaption{"Сохранить видео…"};
 
 } // namespace
 
@@ -59,14 +60,22 @@ void SaveVideo::SaveVideoClick()
         m_services.dialogs.ShowMessage(kNoTrack);
         return;
     }
-    const std::optional<fs::path> output
+    const std::optional<fs::path> chosen
         = m_services.dialogs.SaveVideoFile(playlists::TrackTitleOf(track.string()) + ".mp4");
-    if (!output)
+    if (!chosen)
+        return;
+    const fs::path output = WithVideoExtension(*chosen);
+    if (const std::string overTrack = CheckVideoTarget(track, output); !overTrack.empty()) {
+        m_services.dialogs.ShowMessage(overTrack);
+        return;
+    }
+    if (VideoTargetExists(output)
+        && !m_services.dialogs.AskYesNo("Файл " + output.string() + " уже есть. Заменить его видео?", kSaveCaption))
         return;
     VideoRequest request;
     request.programDir = m_form.ProgramDir;
     request.track = track;
-    request.output = *output;
+    request.output = output;
     // What the window shows full screen: the screen's own pixels, even sides for the encoder.
     const int width = m_services.screen.PhysicalWidth();
     const int height = m_services.screen.Width() > 0

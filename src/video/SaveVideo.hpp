@@ -32,7 +32,9 @@ public:
     /// The runner that writes the video; without one the command does nothing.
     void SetRunner(VideoExportRunner* runner) { m_runner = runner; }
 
-    /// The menu command: asks where to save, then hands the work to the runner.
+    /// The menu command: asks where to save, then hands the work to the runner. A name
+    /// without an extension gets ".mp4"; the track itself is refused, and replacing any
+    /// other existing file is asked first.
     void SaveVideoClick();
 
     /// The track the command works on: the first selected entry of `ListBox1`, or

@@ -182,6 +182,8 @@ VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop, const
         return Failed(std::move(wrong));
     if (!IsFile(request.track))
         return Failed("Трек " + request.track.string() + " не найден.");
+    if (std::string overTrack = CheckVideoTarget(request.track, request.output); !overTrack.empty())
+        return Failed(std::move(overTrack));
     const fs::path folder = request.output.parent_path().empty() ? fs::path{"."} : request.output.parent_path();
     std::error_code error;
     if (request.output.filename().empty() || !fs::is_directory(folder, error))

@@ -45,11 +45,21 @@ std::optional<std::pair<int, int>> ParseVideoSize(std::string_view text);
 /// 1..120 frames a second); empty when it can.
 std::string CheckVideoFormat(const VideoFormat& format);
 
+/// `output` with ".mp4" added when its name has no extension at all.
+std::filesystem::path WithVideoExtension(std::filesystem::path output);
+/// The program's message when writing a video to `output` would replace `track` itself,
+/// whatever path leads to it (a symbolic or hard link, another spelling); empty otherwise.
+/// Every way of saving a video asks this before it writes.
+std::string CheckVideoTarget(const std::filesystem::path& track, const std::filesystem::path& output);
+/// True when something (a file, a folder, even a dangling link) already has the name `output`.
+bool VideoTargetExists(const std::filesystem::path& output);
+
 /// Renders the track's kaleidoscope frame by frame as the window would show it full
 /// screen at `format`'s size, and writes it with the track's sound as an MP4 file,
 /// exactly as long as the sound. The picture is drawn on one thread and encoded on
 /// another, a few frames apart, so memory stays flat whatever the length. The file
 /// appears under `output` only once complete; a failure or a stop request leaves no file.
+/// An `output` that is the track itself is refused (`CheckVideoTarget`) and both stay as they were.
 VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop = {}, const VideoProgress& progress = {});
 
 } // namespace kalvotune::video

@@ -1,6 +1,7 @@
 #include "video/VideoExport.hpp"
 
 #include <charconv>
+#include <system_error>
 
 namespace kalvotune::video {
 
@@ -31,6 +32,38 @@ std::string CheckVideoFormat(const VideoFormat& format)
         return "Такая частота кадров не годится: " + std::to_string(format.fps)
             + ". Можно от 1 до 120 кадров в секунду.";
     return {};
+}
+
+std::filesystem::path WithVideoExtension(std::filesystem::path output)
+{
+    if (!output.filename().empty() && !output.has_extension())
+        output += ".mp4";
+    return output;
+}
+
+std::string CheckVideoTarget(const std::filesystem::path& track, const std::filesystem::path& output)
+{
+    namespace fs = std::filesystem;
+    // `equivalent` compares the files themselves (device and inode), so a link or another
+    // spelling of the track's path is caught; the resolved paths cover names whose files
+    // cannot be asked about.
+    std::error_code sameError;
+    std::error_code trackError;
+    std::error_code outputError;
+    const bool same = fs::equivalent(track, output, sameError)
+        || (fs::weakly_canonical(track, trackError) == fs::weakly_canonical(output, outputError) && !trackError
+            && !outputError);
+    if (!same)
+        return {};
+    return "Видео не записывается поверх трека, из которого оно делается: " + output.string()
+        + ". Укажите другой файл.";
+}
+
+bool VideoTargetExists(const std::filesystem::path& output)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(output, error);
+    return std::filesystem::exists(status) || (error && error != std::errc::no_such_file_or_directory);
 }
 
 } // namespace kalvotune::video

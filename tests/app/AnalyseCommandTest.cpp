@@ -275,9 +275,11 @@ TEST(VideoCommand, ArgumentsGiveTheTrackTheFileAndTheShape)
     EXPECT_EQ(request.format.height, 1080);
     EXPECT_EQ(request.format.fps, 30);
     EXPECT_FALSE(request.seed.has_value());
-    const char* full[]{
-        "kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3", "--output", "a.mp4"};
-    ASSERT_TRUE(ParseVideoRequest(11, full, request));
+    EXPECT_FALSE(request.overwrite);
+    const char* full[]{"kalvotune", "--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3",
+        "--overwrite", "--output", "a.mp4"};
+    ASSERT_TRUE(ParseVideoRequest(12, full, request));
+    EXPECT_TRUE(request.overwrite);
     EXPECT_EQ(request.error, "");
     EXPECT_EQ(request.track, "a.mp3");
     EXPECT_EQ(request.format.width, 320);
@@ -326,6 +328,46 @@ TEST_F(VideoCommandRun, PrintsTheSeedAndTheFileOrWhyNot)
     EXPECT_EQ(RunVideoCommand(Dir(), request, 77, out, err, video::ExportVideo), 0) << err.str();
     EXPECT_EQ(out.str(), "seed 77\n" + request.output + "\n");
     EXPECT_TRUE(IsFile(request.output));
+
+    // Neither the track nor an existing file is written over without `--overwrite`, and
+    // the track not even with it; a name without an extension gets ".mp4".
+    const std::optional<Bytes> trackBytes = ReadFileBytes(track);
+    const std::optional<Bytes> videoBytes = ReadFileBytes(request.output);
+    ASSERT_TRUE(WriteFileAtomically(Dir() / "notes.txt", "notes").ok);
+    struct Refused {
+        std::string output;
+        bool overwrite;
+        const char* words;
+    };
+    for (const Refused& refused : std::vector<Refused>{{request.output, false, "уже есть, видео не записано"},
+             {(Dir() / "notes.txt").string(), false, "--overwrite"}, {track.string(), false, "поверх трека"},
+             {(Dir() / "Sound" / ".." / "Sound" / "Тон.wav").string(), true, "поверх трека"}}) {
+        VideoCommandRequest again = request;
+        again.output = refused.output;
+        again.overwrite = refused.overwrite;
+        std::ostringstream refusedOut;
+        std::ostringstream refusedErr;
+        EXPECT_EQ(RunVideoCommand(Dir(), again, 77, refusedOut, refusedErr, video::ExportVideo), 1) << refused.output;
+        EXPECT_EQ(refusedOut.str(), "");
+        EXPECT_NE(refusedErr.str().find(refused.words), std::string::npos) << refusedErr.str();
+    }
+    EXPECT_EQ(ReadFileBytes(track), trackBytes);
+    EXPECT_EQ(ReadFileBytes(request.output), videoBytes);
+    EXPECT_TRUE(FileHolds(Dir() / "notes.txt", "notes"));
+    request.output = (Dir() / "notes.txt").string();
+    request.overwrite = true;
+    std::ostringstream replacedOut;
+    std::ostringstream replacedErr;
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, replacedOut, replacedErr, video::ExportVideo), 0)
+        << replacedErr.str();
+    EXPECT_FALSE(FileHolds(Dir() / "notes.txt", "notes"));
+    request.output = (Dir() / "Фильм").string();
+    request.overwrite = false;
+    std::ostringstream namedOut;
+    std::ostringstream namedErr;
+    EXPECT_EQ(RunVideoCommand(Dir(), request, 77, namedOut, namedErr, video::ExportVideo), 0) << namedErr.str();
+    EXPECT_EQ(namedOut.str(), "seed 77\n" + request.output + ".mp4\n");
+    EXPECT_TRUE(IsFile(request.output + ".mp4"));
 
     request.output = (Dir() / "nowhere" / "Тон.mp4").string();
     request.seed = 5;

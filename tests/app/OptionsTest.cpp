@@ -2,6 +2,7 @@
 
 #include "AppFixture.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 #include "core/Surface.hpp"
 #include "core/SurfaceFile.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,9 @@ TEST(AtomicWrite, FilesTogetherReplaceAllOrNoneAndKeepTheFoldersOtherEntries)
     TempDir dir;
     const fs::path folder = dir.Path() / "Вальс48213";
     fs::create_directories(folder / "sub");
+    fs::create_directories(dir.Path() / "elsewhere");
     ASSERT_TRUE(WriteFileAtomically(folder / "sub" / "note", std::string_view{"sub"}).ok);
+    fs::create_directory_symlink(dir.Path() / "elsewhere", folder / "link");
     ASSERT_TRUE(WriteFileAtomically(folder / "Blu.kvt", std::string_view{"old blue"}).ok);
     ASSERT_TRUE(WriteFileAtomically(folder / "Speed.kvt", std::string_view{"old speed"}).ok);
     ASSERT_TRUE(WriteFileAtomically(folder / "readme", std::string_view{"kept"}).ok);
@@ -120,7 +123,7 @@ TEST(AtomicWrite, FilesTogetherReplaceAllOrNoneAndKeepTheFoldersOtherEntries)
     EXPECT_NE(result.message.find("Speed.kvt"), std::string::npos);
     EXPECT_EQ(text(folder / "Blu.kvt"), "old blue");
     EXPECT_EQ(text(folder / "Speed.kvt"), "old speed");
-    EXPECT_EQ(FilesIn(dir.Path()), 1u);
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
 
     result = WriteFilesTogether(
         {{folder / "Blu.kvt", "new blue"}, {folder / "Speed.kvt", "new speed"}, {folder / "Red.kvt", "red"}});
@@ -130,12 +133,25 @@ TEST(AtomicWrite, FilesTogetherReplaceAllOrNoneAndKeepTheFoldersOtherEntries)
     EXPECT_EQ(text(folder / "Red.kvt"), "red");
     EXPECT_EQ(text(folder / "readme"), "kept");
     EXPECT_EQ(text(folder / "sub" / "note"), "sub");
-    EXPECT_EQ(FilesIn(folder), 5u);
-    EXPECT_EQ(FilesIn(dir.Path()), 1u); // the replaced folder is gone
+    EXPECT_TRUE(fs::is_symlink(folder / "link")) << "a link to a folder stays a link";
+    EXPECT_EQ(FilesIn(folder), 6u);
+    EXPECT_EQ(FilesIn(dir.Path()), 2u); // the replaced folder is gone
+
+    // A file system without the exchange of names: every new file is renamed into place.
+    WithoutRenameExchange(true);
+    result = WriteFilesTogether(
+        {{folder / "Blu.kvt", "blue 3"}, {folder / "Speed.kvt", "speed 3"}, {folder / "Red.kvt", "red 3"}});
+    WithoutRenameExchange(false);
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(text(folder / "Blu.kvt") + text(folder / "Speed.kvt") + text(folder / "Red.kvt"), "blue 3speed 3red 3");
+    EXPECT_EQ(text(folder / "readme"), "kept");
+    EXPECT_TRUE(fs::is_symlink(folder / "link"));
+    EXPECT_EQ(FilesIn(folder), 6u);
+    EXPECT_EQ(FilesIn(dir.Path()), 2u);
 
     // Files of two folders are no group.
     EXPECT_FALSE(WriteFilesTogether({{folder / "Blu.kvt", "x"}, {dir.Path() / "Blu.kvt", "x"}}).ok);
-    EXPECT_EQ(text(folder / "Blu.kvt"), "new blue");
+    EXPECT_EQ(text(folder / "Blu.kvt"), "blue 3");
 }
 
 TEST(AtomicWrite, FailureMidWayKeepsTheOldContentAndSaysSo)
@@ -197,20 +213,22 @@ TEST(ReadFile, FolderCountsAsMissingAndLimitCutsTheRead)
     EXPECT_EQ(ReadFileBytes(dir.Path() / "f", 4)->size(), 4u);
 }
 
-TEST(FolderLock, KeepsAnotherWriterWaitingUntilItIsReleased)
+TEST(FolderLock, KeepsEveryOtherReaderAndWriterWaitingUntilItIsReleased)
 {
     const TempDir dir;
-    const auto othersMayLock = [&] {
+    const auto othersMayLock = [&](int kind) {
         const int fd{::open(dir.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-        const bool locked{::flock(fd, LOCK_EX | LOCK_NB) == 0};
+        const bool locked{::flock(fd, kind | LOCK_NB) == 0};
         ::close(fd);
         return locked;
     };
     {
         const FolderLock lock{dir.Path()};
-        EXPECT_FALSE(othersMayLock());
+        EXPECT_FALSE(othersMayLock(LOCK_EX));
+        // A shared lock would let this one in: the lock is exclusive.
+        EXPECT_FALSE(othersMayLock(LOCK_SH));
     }
-    EXPECT_TRUE(othersMayLock());
+    EXPECT_TRUE(othersMayLock(LOCK_EX));
     const FolderLock nowhere{dir.Path() / "missing"}; // not locked, and no harm done
 }
 

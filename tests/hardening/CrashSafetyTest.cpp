@@ -1,7 +1,7 @@
 // A writer killed at any moment never leaves a torn file: a child process rewrites the
-// program's data files through their own write paths over and over while this process
-// kills it with SIGKILL at random moments, and, for the files replaced together, at each
-// step of the replacement in turn.
+// program's data files through their own write paths over and over and is killed with
+// SIGKILL, at random moments and right after a chosen change on the disk; the files
+// replaced together are also killed at each step of the replacement in turn.
 #include "app/AppFixture.hpp"
 #include "app/Options.hpp"
 #include "app/ProgramDir.hpp"
@@ -16,6 +16,7 @@
 #include "service/WorkingSet.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 #include "template_commands/Recording.hpp"
 
 #include <gtest/gtest.h>
@@ -224,6 +225,23 @@ std::string TemplateSaveState(const fs::path& programDir, int g)
     return "old";
 }
 
+// Ends the process right after its `at`-th change on the disk, counted over every write.
+class CrashAtDiskChange final : public WriteFaults {
+public:
+    explicit CrashAtDiskChange(int at)
+        : m_left{at}
+    {
+    }
+    void AfterDiskChange() override
+    {
+        if (--m_left == 0)
+            ::raise(SIGKILL);
+    }
+
+private:
+    int m_left;
+};
+
 // What the child reports before and after each write: path, generation, done.
 struct Report {
     std::int32_t path;
@@ -232,11 +250,15 @@ struct Report {
 };
 
 // Writes every path in turn, generation after generation, beginning with path `first`
-// so that the kills, which land early, reach every path alike.
-[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int first, int reports)
+// so that the kills, which land early, reach every path alike; with `crashAt` set, the
+// writer ends itself right after that change on the disk.
+[[noreturn]] void RunWriter(const fs::path& folder, int firstGeneration, int first, int reports, int crashAt)
 {
     const std::vector<WritePath> paths = WritePaths();
     TemplateSaver saver{folder / "T"};
+    CrashAtDiskChange crash{crashAt};
+    if (crashAt > 0)
+        InstallWriteFaults(&crash);
     const auto count = static_cast<int>(paths.size()) + 1;
     for (int generation = firstGeneration; generation < firstGeneration + 100'000; ++generation)
         for (int step = 0; step < count; ++step) {
@@ -306,52 +328,67 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
         held.emplace_back(paths[p].files.size(), 0);
     }
 
+    // Every other kill comes at a random moment, wherever the child happens to be; the
+    // others right after a chosen change on the disk, so that these land inside a write
+    // whatever the speed of the disk: the first of them right after the first change of
+    // each path in turn, the later ones ever deeper into the writes.
     std::mt19937 random{20'260'106};
     constexpr int kKills{240};
-    int inWrite = 0; // kills that found the child inside a write
+    int highest = 0; // the newest generation any child began
+    int atChange = 0; // kills right after a change on the disk
+    int inWrite = 0; // and those that found the child inside a write
     int leftovers = 0;
     std::vector<int> caught(static_cast<std::size_t>(count), 0);
     for (int kill = 0; kill < kKills; ++kill) {
+        const bool chosen = kill % 2 == 1;
+        const int crashAt = chosen ? 1 + atChange / count * 3 : 0;
+        const int first = (chosen ? atChange : kill / 2) % count;
         int pipeEnds[2];
         ASSERT_EQ(::pipe(pipeEnds), 0);
-        const int next = *std::max_element(written.begin(), written.end()) + 1;
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(pipeEnds[0]);
-            RunWriter(folder, next, kill % count, pipeEnds[1]);
+            RunWriter(folder, highest + 1, first, pipeEnds[1], crashAt);
         }
         ::close(pipeEnds[1]);
 
-        // Kill only once the child is writing, then anywhere within a few writes.
         Report report{};
         ASSERT_EQ(::read(pipeEnds[0], &report, sizeof report), static_cast<ssize_t>(sizeof report));
-        ::usleep(std::uniform_int_distribution<unsigned>{0, 4000}(random));
-        ::kill(child, SIGKILL);
+        if (!chosen) {
+            // Once the child is writing, anywhere within a few writes (or many, on a fast disk).
+            ::usleep(std::uniform_int_distribution<unsigned>{0, 4000}(random));
+            ::kill(child, SIGKILL);
+        }
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself";
 
-        // Every path holds what it held, or the generation begun last.
+        // Every path holds the generation it last finished (or, when it finished none in
+        // this child, what it held), or the generation begun last.
         std::vector<int> begun = written;
+        std::vector<bool> finished(static_cast<std::size_t>(count), false);
         Report last = report;
         for (;;) {
             const auto p = static_cast<std::size_t>(report.path);
             begun[p] = report.generation;
-            if (report.done)
+            highest = std::max(highest, report.generation);
+            if (report.done) {
                 written[p] = report.generation;
+                finished[p] = true;
+            }
             last = report;
             if (::read(pipeEnds[0], &report, sizeof report) != static_cast<ssize_t>(sizeof report))
                 break;
         }
         ::close(pipeEnds[0]);
-        if (!last.done) {
-            ++inWrite;
-            ++caught[static_cast<std::size_t>(last.path)];
-        }
-        for (std::size_t p = 0; p < paths.size(); ++p)
+        const bool inside = !last.done;
+        for (std::size_t p = 0; p < paths.size(); ++p) {
+            if (finished[p])
+                std::fill(held[p].begin(), held[p].end(), written[p]);
             ASSERT_TRUE(HoldOldOrNew(paths[p], folder, held[p], begun[p]))
                 << paths[p].name << " holds neither its old nor its new content after kill " << kill;
+        }
         const auto t = static_cast<std::size_t>(count - 1);
         const std::string state = TemplateSaveState(folder / "T", begun[t]);
         ASSERT_TRUE(state == "old" || state == "new") << state << " after kill " << kill;
@@ -360,7 +397,13 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
         }
         if (state == "new")
             written[t] = begun[t];
-        leftovers += TemporariesIn(folder) > 0 ? 1 : 0;
+        const bool leftover = TemporariesIn(folder) > 0;
+        if (chosen) {
+            ++atChange;
+            inWrite += inside ? 1 : 0;
+            leftovers += leftover ? 1 : 0;
+            caught[static_cast<std::size_t>(last.path)] += inside ? 1 : 0;
+        }
 
         // The next start removes what the killed write left behind, and nothing else.
         app::RemoveWriteLeftoversIn(folder);
@@ -370,17 +413,18 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
             for (const std::string& file : path.files)
                 ASSERT_TRUE(IsFile(folder / file)) << file;
     }
-    std::cout << "[ crash ] " << kKills << " kills, " << inWrite << " inside a write, " << leftovers
-              << " left a temporary; inside each path:";
+    std::cout << "[ crash ] " << kKills << " kills; of the " << atChange << " right after a change on the disk, "
+              << inWrite << " inside a write, " << leftovers << " left a temporary; inside each path:";
     for (std::size_t p = 0; p < caught.size(); ++p)
         std::cout << " " << (p < paths.size() ? paths[p].name : "template save") << " " << caught[p] << ";";
     std::cout << "\n";
     // The kills prove something only when they land inside writes, on every path, and
-    // some of them while a write's temporary was on disk. How many find a temporary
-    // depends on how fast this build writes (a third in an optimised build, under a third
-    // under the sanitizers), so the floor is a tenth.
-    EXPECT_GE(inWrite * 4, kKills * 3) << "too few kills landed inside a write";
-    EXPECT_GE(leftovers * 10, kKills) << "too few kills found a write's temporary on disk";
+    // some of them while a write's temporary is on disk. Those right after a change on
+    // the disk do so by construction: every write changes the disk before it ends, each
+    // path is the first one written when a kill comes right after the first change, and a
+    // temporary stands from a write's first change to its last.
+    EXPECT_EQ(inWrite, atChange) << "a kill right after a change on the disk came outside any write";
+    EXPECT_GE(leftovers * 4, atChange) << "too few kills found a write's temporary on disk";
     for (std::size_t p = 0; p < caught.size(); ++p)
         EXPECT_GT(caught[p], 0) << "no kill landed inside " << (p < paths.size() ? paths[p].name : "the template save");
 }

@@ -4,6 +4,7 @@
 #include "core/FileIO.hpp"
 #include "core/SurfaceFile.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::kaleidoscope::testing {
 namespace {

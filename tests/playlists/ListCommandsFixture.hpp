@@ -9,6 +9,7 @@
 #include "support/FakeAudioDevice.hpp"
 #include "support/Fakes.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #include "playlists/ListLine.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 #include "ListCommandsFixture.hpp"
 
 #include "core/FileIO.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::playlists {
 namespace {

@@ -6,6 +6,7 @@
 #include "playlists/Lists.hpp"
 #include "service/TrackService.hpp"
 #include "support/FakeServices.hpp"
+#include "support/FormTrackWindow.hpp"
 #include "support/TempDir.hpp"
 
 #include <gtest/gtest.h>
@@ -138,7 +139,7 @@ protected:
     Form form;
     playlists::Lists lists{form, services};
     FakeTrackFiles files;
-    TrackService service{form, services, lists, files};
+    TrackService service{testing::FormTrackWindow(form, services), form.ProgramDir, services, lists, files};
 };
 
 } // namespace kalvotune::service

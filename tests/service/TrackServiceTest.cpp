@@ -1,6 +1,8 @@
 #include "ServiceFixture.hpp"
 
 #include "core/FileIO.hpp"
+#include "playlists/M3u.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::service {
 namespace {
@@ -68,7 +70,17 @@ TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
         (Lines{"Трек  " + stuck.string()
                 + "  сейчас недоступен. Возможно он занят каким-нибудь приложением. Он оставлен в списках вместе со "
                   "своим ЦМШ. ",
-            kDeleteDone}));
+            "Удалено треков: 1 из 2. Их строки убраны из Ваших списков, а их ЦМШ удалены. Не удалено: 1 (о них сказано "
+            "выше); они остались в списках вместе со своими ЦМШ. "}));
+
+    // When no file could go, nothing is said to be deleted.
+    dialogs.messages.clear();
+    dialogs.openedFiles.push_back({stuck});
+    service.DeleteTracksClick();
+    EXPECT_TRUE(fs::exists(stuck));
+    EXPECT_EQ(Read("Kalvotune"), Lines{Line(stuck, "Занят1")});
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1], "Ни один из выбранных треков не удалён: списки и ЦМШ остались как были. ");
 }
 
 TEST_F(ServiceTest, DeleteSaysWhichListsKeptTheLinesWhenTheirWriteFailed)
@@ -369,6 +381,75 @@ TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
         "Найдено несколько файлов с таким именем, пути оставлены как были:\nD:\\Танго.mp3");
     // The relinked track finds its template.
     EXPECT_EQ(lists.LookUpTemplateName(waltzHere), "Вальс123");
+}
+
+TEST_F(ServiceTest, MissingEntriesOfAnOpenedPlaylistAreRelinked)
+{
+    fs::create_directories(Music() / "Артист");
+    const fs::path waltz = Track("Вальс.mp3", Music() / "Артист");
+    const fs::path tango = Track("Танго.mp3");
+    const fs::path here = Track("Здесь.mp3");
+    // A playlist another player wrote on Windows, and one that names a folder that moved.
+    ASSERT_TRUE(WriteFileAtomically(Elsewhere() / "old.m3u8",
+        std::string{"#EXTM3U\r\n#EXTINF:1,Вальс\r\nC:\\Музыка\\Артист\\Вальс.mp3\r\n"} + "http://radio.example/live\r\n"
+            + here.string() + "\r\n")
+                    .ok);
+    ASSERT_TRUE(WriteFileAtomically(Elsewhere() / "b.pls", std::string{"[playlist]\nFile1=Старое/Танго.mp3\n"}).ok);
+    std::vector<std::string> messages;
+    Show(playlists::ExpandPlaylists({Elsewhere() / "old.m3u8", Elsewhere() / "b.pls"}, messages));
+    ASSERT_EQ(
+        Paths(), (Lines{"C:\\Музыка\\Артист\\Вальс.mp3", here.string(), (Elsewhere() / "Старое/Танго.mp3").string()}));
+
+    dialogs.folders = {Music()};
+    dialogs.answers = {true};
+    service.FindMovedTracksClick();
+    EXPECT_EQ(
+        dialogs.questions, Lines{"Найти перемещённые треки|Найдено 2 из 2 треков; 0 неоднозначных. Заменить пути?"});
+    EXPECT_EQ(Paths(), (Lines{waltz.string(), here.string(), tango.string()}));
+}
+
+TEST_F(ServiceTest, ARelinkOntoATrackWithItsOwnRegistryLineKeepsTheNewerTemplate)
+{
+    const fs::path waltz = Track("Вальс.mp3");
+    const fs::path tango = Track("Танго.mp3");
+    const fs::path other = Track("Другой.mp3", Elsewhere());
+    for (const char* folder : {"ВальсСтарый", "ВальсНовый", "ТангоСтарый", "ТангоНовый", "Другой"})
+        TemplateFolder(folder);
+    // The user made a template for the waltz here and later brought the newer one from
+    // Windows; for the tango the one made here is the newer.
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time(DataDir() / "ВальсНовый", now - std::chrono::hours{1});
+    fs::last_write_time(DataDir() / "ВальсСтарый", now - std::chrono::hours{2});
+    fs::last_write_time(DataDir() / "ТангоНовый", now - std::chrono::hours{1});
+    fs::last_write_time(DataDir() / "ТангоСтарый", now - std::chrono::hours{2});
+    Put("Kalvotune",
+        {"*C:\\Музыка\\Вальс.mp3*ВальсНовый*", "*C:\\Музыка\\Танго.mp3*ТангоСтарый*", Line(waltz, "ВальсСтарый"),
+            Line(tango, "ТангоНовый"), Line(other, "Другой")});
+
+    dialogs.folders = {Music()};
+    dialogs.answers = {true};
+    service.FindMovedTracksClick();
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(dialogs.questions[0],
+        "Найти перемещённые треки|Найдено 2 из 2 треков; 0 неоднозначных.\n\nУ этих треков уже есть своя строка в "
+        "реестре: останется более новый ЦМШ, более старый будет удалён вместе со своей строкой:\n"
+            + tango.string() + " (ЦМШ ТангоСтарый)\n" + waltz.string() + " (ЦМШ ВальсСтарый)\n\nЗаменить пути?");
+
+    // One line per track, sorted as every registry write leaves it; the older folders gone.
+    const Lines registry = Read("Kalvotune");
+    EXPECT_EQ(registry, (Lines{Line(other, "Другой"), Line(waltz, "ВальсНовый"), Line(tango, "ТангоНовый")}));
+    EXPECT_TRUE(std::is_sorted(registry.begin(), registry.end(), ListTextLess));
+    EXPECT_TRUE(fs::exists(DataDir() / "ВальсНовый"));
+    EXPECT_TRUE(fs::exists(DataDir() / "ТангоНовый"));
+    EXPECT_FALSE(fs::exists(DataDir() / "ВальсСтарый"));
+    EXPECT_FALSE(fs::exists(DataDir() / "ТангоСтарый"));
+    EXPECT_EQ(lists.LookUpTemplateName(waltz), "ВальсНовый");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0],
+        "Пути заменены: 2.\n\nУ этих треков была вторая строка в реестре: оставлен более новый ЦМШ, более старый "
+        "удалён "
+        "вместе со своей строкой:\n"
+            + tango.string() + " (ЦМШ ТангоСтарый)\n" + waltz.string() + " (ЦМШ ВальсСтарый)");
 }
 
 TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingIsMissing)

@@ -5,6 +5,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/Registry.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,21 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
     EXPECT_EQ(folder.Read("Kalvotune"), expected);
     EXPECT_EQ(recording, expected) << "the writer is given what it wrote";
 
+    // Two writers that both register the same line leave it once, and a line an older
+    // version left twice goes whole when a writer removes it.
+    const std::string twice{"*/m/z.mp3*fz*"};
+    Lines first{expected}, second{expected};
+    playlists::AddRegistryLine(first, twice);
+    playlists::AddRegistryLine(second, twice);
+    ASSERT_TRUE(playlists::WriteRegistry(form, expected, first).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(form, expected, second).ok);
+    EXPECT_EQ(folder.Read("Kalvotune"), first);
+    ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", {twice, twice, expected[0]}).ok);
+    Lines dropped{expected[0]};
+    ASSERT_TRUE(playlists::WriteRegistry(form, {expected[0], twice}, dropped).ok);
+    EXPECT_EQ(folder.Read("Kalvotune"), Lines{expected[0]});
+    ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", expected).ok);
+
     // A registry that cannot be read when the edit is written is left as it is.
     FailReadsOf(folder.ListsDir() / "Kalvotune");
     Lines more{expected};
@@ -145,7 +161,7 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
 TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
 {
     EXPECT_EQ(FoldCase("ЁЛКА Ёж ÀÉ Song-01.MP3"), "ёлка ёж àé song-01.mp3");
-    EXPECT_EQ(FoldCase("ЄЇІЎҐӁ ЩЪЫЬЭЮЯ"), "єїіўґӂ щъыьэюя");
+    EXPECT_EQ(FoldCase("ЀЄЇІЎЏҐӁ ЩЪЫЬЭЮЯ"), "ѐєїіўџґӂ щъыьэюя");
     // Small letters, signs, other scripts and broken bytes stay as they are.
     EXPECT_EQ(FoldCase("ёж × ß 日本 \xD0"), "ёж × ß 日本 \xD0");
 
@@ -160,6 +176,8 @@ TEST(Relink, NamesCompareWithoutLatinOrCyrillicCase)
     // One file of that name wins whatever its folders, its case aside.
     EXPECT_EQ(match("C:\\Музыка\\ЁЛОЧКА.wav").path, "/m/Песни/Ёлочка.WAV");
     EXPECT_EQ(match("\\\\server\\share\\ёлочка.wav").kind, Kind::Found);
+    // A relative path with backslashes only is split at them too.
+    EXPECT_EQ(match("Песни\\ЁЛОЧКА.wav").path, "/m/Песни/Ёлочка.WAV");
     // Among several, the one whose folders agree with most of the old path's last folders.
     EXPECT_EQ(match("C:\\Музыка\\АРТИСТ\\альбом\\01 вальс.mp3").path, "/m/Артист/Альбом/01 Вальс.mp3");
     EXPECT_EQ(match("/media/old/Сборник/Разное/01 Вальс.mp3").path, "/m/Сборник/Разное/01 Вальс.mp3");

@@ -3,6 +3,7 @@
 #include "templates/TemplateFolders.hpp"
 
 #include "playback/PlayerFixture.hpp"
+#include "support/WriteFaults.hpp"
 
 namespace kalvotune::template_commands {
 namespace {

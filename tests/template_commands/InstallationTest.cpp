@@ -1,6 +1,7 @@
 #include "template_commands/Installation.hpp"
 
 #include "playback/PlayerFixture.hpp"
+#include "support/WriteFaults.hpp"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #include "template_commands/MusicTemplates.hpp"
 
 #include "playback/PlayerFixture.hpp"
+#include "support/WriteFaults.hpp"
 #include "template_commands/Recording.hpp"
 
 namespace kalvotune::template_commands {

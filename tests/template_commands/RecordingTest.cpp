@@ -1,6 +1,7 @@
 #include "template_commands/Recording.hpp"
 
 #include "playback/PlayerFixture.hpp"
+#include "support/WriteFaults.hpp"
 #include "templates/TemplateLoader.hpp"
 
 #include <algorithm>

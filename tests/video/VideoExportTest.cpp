@@ -8,9 +8,11 @@
 #include "playlists/ListLine.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
+#include "support/WriteFaults.hpp"
 #include "templates/TemplateLoader.hpp"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -83,6 +85,46 @@ Probe ProbeFile(const fs::path& file)
     av_packet_free(&packet);
     avformat_close_input(&format);
     return probe;
+}
+
+/// The brightness plane of each video frame of a written file, in showing order.
+std::vector<std::vector<std::uint8_t>> DecodeLuma(const fs::path& file)
+{
+    std::vector<std::vector<std::uint8_t>> frames;
+    AVFormatContext* format{};
+    if (avformat_open_input(&format, file.c_str(), nullptr, nullptr) < 0)
+        return frames;
+    avformat_find_stream_info(format, nullptr);
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVCodecContext* decoder{};
+    if (index >= 0) {
+        const AVCodecParameters* parameters = format->streams[index]->codecpar;
+        decoder = avcodec_alloc_context3(avcodec_find_decoder(parameters->codec_id));
+        avcodec_parameters_to_context(decoder, parameters);
+        avcodec_open2(decoder, nullptr, nullptr);
+    }
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const auto take = [&] {
+        while (avcodec_receive_frame(decoder, frame) == 0) {
+            std::vector<std::uint8_t>& luma = frames.emplace_back();
+            for (int y = 0; y < frame->height; ++y)
+                luma.insert(luma.end(), frame->data[0] + y * frame->linesize[0],
+                    frame->data[0] + y * frame->linesize[0] + frame->width);
+        }
+    };
+    while (decoder != nullptr && av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index && avcodec_send_packet(decoder, packet) >= 0)
+            take();
+        av_packet_unref(packet);
+    }
+    if (decoder != nullptr && avcodec_send_packet(decoder, nullptr) >= 0)
+        take();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
+    return frames;
 }
 
 /// Everything in `folder` but `keep`: leftovers of a write.
@@ -160,13 +202,15 @@ protected:
 
 TEST_F(VideoExportTest, WritesH264AndAacAsLongAsTheTrackWithTheIndexFirst)
 {
-    const VideoRequest request = Request(Track(2.0));
+    // 50.6 frames of sound, whose last 898 samples fill less than one encoder frame.
+    constexpr double kSeconds{2.02408};
+    const VideoRequest request = Request(Track(kSeconds));
     std::vector<double> shares;
     // Through the module the program loads, as the window and the command line do.
     VideoModule module{fs::path{KALVOTUNE_PROGRAM_DIR} / kVideoModuleFile};
     const VideoResult result = module.Export(request, {}, [&](double share) { shares.push_back(share); });
     ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_EQ(result.frames, 50);
+    EXPECT_EQ(result.frames, 51) << "the frame count is rounded";
     ASSERT_FALSE(shares.empty());
     EXPECT_DOUBLE_EQ(shares.back(), 1.0);
     EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
@@ -182,10 +226,12 @@ TEST_F(VideoExportTest, WritesH264AndAacAsLongAsTheTrackWithTheIndexFirst)
     EXPECT_DOUBLE_EQ(probe.fps, 25.0);
     EXPECT_EQ(probe.sampleRate, kAudioRate);
     EXPECT_EQ(probe.channels, 2);
-    EXPECT_NEAR(probe.videoFrames, 50, 1);
-    EXPECT_NEAR(probe.videoSeconds, 2.0, 1.0 / 25);
-    // AAC pads its last frame: the sound may run up to one encoder frame past the track.
-    EXPECT_NEAR(probe.audioSeconds, 2.0, 1024.0 / kAudioRate + 1e-3);
+    EXPECT_EQ(probe.videoFrames, 51);
+    EXPECT_NEAR(probe.videoSeconds, 51.0 / 25, 1e-6);
+    // All the sound, its last partial frame too; AAC pads that frame, so the sound may run
+    // up to one encoder frame past the track.
+    EXPECT_GE(probe.audioSeconds, kSeconds - 1e-3);
+    EXPECT_LE(probe.audioSeconds, kSeconds + 1024.0 / kAudioRate + 1e-3);
 
     // Faststart: the index ("moov") comes before the media data ("mdat").
     const std::optional<Bytes> bytes = ReadFileBytes(request.output);
@@ -218,7 +264,7 @@ TEST_F(VideoExportTest, TheSeedDecidesEveryFrame)
 
 TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
 {
-    const fs::path track = Track(1.0);
+    const fs::path track = Track(2.5);
     constexpr int kMark{15};
     const auto film = [&](std::vector<int> marks) {
         GiveTemplate(track, 40, marks);
@@ -241,6 +287,41 @@ TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
     }
     ASSERT_GT(firstAtMark, 0);
     EXPECT_EQ(firstDifferent, firstAtMark);
+
+    // In the video each frame shows the picture of its own instant: decoded, the films
+    // with and without the mark part on the frame whose instant first reaches the mark.
+    // (The encoder's look-ahead blurs the frames just before it a little, well under the
+    // change itself.)
+    const auto decoded = [&](std::vector<int> marks, const std::string& name) {
+        GiveTemplate(track, 40, marks);
+        VideoRequest request = Request(track, name);
+        request.seed = 5;
+        EXPECT_TRUE(ExportVideo(request, {}, {}).ok);
+        return DecodeLuma(request.output);
+    };
+    const auto plainFrames = decoded({}, "plain.mp4");
+    const auto markedFrames = decoded({kMark}, "marked.mp4");
+    const auto markedFilm = film({kMark});
+    int frameAtMark{-1};
+    for (int n = 0; frameAtMark < 0 && n < 62; ++n) {
+        markedFilm->At(n * 1000 / kSmall.fps);
+        if (markedFilm->form().TemplateTick >= kMark)
+            frameAtMark = n;
+    }
+    ASSERT_GT(frameAtMark, 0);
+    ASSERT_EQ(plainFrames.size(), markedFrames.size());
+    int firstParted{-1};
+    std::string differences;
+    for (std::size_t n = 0; firstParted < 0 && n < plainFrames.size(); ++n) {
+        double sum{};
+        for (std::size_t i = 0; i < plainFrames[n].size(); ++i)
+            sum += std::abs(plainFrames[n][i] - markedFrames[n][i]);
+        const double mean = sum / static_cast<double>(plainFrames[n].size());
+        differences += " " + std::to_string(mean);
+        if (mean > 2)
+            firstParted = static_cast<int>(n);
+    }
+    EXPECT_EQ(firstParted, frameAtMark) << "mean differences of the frames:" << differences;
 }
 
 TEST_F(VideoExportTest, BadInputGivesTheProgramsMessageAndNoFile)
@@ -273,6 +354,29 @@ TEST_F(VideoExportTest, BadInputGivesTheProgramsMessageAndNoFile)
         EXPECT_FALSE(result.ok) << c.what;
         EXPECT_NE(result.message.find(c.words), std::string::npos) << c.what << ": " << result.message;
     }
+    // The track itself is never written over, whatever path names it; it stays as it was.
+    const std::optional<Bytes> trackBytes = ReadFileBytes(track);
+    fs::create_symlink(track, Out() / "link.mp3");
+    fs::create_hard_link(track, Out() / "hard.wav");
+    for (const fs::path& overTrack : {track, m_dir.Path() / "out" / ".." / track.filename(), Out() / "link.mp3",
+             Out() / "hard.wav", fs::relative(track)}) {
+        VideoRequest request = Request(track);
+        request.output = overTrack;
+        const VideoResult result = ExportVideo(request);
+        EXPECT_FALSE(result.ok) << overTrack;
+        EXPECT_NE(result.message.find("не записывается поверх трека"), std::string::npos) << result.message;
+        EXPECT_EQ(ReadFileBytes(track), trackBytes) << overTrack;
+    }
+    EXPECT_TRUE(fs::is_symlink(Out() / "link.mp3"));
+    EXPECT_EQ(CheckVideoTarget(track, Out() / "film.mp4"), "");
+    EXPECT_EQ(WithVideoExtension("/v/film"), "/v/film.mp4");
+    EXPECT_EQ(WithVideoExtension("/v/film.mp4"), "/v/film.mp4");
+    EXPECT_EQ(WithVideoExtension("/v/notes.txt"), "/v/notes.txt");
+    EXPECT_TRUE(VideoTargetExists(Out() / "link.mp3"));
+    EXPECT_FALSE(VideoTargetExists(Out() / "film.mp4"));
+    fs::remove(Out() / "link.mp3");
+    fs::remove(Out() / "hard.wav");
+
     VideoModule missing{m_dir.Path() / kVideoModuleFile};
     const VideoResult unloaded = missing.Export(Request(track), {}, {});
     EXPECT_FALSE(unloaded.ok);
@@ -364,7 +468,28 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_TRUE(request.look.smearing);
     EXPECT_EQ(request.look.pictureDelayMs, 200);
 
-    form.ListBox1.SetSelected(1, false);
+    // A name without an extension gets ".mp4"; the track itself is refused; any other
+    // existing file is replaced only when the user says so.
+    const fs::path track = Track(0.1, "b.mp3");
+    form.ListBox1.Clear();
+    form.ListBox1.Add(playlists::MakeListItem("*" + track.string() + "*0*"));
+    form.ListBox1.SetSelected(0, true);
+    ASSERT_TRUE(WriteFileAtomically(Out() / "notes.txt", "notes").ok);
+    fakes.dialogs.savedFiles = {Out() / "film", m_dir.Path() / "." / "b.mp3", Out() / "notes.txt", Out() / "notes.txt"};
+    fakes.dialogs.answers = {false, true};
+    for (int i = 0; i < 4; ++i)
+        command.SaveVideoClick();
+    ASSERT_EQ(runner.requests.size(), 3u);
+    EXPECT_EQ(runner.requests[1].output, Out() / "film.mp4");
+    EXPECT_NE(fakes.dialogs.messages.back().find("не записывается поверх трека"), std::string::npos);
+    ASSERT_EQ(fakes.dialogs.questions.size(), 2u);
+    EXPECT_EQ(fakes.dialogs.questions[0],
+        "Сохранить видео…|Файл " + (Out() / "notes.txt").string() + " уже есть. Заменить его видео?");
+    EXPECT_EQ(runner.requests[2].output, Out() / "notes.txt");
+    EXPECT_TRUE(FileHolds(Out() / "notes.txt", "notes"));
+    fakes.dialogs.messages.pop_back();
+
+    form.ListBox1.Clear();
     EXPECT_EQ(command.TrackToSave(), "/music/playing.mp3");
     runner.busy = true;
     fakes.dialogs.savedFiles.push_back(Out() / "c.mp4");

@@ -79,10 +79,10 @@ std::vector<std::filesystem::path> QtDialogs::OpenAudioFiles(bool tracksOnly)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // Character classes make the patterns match any letter case in every dialog back end;
     // the label shows only the filter's name.
-    QStringList filters{QStringLiteral("Audio Files (*.wma, *.mp3, *.wav) "
+    QStringList filters{QStringLiteral("Аудиофайлы (*.wma, *.mp3, *.wav) "
                                        "(*.[wW][mM][aA] *.[mM][pP]3 *.[wW][aA][vV])")};
     if (!tracksOnly)
-        filters.append(QStringLiteral("Playlists (*.m3u, *.m3u8, *.pls, *.xspf) "
+        filters.append(QStringLiteral("Списки воспроизведения (*.m3u, *.m3u8, *.pls, *.xspf) "
                                       "(*.[mM]3[uU] *.[mM]3[uU]8 *.[pP][lL][sS] *.[xX][sS][pP][fF])"));
     dialog.setNameFilters(filters);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -106,7 +106,7 @@ std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::stri
             folder = QDir::homePath();
     }
     const QString file = QFileDialog::getSaveFileName(
-        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("M3U8 (*.m3u8 *.m3u)"));
+        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("Список M3U8 (*.m3u8 *.m3u)"));
     if (file.isEmpty())
         return std::nullopt;
     return std::filesystem::path{file.toStdString()};
@@ -117,12 +117,12 @@ std::optional<std::filesystem::path> QtDialogs::SaveVideoFile(const std::string&
     QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     if (folder.isEmpty() || !QFileInfo{folder}.isDir())
         folder = QDir::homePath();
-    QString file = QFileDialog::getSaveFileName(
-        m_parent, QString{}, QDir{folder}.filePath(Q(suggested)), QStringLiteral("MP4 (*.mp4)"));
+    // The command asks itself before replacing a file, once the ".mp4" it may add is on
+    // the name, so the dialog does not ask too.
+    const QString file = QFileDialog::getSaveFileName(m_parent, QString{}, QDir{folder}.filePath(Q(suggested)),
+        QStringLiteral("MP4 (*.mp4)"), nullptr, QFileDialog::DontConfirmOverwrite);
     if (file.isEmpty())
         return std::nullopt;
-    if (QFileInfo{file}.suffix().isEmpty())
-        file += QStringLiteral(".mp4");
     return std::filesystem::path{file.toStdString()};
 }
 
