@@ -18,7 +18,6 @@ help=$(env -u DISPLAY ./kalvotune --help) && grep -q -- '--relink ПАПКА' <<
 status=0; env -u DISPLAY ./kalvotune a.mp3 --frobnicate >"$work/out" 2>"$work/err" || status=$?
 [ $status -eq 2 ] && [ ! -s "$work/out" ] && grep -q 'Неизвестный ключ: --frobnicate' "$work/err" \
     && grep -q '^Использование:' "$work/err" || { echo "an unknown option: status $status"; cat "$work/err"; exit 1; }
-<<<<<<< HEAD
 # --video never writes over its track, whatever the spelling, nor over another file unless asked.
 cp "Sound/Night Lanterns.wav" "$work/track.wav" && echo notes >"$work/notes.txt"
 cp "$work/track.wav" "$work/track.orig"
@@ -27,12 +26,10 @@ for output in "$work/track.wav" "$work/./track.wav" "$work/notes.txt"; do
     [ $status -eq 1 ] && [ -s "$work/err" ] && cmp -s "$work/track.wav" "$work/track.orig" \
         && [ "$(cat "$work/notes.txt")" = notes ] || { echo "--video over $output: status $status"; cat "$work/err"; exit 1; }
 done
-=======
 # Of several wrong options, the first is named.
 status=0; env -u DISPLAY ./kalvotune --analyse --bogus --worse >"$work/out" 2>"$work/err" || status=$?
 [ $status -eq 2 ] && grep -q 'Неизвестный ключ: --bogus' "$work/err" && ! grep -q -- '--worse' "$work/err" \
     || { echo "the first of two unknown options: status $status"; cat "$work/err"; exit 1; }
->>>>>>> tests
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &
