@@ -15,7 +15,7 @@ declare -A allowed=(
     [video]="core kaleidoscope templates playlists analysis playback"
     [app]="core kaleidoscope templates playlists analysis playback template_commands service video"
 )
-windowFree="kaleidoscope templates analysis"
+windowFree="kaleidoscope templates analysis video"
 status=0
 for dir in "$src"/*/; do
     folder=$(basename "$dir")

@@ -2,6 +2,7 @@
 
 #include "app/DisplayOptions.hpp"
 #include "app/PatternCommands.hpp"
+#include "app/SaveVideo.hpp"
 #include "core/Form.hpp"
 #include "core/Services.hpp"
 #include "kaleidoscope/Engine.hpp"
@@ -16,7 +17,6 @@
 #include "service/TrackService.hpp"
 #include "template_commands/MusicTemplates.hpp"
 #include "template_commands/Recording.hpp"
-#include "video/SaveVideo.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -113,7 +113,7 @@ public:
     playlists::CurrentList& currentList() { return m_currentList; }
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
-    video::SaveVideo& saveVideo() { return m_saveVideo; }
+    SaveVideo& saveVideo() { return m_saveVideo; }
     service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
@@ -151,7 +151,7 @@ private:
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     template_commands::Recording m_recording;
     template_commands::MusicTemplates m_musicTemplates{m_form, m_services, m_player.Events()};
-    video::SaveVideo m_saveVideo{m_form, m_services};
+    SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
     std::map<std::string, std::function<void()>> m_clicks;
     /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists

@@ -1,9 +1,9 @@
 #include "app/VideoCommand.hpp"
 
 #include "app/Options.hpp"
+#include "app/SaveVideo.hpp"
 #include "app/Settings.hpp"
 #include "core/Form.hpp"
-#include "video/SaveVideo.hpp"
 
 #include <charconv>
 #include <string_view>
@@ -34,7 +34,7 @@ video::VideoLook SavedLook(const fs::path& programDir)
     const Options options = ReadOptions(programDir / kOptionsFileName);
     form.PictureDelayMs = options.pictureDelayMs;
     form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
-    video::VideoLook look = video::LookOf(form);
+    video::VideoLook look = LookOf(form);
     look.figureType.reset();
     return look;
 }

@@ -1,5 +1,5 @@
 #include "video/VideoExport.hpp"
-#include "video/SaveVideo.hpp"
+#include "app/SaveVideo.hpp"
 #include "video/VideoModule.hpp"
 
 #include "Wav.hpp"
@@ -305,7 +305,7 @@ TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
     int frameAtMark{-1};
     for (int n = 0; frameAtMark < 0 && n < 62; ++n) {
         markedFilm->At(n * 1000 / kSmall.fps);
-        if (markedFilm->form().TemplateTick >= kMark)
+        if (markedFilm->State().templateTick >= kMark)
             frameAtMark = n;
     }
     ASSERT_GT(frameAtMark, 0);
@@ -422,7 +422,7 @@ TEST_F(VideoExportTest, CancelAndAFailedWriteLeaveNoFile)
 TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
 {
     /// Records the request instead of writing.
-    struct Runner : VideoExportRunner {
+    struct Runner : app::VideoExportRunner {
         bool Run(VideoRequest request) override
         {
             requests.push_back(std::move(request));
@@ -434,7 +434,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     testing::FakeServices fakes;
     Form form;
     form.ProgramDir = Program();
-    SaveVideo command{form, fakes.services};
+    app::SaveVideo command{form, fakes.services};
     command.SetRunner(&runner);
 
     command.SaveVideoClick(); // nothing selected, nothing playing
