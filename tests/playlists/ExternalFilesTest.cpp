@@ -114,22 +114,24 @@ TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
     EXPECT_EQ(form.CurrentListName, "0");
     EXPECT_EQ(form.CaptionPrefix, "Rock");
 
-    // A playlist opens its entries; what it could not open and a missing argument are
-    // reported, and the list is not touched when nothing is left.
+    // A playlist opens its entries, a missing one kept for relinking; it and a missing
+    // argument are reported, and the list is not touched when nothing is left.
     const fs::path two = Track("Jazz", "b.wav");
     const fs::path playlist = dir.Path() / "Jazz" / "list.m3u8";
     PutFile(playlist, "#EXTM3U\nb.wav\n../Rock/Один.mp3\ngone.mp3\n");
     player.calls.clear();
     external.OpenFiles({playlist, dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(Items(form.ListBox1), (Lines{MakeListItem(Line(two)), MakeListItem(Line(one))}));
+    EXPECT_EQ(Items(form.ListBox1),
+        (Lines{
+            MakeListItem(Line(two)), MakeListItem(Line(one)), MakeListItem(Line(dir.Path() / "Jazz" / "gone.mp3"))}));
     EXPECT_EQ(player.calls, (Lines{"buttons"}));
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_NE(dialogs.messages[0].find("list.m3u8"), std::string::npos);
-    EXPECT_NE(dialogs.messages[0].find(": 1 "), std::string::npos);
+    EXPECT_NE(dialogs.messages[0].find(": 1."), std::string::npos);
     EXPECT_NE(dialogs.messages[1].find("nothing.mp3"), std::string::npos);
 
     external.OpenFiles({dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(form.ListBox1.Count(), 2);
+    EXPECT_EQ(form.ListBox1.Count(), 3);
 }
 
 TEST_F(ExternalTracks, DroppedFoldersAddTheirTracksByNameAndOtherFilesAreNamed)
