@@ -2,6 +2,7 @@
 // over the byte-wise reference, measured side by side on the same canvas.
 #include "ReferencePresentFrame.hpp"
 #include "SyntheticTables.hpp"
+#include "app/PatternCommands.hpp"
 #include "core/AudioDevice.hpp"
 #include "core/Form.hpp"
 #include "core/Random.hpp"
@@ -81,8 +82,9 @@ struct Setup {
     NoActivity activity;
     Services services{dialogs, clock, random, device, screen, sounds, activity};
     Form form;
-    Engine engine{form, random};
-    Scheduler scheduler{form, services, engine};
+    Engine engine{form.Pattern(), random};
+    Scheduler scheduler{engine, device, random};
+    app::PatternCommands commands{form, device, engine, scheduler};
     bool programTables{};
 
     Setup()
@@ -106,7 +108,7 @@ struct Setup {
         form.NoTemplate = false;
         form.Utiug.checked = true;
         form.FigureType = 3;
-        scheduler.CasualClick();
+        commands.CasualClick();
         for (auto& b : engine.Canvas())
             b = static_cast<std::uint8_t>(bytes.Next());
     }
@@ -116,7 +118,7 @@ struct Setup {
     {
         device.position = (device.position + 100) % 590'000;
         form.ModeNumber = mode;
-        scheduler.PatternTimerTimer(form.*kModeTimers[static_cast<std::size_t>(mode)]);
+        commands.PatternTimerTimer(form.*app::kModeTimers[static_cast<std::size_t>(mode)]);
     }
 };
 

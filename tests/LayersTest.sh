@@ -16,6 +16,7 @@ declare -A allowed=(
     [cli]="core kaleidoscope templates playlists analysis playback template_commands service video"
     [app]="core kaleidoscope templates playlists analysis playback template_commands service video cli"
 )
+windowFree="kaleidoscope templates analysis video"
 status=0
 for dir in "$src"/*/; do
     folder=$(basename "$dir")
@@ -26,5 +27,12 @@ for dir in "$src"/*/; do
         [[ $used == "$folder" || " ${allowed[$folder]} " == *" $used "* ]] && continue
         echo "${file#"$src"/} includes a header of src/$used"; status=1
     done < <(grep -rHoE '^#include "[a-z_]+/' "$dir" | sed -E 's/:#include "([a-z_]+)\//\t\1/')
+done
+# The window model belongs to the window and its commands: the drawing, file and sound
+# layers take typed inputs instead.
+for folder in $windowFree; do
+    while read -r file; do
+        echo "${file#"$src"/} includes the window model core/Form.hpp"; status=1
+    done < <(grep -rlE '^#include "core/Form.hpp"' "$src/$folder")
 done
 exit $status

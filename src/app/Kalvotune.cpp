@@ -37,11 +37,12 @@ constexpr const char* kAboutText{
 
 Kalvotune::Kalvotune(fs::path programDir, Services& services)
     : m_services{services}
-    , m_engine{m_form, services.random}
-    , m_scheduler{m_form, services, m_engine}
-    , m_display{m_form, services, m_scheduler}
-    , m_lists{m_form, services, [this](bool on) { m_scheduler.RunPatterns(on); }}
-    , m_patterns{m_scheduler}
+    , m_engine{m_form.Pattern(), services.random}
+    , m_scheduler{m_engine, services.device, services.random}
+    , m_patternCommands{m_form, services.device, m_engine, m_scheduler}
+    , m_display{m_form, services, m_patternCommands}
+    , m_lists{m_form, services, [this](bool on) { m_patternCommands.RunPatterns(on); }}
+    , m_patterns{m_patternCommands, m_scheduler}
     , m_player{m_form, services, m_lists, m_patterns}
     , m_playControls{m_player}
     , m_myLists{m_form, services, m_lists, m_playControls}
@@ -85,10 +86,10 @@ void Kalvotune::FormCreate()
         m_services.dialogs.ShowMessage(m_tablesError);
 
     ApplySettings(
-        m_form, m_settings, {[this] { m_scheduler.TrackBar1Change(); }, [this] { m_scheduler.TrackBar2Change(); }});
+        m_form, m_settings, {[this] { m_patternCommands.TrackBar1Change(); }, [this] { m_patternCommands.TrackBar2Change(); }});
     StilWindowClick();
     if (m_settings.autoModes == 1)
-        m_scheduler.SpeedButton1Click();
+        m_patternCommands.SpeedButton1Click();
 
     // The last screenshot is the start picture; without one the surface stays black.
     LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/DisplayOptions.hpp"
+#include "app/PatternCommands.hpp"
+#include "app/SaveVideo.hpp"
 #include "core/Form.hpp"
 #include "core/SavedSettings.hpp"
 #include "core/Services.hpp"
-#include "kaleidoscope/DisplayOptions.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
 #include "playback/Player.hpp"
@@ -16,7 +18,6 @@
 #include "service/TrackService.hpp"
 #include "template_commands/MusicTemplates.hpp"
 #include "template_commands/Recording.hpp"
-#include "video/SaveVideo.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -28,14 +29,16 @@ namespace kalvotune::app {
 /// Lets the player start and stop the kaleidoscope without knowing the scheduler.
 class SchedulerPatterns : public playback::PatternControl {
 public:
-    explicit SchedulerPatterns(kaleidoscope::Scheduler& scheduler)
-        : m_scheduler{scheduler}
+    SchedulerPatterns(PatternCommands& commands, kaleidoscope::Scheduler& scheduler)
+        : m_commands{commands}
+        , m_scheduler{scheduler}
     {
     }
-    void RunPatterns(bool on) override { m_scheduler.RunPatterns(on); }
+    void RunPatterns(bool on) override { m_commands.RunPatterns(on); }
     void SelectFigures() override { m_scheduler.SelectFigures(); }
 
 private:
+    PatternCommands& m_commands;
     kaleidoscope::Scheduler& m_scheduler;
 };
 
@@ -107,13 +110,14 @@ public:
     Form& form() { return m_form; }
     const Form& form() const { return m_form; }
     kaleidoscope::Scheduler& scheduler() { return m_scheduler; }
+    PatternCommands& patternCommands() { return m_patternCommands; }
     playback::Player& player() { return m_player; }
     playlists::Lists& lists() { return m_lists; }
     playlists::MyLists& myLists() { return m_myLists; }
     playlists::CurrentList& currentList() { return m_currentList; }
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
-    video::SaveVideo& saveVideo() { return m_saveVideo; }
+    SaveVideo& saveVideo() { return m_saveVideo; }
     service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
@@ -137,7 +141,8 @@ private:
     Services& m_services;
     kaleidoscope::Engine m_engine;
     kaleidoscope::Scheduler m_scheduler;
-    kaleidoscope::DisplayOptions m_display;
+    PatternCommands m_patternCommands;
+    DisplayOptions m_display;
     playlists::Lists m_lists;
     SchedulerPatterns m_patterns;
     playback::Player m_player;
@@ -148,8 +153,8 @@ private:
     playlists::CurrentList m_currentList;
     playlists::M3uExport m_m3uExport{m_form, m_services.dialogs};
     template_commands::Recording m_recording;
-    template_commands::MusicTemplates m_musicTemplates{m_form, m_services};
-    video::SaveVideo m_saveVideo{m_form, m_services};
+    template_commands::MusicTemplates m_musicTemplates{m_form, m_services, m_player.Events()};
+    SaveVideo m_saveVideo{m_form, m_services};
     std::string m_tablesError;
     /// `SetGet.kvt` as read at start; the controls' words are gathered into it at close.
     SavedSettings m_settings;

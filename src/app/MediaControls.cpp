@@ -9,7 +9,35 @@ namespace kalvotune::app {
 MediaControls::MediaControls(Kalvotune& app, AudioDevice& device)
     : m_app{app}
     , m_device{device}
+    , m_subscription{app.player().Events().Subscribe([this](const playback::PlayerEvent& event) { Follow(event); })}
 {
+    if (m_device.Mode() != DeviceMode::NotOpen)
+        TrackChanged(m_app.form().CurrentTrackName);
+}
+
+void MediaControls::TrackChanged(const std::filesystem::path& track)
+{
+    if (track == m_lastTrack)
+        return;
+    m_lastTrack = track;
+    ++m_trackNumber;
+    ++m_pictureNumber;
+    m_lastTick = m_app.form().TemplateTick;
+}
+
+void MediaControls::Follow(const playback::PlayerEvent& event)
+{
+    switch (event.kind) {
+    case playback::PlayerEvent::Kind::TrackStarted:
+        TrackChanged(event.track);
+        break;
+    case playback::PlayerEvent::Kind::TrackEnded:
+        TrackChanged({});
+        break;
+    case playback::PlayerEvent::Kind::PositionMoved:
+        ++m_seekNumber;
+        break;
+    }
 }
 
 bool MediaControls::Playing() const
@@ -29,12 +57,6 @@ MediaState MediaControls::State()
         state.title = f.TrackTitle;
         state.lengthUs = m_device.LengthMs() * 1000;
     }
-    if (state.track != m_lastTrack) {
-        ++m_trackNumber;
-        ++m_pictureNumber;
-        m_lastTick = f.TemplateTick;
-    }
-    m_lastTrack = state.track;
     state.trackNumber = m_trackNumber;
     // A speed byte above 21 marks a picture change; any mark passed since the last look
     // counts (a jump back only starts the count again).
@@ -47,7 +69,7 @@ MediaState MediaControls::State()
     }
     m_lastTick = tick;
     state.pictureNumber = m_pictureNumber;
-    state.seekNumber = m_app.player().Seeks();
+    state.seekNumber = m_seekNumber;
     state.canSeek = Playing();
     state.canPlay = !Playing() && f.PlayButton.enabled && (mode == DeviceMode::Paused || f.ListBox1.Count() > 0);
     state.canPause = Playing() && f.PauseButton.enabled;

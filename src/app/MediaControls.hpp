@@ -35,7 +35,7 @@ struct MediaState {
 /// the command means, so nothing bypasses the window's handlers.
 class MediaControls {
 public:
-    /// Both references must outlive the object.
+    /// Both references must outlive the object; follows the player's events from here on.
     MediaControls(Kalvotune& app, AudioDevice& device);
 
     MediaState State();
@@ -64,6 +64,8 @@ public:
 
 private:
     bool Playing() const;
+    void Follow(const playback::PlayerEvent& event);
+    void TrackChanged(const std::filesystem::path& track);
 
     Kalvotune& m_app;
     AudioDevice& m_device;
@@ -71,6 +73,8 @@ private:
     std::uint64_t m_trackNumber{};
     int m_lastTick{};
     std::uint64_t m_pictureNumber{};
+    std::uint64_t m_seekNumber{};
+    playback::PlayerEvents::Subscription m_subscription;
 };
 
 } // namespace kalvotune::app

@@ -38,10 +38,10 @@ std::vector<WidgetBinding> WindowActions::Table()
     const WidgetAction pause = [](Kalvotune& a, Control*) { a.m_player.PauseButtonClick(); };
     const WidgetAction stop = [](Kalvotune& a, Control*) { a.m_player.StopButtonClick(); };
     const WidgetAction toggleList = [](Kalvotune& a, Control*) { a.m_player.SpeedButton2Click(); };
-    const WidgetAction toggleMotion = [](Kalvotune& a, Control*) { a.m_scheduler.SpeedButton10Click(); };
+    const WidgetAction toggleMotion = [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton10Click(); };
     const WidgetAction openMusic = [](Kalvotune& a, Control*) { a.m_currentList.N1Click(); };
     const WidgetAction writeCurrentLine = [](Kalvotune& a, Control*) { a.m_currentList.AddWorkeStringClick(); };
-    const TimerAction patternTick = [](Kalvotune& a, TimerControl& timer) { a.m_scheduler.PatternTimerTimer(timer); };
+    const TimerAction patternTick = [](Kalvotune& a, TimerControl& timer) { a.m_patternCommands.PatternTimerTimer(timer); };
 
     return {
         {.widget = "Form1", .kind = K::Window, .doubleClick = [](Kalvotune& a, Control*) { a.Fullscreen1Click(); }},
@@ -51,8 +51,8 @@ std::vector<WidgetBinding> WindowActions::Table()
             .click = playOrNext},
         {.widget = "PauseButton", .kind = K::Button, .description = "Пауза", .click = pause},
         {.widget = "StopButton", .kind = K::Button, .description = "Стоп", .click = stop},
-        button("SpeedButton1", [](Kalvotune& a, Control*) { a.m_scheduler.SpeedButton1Click(); }),
-        button("SpeedButton5", [](Kalvotune& a, Control*) { a.m_scheduler.SpeedButton5Click(); }),
+        button("SpeedButton1", [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton1Click(); }),
+        button("SpeedButton5", [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton5Click(); }),
         button("SpeedButton4", [](Kalvotune& a, Control*) { a.m_recording.SpeedButton4Click(); }),
         button("SpeedButton10", toggleMotion),
         button("SpeedButton11", [](Kalvotune& a, Control*) { a.m_lists.SpeedButton11Click(); }),
@@ -64,12 +64,12 @@ std::vector<WidgetBinding> WindowActions::Table()
             .pointingHand = true},
         {.widget = "TrackBar1",
             .kind = K::Slider,
-            .click = [](Kalvotune& a, Control*) { a.m_scheduler.TrackBar1Change(); },
+            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.TrackBar1Change(); },
             .sliderStep = 4,
             .sliderTicks = 4},
         {.widget = "TrackBar2",
             .kind = K::Slider,
-            .click = [](Kalvotune& a, Control*) { a.m_scheduler.TrackBar2Change(); },
+            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.TrackBar2Change(); },
             .sliderStep = 1000,
             .sliderTicks = 4000},
         {.widget = "StaticText1", .kind = K::Label, .description = "Длительность трека", .growsLeft = true},
@@ -136,11 +136,11 @@ std::vector<WidgetBinding> WindowActions::Table()
         item("Listik", "PopupMenu1", "Ctrl+L", toggleList),
         item("Fullscreen1", "PopupMenu1", "F5", [](Kalvotune& a, Control*) { a.Fullscreen1Click(); }),
         item("N4", "PopupMenu1", {}),
-        item("Ball", "PopupMenu1", "Shift+F1", [](Kalvotune& a, Control*) { a.m_scheduler.BallClick(); }),
-        item("BallCasual", "PopupMenu1", "Shift+F2", [](Kalvotune& a, Control*) { a.m_scheduler.BallCasualClick(); }),
-        item("Casual", "PopupMenu1", "Shift+F3", [](Kalvotune& a, Control*) { a.m_scheduler.CasualClick(); }),
-        item("Micro", "PopupMenu1", "Shift+F4", [](Kalvotune& a, Control*) { a.m_scheduler.MicroClick(); }),
-        item("MicroPlus", "PopupMenu1", "Shift+F5", [](Kalvotune& a, Control*) { a.m_scheduler.MicroPlusClick(); }),
+        item("Ball", "PopupMenu1", "Shift+F1", [](Kalvotune& a, Control*) { a.m_patternCommands.BallClick(); }),
+        item("BallCasual", "PopupMenu1", "Shift+F2", [](Kalvotune& a, Control*) { a.m_patternCommands.BallCasualClick(); }),
+        item("Casual", "PopupMenu1", "Shift+F3", [](Kalvotune& a, Control*) { a.m_patternCommands.CasualClick(); }),
+        item("Micro", "PopupMenu1", "Shift+F4", [](Kalvotune& a, Control*) { a.m_patternCommands.MicroClick(); }),
+        item("MicroPlus", "PopupMenu1", "Shift+F5", [](Kalvotune& a, Control*) { a.m_patternCommands.MicroPlusClick(); }),
         item("AutoTipFig", "PopupMenu1", "Shift+F6"),
         item("Drive", "PopupMenu1", "F3", toggleMotion),
         item("Hi", "PopupMenu1", {}),
@@ -199,7 +199,7 @@ std::vector<WidgetBinding> WindowActions::Table()
                 a.m_player.Timer2Timer();
                 a.m_musicTemplates.AnalyseStartedTrack();
             }),
-        timer("Timer3", [](Kalvotune& a, TimerControl&) { a.m_scheduler.Timer3Timer(); }),
+        timer("Timer3", [](Kalvotune& a, TimerControl&) { a.m_patternCommands.Timer3Timer(); }),
         timer("Timer4",
             [](Kalvotune& a, TimerControl&) {
                 a.m_player.Timer4Timer();

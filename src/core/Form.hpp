@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Controls.hpp"
+#include "core/PatternState.hpp"
 #include "core/Surface.hpp"
 #include "core/TemplateChannels.hpp"
 #include "core/Version.hpp"
@@ -94,21 +95,28 @@ struct Form {
     std::filesystem::path CurrentTrackName;
     int TrackSeconds{};
     int TrackPosition{};
-    int TemplateTick{};
-    int PatternInterval{20};
     int TrackIndex{};
     bool ListExhausted{};
     bool IsFullScreen{};
-    bool NoTemplate{};
-    bool MotionOff{};
     bool ShowClock{};
-    bool AutoChangeDue{};
+    TemplateChannels channels;
+    /// The kaleidoscope's options and running state; the window's handlers know its
+    /// fields by the names below. The menu's ticks stay the window's own: "сглаживать",
+    /// "размазать" and "авто" are copied in before each pattern tick.
+    PatternState pattern;
+    bool& NoTemplate{pattern.noTemplate};
+    bool& MotionOff{pattern.motionOff};
+    bool& AutoChangeDue{pattern.autoChangeDue};
+    int& TemplateTick{pattern.templateTick};
+    int& PatternInterval{pattern.patternInterval};
     /// How much later than the reported play position the picture follows the sound, in
     /// ms (-1000..1000): covers output latency the device cannot report.
-    int PictureDelayMs{};
-    int ModeNumber{1};
-    std::uint8_t FigureType{};
-    TemplateChannels channels;
+    int& PictureDelayMs{pattern.pictureDelayMs};
+    int& ModeNumber{pattern.modeNumber};
+    std::uint8_t& FigureType{pattern.figureType};
+
+    /// What the kaleidoscope of the window draws from and into.
+    PatternInputs Pattern() { return {pattern, channels, surface}; }
 
     /// The eleven pattern timers in the order they are switched off.
     std::array<TimerControl*, 11> PatternTimers();

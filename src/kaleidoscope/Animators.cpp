@@ -97,12 +97,13 @@ void Animators::RunPatternTick(int mode)
     if (!m_engine.Ready())
         return;
     const ModeRecipe& recipe = Recipe(mode);
-    const bool mark = m_form.channels.Speed(m_form.TemplateTick) > 21;
+    const int tick = m_engine.Inputs().state.templateTick;
+    const bool mark = m_engine.Inputs().channels.Speed(tick) > 21;
     if (recipe.freezes) {
         if (mark) {
-            if (m_form.TemplateTick != m_lastFreezeTick)
+            if (tick != m_lastFreezeTick)
                 m_freezeSign = -m_freezeSign;
-            m_lastFreezeTick = m_form.TemplateTick;
+            m_lastFreezeTick = tick;
         }
         if (m_freezeSign < 0)
             return;
@@ -166,7 +167,7 @@ void Animators::Paint(const PaintCall& call, int dividerBlue, int dividerGreen)
         m_engine.DrawFiguresFalling(value, call.first, call.channel, last + 1);
         break;
     case PaintOp::MoveOnMark:
-        if (m_form.channels.Speed(m_form.TemplateTick) > 21)
+        if (m_engine.Inputs().channels.Speed(m_engine.Inputs().state.templateTick) > 21)
             m_engine.MoveFigures(call.first, last + 1, 15);
         break;
     case PaintOp::Smooth:

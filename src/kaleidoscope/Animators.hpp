@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/Form.hpp"
 #include "core/Random.hpp"
 #include "kaleidoscope/Engine.hpp"
 
@@ -11,10 +10,14 @@ namespace kalvotune::kaleidoscope {
 
 inline constexpr int kModeCount{16};
 
-/// The pattern timer that animates each mode 0..15; any other mode number runs on `Timer10`.
-inline constexpr std::array<TimerControl Form::*, kModeCount> kModeTimers{&Form::Timer5, &Form::Timer6, &Form::Timer7,
-    &Form::Timer8, &Form::Timer9, &Form::Timer10, &Form::Timer11, &Form::Timer14, &Form::Timer6, &Form::Timer1,
-    &Form::Timer12, &Form::Timer10, &Form::Timer10, &Form::Timer7, &Form::Timer6, &Form::Timer13};
+/// The number of the window's pattern timer (1, 5..14) that animates each mode 0..15:
+/// modes that share a timer share its pace. Any other mode number runs on timer 10.
+inline constexpr std::array<int, kModeCount> kModeTimerNumbers{5, 6, 7, 8, 9, 10, 11, 14, 6, 1, 12, 10, 10, 7, 6, 13};
+inline constexpr int kOtherModesTimerNumber{10};
+/// The pattern timers' numbers in the order the window switches them off.
+inline constexpr std::array<int, 11> kPatternTimerNumbers{1, 5, 6, 7, 8, 9, 10, 11, 12, 14, 13};
+/// The interval every pattern timer starts with, in ms.
+inline constexpr int kFirstPatternInterval{20};
 
 /// One step of a mode's paint list.
 enum class PaintOp { Flat, Rising, Falling, MoveOnMark, Smooth };
@@ -63,9 +66,9 @@ const ModeRecipe& Recipe(int mode);
 /// and across mode changes.
 class Animators {
 public:
-    Animators(Engine& engine, Form& form, Random& random)
+    /// Draws with `engine` from the engine's inputs; both references must outlive the object.
+    Animators(Engine& engine, Random& random)
         : m_engine{engine}
-        , m_form{form}
         , m_random{random}
     {
     }
@@ -80,7 +83,6 @@ private:
     void ApplyBackground(const BackgroundRule& rule);
 
     Engine& m_engine;
-    Form& m_form;
     Random& m_random;
     int m_freezeSign{1};
     int m_lastFreezeTick{};

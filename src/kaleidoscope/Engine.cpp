@@ -114,8 +114,8 @@ void ZeroedBytes::Free::operator()(std::uint8_t* bytes) const
     std::free(bytes);
 }
 
-Engine::Engine(Form& form, Random& random)
-    : m_form{form}
+Engine::Engine(PatternInputs inputs, Random& random)
+    : m_inputs{inputs}
     , m_random{random}
     , m_canvas(kCanvasBytes + kSlack)
     , m_slots(static_cast<std::size_t>(kFigureSlots) * kFigureWords, 0)
@@ -223,26 +223,27 @@ void Engine::FinishFrame()
 {
     if (!m_ready)
         return;
-    if (m_form.Razmazat.checked) {
+    const PatternState& state = m_inputs.state;
+    if (state.smearing) {
         FoldBack();
         BlurCentre();
         BlurCentre();
     }
-    if (m_form.Utiug.checked) {
-        if (m_form.TemplateTick % 3 == 0) {
+    if (state.smoothing) {
+        if (state.templateTick % 3 == 0) {
             FoldBack();
             BlurCentre();
         }
         SmoothFigures();
     }
-    const int mark = m_form.channels.Speed(m_form.TemplateTick);
-    if (m_form.NoTemplate) {
+    const int mark = m_inputs.channels.Speed(state.templateTick);
+    if (state.noTemplate) {
         if (mark <= 21 && m_burstCounter == 0)
             return;
         if (++m_burstCounter > 3)
             m_burstCounter = 0;
         PresentFrame();
-    } else if (m_form.MotionOff) {
+    } else if (state.motionOff) {
         if (mark > 21)
             PresentFrame();
     } else {
@@ -254,8 +255,8 @@ void Engine::PresentFrame()
 {
     if (!m_ready)
         return;
-    m_frameMap.Present(m_canvas.data(), m_form.surface);
-    ++m_form.surface.revision;
+    m_frameMap.Present(m_canvas.data(), m_inputs.surface);
+    ++m_inputs.surface.revision;
 }
 
 } // namespace kalvotune::kaleidoscope

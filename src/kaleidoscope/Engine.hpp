@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Form.hpp"
+#include "core/PatternState.hpp"
 #include "core/Random.hpp"
 #include "kaleidoscope/FrameMap.hpp"
 
@@ -83,20 +83,22 @@ struct TableData {
 };
 
 /// The kaleidoscope's buffers and drawing operations: the work canvas, the pattern tables,
-/// the 19 figure slots, and the copy of the canvas onto `Form::surface`.
-/// Single-threaded; every operation runs inside a pattern tick on the window's thread.
-/// Reads from `form`: `TemplateTick`, `channels` (red and speed bytes), `NoTemplate`,
-/// `MotionOff`, `Utiug` and `Razmazat`; writes `form.surface`. Draws from `random`.
-/// Until tables are loaded (`Ready()` false) every drawing operation does nothing.
+/// the 19 figure slots, and the copy of the canvas onto the inputs' surface.
+/// Single-threaded; every operation runs inside a pattern tick on its owner's thread.
+/// Reads from its inputs the template tick, the channels (red and speed bytes), and the
+/// options `noTemplate`, `motionOff`, `smoothing` and `smearing`; writes the surface.
+/// Draws from `random`. Until tables are loaded (`Ready()` false) every drawing operation
+/// does nothing.
 ///
 /// Typical use outside the window (a preview tool, say): `LoadTables`, then either drive
-/// whole pattern ticks through `Scheduler::PatternTimerTimer` with `form.channels` and the
-/// device position set, or call the operations directly after filling `Current()`:
+/// whole pattern ticks through `Scheduler::Tick` with the channels and the device
+/// position set, or call the operations directly after filling `Current()`:
 /// `MoveFigures`, the `DrawFigures...` calls, `FinishFrame` or `PresentFrame`; the picture
-/// is then in `form.surface`.
+/// is then in the inputs' surface.
 class Engine {
 public:
-    Engine(Form& form, Random& random);
+    /// `inputs` and `random` must outlive the engine.
+    Engine(PatternInputs inputs, Random& random);
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
@@ -139,7 +141,7 @@ public:
     /// The last step of every pattern tick: the smoothing options, then the decision
     /// whether this tick's picture is shown (bursts without a template, Drive with one).
     void FinishFrame();
-    /// Copies the canvas through the frame map into `form.surface` (524 rows of 2025 bytes;
+    /// Copies the canvas through the frame map into the surface (524 rows of 2025 bytes;
     /// row padding untouched) and bumps its revision.
     void PresentFrame();
 
@@ -158,6 +160,8 @@ public:
     /// One slot's 4000 words; tests and tools may read and set them. Whoever writes points
     /// here must keep the margins `LoadTables` checks, or drawing writes out of bounds.
     std::span<std::int32_t, kFigureWords> Figure(int slot);
+    /// What the engine draws from and into.
+    const PatternInputs& Inputs() const { return m_inputs; }
     std::span<const std::int32_t, kFigureWords> Figure(int slot) const;
     int BurstCounter() const { return m_burstCounter; }
 
@@ -169,7 +173,7 @@ public:
 private:
     void DrawFigures(int value, int first, int channel, int end, int operation);
 
-    Form& m_form;
+    PatternInputs m_inputs;
     Random& m_random;
     bool m_ready{};
     TickValues m_current{};

@@ -49,7 +49,7 @@ void Engine::MoveFigures(int first, int end, int step)
         return;
     first = std::max(first, 0);
     end = std::min(end, kFigureSlots);
-    const bool redOdd = (m_form.channels.Red(m_form.TemplateTick) & 1) != 0;
+    const bool redOdd = (m_inputs.channels.Red(m_inputs.state.templateTick) & 1) != 0;
     for (int s = first; s < end; ++s) {
         const std::span<std::int32_t, kFigureWords> f = Figure(s);
         const int n = LengthOf(f);

@@ -1,60 +1,63 @@
 #pragma once
 
-#include "core/Controls.hpp"
-#include "core/Form.hpp"
-#include "core/Services.hpp"
+#include "core/AudioDevice.hpp"
+#include "core/Random.hpp"
 #include "kaleidoscope/Animators.hpp"
+
+#include <cstdint>
 
 namespace kalvotune::kaleidoscope {
 
-/// The mode scheduler and the window's kaleidoscope handlers: which pattern timer runs,
-/// how the template steers each tick, the figure types, Auto and Drive.
+/// The five figure types, as `PatternState::figureType` holds them.
+inline constexpr std::uint8_t kBall{1};
+inline constexpr std::uint8_t kBallCasual{2};
+inline constexpr std::uint8_t kCasual{3};
+inline constexpr std::uint8_t kMicroPlus{4};
+inline constexpr std::uint8_t kMicro{5};
+
+/// The mode scheduler: how the template steers each pattern tick, the figure types and
+/// the automatic mode change. Reads and writes the engine's inputs (tick, interval, mode,
+/// figure type, the pending change) and reads the play position of `device`. Which timer
+/// runs a mode is its owner's business: a tick that changes the mode says so instead of
+/// drawing.
 class Scheduler {
 public:
-    Scheduler(Form& form, Services& services, Engine& engine);
+    /// All references must outlive the scheduler.
+    Scheduler(Engine& engine, AudioDevice& device, Random& random);
 
-    /// The first step of every pattern tick; false means the tick must end at once.
+    /// The first step of every pattern tick: the template tick from the play position,
+    /// the interval, re-selection and the tick's values. False when the automatic mode
+    /// change picked a new `modeNumber` instead: the tick must end at once, and whoever
+    /// runs the ticks restarts them for the new mode.
     bool TickStep();
-    /// On: enables `Fullscreen1` and starts the pattern timer of `ModeNumber` with `Timer15`
-    /// (neither when the tables failed to load). Off: stops them all.
-    void RunPatterns(bool on);
-    /// Fills the figure slots for the current `FigureType`.
+    /// One whole pattern tick drawing `mode`: `TickStep`, then the mode's drawing. False
+    /// as `TickStep`. Without tables nothing happens (true).
+    bool Tick(int mode);
+    /// Fills the figure slots for the current figure type.
     void SelectFigures();
+    /// Makes `type` the figure type and fills the slots for it.
+    void ApplyFigureType(std::uint8_t type);
     /// Applies one of the five figure types at random.
     void RandomFigureType();
+    /// Steps `modeNumber` on by one: past the last mode (or from any stored number as
+    /// large) it starts again at 0, and micro plus skips mode 7.
+    void NextMode();
+    /// Without a template while playing: the generated speed channel gets a mark every
+    /// `period` ticks instead of its old ones. Nothing for a period below 1.
+    void MarkEvery(int period);
 
-    void SpeedButton5Click();
-    void SpeedButton1Click();
-    void Timer3Timer();
-    void TrackBar1Change();
-    void TrackBar2Change();
-    void BallClick();
-    void BallCasualClick();
-    void CasualClick();
-    void MicroClick();
-    void MicroPlusClick();
-    /// Drive: toggles `MotionOff` (also the `Drive` menu item).
-    void SpeedButton10Click();
-
-    /// Runs the handler of one of the eleven pattern timers (`Timer1`, `Timer5` ... `Timer14`).
-    /// The tick's handler sets `timer.interval` to `PatternInterval` and draws the mode
-    /// that `ModeNumber` names when that mode belongs to `timer`, else the timer's own mode.
-    /// A timer that is not a pattern timer, or tables that are not loaded, do nothing.
-    void PatternTimerTimer(TimerControl& timer);
-
-    /// The `TemplateTick` of the previous pattern tick.
+    /// The template tick of the previous pattern tick.
     int PreviousTick() const { return m_previousTick; }
     const Animators& PatternAnimators() const { return m_animators; }
 
 private:
-    /// The mode a firing of `timer` draws; -1 when `timer` is no pattern timer.
-    int ModeOfTimer(const TimerControl& timer) const;
     bool Playing() const;
-    void ApplyFigureType(std::uint8_t type);
 
-    Form& m_form;
-    Services& m_services;
     Engine& m_engine;
+    PatternState& m_state;
+    TemplateChannels& m_channels;
+    AudioDevice& m_device;
+    Random& m_random;
     Animators m_animators;
     int m_previousTick{};
 };

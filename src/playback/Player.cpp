@@ -5,7 +5,6 @@
 #include "core/Random.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Lists.hpp"
-#include "templates/TemplateLoader.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -53,6 +52,22 @@ int WholeSeconds(std::int64_t ms)
 
 } // namespace
 
+void ApplyTrackTemplate(Form& form, templates::TrackTemplate loaded)
+{
+    using templates::TemplateState;
+    form.TemplateDir = std::move(loaded.dir);
+    form.channels = std::move(loaded.channels);
+    form.NoTemplate = loaded.state != TemplateState::Full;
+    form.SpeedButton4.enabled = true;
+    form.SpeedButton10.enabled = loaded.state == TemplateState::Full;
+    form.TrackBar1.visible = loaded.state == TemplateState::None;
+    form.caption = form.CaptionPrefix + "        " + form.TrackTitle;
+    if (loaded.state == TemplateState::StillPicture)
+        form.caption += kStillTemplateSuffix;
+    else if (loaded.state == TemplateState::None)
+        form.caption += kNoTemplateSuffix;
+}
+
 Player::Player(Form& form, Services& services, playlists::Lists& lists, PatternControl& patterns, TemplateSaves* saves)
     : m_form{form}
     , m_services{services}
@@ -65,8 +80,11 @@ Player::Player(Form& form, Services& services, playlists::Lists& lists, PatternC
 void Player::CloseDevice()
 {
     // A closed device has no position to show, so the position tick stops with it.
+    const bool open = m_services.device.Mode() != DeviceMode::NotOpen;
     m_services.device.Close();
     m_form.Timer4.enabled = false;
+    if (open)
+        m_events.Publish({PlayerEvent::Kind::TrackEnded, m_form.CurrentTrackName});
 }
 
 void Player::PlayButtonClick()
@@ -176,7 +194,10 @@ void Player::StartCurrentEntry()
         return;
     }
     ShowTrackLength();
-    templates::LoadTrackTemplate(f, m_services, f.TemplateName);
+    templates::TrackTemplate loaded = templates::LoadTrackTemplate(
+        f.ProgramDir, f.TemplateName, f.TrackSeconds, f.TrackBar1.position, m_services.random);
+    const templates::TemplateState state = loaded.state;
+    ApplyTrackTemplate(f, std::move(loaded));
     if (f.ListBox3.visible)
         m_lists.SpeedButton11Click();
     if (f.ListBox1.visible && !f.FixatorLista1.checked)
@@ -189,6 +210,7 @@ void Player::StartCurrentEntry()
     f.Panel3.width = 1;
     f.Timer4.enabled = true;
     m_lists.AddToHistory();
+    m_events.Publish({PlayerEvent::Kind::TrackStarted, f.CurrentTrackName, state});
 }
 
 void Player::ReportMissingFile()
@@ -282,7 +304,7 @@ void Player::StopButtonClick()
         m_services.dialogs.ShowMessage("Шаблон неподвижных картинок для <" + f.TrackTitle + "> не изменен");
         f.caption = f.CaptionPrefix + "     " + f.TrackTitle;
         if (f.NoTemplate) {
-            f.caption += templates::kNoTemplateSuffix;
+            f.caption += kNoTemplateSuffix;
             f.TrackBar1.visible = true;
         }
         f.PlayButton.enabled = true;
@@ -351,6 +373,7 @@ void Player::EndOfTrack()
     f.TrackPosition = 0;
     f.Timer4.enabled = false;
     m_services.device.Close();
+    m_events.Publish({PlayerEvent::Kind::TrackEnded, f.CurrentTrackName});
     UpdatePlayButtons();
     f.Panel3.width = 1;
     f.NoTemplate = false;
@@ -391,7 +414,7 @@ bool Player::SeekPlaying(std::int64_t ms)
     if (m_services.device.Mode() != DeviceMode::Playing)
         return false;
     SeekTo(ms);
-    ++m_seeks;
+    m_events.Publish({PlayerEvent::Kind::PositionMoved, m_form.CurrentTrackName, {}, std::max<std::int64_t>(ms, 0)});
     return true;
 }
 

@@ -3,7 +3,9 @@
 #include "core/Form.hpp"
 #include "core/Services.hpp"
 #include "playback/PatternControl.hpp"
+#include "playback/PlayerEvents.hpp"
 #include "playback/TemplateSaves.hpp"
+#include "templates/TemplateLoader.hpp"
 
 #include <cstdint>
 
@@ -13,9 +15,19 @@ class Lists;
 
 namespace kalvotune::playback {
 
+/// The title bar's ends after the track's title: a still-picture template, no template.
+inline constexpr const char* kStillTemplateSuffix{"   (с ШНК)"};
+inline constexpr const char* kNoTemplateSuffix{"   (без ЦМШ)"};
+
+/// Shows a loaded template in the window and hands its channels to the kaleidoscope:
+/// `TemplateDir`, `channels`, `NoTemplate`, the caption from `CaptionPrefix` and
+/// `TrackTitle`, Build, Drive and `TrackBar1`.
+void ApplyTrackTemplate(Form& form, templates::TrackTemplate loaded);
+
 /// Playing the entries of `ListBox1`: play, pause, stop, the next-track and random-pick
 /// rules, the position display with end-of-track detection, seeking and keep-awake.
-/// Every method is a window event handler and runs on the user-interface thread.
+/// Every method is a window event handler and runs on the user-interface thread. What
+/// happens to the track is published through `Events()`.
 class Player {
 public:
     /// All references must outlive the player. `saves` may be null until the template
@@ -57,11 +69,11 @@ public:
     /// The seek of a click on the strip, to `ms`: only while a track plays (a jump would
     /// otherwise start the sound behind a paused or stopped window). True when it jumped.
     bool SeekPlaying(std::int64_t ms);
-    /// How many jumps `SeekPlaying` has made, so those who show the position can tell a
-    /// jump from playing on.
-    std::uint64_t Seeks() const { return m_seeks; }
     /// `Timer15`, every 55 s while the patterns run: keeps the session awake.
     void Timer15Timer();
+
+    /// Track starts, track ends and jumps in the track, for whoever follows the player.
+    PlayerEvents& Events() { return m_events; }
 
     /// True while a still-picture template is being recorded (the tag of `SpeedButton4`).
     bool TemplateRecording() const { return m_form.SpeedButton4.tag == 1; }
@@ -79,7 +91,7 @@ private:
     playlists::Lists& m_lists;
     PatternControl& m_patterns;
     TemplateSaves* m_saves{};
-    std::uint64_t m_seeks{};
+    PlayerEvents m_events;
 };
 
 } // namespace kalvotune::playback

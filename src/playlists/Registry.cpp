@@ -9,9 +9,14 @@
 
 namespace kalvotune::playlists {
 
+std::filesystem::path RegistryFile(const std::filesystem::path& programDir)
+{
+    return programDir / kListsFolder / kRegistryName;
+}
+
 std::filesystem::path RegistryFile(const Form& form)
 {
-    return form.ProgramDir / kListsFolder / kRegistryName;
+    return RegistryFile(form.ProgramDir);
 }
 
 ListReadResult ReadRegistryWorkList(const Form& form)

@@ -9,7 +9,9 @@
 
 namespace kalvotune::playlists {
 
-/// The template registry `Kalvotune` in the `Lists` folder of `form.ProgramDir`.
+/// The template registry `Kalvotune` in the `Lists` folder of `programDir`.
+std::filesystem::path RegistryFile(const std::filesystem::path& programDir);
+/// The same for `form.ProgramDir`.
 std::filesystem::path RegistryFile(const Form& form);
 
 /// Reads the registry into a work list sorted as it is written back (`ListTextLess`,

@@ -2,6 +2,7 @@
 
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
+#include "playback/Player.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
@@ -83,10 +84,19 @@ MusicTemplateInstall InstallMusicTemplate(
     return {true, made.name, {}};
 }
 
-MusicTemplates::MusicTemplates(Form& form, Services& services)
+MusicTemplates::MusicTemplates(Form& form, Services& services, playback::PlayerEvents& events)
     : m_form{form}
     , m_services{services}
+    , m_subscription{events.Subscribe([this](const playback::PlayerEvent& event) { Follow(event); })}
 {
+}
+
+void MusicTemplates::Follow(const playback::PlayerEvent& event)
+{
+    if (event.kind == playback::PlayerEvent::Kind::TrackStarted)
+        m_playingTemplate = event.templateState;
+    else if (event.kind == playback::PlayerEvent::Kind::TrackEnded)
+        m_playingTemplate = templates::TemplateState::None;
 }
 
 std::vector<std::string> MusicTemplates::TracksToAnalyse() const
@@ -157,7 +167,10 @@ void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannel
     const bool recording = m_form.SpeedButton4.tag == 1;
     if (running && !recording && m_form.CurrentTrackName.string() == job.track) {
         m_form.TemplateName = installed.folder;
-        templates::LoadTrackTemplate(m_form, m_services, installed.folder);
+        templates::TrackTemplate loaded = templates::LoadTrackTemplate(
+            m_form.ProgramDir, installed.folder, m_form.TrackSeconds, m_form.TrackBar1.position, m_services.random);
+        m_playingTemplate = loaded.state;
+        playback::ApplyTrackTemplate(m_form, std::move(loaded));
     }
 }
 
@@ -181,8 +194,9 @@ void MusicTemplates::AnalyseStartedTrack()
     const std::string track = m_form.CurrentTrackName.string();
     if (track.empty() || track == m_backgroundTrack || m_services.device.Mode() != DeviceMode::Playing)
         return;
-    // Only a track with no template at all: a recorded still picture is the user's work.
-    if (!m_form.caption.ends_with(templates::kNoTemplateSuffix))
+    // Only a track with no template at all: a recorded still picture is the user's work,
+    // and so is the one being recorded now.
+    if (m_playingTemplate != templates::TemplateState::None || Recording(track))
         return;
     m_backgroundTrack = track;
     m_runner->Run({{track, false, true}}, m_form.TrackBar1.position);

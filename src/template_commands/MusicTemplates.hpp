@@ -3,6 +3,7 @@
 #include "core/Form.hpp"
 #include "core/Services.hpp"
 #include "core/TemplateChannels.hpp"
+#include "playback/PlayerEvents.hpp"
 
 #include <filesystem>
 #include <string>
@@ -58,8 +59,8 @@ std::string KeptTemplateMessage(const std::string& folder);
 /// window's thread.
 class MusicTemplates {
 public:
-    /// Both references must outlive the object.
-    MusicTemplates(Form& form, Services& services);
+    /// Both references must outlive the object; follows the player through `events`.
+    MusicTemplates(Form& form, Services& services, playback::PlayerEvents& events);
 
     /// The runner that analyses the tracks; without one the command does nothing.
     void SetRunner(MusicAnalysisRunner* runner) { m_runner = runner; }
@@ -96,12 +97,16 @@ public:
 private:
     /// True while Build records `track`.
     bool Recording(const std::string& track) const;
+    void Follow(const playback::PlayerEvent& event);
 
     Form& m_form;
     Services& m_services;
     MusicAnalysisRunner* m_runner{};
     /// The track last handed over in the background, so it is analysed once.
     std::string m_backgroundTrack;
+    /// What the playing track plays with: as it started, or the template made for it since.
+    templates::TemplateState m_playingTemplate{templates::TemplateState::None};
+    playback::PlayerEvents::Subscription m_subscription;
     /// Results for the track being recorded, in the order they came.
     std::vector<std::pair<MusicTemplateJob, TemplateChannels>> m_deferred;
 };

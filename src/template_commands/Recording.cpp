@@ -133,7 +133,7 @@ void Recording::SaveStillTemplate()
         // may have been registered while the track was recorded. Its line and folder stay,
         // and the recorded picture changes go into it.
         const std::string registered = playlists::LineTemplate(*line);
-        const fs::path folder = templates::TemplateFolderOf(f, registered);
+        const fs::path folder = templates::TemplateFolderOf(f.ProgramDir, registered);
         if (IsFolder(folder)) {
             // The template's other files stay as they are; only the picture changes move.
             if (const WriteResult written = WriteFileAtomically(folder / templates::kSpeedFile, f.channels.speed);
@@ -175,7 +175,7 @@ void Recording::SaveStillTemplate()
 void Recording::SaveSynchronisedTemplate()
 {
     Form& f = m_form;
-    const fs::path folder = templates::TemplateFolderOf(f, f.TemplateName);
+    const fs::path folder = templates::TemplateFolderOf(f.ProgramDir, f.TemplateName);
     if (!IsFolder(folder))
         return;
     const TemplateChannels& c = f.channels;

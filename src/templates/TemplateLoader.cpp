@@ -55,91 +55,81 @@ void ReadTemplateChannels(const fs::path& folder, TemplateChannels& channels, st
     ReadChannel(folder / kSpeedFile, channels.speed, length);
 }
 
-std::string TitleCaption(const Form& form)
-{
-    return form.CaptionPrefix + "        " + form.TrackTitle;
-}
-
 } // namespace
 
-fs::path TemplateFolderOf(const Form& form, const std::string& templateName)
+fs::path TemplateFolderOf(const fs::path& programDir, const std::string& templateName)
 {
     // A NUL would cut the name short in the file system ("..\0x" is "..").
     if (!IsPlainFolderName(templateName) || templateName.find('\0') != std::string::npos)
         return {};
     // A link in `Data` may lead anywhere; the template's files stay inside `Data`.
-    const fs::path data = form.ProgramDir / "Data";
+    const fs::path data = programDir / "Data";
     fs::path folder = data / templateName;
     if (!IsWithin(data, folder))
         return {};
     return folder;
 }
 
-void FillRandomColour(Form& form, Services& services, int channel)
+void FillRandomColour(TemplateChannels& channels, Random& random, int channel)
 {
-    auto& bytes = channel == 1 ? form.channels.blue : channel == 2 ? form.channels.green : form.channels.red;
+    auto& bytes = channel == 1 ? channels.blue : channel == 2 ? channels.green : channels.red;
     for (auto& value : bytes) {
-        const int v = services.random.Next() % 255;
+        const int v = random.Next() % 255;
         value = static_cast<std::uint8_t>(v & ~1);
     }
 }
 
-void LoadTrackTemplate(Form& form, Services& services, const std::string& templateName)
+TrackTemplate LoadTrackTemplate(const fs::path& programDir, const std::string& templateName, int trackSeconds,
+    int pictureChangeTicks, Random& random)
 {
-    const fs::path data = form.ProgramDir / "Data";
-    form.TemplateDir = TemplateFolderOf(form, templateName);
+    TrackTemplate loaded;
+    TemplateChannels& channels = loaded.channels;
+    const fs::path data = programDir / "Data";
+    loaded.dir = TemplateFolderOf(programDir, templateName);
     std::error_code error;
-    const bool folderExists = !form.TemplateDir.empty() && fs::is_directory(form.TemplateDir, error);
-    const fs::path folder = folderExists ? form.TemplateDir : data;
+    const bool folderExists = !loaded.dir.empty() && fs::is_directory(loaded.dir, error);
+    const fs::path folder = folderExists ? loaded.dir : data;
 
     const bool full = IsChannelFile(data, folder / kBlueFile) && IsChannelFile(data, folder / kRedFile)
         && IsChannelFile(data, folder / kGreenFile) && IsChannelFile(data, folder / kSpeedFile);
     if (full) {
-        form.NoTemplate = false;
-        form.SpeedButton4.enabled = true;
-        form.SpeedButton10.enabled = true;
-        form.TrackBar1.visible = false;
-        form.caption = TitleCaption(form);
-        ReadTemplateChannels(folder, form.channels, TicksForTrack(form.TrackSeconds));
-        return;
+        loaded.state = TemplateState::Full;
+        ReadTemplateChannels(folder, channels, TicksForTrack(trackSeconds));
+        return loaded;
     }
 
-    form.NoTemplate = true;
-    form.SpeedButton4.enabled = true;
-    form.SpeedButton10.enabled = false;
-    form.channels.Reset(static_cast<int>(TicksForTrack(form.TrackSeconds)));
-    const int length = form.channels.Length();
+    channels.Reset(static_cast<int>(TicksForTrack(trackSeconds)));
+    const int length = channels.Length();
 
-    services.random.SeedFromClock();
-    FillRandomColour(form, services, 1);
-    FillRandomColour(form, services, 2);
-    FillRandomColour(form, services, 3);
+    random.SeedFromClock();
+    FillRandomColour(channels, random, 1);
+    FillRandomColour(channels, random, 2);
+    FillRandomColour(channels, random, 3);
     for (int i = 0; i < length; ++i) {
         const auto at = static_cast<std::size_t>(i);
         if (i % kRedTurnEvery == 0)
-            ++form.channels.red[at];
+            ++channels.red[at];
         if (i % kBlueChangeEvery == 0)
-            ++form.channels.blue[at];
+            ++channels.blue[at];
     }
 
     if (IsChannelFile(data, folder / kSpeedFile)) {
-        form.caption = TitleCaption(form) + kStillTemplateSuffix;
-        form.TrackBar1.visible = false;
-        ReadChannel(folder / kSpeedFile, form.channels.speed, static_cast<std::size_t>(length));
-        return;
+        loaded.state = TemplateState::StillPicture;
+        ReadChannel(folder / kSpeedFile, channels.speed, static_cast<std::size_t>(length));
+        return loaded;
     }
 
-    form.caption = TitleCaption(form) + kNoTemplateSuffix;
-    form.TrackBar1.visible = true;
-    services.random.SeedFromClock();
+    loaded.state = TemplateState::None;
+    random.SeedFromClock();
     // The bar's own range is 4..80; a zero period from a bad setting must not divide.
-    const int period = std::max(form.TrackBar1.position, 1);
+    const int period = std::max(pictureChangeTicks, 1);
     for (int i = 0; i < length; ++i) {
         const auto at = static_cast<std::size_t>(i);
-        form.channels.speed[at] = static_cast<std::uint8_t>(services.random.Next() % 8);
+        channels.speed[at] = static_cast<std::uint8_t>(random.Next() % 8);
         if (i % period == 0)
-            form.channels.speed[at] = kGeneratedMarker;
+            channels.speed[at] = kGeneratedMarker;
     }
+    return loaded;
 }
 
 } // namespace kalvotune::templates

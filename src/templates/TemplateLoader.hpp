@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Form.hpp"
-#include "core/Services.hpp"
+#include "core/Random.hpp"
+#include "core/TemplateChannels.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <filesystem>
@@ -15,25 +15,36 @@ inline constexpr const char* kGreenFile{"Green.kvt"};
 inline constexpr const char* kRedFile{"Red.kvt"};
 inline constexpr const char* kSpeedFile{"Speed.kvt"};
 
-inline constexpr const char* kStillTemplateSuffix{"   (с ШНК)"};
-inline constexpr const char* kNoTemplateSuffix{"   (без ЦМШ)"};
-
-/// The folder of template `templateName` under `ProgramDir`/Data; empty when the name is
+/// The folder of template `templateName` under `programDir`/Data; empty when the name is
 /// not a plain folder name (`IsPlainFolderName`), holds a NUL or names a link that leads
 /// out of `Data`, so a damaged registry line can never reach outside `Data`.
-std::filesystem::path TemplateFolderOf(const Form& form, const std::string& templateName);
+std::filesystem::path TemplateFolderOf(const std::filesystem::path& programDir, const std::string& templateName);
 
-/// Fills `form.channels` for the track that is starting: the four files of the template
-/// folder when all are there, else generated colours with the recorded `Speed.kvt` or a
-/// generated speed channel. Sets `TemplateDir`, `NoTemplate`, the caption, Build, Drive
-/// and `TrackBar1`. Needs `TrackSeconds` and `TrackTitle` set. When the folder is missing
-/// the channel files are looked for in `Data` itself. Channel files are read no further
-/// than the generated length (`TrackSeconds` x 20 + 50, the length clamped to a day), so
-/// a file of gigabytes costs no more than the track needs. Shows no message.
-void LoadTrackTemplate(Form& form, Services& services, const std::string& templateName);
+/// What a track plays with: all four channel files of its template, only a recorded
+/// speed channel (a still-picture template) under generated colours, or nothing of its
+/// own (every channel generated).
+enum class TemplateState { Full, StillPicture, None };
+
+/// The template a starting track gets.
+struct TrackTemplate {
+    TemplateState state{TemplateState::None};
+    /// The folder the template's name gives (`TemplateFolderOf`), whether or not it exists.
+    std::filesystem::path dir;
+    TemplateChannels channels;
+};
+
+/// The channels of the track that is starting, from template `templateName` under
+/// `programDir`: the four files of the template folder when all are there, else generated
+/// colours with the recorded `Speed.kvt` or a generated speed channel with a mark every
+/// `pictureChangeTicks` ticks. When the folder is missing the channel files are looked for
+/// in `Data` itself. Channel files are read no further than the generated length
+/// (`trackSeconds` x 20 + 50, the length clamped to a day), so a file of gigabytes costs
+/// no more than the track needs. Draws from `random`; shows no message.
+TrackTemplate LoadTrackTemplate(const std::filesystem::path& programDir, const std::string& templateName,
+    int trackSeconds, int pictureChangeTicks, Random& random);
 
 /// Fills one generated colour channel (1 blue, 2 green, 3 red) with even values 0..254,
 /// one fresh draw per element.
-void FillRandomColour(Form& form, Services& services, int channel);
+void FillRandomColour(TemplateChannels& channels, Random& random, int channel);
 
 } // namespace kalvotune::templates

@@ -1,8 +1,10 @@
 #include "video/KaleidoscopeFilm.hpp"
 
-#include "templates/TemplateLoader.hpp"
+#include "core/SavedSettings.hpp"
+#include "core/Services.hpp"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 namespace kalvotune::video {
@@ -38,40 +40,6 @@ public:
     bool playing{};
 };
 
-/// Nobody is asked anything while a film is made.
-class NoDialogs : public Dialogs {
-public:
-    void ShowMessage(const std::string&) override { }
-    void ShowError(const std::string&) override { }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<std::string> InputBox(const std::string&, const std::string&, const std::string&) override
-    {
-        return std::nullopt;
-    }
-    std::vector<fs::path> OpenAudioFiles(bool) override { return {}; }
-    std::optional<fs::path> ChooseFolder(const std::string&) override { return std::nullopt; }
-};
-
-/// A full-HD screen, so nothing asks about large screens.
-class FilmScreen : public Screen {
-public:
-    int Width() const override { return 1920; }
-    int Height() const override { return 1080; }
-    int PhysicalWidth() const override { return 1920; }
-    void SetCursorPos(int, int) override { }
-};
-
-class NoSounds : public SoundEffects {
-public:
-    void PlayAndWait(const fs::path&) override { }
-    void PlayAsync(const fs::path&) override { }
-};
-
-class NoActivity : public UserActivity {
-public:
-    void Poke() override { }
-};
-
 } // namespace
 
 /// One timer as the window's timer loop runs it: restarted whenever it is switched on or
@@ -87,37 +55,19 @@ struct KaleidoscopeFilm::Stage {
     FilmClock clock;
     Random random{clock};
     FilmDevice device;
-    NoDialogs dialogs;
-    FilmScreen screen;
-    NoSounds sounds;
-    NoActivity activity;
-    Services services{dialogs, clock, random, device, screen, sounds, activity};
-    Form form;
+    PatternState state;
+    TemplateChannels channels;
+    Surface surface;
+    /// The window's timers by number: the pattern timers, and timer 3 for Auto.
+    std::array<TimerControl, 15> timers;
+    TimerControl& autoTimer = timers[3];
 };
-
-VideoLook LookOf(const Form& form)
-{
-    VideoLook look;
-    look.mode = form.ModeNumber;
-    look.figureType = form.FigureType;
-    look.autoModes = form.Timer3.enabled;
-    look.autoIntervalMs = form.Timer3.interval;
-    look.autoFigureType = form.AutoTipFig.checked;
-    look.smoothing = form.Utiug.checked;
-    look.smearing = form.Razmazat.checked;
-    look.motionOff = form.MotionOff;
-    look.pictureDelayMs = form.PictureDelayMs;
-    look.musicTemplates = form.AutoMusicTemplate.checked;
-    look.pictureChangeTicks = form.TrackBar1.position;
-    return look;
-}
 
 KaleidoscopeFilm::KaleidoscopeFilm(const fs::path& programDir, const fs::path& track, const std::string& templateName,
     std::int64_t lengthMs, const VideoLook& look, std::uint32_t seed, std::optional<TemplateChannels> channels)
     : m_stage{std::make_unique<Stage>()}
-    , m_form{m_stage->form}
-    , m_engine{m_form, m_stage->random}
-    , m_scheduler{m_form, m_stage->services, m_engine}
+    , m_engine{{m_stage->state, m_stage->channels, m_stage->surface}, m_stage->random}
+    , m_scheduler{m_engine, m_stage->device, m_stage->random}
 {
     Stage& s = *m_stage;
     s.clock.start = seed;
@@ -126,51 +76,82 @@ KaleidoscopeFilm::KaleidoscopeFilm(const fs::path& programDir, const fs::path& t
     if (const kaleidoscope::LoadResult loaded = m_engine.LoadTables(programDir); !loaded.ok)
         m_error = loaded.message;
 
-    Form& f = m_form;
-    f.ProgramDir = programDir;
-    f.IsFullScreen = true;
-    f.ModeNumber = look.mode;
-    f.Timer3.interval = look.autoIntervalMs;
-    f.Check(f.AutoTipFig, look.autoFigureType);
-    f.Utiug.checked = look.smoothing;
-    f.Razmazat.checked = look.smearing;
-    f.MotionOff = look.motionOff;
-    f.PictureDelayMs = look.pictureDelayMs;
-    f.TrackBar1.SetPosition(look.pictureChangeTicks);
-    f.CurrentTrackName = track;
-    f.TrackTitle = track.stem().string();
-    f.TrackSeconds
+    for (const int number : kaleidoscope::kPatternTimerNumbers)
+        s.timers[static_cast<std::size_t>(number)].interval = kaleidoscope::kFirstPatternInterval;
+    PatternState& state = s.state;
+    state.modeNumber = look.mode;
+    s.autoTimer.interval = look.autoIntervalMs;
+    state.autoFigureType = look.autoFigureType;
+    state.smoothing = look.smoothing;
+    state.smearing = look.smearing;
+    state.motionOff = look.motionOff;
+    state.pictureDelayMs = look.pictureDelayMs;
+    const int trackSeconds
         = static_cast<int>(std::clamp<std::int64_t>(s.device.lengthMs / 1000, 0, std::numeric_limits<int>::max()));
     if (look.figureType)
-        f.FigureType = *look.figureType;
+        state.figureType = *look.figureType;
     else
         m_scheduler.RandomFigureType(); // as a fresh start draws one
 
     // The track starts as the player starts it: template, figures, sound, patterns.
     s.device.Open(track);
-    templates::LoadTrackTemplate(f, s.services, templateName);
+    const int pictureChangeTicks = std::clamp(look.pictureChangeTicks, kFewestPictureChangeTicks, kMostPictureChangeTicks);
+    templates::TrackTemplate loaded
+        = templates::LoadTrackTemplate(programDir, templateName, trackSeconds, pictureChangeTicks, s.random);
+    m_template = loaded.state;
+    s.channels = std::move(loaded.channels);
+    state.noTemplate = m_template != templates::TemplateState::Full;
     if (channels) {
-        f.channels = std::move(*channels);
-        f.NoTemplate = false;
+        s.channels = std::move(*channels);
+        state.noTemplate = false;
     }
     m_scheduler.SelectFigures();
     s.device.Play();
-    m_scheduler.RunPatterns(true);
-    f.Timer3.enabled = look.autoModes;
+    RunPatterns();
+    s.autoTimer.enabled = look.autoModes;
 
-    for (TimerControl* timer : f.PatternTimers())
-        m_timers.push_back({timer});
-    m_timers.push_back({&f.Timer3});
+    for (const int number : kaleidoscope::kPatternTimerNumbers)
+        m_timers.push_back({&s.timers[static_cast<std::size_t>(number)]});
+    m_timers.push_back({&s.autoTimer});
 }
 
 KaleidoscopeFilm::~KaleidoscopeFilm() = default;
 
+const PatternState& KaleidoscopeFilm::State() const
+{
+    return m_stage->state;
+}
+
+const TemplateChannels& KaleidoscopeFilm::Channels() const
+{
+    return m_stage->channels;
+}
+
+void KaleidoscopeFilm::RunPatterns()
+{
+    Stage& s = *m_stage;
+    for (const int number : kaleidoscope::kPatternTimerNumbers)
+        s.timers[static_cast<std::size_t>(number)].enabled = false;
+    if (!m_engine.Ready())
+        return;
+    const int mode = s.state.modeNumber;
+    const int number = mode >= 0 && mode < kaleidoscope::kModeCount
+        ? kaleidoscope::kModeTimerNumbers[static_cast<std::size_t>(mode)]
+        : kaleidoscope::kOtherModesTimerNumber;
+    s.timers[static_cast<std::size_t>(number)].enabled = true;
+}
+
 void KaleidoscopeFilm::Fire(TimerControl& timer)
 {
-    if (&timer == &m_form.Timer3)
-        m_scheduler.Timer3Timer();
+    if (&timer == &m_stage->autoTimer) {
+        m_stage->state.autoChangeDue = true;
+        return;
+    }
+    // Only the timer of the current mode runs, so its firing draws that mode.
+    if (!m_scheduler.Tick(m_stage->state.modeNumber))
+        RunPatterns();
     else
-        m_scheduler.PatternTimerTimer(timer);
+        timer.interval = m_stage->state.patternInterval;
 }
 
 const Surface& KaleidoscopeFilm::At(std::int64_t ms)
@@ -204,7 +185,7 @@ const Surface& KaleidoscopeFilm::At(std::int64_t ms)
         due->next = m_now + std::max(1, due->interval);
     }
     setNow(std::max(ms, m_now));
-    return m_form.surface;
+    return m_stage->surface;
 }
 
 } // namespace kalvotune::video

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "core/AudioDevice.hpp"
-#include "core/Form.hpp"
+#include "core/Controls.hpp"
+#include "core/PatternState.hpp"
 #include "core/Random.hpp"
-#include "core/Services.hpp"
 #include "core/TemplateChannels.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
+#include "templates/TemplateLoader.hpp"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,13 +35,10 @@ struct VideoLook {
     int pictureChangeTicks{20};
 };
 
-/// The settings as the window has them now.
-VideoLook LookOf(const Form& form);
-
 /// The kaleidoscope of one track played from its start on a virtual clock: the window's
-/// own engine, scheduler and timers, stepped to each frame's instant, so every frame is
-/// drawn and a picture change lands on the frame of its tick. Everything it draws from
-/// comes from the seed. Single-threaded.
+/// own engine and scheduler, with timers that run as the window's do, stepped to each
+/// frame's instant, so every frame is drawn and a picture change lands on the frame of
+/// its tick. Everything it draws from comes from the seed. Single-threaded.
 class KaleidoscopeFilm {
 public:
     /// `channels`: the track's template already made (from its music); none loads the
@@ -59,21 +57,25 @@ public:
     /// picture shown at that instant.
     const Surface& At(std::int64_t ms);
 
-    const Form& form() const { return m_form; }
-    Form& form() { return m_form; }
+    /// What the track plays with: its own template, a still picture, or nothing.
+    templates::TemplateState Template() const { return m_template; }
+    /// The kaleidoscope's state: mode, figure type, the tick last drawn, ...
+    const PatternState& State() const;
+    const TemplateChannels& Channels() const;
 
 private:
     struct Timing;
     struct Stage;
+    void RunPatterns();
     void Fire(TimerControl& timer);
 
     std::unique_ptr<Stage> m_stage;
-    Form& m_form;
     kaleidoscope::Engine m_engine;
     kaleidoscope::Scheduler m_scheduler;
     std::vector<Timing> m_timers;
     std::int64_t m_now{};
     std::string m_error;
+    templates::TemplateState m_template{templates::TemplateState::None};
 };
 
 } // namespace kalvotune::video

@@ -144,9 +144,7 @@ private:
 /// The registry's template folder for `track`, "0" when it has none.
 std::string RegisteredTemplate(const fs::path& programDir, const fs::path& track)
 {
-    Form form;
-    form.ProgramDir = programDir;
-    const playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
+    const playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir));
     const std::string folder = playlists::RegisteredFolder(registry.lines, track.string());
     return folder.empty() ? "0" : folder;
 }
@@ -217,8 +215,7 @@ VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop, const
     if (!film->Error().empty())
         return Failed(film->Error());
     // "Сам создавать ЦМШ": a track with no template at all plays with the one its music gives.
-    if (request.look.musicTemplates && film->form().NoTemplate
-        && film->form().caption.ends_with(templates::kNoTemplateSuffix)) {
+    if (request.look.musicTemplates && film->Template() == templates::TemplateState::None) {
         analysis::AnalysisResult made = analysis::AnalyseTrack(request.track, request.look.pictureChangeTicks, stop);
         if (made.cancelled || stop.stop_requested())
             return Cancelled();

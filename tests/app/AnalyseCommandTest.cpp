@@ -257,7 +257,7 @@ TEST(VideoCommand, TheSavedLookIsTheOneTheWindowAppliesAtStart)
         form.Timer3.enabled = saved.autoModes == 1;
         form.PictureDelayMs = options.pictureDelayMs;
         form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
-        const video::VideoLook window = video::LookOf(form);
+        const video::VideoLook window = app::LookOf(form);
         const video::VideoLook command = SavedLook(saved, options);
         EXPECT_EQ(command.mode, window.mode) << i;
         EXPECT_FALSE(command.figureType.has_value()) << i;

@@ -44,7 +44,7 @@ TEST_F(Startup, WithoutTablesSaysWhichFileAndStillOpensTheLists)
     EXPECT_EQ(Window().PlayButton.caption, "Play");
     EXPECT_FALSE(Window().PauseButton.enabled);
     // No kaleidoscope: starting the patterns enables no pattern timer.
-    App().scheduler().RunPatterns(true);
+    App().patternCommands().RunPatterns(true);
     for (TimerControl* timer : Window().PatternTimers())
         EXPECT_FALSE(timer->enabled) << timer->name;
 }

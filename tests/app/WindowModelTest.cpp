@@ -213,7 +213,7 @@ TEST_F(WindowModel, PatternTicksThroughTheWindowsTimersDrawEveryModeWithTheShipp
     for (int click = 0; click < 16; ++click) {
         App().Click("SpeedButton5");
         const int mode = Window().ModeNumber;
-        const TimerControl& timer = Window().*kaleidoscope::kModeTimers[static_cast<std::size_t>(mode)];
+        const TimerControl& timer = Window().*app::kModeTimers[static_cast<std::size_t>(mode)];
         EXPECT_EQ(RunningPatternTimers(), std::vector<std::string>{timer.name}) << "mode " << mode;
         const int tick = Window().TemplateTick;
         Advance(300);

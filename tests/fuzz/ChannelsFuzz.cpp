@@ -4,10 +4,12 @@
 // Control: track seconds (4 bytes, see kLongestSeconds), TrackBar1, where the files lie
 // (0 the template folder, 1 Data itself), figure type, mode, then one byte per pattern
 // tick (its tick), at most four.
+#include "app/PatternCommands.hpp"
 #include "core/FileIO.hpp"
 #include "fuzz/FuzzSupport.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
+#include "playback/Player.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
 #include "templates/TemplateLoader.hpp"
@@ -25,8 +27,9 @@ struct Rig {
     testing::TempDir dir;
     testing::FakeServices fakes;
     Form form;
-    kaleidoscope::Engine engine{form, fakes.random};
-    kaleidoscope::Scheduler scheduler{form, fakes.services, engine};
+    kaleidoscope::Engine engine{form.Pattern(), fakes.random};
+    kaleidoscope::Scheduler scheduler{engine, fakes.device, fakes.random};
+    app::PatternCommands commands{form, fakes.device, engine, scheduler};
 
     Rig()
     {
@@ -73,7 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     form.TrackBar1.SetPosition(Byte(control, 4));
     form.FigureType = Byte(control, 6) % 5;
     const std::string name = sections[5].empty() ? std::string{"T"} : std::string{sections[5]};
-    templates::LoadTrackTemplate(form, rig.fakes.services, name);
+    playback::ApplyTrackTemplate(form,
+        templates::LoadTrackTemplate(
+            form.ProgramDir, name, form.TrackSeconds, form.TrackBar1.position, rig.fakes.random));
 
     const TemplateChannels& c = form.channels;
     const std::size_t length = c.blue.size();
@@ -97,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 8; i < control.size() && i < 12; ++i) {
         device.Seek(static_cast<std::int64_t>(Byte(control, i)) * 100 * std::max<std::size_t>(1, length / 200));
         device.Play();
-        rig.scheduler.PatternTimerTimer(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);
+        rig.commands.PatternTimerTimer(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);
     }
     device.Close();
     return 0;

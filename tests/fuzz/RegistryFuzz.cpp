@@ -80,10 +80,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Require(lists.LookUpTemplateName(unnamed) == "0", "a track no line names has a template");
 
     // Whatever the field says, the template folder stays inside Data.
-    const fs::path folder = templates::TemplateFolderOf(form, name);
+    const fs::path folder = templates::TemplateFolderOf(form.ProgramDir, name);
     fuzz::Require(folder.empty() || IsWithin(dataDir, folder), "a template folder outside Data");
-    templates::LoadTrackTemplate(form, fakes.services, name);
-    fuzz::Require(form.TemplateDir.empty() || IsWithin(dataDir, form.TemplateDir), "TemplateDir outside Data");
-    fuzz::Require(form.channels.Length() <= 3 * 20 + 50, "channels longer than the track needs");
+    const templates::TrackTemplate loaded
+        = templates::LoadTrackTemplate(form.ProgramDir, name, form.TrackSeconds, form.TrackBar1.position, fakes.random);
+    fuzz::Require(loaded.dir.empty() || IsWithin(dataDir, loaded.dir), "TemplateDir outside Data");
+    fuzz::Require(loaded.channels.Length() <= 3 * 20 + 50, "channels longer than the track needs");
     return 0;
 }

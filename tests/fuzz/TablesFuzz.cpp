@@ -2,6 +2,7 @@
 // with, in every mode, so a check that lets a bad offset through shows as a crash.
 // Input: the raw `MassP1.kvt` when it starts with "RAW"; otherwise patches of 9 bytes
 // (table, index, value) over the shipped tables.
+#include "app/PatternCommands.hpp"
 #include "fuzz/FuzzSupport.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
@@ -29,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The form and the engine are large; loading replaces every table and clears the canvas.
     static testing::FakeServices fakes;
     static Form form;
-    static kaleidoscope::Engine engine{form, fakes.random};
-    static kaleidoscope::Scheduler scheduler{form, fakes.services, engine};
+    static kaleidoscope::Engine engine{form.Pattern(), fakes.random};
+    static kaleidoscope::Scheduler scheduler{engine, fakes.device, fakes.random};
+    static app::PatternCommands commands{form, fakes.device, engine, scheduler};
     fakes.dialogs.ForgetRecords();
 
     if (size >= 3 && fuzz::AsText(data, 3) == "RAW") {
@@ -87,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fakes.device.Seek(static_cast<std::int64_t>(mode * 4000));
         fakes.device.Play();
         fakes.device.Advance(100);
-        scheduler.PatternTimerTimer(*timers[mode]);
+        commands.PatternTimerTimer(*timers[mode]);
     }
     return 0;
 }

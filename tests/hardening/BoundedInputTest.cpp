@@ -1,6 +1,7 @@
 // Files of any size cost no more than the program needs from them, and lengths and
 // positions of any size never overflow.
 #include "app/AppFixture.hpp"
+#include "app/PatternCommands.hpp"
 #include "app/Settings.hpp"
 #include "core/FileIO.hpp"
 #include "core/SurfaceFile.hpp"
@@ -81,67 +82,62 @@ TEST(BoundedInput, AHugeHistoryListIsNeitherReadNorWrittenOver)
 
 class ChannelBounds : public ::testing::Test {
 protected:
-    ChannelBounds()
+    ChannelBounds() { fs::create_directories(Folder()); }
+
+    templates::TrackTemplate Load(const std::string& name, int trackSeconds)
     {
-        m_form.ProgramDir = m_dir.Path();
-        m_form.TrackTitle = "Вальс";
-        fs::create_directories(Folder());
+        return templates::LoadTrackTemplate(m_dir.Path(), name, trackSeconds, 20, m_fakes.random);
     }
     fs::path Folder() const { return m_dir.Path() / "Data" / "Вальс1"; }
 
     testing::TempDir m_dir;
     testing::FakeServices m_fakes;
-    Form m_form;
 };
 
 TEST_F(ChannelBounds, ChannelFilesOfGigabytesAreReadOnlyAsFarAsTheTrackNeeds)
 {
     for (const char* file : {templates::kBlueFile, templates::kGreenFile, templates::kRedFile, templates::kSpeedFile})
         MakeHugeFile(Folder() / file, 4 * kGigabyte, "\x03\x05\x07");
-    m_form.TrackSeconds = 30;
-    templates::LoadTrackTemplate(m_form, m_fakes.services, "Вальс1");
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.channels.Length(), 30 * 20 + 50);
-    EXPECT_EQ(m_form.channels.Blue(0), 3);
-    EXPECT_EQ(m_form.channels.Speed(2), 7);
-    EXPECT_EQ(m_form.channels.speed.size(), 650u);
+    templates::TrackTemplate loaded = Load("Вальс1", 30);
+    EXPECT_EQ(loaded.state, templates::TemplateState::Full);
+    EXPECT_EQ(loaded.channels.Length(), 30 * 20 + 50);
+    EXPECT_EQ(loaded.channels.Blue(0), 3);
+    EXPECT_EQ(loaded.channels.Speed(2), 7);
+    EXPECT_EQ(loaded.channels.speed.size(), 650u);
 
     // A still-picture template alike.
     for (const char* file : {templates::kBlueFile, templates::kGreenFile, templates::kRedFile})
         fs::remove(Folder() / file);
-    templates::LoadTrackTemplate(m_form, m_fakes.services, "Вальс1");
-    EXPECT_TRUE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.channels.Length(), 650);
+    loaded = Load("Вальс1", 30);
+    EXPECT_EQ(loaded.state, templates::TemplateState::StillPicture);
+    EXPECT_EQ(loaded.channels.Length(), 650);
 }
 
 TEST_F(ChannelBounds, AnyTrackLengthGivesChannelsOfABoundedLengthWithoutOverflow)
 {
     // A file may report any length: the product is taken in 64 bits over a day at most.
     for (const int seconds : {std::numeric_limits<int>::max(), 107'374'183, 86'401, -5}) {
-        m_form.TrackSeconds = seconds;
-        templates::LoadTrackTemplate(m_form, m_fakes.services, "0");
         const int expected = seconds < 0 ? 50 : 86'400 * 20 + 50;
-        EXPECT_EQ(m_form.channels.Length(), expected) << seconds;
+        EXPECT_EQ(Load("0", seconds).channels.Length(), expected) << seconds;
     }
-    m_form.TrackSeconds = 600;
-    templates::LoadTrackTemplate(m_form, m_fakes.services, "0");
-    EXPECT_EQ(m_form.channels.Length(), 600 * 20 + 50);
+    EXPECT_EQ(Load("0", 600).channels.Length(), 600 * 20 + 50);
 }
 
 TEST(BoundedInput, PositionsOfAnySizeGiveAValidTick)
 {
     testing::FakeServices fakes;
     Form form;
-    kaleidoscope::Engine engine{form, fakes.random};
+    kaleidoscope::Engine engine{form.Pattern(), fakes.random};
     ASSERT_TRUE(engine.LoadTables(tables::BuildTables()).ok);
-    kaleidoscope::Scheduler scheduler{form, fakes.services, engine};
+    kaleidoscope::Scheduler scheduler{engine, fakes.device, fakes.random};
+    app::PatternCommands commands{form, fakes.device, engine, scheduler};
     form.channels.Reset(100);
     const std::int64_t longest = std::numeric_limits<std::int64_t>::max() / 2;
     fakes.device.AddFile("endless", longest);
     fakes.device.Open("endless");
     fakes.device.Seek(longest - 1);
     fakes.device.Play();
-    scheduler.PatternTimerTimer(form.Timer1);
+    commands.PatternTimerTimer(form.Timer1);
     EXPECT_EQ(form.TemplateTick, std::numeric_limits<int>::max());
 }
 
@@ -150,7 +146,7 @@ TEST(BoundedInput, TableBmpAndSettingsFilesOfGigabytesAreRefusedOrCut)
     testing::TempDir dir;
     testing::FakeServices fakes;
     Form form;
-    kaleidoscope::Engine engine{form, fakes.random};
+    kaleidoscope::Engine engine{form.Pattern(), fakes.random};
     MakeHugeFile(dir.Path() / kaleidoscope::Engine::kFadeFile, 2 * kGigabyte);
     const kaleidoscope::LoadResult tables = engine.LoadTables(dir.Path());
     EXPECT_FALSE(tables.ok);

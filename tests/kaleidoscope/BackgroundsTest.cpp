@@ -32,11 +32,11 @@ struct Backgrounds : ::testing::Test {
     void Tick(int mode, int tick)
     {
         rig.form.ModeNumber = mode;
-        rig.scheduler.RunPatterns(true);
+        rig.commands.RunPatterns(true);
         rig.At(tick);
         for (TimerControl* timer : rig.form.PatternTimers())
             if (timer->enabled)
-                rig.scheduler.PatternTimerTimer(*timer);
+                rig.commands.PatternTimerTimer(*timer);
     }
 
     std::uint8_t* Pixel(int i)

@@ -1,8 +1,8 @@
 #include "Rig.hpp"
 
+#include "app/DisplayOptions.hpp"
 #include "core/FileIO.hpp"
 #include "core/SurfaceFile.hpp"
-#include "kaleidoscope/DisplayOptions.hpp"
 #include "support/TempDir.hpp"
 #include "support/WriteFaults.hpp"
 
@@ -12,9 +12,9 @@ namespace {
 struct DisplayOptionsTest : ::testing::Test {
     Rig rig; // a track is playing
     Form& form = rig.form;
-    DisplayOptions options{rig.form, rig.services, rig.scheduler};
+    app::DisplayOptions options{rig.form, rig.services, rig.commands};
 
-    bool PatternsRun() const { return (form.*kModeTimers[4]).enabled && form.Timer15.enabled; }
+    bool PatternsRun() const { return (form.*app::kModeTimers[4]).enabled && form.Timer15.enabled; }
 };
 
 TEST_F(DisplayOptionsTest, SmoothingAndSmearingExcludeEachOtherAndBothCanBeOff)
@@ -45,7 +45,7 @@ TEST_F(DisplayOptionsTest, GraphicsOnRestartsThePatternsOnlyWhilePlayingWithNoLi
 {
     form.ModeNumber = 4;
     form.ListBox1.visible = false;
-    rig.scheduler.RunPatterns(true);
+    rig.commands.RunPatterns(true);
     options.StopGraphicaClick();
     EXPECT_EQ(form.StopGraphica.tag, 1);
     EXPECT_TRUE(form.StopGraphica.checked);

@@ -89,10 +89,10 @@ void ExpectSmoothing(bool utiug, bool razmazat, int tick, const std::function<vo
         for (std::size_t i = 0; i < canvas.size(); ++i)
             canvas[i] = static_cast<std::uint8_t>(i * 7 % 251);
     }
-    a.scheduler.BallClick();
-    b.scheduler.BallClick();
-    a.form.Utiug.checked = utiug;
-    a.form.Razmazat.checked = razmazat;
+    a.commands.BallClick();
+    b.commands.BallClick();
+    a.form.pattern.smoothing = utiug;
+    a.form.pattern.smearing = razmazat;
     a.form.TemplateTick = tick;
     a.engine.FinishFrame();
     byHand(b.engine);

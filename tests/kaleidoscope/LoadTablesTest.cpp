@@ -34,7 +34,7 @@ struct LoadTables : ::testing::Test {
         spoil(t);
         Write(t);
         Form form;
-        Engine engine{form, rig.random};
+        Engine engine{form.Pattern(), rig.random};
         LoadResult result = engine.LoadTables(dir.Path());
         EXPECT_EQ(engine.Ready(), result.ok);
         return result;
@@ -51,7 +51,7 @@ TEST_F(LoadTables, ReadsValidFilesAndBuildsTheMap)
     const TableData t = bench::SyntheticTables();
     Write(t);
     Form form;
-    Engine engine{form, rig.random};
+    Engine engine{form.Pattern(), rig.random};
     EXPECT_FALSE(engine.Ready());
     const LoadResult result = engine.LoadTables(dir.Path());
     EXPECT_TRUE(result.ok) << result.message;
@@ -66,7 +66,7 @@ TEST_F(LoadTables, RejectsMissingAndWrongSizedFiles)
     Write(bench::SyntheticTables());
     std::filesystem::remove(dir.Path() / Engine::kWedgeFile);
     Form form;
-    Engine engine{form, rig.random};
+    Engine engine{form.Pattern(), rig.random};
     LoadResult result = engine.LoadTables(dir.Path());
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.message.find("Lumbra12.kvt"), std::string::npos) << result.message;

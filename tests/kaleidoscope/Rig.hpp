@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PatternCommands.hpp"
 #include "bench/SyntheticTables.hpp"
 #include "core/Form.hpp"
 #include "core/Random.hpp"
@@ -17,8 +18,9 @@ using namespace kalvotune::testing;
 /// A window model with the kaleidoscope on synthetic tables and a playing ten-minute track.
 struct Rig : FakeServices {
     Form form;
-    Engine engine{form, random};
-    Scheduler scheduler{form, services, engine};
+    Engine engine{form.Pattern(), random};
+    Scheduler scheduler{engine, device, random};
+    app::PatternCommands commands{form, device, engine, scheduler};
 
     explicit Rig(const TableData& tables = bench::SyntheticTables())
     {

@@ -11,6 +11,7 @@ struct SchedulerTest : ::testing::Test {
     Rig rig;
     Form& form = rig.form;
     Scheduler& scheduler = rig.scheduler;
+    app::PatternCommands& commands = rig.commands;
 
     int EnabledPatternTimers()
     {
@@ -53,9 +54,9 @@ TEST_F(SchedulerTest, IntervalClimbsWhileTheTickStandsAndFallsWhileItAdvances)
 
     // The handler hands the interval to its timer.
     form.ModeNumber = 4;
-    scheduler.RunPatterns(true);
+    commands.RunPatterns(true);
     rig.At(119);
-    scheduler.PatternTimerTimer(form.Timer9);
+    commands.PatternTimerTimer(form.Timer9);
     EXPECT_EQ(form.PatternInterval, 4);
     EXPECT_EQ(form.Timer9.interval, 4);
 }
@@ -68,14 +69,16 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
         form.FigureType = type;
         form.AutoChangeDue = true;
         form.ModeNumber = 1;
+        commands.RunPatterns(true);
         rig.At(7);
         const bool micro = type == 4 || type == 5;
-        EXPECT_EQ(scheduler.TickStep(), !micro) << int{type};
-        EXPECT_EQ(form.AutoChangeDue, !micro);
+        // The window's tick: a change shows the new mode and restarts its timer instead of drawing.
+        commands.PatternTimerTimer(form.Timer6);
+        EXPECT_EQ(form.AutoChangeDue, !micro) << int{type};
         if (micro) {
             EXPECT_EQ(rig.engine.Current().CurrentSpeed, 0);
             EXPECT_EQ(form.SpeedButton5.caption, std::to_string(form.ModeNumber));
-            EXPECT_TRUE((form.*kModeTimers[static_cast<std::size_t>(form.ModeNumber)]).enabled);
+            EXPECT_TRUE((form.*app::kModeTimers[static_cast<std::size_t>(form.ModeNumber)]).enabled);
             EXPECT_FALSE(type == 4 && form.ModeNumber == 7);
         } else {
             EXPECT_EQ(rig.engine.Current().CurrentSpeed, 21);
@@ -86,13 +89,13 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
 
 TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
 {
-    scheduler.SpeedButton1Click();
+    commands.SpeedButton1Click();
     EXPECT_TRUE(form.Timer3.enabled);
     EXPECT_TRUE(form.TrackBar2.visible);
-    scheduler.Timer3Timer();
-    scheduler.Timer3Timer();
-    scheduler.Timer3Timer();
-    scheduler.SpeedButton1Click(); // switching Auto off keeps the pending change
+    commands.Timer3Timer();
+    commands.Timer3Timer();
+    commands.Timer3Timer();
+    commands.SpeedButton1Click(); // switching Auto off keeps the pending change
     EXPECT_FALSE(form.TrackBar2.visible);
     form.channels.speed[5] = 24;
     form.channels.speed[9] = 24;
@@ -109,32 +112,32 @@ TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
     EXPECT_EQ(rig.engine.Current().CurrentGreen, 77);
 
     form.TrackBar2.position = 9000;
-    scheduler.TrackBar2Change();
+    commands.TrackBar2Change();
     EXPECT_EQ(form.Timer3.interval, 9000);
 }
 
 TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
 {
     form.ModeNumber = 15;
-    scheduler.SpeedButton5Click();
+    commands.SpeedButton5Click();
     EXPECT_EQ(form.ModeNumber, 0);
     EXPECT_EQ(form.SpeedButton5.caption, "0");
     EXPECT_TRUE(form.Timer5.enabled);
     // Settings may hold any number: the largest one wraps too, a negative one counts up.
     for (const auto& [stored, next] : {std::pair{std::numeric_limits<int>::max(), 0}, std::pair{-3, -2}}) {
         form.ModeNumber = stored;
-        scheduler.SpeedButton5Click();
+        commands.SpeedButton5Click();
         EXPECT_EQ(form.ModeNumber, next) << stored;
     }
     form.FigureType = 4;
     form.ModeNumber = 6;
-    scheduler.SpeedButton5Click();
+    commands.SpeedButton5Click();
     EXPECT_EQ(form.ModeNumber, 8);
     EXPECT_TRUE(form.Timer6.enabled);
 
     rig.device.Pause();
-    scheduler.RunPatterns(false);
-    scheduler.SpeedButton5Click();
+    commands.RunPatterns(false);
+    commands.SpeedButton5Click();
     EXPECT_EQ(form.ModeNumber, 9);
     EXPECT_EQ(EnabledPatternTimers(), 0) << "while not playing only the number changes";
 }
@@ -142,27 +145,28 @@ TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
 TEST_F(SchedulerTest, RunPatternsStartsOneTimerAndStopsAll)
 {
     form.ModeNumber = 12;
-    scheduler.RunPatterns(true);
+    commands.RunPatterns(true);
     EXPECT_EQ(EnabledPatternTimers(), 1);
     EXPECT_TRUE(form.Timer10.enabled);
     EXPECT_TRUE(form.Timer15.enabled);
     EXPECT_TRUE(form.Fullscreen1.enabled);
     form.ModeNumber = 40;
-    scheduler.RunPatterns(true);
+    commands.RunPatterns(true);
     EXPECT_TRUE(form.Timer10.enabled);
-    scheduler.RunPatterns(false);
+    commands.RunPatterns(false);
     EXPECT_EQ(EnabledPatternTimers(), 0);
     EXPECT_FALSE(form.Timer15.enabled);
     EXPECT_FALSE(form.Fullscreen1.enabled);
     form.IsFullScreen = true;
     form.Fullscreen1.enabled = true;
-    scheduler.RunPatterns(false);
+    commands.RunPatterns(false);
     EXPECT_TRUE(form.Fullscreen1.enabled);
 
     // Without tables no pattern timer ever runs.
     Form bare;
-    Engine engine{bare, rig.random};
-    Scheduler unloaded{bare, rig.services, engine};
+    Engine engine{bare.Pattern(), rig.random};
+    Scheduler unloadedScheduler{engine, rig.device, rig.random};
+    app::PatternCommands unloaded{bare, rig.device, engine, unloadedScheduler};
     unloaded.RunPatterns(true);
     const auto timers = bare.PatternTimers();
     EXPECT_EQ(std::count_if(timers.begin(), timers.end(), [](TimerControl* t) { return t->enabled; }), 0);
@@ -178,24 +182,24 @@ TEST_F(SchedulerTest, FigureTypesChooseTheirKinds)
             k.push_back(rig.engine.Figure(s)[kKind]);
         return k;
     };
-    scheduler.BallClick();
+    commands.BallClick();
     EXPECT_EQ(form.FigureType, 1);
     for (int k : kinds())
         EXPECT_EQ(k, 1);
-    scheduler.BallCasualClick();
+    commands.BallCasualClick();
     for (int s = 0; s < kFigureSlots; ++s)
         EXPECT_EQ(kinds()[s] == 1, s <= 13) << s;
-    scheduler.MicroClick();
+    commands.MicroClick();
     EXPECT_EQ(form.FigureType, 5);
     for (int k : kinds())
         EXPECT_EQ(k, 11);
-    scheduler.MicroPlusClick();
+    commands.MicroPlusClick();
     EXPECT_EQ(form.FigureType, 4);
     for (int s = 0; s < kFigureSlots; ++s) {
         EXPECT_EQ(kinds()[s] == 11, s <= 14) << s;
         EXPECT_EQ(rig.engine.Figure(s)[kTurnSign], 1);
     }
-    scheduler.CasualClick();
+    commands.CasualClick();
     EXPECT_EQ(form.FigureType, 3);
     for (int s = 0; s < kFigureSlots; ++s) {
         const auto f = rig.engine.Figure(s);
@@ -218,12 +222,12 @@ TEST_F(SchedulerTest, SelectionsWithinOneSecondRepeat)
         return words;
     };
     rig.device.Pause(); // not playing: the figures keep their library places
-    scheduler.CasualClick();
+    commands.CasualClick();
     first = snapshot();
-    scheduler.CasualClick();
+    commands.CasualClick();
     EXPECT_EQ(snapshot(), first);
     rig.clock.AdvanceSeconds(1);
-    scheduler.CasualClick();
+    commands.CasualClick();
     EXPECT_NE(snapshot(), first);
 
     // An odd blue byte re-selects; with "авто" ticked it picks a random type instead.
@@ -233,7 +237,7 @@ TEST_F(SchedulerTest, SelectionsWithinOneSecondRepeat)
     scheduler.TickStep();
     EXPECT_EQ(form.FigureType, 1);
     EXPECT_EQ(rig.engine.Figure(0)[kKind], 1);
-    form.AutoTipFig.checked = true;
+    form.pattern.autoFigureType = true;
     std::set<int> types;
     for (int i = 0; i < 40; ++i) {
         rig.clock.AdvanceSeconds(1);
@@ -249,13 +253,13 @@ TEST_F(SchedulerTest, MissingKindsLeaveTheSlotsAsTheyWere)
     for (int k = 0; k < kLibraryFigures; ++k)
         tables.figures[static_cast<std::size_t>(k) * kFigureWords + kKind] = 2;
     Rig noBalls{tables};
-    noBalls.scheduler.CasualClick();
+    noBalls.commands.CasualClick();
     std::vector<std::int32_t> before(noBalls.engine.Figure(3).begin(), noBalls.engine.Figure(3).end());
     noBalls.device.Pause();
-    noBalls.scheduler.BallClick();
-    noBalls.scheduler.MicroClick();
+    noBalls.commands.BallClick();
+    noBalls.commands.MicroClick();
     EXPECT_TRUE(std::equal(before.begin(), before.end(), noBalls.engine.Figure(3).begin()));
-    noBalls.scheduler.BallCasualClick(); // slots 14..18 can still be filled
+    noBalls.commands.BallCasualClick(); // slots 14..18 can still be filled
     EXPECT_EQ(noBalls.engine.Figure(16)[kKind], 2);
 }
 
@@ -266,16 +270,16 @@ TEST_F(SchedulerTest, PictureChangePeriodRewritesTheMarks)
     form.channels.speed[4] = 30;
     form.channels.speed[5] = 7;
     form.TrackBar1.position = 8;
-    scheduler.TrackBar1Change();
+    commands.TrackBar1Change();
     EXPECT_EQ(form.channels.speed[0], 24) << "only without a template";
     form.NoTemplate = true;
-    scheduler.TrackBar1Change();
+    commands.TrackBar1Change();
     const std::vector<std::uint8_t> expected{6, 23, 0, 0, 6, 7, 0, 0, 0, 23, 0, 0, 0, 0, 0, 0, 0, 23, 0, 0};
     EXPECT_EQ(form.channels.speed, expected);
 
-    scheduler.SpeedButton10Click();
+    commands.SpeedButton10Click();
     EXPECT_TRUE(form.MotionOff);
-    scheduler.SpeedButton10Click();
+    commands.SpeedButton10Click();
     EXPECT_FALSE(form.MotionOff);
 }
 

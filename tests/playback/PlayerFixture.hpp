@@ -12,6 +12,7 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace kalvotune::playback {
@@ -109,6 +110,27 @@ protected:
         return true;
     }
 
+    /// One event as the tests compare it: "started a.mp3 full|still|none", "ended a.mp3", "moved 1000".
+    static std::string Describe(const PlayerEvent& event)
+    {
+        const std::string file = event.track.filename().string();
+        switch (event.kind) {
+        case PlayerEvent::Kind::TrackStarted: {
+            using templates::TemplateState;
+            const TemplateState state = event.templateState;
+            return "started " + file + " "
+                + (state == TemplateState::Full                ? "full"
+                        : state == TemplateState::StillPicture ? "still"
+                                                               : "none");
+        }
+        case PlayerEvent::Kind::TrackEnded:
+            return "ended " + file;
+        case PlayerEvent::Kind::PositionMoved:
+            return "moved " + std::to_string(event.positionMs);
+        }
+        return {};
+    }
+
     std::string Playing() const { return m_fakes.device.openFile.filename().string(); }
     bool IsPlaying() const { return m_fakes.device.Mode() == DeviceMode::Playing; }
 
@@ -119,6 +141,10 @@ protected:
     RecordingPatterns m_patterns;
     RecordingSaves m_saves;
     Player m_player{m_form, m_fakes.services, m_lists, m_patterns, &m_saves};
+    /// What the player published, in order.
+    std::vector<std::string> m_events;
+    PlayerEvents::Subscription m_heard{
+        m_player.Events().Subscribe([this](const PlayerEvent& event) { m_events.push_back(Describe(event)); })};
 };
 
 } // namespace kalvotune::playback

@@ -45,6 +45,38 @@ TEST_F(PlayerTest, PlayStartsTheFirstSelectedEntryAndRecordsIt)
     EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
 }
 
+TEST_F(PlayerTest, EveryStartSaysWhatTemplateTheTrackPlaysWith)
+{
+    namespace fs = std::filesystem;
+    const auto full = AddTrack("full.mp3", 60'000, true);
+    const auto still = AddTrack("still.mp3", 60'000, true);
+    AddTrack("none.mp3", 60'000, true);
+    for (const auto& [track, folder, files] : {std::tuple{full, "Full1",
+                                                   std::vector<const char*>{templates::kBlueFile, templates::kGreenFile,
+                                                       templates::kRedFile, templates::kSpeedFile}},
+             std::tuple{still, "Still2", std::vector<const char*>{templates::kSpeedFile}}}) {
+        fs::create_directories(m_dir.Path() / "Data" / folder);
+        for (const char* file : files)
+            std::ofstream{m_dir.Path() / "Data" / folder / file} << "0123456789";
+    }
+    WriteList("Kalvotune", {"*" + full.string() + "*Full1*", "*" + still.string() + "*Still2*"});
+
+    const std::vector<std::string> captions{
+        " Калейдоскоп        full", " Калейдоскоп        still   (с ШНК)", " Калейдоскоп        none   (без ЦМШ)"};
+    const std::vector<std::string> started{"started full.mp3 full", "started still.mp3 still", "started none.mp3 none"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        m_events.clear();
+        m_player.PlayButtonClick();
+        EXPECT_EQ(m_events.back(), started[i]);
+        // The window shows it: the title's end, Drive only with a whole template, the
+        // picture-change slider only without any.
+        EXPECT_EQ(m_form.caption, captions[i]);
+        EXPECT_EQ(m_form.NoTemplate, i != 0);
+        EXPECT_EQ(m_form.SpeedButton10.enabled, i == 0);
+        EXPECT_EQ(m_form.TrackBar1.visible, i == 2);
+    }
+}
+
 TEST_F(PlayerTest, ListStaysOpenWhenFixedAndGraphicsOffKeepPatternsStopped)
 {
     AddTrack("a.mp3", 60'000, true);
@@ -64,9 +96,11 @@ TEST_F(PlayerTest, DoubleClickReplacesThePlayingOrPausedTrack)
     m_player.PlayButtonClick();
     Tick(5);
 
+    m_events.clear();
     DoubleClick(2);
     EXPECT_EQ(Playing(), "c.mp3");
     EXPECT_TRUE(IsPlaying());
+    EXPECT_EQ(m_events, (std::vector<std::string>{"ended a.mp3", "started c.mp3 none"}));
 
     Tick(5);
     m_player.PauseButtonClick();

@@ -1,5 +1,8 @@
 #include "PlayerFixture.hpp"
 
+#include <algorithm>
+#include <iterator>
+
 namespace kalvotune::playback {
 namespace {
 
@@ -29,6 +32,7 @@ TEST_F(PositionTest, TrackOf185Point7SecondsEndsAt185WithTheClockUpdatedFirst)
     EXPECT_EQ(m_form.Panel3.width, 1);
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
+    EXPECT_EQ(m_events, (std::vector<std::string>{"started a.mp3 none", "ended a.mp3"}));
     EXPECT_EQ(m_form.TrackIndex, 1);
     EXPECT_TRUE(m_form.Timer2.enabled);
     // Until the next track starts Pause stays as it was.
@@ -90,6 +94,13 @@ TEST_F(PositionTest, SeekingWorksOnlyWhilePlaying)
     m_player.Panel1MouseUp(100, m_form.Panel1.height - 1);
     EXPECT_EQ(m_fakes.device.PositionMs(), paused);
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
+    // Every jump made was told, with its target; the steady advance is no event.
+    std::vector<std::string> moves;
+    std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(moves),
+        [](const std::string& event) { return event.starts_with("moved"); });
+    ASSERT_EQ(moves.size(), 3u);
+    EXPECT_EQ(moves[0], "moved 1000");
+    EXPECT_EQ(moves[1], "moved 93000");
 }
 
 TEST_F(PositionTest, KeepAwakePokesTheSession)

@@ -89,7 +89,7 @@ protected:
     }
 
     RecordingRunner m_runner;
-    MusicTemplates m_command{m_form, m_fakes.services};
+    MusicTemplates m_command{m_form, m_fakes.services, m_player.Events()};
     Recording m_recording{m_form, m_fakes.services, m_player};
 };
 

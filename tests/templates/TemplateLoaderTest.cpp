@@ -23,13 +23,7 @@ Bytes Sequence(std::size_t size, std::uint8_t first)
 
 class TemplateLoaderTest : public ::testing::Test {
 protected:
-    TemplateLoaderTest()
-    {
-        m_form.ProgramDir = m_dir.Path();
-        fs::create_directories(Data());
-        m_form.TrackTitle = "Вальс";
-        m_form.TrackSeconds = 30;
-    }
+    TemplateLoaderTest() { fs::create_directories(Data()); }
 
     fs::path Data() const { return m_dir.Path() / "Data"; }
 
@@ -47,13 +41,14 @@ protected:
         Write(folder / kSpeedFile, Sequence(size, 0));
     }
 
-    void Load(const std::string& name) { LoadTrackTemplate(m_form, m_fakes.services, name); }
-
-    std::string Caption(const std::string& suffix) const { return " Калейдоскоп        Вальс" + suffix; }
+    void Load(const std::string& name)
+    {
+        m_loaded = LoadTrackTemplate(m_dir.Path(), name, m_seconds, m_period, m_fakes.random);
+    }
 
     void ExpectGeneratedColours(int length)
     {
-        const auto& c = m_form.channels;
+        const auto& c = m_loaded.channels;
         ASSERT_EQ(c.Length(), length);
         ASSERT_EQ(static_cast<int>(c.green.size()), length);
         for (int i = 0; i < length; ++i) {
@@ -66,18 +61,14 @@ protected:
     }
 
     TempDir m_dir;
-    Form m_form;
     testing::FakeServices m_fakes;
+    int m_seconds{30};
+    int m_period{20};
+    TrackTemplate m_loaded;
 };
 
 TEST_F(TemplateLoaderTest, FullTemplateIsReadAtTheLengthOfBlu)
 {
-    // Stale bytes from the previous track must not survive anywhere.
-    m_form.channels.Reset(100);
-    std::fill(m_form.channels.green.begin(), m_form.channels.green.end(), 0xAA);
-    m_form.SpeedButton4.enabled = false;
-    m_form.SpeedButton10.enabled = false;
-    m_form.TrackBar1.visible = true;
     const fs::path folder = Data() / "Вальс48213";
     Write(folder / kBlueFile, Sequence(10, 1));
     Write(folder / kRedFile, Sequence(15, 51)); // longer: cut
@@ -86,13 +77,9 @@ TEST_F(TemplateLoaderTest, FullTemplateIsReadAtTheLengthOfBlu)
 
     Load("Вальс48213");
 
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_TRUE(m_form.SpeedButton4.enabled);
-    EXPECT_TRUE(m_form.SpeedButton10.enabled);
-    EXPECT_FALSE(m_form.TrackBar1.visible);
-    EXPECT_EQ(m_form.caption, Caption(""));
-    EXPECT_EQ(m_form.TemplateDir, folder);
-    const auto& c = m_form.channels;
+    EXPECT_EQ(m_loaded.state, TemplateState::Full);
+    EXPECT_EQ(m_loaded.dir, folder);
+    const auto& c = m_loaded.channels;
     EXPECT_EQ(c.blue, Sequence(10, 1));
     EXPECT_EQ(c.red, Sequence(10, 51));
     EXPECT_EQ(c.speed, Sequence(10, 0));
@@ -103,38 +90,33 @@ TEST_F(TemplateLoaderTest, EmptyBluGivesAFullTemplateOfLengthZero)
 {
     WriteFull(Data() / "t1", 0);
     Load("t1");
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.channels.Length(), 0);
-    EXPECT_TRUE(m_form.channels.speed.empty());
+    EXPECT_EQ(m_loaded.state, TemplateState::Full);
+    EXPECT_EQ(m_loaded.channels.Length(), 0);
+    EXPECT_TRUE(m_loaded.channels.speed.empty());
 }
 
 TEST_F(TemplateLoaderTest, SpeedFileAloneGivesRandomColoursAndTheRecordedSpeed)
 {
-    m_form.TrackSeconds = 1; // 70 ticks; the recorded file is longer and is cut
+    m_seconds = 1; // 70 ticks; the recorded file is longer and is cut
     Write(Data() / "t2" / kSpeedFile, Sequence(100, 0));
-    m_form.SpeedButton10.enabled = true;
 
     Load("t2");
 
-    EXPECT_TRUE(m_form.NoTemplate);
-    EXPECT_TRUE(m_form.SpeedButton4.enabled);
-    EXPECT_FALSE(m_form.SpeedButton10.enabled);
-    EXPECT_FALSE(m_form.TrackBar1.visible);
-    EXPECT_EQ(m_form.caption, Caption("   (с ШНК)"));
+    EXPECT_EQ(m_loaded.state, TemplateState::StillPicture);
     ExpectGeneratedColours(70);
-    EXPECT_EQ(m_form.channels.speed, Sequence(70, 0));
+    EXPECT_EQ(m_loaded.channels.speed, Sequence(70, 0));
 }
 
 TEST_F(TemplateLoaderTest, ShortSpeedFileLeavesTheRestZero)
 {
-    m_form.TrackSeconds = 0;
+    m_seconds = 0;
     Write(Data() / "t3" / kSpeedFile, Bytes{30, 31, 32});
     Load("t3");
     Bytes expected(50, 0);
     expected[0] = 30;
     expected[1] = 31;
     expected[2] = 32;
-    EXPECT_EQ(m_form.channels.speed, expected);
+    EXPECT_EQ(m_loaded.channels.speed, expected);
 }
 
 TEST_F(TemplateLoaderTest, NoTemplateGeneratesEveryChannel)
@@ -146,32 +128,28 @@ TEST_F(TemplateLoaderTest, NoTemplateGeneratesEveryChannel)
 
     for (const std::string name : {"0", "t4"}) {
         SCOPED_TRACE(name);
-        m_form.TrackBar1.visible = false;
         Load(name);
-        EXPECT_TRUE(m_form.NoTemplate);
-        EXPECT_FALSE(m_form.SpeedButton10.enabled);
-        EXPECT_TRUE(m_form.TrackBar1.visible);
-        EXPECT_EQ(m_form.caption, Caption("   (без ЦМШ)"));
-        EXPECT_EQ(m_form.TemplateDir, Data() / name);
+        EXPECT_EQ(m_loaded.state, TemplateState::None);
+        EXPECT_EQ(m_loaded.dir, Data() / name);
         ExpectGeneratedColours(30 * 20 + 50);
     }
 }
 
 TEST_F(TemplateLoaderTest, ZeroLengthTrackStillGetsFiftyTicks)
 {
-    m_form.TrackSeconds = 0;
+    m_seconds = 0;
     Load("0");
     ExpectGeneratedColours(50);
-    EXPECT_EQ(m_form.channels.speed.size(), 50u);
+    EXPECT_EQ(m_loaded.channels.speed.size(), 50u);
 }
 
 TEST_F(TemplateLoaderTest, GeneratedSpeedMarksEveryTrackBarPeriod)
 {
     for (const int period : {4, 20, 80}) {
         SCOPED_TRACE(period);
-        m_form.TrackBar1.position = period;
+        m_period = period;
         Load("0");
-        const auto& c = m_form.channels;
+        const auto& c = m_loaded.channels;
         for (int i = 0; i < c.Length(); ++i) {
             if (i % period == 0)
                 EXPECT_EQ(c.Speed(i), 24) << i;
@@ -185,9 +163,9 @@ TEST_F(TemplateLoaderTest, ChannelFilesInDataServeAMissingFolder)
 {
     WriteFull(Data(), 12);
     Load("Пропавшая7");
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.channels.blue, Sequence(12, 1));
-    EXPECT_EQ(m_form.TemplateDir, Data() / "Пропавшая7");
+    EXPECT_EQ(m_loaded.state, TemplateState::Full);
+    EXPECT_EQ(m_loaded.channels.blue, Sequence(12, 1));
+    EXPECT_EQ(m_loaded.dir, Data() / "Пропавшая7");
 }
 
 TEST_F(TemplateLoaderTest, AFolderNamedLikeAChannelFileDoesNotCount)
@@ -196,8 +174,7 @@ TEST_F(TemplateLoaderTest, AFolderNamedLikeAChannelFileDoesNotCount)
     fs::remove(Data() / "t5" / kSpeedFile);
     fs::create_directory(Data() / "t5" / kSpeedFile);
     Load("t5");
-    EXPECT_TRUE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.caption, Caption("   (без ЦМШ)"));
+    EXPECT_EQ(m_loaded.state, TemplateState::None);
 }
 
 TEST_F(TemplateLoaderTest, UnsafeNamesNeverLeaveData)
@@ -210,14 +187,14 @@ TEST_F(TemplateLoaderTest, UnsafeNamesNeverLeaveData)
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
         Load(name);
-        EXPECT_TRUE(m_form.NoTemplate);
-        EXPECT_TRUE(m_form.TemplateDir.empty());
+        EXPECT_EQ(m_loaded.state, TemplateState::None);
+        EXPECT_TRUE(m_loaded.dir.empty());
     }
     // Treated like a missing folder: files lying in Data itself still serve.
     WriteFull(Data(), 7);
     Load("..");
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.channels.Length(), 7);
+    EXPECT_EQ(m_loaded.state, TemplateState::Full);
+    EXPECT_EQ(m_loaded.channels.Length(), 7);
 }
 
 TEST_F(TemplateLoaderTest, BackslashIsPartOfAFolderName)
@@ -225,8 +202,8 @@ TEST_F(TemplateLoaderTest, BackslashIsPartOfAFolderName)
     // On this file system a title may hold '\'; its folder is one entry of Data.
     WriteFull(Data() / "a\\b7", 5);
     Load("a\\b7");
-    EXPECT_FALSE(m_form.NoTemplate);
-    EXPECT_EQ(m_form.TemplateDir, Data() / "a\\b7");
+    EXPECT_EQ(m_loaded.state, TemplateState::Full);
+    EXPECT_EQ(m_loaded.dir, Data() / "a\\b7");
 }
 
 } // namespace

@@ -34,7 +34,7 @@ struct Loaded {
     testing::FakeClock clock;
     Random random{clock};
     Form form;
-    Engine engine{form, random};
+    Engine engine{form.Pattern(), random};
 };
 
 TEST(Tables, WrittenFilesPassTheLoaderAndRepeatByteForByte)

@@ -1,5 +1,5 @@
 #include "video/VideoExport.hpp"
-#include "video/SaveVideo.hpp"
+#include "app/SaveVideo.hpp"
 #include "video/VideoModule.hpp"
 
 #include "Wav.hpp"
@@ -249,6 +249,7 @@ TEST_F(VideoExportTest, TheSeedDecidesEveryFrame)
         VideoLook look;
         KaleidoscopeFilm film{Program(), track, "0", 3000, look, seed};
         EXPECT_EQ(film.Error(), "");
+        EXPECT_EQ(film.Template(), templates::TemplateState::None);
         std::vector<std::vector<std::uint8_t>> pictures;
         for (int n = 0; n < 90; n += 3)
             pictures.push_back(film.At(n * 1000 / 30).bytes);
@@ -273,13 +274,13 @@ TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
     };
     const auto plain = film({});
     const auto marked = film({kMark});
-    ASSERT_FALSE(plain->form().NoTemplate);
+    ASSERT_EQ(plain->Template(), templates::TemplateState::Full);
     int firstDifferent{-1};
     int firstAtMark{-1};
     for (int n = 0; n < 90; ++n) {
         const std::int64_t at = n * 1000 / 30;
         const bool same = plain->At(at).bytes == marked->At(at).bytes;
-        if (firstAtMark < 0 && marked->form().TemplateTick >= kMark)
+        if (firstAtMark < 0 && marked->State().templateTick >= kMark)
             firstAtMark = n;
         if (firstDifferent < 0 && !same)
             firstDifferent = n;
@@ -304,7 +305,7 @@ TEST_F(VideoExportTest, APictureChangeShowsOnTheFrameOfItsTick)
     int frameAtMark{-1};
     for (int n = 0; frameAtMark < 0 && n < 62; ++n) {
         markedFilm->At(n * 1000 / kSmall.fps);
-        if (markedFilm->form().TemplateTick >= kMark)
+        if (markedFilm->State().templateTick >= kMark)
             frameAtMark = n;
     }
     ASSERT_GT(frameAtMark, 0);
@@ -421,7 +422,7 @@ TEST_F(VideoExportTest, CancelAndAFailedWriteLeaveNoFile)
 TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
 {
     /// Records the request instead of writing.
-    struct Runner : VideoExportRunner {
+    struct Runner : app::VideoExportRunner {
         bool Run(VideoRequest request) override
         {
             requests.push_back(std::move(request));
@@ -433,7 +434,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     testing::FakeServices fakes;
     Form form;
     form.ProgramDir = Program();
-    SaveVideo command{form, fakes.services};
+    app::SaveVideo command{form, fakes.services};
     command.SetRunner(&runner);
 
     command.SaveVideoClick(); // nothing selected, nothing playing

@@ -15,12 +15,14 @@
 
 #include "PngFile.hpp"
 
+#include "app/PatternCommands.hpp"
 #include "core/Form.hpp"
 #include "core/Random.hpp"
 #include "core/Services.hpp"
 #include "core/SurfaceFile.hpp"
 #include "kaleidoscope/Engine.hpp"
 #include "kaleidoscope/Scheduler.hpp"
+#include "playback/Player.hpp"
 #include "support/FakeServices.hpp"
 #include "templates/TemplateLoader.hpp"
 
@@ -74,13 +76,14 @@ bool Render(
     testing::FakeServices fakes;
     auto& [dialogs, clock, random, device, screen, sounds, activity, services] = fakes;
 
-    kaleidoscope::Engine engine{form, random};
+    kaleidoscope::Engine engine{form.Pattern(), random};
     const kaleidoscope::LoadResult loaded = engine.LoadTables(programDir);
     if (!loaded.ok) {
         std::fprintf(stderr, "%s\n", loaded.message.c_str());
         return false;
     }
-    kaleidoscope::Scheduler scheduler{form, services, engine};
+    kaleidoscope::Scheduler scheduler{engine, device, random};
+    app::PatternCommands commands{form, device, engine, scheduler};
 
     form.ProgramDir = programDir;
     form.TrackTitle = "preview";
@@ -89,12 +92,13 @@ bool Render(
     form.Check(form.Utiug, !run.smear);
     device.AddFile(kTrack, kTrackMs);
     device.Open(kTrack);
-    templates::LoadTrackTemplate(form, services, run.templateName);
+    playback::ApplyTrackTemplate(form,
+        templates::LoadTrackTemplate(programDir, run.templateName, form.TrackSeconds, form.TrackBar1.position, random));
     form.FigureType = run.figureType;
     form.ModeNumber = run.mode;
     device.Play();
     scheduler.SelectFigures();
-    scheduler.RunPatterns(true);
+    commands.RunPatterns(true);
 
     std::int64_t elapsed{};
     std::int64_t nextSecond{1000};
@@ -112,7 +116,7 @@ bool Render(
             clock.AdvanceSeconds(1);
             nextSecond += 1000;
         }
-        scheduler.PatternTimerTimer(*timer);
+        commands.PatternTimerTimer(*timer);
         if (afterTick && !afterTick(form, tick))
             return false;
     }

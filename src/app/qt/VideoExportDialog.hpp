@@ -1,6 +1,6 @@
 #pragma once
 
-#include "video/SaveVideo.hpp"
+#include "app/SaveVideo.hpp"
 #include "video/VideoModule.hpp"
 
 #include <QElapsedTimer>
@@ -21,7 +21,7 @@ class MainWindow;
 /// a worker thread; the result goes back on the window's thread to `SaveVideo::Finished`.
 /// The dialog is not modal, so the window stays usable and the music plays on. Cancel
 /// stops the worker soon; the half-written file is removed.
-class VideoExportDialog : public QObject, public video::VideoExportRunner {
+class VideoExportDialog : public QObject, public VideoExportRunner {
 public:
     /// `exportVideo` writes the video, on the worker thread.
     VideoExportDialog(Kalvotune& app, MainWindow& window, video::VideoExporter exportVideo);

@@ -1,15 +1,15 @@
-#include "kaleidoscope/DisplayOptions.hpp"
+#include "app/DisplayOptions.hpp"
 
+#include "app/PatternCommands.hpp"
 #include "core/AudioDevice.hpp"
 #include "core/SurfaceFile.hpp"
-#include "kaleidoscope/Scheduler.hpp"
 
-namespace kalvotune::kaleidoscope {
+namespace kalvotune::app {
 
-DisplayOptions::DisplayOptions(Form& form, Services& services, Scheduler& scheduler)
+DisplayOptions::DisplayOptions(Form& form, Services& services, PatternCommands& patterns)
     : m_form{form}
     , m_services{services}
-    , m_scheduler{scheduler}
+    , m_patterns{patterns}
 {
 }
 
@@ -35,12 +35,12 @@ void DisplayOptions::StopGraphicaClick()
 {
     if (m_form.StopGraphica.tag != 0) {
         if (m_services.device.Mode() == DeviceMode::Playing && !m_form.ListBox1.visible && !m_form.ListBox3.visible)
-            m_scheduler.RunPatterns(true);
+            m_patterns.RunPatterns(true);
         m_form.StopGraphica.tag = 0;
         m_form.StopGraphica.checked = false;
     } else {
         m_form.StopGraphica.tag = 1;
-        m_scheduler.RunPatterns(false);
+        m_patterns.RunPatterns(false);
         m_form.StopGraphica.checked = true;
     }
 }
@@ -56,4 +56,4 @@ void DisplayOptions::ScreenShot1Click()
         m_services.dialogs.ShowError(written.message);
 }
 
-} // namespace kalvotune::kaleidoscope
+} // namespace kalvotune::app

@@ -3,15 +3,15 @@
 #include "core/Form.hpp"
 #include "core/Services.hpp"
 
-namespace kalvotune::kaleidoscope {
+namespace kalvotune::app {
 
-class Scheduler;
+class PatternCommands;
 
 /// The display items of the settings menu: smoothing, smearing, the clock, graphics on
 /// and off, and the screenshot.
 class DisplayOptions {
 public:
-    DisplayOptions(Form& form, Services& services, Scheduler& scheduler);
+    DisplayOptions(Form& form, Services& services, PatternCommands& patterns);
 
     /// "сглаживать": toggles smoothing and switches smearing off.
     void UtiugClick();
@@ -28,7 +28,7 @@ public:
 private:
     Form& m_form;
     Services& m_services;
-    Scheduler& m_scheduler;
+    PatternCommands& m_patterns;
 };
 
-} // namespace kalvotune::kaleidoscope
+} // namespace kalvotune::app

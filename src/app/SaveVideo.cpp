@@ -1,10 +1,10 @@
-#include "video/SaveVideo.hpp"
+#include "app/SaveVideo.hpp"
 
 #include "playlists/ListLine.hpp"
 
 #include <algorithm>
 
-namespace kalvotune::video {
+namespace kalvotune::app {
 
 namespace fs = std::filesystem;
 
@@ -15,6 +15,23 @@ constexpr const char* kBusy{"Видео уже записывается. Дож�
 constexpr const char* kSaveCaption{"Сохранить видео…"};
 
 } // namespace
+
+video::VideoLook LookOf(const Form& form)
+{
+    video::VideoLook look;
+    look.mode = form.ModeNumber;
+    look.figureType = form.FigureType;
+    look.autoModes = form.Timer3.enabled;
+    look.autoIntervalMs = form.Timer3.interval;
+    look.autoFigureType = form.AutoTipFig.checked;
+    look.smoothing = form.Utiug.checked;
+    look.smearing = form.Razmazat.checked;
+    look.motionOff = form.MotionOff;
+    look.pictureDelayMs = form.PictureDelayMs;
+    look.musicTemplates = form.AutoMusicTemplate.checked;
+    look.pictureChangeTicks = form.TrackBar1.position;
+    return look;
+}
 
 SaveVideo::SaveVideo(Form& form, Services& services)
     : m_form{form}
@@ -47,15 +64,15 @@ void SaveVideo::SaveVideoClick()
         = m_services.dialogs.SaveVideoFile(playlists::TrackTitleOf(track.string()) + ".mp4");
     if (!chosen)
         return;
-    const fs::path output = WithVideoExtension(*chosen);
-    if (const std::string overTrack = CheckVideoTarget(track, output); !overTrack.empty()) {
+    const fs::path output = video::WithVideoExtension(*chosen);
+    if (const std::string overTrack = video::CheckVideoTarget(track, output); !overTrack.empty()) {
         m_services.dialogs.ShowMessage(overTrack);
         return;
     }
-    if (VideoTargetExists(output)
+    if (video::VideoTargetExists(output)
         && !m_services.dialogs.AskYesNo("Файл " + output.string() + " уже есть. Заменить его видео?", kSaveCaption))
         return;
-    VideoRequest request;
+    video::VideoRequest request;
     request.programDir = m_form.ProgramDir;
     request.track = track;
     request.output = output;
@@ -64,9 +81,9 @@ void SaveVideo::SaveVideoClick()
     const int height = m_services.screen.Width() > 0
         ? static_cast<int>(static_cast<std::int64_t>(m_services.screen.Height()) * width / m_services.screen.Width())
         : 0;
-    if (width >= kMinSide && height >= kMinSide) {
-        request.format.width = std::min(width, kMaxWidth) & ~1;
-        request.format.height = std::min(height, kMaxHeight) & ~1;
+    if (width >= video::kMinSide && height >= video::kMinSide) {
+        request.format.width = std::min(width, video::kMaxWidth) & ~1;
+        request.format.height = std::min(height, video::kMaxHeight) & ~1;
     }
     request.seed = static_cast<std::uint32_t>(m_services.clock.UnixSeconds());
     request.look = LookOf(m_form);
@@ -74,7 +91,7 @@ void SaveVideo::SaveVideoClick()
         m_services.dialogs.ShowMessage(kBusy);
 }
 
-void SaveVideo::Finished(const fs::path& output, const VideoResult& result)
+void SaveVideo::Finished(const fs::path& output, const video::VideoResult& result)
 {
     if (result.ok)
         m_services.dialogs.ShowMessage("Видео записано: " + output.string());
@@ -82,4 +99,4 @@ void SaveVideo::Finished(const fs::path& output, const VideoResult& result)
         m_services.dialogs.ShowMessage(result.message);
 }
 
-} // namespace kalvotune::video
+} // namespace kalvotune::app

@@ -6,7 +6,10 @@
 
 #include <filesystem>
 
-namespace kalvotune::video {
+namespace kalvotune::app {
+
+/// The picture settings as the window has them now.
+video::VideoLook LookOf(const Form& form);
 
 /// Writes a video away from the window's thread and hands the result back to
 /// `SaveVideo::Finished` on the window's thread. The Qt window implements it with a worker
@@ -15,7 +18,7 @@ class VideoExportRunner {
 public:
     virtual ~VideoExportRunner() = default;
     /// Starts writing; false (and nothing started) while another video is being written.
-    virtual bool Run(VideoRequest request) = 0;
+    virtual bool Run(video::VideoRequest request) = 0;
 };
 
 /// "Сохранить видео…": the kaleidoscope of the selected track (or the playing one) with
@@ -39,7 +42,7 @@ public:
     std::filesystem::path TrackToSave() const;
 
     /// A video finished: a failure shows its message, a written video where it is.
-    void Finished(const std::filesystem::path& output, const VideoResult& result);
+    void Finished(const std::filesystem::path& output, const video::VideoResult& result);
 
 private:
     Form& m_form;
@@ -47,4 +50,4 @@ private:
     VideoExportRunner* m_runner{};
 };
 
-} // namespace kalvotune::video
+} // namespace kalvotune::app

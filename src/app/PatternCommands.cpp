@@ -1,0 +1,139 @@
+#include "app/PatternCommands.hpp"
+
+#include <string>
+
+namespace kalvotune::app {
+
+PatternCommands::PatternCommands(
+    Form& form, AudioDevice& device, kaleidoscope::Engine& engine, kaleidoscope::Scheduler& scheduler)
+    : m_form{form}
+    , m_device{device}
+    , m_engine{engine}
+    , m_scheduler{scheduler}
+{
+}
+
+bool PatternCommands::Playing() const
+{
+    return m_device.Mode() == DeviceMode::Playing;
+}
+
+void PatternCommands::ShowMode()
+{
+    m_form.SpeedButton5.caption = std::to_string(m_form.ModeNumber);
+}
+
+void PatternCommands::RunPatterns(bool on)
+{
+    Form& f = m_form;
+    for (TimerControl* timer : f.PatternTimers())
+        timer->enabled = false;
+    if (!on) {
+        f.Timer15.enabled = false;
+        if (!f.IsFullScreen)
+            f.Fullscreen1.enabled = false;
+        return;
+    }
+    f.Fullscreen1.enabled = true;
+    // Without tables there is nothing to draw from, so no pattern timer runs, and the
+    // session needs no keeping awake for a picture that does not move.
+    if (!m_engine.Ready()) {
+        f.Timer15.enabled = false;
+        return;
+    }
+    f.Timer15.enabled = true;
+    const bool known = f.ModeNumber >= 0 && f.ModeNumber < kaleidoscope::kModeCount;
+    TimerControl Form::*timer = known ? kModeTimers[static_cast<std::size_t>(f.ModeNumber)] : &Form::Timer10;
+    (f.*timer).enabled = true;
+}
+
+void PatternCommands::BallClick()
+{
+    m_scheduler.ApplyFigureType(kaleidoscope::kBall);
+}
+void PatternCommands::BallCasualClick()
+{
+    m_scheduler.ApplyFigureType(kaleidoscope::kBallCasual);
+}
+void PatternCommands::CasualClick()
+{
+    m_scheduler.ApplyFigureType(kaleidoscope::kCasual);
+}
+void PatternCommands::MicroClick()
+{
+    m_scheduler.ApplyFigureType(kaleidoscope::kMicro);
+}
+void PatternCommands::MicroPlusClick()
+{
+    m_scheduler.ApplyFigureType(kaleidoscope::kMicroPlus);
+}
+
+void PatternCommands::SpeedButton5Click()
+{
+    m_scheduler.NextMode();
+    ShowMode();
+    if (Playing())
+        RunPatterns(true);
+}
+
+void PatternCommands::SpeedButton1Click()
+{
+    m_form.Timer3.enabled = !m_form.Timer3.enabled;
+    m_form.TrackBar2.visible = m_form.Timer3.enabled;
+}
+
+void PatternCommands::Timer3Timer()
+{
+    m_form.AutoChangeDue = true;
+}
+
+void PatternCommands::TrackBar1Change()
+{
+    m_scheduler.MarkEvery(m_form.TrackBar1.position);
+}
+
+void PatternCommands::TrackBar2Change()
+{
+    m_form.Timer3.interval = m_form.TrackBar2.position;
+}
+
+void PatternCommands::SpeedButton10Click()
+{
+    m_form.MotionOff = !m_form.MotionOff;
+}
+
+int PatternCommands::ModeOfTimer(const TimerControl& timer) const
+{
+    Form& f = m_form;
+    const int mode = f.ModeNumber;
+    if (mode >= 0 && mode < kaleidoscope::kModeCount) {
+        if (&(f.*kModeTimers[static_cast<std::size_t>(mode)]) == &timer)
+            return mode;
+    } else if (&timer == &f.Timer10) {
+        return mode;
+    }
+    for (int m = 0; m < kaleidoscope::kModeCount; ++m)
+        if (&(f.*kModeTimers[static_cast<std::size_t>(m)]) == &timer)
+            return m == 5 ? 11 : m; // Timer10 on its own draws without a background
+    return -1;
+}
+
+void PatternCommands::PatternTimerTimer(TimerControl& timer)
+{
+    const int mode = ModeOfTimer(timer);
+    if (mode < 0 || !m_engine.Ready())
+        return;
+    // The menu's ticks are the window's; the kaleidoscope draws with what they say now.
+    PatternState& state = m_form.pattern;
+    state.smoothing = m_form.Utiug.checked;
+    state.smearing = m_form.Razmazat.checked;
+    state.autoFigureType = m_form.AutoTipFig.checked;
+    if (!m_scheduler.Tick(mode)) {
+        ShowMode();
+        RunPatterns(true);
+        return;
+    }
+    timer.interval = m_form.PatternInterval;
+}
+
+} // namespace kalvotune::app
