@@ -36,7 +36,7 @@ test: build
 
 # Plants each fault listed in tests/mutants.txt, one at a time, in a scratch copy of the tree
 # under MUTATE_BUILD, runs the tests named for it, and prints which were caught. Not part of
-# `make test`; the working tree is never written. MUTANT=text runs only the matching ones.
+# `make test`; the working tree is never written. MUTANT=regex runs only the matching ones.
 mutate:
 	@scripts/mutate.sh $(MUTATE_BUILD) tests/mutants.txt
 

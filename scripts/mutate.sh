@@ -6,7 +6,7 @@
 # the next run puts back.
 #
 # Usage: scripts/mutate.sh [scratch folder] [mutant list]
-# MUTANT=text runs only the mutants whose name holds the text; MUTATE_CHECK=1 only tells
+# MUTANT=regex runs only the mutants whose name matches it; MUTATE_CHECK=1 only tells
 # which mutants still apply, without building anything.
 set -uo pipefail
 
@@ -98,7 +98,7 @@ parse
 
 selected=()
 for i in "${!names[@]}"; do
-    [ -z "$only" ] || [[ ${names[$i]} == *"$only"* ]] && selected+=("$i")
+    [ -z "$only" ] || [[ ${names[$i]} =~ $only ]] && selected+=("$i")
 done
 [ ${#selected[@]} -gt 0 ] || { echo "mutate: no mutant matches '$only'" >&2; exit 2; }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -204,13 +205,20 @@ TEST(AtomicWrite, SeveralFilesAtOnceEachReplacedWholeOrKeptWhenItFails)
     EXPECT_EQ(FilesIn(dir.Path()), 12u); // no temporary left behind
 }
 
-TEST(ReadFile, FolderCountsAsMissingAndLimitCutsTheRead)
+TEST(ReadFile, FolderCountsAsMissingLimitCutsTheReadAndAPlaceTakesItsLengthOnly)
 {
     TempDir dir;
     EXPECT_FALSE(ReadFileBytes(dir.Path()));
     EXPECT_FALSE(IsFile(dir.Path()));
     WriteFileAtomically(dir.Path() / "f", std::string_view{"abcdef"});
     EXPECT_EQ(ReadFileBytes(dir.Path() / "f", 4)->size(), 4u);
+    // A file read into place must have the place's length exactly.
+    std::array<std::uint8_t, 6> six{};
+    EXPECT_TRUE(ReadFileInto(dir.Path() / "f", six).ok());
+    std::array<std::uint8_t, 4> four{};
+    EXPECT_FALSE(ReadFileInto(dir.Path() / "f", four).ok()) << "a longer file";
+    std::array<std::uint8_t, 8> eight{};
+    EXPECT_FALSE(ReadFileInto(dir.Path() / "f", eight).ok()) << "a shorter file";
 }
 
 TEST(FolderLock, KeepsEveryOtherReaderAndWriterWaitingUntilItIsReleased)

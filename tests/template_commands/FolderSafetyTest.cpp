@@ -95,6 +95,7 @@ TEST_F(FolderSafetyTest, DamagedTemplateNamesInTheRegistryNeverWriteOutsideData)
     const fs::path track = AddTrack("a.mp3", 2'000, true);
     for (const std::string name : {"..", ".", "", "/tmp", "../Lists", "x/.."}) {
         SCOPED_TRACE(name);
+        EXPECT_FALSE(templates::IsPlainFolderName(name));
         WriteList("Kalvotune", {"*" + track.string() + "*" + name + "*"});
         DoubleClick(0);
         m_recording.SaveSynchronisedTemplate();
