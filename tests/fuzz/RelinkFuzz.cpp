@@ -1,0 +1,89 @@
+// The relink planner: list lines and a registry from anywhere (Windows paths, lines cut
+// short, doubled tracks) matched against an index of music files, then the plan applied.
+// Sections: the current list, the registry, the index (one path per line). "$P" names a
+// music folder whose files exist, so lines reach present tracks too.
+#include "fuzz/FuzzSupport.hpp"
+#include "playlists/ListFile.hpp"
+#include "playlists/ListLine.hpp"
+#include "service/Relink.hpp"
+#include "service/WorkingSet.hpp"
+#include "support/TempDir.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <set>
+
+using namespace kalvotune;
+using namespace kalvotune::service;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Folders {
+    testing::TempDir dir;
+    fs::path music{dir.Path() / "music"};
+    fs::path lists{dir.Path() / "Lists"};
+    fs::path data{dir.Path() / "Data"};
+
+    Folders()
+    {
+        for (const fs::path& folder : {music / "Артист", lists, data / "Старый", data / "Новый"})
+            fs::create_directories(folder);
+        for (const char* name : {"a.mp3", "Артист/Вальс.mp3", "Артист/B.WAV"})
+            std::ofstream{music / name} << "audio";
+        const auto now = fs::file_time_type::clock::now();
+        fs::last_write_time(data / "Старый", now - std::chrono::hours{2});
+        fs::last_write_time(data / "Новый", now - std::chrono::hours{1});
+    }
+};
+
+std::vector<std::string> Lines(std::string_view text, const fs::path& music)
+{
+    return playlists::SplitLines(fuzz::WithProgramDir(text, music));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const Folders folders;
+    const std::vector<std::string_view> sections = fuzz::SplitSections(data, size, 3);
+
+    fuzz::PutFile(
+        folders.lists / playlists::kRegistryName, playlists::EncodeListFile(Lines(sections[1], folders.music)));
+    WorkingSet lists{folders.lists, folders.data};
+    lists.Hold(playlists::kTempFileName, Lines(sections[0], folders.music));
+    if (lists.Load({std::string{playlists::kRegistryName}}))
+        return 0; // a registry the list reader refuses (too long) is never planned on
+    MusicIndex index;
+    for (std::string& path : Lines(sections[2], folders.music))
+        index.Add(std::move(path));
+
+    const RelinkPlan plan = PlanRelink(lists, index);
+    std::set<std::string> planned;
+    for (const TrackChange& change : plan.changes) {
+        fuzz::Require(change.newPath.has_value(), "a relink that deletes a track");
+        fuzz::Require(planned.insert(change.oldPath).second, "a missing path planned twice");
+    }
+    for (const std::vector<std::string>* kind : {&plan.ambiguous, &plan.unfound})
+        for (const std::string& path : *kind)
+            fuzz::Require(planned.insert(path).second, "a missing path planned twice");
+    for (const std::string& path : planned)
+        fuzz::Require(IsMissingTrack(path), "a present track planned");
+    (void)RelinkSummary(plan);
+    (void)RelinkLeftMessage(plan);
+
+    // Applied, the plan leaves one registry line per relinked track and drops what it said.
+    const ChangeChain chain{plan.changes};
+    lists.Apply(chain);
+    fuzz::Require(lists.Dropped().size() == plan.dropped.size(), "the plan and the relink drop different lines");
+    const std::vector<std::string>& registry = *lists.Lines(playlists::kRegistryName);
+    for (const TrackChange& change : plan.changes) {
+        const std::string final = chain.Follow(change.oldPath).path;
+        const auto lines = std::count_if(registry.begin(), registry.end(),
+            [&](const std::string& line) { return playlists::LinePathView(line) == final; });
+        fuzz::Require(final.empty() || lines <= 1, "a relinked track has two registry lines");
+    }
+    return 0;
+}
