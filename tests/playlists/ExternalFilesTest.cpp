@@ -40,6 +40,10 @@ TEST(M3u, ReadsUtf8AndCp1251EntriesRelativeToThePlaylistAndKeepsMissingOnes)
             music / "Ночь.mp3", music / "sub/b c.wav", music / "missing.mp3", music / "abs.wma", "/no/such.mp3"}));
     EXPECT_EQ(read.skipped, 1);
     EXPECT_EQ(read.missing, 2);
+    // A NUL byte (the fuzzer's find) would cut the path short at another file: left out.
+    const M3uEntries cut = ParseM3u("file://" + absolute + "%00x\n" + absolute + std::string{"\0x\n", 3}, music);
+    EXPECT_TRUE(cut.tracks.empty());
+    EXPECT_EQ(cut.skipped, 2);
 
     // The same name in Windows-1251 bytes, which are not UTF-8; a %-escaped URL.
     const std::string cp1251 = *Utf8ToCp1251("Ночь.mp3\nsub/b c.wav\n");
@@ -72,6 +76,8 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
     EXPECT_EQ(windows.tracks, (std::vector<fs::path>{waltz, "C:\\Music\\Артист\\a&b.wav"}));
     EXPECT_EQ(windows.skipped, 0);
     EXPECT_EQ(windows.missing, 1);
+    // Written out again, the missing entry keeps its Windows path.
+    EXPECT_EQ(ParseM3u(EncodeM3u8(windows.tracks), dir.Path()).tracks, windows.tracks);
 
     const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2=" + ab.string()
         + "\r\nFile3=http://radio.example/x\r\nNumberOfEntries=3\r\nVersion=2\r\n";
@@ -96,7 +102,8 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
     std::vector<std::string> messages;
     EXPECT_EQ(ExpandPlaylists({dir.Path() / "Lists" / "a.PLS", dir.Path() / "Lists" / "b.xspf"}, messages).size(), 5u);
     EXPECT_EQ(messages,
-        (std::vector<std::string>{"Из списка a.PLS не открыто записей: 1 (адреса в сети)",
+        (std::vector<std::string>{
+            "Из списка a.PLS не открыто записей: 1 (адреса в сети и записи, которые не могут быть именем файла)",
             "В списке b.xspf записей, файлов которых здесь нет: 1. Они оставлены в списке: \"Найти перемещённые "
             "треки…\" найдёт их, если они переехали."}));
     EXPECT_EQ(GatherTracks({dir.Path() / "Lists" / "b.xspf"}, false).tracks, (std::vector<fs::path>{waltz, ab, gone}));
@@ -111,22 +118,24 @@ TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
     EXPECT_EQ(form.CurrentListName, "0");
     EXPECT_EQ(form.CaptionPrefix, "Rock");
 
-    // A playlist opens its entries; what it could not open and a missing argument are
-    // reported, and the list is not touched when nothing is left.
+    // A playlist opens its entries, a missing one kept for relinking; it and a missing
+    // argument are reported, and the list is not touched when nothing is left.
     const fs::path two = Track("Jazz", "b.wav");
     const fs::path playlist = dir.Path() / "Jazz" / "list.m3u8";
     PutFile(playlist, "#EXTM3U\nb.wav\n../Rock/Один.mp3\ngone.mp3\n");
     player.calls.clear();
     external.OpenFiles({playlist, dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(Items(form.ListBox1), (Lines{MakeListItem(Line(two)), MakeListItem(Line(one))}));
+    EXPECT_EQ(Items(form.ListBox1),
+        (Lines{
+            MakeListItem(Line(two)), MakeListItem(Line(one)), MakeListItem(Line(dir.Path() / "Jazz" / "gone.mp3"))}));
     EXPECT_EQ(player.calls, (Lines{"buttons"}));
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_NE(dialogs.messages[0].find("list.m3u8"), std::string::npos);
-    EXPECT_NE(dialogs.messages[0].find(": 1 "), std::string::npos);
+    EXPECT_NE(dialogs.messages[0].find(": 1."), std::string::npos);
     EXPECT_NE(dialogs.messages[1].find("nothing.mp3"), std::string::npos);
 
     external.OpenFiles({dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(form.ListBox1.Count(), 2);
+    EXPECT_EQ(form.ListBox1.Count(), 3);
 }
 
 TEST_F(ExternalTracks, DroppedFoldersAddTheirTracksByNameAndOtherFilesAreNamed)
