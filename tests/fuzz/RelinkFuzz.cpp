@@ -57,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (lists.Load({std::string{playlists::kRegistryName}}))
         return 0; // a registry the list reader refuses (too long) is never planned on
     MusicIndex index;
+    // As the walk builds it: never a path a list line cannot carry.
     for (std::string& path : Lines(sections[2], folders.music))
-        index.Add(std::move(path));
+        if (playlists::FitsListLine(path))
+            index.Add(std::move(path));
 
     const RelinkPlan plan = PlanRelink(lists, index);
     std::set<std::string> planned;
