@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (lists.Load({std::string{playlists::kRegistryName}}))
         return 0; // a registry the list reader refuses (too long) is never planned on
     MusicIndex index;
-    // As the walk builds it: never a path a list line cannot carry.
+    // As the walk builds it: absolute paths a list line can carry.
     for (std::string& path : Lines(sections[2], folders.music))
-        if (playlists::FitsListLine(path))
+        if (path.starts_with('/') && playlists::FitsListLine(path))
             index.Add(std::move(path));
 
     const RelinkPlan plan = PlanRelink(lists, index);
