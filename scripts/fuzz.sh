@@ -26,7 +26,7 @@ build=${1:?build folder}
 seconds=${2:-0}
 root=$(cd "$(dirname "$0")/.." && pwd)
 # FUZZ_TARGETS="A B" picks some of them.
-read -r -a fuzzers <<<"${FUZZ_TARGETS:-ListFileFuzz ListLineFuzz RegistryFuzz SettingsFuzz TablesFuzz ChannelsFuzz BmpFuzz StartupFuzz M3uFuzz PlsFuzz XspfFuzz}"
+read -r -a fuzzers <<<"${FUZZ_TARGETS:-ListFileFuzz ListLineFuzz RegistryFuzz SettingsFuzz TablesFuzz ChannelsFuzz BmpFuzz StartupFuzz M3uFuzz PlsFuzz XspfFuzz RelinkFuzz}"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -38,7 +38,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 max_len() {
     case $1 in
     SettingsFuzz) echo 1024 ;;
-    ListLineFuzz | RegistryFuzz | BmpFuzz) echo 4096 ;;
+    ListLineFuzz | RegistryFuzz | BmpFuzz | RelinkFuzz) echo 4096 ;;
     M3uFuzz | PlsFuzz | XspfFuzz) echo 8192 ;; # playlists of a few dozen entries
     ListFileFuzz) echo 16384 ;;
     ChannelsFuzz) echo 8192 ;; # channel files of a few thousand ticks

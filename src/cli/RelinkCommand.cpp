@@ -15,6 +15,8 @@ int RunRelinkCommand(const fs::path& programDir, const RelinkRequest& request, s
         out << indexed.error << "\n";
         return 1;
     }
+    if (const std::string unread = service::UnreadableFoldersMessage(indexed); !unread.empty())
+        out << unread << "\n";
     service::WorkingSet lists{programDir / playlists::kListsFolder, programDir / playlists::kDataFolder};
     if (const std::optional<std::string> error = service::LoadRelinkSet(lists, programDir / playlists::kListsFolder)) {
         out << *error << "\nНичего не изменено.\n";

@@ -145,7 +145,8 @@ std::string XmlText(std::string_view text)
     return decoded;
 }
 
-/// Adds one playlist entry: a `file://` URL, a path, or a web address (left out). A path
+/// Adds one playlist entry: a `file://` URL, a path, or a web address (left out, as is
+/// an entry no file name can be). A path
 /// written on Windows (a drive or a network share) is kept as written, missing here; a
 /// relative one with backslashes is read with slashes, against the playlist's folder,
 /// unless it names a file as written. A path naming no file is kept and counted missing.
@@ -161,7 +162,9 @@ void AddEntry(M3uEntries& entries, const std::string& entry, const fs::path& fol
         track = FileUrlPath(entry);
     else if (!IsUrl(entry))
         track = entry;
-    if (track.empty()) {
+    // No file name holds a NUL byte (a %00 escape gives one too): cut there, the path
+    // would name some other file.
+    if (track.empty() || track.native().find('\0') != std::string::npos) {
         ++entries.skipped;
         return;
     }
@@ -260,8 +263,10 @@ M3uEntries ReadM3u(const fs::path& file)
 std::string EncodeM3u8(const std::vector<fs::path>& tracks)
 {
     std::string text{"#EXTM3U\n"};
+    // A Windows path (a missing entry kept from a list made there) stays as written: made
+    // absolute here it would name a file under the working folder.
     for (const fs::path& track : tracks)
-        text += fs::absolute(track).lexically_normal().string() + "\n";
+        text += (IsWindowsPath(track.string()) ? track : fs::absolute(track).lexically_normal()).string() + "\n";
     return text;
 }
 
@@ -269,8 +274,8 @@ std::string SkippedEntriesMessage(const fs::path& playlist, const M3uEntries& en
 {
     std::string message;
     if (entries.skipped > 0)
-        message = "Из списка " + playlist.filename().string()
-            + " не открыто записей: " + std::to_string(entries.skipped) + " (адреса в сети)";
+        message = "Из списка " + playlist.filename().string() + " не открыто записей: "
+            + std::to_string(entries.skipped) + " (адреса в сети и записи, которые не могут быть именем файла)";
     if (entries.missing > 0)
         message += (message.empty() ? "" : "\n") + std::string{"В списке "} + playlist.filename().string()
             + " записей, файлов которых здесь нет: " + std::to_string(entries.missing)

@@ -21,7 +21,7 @@ struct M3uEntries {
     /// so that a missing track keeps its line and "Найти перемещённые треки…" can find it.
     std::vector<std::filesystem::path> tracks;
     int missing{}; ///< entries of `tracks` naming no file here (a Windows path among them)
-    int skipped{}; ///< web addresses left out
+    int skipped{}; ///< web addresses and entries no file name can be (a NUL byte), left out
     std::string error; ///< set when the playlist itself cannot be read
 };
 
@@ -41,7 +41,8 @@ M3uEntries ParseXspf(std::string_view bytes, const std::filesystem::path& folder
 /// Reads a playlist file, PLS and XSPF by their extension, anything else as M3U.
 M3uEntries ReadM3u(const std::filesystem::path& file);
 
-/// The bytes of an M3U8 playlist: `#EXTM3U`, then one absolute path per line, UTF-8, LF.
+/// The bytes of an M3U8 playlist: `#EXTM3U`, then one absolute path per line (a Windows
+/// path as it is), UTF-8, LF.
 std::string EncodeM3u8(const std::vector<std::filesystem::path>& tracks);
 
 /// The message for entries of a playlist that were left out or name no file here; empty

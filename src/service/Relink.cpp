@@ -88,6 +88,20 @@ void AppendPaths(std::string& text, const char* heading, const std::vector<std::
         text += "\n… и ещё " + std::to_string(paths.size() - kListedPaths);
 }
 
+// The whole of one folder as the file system gives it.
+std::error_code ReadWholeFolder(const fs::path& folder, std::vector<fs::directory_entry>& entries)
+{
+    std::error_code ec;
+    for (fs::directory_iterator at{folder, ec}; !ec && at != fs::directory_iterator{}; at.increment(ec))
+        entries.push_back(*at);
+    return ec;
+}
+
+bool IsPermissionError(const std::error_code& error)
+{
+    return error == std::errc::permission_denied || error == std::errc::operation_not_permitted;
+}
+
 } // namespace
 
 std::string FoldCase(std::string_view text)
@@ -127,8 +141,8 @@ const std::vector<std::string>* MusicIndex::Candidates(const std::string& folded
     return found == m_byName.end() ? nullptr : &found->second;
 }
 
-MusicIndexResult BuildMusicIndex(
-    const fs::path& folder, const std::function<void(std::size_t files)>& progress, std::stop_token stop)
+MusicIndexResult BuildMusicIndex(const fs::path& folder, const std::function<void(std::size_t files)>& progress,
+    std::stop_token stop, const FolderReader& read)
 {
     MusicIndexResult result;
     std::error_code ec;
@@ -136,35 +150,55 @@ MusicIndexResult BuildMusicIndex(
         result.error = "Папка " + folder.string() + " не найдена.";
         return result;
     }
-    fs::recursive_directory_iterator walk{folder, fs::directory_options::skip_permission_denied, ec};
-    if (ec) {
-        result.error = "Папку " + folder.string() + " не удалось прочитать: " + ec.message();
-        return result;
-    }
-    for (; walk != fs::recursive_directory_iterator{}; walk.increment(ec)) {
-        if (ec) {
-            // An entry the walk could not read is passed over.
-            ec.clear();
-            continue;
-        }
+    const FolderReader& reader = read ? read : ReadWholeFolder;
+    std::vector<fs::path> pending{folder};
+    std::vector<fs::directory_entry> entries;
+    while (!pending.empty()) {
         if (stop.stop_requested()) {
             result.cancelled = true;
             return result;
         }
-        const fs::directory_entry& entry = *walk;
-        if (!entry.is_regular_file(ec) || !playlists::IsAudioFile(entry.path()))
-            continue;
-        std::string path = fs::absolute(entry.path(), ec).lexically_normal().string();
-        // A file a list line cannot carry cannot be relinked to.
-        if (ec || !playlists::FitsListLine(path))
-            continue;
-        result.index.Add(std::move(path));
-        if (progress && result.index.Size() % kProgressStep == 0)
-            progress(result.index.Size());
+        const fs::path current = std::move(pending.back());
+        pending.pop_back();
+        entries.clear();
+        if (const std::error_code failed = reader(current, entries); failed && !IsPermissionError(failed)) {
+            if (current == folder && entries.empty()) {
+                result.error = "Папку " + folder.string() + " не удалось прочитать: " + failed.message();
+                return result;
+            }
+            result.unreadable.push_back(current.string() + ": " + failed.message());
+        }
+        for (const fs::directory_entry& entry : entries) {
+            if (stop.stop_requested()) {
+                result.cancelled = true;
+                return result;
+            }
+            // A folder link is never followed, so a link back up cannot loop the walk.
+            if (entry.is_directory(ec) && !entry.is_symlink(ec)) {
+                pending.push_back(entry.path());
+                continue;
+            }
+            if (!entry.is_regular_file(ec) || !playlists::IsAudioFile(entry.path()))
+                continue;
+            std::string path = fs::absolute(entry.path(), ec).lexically_normal().string();
+            // A file a list line cannot carry cannot be relinked to.
+            if (ec || !playlists::FitsListLine(path))
+                continue;
+            result.index.Add(std::move(path));
+            if (progress && result.index.Size() % kProgressStep == 0)
+                progress(result.index.Size());
+        }
     }
     if (progress)
         progress(result.index.Size());
     return result;
+}
+
+std::string UnreadableFoldersMessage(const MusicIndexResult& result)
+{
+    std::string text;
+    AppendPaths(text, "Эти папки прочитать не удалось, треки в них не искались:", result.unreadable);
+    return text;
 }
 
 TrackMatch MatchMovedTrack(const MusicIndex& index, std::string_view oldPath)

@@ -9,6 +9,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <unordered_map>
 #include <vector>
 
@@ -43,13 +44,27 @@ struct MusicIndexResult {
     MusicIndex index;
     bool cancelled{};
     std::string error;
+    /// The folders whose reading failed for a reason other than a missing permission,
+    /// each as "path: reason"; the files read before the failure are indexed.
+    std::vector<std::string> unreadable;
 };
 
+/// Reads one folder of the walk into `entries`: the error that ended the reading, empty
+/// when it read to the end. A seam, so that tests can make a folder fail as a broken
+/// disk does (they run as root, which no permission stops).
+using FolderReader = std::function<std::error_code(
+    const std::filesystem::path& folder, std::vector<std::filesystem::directory_entry>& entries)>;
+
 /// Indexes the audio files under `folder`, every level deep; folder links are not
-/// followed and unreadable folders are passed over. `progress` (may be empty) hears the
-/// number of files found now and then. Runs on any thread; nothing is written.
+/// followed. A folder without permission to read is passed over; one whose reading fails
+/// otherwise is named in `unreadable` and the walk goes on. `progress` (may be empty)
+/// hears the number of files found now and then. `read` (empty: the file system) reads
+/// each folder. Runs on any thread; nothing is written.
 MusicIndexResult BuildMusicIndex(const std::filesystem::path& folder,
-    const std::function<void(std::size_t files)>& progress = {}, std::stop_token stop = {});
+    const std::function<void(std::size_t files)>& progress = {}, std::stop_token stop = {},
+    const FolderReader& read = {});
+/// The message naming the folders an index could not read; empty when it read them all.
+std::string UnreadableFoldersMessage(const MusicIndexResult& result);
 
 /// What the index gives for one missing track.
 struct TrackMatch {

@@ -386,6 +386,8 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
         dialogs.ShowMessage(result.error);
         return;
     }
+    if (const std::string unread = UnreadableFoldersMessage(result); !unread.empty())
+        dialogs.ShowMessage(unread);
     RelinkPlan plan;
     {
         WorkingSet lists{m_lists.ListsDir(), DataDir()};

@@ -41,6 +41,10 @@ TEST(M3u, ReadsUtf8AndCp1251EntriesRelativeToThePlaylistAndKeepsMissingOnes)
             music / "Ночь.mp3", music / "sub/b c.wav", music / "missing.mp3", music / "abs.wma", "/no/such.mp3"}));
     EXPECT_EQ(read.skipped, 1);
     EXPECT_EQ(read.missing, 2);
+    // A NUL byte (the fuzzer's find) would cut the path short at another file: left out.
+    const M3uEntries cut = ParseM3u("file://" + absolute + "%00x\n" + absolute + std::string{"\0x\n", 3}, music);
+    EXPECT_TRUE(cut.tracks.empty());
+    EXPECT_EQ(cut.skipped, 2);
 
     // The same name in Windows-1251 bytes, which are not UTF-8; a %-escaped URL.
     const std::string cp1251 = *Utf8ToCp1251("Ночь.mp3\nsub/b c.wav\n");
@@ -73,6 +77,8 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
     EXPECT_EQ(windows.tracks, (std::vector<fs::path>{waltz, "C:\\Music\\Артист\\a&b.wav"}));
     EXPECT_EQ(windows.skipped, 0);
     EXPECT_EQ(windows.missing, 1);
+    // Written out again, the missing entry keeps its Windows path.
+    EXPECT_EQ(ParseM3u(EncodeM3u8(windows.tracks), dir.Path()).tracks, windows.tracks);
 
     const std::string pls = "[playlist]\r\nFile1=../Music/Артист/01 Вальс.mp3\r\nTitle1=Вальс\r\nFile2=" + ab.string()
         + "\r\nFile3=http://radio.example/x\r\nFile=" + waltz.string() + "\r\nNumberOfEntries=3\r\nVersion=2\r\n";
@@ -98,7 +104,8 @@ TEST(M3u, PlaylistsFromWindowsAndOtherPlayersOpen)
     std::vector<std::string> messages;
     EXPECT_EQ(ExpandPlaylists({dir.Path() / "Lists" / "a.PLS", dir.Path() / "Lists" / "b.xspf"}, messages).size(), 6u);
     EXPECT_EQ(messages,
-        (std::vector<std::string>{"Из списка a.PLS не открыто записей: 1 (адреса в сети)",
+        (std::vector<std::string>{
+            "Из списка a.PLS не открыто записей: 1 (адреса в сети и записи, которые не могут быть именем файла)",
             "В списке b.xspf записей, файлов которых здесь нет: 1. Они оставлены в списке: \"Найти перемещённые "
             "треки…\" найдёт их, если они переехали."}));
     EXPECT_EQ(

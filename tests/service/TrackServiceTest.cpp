@@ -466,7 +466,25 @@ TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingI
     EXPECT_TRUE(dialogs.questions.empty());
     EXPECT_EQ(Read("Мой"), Lines{"*C:\\Вальс.mp3*0*"});
 
+    // A folder the walk could not read is named before the rest is said.
+    const auto broken
+        = [](const fs::path&, std::vector<fs::directory_entry>&) { return std::make_error_code(std::errc::io_error); };
+    fs::create_directory(Music() / "Диск");
     fs::remove(ListsDir() / "Большой");
+    service.MusicIndexed(BuildMusicIndex(Music(), {}, {}, [&](const fs::path& at, auto& entries) {
+        if (at == Music() / "Диск")
+            return broken(at, entries);
+        for (const fs::directory_entry& entry : fs::directory_iterator{at})
+            entries.push_back(entry);
+        return std::error_code{};
+    }));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0],
+        "Эти папки прочитать не удалось, треки в них не искались:\n" + (Music() / "Диск").string()
+            + ": Input/output error");
+    EXPECT_EQ(dialogs.messages[1], "Пути заменены: 1."); // the rest was read
+    dialogs.questions.clear();
+
     service.FindMovedTracksClick(); // a folder that is not there
     EXPECT_EQ(dialogs.messages.back(), "Папка " + (dir.Path() / "нет").string() + " не найдена.");
 

@@ -211,6 +211,23 @@ TEST(Relink, IndexesAudioFilesEveryLevelDeepAndPlansEachMissingPathOnce)
     stop.request_stop();
     EXPECT_TRUE(BuildMusicIndex(music, {}, stop.get_token()).cancelled);
 
+    // A folder that fails part way (a broken disk) is named and the walk goes on; one
+    // without permission is passed over quietly.
+    const auto failing = [&](const fs::path& at, std::vector<fs::directory_entry>& entries) {
+        for (const fs::directory_entry& entry : fs::directory_iterator{at})
+            entries.push_back(entry);
+        if (at == music / "А")
+            return std::make_error_code(std::errc::io_error);
+        return at == music / "А" / "Б" ? std::make_error_code(std::errc::permission_denied) : std::error_code{};
+    };
+    const MusicIndexResult broken = BuildMusicIndex(music, {}, {}, failing);
+    EXPECT_TRUE(broken.error.empty());
+    EXPECT_EQ(broken.index.Size(), 2u);
+    EXPECT_EQ(broken.unreadable, std::vector<std::string>{(music / "А").string() + ": Input/output error"});
+    EXPECT_EQ(UnreadableFoldersMessage(broken),
+        "Эти папки прочитать не удалось, треки в них не искались:\n" + (music / "А").string() + ": Input/output error");
+    EXPECT_TRUE(UnreadableFoldersMessage(built).empty());
+
     const std::string present = (music / "x.MP3").string();
     const std::string moved = (music / "А" / "Б" / "y.wav").string();
     Folder lists{{{"Мой", {"*" + present + "*0*", "*C:\\Б\\Y.WAV*0*", "*/gone/q.mp3*0*", "", "*C:\\Б\\Y.WAV*0*"}},
