@@ -16,6 +16,7 @@ namespace {
 constexpr double kFramesPerSecond{static_cast<double>(kAnalysisRate) / kHop};
 /// Sound above -50 dBFS (RMS over a tick) counts as sound.
 constexpr double kSoundLevel{0.0031623};
+constexpr std::size_t kSoundSpan{kAnalysisRate / 200};
 /// Onset curve the tempo is found in; at least this much sound before the first try.
 constexpr int kTempoFrames{8 * 10 * kFramesPerTick};
 constexpr int kFirstTempoFrames{15 * kFramesPerTick};
@@ -59,6 +60,27 @@ void LiveAnalysis::Add(std::span<const float> samples)
 {
     std::vector<float> clean(samples.begin(), samples.end());
     SanitiseSamples(clean);
+    if (m_settings.keepHeard && !m_heardSound) {
+        // Tick 0 of a recorded template begins with the first 5 ms above -50 dBFS.
+        m_waiting.insert(m_waiting.end(), clean.begin(), clean.end());
+        std::size_t from{};
+        for (; from + kSoundSpan <= m_waiting.size() && !m_heardSound; from += kSoundSpan) {
+            double sum{};
+            for (std::size_t i = from; i < from + kSoundSpan; ++i)
+                sum += static_cast<double>(m_waiting[i]) * m_waiting[i];
+            m_heardSound = std::sqrt(sum / kSoundSpan) > kSoundLevel;
+        }
+        if (!m_heardSound) {
+            m_skipped += static_cast<long long>(from);
+            m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<long>(from));
+            return;
+        }
+        from -= kSoundSpan;
+        m_skipped += static_cast<long long>(from);
+        clean.assign(m_waiting.begin() + static_cast<long>(from), m_waiting.end());
+        m_waiting = {};
+    }
+    m_fed += static_cast<long long>(clean.size());
     for (const float s : clean) {
         m_sumSquares += static_cast<double>(s) * s;
         if (++m_samplesInTick == kSamplesPerTick) {
@@ -100,8 +122,6 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_newPiece = true;
         }
         m_silentTicks = 0;
-        if (m_firstSound < 0)
-            m_firstSound = tick;
     } else if (m_silentTicks < kSilentTicks) {
         ++m_silentTicks;
     }
@@ -341,30 +361,24 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
 TemplateChannels LiveAnalysis::Heard() const
 {
     TemplateChannels channels;
-    if (m_firstSound < 0 || m_heard.empty())
-        return channels;
-    const int first{std::max(m_firstSound, m_heard.front().tick)};
-    const int length{m_heard.back().tick - first + 1};
+    const int length{
+        std::min(m_heard.empty() ? 0 : m_heard.back().tick + 1, static_cast<int>(m_fed / kSamplesPerTick))};
     if (length <= 0)
         return channels;
     channels.Reset(length);
-    const LiveTick* before{};
-    std::size_t i{};
+    std::size_t next{};
     for (int t = 0; t < length; ++t) {
-        while (i < m_heard.size() && m_heard[i].tick < first + t)
-            before = &m_heard[i++];
-        const bool here{i < m_heard.size() && m_heard[i].tick == first + t};
-        // A tick skipped when the look-ahead grew keeps the picture of the one before.
-        const LiveTick* tick{here ? &m_heard[i] : before};
-        if (tick == nullptr)
-            continue;
+        while (next + 1 < m_heard.size() && m_heard[next].tick < t)
+            ++next;
+        const LiveTick& tick{m_heard[next]};
+        const bool here{tick.tick == t};
         const auto at = static_cast<std::size_t>(t);
-        channels.blue[at] = here ? tick->blue : static_cast<std::uint8_t>(tick->blue & ~1);
-        channels.green[at] = tick->green;
-        channels.red[at] = here ? tick->red : static_cast<std::uint8_t>(tick->red & ~1);
-        channels.speed[at] = here || tick->speed < kPictureChangeMarker
-            ? tick->speed
-            : static_cast<std::uint8_t>(tick->speed - kPictureChangeMarker);
+        channels.blue[at] = here ? tick.blue : static_cast<std::uint8_t>(tick.blue & ~1);
+        channels.green[at] = tick.green;
+        channels.red[at] = here ? tick.red : static_cast<std::uint8_t>(tick.red & ~1);
+        channels.speed[at] = here || tick.speed < kPictureChangeMarker
+            ? tick.speed
+            : static_cast<std::uint8_t>(tick.speed - kPictureChangeMarker);
     }
     // The template's first tick starts its figures afresh, as a file's does.
     channels.blue[0] |= 1;

@@ -34,7 +34,9 @@ struct LiveSettings {
     double lookAheadSeconds{};
     /// Markers at least this many ticks apart, as for a template made from a file.
     int pictureChangeTicks{20};
-    /// Keeps every tick decided, for `Heard`; otherwise nothing grows with time.
+    /// Recording a template: the sound before the first sound above -50 dBFS (over 5 ms)
+    /// is skipped, so tick 0 begins with it, and every tick decided is kept for `Heard`.
+    /// Otherwise nothing grows with time.
     bool keepHeard{};
 };
 
@@ -77,10 +79,14 @@ public:
     /// Beats a bar of the metre followed; 0 while none.
     int BeatsPerBar() const { return m_metre; }
 
-    /// What was heard as a template (only with `keepHeard`): every tick decided from the
-    /// tick of the first sound above -50 dBFS on, that tick as tick 0; empty when nothing
-    /// was heard.
+    /// What was heard as a template (only with `keepHeard`): the bytes of every tick
+    /// decided, tick 0 beginning with the first sound, up to the last tick whose moment
+    /// the sound fed has reached. Ticks no decision stands for (those before the first
+    /// tick shown, a look-ahead grown in between) repeat the tick after or before them,
+    /// without its marker. Empty when nothing was heard.
     TemplateChannels Heard() const;
+    /// Seconds of sound skipped before the first sound (with `keepHeard`).
+    double SkippedSeconds() const { return static_cast<double>(m_skipped) / kAnalysisRate; }
 
     /// Ticks of silence after which ticks are `silent`.
     static constexpr int kSilentTicks{20};
@@ -99,7 +105,10 @@ private:
     FeatureExtractor m_extractor;
     std::vector<LiveTick> m_ticks;
     std::vector<LiveTick> m_heard;
-    int m_firstSound{-1}; ///< tick of the first sound above -50 dBFS; -1 while none
+    bool m_heardSound{}; ///< with `keepHeard`: the first sound has come
+    long long m_skipped{}; ///< samples skipped before it
+    std::vector<float> m_waiting; ///< samples before it, less than 5 ms
+    long long m_fed{}; ///< samples analysed
 
     // Input: the level of each tick as it is fed.
     double m_sumSquares{};

@@ -235,21 +235,37 @@ TEST(LiveAnalysis, TakesBrokenSamplesAsSilenceOrFullScale)
 
 TEST(LiveAnalysis, HeardStartsAtTheFirstSoundWithTheBytesShown)
 {
-    Sound sound{10};
-    sound.Clicks(2.5, 10, 120, 4);
-    LiveAnalysis live{{.lookAheadSeconds = 0.3, .pictureChangeTicks = 5, .keepHeard = true}};
+    Sound sound{12.5};
+    std::vector<double> clicks{sound.Clicks(2.5, 12.5, 120, 4)};
+    LiveAnalysis live{{.lookAheadSeconds = 0.3, .pictureChangeTicks = 1, .keepHeard = true}};
     const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.SkippedSeconds(), 2.5, 0.005);
     const TemplateChannels heard{live.Heard()};
-    ASSERT_GT(heard.Length(), 0);
-    // The first click sounds in the tick of 2.5 s; the template starts there.
-    EXPECT_EQ(heard.Length(), ticks.back().tick - 25 + 1);
+    ASSERT_EQ(heard.Length(), 100);
     EXPECT_TRUE(heard.Blue(0) & 1);
+    // Every byte is the one the picture showed for its tick; the ticks before the first
+    // one shown repeat it without its marks.
+    ASSERT_FALSE(ticks.empty());
     for (const LiveTick& tick : ticks)
-        if (tick.tick > 25) {
-            EXPECT_EQ(heard.Speed(tick.tick - 25), tick.speed);
-            EXPECT_EQ(heard.Red(tick.tick - 25), tick.red);
+        if (tick.tick < heard.Length()) {
+            EXPECT_EQ(heard.Speed(tick.tick), tick.speed);
+            EXPECT_EQ(heard.Red(tick.tick), tick.red);
+            EXPECT_EQ(heard.Green(tick.tick), tick.green);
         }
-    EXPECT_EQ(LiveAnalysis{}.Heard().Length(), 0);
+    for (int t = 0; t < ticks.front().tick; ++t)
+        EXPECT_EQ(heard.Speed(t), ticks.front().speed % kPictureChangeMarker);
+    // The clicks after the first 5 s, counted from the first one, carry the markers.
+    std::vector<int> markers;
+    for (int t = 50; t < heard.Length(); ++t)
+        if (heard.Speed(t) >= kPictureChangeMarker)
+            markers.push_back(t);
+    EXPECT_EQ(markers.size(), 10u);
+    for (const int t : markers)
+        EXPECT_EQ(t % 5, 0) << t;
+    LiveAnalysis silent{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = true}};
+    Feed(silent, std::vector<float>(kAnalysisRate, 0.0f));
+    EXPECT_EQ(silent.Heard().Length(), 0);
+    EXPECT_NEAR(silent.SkippedSeconds(), 1.0, 0.01);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "playback/PulseCapture.hpp"
+#include "template_commands/LiveTemplate.hpp"
 
 #include "Wav.hpp"
 
@@ -151,6 +152,52 @@ TEST(PulseCapture, NamesASourceThatDoesNotExist)
     EXPECT_EQ(capture.Status().message, "Нет источника звука <no-such-source>");
     EXPECT_TRUE(taken.empty());
     EXPECT_TRUE(StopsPromptly(capture));
+}
+
+TEST(PulseCapture, ClickTrackRecordedAsATemplateHasItsMarkersOnTheClicks)
+{
+    testing::SoundServer server;
+    ASSERT_TRUE(server.Start());
+    // 8 s of clicks every half second, the first 0.3 s in.
+    demo::Pcm pcm;
+    pcm.samples.assign(static_cast<std::size_t>(8 * demo::kSampleRate) * 2, 0);
+    for (double t = 0.3; t < 8; t += 0.5)
+        for (int i = 0; i < demo::kSampleRate / 50; ++i) {
+            const double x{std::exp(-i / (0.005 * demo::kSampleRate))
+                * std::sin(2 * std::numbers::pi * 1500.0 * i / demo::kSampleRate)};
+            const auto at = static_cast<std::size_t>(t * demo::kSampleRate + i) * 2;
+            pcm.samples[at] = pcm.samples[at + 1] = static_cast<std::int16_t>(16000 * x);
+        }
+    const std::filesystem::path clicks{server.Folder() / "clicks.wav"};
+    ASSERT_TRUE(WriteFileAtomically(clicks, demo::EncodeWav(pcm)).ok);
+
+    PulseCapture capture;
+    template_commands::LiveTemplateRequest request;
+    request.seconds = 8;
+    request.folder = server.Folder() / "Щелчки";
+    request.pictureChangeTicks = 1;
+    auto recorded = std::async(std::launch::async, [&] { return RecordLiveTemplate(capture, request); });
+    EXPECT_TRUE(server.Play(clicks));
+    const template_commands::LiveTemplateResult result{recorded.get()};
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.source, "test.monitor");
+
+    // Tick 0 is the first click heard, so the clicks fall on every fifth tick after it.
+    const std::optional<Bytes> speed{ReadFileBytes(request.folder / "Speed.kvt")};
+    ASSERT_TRUE(speed);
+    double sum{};
+    int markers{};
+    for (std::size_t t = 50; t < speed->size(); ++t)
+        if ((*speed)[t] >= 22) {
+            const double offset{std::remainder(static_cast<double>(t) / 10.0, 0.5)};
+            EXPECT_LE(std::abs(offset), 0.05) << "marker at tick " << t;
+            sum += offset;
+            ++markers;
+        }
+    EXPECT_GE(markers, 3);
+    std::printf("%d markers after the first 5 s, mean offset from the clicks %+.0f ms; capture latency %.0f ms\n",
+        markers, markers > 0 ? 1000 * sum / markers : 0.0, result.latencySeconds * 1000);
+    std::printf("%s", LiveTemplateSummary(request, result).c_str());
 }
 
 } // namespace
