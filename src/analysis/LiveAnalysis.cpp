@@ -37,6 +37,8 @@ constexpr int kBarTicks{160};
 constexpr std::size_t kFewestBarBeats{6};
 constexpr int kBarVotes{2};
 constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analysis
+constexpr double kLongestLookAhead{5.0};
+constexpr double kLookAheadStep{0.03};
 
 } // namespace
 
@@ -44,11 +46,17 @@ LiveAnalysis::LiveAnalysis(LiveSettings settings)
     : m_settings{settings}
     , m_chordScores(kChordStates, 0.0)
 {
+    m_settings.lookAheadSeconds = 0;
+    SetLookAhead(settings.lookAheadSeconds);
 }
 
 void LiveAnalysis::SetLookAhead(double seconds)
 {
-    m_settings.lookAheadSeconds = std::isfinite(seconds) ? std::clamp(seconds, 0.0, 5.0) : 0.0;
+    const double lookAhead{std::isfinite(seconds) ? std::clamp(seconds, 0.0, kLongestLookAhead) : 0.0};
+    // A server's latency wanders by a few milliseconds from one report to the next; each
+    // change moves the ticks on or holds them back, so only a change that matters counts.
+    if (std::abs(lookAhead - m_settings.lookAheadSeconds) >= kLookAheadStep)
+        m_settings.lookAheadSeconds = lookAhead;
 }
 
 double LiveAnalysis::BeatPeriod() const
@@ -116,6 +124,7 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_period = m_candidate = 0;
             m_candidateVotes = 0;
             m_onsets.clear();
+            m_beatTimes.clear();
             m_metre = 0;
             m_barVotes = 0;
             m_lastBeatFrame = -1;

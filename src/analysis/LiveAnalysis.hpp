@@ -62,7 +62,9 @@ class LiveAnalysis {
 public:
     explicit LiveAnalysis(LiveSettings settings = {});
 
-    /// Changes the look-ahead (when the server reports another latency); later ticks use it.
+    /// Changes the look-ahead (when the server reports another latency); later ticks use
+    /// it. Changes under 30 ms are ignored, so a wandering latency does not make ticks skip
+    /// or repeat; the look-ahead is kept within 0..5 s.
     void SetLookAhead(double seconds);
 
     /// Analyses `samples`, mono at `kAnalysisRate`. Samples that are not finite or beyond
