@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libmpv-dev ffmpeg zlib1g-dev
+    libmpv-dev ffmpeg zlib1g-dev libpulse-dev pulseaudio pulseaudio-utils
     libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libaubio-dev libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils dbus-daemon dbus-bin

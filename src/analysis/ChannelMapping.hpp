@@ -5,6 +5,8 @@
 
 #include "core/TemplateChannels.hpp"
 
+#include <array>
+#include <cstdint>
 #include <vector>
 
 namespace kalvotune::analysis {
@@ -61,5 +63,30 @@ struct ChannelPlan {
 /// clearly from the 4 s before it, at least 8 s apart; the change then moves to the
 /// nearest bar start within a bar (or else the nearest beat), where sections begin.
 ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks);
+
+/// The mapping of a single tick, which the live analysis shares with `MapToChannels`.
+///
+/// Added to the speed byte on a tick that changes the picture.
+inline constexpr int kPictureChangeMarker{22};
+/// The 24 triads (major on C..B, then minor) and "no chord" (the last) a tick is
+/// compared with.
+inline constexpr int kChordStates{25};
+/// Onsets a second as a share of a full texture (8 a second), 0..1.
+double OnsetDensity(double onsetsPerSecond);
+/// How busy a tick is, 0..1: 0.6 × onset density + 0.4 × loudness.
+double ActivityOf(double density, float lufs);
+/// The speed byte (0..20) of that activity, without marker.
+std::uint8_t SpeedByteOf(double activity);
+/// The even red, green and blue bytes for the hue of chord root `root` at the brightness
+/// of `lufs`.
+std::array<std::uint8_t, 3> ColourOf(int root, float lufs);
+/// How well each of the `kChordStates` fits a tick, as the hue's chord path weighs them.
+std::array<double, kChordStates> HueChordFits(
+    const std::array<float, 12>& chroma, const std::array<float, 12>& bassChroma, float lufs);
+/// What a change of chord costs the hue's path, against the fits of one tick.
+double HueChordChangePrice();
+/// Beats a marker spans for bars of `metre` beats of `period` seconds: the smallest
+/// division of the bar (or whole number of bars, doubling) at least `spacing` ticks long.
+int BeatsPerMarker(int metre, double period, int spacing);
 
 } // namespace kalvotune::analysis
