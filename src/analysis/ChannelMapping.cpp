@@ -237,7 +237,35 @@ std::array<std::uint8_t, 3> HueToRgb(int root, double value)
 
 } // namespace
 
-ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks)
+void FollowTempoOctave(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
+{
+    if (grid.period <= 0 || grid.period >= model.fastestBeat || grid.beats.size() < 8)
+        return;
+    // Onset strength on the even and on the odd beats: at twice the music's tempo one of
+    // the two carries the music's beats.
+    const auto frames = static_cast<long>(features.onsetStrength.size());
+    std::array<double, 2> sums{};
+    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
+        sums[i % 2] += std::log(1e-6 + peak);
+    }
+    const double pairs{static_cast<double>(grid.beats.size()) / 2.0};
+    const double contrast{std::abs(sums[0] - sums[1]) / pairs};
+    if (contrast < model.halvingMargin)
+        return;
+    const std::size_t phase{sums[1] > sums[0] ? 1u : 0u};
+    std::vector<double> kept;
+    for (std::size_t i = phase; i < grid.beats.size(); i += 2)
+        kept.push_back(grid.beats[i]);
+    grid.beats = std::move(kept);
+    grid.period *= 2;
+}
+
+ChannelPlan MapToChannels(
+    const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks, const AnalysisModel* model)
 {
     ChannelPlan plan;
     const int ticks{features.Ticks()};
@@ -251,13 +279,16 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
     // The hue names the chord sounding during each tick; the bar search weighs chord
     // changes against the other features of a beat, all taken with windows that end with
     // their tick.
-    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
+    plan.rootPerTick = model ? LearnedRoots(features, *model)
+                             : Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
     plan.sectionTicks = Sections(features, density);
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(
-            features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
+        if (model)
+            FollowTempoOctave(features, *model, grid);
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks,
+            model ? plan.rootPerTick : Roots(features, features.chroma, features.bassChroma, kBarChords), model)};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AnalysisModel.hpp"
 #include "analysis/BeatTracker.hpp"
 #include "analysis/TrackFeatures.hpp"
 
@@ -60,6 +61,11 @@ struct ChannelPlan {
 /// Sections begin where loudness, activity and harmony over the 4 s after a tick differ
 /// clearly from the 4 s before it, at least 8 s apart; the change then moves to the
 /// nearest bar start within a bar (or else the nearest beat), where sections begin.
-ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks);
+ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks,
+    const AnalysisModel* model = ShippedAnalysisModel());
+
+/// The model's tempo octave: a grid faster than its `fastestBeat` whose even and odd beats
+/// differ in onset strength by its `halvingMargin` (mean log units) keeps the stronger half.
+void FollowTempoOctave(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid);
 
 } // namespace kalvotune::analysis

@@ -1,0 +1,337 @@
+#include "Training.hpp"
+
+#include "analysis/ChannelMapping.hpp"
+#include "analysis/Metre.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <random>
+#include <thread>
+
+namespace kalvotune::training {
+
+namespace {
+
+using analysis::AnalysisModel;
+using analysis::kBeatInputs;
+using analysis::kChordInputs;
+using analysis::kChordStates;
+using analysis::kQualities;
+
+constexpr double kTolerance{0.1}; // seconds: a marker this close to a beat is on it
+constexpr int kBeatSlider{4};
+constexpr int kBarSlider{20};
+
+/// Share of `ticks` within the tolerance of some time in `reference` (sorted).
+double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
+{
+    if (ticks.empty())
+        return 0;
+    int near{};
+    for (const int t : ticks) {
+        const double at{t / 10.0};
+        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
+        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
+    }
+    return static_cast<double>(near) / static_cast<double>(ticks.size());
+}
+
+/// Runs `work(i)` for every piece on two threads; each result lands in its own slot, so
+/// the sums over them do not depend on the threads.
+template <typename Work> std::vector<double> ForEachPiece(std::size_t count, const Work& work)
+{
+    std::vector<double> out(count);
+    std::atomic<std::size_t> next{0};
+    const auto run = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            out[i] = work(i);
+    };
+    {
+        std::jthread a{run}, b{run};
+    }
+    return out;
+}
+
+double Mean(const std::vector<double>& v)
+{
+    return v.empty() ? 0.0 : std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+}
+
+double RootShare(const std::vector<int>& roots, const corpus::Labels& labels)
+{
+    int judged{}, agree{};
+    for (std::size_t t = 0; t < roots.size(); ++t) {
+        const int truth{corpus::RootAt(labels, (static_cast<double>(t) + 0.5) / 10.0)};
+        if (truth < 0)
+            continue;
+        ++judged;
+        agree += roots[t] == truth;
+    }
+    return judged > 0 ? static_cast<double>(agree) / judged : 0.0;
+}
+
+double BarShare(const Piece& p, const AnalysisModel& model)
+{
+    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBarSlider, &model).markerTicks, p.labels.barStarts);
+}
+
+double BeatShare(const Piece& p, const AnalysisModel& model)
+{
+    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBeatSlider, &model).markerTicks, p.labels.beats);
+}
+
+/// Fits the chord regression: Adam on mini-batches of ticks, a fixed shuffle.
+void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, kChordInputs>> profiles;
+    std::vector<int> targets;
+    for (const Piece& p : pieces)
+        for (int t = 0; t < p.features.Ticks(); ++t) {
+            corpus::Quality quality{};
+            const int root{corpus::RootAt(p.labels, (t + 0.5) / 10.0, &quality)};
+            if (root < 0 || p.features.loudness[static_cast<std::size_t>(t)] < -60.0f)
+                continue;
+            std::array<float, kChordInputs> profile{};
+            analysis::ChordProfile(p.features, t, profile);
+            profiles.push_back(profile);
+            targets.push_back(static_cast<int>(quality) * 12 + root);
+        }
+    constexpr int kParams{kQualities * (kChordInputs + 1)};
+    std::vector<double> w(kParams, 0.0), m(kParams, 0.0), v(kParams, 0.0), g(kParams);
+    const auto weight = [&](int q, std::size_t k) -> double& {
+        return w[static_cast<std::size_t>(q * (kChordInputs + 1)) + k];
+    };
+    std::vector<std::size_t> order(profiles.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::mt19937 shuffle{7};
+    constexpr int kEpochs{10};
+    constexpr std::size_t kBatch{256};
+    constexpr double kRate{0.02}, kDecay{1e-4};
+    int step{};
+    std::array<float, kChordInputs> inputs{};
+    std::array<std::array<float, kChordInputs>, 12> turned{};
+    std::array<double, kChordStates> score{};
+    for (int epoch = 0; epoch < kEpochs; ++epoch) {
+        for (std::size_t i = order.size(); i > 1; --i)
+            std::swap(order[i - 1], order[shuffle() % i]);
+        for (std::size_t start = 0; start < order.size(); start += kBatch) {
+            std::fill(g.begin(), g.end(), 0.0);
+            const std::size_t end{std::min(order.size(), start + kBatch)};
+            for (std::size_t b = start; b < end; ++b) {
+                const auto& profile{profiles[order[b]]};
+                for (int r = 0; r < 12; ++r)
+                    analysis::TurnToRoot(profile, r, turned[static_cast<std::size_t>(r)]);
+                double top{-1e300};
+                for (int q = 0; q < kQualities; ++q)
+                    for (int r = 0; r < 12; ++r) {
+                        double s{weight(q, kChordInputs)};
+                        for (std::size_t k = 0; k < kChordInputs; ++k)
+                            s += weight(q, k) * turned[static_cast<std::size_t>(r)][k];
+                        score[static_cast<std::size_t>(q * 12 + r)] = s;
+                        top = std::max(top, s);
+                    }
+                double sum{};
+                for (double& s : score)
+                    sum += (s = std::exp(s - top));
+                for (int q = 0; q < kQualities; ++q)
+                    for (int r = 0; r < 12; ++r) {
+                        const int state{q * 12 + r};
+                        const double d{score[static_cast<std::size_t>(state)] / sum - (state == targets[order[b]])};
+                        if (std::abs(d) < 1e-7)
+                            continue;
+                        const auto& in{turned[static_cast<std::size_t>(r)]};
+                        const auto base = static_cast<std::size_t>(q * (kChordInputs + 1));
+                        for (std::size_t k = 0; k < kChordInputs; ++k)
+                            g[base + k] += d * in[k];
+                        g[base + kChordInputs] += d;
+                    }
+            }
+            ++step;
+            const double n{static_cast<double>(end - start)};
+            for (std::size_t k = 0; k < w.size(); ++k) {
+                const double grad{g[k] / n + kDecay * w[k]};
+                m[k] = 0.9 * m[k] + 0.1 * grad;
+                v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+                const double mh{m[k] / (1 - std::pow(0.9, step))}, vh{v[k] / (1 - std::pow(0.999, step))};
+                w[k] -= kRate * mh / (std::sqrt(vh) + 1e-8);
+            }
+        }
+    }
+    (void)inputs;
+    for (int q = 0; q < kQualities; ++q) {
+        for (std::size_t k = 0; k < kChordInputs; ++k)
+            model.chordWeights[static_cast<std::size_t>(q)][k] = static_cast<float>(weight(q, k));
+        model.chordBias[static_cast<std::size_t>(q)] = static_cast<float>(weight(q, kChordInputs));
+    }
+}
+
+/// The change price that names the labelled roots best on the pieces.
+void FitChangePrice(const std::vector<Piece>& pieces, AnalysisModel& model, double& share)
+{
+    std::vector<std::vector<std::array<float, kChordStates>>> logs(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        logs[i] = analysis::ChordLogProbabilities(pieces[i].features, model);
+    share = -1;
+    float best{model.changePrice};
+    for (const float price : {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f, 13.0f, 16.0f}) {
+        AnalysisModel candidate{model};
+        candidate.changePrice = price;
+        const double s{Mean(ForEachPiece(pieces.size(), [&](std::size_t i) {
+            return RootShare(analysis::LearnedRoots(pieces[i].features, candidate), pieces[i].labels);
+        }))};
+        if (s > share + 1e-9) {
+            share = s;
+            best = price;
+        }
+    }
+    model.changePrice = best;
+}
+
+/// Fits the bar regression on the beats the tracker found (with the model's tempo
+/// octave): a beat within 100 ms of a labelled bar start starts a bar, one near another
+/// labelled beat does not; beats near no labelled beat teach nothing.
+void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, kBeatInputs>> xs;
+    std::vector<double> ys;
+    for (const Piece& p : pieces) {
+        analysis::BeatGrid grid{p.grid};
+        if (grid.beats.empty())
+            continue;
+        if (model.fastestBeat > 0)
+            analysis::FollowTempoOctave(p.features, model, grid);
+        const auto inputs{analysis::BeatInputs(p.features, grid, analysis::LearnedRoots(p.features, model))};
+        for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+            const double at{grid.beats[i]};
+            const auto near = [&](const std::vector<double>& times) {
+                const auto it = std::lower_bound(times.begin(), times.end(), at - kTolerance);
+                return it != times.end() && *it <= at + kTolerance;
+            };
+            if (!near(p.labels.beats))
+                continue;
+            xs.push_back(inputs[i]);
+            ys.push_back(near(p.labels.barStarts) ? 1.0 : 0.0);
+        }
+    }
+    std::array<double, kBeatInputs + 1> w{}, m{}, v{};
+    for (int step = 1; step <= 400; ++step) {
+        std::array<double, kBeatInputs + 1> g{};
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            double s{w[kBeatInputs]};
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
+                s += w[k] * xs[i][k];
+            const double d{1.0 / (1.0 + std::exp(-s)) - ys[i]};
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
+                g[k] += d * xs[i][k];
+            g[kBeatInputs] += d;
+        }
+        for (std::size_t k = 0; k <= kBeatInputs; ++k) {
+            const double grad{g[k] / std::max<std::size_t>(1, xs.size()) + 1e-4 * w[k]};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= 0.05 * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    for (std::size_t k = 0; k < kBeatInputs; ++k)
+        model.beatWeights[k] = static_cast<float>(w[k]);
+    model.beatBias = static_cast<float>(w[kBeatInputs]);
+}
+
+/// The metres' bonuses and the section margin, one at a time, twice over: each takes the
+/// value that puts the most bar markers on bar starts.
+double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    const auto bars = [&](const AnalysisModel& candidate) {
+        return Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], candidate); }));
+    };
+    double best{bars(model)};
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t m = 0; m <= model.metreBonus.size(); ++m) {
+            const bool margin{m == model.metreBonus.size()};
+            float& value{margin ? model.sectionMargin : model.metreBonus[m]};
+            const std::vector<float> candidates{margin ? std::vector<float>{0.3f, 0.6f, 1.0f, 1.5f, 2.5f, 4.0f, 100.0f}
+                                                       : std::vector<float>{-3.0f, -2.0f, -1.5f, -1.0f, -0.6f, -0.3f,
+                                                           0.0f, 0.3f, 0.6f, 1.0f, 1.5f}};
+            for (const float c : candidates) {
+                const float kept{value};
+                value = c;
+                const double s{bars(model)};
+                if (s > best + 1e-9)
+                    best = s;
+                else
+                    value = kept;
+            }
+        }
+    }
+    return best;
+}
+
+/// The tempo octave: the fastest beat and the margin that put the most beat and bar
+/// markers on the labels' beats and bar starts.
+void FitTempoOctave(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    const auto both = [&](const AnalysisModel& candidate) {
+        return Mean(ForEachPiece(pieces.size(),
+            [&](std::size_t i) { return BeatShare(pieces[i], candidate) + BarShare(pieces[i], candidate); }));
+    };
+    AnalysisModel candidate{model};
+    candidate.fastestBeat = 0;
+    double best{both(candidate)};
+    for (const float fastest : {0.3f, 0.35f, 0.4f, 0.45f, 0.5f})
+        for (const float margin : {0.05f, 0.1f, 0.2f, 0.35f, 0.5f, 0.8f}) {
+            candidate.fastestBeat = fastest;
+            candidate.halvingMargin = margin;
+            const double s{both(candidate)};
+            if (s > best + 1e-9) {
+                best = s;
+                model.fastestBeat = fastest;
+                model.halvingMargin = margin;
+            }
+        }
+}
+
+std::string Format(const char* step, const Figures& f)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: beats %.3f, bars %.3f, roots %.3f", step, f.beats, f.bars, f.roots);
+    return line;
+}
+
+} // namespace
+
+Figures Measure(const std::vector<Piece>& pieces, const AnalysisModel& model)
+{
+    Figures f;
+    f.beats = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BeatShare(pieces[i], model); }));
+    f.bars = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], model); }));
+    f.roots = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) {
+        return RootShare(analysis::LearnedRoots(pieces[i].features, model), pieces[i].labels);
+    }));
+    return f;
+}
+
+AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log)
+{
+    AnalysisModel model;
+    model.metreBonus = {0.0f, 0.05f, 0.1f, -0.25f, -0.5f};
+    FitChords(pieces, model);
+    double roots{};
+    FitChangePrice(pieces, model, roots);
+    log("chords fitted: roots " + std::to_string(roots) + " at change price " + std::to_string(model.changePrice));
+    FitBeats(pieces, model);
+    log("bars fitted: bars " + std::to_string(FitMetres(pieces, model)));
+    FitTempoOctave(pieces, model);
+    log("tempo octave: beats faster than " + std::to_string(model.fastestBeat) + " s halved at margin "
+        + std::to_string(model.halvingMargin));
+    if (model.fastestBeat > 0) {
+        FitBeats(pieces, model);
+        log("bars fitted again: bars " + std::to_string(FitMetres(pieces, model)));
+    }
+    log(Format("on the training pieces", Measure(pieces, model)));
+    return model;
+}
+
+} // namespace kalvotune::training
