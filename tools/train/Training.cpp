@@ -252,9 +252,9 @@ double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
         for (std::size_t m = 0; m <= model.metreBonus.size(); ++m) {
             const bool margin{m == model.metreBonus.size()};
             float& value{margin ? model.sectionMargin : model.metreBonus[m]};
-            const std::vector<float> candidates{margin ? std::vector<float>{0.3f, 0.6f, 1.0f, 1.5f, 2.5f, 4.0f, 100.0f}
-                                                       : std::vector<float>{-3.0f, -2.0f, -1.5f, -1.0f, -0.6f, -0.3f,
-                                                           0.0f, 0.3f, 0.6f, 1.0f, 1.5f}};
+            const std::vector<float> candidates{margin
+                    ? std::vector<float>{0.3f, 1.0f, 2.5f, 100.0f}
+                    : std::vector<float>{-2.0f, -1.0f, -0.5f, 0.0f, 0.5f, 1.0f}};
             for (const float c : candidates) {
                 const float kept{value};
                 value = c;
