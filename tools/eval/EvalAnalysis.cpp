@@ -195,6 +195,7 @@ struct Measured {
     int judged{}; ///< ticks with a chord to name
     std::array<int, 12> intervals{}; ///< hue root minus true root, semitones
     AnalysisResult onBars;
+    std::string found; ///< beats a bar / beats a minute found at the start
 };
 
 /// Markers against beats and bar starts, and the hue's roots against `rootAt(tick)`
@@ -205,7 +206,7 @@ Measured Measure(const fs::path& wav, const std::vector<double>& beats, const st
 {
     Measured m;
     kalvotune::analysis::MeasuredTrack track;
-    if (!kalvotune::analysis::MeasureTrack(wav, track, m.message))
+    if (!kalvotune::corpus::MeasureCached(wav, track, m.message))
         return m;
     AnalysisResult onBeats;
     onBeats.ok = m.onBars.ok = true;
@@ -364,7 +365,7 @@ int main(int argc, char** argv)
     const fs::path corpusFolder{argc > 2 ? fs::path{argv[2]} : fs::path{}};
     const fs::path tunes{argc > 3 ? fs::path{argv[3]} : fs::path{KALVOTUNE_EVAL_TUNES}};
     fs::create_directories(work);
-    if (!MeasureScores(tunes, work))
+    if (!MeasureScores(tunes, work) && !std::getenv("KALVOTUNE_EVAL_ONLY"))
         return 1;
     if (corpusFolder.empty())
         return 0;
@@ -372,7 +373,10 @@ int main(int argc, char** argv)
     // The split: the corpus pieces as their index places them, and the scores (validation
     // only) rendered again with the validation soundfont.
     std::vector<SplitPiece> pieces;
+    const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
     for (const auto& e : kalvotune::corpus::ReadIndex(corpusFolder)) {
+        if (only && !e.name.starts_with(only))
+            continue;
         auto labels{std::make_shared<kalvotune::corpus::Labels>()};
         std::string error;
         if (!kalvotune::corpus::ReadLabels(
@@ -388,6 +392,8 @@ int main(int argc, char** argv)
         return 1;
     }
     for (const Piece& piece : kPieces) {
+        if (only && !std::string{piece.name}.starts_with(only))
+            continue;
         const fs::path mid{Render(piece, tunes, work, kValidationFont)};
         auto score{std::make_shared<Score>()};
         std::string error;
@@ -406,7 +412,20 @@ int main(int argc, char** argv)
     const auto work2 = [&] {
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             const SplitPiece& p{pieces[i]};
-            results[i] = Measure(p.wav, p.beats, p.bars, p.rootAt);
+            AnalysisResult onBeats;
+            results[i] = Measure(p.wav, p.beats, p.bars, p.rootAt, &onBeats);
+            const auto& plan{results[i].onBars.plan};
+            if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
+                std::string line{p.entry.name + " markers:"};
+                for (std::size_t k = 0; k < std::min<std::size_t>(10, onBeats.plan.markerTicks.size()); ++k)
+                    line += " " + std::to_string(onBeats.plan.markerTicks[k]);
+                line += "; beats:";
+                for (std::size_t k = 0; k < std::min<std::size_t>(10, p.beats.size()); ++k)
+                    line += " " + std::to_string(p.beats[k]);
+                std::printf("%s\n", line.c_str());
+            }
+            results[i].found = std::to_string(plan.beatsPerBar) + "/"
+                + std::to_string(plan.beatsPerBar > 0 ? std::lround(60.0 / plan.period) : 0);
             results[i].onBars = {};
         }
     };
@@ -424,6 +443,9 @@ int main(int argc, char** argv)
             continue;
         }
         const std::string split{e.validation ? "validation" : "training"};
+        if (std::getenv("KALVOTUNE_EVAL_DEBUG"))
+            std::printf("%-32s %-10s %-5s %-16s %6.2f %6.2f %6.2f %s\n", e.name.c_str(), split.c_str(), e.metre.c_str(),
+                e.soundfont.c_str(), m.beats, m.bars, m.roots, m.found.c_str());
         groups[split + " source " + e.source].Add(m);
         groups[split + " metre " + e.metre].Add(m);
         groups[split + " soundfont " + e.soundfont].Add(m);

@@ -42,7 +42,7 @@ int main(int argc, char** argv)
             std::string error;
             analysis::MeasuredTrack track;
             if (!corpus::ReadLabels(corpus::ReadFile(folder / (entries[i].name + ".labels")), pieces[i].labels, error)
-                || !analysis::MeasureTrack(folder / (entries[i].name + ".wav"), track, error)) {
+                || !corpus::MeasureCached(folder / (entries[i].name + ".wav"), track, error)) {
                 std::fprintf(stderr, "%s: %s\n", entries[i].name.c_str(), error.c_str());
                 continue;
             }
