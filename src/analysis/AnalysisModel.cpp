@@ -64,8 +64,8 @@ std::string WriteAnalysisModel(const AnalysisModel& model)
     out << "beatBias " << model.beatBias << '\n';
     WriteList(out, "metreBonus", model.metreBonus);
     out << "sectionMargin " << model.sectionMargin << '\n';
-    out << "fastestBeat " << model.fastestBeat << '\n';
-    out << "halvingMargin " << model.halvingMargin << '\n';
+    WriteList(out, "shiftWeights", model.shiftWeights);
+    WriteList(out, "halveWeights", model.halveWeights);
     return out.str();
 }
 
@@ -114,14 +114,12 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
             index = kQualities + 5;
             ok = ReadList(words, one);
             read.sectionMargin = one[0];
-        } else if (name == "fastestBeat") {
+        } else if (name == "shiftWeights") {
             index = kQualities + 6;
-            ok = ReadList(words, one) && one[0] >= 0 && one[0] < 10;
-            read.fastestBeat = one[0];
-        } else if (name == "halvingMargin") {
+            ok = ReadList(words, read.shiftWeights);
+        } else if (name == "halveWeights") {
             index = kQualities + 7;
-            ok = ReadList(words, one);
-            read.halvingMargin = one[0];
+            ok = ReadList(words, read.halveWeights);
         }
         if (index < 0 || !ok) {
             error = "строка «" + line.substr(0, 40) + "» испорчена";
@@ -279,6 +277,55 @@ std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel
         roots[static_cast<std::size_t>(t)] = root;
     }
     return roots;
+}
+
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)
+{
+    std::array<float, kGridInputs> inputs{1.0f, static_cast<float>(grid.period)};
+    const std::size_t beats{grid.beats.size()};
+    if (beats < 4)
+        return inputs;
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    const auto onset = [&](double seconds) {
+        const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+        return std::log(1e-6 + peak);
+    };
+    const auto rise = [&](double seconds) {
+        const int tick{static_cast<int>(std::lround(seconds * 10.0))};
+        if (tick <= 0 || tick + 1 >= f.Ticks())
+            return 0.0;
+        const auto at = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(t)]); };
+        return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
+    };
+    double onsetOn{}, onsetMid{}, riseOn{}, riseMid{};
+    std::array<double, 2> onsetParity{}, riseParity{};
+    for (std::size_t i = 0; i + 1 < beats; ++i) {
+        const double at{grid.beats[i]}, mid{0.5 * (grid.beats[i] + grid.beats[i + 1])};
+        const double o{onset(at)}, r{rise(at)};
+        onsetOn += o;
+        riseOn += r;
+        onsetMid += onset(mid);
+        riseMid += rise(mid);
+        onsetParity[i % 2] += o;
+        riseParity[i % 2] += r;
+    }
+    const double n{static_cast<double>(beats - 1)};
+    inputs[2] = static_cast<float>((onsetOn - onsetMid) / n);
+    inputs[3] = static_cast<float>((riseOn - riseMid) / n);
+    inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
+    inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
+    return inputs;
+}
+
+double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs)
+{
+    double s{};
+    for (std::size_t k = 0; k < kGridInputs; ++k)
+        s += static_cast<double>(weights[k]) * inputs[k];
+    return 1.0 / (1.0 + std::exp(-s));
 }
 
 } // namespace kalvotune::analysis

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/BeatTracker.hpp"
 #include "analysis/TrackFeatures.hpp"
 
 #include <array>
@@ -18,6 +19,8 @@ constexpr int kChordStates{12 * kQualities};
 constexpr int kChordInputs{48};
 /// What the bar model sees of a beat (see `BeatInputs`).
 constexpr int kBeatInputs{12};
+/// What the grid corrections see of a whole beat grid (see `GridInputs`), a constant first.
+constexpr int kGridInputs{6};
 /// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.
 constexpr std::array<int, 5> kModelMetres{2, 3, 4, 5, 7};
 
@@ -30,8 +33,9 @@ constexpr std::array<int, 5> kModelMetres{2, 3, 4, 5, 7};
 ///   log-odds of its bar starts against the other beats plus the metre's bonus, over the
 ///   track and then over each section, which keeps its own choice only when it beats the
 ///   track's by `sectionMargin`;
-/// - the tempo octave: a grid of beats closer than `fastestBeat` seconds whose every
-///   other beat carries the stronger onsets by `halvingMargin` is followed at half tempo.
+/// - the grid's phase and tempo octave: two logistic regressions on `GridInputs` say
+///   whether the beats found sit half a beat off the music's (they then move by half a
+///   beat) and whether they run at twice its tempo (the stronger half is then kept).
 struct AnalysisModel {
     std::array<std::array<float, kChordInputs>, kQualities> chordWeights{};
     std::array<float, kQualities> chordBias{};
@@ -40,8 +44,8 @@ struct AnalysisModel {
     float beatBias{};
     std::array<float, kModelMetres.size()> metreBonus{};
     float sectionMargin{0.6f};
-    float fastestBeat{0.0f}; ///< 0: the tempo octave is left as found
-    float halvingMargin{1.0f};
+    std::array<float, kGridInputs> shiftWeights{}; ///< all 0: the grid is left where found
+    std::array<float, kGridInputs> halveWeights{};
 };
 
 /// The model as text: a header line, then one line a list of numbers, each led by its name.
@@ -74,5 +78,13 @@ std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>
 /// Roots (C = 0) per tick from the model: quiet ticks keep the root before them, ticks
 /// before the first chord take its root.
 std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model);
+
+/// What the grid corrections see of `grid`: 1, the beat period (seconds), the mean log
+/// onset and the mean rise of the low end on the beats against half-way between them,
+/// and how much the even and the odd beats differ in each.
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& features, const BeatGrid& grid);
+
+/// The probability a regression with `weights` gives to `inputs`.
+double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs);
 
 } // namespace kalvotune::analysis

@@ -237,12 +237,19 @@ std::array<std::uint8_t, 3> HueToRgb(int root, double value)
 
 } // namespace
 
-void FollowTempoOctave(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
+void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
 {
-    if (grid.period <= 0 || grid.period >= model.fastestBeat || grid.beats.size() < 8)
+    if (grid.period <= 0 || grid.beats.size() < 8)
         return;
-    // Onset strength on the even and on the odd beats: at twice the music's tempo one of
-    // the two carries the music's beats.
+    if (GridProbability(model.shiftWeights, GridInputs(features, grid)) > 0.5) {
+        std::vector<double> moved;
+        for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
+            moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
+        grid.beats = std::move(moved);
+    }
+    if (GridProbability(model.halveWeights, GridInputs(features, grid)) <= 0.5)
+        return;
+    // Of the even and the odd beats, the half whose onsets and low end are stronger.
     const auto frames = static_cast<long>(features.onsetStrength.size());
     std::array<double, 2> sums{};
     for (std::size_t i = 0; i < grid.beats.size(); ++i) {
@@ -250,15 +257,11 @@ void FollowTempoOctave(const TrackFeatures& features, const AnalysisModel& model
         float peak{};
         for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
             peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
-        sums[i % 2] += std::log(1e-6 + peak);
+        const int tick{std::clamp(static_cast<int>(std::lround(grid.beats[i] * 10.0)), 0, features.Ticks() - 1)};
+        sums[i % 2] += std::log(1e-6 + peak) + std::log(1e-6 + features.bassEnergy[static_cast<std::size_t>(tick)]);
     }
-    const double pairs{static_cast<double>(grid.beats.size()) / 2.0};
-    const double contrast{std::abs(sums[0] - sums[1]) / pairs};
-    if (contrast < model.halvingMargin)
-        return;
-    const std::size_t phase{sums[1] > sums[0] ? 1u : 0u};
     std::vector<double> kept;
-    for (std::size_t i = phase; i < grid.beats.size(); i += 2)
+    for (std::size_t i = sums[1] > sums[0] ? 1 : 0; i < grid.beats.size(); i += 2)
         kept.push_back(grid.beats[i]);
     grid.beats = std::move(kept);
     grid.period *= 2;
@@ -286,7 +289,7 @@ ChannelPlan MapToChannels(
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
         if (model)
-            FollowTempoOctave(features, *model, grid);
+            CorrectGrid(features, *model, grid);
         BarGrid bars{FindBars(features, grid, plan.sectionTicks,
             model ? plan.rootPerTick : Roots(features, features.chroma, features.bassChroma, kBarChords), model)};
         GroupInDottedBeats(features, grid, bars);

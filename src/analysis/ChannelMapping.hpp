@@ -42,9 +42,10 @@ struct ChannelPlan {
 ///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`). In
 ///   swing, a grid that sits on the long notes melodies start on the swung off-beat moves
 ///   on to the beat, where the long gap of each long-short pair begins.
-/// - Tempo octave (learned, `AnalysisModel`): a grid of beats closer than the model's
-///   fastest beat whose even and odd beats differ clearly in onset strength keeps the
-///   stronger half, at half the tempo.
+/// - Phase and tempo octave (learned, `CorrectGrid`): from how onsets and the low end sit
+///   on the beats against half-way between them, and on the even against the odd beats,
+///   the model moves a grid that sits on the off-beats by half a beat, and halves one
+///   that runs at twice the music's tempo.
 /// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as
 ///   two), the bar starts where harmony and bass line move and the low end sounds; per
 ///   section when a section shows its own metre clearly (`FindBars`); bars of three
@@ -79,8 +80,9 @@ struct ChannelPlan {
 ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks,
     const AnalysisModel* model = ShippedAnalysisModel());
 
-/// The model's tempo octave: a grid faster than its `fastestBeat` whose even and odd beats
-/// differ in onset strength by its `halvingMargin` (mean log units) keeps the stronger half.
-void FollowTempoOctave(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid);
+/// The model's grid corrections: beats it judges half a beat off move to half-way between
+/// them; beats it judges at twice the music's tempo keep the half (even or odd) whose
+/// onsets and low end are stronger.
+void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid);
 
 } // namespace kalvotune::analysis

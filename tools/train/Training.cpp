@@ -201,8 +201,7 @@ void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
         analysis::BeatGrid grid{p.grid};
         if (grid.beats.empty())
             continue;
-        if (model.fastestBeat > 0)
-            analysis::FollowTempoOctave(p.features, model, grid);
+        analysis::CorrectGrid(p.features, model, grid);
         const auto inputs{analysis::BeatInputs(p.features, grid, analysis::LearnedRoots(p.features, model))};
         for (std::size_t i = 0; i < grid.beats.size(); ++i) {
             const double at{grid.beats[i]};
@@ -269,28 +268,93 @@ double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
     return best;
 }
 
-/// The tempo octave: the fastest beat and the margin that put the most beat and bar
-/// markers on the labels' beats and bar starts.
-void FitTempoOctave(const std::vector<Piece>& pieces, AnalysisModel& model)
+/// A logistic regression on a few examples: Adam on the whole batch, inputs as they are.
+std::array<float, analysis::kGridInputs> FitLogistic(
+    const std::vector<std::array<float, analysis::kGridInputs>>& xs, const std::vector<double>& ys)
 {
-    const auto both = [&](const AnalysisModel& candidate) {
-        return Mean(ForEachPiece(pieces.size(),
-            [&](std::size_t i) { return BeatShare(pieces[i], candidate) + BarShare(pieces[i], candidate); }));
-    };
-    AnalysisModel candidate{model};
-    candidate.fastestBeat = 0;
-    double best{both(candidate)};
-    for (const float fastest : {0.3f, 0.35f, 0.4f, 0.45f, 0.5f})
-        for (const float margin : {0.05f, 0.1f, 0.2f, 0.35f, 0.5f, 0.8f}) {
-            candidate.fastestBeat = fastest;
-            candidate.halvingMargin = margin;
-            const double s{both(candidate)};
-            if (s > best + 1e-9) {
-                best = s;
-                model.fastestBeat = fastest;
-                model.halvingMargin = margin;
-            }
+    constexpr std::size_t kInputs{analysis::kGridInputs};
+    std::array<double, kInputs> w{}, m{}, v{};
+    for (int step = 1; step <= 2000 && !xs.empty(); ++step) {
+        std::array<double, kInputs> g{};
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            double s{};
+            for (std::size_t k = 0; k < kInputs; ++k)
+                s += w[k] * xs[i][k];
+            const double d{1.0 / (1.0 + std::exp(-s)) - ys[i]};
+            for (std::size_t k = 0; k < kInputs; ++k)
+                g[k] += d * xs[i][k];
         }
+        for (std::size_t k = 0; k < kInputs; ++k) {
+            const double grad{g[k] / static_cast<double>(xs.size()) + 1e-3 * w[k]};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= 0.05 * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    std::array<float, kInputs> out{};
+    for (std::size_t k = 0; k < kInputs; ++k)
+        out[k] = static_cast<float>(w[k]);
+    return out;
+}
+
+/// Share of `times` within the tolerance of a labelled beat.
+double OnBeats(const std::vector<double>& times, const corpus::Labels& labels)
+{
+    if (times.empty())
+        return 0;
+    int near{};
+    for (const double at : times) {
+        const auto it = std::lower_bound(labels.beats.begin(), labels.beats.end(), at - kTolerance);
+        near += it != labels.beats.end() && *it <= at + kTolerance;
+    }
+    return static_cast<double>(near) / static_cast<double>(times.size());
+}
+
+/// The grid corrections: a grid whose beats miss the labelled beats while the points
+/// half-way between them hit, should move; one whose beats come twice as often as the
+/// labelled beats, every other one on them, should be halved.
+std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, analysis::kGridInputs>> xs;
+    std::vector<double> ys;
+    for (const Piece& p : pieces) {
+        if (p.grid.beats.size() < 8)
+            continue;
+        std::vector<double> mids;
+        for (std::size_t i = 0; i + 1 < p.grid.beats.size(); ++i)
+            mids.push_back(0.5 * (p.grid.beats[i] + p.grid.beats[i + 1]));
+        const double on{OnBeats(p.grid.beats, p.labels)}, mid{OnBeats(mids, p.labels)};
+        if (on > 0.7 || (on < 0.3 && mid > 0.7)) {
+            xs.push_back(analysis::GridInputs(p.features, p.grid));
+            ys.push_back(on > 0.7 ? 0.0 : 1.0);
+        }
+    }
+    model.shiftWeights = FitLogistic(xs, ys);
+    const auto shifts = std::count(ys.begin(), ys.end(), 1.0);
+    xs.clear();
+    ys.clear();
+    for (const Piece& p : pieces) {
+        analysis::BeatGrid grid{p.grid};
+        if (grid.beats.size() < 8 || p.labels.beats.size() < 4)
+            continue;
+        AnalysisModel shiftOnly{model};
+        shiftOnly.halveWeights.fill(0.0f);
+        analysis::CorrectGrid(p.features, shiftOnly, grid);
+        std::vector<double> gaps;
+        for (std::size_t i = 1; i < p.labels.beats.size(); ++i)
+            gaps.push_back(p.labels.beats[i] - p.labels.beats[i - 1]);
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+        const double ratio{gaps[gaps.size() / 2] / grid.period};
+        if (std::abs(ratio - 1) < 0.1 || std::abs(ratio - 2) < 0.2) {
+            xs.push_back(analysis::GridInputs(p.features, grid));
+            ys.push_back(std::abs(ratio - 2) < 0.2 ? 1.0 : 0.0);
+        }
+    }
+    model.halveWeights = FitLogistic(xs, ys);
+    char line[120];
+    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve", static_cast<long>(shifts),
+        static_cast<long>(std::count(ys.begin(), ys.end(), 1.0)));
+    return line;
 }
 
 std::string Format(const char* step, const Figures& f)
@@ -321,15 +385,9 @@ AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(c
     double roots{};
     FitChangePrice(pieces, model, roots);
     log("chords fitted: roots " + std::to_string(roots) + " at change price " + std::to_string(model.changePrice));
+    log(FitGrid(pieces, model));
     FitBeats(pieces, model);
     log("bars fitted: bars " + std::to_string(FitMetres(pieces, model)));
-    FitTempoOctave(pieces, model);
-    log("tempo octave: beats faster than " + std::to_string(model.fastestBeat) + " s halved at margin "
-        + std::to_string(model.halvingMargin));
-    if (model.fastestBeat > 0) {
-        FitBeats(pieces, model);
-        log("bars fitted again: bars " + std::to_string(FitMetres(pieces, model)));
-    }
     log(Format("on the training pieces", Measure(pieces, model)));
     return model;
 }

@@ -30,9 +30,9 @@ struct Figures {
 Figures Measure(const std::vector<Piece>& pieces, const analysis::AnalysisModel& model);
 
 /// Fits every weight and constant of the model on `pieces` alone, with fixed seeds:
-/// the chord regression, then its change price, the bar regression, the metres' bonuses
-/// and the section margin, then the tempo octave and the bar decisions again on the grids
-/// it gives. `log` hears what each step reached.
+/// the chord regression, then its change price, the grid corrections (phase and tempo
+/// octave), then the bar regression on the corrected grids, the metres' bonuses and the
+/// section margin. `log` hears what each step reached.
 analysis::AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log);
 
 } // namespace kalvotune::training
