@@ -279,25 +279,34 @@ std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel
     return roots;
 }
 
-std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid, bool halving)
 {
     std::array<float, kGridInputs> inputs{1.0f, static_cast<float>(grid.period)};
     const std::size_t beats{grid.beats.size()};
     if (beats < 4)
         return inputs;
+    // Logs floored at a twentieth of the track's mean, so that silence between the beats
+    // (a bare click track) counts as quiet, not as infinitely quieter than the beats.
+    double meanOnset{}, meanBass{};
+    for (const float v : f.onsetStrength)
+        meanOnset += v;
+    for (const float v : f.bassEnergy)
+        meanBass += v;
+    const double onsetFloor{1e-9 + 0.05 * meanOnset / std::max<std::size_t>(1, f.onsetStrength.size())};
+    const double bassFloor{1e-9 + 0.05 * meanBass / std::max<std::size_t>(1, f.bassEnergy.size())};
     const auto frames = static_cast<long>(f.onsetStrength.size());
     const auto onset = [&](double seconds) {
         const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
         float peak{};
         for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
             peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        return std::log(1e-6 + peak);
+        return std::log(onsetFloor + peak);
     };
     const auto rise = [&](double seconds) {
         const int tick{static_cast<int>(std::lround(seconds * 10.0))};
         if (tick <= 0 || tick + 1 >= f.Ticks())
             return 0.0;
-        const auto at = [&](int t) { return std::log(1e-6 + f.bassEnergy[static_cast<std::size_t>(t)]); };
+        const auto at = [&](int t) { return std::log(bassFloor + f.bassEnergy[static_cast<std::size_t>(t)]); };
         return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
     };
     double onsetOn{}, onsetMid{}, riseOn{}, riseMid{};
@@ -313,10 +322,15 @@ std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid
         riseParity[i % 2] += r;
     }
     const double n{static_cast<double>(beats - 1)};
-    inputs[2] = static_cast<float>((onsetOn - onsetMid) / n);
-    inputs[3] = static_cast<float>((riseOn - riseMid) / n);
-    inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
-    inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
+    // A bare click track is as quiet between its beats as a grid at twice the tempo is
+    // between its beats, so whether to halve is told by the even and odd beats alone.
+    if (halving) {
+        inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
+        inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
+    } else {
+        inputs[2] = static_cast<float>((onsetOn - onsetMid) / n);
+        inputs[3] = static_cast<float>((riseOn - riseMid) / n);
+    }
     return inputs;
 }
 
