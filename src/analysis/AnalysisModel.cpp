@@ -279,7 +279,7 @@ std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel
     return roots;
 }
 
-std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid, bool halving)
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)
 {
     std::array<float, kGridInputs> inputs{1.0f, static_cast<float>(grid.period)};
     const std::size_t beats{grid.beats.size()};
@@ -322,15 +322,10 @@ std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid
         riseParity[i % 2] += r;
     }
     const double n{static_cast<double>(beats - 1)};
-    // A bare click track is as quiet between its beats as a grid at twice the tempo is
-    // between its beats, so whether to halve is told by the even and odd beats alone.
-    if (halving) {
-        inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
-        inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
-    } else {
-        inputs[2] = static_cast<float>((onsetOn - onsetMid) / n);
-        inputs[3] = static_cast<float>((riseOn - riseMid) / n);
-    }
+    inputs[2] = static_cast<float>(std::clamp((onsetOn - onsetMid) / n, -1.5, 1.5));
+    inputs[3] = static_cast<float>(std::clamp((riseOn - riseMid) / n, -1.5, 1.5));
+    inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
+    inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
     return inputs;
 }
 

@@ -81,9 +81,10 @@ std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel
 
 /// What the grid corrections see of `grid`: 1, the beat period (seconds), the mean log
 /// onset and the mean rise of the low end on the beats against half-way between them,
-/// and how much the even and the odd beats differ in each. The move looks at the first
-/// four, the halving at the constant, the period and the last two (`halving`).
-std::array<float, kGridInputs> GridInputs(const TrackFeatures& features, const BeatGrid& grid, bool halving);
+/// and how much the even and the odd beats differ in each. The first two differences are
+/// held within ±1.5: a bare click track, silent between its beats, is no more a grid at
+/// twice the music's tempo than one whose beats merely stand out clearly.
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& features, const BeatGrid& grid);
 
 /// The probability a regression with `weights` gives to `inputs`.
 double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs);

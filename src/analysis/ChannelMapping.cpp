@@ -241,13 +241,13 @@ void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, Beat
 {
     if (grid.period <= 0 || grid.beats.size() < 8)
         return;
-    if (GridProbability(model.shiftWeights, GridInputs(features, grid, false)) > 0.5) {
+    if (GridProbability(model.shiftWeights, GridInputs(features, grid)) > 0.5) {
         std::vector<double> moved;
         for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
             moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
         grid.beats = std::move(moved);
     }
-    if (GridProbability(model.halveWeights, GridInputs(features, grid, true)) <= 0.5)
+    if (GridProbability(model.halveWeights, GridInputs(features, grid)) <= 0.5)
         return;
     // Of the even and the odd beats, the half whose onsets and low end are stronger.
     const auto frames = static_cast<long>(features.onsetStrength.size());

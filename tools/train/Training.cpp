@@ -325,7 +325,7 @@ std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
             mids.push_back(0.5 * (p.grid.beats[i] + p.grid.beats[i + 1]));
         const double on{OnBeats(p.grid.beats, p.labels)}, mid{OnBeats(mids, p.labels)};
         if (on > 0.7 || (on < 0.3 && mid > 0.7)) {
-            xs.push_back(analysis::GridInputs(p.features, p.grid, false));
+            xs.push_back(analysis::GridInputs(p.features, p.grid));
             ys.push_back(on > 0.7 ? 0.0 : 1.0);
         }
     }
@@ -346,7 +346,7 @@ std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
         std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
         const double ratio{gaps[gaps.size() / 2] / grid.period};
         if (std::abs(ratio - 1) < 0.1 || std::abs(ratio - 2) < 0.2) {
-            xs.push_back(analysis::GridInputs(p.features, grid, true));
+            xs.push_back(analysis::GridInputs(p.features, grid));
             ys.push_back(std::abs(ratio - 2) < 0.2 ? 1.0 : 0.0);
         }
     }
