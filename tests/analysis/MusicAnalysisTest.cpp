@@ -7,8 +7,8 @@
 #include "analysis/Metre.hpp"
 
 #include "Catalogue.hpp"
-#include "Training.hpp"
 #include "Composer.hpp"
+#include "Training.hpp"
 #include "Wav.hpp"
 
 #include "core/FileIO.hpp"
@@ -722,8 +722,8 @@ TEST(AnalysisModel, LearnedFromATinyCorpusItNamesRootsAndFindsBarsOfThree)
 
     {
         SCOPED_TRACE("C, A minor, F, G, E minor, D minor in 4/4");
-        const training::Piece piece{BandPiece(dir, "progression", 0.5, 4,
-            {{0, false}, {9, true}, {5, false}, {7, false}, {4, true}, {2, true}}, 12)};
+        const training::Piece piece{BandPiece(
+            dir, "progression", 0.5, 4, {{0, false}, {9, true}, {5, false}, {7, false}, {4, true}, {2, true}}, 12)};
         const std::vector<int> roots{LearnedRoots(piece.features, model)};
         int judged{}, agree{};
         for (const corpus::ChordSpan& chord : piece.labels.chords)

@@ -105,8 +105,8 @@ void WriteIndex(const std::filesystem::path& folder, const std::vector<Entry>& e
 
 int RootAt(const Labels& labels, double seconds, Quality* quality)
 {
-    const auto it = std::upper_bound(labels.chords.begin(), labels.chords.end(), seconds,
-        [](double t, const ChordSpan& c) { return t < c.start; });
+    const auto it = std::upper_bound(
+        labels.chords.begin(), labels.chords.end(), seconds, [](double t, const ChordSpan& c) { return t < c.start; });
     if (it == labels.chords.begin())
         return -1;
     const ChordSpan& c{*(it - 1)};

@@ -403,7 +403,8 @@ int main(int argc, char** argv)
                 "-ni -q -o synth.dynamic-sample-loading=1 -g %.2f -R %d -C %d -r 22050", gain, reverb ? 1 : 0,
                 chorus ? 1 : 0);
             const bool ok{Run("mma -f " + Quote(mid) + " " + Quote(chart))
-                && Run(std::string{"fluidsynth "} + options + " -F " + Quote(wav) + " " + font.path + " " + Quote(mid))};
+                && Run(
+                    std::string{"fluidsynth "} + options + " -F " + Quote(wav) + " " + font.path + " " + Quote(mid))};
             if (ok)
                 std::ofstream{labels} << WriteLabels(made.labels);
             const std::lock_guard lock{printing};

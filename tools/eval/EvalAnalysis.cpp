@@ -31,15 +31,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <functional>
-#include <map>
-#include <memory>
-#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -138,8 +138,8 @@ fs::path Render(const Piece& piece, const fs::path& tunes, const fs::path& work,
             return {};
     }
     if (!fs::exists(wav)
-        && !Run(std::string{"fluidsynth -ni -o synth.dynamic-sample-loading=1 -g 0.6 -F "} + Quote(wav)
-            + " -r 44100 " + font.path + " " + Quote(mid)))
+        && !Run(std::string{"fluidsynth -ni -o synth.dynamic-sample-loading=1 -g 0.6 -F "} + Quote(wav) + " -r 44100 "
+            + font.path + " " + Quote(mid)))
         return {};
     return mid;
 }
@@ -328,7 +328,8 @@ bool MeasureScores(const fs::path& tunes, const fs::path& work)
         }
         all.Add(m);
         if (m.judged > 0)
-            std::printf("%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, m.beats, m.bars, m.roots, m.judged);
+            std::printf(
+                "%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, m.beats, m.bars, m.roots, m.judged);
         else
             std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, m.beats, m.bars, "-", m.judged);
         // What the analysis found: beats a bar at the start and the track's tempo.
@@ -340,8 +341,8 @@ bool MeasureScores(const fs::path& tunes, const fs::path& work)
         std::printf("Music analysis on scores: no piece could be rendered\n");
         return false;
     }
-    std::printf("Music analysis on scores: beats %.3f, bars %.3f, roots %.3f over %d pieces\n", all.Beats(),
-        all.Bars(), all.Roots(), all.pieces);
+    std::printf("Music analysis on scores: beats %.3f, bars %.3f, roots %.3f over %d pieces\n", all.Beats(), all.Bars(),
+        all.Roots(), all.pieces);
     return true;
 }
 
@@ -401,8 +402,9 @@ int main(int argc, char** argv)
             continue;
         const std::string metre{piece.what, std::string_view{piece.what}.find(',')};
         pieces.push_back(SplitPiece{{piece.name, "score", "scores", metre, kValidationFont.name, true},
-            work / (fs::path{piece.file}.stem().string() + "-" + std::to_string(piece.tune) + kValidationFont.suffix
-                + ".wav"),
+            work
+                / (fs::path{piece.file}.stem().string() + "-" + std::to_string(piece.tune) + kValidationFont.suffix
+                    + ".wav"),
             score->beats, score->barStarts, [score](int t) { return TriadRootOfTick(*score, t); }});
     }
 

@@ -58,9 +58,8 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < pieces.size(); ++i)
         if (ok[i])
             measured.push_back(std::move(pieces[i]));
-    const auto seconds = [&] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    };
+    const auto seconds
+        = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
     std::printf("%zu training pieces measured in %.0f s\n", measured.size(), seconds());
     std::fflush(stdout);
     const analysis::AnalysisModel model{training::Train(measured, [&](const std::string& line) {

@@ -101,9 +101,8 @@ void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
         }
     constexpr int kParams{kQualities * (kChordInputs + 1)};
     std::vector<double> w(kParams, 0.0), m(kParams, 0.0), v(kParams, 0.0), g(kParams);
-    const auto weight = [&](int q, std::size_t k) -> double& {
-        return w[static_cast<std::size_t>(q * (kChordInputs + 1)) + k];
-    };
+    const auto weight
+        = [&](int q, std::size_t k) -> double& { return w[static_cast<std::size_t>(q * (kChordInputs + 1)) + k]; };
     std::vector<std::size_t> order(profiles.size());
     std::iota(order.begin(), order.end(), 0);
     std::mt19937 shuffle{7};
@@ -111,7 +110,6 @@ void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
     constexpr std::size_t kBatch{256};
     constexpr double kRate{0.02}, kDecay{1e-4};
     int step{};
-    std::array<float, kChordInputs> inputs{};
     std::array<std::array<float, kChordInputs>, 12> turned{};
     std::array<double, kChordStates> score{};
     for (int epoch = 0; epoch < kEpochs; ++epoch) {
@@ -160,7 +158,6 @@ void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
             }
         }
     }
-    (void)inputs;
     for (int q = 0; q < kQualities; ++q) {
         for (std::size_t k = 0; k < kChordInputs; ++k)
             model.chordWeights[static_cast<std::size_t>(q)][k] = static_cast<float>(weight(q, k));
@@ -251,9 +248,8 @@ double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
         for (std::size_t m = 0; m <= model.metreBonus.size(); ++m) {
             const bool margin{m == model.metreBonus.size()};
             float& value{margin ? model.sectionMargin : model.metreBonus[m]};
-            const std::vector<float> candidates{margin
-                    ? std::vector<float>{0.3f, 1.0f, 2.5f, 100.0f}
-                    : std::vector<float>{-2.0f, -1.0f, -0.5f, 0.0f, 0.5f, 1.0f}};
+            const std::vector<float> candidates{margin ? std::vector<float>{0.3f, 1.0f, 2.5f, 100.0f}
+                                                       : std::vector<float>{-2.0f, -1.0f, -0.5f, 0.0f, 0.5f, 1.0f}};
             for (const float c : candidates) {
                 const float kept{value};
                 value = c;
@@ -352,8 +348,8 @@ std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
     }
     model.halveWeights = FitLogistic(xs, ys);
     char line[120];
-    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve", static_cast<long>(shifts),
-        static_cast<long>(std::count(ys.begin(), ys.end(), 1.0)));
+    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve",
+        static_cast<long>(shifts), static_cast<long>(std::count(ys.begin(), ys.end(), 1.0)));
     return line;
 }
 
@@ -371,9 +367,8 @@ Figures Measure(const std::vector<Piece>& pieces, const AnalysisModel& model)
     Figures f;
     f.beats = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BeatShare(pieces[i], model); }));
     f.bars = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], model); }));
-    f.roots = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) {
-        return RootShare(analysis::LearnedRoots(pieces[i].features, model), pieces[i].labels);
-    }));
+    f.roots = Mean(ForEachPiece(pieces.size(),
+        [&](std::size_t i) { return RootShare(analysis::LearnedRoots(pieces[i].features, model), pieces[i].labels); }));
     return f;
 }
 
