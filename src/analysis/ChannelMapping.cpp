@@ -280,7 +280,38 @@ double HueChordChangePrice()
     return kHueChords.changePrice;
 }
 
-ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks)
+void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
+{
+    if (grid.period <= 0 || grid.beats.size() < 8)
+        return;
+    if (GridProbability(model.shiftWeights, GridInputs(features, grid)) > 0.5) {
+        std::vector<double> moved;
+        for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
+            moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
+        grid.beats = std::move(moved);
+    }
+    if (GridProbability(model.halveWeights, GridInputs(features, grid)) <= 0.5)
+        return;
+    // Of the even and the odd beats, the half whose onsets and low end are stronger.
+    const auto frames = static_cast<long>(features.onsetStrength.size());
+    std::array<double, 2> sums{};
+    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
+        const int tick{std::clamp(static_cast<int>(std::lround(grid.beats[i] * 10.0)), 0, features.Ticks() - 1)};
+        sums[i % 2] += std::log(1e-6 + peak) + std::log(1e-6 + features.bassEnergy[static_cast<std::size_t>(tick)]);
+    }
+    std::vector<double> kept;
+    for (std::size_t i = sums[1] > sums[0] ? 1 : 0; i < grid.beats.size(); i += 2)
+        kept.push_back(grid.beats[i]);
+    grid.beats = std::move(kept);
+    grid.period *= 2;
+}
+
+ChannelPlan MapToChannels(
+    const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks, const AnalysisModel* model)
 {
     ChannelPlan plan;
     const int ticks{features.Ticks()};
@@ -294,13 +325,16 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
     // The hue names the chord sounding during each tick; the bar search weighs chord
     // changes against the other features of a beat, all taken with windows that end with
     // their tick.
-    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
+    plan.rootPerTick = model ? LearnedRoots(features, *model)
+                             : Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
     plan.sectionTicks = Sections(features, density);
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(
-            features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
+        if (model)
+            CorrectGrid(features, *model, grid);
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks,
+            model ? plan.rootPerTick : Roots(features, features.chroma, features.bassChroma, kBarChords), model)};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
