@@ -11,7 +11,7 @@ LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccac
 # time than with full debug information (the package is stripped either way).
 CMAKE_FLAGS = -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" $(LAUNCHER)
 
-.PHONY: run test build deps bench preview startup install package package-check clean mutate fuzz fuzz-build fuzz-check fuzz-merge soak eval-analysis
+.PHONY: run test build deps bench preview startup install package package-check clean mutate fuzz fuzz-build fuzz-check fuzz-merge soak eval-analysis train-analysis
 
 # `make install PREFIX=/usr/local` (the default) installs the player under PREFIX.
 PREFIX     ?= /usr/local
@@ -70,11 +70,23 @@ bench: build
 	@cmake --build $(BUILD) --target kalvotune_video_bench
 	@$(BUILD)/bench/kalvotune_video_bench
 
-# Templates made from the music against rendered scores: beats, bar starts and chord roots.
+# The labelled corpus (made once, kept in $(BUILD)/corpus), then the analysis's learned
+# decisions fitted on its training part, written to src/analysis/AnalysisModel.txt.
+CORPUS_PIECES ?= 440
+train-analysis: build
+	@scripts/install-deps.sh --eval
+	@cmake --build $(BUILD) --target kalvotune_make_corpus kalvotune_train_analysis
+	@nice -n 19 $(BUILD)/tools/corpus/kalvotune_make_corpus $(BUILD)/corpus $(CORPUS_PIECES) 2
+	@nice -n 19 $(BUILD)/tools/train/kalvotune_train_analysis $(BUILD)/corpus src/analysis/AnalysisModel.txt
+	@cmake --build $(BUILD)
+
+# Templates made from the music against rendered scores and the corpus's training and
+# validation pieces: beats, bar starts and chord roots.
 eval-analysis: build
 	@scripts/install-deps.sh --eval
-	@cmake --build $(BUILD) --target kalvotune_eval_analysis
-	@$(BUILD)/tools/eval/kalvotune_eval_analysis $(BUILD)/eval
+	@cmake --build $(BUILD) --target kalvotune_make_corpus kalvotune_eval_analysis
+	@nice -n 19 $(BUILD)/tools/corpus/kalvotune_make_corpus $(BUILD)/corpus $(CORPUS_PIECES) 2 >/dev/null
+	@$(BUILD)/tools/eval/kalvotune_eval_analysis $(BUILD)/eval $(BUILD)/corpus
 
 preview: build
 	@cmake --build $(BUILD) --target kalvotune_preview

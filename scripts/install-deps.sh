@@ -6,16 +6,17 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev fonts-dejavu-core
-    libmpv-dev ffmpeg zlib1g-dev
+    libmpv-dev ffmpeg zlib1g-dev libpulse-dev pulseaudio pulseaudio-utils
     libavformat-dev libavcodec-dev libswresample-dev libswscale-dev libavutil-dev libaubio-dev libebur128-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth xdotool x11-utils dbus-daemon dbus-bin
     dpkg-dev file lintian appstream desktop-file-utils man-db
 )
-# `--eval` adds what `make eval-analysis` renders its scores with; `--fuzz` the compiler
+# `--eval` adds what `make eval-analysis` and `make train-analysis` make and render their
+# scores and corpus with; `--fuzz` the compiler
 # and runtime of the libFuzzer build.
 if [ "${1:-}" = --eval ]; then
-    packages+=(fluidsynth fluid-soundfont-gm musescore3 abcmidi)
+    packages+=(fluidsynth fluid-soundfont-gm musescore-general-soundfont timgm6mb-soundfont musescore3 abcmidi mma)
 elif [ "${1:-}" = --fuzz ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

@@ -36,6 +36,8 @@ constexpr double kSwungBeatFarthest{0.45};
 /// Places between two beats told apart when looking for swing: 12.5 ms at 120 BPM.
 constexpr int kPhaseBins{40};
 
+} // namespace
+
 /// Onset strength above its own average, scaled to unit spread, so the beat search
 /// does not depend on the track's level.
 std::vector<double> Normalised(const std::vector<float>& strength)
@@ -119,6 +121,8 @@ double FindPeriod(const std::vector<double>& odf, double framesPerSecond)
     const double shift{curve < 0 ? std::clamp(0.5 * (left - right) / curve, -0.5, 0.5) : 0.0};
     return static_cast<double>(bestLag) + shift;
 }
+
+namespace {
 
 /// The beat period at every frame: the autocorrelation of `kTempoWindow` frames around
 /// each second gives each period a score, preferring those near the whole track's

@@ -23,4 +23,13 @@ struct BeatGrid {
 /// to lock on.
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond);
 
+/// Onset strength above its own average, scaled to unit spread, so the beat search
+/// does not depend on the track's level.
+std::vector<double> Normalised(const std::vector<float>& strength);
+
+/// The beat period of a normalised onset curve in frames (fractional), or 0 when the
+/// curve, which must span at least three beats of 60 BPM, has no pulse: the period
+/// `TrackBeats` starts from, with the same preference and the same bar check.
+double FindPeriod(const std::vector<double>& odf, double framesPerSecond);
+
 } // namespace kalvotune::analysis

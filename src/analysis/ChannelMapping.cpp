@@ -12,7 +12,7 @@ namespace kalvotune::analysis {
 namespace {
 
 constexpr int kTopSpeed{20};
-constexpr int kMarker{22};
+constexpr int kMarker{kPictureChangeMarker};
 constexpr int kDensityHalfSpan{10}; // ticks each side: onset density over 2 s
 constexpr double kFullDensity{8.0}; // onsets a second
 constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
@@ -52,11 +52,37 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
         const int from{std::max(0, t - kDensityHalfSpan)}, to{std::min(ticks, t + kDensityHalfSpan + 1)};
         const double perSecond{
             10.0 * (prefix[static_cast<std::size_t>(to)] - prefix[static_cast<std::size_t>(from)]) / (to - from)};
-        density[static_cast<std::size_t>(t)] = std::min(1.0, perSecond / kFullDensity);
+        density[static_cast<std::size_t>(t)] = OnsetDensity(perSecond);
         activity[static_cast<std::size_t>(t)]
-            = 0.6 * density[static_cast<std::size_t>(t)] + 0.4 * LoudnessLevel(f.loudness[static_cast<std::size_t>(t)]);
+            = ActivityOf(density[static_cast<std::size_t>(t)], f.loudness[static_cast<std::size_t>(t)]);
     }
     return activity;
+}
+
+/// How well each of the 24 major and minor triads and "no chord" fit one tick.
+std::array<double, kChordStates> ChordFits(
+    const std::array<float, 12>& x, const std::array<float, 12>& b, float lufs, const ChordPath& path)
+{
+    constexpr int kChords{24}, kNoChord{24};
+    double norm{}, bassTop{};
+    for (int c = 0; c < 12; ++c) {
+        norm += static_cast<double>(x[static_cast<std::size_t>(c)]) * x[static_cast<std::size_t>(c)];
+        bassTop = std::max(bassTop, static_cast<double>(b[static_cast<std::size_t>(c)]));
+    }
+    norm = std::sqrt(norm);
+    std::array<double, kChordStates> row{};
+    const bool quiet{lufs < kQuietLufs || norm < 1e-6};
+    for (int s = 0; s < kChords; ++s) {
+        const int root{s % 12}, third{s < 12 ? 4 : 3};
+        const auto at = [&](int k) { return static_cast<double>(x[static_cast<std::size_t>((root + k) % 12)]); };
+        const auto low
+            = [&](int k) { return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0; };
+        row[static_cast<std::size_t>(s)] = quiet ? 0.0
+                                                 : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
+                + path.bassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
+    }
+    row[kNoChord] = quiet ? 1.0 : path.noChordFit;
+    return row;
 }
 
 /// Chord root per tick: each tick's pitch-class profile and bass line are compared with
@@ -67,29 +93,11 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
     const std::vector<std::array<float, 12>>& bassChroma, const ChordPath& path)
 {
     const int ticks{f.Ticks()};
-    constexpr int kChords{24}, kStates{25}, kNoChord{24};
+    constexpr int kStates{kChordStates}, kNoChord{kChordStates - 1};
     std::vector<std::array<double, kStates>> fit(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t) {
-        const auto& x{chroma[static_cast<std::size_t>(t)]};
-        const auto& b{bassChroma[static_cast<std::size_t>(t)]};
-        double norm{}, bassTop{};
-        for (int c = 0; c < 12; ++c) {
-            norm += static_cast<double>(x[static_cast<std::size_t>(c)]) * x[static_cast<std::size_t>(c)];
-            bassTop = std::max(bassTop, static_cast<double>(b[static_cast<std::size_t>(c)]));
-        }
-        norm = std::sqrt(norm);
-        auto& row{fit[static_cast<std::size_t>(t)]};
-        const bool quiet{f.loudness[static_cast<std::size_t>(t)] < kQuietLufs || norm < 1e-6};
-        for (int s = 0; s < kChords; ++s) {
-            const int root{s % 12}, third{s < 12 ? 4 : 3};
-            const auto at = [&](int k) { return static_cast<double>(x[static_cast<std::size_t>((root + k) % 12)]); };
-            const auto low
-                = [&](int k) { return bassTop > 1e-9 ? b[static_cast<std::size_t>((root + k) % 12)] / bassTop : 0.0; };
-            row[static_cast<std::size_t>(s)] = quiet ? 0.0
-                                                     : (at(0) + at(third) + at(7)) / (std::sqrt(3.0) * norm)
-                    + path.bassWeight * (low(0) + 0.3 * std::max(low(third), low(7)));
-        }
-        row[kNoChord] = quiet ? 1.0 : path.noChordFit;
+        fit[static_cast<std::size_t>(t)] = ChordFits(chroma[static_cast<std::size_t>(t)],
+            bassChroma[static_cast<std::size_t>(t)], f.loudness[static_cast<std::size_t>(t)], path);
     }
 
     std::vector<double> score(kStates, 0.0), next(kStates);
@@ -188,6 +196,8 @@ int TickOf(double seconds)
     return static_cast<int>(std::lround(seconds * 10.0));
 }
 
+} // namespace
+
 /// Beats a marker spans for bars of `metre` beats of `period` seconds: the smallest
 /// division of the bar (or whole number of bars, doubling) at least `spacing` ticks long.
 int BeatsPerMarker(int metre, double period, int spacing)
@@ -202,6 +212,8 @@ int BeatsPerMarker(int metre, double period, int spacing)
         k *= 2;
     return k;
 }
+
+namespace {
 
 std::array<std::uint8_t, 3> HueToRgb(int root, double value)
 {
@@ -237,7 +249,69 @@ std::array<std::uint8_t, 3> HueToRgb(int root, double value)
 
 } // namespace
 
-ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks)
+double OnsetDensity(double onsetsPerSecond)
+{
+    return std::min(1.0, onsetsPerSecond / kFullDensity);
+}
+
+double ActivityOf(double density, float lufs)
+{
+    return 0.6 * density + 0.4 * LoudnessLevel(lufs);
+}
+
+std::uint8_t SpeedByteOf(double activity)
+{
+    return static_cast<std::uint8_t>(std::clamp(static_cast<int>(std::lround(activity * kTopSpeed)), 0, kTopSpeed));
+}
+
+std::array<std::uint8_t, 3> ColourOf(int root, float lufs)
+{
+    return HueToRgb(root, 0.25 + 0.75 * LoudnessLevel(lufs));
+}
+
+std::array<double, kChordStates> HueChordFits(
+    const std::array<float, 12>& chroma, const std::array<float, 12>& bassChroma, float lufs)
+{
+    return ChordFits(chroma, bassChroma, lufs, kHueChords);
+}
+
+double HueChordChangePrice()
+{
+    return kHueChords.changePrice;
+}
+
+void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
+{
+    if (grid.period <= 0 || grid.beats.size() < 8)
+        return;
+    if (GridProbability(model.shiftWeights, GridInputs(features, grid)) > 0.5) {
+        std::vector<double> moved;
+        for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i)
+            moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
+        grid.beats = std::move(moved);
+    }
+    if (GridProbability(model.halveWeights, GridInputs(features, grid)) <= 0.5)
+        return;
+    // Of the even and the odd beats, the half whose onsets and low end are stronger.
+    const auto frames = static_cast<long>(features.onsetStrength.size());
+    std::array<double, 2> sums{};
+    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
+        const int tick{std::clamp(static_cast<int>(std::lround(grid.beats[i] * 10.0)), 0, features.Ticks() - 1)};
+        sums[i % 2] += std::log(1e-6 + peak) + std::log(1e-6 + features.bassEnergy[static_cast<std::size_t>(tick)]);
+    }
+    std::vector<double> kept;
+    for (std::size_t i = sums[1] > sums[0] ? 1 : 0; i < grid.beats.size(); i += 2)
+        kept.push_back(grid.beats[i]);
+    grid.beats = std::move(kept);
+    grid.period *= 2;
+}
+
+ChannelPlan MapToChannels(
+    const TrackFeatures& features, BeatGrid grid, int pictureChangeTicks, const AnalysisModel* model)
 {
     ChannelPlan plan;
     const int ticks{features.Ticks()};
@@ -251,13 +325,16 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
     // The hue names the chord sounding during each tick; the bar search weighs chord
     // changes against the other features of a beat, all taken with windows that end with
     // their tick.
-    plan.rootPerTick = Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
+    plan.rootPerTick = model ? LearnedRoots(features, *model)
+                             : Roots(features, features.centredChroma, features.centredBassChroma, kHueChords);
     plan.sectionTicks = Sections(features, density);
 
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
-        BarGrid bars{FindBars(
-            features, grid, plan.sectionTicks, Roots(features, features.chroma, features.bassChroma, kBarChords))};
+        if (model)
+            CorrectGrid(features, *model, grid);
+        BarGrid bars{FindBars(features, grid, plan.sectionTicks,
+            model ? plan.rootPerTick : Roots(features, features.chroma, features.bassChroma, kBarChords), model)};
         GroupInDottedBeats(features, grid, bars);
         plan.beatsPerBar = bars.beatsPerBar.front();
         plan.period = grid.period;
@@ -355,9 +432,8 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
 
     for (int t = 0; t < ticks; ++t) {
         const auto i = static_cast<std::size_t>(t);
-        plan.channels.speed[i] = static_cast<std::uint8_t>(
-            std::clamp(static_cast<int>(std::lround(activity[i] * kTopSpeed)), 0, kTopSpeed));
-        const auto [r, g, b] = HueToRgb(plan.rootPerTick[i], 0.25 + 0.75 * LoudnessLevel(features.loudness[i]));
+        plan.channels.speed[i] = SpeedByteOf(activity[i]);
+        const auto [r, g, b] = ColourOf(plan.rootPerTick[i], features.loudness[i]);
         plan.channels.red[i] = r;
         plan.channels.green[i] = g;
         plan.channels.blue[i] = b;

@@ -27,6 +27,31 @@ constexpr int kFineBins{(kHighestNote - kLowestNote) * 3};
 constexpr double kBassEnergyHz{150.0};
 constexpr float kSilenceLufs{-70.0f};
 
+/// Adds a tick's octave of 36 bins to the energy of each third of a semitone.
+void AddTuning(const std::array<float, 36>& fine, std::array<double, 3>& phase)
+{
+    for (std::size_t i = 0; i < fine.size(); ++i)
+        phase[i % 3] += fine[i];
+}
+
+/// The third of a semitone that holds the most energy (an orchestra at 446 Hz or a tape a
+/// little fast moves it off the middle one).
+int TuningCentre(const std::array<double, 3>& phase)
+{
+    return phase[1] > phase[0] && phase[1] > phase[2] ? 1 : (phase[2] > phase[0] ? 2 : 0);
+}
+
+/// 36 bins of an octave folded to 12 pitch classes around the tuning's third.
+std::array<float, 12> Fold(const std::array<float, 36>& fine, int centre)
+{
+    std::array<float, 12> chroma{};
+    for (std::size_t c = 0; c < 12; ++c) {
+        const std::size_t mid{(c * 3 + (centre == 2 ? 35 : static_cast<std::size_t>(centre))) % 36};
+        chroma[c] = fine[mid] + 0.5f * (fine[(mid + 35) % 36] + fine[(mid + 1) % 36]);
+    }
+    return chroma;
+}
+
 } // namespace
 
 struct FeatureExtractor::State {
@@ -51,6 +76,7 @@ struct FeatureExtractor::State {
     std::vector<std::array<float, 36>> centredBass;
     std::vector<float> history = std::vector<float>(kChromaWindow, 0.0f); ///< ring of the last samples
     std::size_t historyEnd{};
+    std::array<double, 3> liveTuning{}; ///< `TakeTicks`: the tuning heard so far
     int hopFill{};
     int hopsInTick{};
     int onsetsInTick{};
@@ -193,17 +219,8 @@ TrackFeatures FeatureExtractor::Finish()
     // (an orchestra at 446 Hz or a tape a little fast moves it off the middle one).
     std::array<double, 3> phase{};
     for (const auto& fine : s.fineTreble)
-        for (std::size_t i = 0; i < fine.size(); ++i)
-            phase[i % 3] += fine[i];
-    const int centre{phase[1] > phase[0] && phase[1] > phase[2] ? 1 : (phase[2] > phase[0] ? 2 : 0)};
-    const auto fold = [centre](const std::array<float, 36>& fine) {
-        std::array<float, 12> chroma{};
-        for (std::size_t c = 0; c < 12; ++c) {
-            const std::size_t mid{(c * 3 + (centre == 2 ? 35 : static_cast<std::size_t>(centre))) % 36};
-            chroma[c] = fine[mid] + 0.5f * (fine[(mid + 35) % 36] + fine[(mid + 1) % 36]);
-        }
-        return chroma;
-    };
+        AddTuning(fine, phase);
+    const auto fold = [centre = TuningCentre(phase)](const std::array<float, 36>& fine) { return Fold(fine, centre); };
     for (std::size_t t = 0; t < s.fineTreble.size(); ++t) {
         s.features.chroma.push_back(fold(s.fineTreble[t]));
         s.features.bassChroma.push_back(fold(s.fineBass[t]));
@@ -211,6 +228,43 @@ TrackFeatures FeatureExtractor::Finish()
         s.features.centredBassChroma.push_back(fold(s.centredBass[t]));
     }
     return std::move(s.features);
+}
+
+int FeatureExtractor::TickDelaySamples()
+{
+    return kCentreLagHops * kHop;
+}
+
+TrackFeatures FeatureExtractor::TakeTicks()
+{
+    State& s{*m_state};
+    // A tick is complete once its centred window is: a few hops after it ends.
+    const std::size_t ticks{s.centredTreble.size()};
+    TrackFeatures taken;
+    const auto move = [ticks](auto& from, auto& to) {
+        to.assign(from.begin(), from.begin() + static_cast<long>(ticks));
+        from.erase(from.begin(), from.begin() + static_cast<long>(ticks));
+    };
+    move(s.features.loudness, taken.loudness);
+    move(s.features.onsets, taken.onsets);
+    move(s.features.bassEnergy, taken.bassEnergy);
+    const auto frames = static_cast<long>(ticks * kFramesPerTick);
+    taken.onsetStrength.assign(s.features.onsetStrength.begin(), s.features.onsetStrength.begin() + frames);
+    s.features.onsetStrength.erase(s.features.onsetStrength.begin(), s.features.onsetStrength.begin() + frames);
+    for (std::size_t t = 0; t < ticks; ++t) {
+        AddTuning(s.fineTreble[t], s.liveTuning);
+        const int centre{TuningCentre(s.liveTuning)};
+        taken.chroma.push_back(Fold(s.fineTreble[t], centre));
+        taken.bassChroma.push_back(Fold(s.fineBass[t], centre));
+        taken.centredChroma.push_back(Fold(s.centredTreble[t], centre));
+        taken.centredBassChroma.push_back(Fold(s.centredBass[t], centre));
+    }
+    const auto drop = [ticks](auto& v) { v.erase(v.begin(), v.begin() + static_cast<long>(ticks)); };
+    drop(s.fineTreble);
+    drop(s.fineBass);
+    drop(s.centredTreble);
+    drop(s.centredBass);
+    return taken;
 }
 
 } // namespace kalvotune::analysis

@@ -25,6 +25,14 @@ public:
     /// Completes the last tick and hands the features over; the extractor is spent.
     TrackFeatures Finish();
 
+    /// For a stream without end: hands over the ticks complete so far (each about 45 ms
+    /// after its end, when the window centred on it is full), their chroma folded at the
+    /// tuning heard up to them, and forgets them, so the extractor holds no history. Not
+    /// to be mixed with `Finish`.
+    TrackFeatures TakeTicks();
+    /// Samples fed after a tick's end before `TakeTicks` gives it.
+    static int TickDelaySamples();
+
 private:
     struct State;
     void Hop();

@@ -58,14 +58,24 @@ void ZScore(std::vector<double>& v)
         x = spread > 1e-12 ? std::clamp((x - mean) / spread, -2.0, 2.0) : 0.0;
 }
 
-/// How much each beat sounds like the start of a bar.
-std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
+/// What each beat shows of a bar start, z-scored over the track: harmony moved, bass
+/// line moved, low end, onset, chord change, loudness, onset half-way to the next beat.
+constexpr int kBeatMeasures{7};
+std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
+    const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
 {
     const std::size_t beats{grid.beats.size()};
     const int ticks{f.Ticks()};
-    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats);
+    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats), loud(beats), off(beats);
     std::array<double, 12> chromaBefore{}, bassBefore{};
     const auto frames = static_cast<long>(f.onsetStrength.size());
+    const auto peakAt = [&](double seconds) {
+        const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+        return peak;
+    };
     for (std::size_t i = 0; i < beats; ++i) {
         const int from{std::clamp(TickOf(grid.beats[i]), 0, ticks - 1)};
         const int to{std::clamp(i + 1 < beats ? TickOf(grid.beats[i + 1]) : from + 5, from + 1, ticks)};
@@ -94,23 +104,34 @@ std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const
         harmony[i] = i > 0 ? moved : 0.0;
         bass[i] = i > 0 ? bassMoved : 0.0;
         low[i] = std::log(1e-6 + energy);
-        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        onset[i] = std::log(1e-6 + peak);
+        onset[i] = std::log(1e-6 + peakAt(grid.beats[i]));
         // A new chord within a tick of the beat.
         const auto rootAt = [&](int t) { return roots[static_cast<std::size_t>(std::clamp(t, 0, ticks - 1))]; };
         chord[i] = rootAt(from + 1) != rootAt(from - 2) ? 1.0 : 0.0;
+        loud[i] = f.loudness[static_cast<std::size_t>(from)];
+        const double gap{i + 1 < beats ? grid.beats[i + 1] - grid.beats[i] : grid.period};
+        off[i] = std::log(1e-6 + peakAt(grid.beats[i] + gap / 2));
     }
-    ZScore(harmony);
-    ZScore(bass);
-    ZScore(low);
-    ZScore(onset);
-    ZScore(chord);
-    std::vector<double> salience(beats);
-    for (std::size_t i = 0; i < beats; ++i)
-        salience[i] = harmony[i] + 0.7 * bass[i] + 0.5 * low[i] + 0.4 * onset[i] + kChordWeight * chord[i];
+    std::vector<std::array<double, kBeatMeasures>> measures(beats);
+    std::size_t k{};
+    for (std::vector<double>* v : {&harmony, &bass, &low, &onset, &chord, &loud, &off}) {
+        ZScore(*v);
+        for (std::size_t i = 0; i < beats; ++i)
+            measures[i][k] = (*v)[i];
+        ++k;
+    }
+    return measures;
+}
+
+/// How much each beat sounds like the start of a bar, by hand-set weights.
+std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
+{
+    const auto measures{BeatMeasures(f, grid, roots)};
+    std::vector<double> salience(measures.size());
+    for (std::size_t i = 0; i < measures.size(); ++i) {
+        const auto& m{measures[i]};
+        salience[i] = m[0] + 0.7 * m[1] + 0.5 * m[2] + 0.4 * m[3] + kChordWeight * m[4];
+    }
     return salience;
 }
 
@@ -121,7 +142,7 @@ struct Choice {
 };
 
 /// The metre and phase whose bar starts stand out most among beats [from, to).
-Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to)
+Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to, const AnalysisModel* model)
 {
     Choice best;
     for (std::size_t m = 0; m < kMetres.size(); ++m) {
@@ -139,7 +160,8 @@ Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t t
                 }
             if (onCount < 2 || offCount < 1)
                 continue;
-            const double contrast{on / onCount - off / offCount + kMetreBonus[m]};
+            const double bonus{model ? static_cast<double>(model->metreBonus[m]) : kMetreBonus[m]};
+            const double contrast{on / onCount - off / offCount + bonus};
             if (contrast > best.contrast + 1e-12)
                 best = {metre, phase, contrast};
         }
@@ -253,15 +275,44 @@ void GroupInDottedBeats(const TrackFeatures& features, BeatGrid& grid, BarGrid& 
     bars = std::move(regroupedBars);
 }
 
+std::vector<std::array<float, kBeatInputs>> BeatInputs(
+    const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick)
+{
+    const auto measures{BeatMeasures(features, grid, rootPerTick)};
+    const std::size_t beats{measures.size()};
+    std::vector<std::array<float, kBeatInputs>> inputs(beats);
+    for (std::size_t i = 0; i < beats; ++i)
+        for (std::size_t k = 0; k < kBeatMeasures; ++k) {
+            inputs[i][k] = static_cast<float>(measures[i][k]);
+            // Against the beats either side: a bar start stands out from its neighbours.
+            if (k < kBeatInputs - kBeatMeasures) {
+                const double before{i > 0 ? measures[i - 1][k] : measures[i][k]};
+                const double after{i + 1 < beats ? measures[i + 1][k] : measures[i][k]};
+                inputs[i][kBeatMeasures + k] = static_cast<float>(measures[i][k] - 0.5 * (before + after));
+            }
+        }
+    return inputs;
+}
+
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
-    const std::vector<int>& rootPerTick)
+    const std::vector<int>& rootPerTick, const AnalysisModel* model)
 {
     BarGrid bars;
     const std::size_t beats{grid.beats.size()};
     if (beats == 0 || features.Ticks() == 0)
         return bars;
-    const std::vector<double> salience{Salience(features, grid, rootPerTick)};
-    const Choice track{Best(salience, 0, beats)};
+    std::vector<double> salience;
+    if (model) {
+        for (const auto& in : BeatInputs(features, grid, rootPerTick)) {
+            double s{model->beatBias};
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
+                s += static_cast<double>(model->beatWeights[k]) * in[k];
+            salience.push_back(s);
+        }
+    } else
+        salience = Salience(features, grid, rootPerTick);
+    const double sectionMargin{model ? static_cast<double>(model->sectionMargin) : kSectionMargin};
+    const Choice track{Best(salience, 0, beats, model)};
 
     // Sections as beat ranges.
     std::vector<std::size_t> starts{0};
@@ -279,7 +330,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
         const std::size_t from{starts[s]}, to{starts[s + 1]};
         Choice here{track};
         if (to - from >= static_cast<std::size_t>(kFewestSectionBeats) && starts.size() > 2) {
-            const Choice own{Best(salience, from, to)};
+            const Choice own{Best(salience, from, to, model)};
             // The track's choice measured on this section alone.
             Choice kept{track};
             double on{}, off{};
@@ -293,7 +344,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
                     ++offCount;
                 }
             kept.contrast = onCount > 0 && offCount > 0 ? on / onCount - off / offCount : -1e9;
-            if (own.contrast > kept.contrast + kSectionMargin)
+            if (own.contrast > kept.contrast + sectionMargin)
                 here = own;
         }
         for (std::size_t i = from; i < to; ++i) {

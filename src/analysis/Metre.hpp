@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AnalysisModel.hpp"
 #include "analysis/BeatTracker.hpp"
 #include "analysis/TrackFeatures.hpp"
 
@@ -24,8 +25,17 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
 /// starts (and the chord changes of `rootPerTick` there) is set against its mean on the other beats, and the clearest
 /// contrast wins. Done over the whole track, then again in each section (between `sectionTicks`), which keeps its own
 /// metre or phase only when it shows them clearly.
+/// With `model`, the salience of a beat is the model's log-odds of a bar start from its
+/// `BeatInputs`, and the metres' bonuses and the section margin are the model's.
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
-    const std::vector<int>& rootPerTick);
+    const std::vector<int>& rootPerTick, const AnalysisModel* model = nullptr);
+
+/// What the bar model sees of each beat of `grid`, z-scored over the track: how much the
+/// harmony and the bass line move, the low end, the onset, a chord change of
+/// `rootPerTick`, the loudness and the onset half-way to the next beat; then the first
+/// five against the mean of the beats either side.
+std::vector<std::array<float, kBeatInputs>> BeatInputs(
+    const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick);
 
 /// Bars of three beats whose low end sounds half-way through the bar rather than on its
 /// second and third beats are two dotted beats (6/8 or 12/8 heard in its eighths taken

@@ -18,12 +18,14 @@ AnalysisResult Failed(const std::filesystem::path& path, const std::string& reas
 
 } // namespace
 
-AnalysisResult AnalyseTrack(
-    const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop, const AnalysisProgress& progress)
+bool MeasureTrack(const std::filesystem::path& path, MeasuredTrack& track, std::string& message, std::stop_token stop,
+    const AnalysisProgress& progress)
 {
     AudioDecoder decoder;
-    if (!decoder.Open(path, kAnalysisRate))
-        return Failed(path, decoder.Error());
+    if (!decoder.Open(path, kAnalysisRate)) {
+        message = decoder.Error();
+        return false;
+    }
     const double expected{decoder.DurationSeconds()};
 
     FeatureExtractor extractor;
@@ -32,10 +34,8 @@ AnalysisResult AnalyseTrack(
     long long reported{};
     while (decoder.Read(block)) {
         if (stop.stop_requested()) {
-            AnalysisResult result;
-            result.cancelled = true;
-            result.message = "Разбор музыки прерван";
-            return result;
+            message.clear();
+            return false;
         }
         extractor.Add(block);
         decoded += static_cast<long long>(block.size());
@@ -45,18 +45,39 @@ AnalysisResult AnalyseTrack(
             progress(std::min(1.0, static_cast<double>(decoded) / kAnalysisRate / expected));
         }
     }
-    if (!decoder.Error().empty())
-        return Failed(path, decoder.Error());
-    if (decoded == 0)
-        return Failed(path, "в нём нет ни одного звука");
+    if (!decoder.Error().empty()) {
+        message = decoder.Error();
+        return false;
+    }
+    if (decoded == 0) {
+        message = "в нём нет ни одного звука";
+        return false;
+    }
+    track.features = extractor.Finish();
+    track.grid = TrackBeats(track.features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop);
+    SettleOnBassNotes(track.features, track.grid);
+    track.seconds = static_cast<double>(decoded) / kAnalysisRate;
+    return true;
+}
 
-    const TrackFeatures features{extractor.Finish()};
-    BeatGrid grid{TrackBeats(features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop)};
-    SettleOnBassNotes(features, grid);
+AnalysisResult AnalyseTrack(
+    const std::filesystem::path& path, int pictureChangeTicks, std::stop_token stop, const AnalysisProgress& progress)
+{
+    MeasuredTrack track;
+    std::string reason;
+    if (!MeasureTrack(path, track, reason, stop, progress)) {
+        if (reason.empty()) {
+            AnalysisResult result;
+            result.cancelled = true;
+            result.message = "Разбор музыки прерван";
+            return result;
+        }
+        return Failed(path, reason);
+    }
     AnalysisResult result;
     result.ok = true;
-    result.seconds = static_cast<double>(decoded) / kAnalysisRate;
-    result.plan = MapToChannels(features, grid, pictureChangeTicks);
+    result.seconds = track.seconds;
+    result.plan = MapToChannels(track.features, track.grid, pictureChangeTicks);
     if (progress)
         progress(1.0);
     return result;

@@ -22,6 +22,18 @@ struct AnalysisResult {
 /// Called now and then with the share of the track done, 0..1, on the analysing thread.
 using AnalysisProgress = std::function<void(double)>;
 
+/// What the analysis measures in a track before it makes the template from it.
+struct MeasuredTrack {
+    TrackFeatures features;
+    BeatGrid grid; ///< the beats found, settled on the bass notes
+    double seconds{}; ///< length of the decoded sound
+};
+
+/// Decodes the track at `path` and measures it; false with the reason in `message` when
+/// it cannot be decoded or holds no sound, and with `message` empty when stopped.
+bool MeasureTrack(const std::filesystem::path& path, MeasuredTrack& track, std::string& message,
+    std::stop_token stop = {}, const AnalysisProgress& progress = {});
+
 /// Decodes the track at `path` block by block and makes its full colour-music template,
 /// one byte per 100 ms in each channel, markers at least `pictureChangeTicks` ticks
 /// apart. Only reads the file; safe on any thread. The same file always gives the same

@@ -118,6 +118,41 @@ TemplateFolderResult MakeTemplateFolder(
     return {true, name, {}, takesOver && EntryExists(source) ? old : std::string{}};
 }
 
+WriteResult WriteTemplateFolder(const fs::path& named, const TemplateChannels& channels)
+{
+    // "DIR/" names the folder DIR.
+    const fs::path folder{named.filename().empty() ? named.parent_path() : named};
+    const auto filesIn = [&](const fs::path& dir) {
+        return std::vector<FileWrite>{{dir / kChannelFiles[0], BytesView(channels.blue)},
+            {dir / kChannelFiles[1], BytesView(channels.green)}, {dir / kChannelFiles[2], BytesView(channels.red)},
+            {dir / kChannelFiles[3], BytesView(channels.speed)}};
+    };
+    std::error_code ec;
+    const fs::file_type type{fs::status(folder, ec).type()};
+    if (type == fs::file_type::directory)
+        return WriteFilesTogether(filesIn(folder));
+    if (type != fs::file_type::not_found || folder.empty())
+        return {false, "Не удалось создать папку " + folder.string() + ": на её месте уже есть файл"};
+
+    std::string building = (fs::path{folder} += ".tmp-XXXXXX").string();
+    if (::mkdtemp(building.data()) == nullptr)
+        return {false, "Не удалось создать папку " + folder.string() + ": " + std::strerror(errno)};
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(building.c_str(), 0777 & ~mask);
+    for (const WriteResult& written : WriteFilesAtomically(filesIn(building)))
+        if (!written.ok) {
+            RemoveTree(building);
+            return written;
+        }
+    if (::renameat2(AT_FDCWD, building.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
+        const std::string reason = std::strerror(errno);
+        RemoveTree(building);
+        return {false, "Не удалось создать папку " + folder.string() + ": " + reason};
+    }
+    return {};
+}
+
 void RemoveReplacedFolder(const fs::path& dataDir, const TemplateFolderResult& made)
 {
     if (made.ok && !made.replaced.empty() && made.replaced != made.name && IsPlainFolderName(made.replaced))

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/FileIO.hpp"
 #include "core/Random.hpp"
+#include "core/TemplateChannels.hpp"
 
 #include <filesystem>
 #include <optional>
@@ -31,6 +33,13 @@ struct TemplateFolderResult {
 /// folder that is not a plain folder name (`IsPlainFolderName`) is never touched.
 TemplateFolderResult MakeTemplateFolder(const std::filesystem::path& dataDir, const std::string& title, Random& random,
     const std::optional<std::string>& oldFolder = std::nullopt);
+
+/// Writes `channels` as the template folder `folder` (Blu.kvt, Green.kvt, Red.kvt,
+/// Speed.kvt), wherever the user names it. A new folder is built under a temporary name
+/// beside it and appears only complete; an existing folder has the four files replaced
+/// together (`WriteFilesTogether`), its other entries kept. On failure the result carries
+/// the program's message and nothing half-written is left.
+WriteResult WriteTemplateFolder(const std::filesystem::path& folder, const TemplateChannels& channels);
 
 /// Removes the old folder `made` took over (with everything else it held), if any.
 void RemoveReplacedFolder(const std::filesystem::path& dataDir, const TemplateFolderResult& made);

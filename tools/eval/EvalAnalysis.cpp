@@ -4,7 +4,7 @@
 // soundfont, and analysed like any track. The MIDI file gives the truth: beats and bar
 // starts from its tempo map and time signatures, the sounding notes for the chords.
 //
-//   kalvotune_eval_analysis WORK_FOLDER [TUNES_FOLDER]
+//   kalvotune_eval_analysis WORK_FOLDER [CORPUS_FOLDER [TUNES_FOLDER]]
 //
 // For each piece it prints the share of picture-change markers within ±100 ms of a beat
 // of the score (slider at 0.4 s, markers on every beat where they may), the share within
@@ -12,33 +12,53 @@
 // whose hue names the root of the triad that best fits the notes sounding then; then the
 // means over all pieces. The last column shows what the analysis found at the start:
 // beats a bar / beats a minute. Renders are kept in WORK_FOLDER for the next run.
+// Given the corpus of `kalvotune_make_corpus`, it then measures its training and its
+// validation pieces (with the scores, rendered again with the validation soundfont,
+// among the latter): the means per source, metre and soundfont, and of each part.
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
 // roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
 // bar starts, markers, the hue's roots and the score's per tick there, one list a line.
+// KALVOTUNE_EVAL_MODEL=FILE measures the model in FILE instead of the built-in one, and
+// KALVOTUNE_EVAL_MODEL=hand the hand-set decisions the analysis falls back on.
+#include "Corpus.hpp"
 #include "Score.hpp"
 
+#include "analysis/AnalysisModel.hpp"
+#include "analysis/ChannelMapping.hpp"
 #include "analysis/MusicAnalysis.hpp"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
-using kalvotune::analysis::AnalyseTrack;
 using kalvotune::analysis::AnalysisResult;
 using kalvotune::eval::Score;
 
 constexpr double kTolerance{0.1};
 constexpr int kBeatSlider{4};
 constexpr int kBarSlider{20};
-const char* const kSoundfont{"/usr/share/sounds/sf2/FluidR3_GM.sf2"};
+struct Font {
+    const char* name;
+    const char* path;
+    const char* suffix; ///< ends the rendered file's name
+};
+/// The scores as they have always been measured, and again with the validation soundfont
+/// of the corpus, which no training piece is rendered with.
+const Font kScoreFont{"FluidR3", "/usr/share/sounds/sf2/FluidR3_GM.sf2", ""};
+const Font kValidationFont{"MuseScoreGeneral", "/usr/share/sounds/sf3/MuseScore_General.sf3", "-msg"};
 
 enum class Source { MuseScore, Abc, OwnAbc };
 
@@ -95,11 +115,13 @@ fs::path MuseScoreDemos()
     return {};
 }
 
-/// Makes `wav` from the piece's score; gives the MIDI file on the way, or empty.
-fs::path Render(const Piece& piece, const fs::path& tunes, const fs::path& work)
+/// Makes `wav` from the piece's score with `soundfont` (its short name ends the file
+/// name); gives the MIDI file on the way, or empty.
+fs::path Render(const Piece& piece, const fs::path& tunes, const fs::path& work, const Font& font)
 {
     const std::string stem{fs::path{piece.file}.stem().string() + "-" + std::to_string(piece.tune)};
-    const fs::path mid{work / (stem + ".mid")}, wav{work / (stem + ".wav")};
+    const fs::path mid{work / (stem + ".mid")};
+    const fs::path wav{work / (stem + font.suffix + ".wav")};
     if (!fs::exists(mid)) {
         bool ok{};
         if (piece.source == Source::MuseScore) {
@@ -116,7 +138,8 @@ fs::path Render(const Piece& piece, const fs::path& tunes, const fs::path& work)
             return {};
     }
     if (!fs::exists(wav)
-        && !Run(std::string{"fluidsynth -ni -g 0.6 -F "} + Quote(wav) + " -r 44100 " + kSoundfont + " " + Quote(mid)))
+        && !Run(std::string{"fluidsynth -ni -o synth.dynamic-sample-loading=1 -g 0.6 -F "} + Quote(wav) + " -r 44100 "
+            + font.path + " " + Quote(mid)))
         return {};
     return mid;
 }
@@ -143,27 +166,108 @@ double ShareNear(const std::vector<int>& ticks, const std::vector<double>& refer
     return static_cast<double>(near) / static_cast<double>(ticks.size());
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+/// The model measured: the built-in one, or KALVOTUNE_EVAL_MODEL's file ("hand" for the
+/// hand-set decisions the analysis keeps when it has no model).
+const kalvotune::analysis::AnalysisModel* EvaluatedModel()
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s WORK_FOLDER [TUNES_FOLDER]\n", argv[0]);
-        return 2;
-    }
-    const fs::path work{argv[1]};
-    const fs::path tunes{argc > 2 ? fs::path{argv[2]} : fs::path{KALVOTUNE_EVAL_TUNES}};
-    fs::create_directories(work);
+    static const kalvotune::analysis::AnalysisModel* chosen{[]() -> const kalvotune::analysis::AnalysisModel* {
+        const char* file{std::getenv("KALVOTUNE_EVAL_MODEL")};
+        if (!file)
+            return kalvotune::analysis::ShippedAnalysisModel();
+        if (std::string{file} == "hand")
+            return nullptr;
+        static kalvotune::analysis::AnalysisModel loaded;
+        std::string error;
+        if (!kalvotune::analysis::LoadAnalysisModel(file, loaded, error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::exit(1);
+        }
+        return &loaded;
+    }()};
+    return chosen;
+}
 
+/// What the analysis made of one piece against its truth.
+struct Measured {
+    bool ok{};
+    std::string message;
+    double beats{}, bars{}, roots{};
+    int judged{}; ///< ticks with a chord to name
+    std::array<int, 12> intervals{}; ///< hue root minus true root, semitones
+    AnalysisResult onBars;
+    std::string found; ///< beats a bar / beats a minute found at the start
+};
+
+/// Markers against beats and bar starts, and the hue's roots against `rootAt(tick)`
+/// (-1 where no chord is known).
+template <typename RootAt>
+Measured Measure(const fs::path& wav, const std::vector<double>& beats, const std::vector<double>& bars,
+    const RootAt& rootAt, AnalysisResult* onBeatsOut = nullptr)
+{
+    Measured m;
+    kalvotune::analysis::MeasuredTrack track;
+    if (!kalvotune::corpus::MeasureCached(wav, track, m.message))
+        return m;
+    AnalysisResult onBeats;
+    onBeats.ok = m.onBars.ok = true;
+    onBeats.seconds = m.onBars.seconds = track.seconds;
+    onBeats.plan = kalvotune::analysis::MapToChannels(track.features, track.grid, kBeatSlider, EvaluatedModel());
+    m.onBars.plan = kalvotune::analysis::MapToChannels(track.features, track.grid, kBarSlider, EvaluatedModel());
+    m.ok = true;
+    m.beats = ShareNear(onBeats.plan.markerTicks, beats);
+    m.bars = ShareNear(m.onBars.plan.markerTicks, bars);
+    int agree{};
+    const auto& roots{m.onBars.plan.rootPerTick};
+    for (int t = 0; t < static_cast<int>(roots.size()); ++t) {
+        const int truth{rootAt(t)};
+        if (truth < 0)
+            continue;
+        ++m.judged;
+        agree += roots[static_cast<std::size_t>(t)] == truth;
+        ++m.intervals[static_cast<std::size_t>((roots[static_cast<std::size_t>(t)] - truth + 12) % 12)];
+    }
+    m.roots = m.judged > 0 ? static_cast<double>(agree) / m.judged : 0.0;
+    if (onBeatsOut)
+        *onBeatsOut = onBeats;
+    return m;
+}
+
+/// Means over a group of pieces.
+struct Tally {
+    double beats{}, bars{}, roots{};
+    int pieces{}, rootPieces{};
+    void Add(const Measured& m)
+    {
+        ++pieces;
+        beats += m.beats;
+        bars += m.bars;
+        if (m.judged > 0) {
+            ++rootPieces;
+            roots += m.roots;
+        }
+    }
+    double Beats() const { return pieces > 0 ? beats / pieces : 0.0; }
+    double Bars() const { return pieces > 0 ? bars / pieces : 0.0; }
+    double Roots() const { return rootPieces > 0 ? roots / rootPieces : 0.0; }
+};
+
+int TriadRootOfTick(const Score& score, int t)
+{
+    return kalvotune::eval::TriadRoot(score, t / 10.0, (t + 1) / 10.0);
+}
+
+/// The scores, one by one, as they have always been measured (the General MIDI soundfont
+/// of FluidR3); ends with their means. Gives false when no score could be rendered.
+bool MeasureScores(const fs::path& tunes, const fs::path& work)
+{
     std::printf("%-22s %-40s %6s %6s %6s %7s %6s\n", "piece", "metre, tempo, ensemble", "beats", "bars", "roots",
         "ticks", "found");
-    double beatSum{}, barSum{}, rootSum{};
-    int pieces{}, rootPieces{};
+    Tally all;
     const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
     for (const Piece& piece : kPieces) {
         if (only && !std::string{piece.name}.starts_with(only))
             continue;
-        const fs::path mid{Render(piece, tunes, work)};
+        const fs::path mid{Render(piece, tunes, work, kScoreFont)};
         if (mid.empty()) {
             std::printf(
                 "%-22s could not be rendered (mscore3, abc2midi, fluidsynth and the soundfont needed)\n", piece.name);
@@ -177,12 +281,14 @@ int main(int argc, char** argv)
         }
         fs::path wav{mid};
         wav.replace_extension(".wav");
-        const AnalysisResult onBeats{AnalyseTrack(wav, kBeatSlider)};
-        const AnalysisResult onBars{AnalyseTrack(wav, kBarSlider)};
-        if (!onBeats.ok || !onBars.ok) {
-            std::printf("%-22s %s\n", piece.name, onBeats.message.c_str());
+        AnalysisResult onBeats;
+        const Measured m{Measure(
+            wav, score.beats, score.barStarts, [&](int t) { return TriadRootOfTick(score, t); }, &onBeats)};
+        if (!m.ok) {
+            std::printf("%-22s %s\n", piece.name, m.message.c_str());
             continue;
         }
+        const AnalysisResult& onBars{m.onBars};
         if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
             std::printf("  score end %.1f s, sound %.1f s, %zu beats, %zu bars, %zu notes\n  beats:", score.end,
                 onBeats.seconds, score.beats.size(), score.barStarts.size(), score.notes.size());
@@ -197,6 +303,9 @@ int main(int argc, char** argv)
             std::printf("\n  notes:");
             for (std::size_t i = 0; i < std::min<std::size_t>(8, score.notes.size()); ++i)
                 std::printf(" %.2f-%.2f:%d", score.notes[i].start, score.notes[i].end, score.notes[i].pitch);
+            std::printf("\n  hue root minus score root, semitones:");
+            for (const int n : m.intervals)
+                std::printf(" %d", n);
             std::printf("\n");
         }
         if (const char* dump = std::getenv("KALVOTUNE_EVAL_DUMP")) {
@@ -209,8 +318,7 @@ int main(int argc, char** argv)
             };
             std::vector<int> truth;
             for (std::size_t t = 0; t < onBars.plan.rootPerTick.size(); ++t)
-                truth.push_back(kalvotune::eval::TriadRoot(
-                    score, static_cast<double>(t) / 10.0, static_cast<double>(t + 1) / 10.0));
+                truth.push_back(TriadRootOfTick(score, static_cast<int>(t)));
             list("beats", score.beats, 1.0);
             list("bars", score.barStarts, 1.0);
             list("markers", onBeats.plan.markerTicks, 0.1);
@@ -218,45 +326,139 @@ int main(int argc, char** argv)
             list("roots", onBars.plan.rootPerTick, 1);
             list("truth", truth, 1);
         }
-        const double beats{ShareNear(onBeats.plan.markerTicks, score.beats)};
-        const double bars{ShareNear(onBars.plan.markerTicks, score.barStarts)};
-        int judged{}, agree{};
-        std::array<int, 12> intervals{};
-        const auto& roots{onBars.plan.rootPerTick};
-        for (int t = 0; t < static_cast<int>(roots.size()); ++t) {
-            const int truth{kalvotune::eval::TriadRoot(score, t / 10.0, (t + 1) / 10.0)};
-            if (truth < 0)
-                continue;
-            ++judged;
-            agree += roots[static_cast<std::size_t>(t)] == truth;
-            ++intervals[static_cast<std::size_t>((roots[static_cast<std::size_t>(t)] - truth + 12) % 12)];
-        }
-        if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
-            std::printf("  hue root minus score root, semitones:");
-            for (const int n : intervals)
-                std::printf(" %d", n);
-            std::printf("\n");
-        }
-        const double rootShare{judged > 0 ? static_cast<double>(agree) / judged : 0.0};
-        ++pieces;
-        beatSum += beats;
-        barSum += bars;
-        if (judged > 0) {
-            ++rootPieces;
-            rootSum += rootShare;
-            std::printf("%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, beats, bars, rootShare, judged);
-        } else
-            std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, beats, bars, "-", judged);
+        all.Add(m);
+        if (m.judged > 0)
+            std::printf(
+                "%-22s %-40s %6.2f %6.2f %6.2f %7d", piece.name, piece.what, m.beats, m.bars, m.roots, m.judged);
+        else
+            std::printf("%-22s %-40s %6.2f %6.2f %6s %7d", piece.name, piece.what, m.beats, m.bars, "-", m.judged);
         // What the analysis found: beats a bar at the start and the track's tempo.
         std::printf(
             " %d/%.0f\n", onBars.plan.beatsPerBar, onBars.plan.beatsPerBar > 0 ? 60.0 / onBars.plan.period : 0.0);
         std::fflush(stdout);
     }
-    if (pieces == 0) {
+    if (all.pieces == 0) {
         std::printf("Music analysis on scores: no piece could be rendered\n");
+        return false;
+    }
+    std::printf("Music analysis on scores: beats %.3f, bars %.3f, roots %.3f over %d pieces\n", all.Beats(), all.Bars(),
+        all.Roots(), all.pieces);
+    return true;
+}
+
+/// One piece of the split: a corpus piece, or a score rendered with the validation soundfont.
+struct SplitPiece {
+    kalvotune::corpus::Entry entry;
+    fs::path wav;
+    std::vector<double> beats, bars;
+    std::function<int(int)> rootAt;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s WORK_FOLDER [CORPUS_FOLDER [TUNES_FOLDER]]\n", argv[0]);
+        return 2;
+    }
+    const fs::path work{argv[1]};
+    const fs::path corpusFolder{argc > 2 ? fs::path{argv[2]} : fs::path{}};
+    const fs::path tunes{argc > 3 ? fs::path{argv[3]} : fs::path{KALVOTUNE_EVAL_TUNES}};
+    fs::create_directories(work);
+    if (!MeasureScores(tunes, work) && !std::getenv("KALVOTUNE_EVAL_ONLY"))
+        return 1;
+    if (corpusFolder.empty())
+        return 0;
+
+    // The split: the corpus pieces as their index places them, and the scores (validation
+    // only) rendered again with the validation soundfont.
+    std::vector<SplitPiece> pieces;
+    const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
+    for (const auto& e : kalvotune::corpus::ReadIndex(corpusFolder)) {
+        if (only && !e.name.starts_with(only))
+            continue;
+        auto labels{std::make_shared<kalvotune::corpus::Labels>()};
+        std::string error;
+        if (!kalvotune::corpus::ReadLabels(
+                kalvotune::corpus::ReadFile(corpusFolder / (e.name + ".labels")), *labels, error)) {
+            std::printf("%s: %s\n", e.name.c_str(), error.c_str());
+            continue;
+        }
+        pieces.push_back(SplitPiece{e, corpusFolder / (e.name + ".wav"), labels->beats, labels->barStarts,
+            [labels](int t) { return kalvotune::corpus::RootAt(*labels, (t + 0.5) / 10.0); }});
+    }
+    if (pieces.empty()) {
+        std::printf("No corpus in %s: `make train-analysis` makes it\n", corpusFolder.c_str());
         return 1;
     }
-    std::printf("Music analysis on scores: beats %.3f, bars %.3f, roots %.3f over %d pieces\n", beatSum / pieces,
-        barSum / pieces, rootPieces > 0 ? rootSum / rootPieces : 0.0, pieces);
+    for (const Piece& piece : kPieces) {
+        if (only && !std::string{piece.name}.starts_with(only))
+            continue;
+        const fs::path mid{Render(piece, tunes, work, kValidationFont)};
+        auto score{std::make_shared<Score>()};
+        std::string error;
+        if (mid.empty() || !kalvotune::eval::ReadScore(ReadAll(mid), piece.pickupQuarters, *score, error))
+            continue;
+        const std::string metre{piece.what, std::string_view{piece.what}.find(',')};
+        pieces.push_back(SplitPiece{{piece.name, "score", "scores", metre, kValidationFont.name, true},
+            work
+                / (fs::path{piece.file}.stem().string() + "-" + std::to_string(piece.tune) + kValidationFont.suffix
+                    + ".wav"),
+            score->beats, score->barStarts, [score](int t) { return TriadRootOfTick(*score, t); }});
+    }
+
+    // Two pieces at a time: the machine's two cores.
+    std::vector<Measured> results(pieces.size());
+    std::atomic<std::size_t> next{0};
+    const auto work2 = [&] {
+        for (std::size_t i = next++; i < pieces.size(); i = next++) {
+            const SplitPiece& p{pieces[i]};
+            AnalysisResult onBeats;
+            results[i] = Measure(p.wav, p.beats, p.bars, p.rootAt, &onBeats);
+            const auto& plan{results[i].onBars.plan};
+            if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
+                std::string line{p.entry.name + " markers:"};
+                for (std::size_t k = 0; k < std::min<std::size_t>(10, onBeats.plan.markerTicks.size()); ++k)
+                    line += " " + std::to_string(onBeats.plan.markerTicks[k]);
+                line += "; beats:";
+                for (std::size_t k = 0; k < std::min<std::size_t>(10, p.beats.size()); ++k)
+                    line += " " + std::to_string(p.beats[k]);
+                std::printf("%s\n", line.c_str());
+            }
+            results[i].found = std::to_string(plan.beatsPerBar) + "/"
+                + std::to_string(plan.beatsPerBar > 0 ? std::lround(60.0 / plan.period) : 0);
+            results[i].onBars = {};
+        }
+    };
+    {
+        std::jthread a{work2}, b{work2};
+    }
+
+    std::map<std::string, Tally> groups;
+    Tally training, validation;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const auto& e{pieces[i].entry};
+        const Measured& m{results[i]};
+        if (!m.ok) {
+            std::printf("%s: %s\n", e.name.c_str(), m.message.c_str());
+            continue;
+        }
+        const std::string split{e.validation ? "validation" : "training"};
+        if (std::getenv("KALVOTUNE_EVAL_DEBUG"))
+            std::printf("%-32s %-10s %-5s %-16s %6.2f %6.2f %6.2f %s\n", e.name.c_str(), split.c_str(), e.metre.c_str(),
+                e.soundfont.c_str(), m.beats, m.bars, m.roots, m.found.c_str());
+        groups[split + " source " + e.source].Add(m);
+        groups[split + " metre " + e.metre].Add(m);
+        groups[split + " soundfont " + e.soundfont].Add(m);
+        (e.validation ? validation : training).Add(m);
+    }
+    std::printf("\n%-40s %6s %6s %6s %7s\n", "group", "beats", "bars", "roots", "pieces");
+    for (const auto& [name, t] : groups)
+        std::printf("%-40s %6.3f %6.3f %6.3f %7d\n", name.c_str(), t.Beats(), t.Bars(), t.Roots(), t.pieces);
+    std::printf("Music analysis on training pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
+        training.Beats(), training.Bars(), training.Roots(), training.pieces);
+    std::printf("Music analysis on validation pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
+        validation.Beats(), validation.Bars(), validation.Roots(), validation.pieces);
     return 0;
 }

@@ -1,0 +1,340 @@
+#include "analysis/AnalysisModel.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+
+namespace kalvotune::analysis {
+
+/// The text of `AnalysisModel.txt`, built into the program (generated at build time).
+extern const char* const kShippedAnalysisModel;
+
+namespace {
+
+constexpr const char* kHeader{"kalvotune-analysis-model 1"};
+constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
+constexpr int kContext{2}; // ticks each side of the chord model's context
+
+template <std::size_t N> void WriteList(std::ostringstream& out, const char* name, const std::array<float, N>& values)
+{
+    out << name;
+    for (const float v : values)
+        out << ' ' << v;
+    out << '\n';
+}
+
+template <std::size_t N> bool ReadList(std::istringstream& words, std::array<float, N>& values)
+{
+    for (float& v : values)
+        if (!(words >> v) || !std::isfinite(v))
+            return false;
+    std::string rest;
+    return !(words >> rest);
+}
+
+void Normalise(std::array<float, 12>& v)
+{
+    float top{};
+    for (const float x : v)
+        top = std::max(top, x);
+    for (float& x : v)
+        x = top > 1e-9f ? x / top : 0.0f;
+}
+
+} // namespace
+
+std::string WriteAnalysisModel(const AnalysisModel& model)
+{
+    std::ostringstream out;
+    out.precision(7);
+    out << kHeader << '\n';
+    for (int q = 0; q < kQualities; ++q) {
+        out << "chordWeights" << q;
+        for (const float v : model.chordWeights[static_cast<std::size_t>(q)])
+            out << ' ' << v;
+        out << '\n';
+    }
+    WriteList(out, "chordBias", model.chordBias);
+    out << "changePrice " << model.changePrice << '\n';
+    WriteList(out, "beatWeights", model.beatWeights);
+    out << "beatBias " << model.beatBias << '\n';
+    WriteList(out, "metreBonus", model.metreBonus);
+    out << "sectionMargin " << model.sectionMargin << '\n';
+    WriteList(out, "shiftWeights", model.shiftWeights);
+    WriteList(out, "halveWeights", model.halveWeights);
+    return out.str();
+}
+
+bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::string& error)
+{
+    std::istringstream in{text};
+    std::string line;
+    if (!std::getline(in, line) || line != kHeader) {
+        error = "это не модель разбора музыки";
+        return false;
+    }
+    AnalysisModel read;
+    constexpr int kLines{kQualities + 8};
+    int seen{};
+    std::array<bool, kLines> got{};
+    while (std::getline(in, line)) {
+        std::istringstream words{line};
+        std::string name;
+        if (!(words >> name))
+            continue;
+        std::array<float, 1> one{};
+        int index{-1};
+        bool ok{};
+        if (name.starts_with("chordWeights") && name.size() == 13 && name[12] >= '0'
+            && name[12] < static_cast<char>('0' + kQualities)) {
+            index = name[12] - '0';
+            ok = ReadList(words, read.chordWeights[static_cast<std::size_t>(index)]);
+        } else if (name == "chordBias") {
+            index = kQualities;
+            ok = ReadList(words, read.chordBias);
+        } else if (name == "changePrice") {
+            index = kQualities + 1;
+            ok = ReadList(words, one) && one[0] >= 0;
+            read.changePrice = one[0];
+        } else if (name == "beatWeights") {
+            index = kQualities + 2;
+            ok = ReadList(words, read.beatWeights);
+        } else if (name == "beatBias") {
+            index = kQualities + 3;
+            ok = ReadList(words, one);
+            read.beatBias = one[0];
+        } else if (name == "metreBonus") {
+            index = kQualities + 4;
+            ok = ReadList(words, read.metreBonus);
+        } else if (name == "sectionMargin") {
+            index = kQualities + 5;
+            ok = ReadList(words, one);
+            read.sectionMargin = one[0];
+        } else if (name == "shiftWeights") {
+            index = kQualities + 6;
+            ok = ReadList(words, read.shiftWeights);
+        } else if (name == "halveWeights") {
+            index = kQualities + 7;
+            ok = ReadList(words, read.halveWeights);
+        }
+        if (index < 0 || !ok) {
+            error = "строка «" + line.substr(0, 40) + "» испорчена";
+            return false;
+        }
+        if (!got[static_cast<std::size_t>(index)])
+            ++seen;
+        got[static_cast<std::size_t>(index)] = true;
+    }
+    if (seen != kLines) {
+        error = "в ней не хватает строк";
+        return false;
+    }
+    model = read;
+    return true;
+}
+
+bool LoadAnalysisModel(const std::filesystem::path& path, AnalysisModel& model, std::string& error)
+{
+    std::ifstream in{path, std::ios::binary};
+    if (!in) {
+        error = "Не удалось прочитать модель разбора музыки " + path.string() + ": файла нет";
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string why;
+    if (!ParseAnalysisModel(text.str(), model, why)) {
+        error = "Не удалось прочитать модель разбора музыки " + path.string() + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+const AnalysisModel* ShippedAnalysisModel()
+{
+    static const std::optional<AnalysisModel> shipped{[]() -> std::optional<AnalysisModel> {
+        AnalysisModel model;
+        std::string error;
+        if (!ParseAnalysisModel(kShippedAnalysisModel, model, error))
+            return std::nullopt;
+        return model;
+    }()};
+    return shipped ? &*shipped : nullptr;
+}
+
+void ChordProfile(const TrackFeatures& f, int tick, std::array<float, kChordInputs>& profile)
+{
+    const int ticks{f.Ticks()};
+    std::array<float, 12> chroma{f.centredChroma[static_cast<std::size_t>(tick)]};
+    std::array<float, 12> bass{f.centredBassChroma[static_cast<std::size_t>(tick)]};
+    std::array<float, 12> chromaAround{}, bassAround{};
+    for (int t = std::max(0, tick - kContext); t <= std::min(ticks - 1, tick + kContext); ++t)
+        for (std::size_t c = 0; c < 12; ++c) {
+            chromaAround[c] += f.centredChroma[static_cast<std::size_t>(t)][c];
+            bassAround[c] += f.centredBassChroma[static_cast<std::size_t>(t)][c];
+        }
+    Normalise(chroma);
+    Normalise(bass);
+    Normalise(chromaAround);
+    Normalise(bassAround);
+    std::copy(chroma.begin(), chroma.end(), profile.begin());
+    std::copy(chromaAround.begin(), chromaAround.end(), profile.begin() + 12);
+    std::copy(bass.begin(), bass.end(), profile.begin() + 24);
+    std::copy(bassAround.begin(), bassAround.end(), profile.begin() + 36);
+}
+
+void TurnToRoot(const std::array<float, kChordInputs>& profile, int root, std::array<float, kChordInputs>& inputs)
+{
+    for (std::size_t block = 0; block < kChordInputs; block += 12)
+        for (int k = 0; k < 12; ++k)
+            inputs[block + static_cast<std::size_t>(k)] = profile[block + static_cast<std::size_t>((root + k) % 12)];
+}
+
+std::vector<std::array<float, kChordStates>> ChordLogProbabilities(
+    const TrackFeatures& features, const AnalysisModel& model)
+{
+    const int ticks{features.Ticks()};
+    std::vector<std::array<float, kChordStates>> out(static_cast<std::size_t>(ticks));
+    std::array<float, kChordInputs> profile{}, inputs{};
+    std::array<double, kChordStates> score{};
+    for (int t = 0; t < ticks; ++t) {
+        auto& row{out[static_cast<std::size_t>(t)]};
+        if (features.loudness[static_cast<std::size_t>(t)] < kQuietLufs) {
+            row.fill(0.0f);
+            continue;
+        }
+        double top{-std::numeric_limits<double>::infinity()};
+        ChordProfile(features, t, profile);
+        for (int root = 0; root < 12; ++root) {
+            TurnToRoot(profile, root, inputs);
+            for (int q = 0; q < kQualities; ++q) {
+                double s{model.chordBias[static_cast<std::size_t>(q)]};
+                const auto& w{model.chordWeights[static_cast<std::size_t>(q)]};
+                for (std::size_t k = 0; k < kChordInputs; ++k)
+                    s += static_cast<double>(w[k]) * inputs[k];
+                score[static_cast<std::size_t>(q * 12 + root)] = s;
+                top = std::max(top, s);
+            }
+        }
+        double sum{};
+        for (const double s : score)
+            sum += std::exp(s - top);
+        const double logSum{top + std::log(sum)};
+        for (std::size_t s = 0; s < kChordStates; ++s)
+            row[s] = static_cast<float>(score[s] - logSum);
+    }
+    return out;
+}
+
+std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>& logProbabilities,
+    const std::vector<bool>& quiet, float changePrice)
+{
+    const auto ticks = logProbabilities.size();
+    std::vector<double> score(kChordStates, 0.0), next(kChordStates);
+    std::vector<std::array<std::uint8_t, kChordStates>> from(ticks);
+    for (std::size_t t = 0; t < ticks; ++t) {
+        const auto best = static_cast<std::size_t>(std::max_element(score.begin(), score.end()) - score.begin());
+        for (std::size_t s = 0; s < kChordStates; ++s) {
+            const double stay{score[s]}, change{score[best] - changePrice};
+            const bool changes{change > stay};
+            from[t][s] = static_cast<std::uint8_t>(changes ? best : s);
+            next[s] = (changes ? change : stay) + logProbabilities[t][s];
+        }
+        score.swap(next);
+    }
+    std::vector<int> states(ticks, -1);
+    if (ticks == 0)
+        return states;
+    auto s = static_cast<std::size_t>(std::max_element(score.begin(), score.end()) - score.begin());
+    for (std::size_t t = ticks; t-- > 0;) {
+        states[t] = quiet[t] ? -1 : static_cast<int>(s);
+        s = from[t][s];
+    }
+    return states;
+}
+
+std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model)
+{
+    const int ticks{features.Ticks()};
+    std::vector<bool> quiet(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t)
+        quiet[static_cast<std::size_t>(t)] = features.loudness[static_cast<std::size_t>(t)] < kQuietLufs;
+    const std::vector<int> states{DecodeChords(ChordLogProbabilities(features, model), quiet, model.changePrice)};
+    int root{0};
+    for (const int s : states)
+        if (s >= 0) {
+            root = s % 12;
+            break;
+        }
+    std::vector<int> roots(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t) {
+        if (states[static_cast<std::size_t>(t)] >= 0)
+            root = states[static_cast<std::size_t>(t)] % 12;
+        roots[static_cast<std::size_t>(t)] = root;
+    }
+    return roots;
+}
+
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)
+{
+    std::array<float, kGridInputs> inputs{1.0f, static_cast<float>(grid.period)};
+    const std::size_t beats{grid.beats.size()};
+    if (beats < 4)
+        return inputs;
+    // Logs floored at a twentieth of the track's mean, so that silence between the beats
+    // (a bare click track) counts as quiet, not as infinitely quieter than the beats.
+    double meanOnset{}, meanBass{};
+    for (const float v : f.onsetStrength)
+        meanOnset += v;
+    for (const float v : f.bassEnergy)
+        meanBass += v;
+    const double onsetFloor{1e-9 + 0.05 * meanOnset / std::max<std::size_t>(1, f.onsetStrength.size())};
+    const double bassFloor{1e-9 + 0.05 * meanBass / std::max<std::size_t>(1, f.bassEnergy.size())};
+    const auto frames = static_cast<long>(f.onsetStrength.size());
+    const auto onset = [&](double seconds) {
+        const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+        float peak{};
+        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
+        return std::log(onsetFloor + peak);
+    };
+    const auto rise = [&](double seconds) {
+        const int tick{static_cast<int>(std::lround(seconds * 10.0))};
+        if (tick <= 0 || tick + 1 >= f.Ticks())
+            return 0.0;
+        const auto at = [&](int t) { return std::log(bassFloor + f.bassEnergy[static_cast<std::size_t>(t)]); };
+        return std::max(at(tick) - at(tick - 1), at(tick + 1) - at(tick - 1));
+    };
+    double onsetOn{}, onsetMid{}, riseOn{}, riseMid{};
+    std::array<double, 2> onsetParity{}, riseParity{};
+    for (std::size_t i = 0; i + 1 < beats; ++i) {
+        const double at{grid.beats[i]}, mid{0.5 * (grid.beats[i] + grid.beats[i + 1])};
+        const double o{onset(at)}, r{rise(at)};
+        onsetOn += o;
+        riseOn += r;
+        onsetMid += onset(mid);
+        riseMid += rise(mid);
+        onsetParity[i % 2] += o;
+        riseParity[i % 2] += r;
+    }
+    const double n{static_cast<double>(beats - 1)};
+    inputs[2] = static_cast<float>(std::clamp((onsetOn - onsetMid) / n, -1.5, 1.5));
+    inputs[3] = static_cast<float>(std::clamp((riseOn - riseMid) / n, -1.5, 1.5));
+    inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
+    inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
+    return inputs;
+}
+
+double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs)
+{
+    double s{};
+    for (std::size_t k = 0; k < kGridInputs; ++k)
+        s += static_cast<double>(weights[k]) * inputs[k];
+    return 1.0 / (1.0 + std::exp(-s));
+}
+
+} // namespace kalvotune::analysis

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "analysis/BeatTracker.hpp"
+#include "analysis/TrackFeatures.hpp"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kalvotune::analysis {
+
+/// Chord qualities the chord model tells apart (a seventh chord is not its upper triad).
+constexpr int kQualities{7};
+/// Chord states of a tick: 12 roots × the qualities, root-major (state = quality × 12 + root).
+constexpr int kChordStates{12 * kQualities};
+/// What the chord model sees of a tick, relative to a candidate root: the pitch-class
+/// profile and the bass line of the tick and their means over the two ticks either side.
+constexpr int kChordInputs{48};
+/// What the bar model sees of a beat (see `BeatInputs`).
+constexpr int kBeatInputs{12};
+/// What the grid corrections see of a whole beat grid (see `GridInputs`), a constant first.
+constexpr int kGridInputs{6};
+/// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.
+constexpr std::array<int, 5> kModelMetres{2, 3, 4, 5, 7};
+
+/// The decisions learned from the labelled corpus (`make train-analysis`):
+/// - the chord of each tick: a multinomial logistic regression over the 84 chord states
+///   whose weights are shared by the twelve roots (the inputs are turned to each root),
+///   decoded by a Viterbi path that pays `changePrice` (in log-probability) for a change;
+/// - the bar start: a logistic regression on each beat's inputs (`BeatInputs`) gives the
+///   beat's log-odds of starting a bar; each metre and phase is scored by the mean
+///   log-odds of its bar starts against the other beats plus the metre's bonus, over the
+///   track and then over each section, which keeps its own choice only when it beats the
+///   track's by `sectionMargin`;
+/// - the grid's phase and tempo octave: two logistic regressions on `GridInputs` say
+///   whether the beats found sit half a beat off the music's (they then move by half a
+///   beat) and whether they run at twice its tempo (the stronger half is then kept).
+struct AnalysisModel {
+    std::array<std::array<float, kChordInputs>, kQualities> chordWeights{};
+    std::array<float, kQualities> chordBias{};
+    float changePrice{3.0f};
+    std::array<float, kBeatInputs> beatWeights{};
+    float beatBias{};
+    std::array<float, kModelMetres.size()> metreBonus{};
+    float sectionMargin{0.6f};
+    std::array<float, kGridInputs> shiftWeights{}; ///< all 0: the grid is left where found
+    std::array<float, kGridInputs> halveWeights{};
+};
+
+/// The model as text: a header line, then one line a list of numbers, each led by its name.
+std::string WriteAnalysisModel(const AnalysisModel& model);
+/// Gives false with `error` saying what is wrong when `text` is not a complete model.
+bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::string& error);
+/// Reads a model file; a missing or damaged file gives false with the program's message.
+bool LoadAnalysisModel(const std::filesystem::path& path, AnalysisModel& model, std::string& error);
+
+/// The model built into the program (trained from the corpus); null when its text does
+/// not parse, and the analysis then keeps its hand-set decisions.
+const AnalysisModel* ShippedAnalysisModel();
+
+/// What the chord model sees of `tick`, pitch classes from C: the profile and the bass
+/// line of the tick and of the five ticks around it, each scaled to its strongest class.
+void ChordProfile(const TrackFeatures& features, int tick, std::array<float, kChordInputs>& profile);
+/// The profile turned so that candidate root `root` comes first in each block of twelve.
+void TurnToRoot(const std::array<float, kChordInputs>& profile, int root, std::array<float, kChordInputs>& inputs);
+
+/// Log-probabilities of the 84 chord states at every tick (all 0 where the sound is too
+/// quiet for a chord).
+std::vector<std::array<float, kChordStates>> ChordLogProbabilities(
+    const TrackFeatures& features, const AnalysisModel& model);
+
+/// The chord state path (quality × 12 + root, or -1 where no chord sounds) that the
+/// log-probabilities and the change price give.
+std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>& logProbabilities,
+    const std::vector<bool>& quiet, float changePrice);
+
+/// Roots (C = 0) per tick from the model: quiet ticks keep the root before them, ticks
+/// before the first chord take its root.
+std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model);
+
+/// What the grid corrections see of `grid`: 1, the beat period (seconds), the mean log
+/// onset and the mean rise of the low end on the beats against half-way between them,
+/// and how much the even and the odd beats differ in each. The first two differences are
+/// held within ±1.5: a bare click track, silent between its beats, is no more a grid at
+/// twice the music's tempo than one whose beats merely stand out clearly.
+std::array<float, kGridInputs> GridInputs(const TrackFeatures& features, const BeatGrid& grid);
+
+/// The probability a regression with `weights` gives to `inputs`.
+double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs);
+
+} // namespace kalvotune::analysis

@@ -1,0 +1,397 @@
+#include "analysis/LiveAnalysis.hpp"
+
+#include "analysis/BeatTracker.hpp"
+#include "analysis/ChannelMapping.hpp"
+#include "analysis/Metre.hpp"
+
+#include "core/SoundCapture.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalvotune::analysis {
+
+namespace {
+
+constexpr double kFramesPerSecond{static_cast<double>(kAnalysisRate) / kHop};
+/// Sound above -50 dBFS (RMS over a tick) counts as sound.
+constexpr double kSoundLevel{0.0031623};
+constexpr std::size_t kSoundSpan{kAnalysisRate / 200};
+/// Onset curve the tempo is found in; at least this much sound before the first try.
+constexpr int kTempoFrames{8 * 10 * kFramesPerTick};
+constexpr int kFirstTempoFrames{15 * kFramesPerTick};
+/// Frames `FindPeriod` wants: three beats of its slowest tempo.
+constexpr int kPeriodFrames{3 * 10 * kFramesPerTick};
+constexpr int kTempoEveryTicks{5};
+/// A new tempo within this share of the one followed refines it; a farther one must come
+/// back `kTempoVotes` times in a row before it is taken.
+constexpr double kSameTempo{0.04};
+constexpr int kTempoVotes{3};
+/// The beats' phase is fitted to this much onset curve, recent beats weighing more.
+constexpr int kPhaseFrames{4 * 10 * kFramesPerTick};
+constexpr double kOlderBeatWeight{0.75};
+/// How far (share of a beat) the phase may stray from the prediction before it costs.
+constexpr double kPhaseSpread{0.1};
+/// Bars are found among the beats of this many last ticks, once there are enough beats.
+constexpr int kBarTicks{160};
+constexpr std::size_t kFewestBarBeats{6};
+constexpr int kBarVotes{2};
+constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analysis
+constexpr double kLongestLookAhead{5.0};
+constexpr double kLookAheadStep{0.03};
+
+} // namespace
+
+LiveAnalysis::LiveAnalysis(LiveSettings settings)
+    : m_settings{settings}
+    , m_chordScores(kChordStates, 0.0)
+{
+    m_settings.lookAheadSeconds = 0;
+    SetLookAhead(settings.lookAheadSeconds);
+}
+
+void LiveAnalysis::SetLookAhead(double seconds)
+{
+    const double lookAhead{std::isfinite(seconds) ? std::clamp(seconds, 0.0, kLongestLookAhead) : 0.0};
+    // A server's latency wanders by a few milliseconds from one report to the next; each
+    // change moves the ticks on or holds them back, so only a change that matters counts.
+    if (std::abs(lookAhead - m_settings.lookAheadSeconds) >= kLookAheadStep)
+        m_settings.lookAheadSeconds = lookAhead;
+}
+
+double LiveAnalysis::BeatPeriod() const
+{
+    return m_period / kFramesPerSecond;
+}
+
+void LiveAnalysis::Add(std::span<const float> samples)
+{
+    std::vector<float> clean(samples.begin(), samples.end());
+    SanitiseSamples(clean);
+    if (m_settings.keepHeard && !m_heardSound) {
+        // Tick 0 of a recorded template begins with the first 5 ms above -50 dBFS.
+        m_waiting.insert(m_waiting.end(), clean.begin(), clean.end());
+        std::size_t from{};
+        for (; from + kSoundSpan <= m_waiting.size() && !m_heardSound; from += kSoundSpan) {
+            double sum{};
+            for (std::size_t i = from; i < from + kSoundSpan; ++i)
+                sum += static_cast<double>(m_waiting[i]) * m_waiting[i];
+            m_heardSound = std::sqrt(sum / kSoundSpan) > kSoundLevel;
+        }
+        if (!m_heardSound) {
+            m_skipped += static_cast<long long>(from);
+            m_waiting.erase(m_waiting.begin(), m_waiting.begin() + static_cast<long>(from));
+            return;
+        }
+        from -= kSoundSpan;
+        m_skipped += static_cast<long long>(from);
+        clean.assign(m_waiting.begin() + static_cast<long>(from), m_waiting.end());
+        m_waiting = {};
+    }
+    m_fed += static_cast<long long>(clean.size());
+    for (const float s : clean) {
+        m_sumSquares += static_cast<double>(s) * s;
+        if (++m_samplesInTick == kSamplesPerTick) {
+            m_levels.push_back(std::sqrt(m_sumSquares / kSamplesPerTick));
+            m_sumSquares = 0;
+            m_samplesInTick = 0;
+        }
+    }
+    m_extractor.Add(clean);
+    const TrackFeatures features{m_extractor.TakeTicks()};
+    for (std::size_t t = 0; t < static_cast<std::size_t>(features.Ticks()); ++t)
+        AnalyseTick(features, t);
+}
+
+std::vector<LiveTick> LiveAnalysis::TakeTicks()
+{
+    std::vector<LiveTick> ticks;
+    ticks.swap(m_ticks);
+    return ticks;
+}
+
+void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
+{
+    const int tick{m_analysedTicks++};
+    double level{};
+    if (!m_levels.empty()) {
+        level = m_levels.front();
+        m_levels.pop_front();
+    }
+    if (level > kSoundLevel) {
+        if (Silent()) {
+            // Sound after silence is likely another piece: its tempo and metre start afresh.
+            m_period = m_candidate = 0;
+            m_candidateVotes = 0;
+            m_onsets.clear();
+            m_beatTimes.clear();
+            m_metre = 0;
+            m_barVotes = 0;
+            m_lastBeatFrame = -1;
+            m_newPiece = true;
+        }
+        m_silentTicks = 0;
+    } else if (m_silentTicks < kSilentTicks) {
+        ++m_silentTicks;
+    }
+
+    for (int i = 0; i < kFramesPerTick; ++i)
+        m_onsets.push_back(f.onsetStrength[t * kFramesPerTick + static_cast<std::size_t>(i)]);
+    while (m_onsets.size() > static_cast<std::size_t>(kTempoFrames))
+        m_onsets.pop_front();
+    m_frames += kFramesPerTick;
+
+    m_recent.loudness.push_back(f.loudness[t]);
+    m_recent.onsets.push_back(f.onsets[t]);
+    m_recent.chroma.push_back(f.chroma[t]);
+    m_recent.bassChroma.push_back(f.bassChroma[t]);
+    m_recent.centredChroma.push_back(f.centredChroma[t]);
+    m_recent.centredBassChroma.push_back(f.centredBassChroma[t]);
+    m_recent.bassEnergy.push_back(f.bassEnergy[t]);
+    m_recent.onsetStrength.insert(m_recent.onsetStrength.end(),
+        f.onsetStrength.begin() + static_cast<long>(t * kFramesPerTick),
+        f.onsetStrength.begin() + static_cast<long>((t + 1) * kFramesPerTick));
+    m_recentRoots.push_back(Root(f, t));
+    if (m_recent.Ticks() > kBarTicks) {
+        const auto dropFront = [](auto& v, long n) { v.erase(v.begin(), v.begin() + n); };
+        dropFront(m_recent.loudness, 1);
+        dropFront(m_recent.onsets, 1);
+        dropFront(m_recent.chroma, 1);
+        dropFront(m_recent.bassChroma, 1);
+        dropFront(m_recent.centredChroma, 1);
+        dropFront(m_recent.centredBassChroma, 1);
+        dropFront(m_recent.bassEnergy, 1);
+        dropFront(m_recent.onsetStrength, kFramesPerTick);
+        dropFront(m_recentRoots, 1);
+        ++m_recentFirst;
+    }
+
+    if (!Silent() && tick % kTempoEveryTicks == 0)
+        UpdateTempo();
+    if (m_period > 0)
+        UpdatePhase();
+    Emit(f, t);
+}
+
+void LiveAnalysis::UpdateTempo()
+{
+    if (m_onsets.size() < static_cast<std::size_t>(kFirstTempoFrames))
+        return;
+    std::vector<double> odf{Normalised(std::vector<float>(m_onsets.begin(), m_onsets.end()))};
+    // Too little sound yet for the search: silence before it adds nothing to the
+    // correlations and lets the search run.
+    if (odf.size() < static_cast<std::size_t>(kPeriodFrames))
+        odf.insert(odf.begin(), static_cast<std::size_t>(kPeriodFrames) - odf.size(), 0.0);
+    const double period{FindPeriod(odf, kFramesPerSecond)};
+    if (period <= 0)
+        return;
+    if (m_period <= 0) {
+        m_period = period;
+        m_lastBeatFrame = -1;
+        m_candidateVotes = 0;
+    } else if (std::abs(period / m_period - 1) < kSameTempo) {
+        m_period = 0.8 * m_period + 0.2 * period;
+        m_candidateVotes = 0;
+    } else {
+        if (m_candidateVotes > 0 && std::abs(period / m_candidate - 1) < kSameTempo)
+            ++m_candidateVotes;
+        else
+            m_candidateVotes = 1;
+        m_candidate = period;
+        if (m_candidateVotes >= kTempoVotes) {
+            m_period = period;
+            m_candidateVotes = 0;
+        }
+    }
+}
+
+void LiveAnalysis::UpdatePhase()
+{
+    const double period{m_period};
+    const long long first{m_frames - static_cast<long long>(m_onsets.size())};
+    const double now{static_cast<double>(m_frames - 1)};
+    // The onset curve's peak within a frame of `frame`, so a beat between frames counts.
+    const auto at = [&](double frame) {
+        const auto centre = static_cast<long long>(std::lround(frame));
+        float peak{};
+        for (long long k = centre - 1; k <= centre + 1; ++k)
+            if (k >= first && k < m_frames)
+                peak = std::max(peak, m_onsets[static_cast<std::size_t>(k - first)]);
+        return static_cast<double>(peak);
+    };
+    double predicted{-1};
+    if (m_lastBeatFrame >= 0)
+        predicted = m_lastBeatFrame + std::floor((now - m_lastBeatFrame) / period) * period;
+
+    // Candidate beats half a frame apart, the latest first; each onset peak is seen over
+    // three frames, so a run of equal scores ends in a tie broken at its middle.
+    m_phaseScores.clear();
+    for (double back = 0; back < period; back += 0.5) {
+        const double beat{now - back};
+        double score{}, weight{1};
+        for (double b = beat; b > now - kPhaseFrames && b >= static_cast<double>(first); b -= period) {
+            score += weight * at(b);
+            weight *= kOlderBeatWeight;
+        }
+        if (predicted >= 0) {
+            const double off{std::remainder(beat - predicted, period) / (kPhaseSpread * period)};
+            score *= 0.6 + 0.4 * std::exp(-0.5 * off * off);
+        }
+        m_phaseScores.push_back(score);
+    }
+    const auto top = std::max_element(m_phaseScores.begin(), m_phaseScores.end());
+    auto end = top;
+    while (end + 1 != m_phaseScores.end() && *(end + 1) >= *top - 1e-9 * *top)
+        ++end;
+    const double back{0.5 * static_cast<double>((top - m_phaseScores.begin()) + (end - m_phaseScores.begin())) / 2};
+    // Without onsets to fit, the beats go on as predicted.
+    m_lastBeatFrame = *top > 1e-9 || predicted < 0 ? now - back : predicted;
+}
+
+bool LiveAnalysis::NextBeatBefore(double until, double& beat)
+{
+    if (m_period <= 0 || m_lastBeatFrame < 0)
+        return false;
+    const double period{m_period / kFramesPerSecond};
+    const double last{m_lastBeatFrame / kFramesPerSecond};
+    const double after{std::max(m_windowEnd, m_placedBeat + 0.5 * period)};
+    const double next{last + std::floor((after - last) / period + 1) * period};
+    if (next > until)
+        return false;
+    beat = next;
+    return true;
+}
+
+void LiveAnalysis::UpdateBars()
+{
+    // Beats whose sound has been analysed, among the recent features.
+    const double now{static_cast<double>(m_analysedTicks) / 10.0};
+    const double from{static_cast<double>(m_recentFirst) / 10.0};
+    BeatGrid grid{.period = BeatPeriod(), .beats = {}};
+    long long lastIndex{-1};
+    const long long firstIndex{m_beatCount - static_cast<long long>(m_beatTimes.size())};
+    for (std::size_t i = 0; i < m_beatTimes.size(); ++i)
+        if (m_beatTimes[i] >= from + 0.1 && m_beatTimes[i] <= now - 0.2) {
+            grid.beats.push_back(m_beatTimes[i] - from);
+            lastIndex = firstIndex + static_cast<long long>(i);
+        }
+    if (grid.beats.size() < kFewestBarBeats)
+        return;
+    const BarGrid bars{FindBars(m_recent, grid, {}, m_recentRoots)};
+    const int metre{bars.beatsPerBar.back()};
+    const long long phase{lastIndex - bars.position.back()};
+    const bool same{m_metre == metre && ((phase - m_barPhase) % metre + metre) % metre == 0};
+    m_barVotes = same ? 0 : m_barVotes + 1;
+    if (m_metre == 0 || m_barVotes >= kBarVotes) {
+        if (m_metre != metre)
+            m_barsOfMarker = 0;
+        m_metre = metre;
+        m_barPhase = phase;
+        m_barVotes = 0;
+    }
+}
+
+int LiveAnalysis::Root(const TrackFeatures& f, std::size_t t)
+{
+    const auto fits{HueChordFits(f.centredChroma[t], f.centredBassChroma[t], f.loudness[t])};
+    const double price{HueChordChangePrice()};
+    const double leader{*std::max_element(m_chordScores.begin(), m_chordScores.end())};
+    std::size_t best{};
+    for (std::size_t s = 0; s < m_chordScores.size(); ++s) {
+        m_chordScores[s] = std::max(m_chordScores[s], leader - price) + fits[s] - leader;
+        if (m_chordScores[s] > m_chordScores[best])
+            best = s;
+    }
+    if (best + 1 < m_chordScores.size())
+        m_root = static_cast<int>(best % 12);
+    return m_root;
+}
+
+void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
+{
+    const int fed{m_analysedTicks};
+    const double shownAt{fed / 10.0 + static_cast<double>(FeatureExtractor::TickDelaySamples()) / kAnalysisRate
+        + m_settings.lookAheadSeconds};
+    const int tick{std::max(m_lastTick + 1, static_cast<int>(std::lround(shownAt * 10.0)))};
+    const double windowEnd{tick / 10.0 + 0.05};
+    const int spacing{std::max(1, m_settings.pictureChangeTicks)};
+    const bool silent{Silent()};
+
+    LiveTick out;
+    out.tick = tick;
+    bool marker{};
+    double beat{};
+    if (!silent && NextBeatBefore(windowEnd, beat)) {
+        out.beat = true;
+        m_placedBeat = beat;
+        m_beatTimes.push_back(beat);
+        const long long index{m_beatCount++};
+        while (!m_beatTimes.empty() && m_beatTimes.front() < static_cast<double>(m_recentFirst) / 10.0)
+            m_beatTimes.pop_front();
+        UpdateBars();
+        // Before the metre is known every beat counts as a bar of one.
+        const int metre{std::max(1, m_metre)};
+        const int position{static_cast<int>(((index - m_barPhase) % metre + metre) % metre)};
+        out.barStart = m_metre > 0 && position == 0;
+        const int beats{BeatsPerMarker(metre, BeatPeriod(), spacing)};
+        if (beats <= metre)
+            marker = position % beats == 0;
+        else if (position == 0)
+            marker = m_barsOfMarker++ % (beats / metre) == 0;
+    } else if (!silent && m_period <= 0 && f.onsets[t] > 0) {
+        // No tempo yet: the onsets themselves change the picture.
+        marker = true;
+    }
+    marker = marker && tick - m_lastMarker >= spacing;
+    if (marker)
+        m_lastMarker = tick;
+    m_windowEnd = windowEnd;
+
+    int onsets{};
+    for (int i = std::max(0, m_recent.Ticks() - kDensityTicks); i < m_recent.Ticks(); ++i)
+        onsets += m_recent.onsets[static_cast<std::size_t>(i)];
+    const int span{std::min(kDensityTicks, m_recent.Ticks())};
+    const double activity{ActivityOf(OnsetDensity(10.0 * onsets / std::max(1, span)), f.loudness[t])};
+    out.speed = static_cast<std::uint8_t>(SpeedByteOf(activity) + (marker ? kPictureChangeMarker : 0));
+    out.root = m_recentRoots.back();
+    const auto [r, g, b] = ColourOf(out.root, f.loudness[t]);
+    out.red = static_cast<std::uint8_t>(r | (out.barStart ? 1 : 0));
+    out.green = g;
+    out.blue = static_cast<std::uint8_t>(b | (m_newPiece && !silent ? 1 : 0));
+    if (!silent)
+        m_newPiece = false;
+    out.silent = silent;
+    m_lastTick = tick;
+    m_ticks.push_back(out);
+    if (m_settings.keepHeard)
+        m_heard.push_back(out);
+}
+
+TemplateChannels LiveAnalysis::Heard() const
+{
+    TemplateChannels channels;
+    const int length{
+        std::min(m_heard.empty() ? 0 : m_heard.back().tick + 1, static_cast<int>(m_fed / kSamplesPerTick))};
+    if (length <= 0)
+        return channels;
+    channels.Reset(length);
+    std::size_t next{};
+    for (int t = 0; t < length; ++t) {
+        while (next + 1 < m_heard.size() && m_heard[next].tick < t)
+            ++next;
+        const LiveTick& tick{m_heard[next]};
+        const bool here{tick.tick == t};
+        const auto at = static_cast<std::size_t>(t);
+        channels.blue[at] = here ? tick.blue : static_cast<std::uint8_t>(tick.blue & ~1);
+        channels.green[at] = tick.green;
+        channels.red[at] = here ? tick.red : static_cast<std::uint8_t>(tick.red & ~1);
+        channels.speed[at] = here || tick.speed < kPictureChangeMarker
+            ? tick.speed
+            : static_cast<std::uint8_t>(tick.speed - kPictureChangeMarker);
+    }
+    // The template's first tick starts its figures afresh, as a file's does.
+    channels.blue[0] |= 1;
+    return channels;
+}
+
+} // namespace kalvotune::analysis

@@ -1,0 +1,154 @@
+#pragma once
+
+#include "analysis/FeatureExtractor.hpp"
+#include "analysis/TrackFeatures.hpp"
+
+#include "core/TemplateChannels.hpp"
+
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <vector>
+
+namespace kalvotune::analysis {
+
+/// One 100-ms tick of template channels decided live.
+struct LiveTick {
+    /// The tick of sound time it stands for, counted from the first sample fed: the picture
+    /// shows it while that moment of the sound is heard.
+    int tick{};
+    std::uint8_t blue{};
+    std::uint8_t green{};
+    std::uint8_t red{};
+    std::uint8_t speed{};
+    /// 2 s or more without sound above -50 dBFS: the caller shows generated motion.
+    bool silent{};
+    bool beat{}; ///< a beat falls on this tick (whether or not it carries a marker)
+    bool barStart{}; ///< that beat begins a bar
+    int root{}; ///< the chord root the hue shows, C = 0
+};
+
+struct LiveSettings {
+    /// How far ahead of the newest sample a tick's picture is shown: the capture latency
+    /// the sound server reports plus the picture's own delay.
+    double lookAheadSeconds{};
+    /// Markers at least this many ticks apart, as for a template made from a file.
+    int pictureChangeTicks{20};
+    /// Recording a template: the sound before the first sound above -50 dBFS (over 5 ms)
+    /// is skipped, so tick 0 begins with it, and every tick decided is kept for `Heard`.
+    /// Otherwise nothing grows with time.
+    bool keepHeard{};
+};
+
+/// The music analysis of a stream without end, tick by tick and causal: each tick is
+/// decided from the sound up to the moment it is decided, so it can be shown at once.
+/// The features come from the file analysis's `FeatureExtractor`, the bytes from its
+/// mapping (`ChannelMapping`): speed from onsets and loudness, hue from the chord root
+/// (with the same chord fits and change price), brightness from loudness, picture-change
+/// markers on the beats and bar starts `BeatsPerMarker` picks, never two closer than
+/// `pictureChangeTicks`.
+///
+/// The tempo comes from the last 8 s of onset curve (`FindPeriod`, every half second, a new
+/// tempo taken once it has held for a second and a half); the beats from the phase that
+/// best fits the onsets of the last 4 s, held near the phase predicted from the beats
+/// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when it
+/// will be heard. The bars come from `FindBars` over the beats of the last 16 s. Before a
+/// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
+/// `silent`; the first tick with sound again is not, and a new tempo is looked for.
+///
+/// Typical use: `Add` each block the capture gives (mono, `kAnalysisRate`), then
+/// `TakeTicks` and hand them to the picture. Not thread-safe: one thread feeds and takes.
+class LiveAnalysis {
+public:
+    explicit LiveAnalysis(LiveSettings settings = {});
+
+    /// Changes the look-ahead (when the server reports another latency); later ticks use
+    /// it. Changes under 30 ms are ignored, so a wandering latency does not make ticks skip
+    /// or repeat; the look-ahead is kept within 0..5 s.
+    void SetLookAhead(double seconds);
+
+    /// Analyses `samples`, mono at `kAnalysisRate`. Samples that are not finite or beyond
+    /// full scale are taken as `SanitiseSamples` makes them.
+    void Add(std::span<const float> samples);
+
+    /// The ticks decided since the last call, in order, one per 100 ms of sound fed.
+    std::vector<LiveTick> TakeTicks();
+
+    /// True once 2 s have passed without sound above -50 dBFS (and before any sound).
+    bool Silent() const { return m_silentTicks >= kSilentTicks; }
+    /// Seconds per beat of the tempo followed; 0 while none.
+    double BeatPeriod() const;
+    /// Beats a bar of the metre followed; 0 while none.
+    int BeatsPerBar() const { return m_metre; }
+
+    /// What was heard as a template (only with `keepHeard`): the bytes of every tick
+    /// decided, tick 0 beginning with the first sound, up to the last tick whose moment
+    /// the sound fed has reached. Ticks no decision stands for (those before the first
+    /// tick shown, a look-ahead grown in between) repeat the tick after or before them,
+    /// without its marker. Empty when nothing was heard.
+    TemplateChannels Heard() const;
+    /// Seconds of sound skipped before the first sound (with `keepHeard`).
+    double SkippedSeconds() const { return static_cast<double>(m_skipped) / kAnalysisRate; }
+
+    /// Ticks of silence after which ticks are `silent`.
+    static constexpr int kSilentTicks{20};
+
+private:
+    void AnalyseTick(const TrackFeatures& features, std::size_t t);
+    void UpdateTempo();
+    void UpdatePhase();
+    void UpdateBars();
+    int Root(const TrackFeatures& features, std::size_t t);
+    /// Beats at least half a period after the last beat placed, up to `until` (seconds).
+    bool NextBeatBefore(double until, double& beat);
+    void Emit(const TrackFeatures& features, std::size_t t);
+
+    LiveSettings m_settings;
+    FeatureExtractor m_extractor;
+    std::vector<LiveTick> m_ticks;
+    std::vector<LiveTick> m_heard;
+    bool m_heardSound{}; ///< with `keepHeard`: the first sound has come
+    long long m_skipped{}; ///< samples skipped before it
+    std::vector<float> m_waiting; ///< samples before it, less than 5 ms
+    long long m_fed{}; ///< samples analysed
+
+    // Input: the level of each tick as it is fed.
+    double m_sumSquares{};
+    int m_samplesInTick{};
+    std::deque<double> m_levels; ///< RMS of the ticks fed but not yet analysed
+    int m_analysedTicks{}; ///< feature ticks analysed so far
+    int m_silentTicks{kSilentTicks};
+    int m_soundTicks{}; ///< ticks since the sound came back (or began)
+
+    // Tempo and beats, in onset frames (`kFramesPerTick` a tick) of the whole stream.
+    std::deque<float> m_onsets; ///< the last 8 s of onset curve
+    long long m_frames{}; ///< onset frames analysed so far
+    double m_period{}; ///< frames a beat; 0 while no tempo is followed
+    double m_candidate{}; ///< a new period waiting to be taken
+    int m_candidateVotes{};
+    double m_lastBeatFrame{-1}; ///< the latest beat the onsets place (may lie in the past)
+    double m_placedBeat{-1e9}; ///< seconds of the last beat given to a tick
+    std::vector<double> m_phaseScores; ///< how well each phase fits, the latest beat first
+
+    // Bars: recent features and the beats placed among them.
+    TrackFeatures m_recent; ///< the last 16 s of features
+    int m_recentFirst{}; ///< the feature tick `m_recent` begins with
+    std::vector<int> m_recentRoots;
+    std::deque<double> m_beatTimes; ///< seconds of the beats placed in the last 16 s
+    long long m_beatCount{}; ///< beats placed so far
+    int m_metre{};
+    long long m_barPhase{}; ///< a beat index that begins a bar
+    int m_barVotes{};
+    int m_barsOfMarker{}; ///< bar starts since the last marked one
+
+    // Hue: the chord path's scores, as in the file analysis but forward only.
+    std::vector<double> m_chordScores;
+    int m_root{};
+
+    int m_lastTick{-1}; ///< the last tick given out
+    int m_lastMarker{-1000000};
+    double m_windowEnd{-1e9}; ///< seconds: the end of the last tick's beat window
+    bool m_newPiece{true}; ///< the next tick gets new figures (tick 0, sound after silence)
+};
+
+} // namespace kalvotune::analysis

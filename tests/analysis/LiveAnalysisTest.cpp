@@ -1,0 +1,272 @@
+#include "analysis/LiveAnalysis.hpp"
+#include "analysis/ChannelMapping.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace kalvotune::analysis {
+namespace {
+
+constexpr int kBlock{kAnalysisRate / 50}; // 20 ms, as the capture hands it on
+constexpr double kTickReach{0.6}; // ticks
+
+/// Mono sound at the analysis rate, built note by note.
+struct Sound {
+    std::vector<float> samples;
+
+    explicit Sound(double seconds)
+        : samples(static_cast<std::size_t>(seconds * kAnalysisRate), 0.0f)
+    {
+    }
+    void Tone(double start, double hz, double length, double level, double decay)
+    {
+        const auto from = static_cast<std::size_t>(start * kAnalysisRate);
+        for (std::size_t i = 0; i < static_cast<std::size_t>(length * kAnalysisRate) && from + i < samples.size();
+             ++i) {
+            const double t{static_cast<double>(i) / kAnalysisRate};
+            samples[from + i]
+                += static_cast<float>(level * std::exp(-t / decay) * std::sin(2 * std::numbers::pi * hz * t));
+        }
+    }
+    /// A click on every beat from `start` to `end`, the first of each bar of `metre`
+    /// higher and louder, with a bass note under it and a chord through the bar (its root
+    /// moving by a fifth a bar). Gives the click times.
+    std::vector<double> Clicks(double start, double end, double bpm, int metre)
+    {
+        std::vector<double> beats;
+        const double period{60.0 / bpm};
+        const double roots[]{110.0, 164.81, 123.47, 146.83};
+        int beat{};
+        for (double t = start; t < end; t += period, ++beat) {
+            beats.push_back(t);
+            const bool bar{beat % metre == 0};
+            Tone(t, bar ? 1760.0 : 1320.0, 0.04, bar ? 0.5 : 0.25, 0.01);
+            if (bar) {
+                const double root{roots[(beat / metre) % 4]};
+                Tone(t, root / 2, period * metre * 0.9, 0.3, 0.4);
+                for (const double ratio : {1.0, 1.26, 1.5})
+                    Tone(t, root * 2 * ratio, period * metre * 0.95, 0.08, 1.0);
+            }
+        }
+        return beats;
+    }
+};
+
+std::vector<LiveTick> Feed(LiveAnalysis& live, const std::vector<float>& samples)
+{
+    std::vector<LiveTick> ticks;
+    for (std::size_t i = 0; i < samples.size(); i += kBlock) {
+        live.Add(std::span<const float>{samples}.subspan(i, std::min<std::size_t>(kBlock, samples.size() - i)));
+        for (const LiveTick& tick : live.TakeTicks())
+            ticks.push_back(tick);
+    }
+    return ticks;
+}
+
+bool Marked(const LiveTick& tick)
+{
+    return tick.speed >= kPictureChangeMarker;
+}
+
+/// Share of the ticks that hold `which` after `from` seconds that stand for one of `times`,
+/// and share of `times` after `from` that such a tick stands for. A tick stands for the
+/// moments that round to it, give or take 10 ms (the onset curve's own frame).
+std::pair<double, double> Agreement(
+    const std::vector<LiveTick>& ticks, const std::vector<double>& times, double from, bool (*which)(const LiveTick&))
+{
+    int found{}, hit{}, wanted{}, caught{};
+    for (const LiveTick& tick : ticks)
+        if (tick.tick >= from * 10 && which(tick)) {
+            ++found;
+            for (const double t : times)
+                hit += std::abs(t * 10 - tick.tick) <= kTickReach ? 1 : 0;
+        }
+    for (const double t : times)
+        if (t >= from && t < ticks.back().tick / 10.0 - 0.5) {
+            ++wanted;
+            for (const LiveTick& tick : ticks)
+                if (which(tick) && std::abs(t * 10 - tick.tick) <= kTickReach) {
+                    ++caught;
+                    break;
+                }
+        }
+    return {
+        found > 0 ? static_cast<double>(hit) / found : 0.0, wanted > 0 ? static_cast<double>(caught) / wanted : 0.0};
+}
+
+TEST(LiveAnalysis, PredictsTheClicksOfAClickTrackAhead)
+{
+    Sound sound{30};
+    const std::vector<double> clicks{sound.Clicks(0.5, 29.5, 120, 4)};
+    for (const double lookAhead : {0.0, 0.35}) {
+        LiveAnalysis live{{.lookAheadSeconds = lookAhead, .pictureChangeTicks = 1, .keepHeard = false}};
+        const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+        // The last tick waits for 45 ms of sound after it.
+        ASSERT_EQ(static_cast<int>(ticks.size()), 299);
+        // Ticks stand for the moment they are shown: the look-ahead moves their numbers on.
+        EXPECT_EQ(ticks.front().tick, static_cast<int>(std::lround(1 + 10 * (0.0444 + lookAhead))));
+        for (std::size_t i = 1; i < ticks.size(); ++i)
+            ASSERT_EQ(ticks[i].tick, ticks[i - 1].tick + 1);
+        EXPECT_NEAR(live.BeatPeriod(), 0.5, 0.01);
+        const auto [precision, recall] = Agreement(ticks, clicks, 8.0, Marked);
+        EXPECT_GE(precision, 0.95) << "look-ahead " << lookAhead;
+        EXPECT_GE(recall, 0.95) << "look-ahead " << lookAhead;
+        EXPECT_EQ(live.BeatsPerBar(), 4);
+        std::vector<double> bars;
+        for (std::size_t i = 0; i < clicks.size(); i += 4)
+            bars.push_back(clicks[i]);
+        const auto [barPrecision, barRecall]
+            = Agreement(ticks, bars, 12.0, [](const LiveTick& t) { return (t.red & 1) != 0; });
+        EXPECT_GE(barPrecision, 0.9);
+        EXPECT_GE(barRecall, 0.9);
+    }
+}
+
+TEST(LiveAnalysis, CountsABarOfThree)
+{
+    Sound sound{30};
+    const std::vector<double> clicks{sound.Clicks(0.5, 29.5, 140, 3)};
+    LiveAnalysis live{{.lookAheadSeconds = 0.2, .pictureChangeTicks = 1, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_EQ(live.BeatsPerBar(), 3);
+    std::vector<double> bars;
+    for (std::size_t i = 0; i < clicks.size(); i += 3)
+        bars.push_back(clicks[i]);
+    const auto [precision, recall] = Agreement(ticks, bars, 12.0, [](const LiveTick& t) { return (t.red & 1) != 0; });
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
+    // Markers at least 20 ticks apart fall on bar starts only.
+    LiveAnalysis sparse{{.lookAheadSeconds = 0.2, .pictureChangeTicks = 12, .keepHeard = false}};
+    const std::vector<LiveTick> sparseTicks{Feed(sparse, sound.samples)};
+    int last{-100};
+    for (const LiveTick& tick : sparseTicks)
+        if (Marked(tick)) {
+            EXPECT_GE(tick.tick - last, 12);
+            last = tick.tick;
+            if (tick.tick >= 120) {
+                EXPECT_TRUE(tick.red & 1) << "marker off the bar start at tick " << tick.tick;
+            }
+        }
+}
+
+TEST(LiveAnalysis, HueMovesWithTheChord)
+{
+    Sound sound{8};
+    // C major for 4 s, then E minor: its root is E.
+    for (const double hz : {261.63, 329.63, 392.0, 130.81})
+        sound.Tone(0, hz, 4, 0.15, 10);
+    for (const double hz : {329.63, 392.0, 493.88, 164.81})
+        sound.Tone(4, hz, 4, 0.15, 10);
+    LiveAnalysis live;
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    const auto rootAt = [&](double seconds) {
+        for (const LiveTick& tick : ticks)
+            if (tick.tick == static_cast<int>(seconds * 10))
+                return tick.root;
+        return -1;
+    };
+    EXPECT_EQ(rootAt(1.0), 0);
+    EXPECT_EQ(rootAt(3.9), 0);
+    // The change is heard within half a second of the new chord.
+    EXPECT_EQ(rootAt(4.6), 4);
+    EXPECT_EQ(rootAt(7.5), 4);
+    for (const LiveTick& tick : ticks) {
+        const auto colour = ColourOf(tick.root, -20.0f);
+        EXPECT_EQ(colour[0] == 0, (tick.red & ~1) == 0);
+    }
+}
+
+TEST(LiveAnalysis, RestsInSilenceAndFollowsSoundAgainAtOnce)
+{
+    Sound sound{20};
+    sound.Clicks(3.0, 9.0, 120, 4);
+    sound.Clicks(14.0, 20.0, 100, 4);
+    LiveAnalysis live{{.lookAheadSeconds = 0.0, .pictureChangeTicks = 1, .keepHeard = false}};
+    std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    const auto silentAt = [&](double seconds) {
+        for (const LiveTick& tick : ticks)
+            if (tick.tick >= seconds * 10)
+                return tick.silent;
+        return true;
+    };
+    EXPECT_TRUE(silentAt(2.5));
+    EXPECT_FALSE(silentAt(3.3)); // followed within a few ticks, not a second
+    EXPECT_FALSE(silentAt(10.5)); // 1.5 s after the last click's sound: not yet 2 s
+    EXPECT_TRUE(silentAt(11.5));
+    EXPECT_TRUE(silentAt(13.9));
+    EXPECT_FALSE(silentAt(14.3));
+    // Sound after silence starts new figures and a new tempo.
+    int newFigures{};
+    for (const LiveTick& tick : ticks)
+        newFigures += (tick.blue & 1) != 0 && tick.tick > 20 ? 1 : 0;
+    EXPECT_EQ(newFigures, 2);
+    EXPECT_NEAR(live.BeatPeriod(), 0.6, 0.015);
+    for (const LiveTick& tick : ticks)
+        if (tick.silent) {
+            EXPECT_FALSE(Marked(tick)) << tick.tick;
+        }
+}
+
+TEST(LiveAnalysis, TakesBrokenSamplesAsSilenceOrFullScale)
+{
+    Sound sound{12};
+    sound.Clicks(0.5, 12, 120, 4);
+    std::vector<float> broken{sound.samples}, clean{sound.samples};
+    for (std::size_t i = 0; i < broken.size(); i += 997) {
+        const float bad[]{std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+            -std::numeric_limits<float>::infinity(), 1e30f, -3e38f};
+        broken[i] = bad[(i / 997) % 5];
+        clean[i] = std::isfinite(broken[i]) ? std::clamp(broken[i], -1.0f, 1.0f) : 0.0f;
+    }
+    LiveAnalysis brokenLive, cleanLive;
+    const std::vector<LiveTick> fromBroken{Feed(brokenLive, broken)}, fromClean{Feed(cleanLive, clean)};
+    ASSERT_EQ(fromBroken.size(), fromClean.size());
+    for (std::size_t i = 0; i < fromBroken.size(); ++i) {
+        EXPECT_EQ(fromBroken[i].speed, fromClean[i].speed);
+        EXPECT_EQ(fromBroken[i].blue, fromClean[i].blue);
+        EXPECT_EQ(fromBroken[i].red, fromClean[i].red);
+        EXPECT_LE(fromBroken[i].speed, 20 + kPictureChangeMarker);
+    }
+    EXPECT_GT(brokenLive.BeatPeriod(), 0.0);
+}
+
+TEST(LiveAnalysis, HeardStartsAtTheFirstSoundWithTheBytesShown)
+{
+    Sound sound{12.5};
+    std::vector<double> clicks{sound.Clicks(2.5, 12.5, 120, 4)};
+    LiveAnalysis live{{.lookAheadSeconds = 0.3, .pictureChangeTicks = 1, .keepHeard = true}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.SkippedSeconds(), 2.5, 0.005);
+    const TemplateChannels heard{live.Heard()};
+    ASSERT_EQ(heard.Length(), 100);
+    EXPECT_TRUE(heard.Blue(0) & 1);
+    // Every byte is the one the picture showed for its tick; the ticks before the first
+    // one shown repeat it without its marks.
+    ASSERT_FALSE(ticks.empty());
+    for (const LiveTick& tick : ticks)
+        if (tick.tick < heard.Length()) {
+            EXPECT_EQ(heard.Speed(tick.tick), tick.speed);
+            EXPECT_EQ(heard.Red(tick.tick), tick.red);
+            EXPECT_EQ(heard.Green(tick.tick), tick.green);
+        }
+    for (int t = 0; t < ticks.front().tick; ++t)
+        EXPECT_EQ(heard.Speed(t), ticks.front().speed % kPictureChangeMarker);
+    // The clicks after the first 5 s, counted from the first one, carry the markers.
+    std::vector<int> markers;
+    for (int t = 50; t < heard.Length(); ++t)
+        if (heard.Speed(t) >= kPictureChangeMarker)
+            markers.push_back(t);
+    EXPECT_EQ(markers.size(), 10u);
+    for (const int t : markers)
+        EXPECT_EQ(t % 5, 0) << t;
+    LiveAnalysis silent{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = true}};
+    Feed(silent, std::vector<float>(kAnalysisRate, 0.0f));
+    EXPECT_EQ(silent.Heard().Length(), 0);
+    EXPECT_NEAR(silent.SkippedSeconds(), 1.0, 0.01);
+}
+
+} // namespace
+} // namespace kalvotune::analysis

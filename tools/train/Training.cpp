@@ -1,0 +1,390 @@
+#include "Training.hpp"
+
+#include "analysis/ChannelMapping.hpp"
+#include "analysis/Metre.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+#include <random>
+#include <thread>
+
+namespace kalvotune::training {
+
+namespace {
+
+using analysis::AnalysisModel;
+using analysis::kBeatInputs;
+using analysis::kChordInputs;
+using analysis::kChordStates;
+using analysis::kQualities;
+
+constexpr double kTolerance{0.1}; // seconds: a marker this close to a beat is on it
+constexpr int kBeatSlider{4};
+constexpr int kBarSlider{20};
+
+/// Share of `ticks` within the tolerance of some time in `reference` (sorted).
+double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
+{
+    if (ticks.empty())
+        return 0;
+    int near{};
+    for (const int t : ticks) {
+        const double at{t / 10.0};
+        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
+        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
+    }
+    return static_cast<double>(near) / static_cast<double>(ticks.size());
+}
+
+/// Runs `work(i)` for every piece on two threads; each result lands in its own slot, so
+/// the sums over them do not depend on the threads.
+template <typename Work> std::vector<double> ForEachPiece(std::size_t count, const Work& work)
+{
+    std::vector<double> out(count);
+    std::atomic<std::size_t> next{0};
+    const auto run = [&] {
+        for (std::size_t i = next++; i < count; i = next++)
+            out[i] = work(i);
+    };
+    {
+        std::jthread a{run}, b{run};
+    }
+    return out;
+}
+
+double Mean(const std::vector<double>& v)
+{
+    return v.empty() ? 0.0 : std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
+}
+
+double RootShare(const std::vector<int>& roots, const corpus::Labels& labels)
+{
+    int judged{}, agree{};
+    for (std::size_t t = 0; t < roots.size(); ++t) {
+        const int truth{corpus::RootAt(labels, (static_cast<double>(t) + 0.5) / 10.0)};
+        if (truth < 0)
+            continue;
+        ++judged;
+        agree += roots[t] == truth;
+    }
+    return judged > 0 ? static_cast<double>(agree) / judged : 0.0;
+}
+
+double BarShare(const Piece& p, const AnalysisModel& model)
+{
+    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBarSlider, &model).markerTicks, p.labels.barStarts);
+}
+
+double BeatShare(const Piece& p, const AnalysisModel& model)
+{
+    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBeatSlider, &model).markerTicks, p.labels.beats);
+}
+
+/// Fits the chord regression: Adam on mini-batches of ticks, a fixed shuffle.
+void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, kChordInputs>> profiles;
+    std::vector<int> targets;
+    for (const Piece& p : pieces)
+        for (int t = 0; t < p.features.Ticks(); ++t) {
+            corpus::Quality quality{};
+            const int root{corpus::RootAt(p.labels, (t + 0.5) / 10.0, &quality)};
+            if (root < 0 || p.features.loudness[static_cast<std::size_t>(t)] < -60.0f)
+                continue;
+            std::array<float, kChordInputs> profile{};
+            analysis::ChordProfile(p.features, t, profile);
+            profiles.push_back(profile);
+            targets.push_back(static_cast<int>(quality) * 12 + root);
+        }
+    constexpr int kParams{kQualities * (kChordInputs + 1)};
+    std::vector<double> w(kParams, 0.0), m(kParams, 0.0), v(kParams, 0.0), g(kParams);
+    const auto weight
+        = [&](int q, std::size_t k) -> double& { return w[static_cast<std::size_t>(q * (kChordInputs + 1)) + k]; };
+    std::vector<std::size_t> order(profiles.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::mt19937 shuffle{7};
+    constexpr int kEpochs{10};
+    constexpr std::size_t kBatch{256};
+    constexpr double kRate{0.02}, kDecay{1e-4};
+    int step{};
+    std::array<std::array<float, kChordInputs>, 12> turned{};
+    std::array<double, kChordStates> score{};
+    for (int epoch = 0; epoch < kEpochs; ++epoch) {
+        for (std::size_t i = order.size(); i > 1; --i)
+            std::swap(order[i - 1], order[shuffle() % i]);
+        for (std::size_t start = 0; start < order.size(); start += kBatch) {
+            std::fill(g.begin(), g.end(), 0.0);
+            const std::size_t end{std::min(order.size(), start + kBatch)};
+            for (std::size_t b = start; b < end; ++b) {
+                const auto& profile{profiles[order[b]]};
+                for (int r = 0; r < 12; ++r)
+                    analysis::TurnToRoot(profile, r, turned[static_cast<std::size_t>(r)]);
+                double top{-1e300};
+                for (int q = 0; q < kQualities; ++q)
+                    for (int r = 0; r < 12; ++r) {
+                        double s{weight(q, kChordInputs)};
+                        for (std::size_t k = 0; k < kChordInputs; ++k)
+                            s += weight(q, k) * turned[static_cast<std::size_t>(r)][k];
+                        score[static_cast<std::size_t>(q * 12 + r)] = s;
+                        top = std::max(top, s);
+                    }
+                double sum{};
+                for (double& s : score)
+                    sum += (s = std::exp(s - top));
+                for (int q = 0; q < kQualities; ++q)
+                    for (int r = 0; r < 12; ++r) {
+                        const int state{q * 12 + r};
+                        const double d{score[static_cast<std::size_t>(state)] / sum - (state == targets[order[b]])};
+                        if (std::abs(d) < 1e-7)
+                            continue;
+                        const auto& in{turned[static_cast<std::size_t>(r)]};
+                        const auto base = static_cast<std::size_t>(q * (kChordInputs + 1));
+                        for (std::size_t k = 0; k < kChordInputs; ++k)
+                            g[base + k] += d * in[k];
+                        g[base + kChordInputs] += d;
+                    }
+            }
+            ++step;
+            const double n{static_cast<double>(end - start)};
+            for (std::size_t k = 0; k < w.size(); ++k) {
+                const double grad{g[k] / n + kDecay * w[k]};
+                m[k] = 0.9 * m[k] + 0.1 * grad;
+                v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+                const double mh{m[k] / (1 - std::pow(0.9, step))}, vh{v[k] / (1 - std::pow(0.999, step))};
+                w[k] -= kRate * mh / (std::sqrt(vh) + 1e-8);
+            }
+        }
+    }
+    for (int q = 0; q < kQualities; ++q) {
+        for (std::size_t k = 0; k < kChordInputs; ++k)
+            model.chordWeights[static_cast<std::size_t>(q)][k] = static_cast<float>(weight(q, k));
+        model.chordBias[static_cast<std::size_t>(q)] = static_cast<float>(weight(q, kChordInputs));
+    }
+}
+
+/// The change price that names the labelled roots best on the pieces.
+void FitChangePrice(const std::vector<Piece>& pieces, AnalysisModel& model, double& share)
+{
+    std::vector<std::vector<std::array<float, kChordStates>>> logs(pieces.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        logs[i] = analysis::ChordLogProbabilities(pieces[i].features, model);
+    share = -1;
+    float best{model.changePrice};
+    for (const float price : {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f, 13.0f, 16.0f}) {
+        AnalysisModel candidate{model};
+        candidate.changePrice = price;
+        const double s{Mean(ForEachPiece(pieces.size(), [&](std::size_t i) {
+            return RootShare(analysis::LearnedRoots(pieces[i].features, candidate), pieces[i].labels);
+        }))};
+        if (s > share + 1e-9) {
+            share = s;
+            best = price;
+        }
+    }
+    model.changePrice = best;
+}
+
+/// Fits the bar regression on the beats the tracker found (with the model's tempo
+/// octave): a beat within 100 ms of a labelled bar start starts a bar, one near another
+/// labelled beat does not; beats near no labelled beat teach nothing.
+void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, kBeatInputs>> xs;
+    std::vector<double> ys;
+    for (const Piece& p : pieces) {
+        analysis::BeatGrid grid{p.grid};
+        if (grid.beats.empty())
+            continue;
+        analysis::CorrectGrid(p.features, model, grid);
+        const auto inputs{analysis::BeatInputs(p.features, grid, analysis::LearnedRoots(p.features, model))};
+        for (std::size_t i = 0; i < grid.beats.size(); ++i) {
+            const double at{grid.beats[i]};
+            const auto near = [&](const std::vector<double>& times) {
+                const auto it = std::lower_bound(times.begin(), times.end(), at - kTolerance);
+                return it != times.end() && *it <= at + kTolerance;
+            };
+            if (!near(p.labels.beats))
+                continue;
+            xs.push_back(inputs[i]);
+            ys.push_back(near(p.labels.barStarts) ? 1.0 : 0.0);
+        }
+    }
+    std::array<double, kBeatInputs + 1> w{}, m{}, v{};
+    for (int step = 1; step <= 400; ++step) {
+        std::array<double, kBeatInputs + 1> g{};
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            double s{w[kBeatInputs]};
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
+                s += w[k] * xs[i][k];
+            const double d{1.0 / (1.0 + std::exp(-s)) - ys[i]};
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
+                g[k] += d * xs[i][k];
+            g[kBeatInputs] += d;
+        }
+        for (std::size_t k = 0; k <= kBeatInputs; ++k) {
+            const double grad{g[k] / std::max<std::size_t>(1, xs.size()) + 1e-4 * w[k]};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= 0.05 * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    for (std::size_t k = 0; k < kBeatInputs; ++k)
+        model.beatWeights[k] = static_cast<float>(w[k]);
+    model.beatBias = static_cast<float>(w[kBeatInputs]);
+}
+
+/// The metres' bonuses and the section margin, one at a time, twice over: each takes the
+/// value that puts the most bar markers on bar starts.
+double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    const auto bars = [&](const AnalysisModel& candidate) {
+        return Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], candidate); }));
+    };
+    double best{bars(model)};
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t m = 0; m <= model.metreBonus.size(); ++m) {
+            const bool margin{m == model.metreBonus.size()};
+            float& value{margin ? model.sectionMargin : model.metreBonus[m]};
+            const std::vector<float> candidates{margin ? std::vector<float>{0.3f, 1.0f, 2.5f, 100.0f}
+                                                       : std::vector<float>{-2.0f, -1.0f, -0.5f, 0.0f, 0.5f, 1.0f}};
+            for (const float c : candidates) {
+                const float kept{value};
+                value = c;
+                const double s{bars(model)};
+                if (s > best + 1e-9)
+                    best = s;
+                else
+                    value = kept;
+            }
+        }
+    }
+    return best;
+}
+
+/// A logistic regression on a few examples: Adam on the whole batch, inputs as they are.
+std::array<float, analysis::kGridInputs> FitLogistic(
+    const std::vector<std::array<float, analysis::kGridInputs>>& xs, const std::vector<double>& ys)
+{
+    constexpr std::size_t kInputs{analysis::kGridInputs};
+    std::array<double, kInputs> w{}, m{}, v{};
+    for (int step = 1; step <= 2000 && !xs.empty(); ++step) {
+        std::array<double, kInputs> g{};
+        for (std::size_t i = 0; i < xs.size(); ++i) {
+            double s{};
+            for (std::size_t k = 0; k < kInputs; ++k)
+                s += w[k] * xs[i][k];
+            const double d{1.0 / (1.0 + std::exp(-s)) - ys[i]};
+            for (std::size_t k = 0; k < kInputs; ++k)
+                g[k] += d * xs[i][k];
+        }
+        for (std::size_t k = 0; k < kInputs; ++k) {
+            const double grad{g[k] / static_cast<double>(xs.size()) + 1e-3 * w[k]};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= 0.05 * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    std::array<float, kInputs> out{};
+    for (std::size_t k = 0; k < kInputs; ++k)
+        out[k] = static_cast<float>(w[k]);
+    return out;
+}
+
+/// Share of `times` within the tolerance of a labelled beat.
+double OnBeats(const std::vector<double>& times, const corpus::Labels& labels)
+{
+    if (times.empty())
+        return 0;
+    int near{};
+    for (const double at : times) {
+        const auto it = std::lower_bound(labels.beats.begin(), labels.beats.end(), at - kTolerance);
+        near += it != labels.beats.end() && *it <= at + kTolerance;
+    }
+    return static_cast<double>(near) / static_cast<double>(times.size());
+}
+
+/// The grid corrections: a grid whose beats miss the labelled beats while the points
+/// half-way between them hit, should move; one whose beats come twice as often as the
+/// labelled beats, every other one on them, should be halved.
+std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::array<float, analysis::kGridInputs>> xs;
+    std::vector<double> ys;
+    for (const Piece& p : pieces) {
+        if (p.grid.beats.size() < 8)
+            continue;
+        std::vector<double> mids;
+        for (std::size_t i = 0; i + 1 < p.grid.beats.size(); ++i)
+            mids.push_back(0.5 * (p.grid.beats[i] + p.grid.beats[i + 1]));
+        const double on{OnBeats(p.grid.beats, p.labels)}, mid{OnBeats(mids, p.labels)};
+        if (on > 0.7 || (on < 0.3 && mid > 0.7)) {
+            xs.push_back(analysis::GridInputs(p.features, p.grid));
+            ys.push_back(on > 0.7 ? 0.0 : 1.0);
+        }
+    }
+    model.shiftWeights = FitLogistic(xs, ys);
+    const auto shifts = std::count(ys.begin(), ys.end(), 1.0);
+    xs.clear();
+    ys.clear();
+    for (const Piece& p : pieces) {
+        analysis::BeatGrid grid{p.grid};
+        if (grid.beats.size() < 8 || p.labels.beats.size() < 4)
+            continue;
+        AnalysisModel shiftOnly{model};
+        shiftOnly.halveWeights.fill(0.0f);
+        analysis::CorrectGrid(p.features, shiftOnly, grid);
+        std::vector<double> gaps;
+        for (std::size_t i = 1; i < p.labels.beats.size(); ++i)
+            gaps.push_back(p.labels.beats[i] - p.labels.beats[i - 1]);
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+        const double ratio{gaps[gaps.size() / 2] / grid.period};
+        if (std::abs(ratio - 1) < 0.1 || std::abs(ratio - 2) < 0.2) {
+            xs.push_back(analysis::GridInputs(p.features, grid));
+            ys.push_back(std::abs(ratio - 2) < 0.2 ? 1.0 : 0.0);
+        }
+    }
+    model.halveWeights = FitLogistic(xs, ys);
+    char line[120];
+    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve",
+        static_cast<long>(shifts), static_cast<long>(std::count(ys.begin(), ys.end(), 1.0)));
+    return line;
+}
+
+std::string Format(const char* step, const Figures& f)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%s: beats %.3f, bars %.3f, roots %.3f", step, f.beats, f.bars, f.roots);
+    return line;
+}
+
+} // namespace
+
+Figures Measure(const std::vector<Piece>& pieces, const AnalysisModel& model)
+{
+    Figures f;
+    f.beats = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BeatShare(pieces[i], model); }));
+    f.bars = Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], model); }));
+    f.roots = Mean(ForEachPiece(pieces.size(),
+        [&](std::size_t i) { return RootShare(analysis::LearnedRoots(pieces[i].features, model), pieces[i].labels); }));
+    return f;
+}
+
+AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log)
+{
+    AnalysisModel model;
+    model.metreBonus = {0.0f, 0.05f, 0.1f, -0.25f, -0.5f};
+    FitChords(pieces, model);
+    double roots{};
+    FitChangePrice(pieces, model, roots);
+    log("chords fitted: roots " + std::to_string(roots) + " at change price " + std::to_string(model.changePrice));
+    log(FitGrid(pieces, model));
+    FitBeats(pieces, model);
+    log("bars fitted: bars " + std::to_string(FitMetres(pieces, model)));
+    log(Format("on the training pieces", Measure(pieces, model)));
+    return model;
+}
+
+} // namespace kalvotune::training
