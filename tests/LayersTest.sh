@@ -16,7 +16,7 @@ declare -A allowed=(
     [cli]="core kaleidoscope templates playlists analysis playback template_commands service video"
     [app]="core kaleidoscope templates playlists analysis playback template_commands service video cli"
 )
-windowFree="kaleidoscope templates analysis video"
+windowFree="kaleidoscope templates analysis service video"
 status=0
 for dir in "$src"/*/; do
     folder=$(basename "$dir")

@@ -60,7 +60,7 @@ std::vector<double> Activity(const TrackFeatures& f, std::vector<double>& densit
 }
 
 /// How well each of the 24 major and minor triads and "no chord" fit one tick.
-std::array<double, kChordStates> ChordFits(
+std::array<double, kTriadStates> ChordFits(
     const std::array<float, 12>& x, const std::array<float, 12>& b, float lufs, const ChordPath& path)
 {
     constexpr int kChords{24}, kNoChord{24};
@@ -70,7 +70,7 @@ std::array<double, kChordStates> ChordFits(
         bassTop = std::max(bassTop, static_cast<double>(b[static_cast<std::size_t>(c)]));
     }
     norm = std::sqrt(norm);
-    std::array<double, kChordStates> row{};
+    std::array<double, kTriadStates> row{};
     const bool quiet{lufs < kQuietLufs || norm < 1e-6};
     for (int s = 0; s < kChords; ++s) {
         const int root{s % 12}, third{s < 12 ? 4 : 3};
@@ -93,7 +93,7 @@ std::vector<int> Roots(const TrackFeatures& f, const std::vector<std::array<floa
     const std::vector<std::array<float, 12>>& bassChroma, const ChordPath& path)
 {
     const int ticks{f.Ticks()};
-    constexpr int kStates{kChordStates}, kNoChord{kChordStates - 1};
+    constexpr int kStates{kTriadStates}, kNoChord{kTriadStates - 1};
     std::vector<std::array<double, kStates>> fit(static_cast<std::size_t>(ticks));
     for (int t = 0; t < ticks; ++t) {
         fit[static_cast<std::size_t>(t)] = ChordFits(chroma[static_cast<std::size_t>(t)],
@@ -269,7 +269,7 @@ std::array<std::uint8_t, 3> ColourOf(int root, float lufs)
     return HueToRgb(root, 0.25 + 0.75 * LoudnessLevel(lufs));
 }
 
-std::array<double, kChordStates> HueChordFits(
+std::array<double, kTriadStates> HueChordFits(
     const std::array<float, 12>& chroma, const std::array<float, 12>& bassChroma, float lufs)
 {
     return ChordFits(chroma, bassChroma, lufs, kHueChords);

@@ -93,7 +93,7 @@ void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, Beat
 inline constexpr int kPictureChangeMarker{22};
 /// The 24 triads (major on C..B, then minor) and "no chord" (the last) a tick is
 /// compared with.
-inline constexpr int kChordStates{25};
+inline constexpr int kTriadStates{25};
 /// Onsets a second as a share of a full texture (8 a second), 0..1.
 double OnsetDensity(double onsetsPerSecond);
 /// How busy a tick is, 0..1: 0.6 × onset density + 0.4 × loudness.
@@ -103,8 +103,8 @@ std::uint8_t SpeedByteOf(double activity);
 /// The even red, green and blue bytes for the hue of chord root `root` at the brightness
 /// of `lufs`.
 std::array<std::uint8_t, 3> ColourOf(int root, float lufs);
-/// How well each of the `kChordStates` fits a tick, as the hue's chord path weighs them.
-std::array<double, kChordStates> HueChordFits(
+/// How well each of the `kTriadStates` fits a tick, as the hue's chord path weighs them.
+std::array<double, kTriadStates> HueChordFits(
     const std::array<float, 12>& chroma, const std::array<float, 12>& bassChroma, float lufs);
 /// What a change of chord costs the hue's path, against the fits of one tick.
 double HueChordChangePrice();

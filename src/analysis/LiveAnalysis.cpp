@@ -44,7 +44,7 @@ constexpr double kLookAheadStep{0.03};
 
 LiveAnalysis::LiveAnalysis(LiveSettings settings)
     : m_settings{settings}
-    , m_chordScores(kChordStates, 0.0)
+    , m_chordScores(kTriadStates, 0.0)
 {
     m_settings.lookAheadSeconds = 0;
     SetLookAhead(settings.lookAheadSeconds);
