@@ -108,7 +108,7 @@ struct Setup {
         form.NoTemplate = false;
         form.Utiug.checked = true;
         form.FigureType = 3;
-        commands.CasualClick();
+        commands.ChooseRandomFigures();
         for (auto& b : engine.Canvas())
             b = static_cast<std::uint8_t>(bytes.Next());
     }
@@ -118,7 +118,7 @@ struct Setup {
     {
         device.position = (device.position + 100) % 590'000;
         form.ModeNumber = mode;
-        commands.PatternTimerTimer(form.*app::kModeTimers[static_cast<std::size_t>(mode)]);
+        commands.OnPatternTick(form.*app::kModeTimers[static_cast<std::size_t>(mode)]);
     }
 };
 

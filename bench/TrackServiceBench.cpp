@@ -141,8 +141,8 @@ double RunCommands(const Library& library)
     fakes.dialogs.folders = {library.Moved()};
 
     const auto start = std::chrono::steady_clock::now();
-    commands.RemoveTracksClick();
-    commands.DeleteTracksClick();
+    commands.MoveSelectedTracks();
+    commands.DeleteSelectedTracks();
     return Milliseconds(start);
 }
 

@@ -13,25 +13,25 @@ DisplayOptions::DisplayOptions(Form& form, Services& services, PatternCommands& 
 {
 }
 
-void DisplayOptions::UtiugClick()
+void DisplayOptions::ToggleSmoothing()
 {
     m_form.Utiug.checked = !m_form.Utiug.checked;
     m_form.Razmazat.checked = false;
 }
 
-void DisplayOptions::RazmazatClick()
+void DisplayOptions::ToggleSmearing()
 {
     m_form.Razmazat.checked = !m_form.Razmazat.checked;
     m_form.Utiug.checked = false;
 }
 
-void DisplayOptions::N6Click()
+void DisplayOptions::ApplyClockVisibility()
 {
     m_form.ClockTrack.visible = m_form.N6.checked;
     m_form.ShowClock = m_form.N6.checked;
 }
 
-void DisplayOptions::StopGraphicaClick()
+void DisplayOptions::ToggleGraphics()
 {
     if (m_form.StopGraphica.tag != 0) {
         if (m_services.device.Mode() == DeviceMode::Playing && !m_form.ListBox1.visible && !m_form.ListBox3.visible)
@@ -45,7 +45,7 @@ void DisplayOptions::StopGraphicaClick()
     }
 }
 
-void DisplayOptions::ScreenShot1Click()
+void DisplayOptions::SaveScreenShot()
 {
     const auto folder = m_form.ProgramDir / "ScreenShot";
     std::error_code ec;

@@ -14,16 +14,16 @@ public:
     DisplayOptions(Form& form, Services& services, PatternCommands& patterns);
 
     /// "сглаживать": toggles smoothing and switches smearing off.
-    void UtiugClick();
+    void ToggleSmoothing();
     /// "размазать": toggles smearing and switches smoothing off.
-    void RazmazatClick();
+    void ToggleSmearing();
     /// "Показывать таймер": the clock is shown exactly while the item is ticked.
-    void N6Click();
+    void ApplyClockVisibility();
     /// "Откл/включить графику": graphics off stops the patterns; on restarts them only
     /// while a track plays with no list shown.
-    void StopGraphicaClick();
+    void ToggleGraphics();
     /// "ScreenShot": saves the surface as ScreenShot/ScreenShot.BMP, the next start picture.
-    void ScreenShot1Click();
+    void SaveScreenShot();
 
 private:
     Form& m_form;

@@ -85,11 +85,11 @@ void Kalvotune::FormCreate()
     if (!m_tablesError.empty())
         m_services.dialogs.ShowMessage(m_tablesError);
 
-    ApplySettings(
-        m_form, m_settings, {[this] { m_patternCommands.TrackBar1Change(); }, [this] { m_patternCommands.TrackBar2Change(); }});
-    StilWindowClick();
+    ApplySettings(m_form, m_settings,
+        {[this] { m_patternCommands.ApplyPictureRate(); }, [this] { m_patternCommands.ApplyAutoModeRate(); }});
+    ApplyStayOnTop();
     if (m_settings.autoModes == 1)
-        m_patternCommands.SpeedButton1Click();
+        m_patternCommands.ToggleAutoModeChange();
 
     // The last screenshot is the start picture; without one the surface stays black.
     LoadSurfaceBmp(m_form.ProgramDir / "ScreenShot" / "ScreenShot.BMP", m_form.surface);
@@ -98,7 +98,7 @@ void Kalvotune::FormCreate()
     // Seeded first, or every start would draw the same figure type.
     m_services.random.SeedFromClock();
     m_scheduler.RandomFigureType();
-    m_display.N6Click();
+    m_display.ApplyClockVisibility();
     m_player.UpdatePlayButtons();
     m_form.Image1.height = 523;
     m_form.Image1.width = 675;
@@ -123,17 +123,17 @@ void Kalvotune::FormCloseQuery()
         m_services.dialogs.ShowMessage(written.message);
 }
 
-void Kalvotune::Exit1Click()
+void Kalvotune::RequestExit()
 {
     m_form.closeRequested = true;
 }
 
-void Kalvotune::StilWindowClick()
+void Kalvotune::ApplyStayOnTop()
 {
     m_form.stayOnTop = m_form.StilWindow.checked || m_form.IsFullScreen;
 }
 
-void Kalvotune::Label1Click()
+void Kalvotune::ShowAbout()
 {
     if (m_form.Label1.tag == 0) {
         m_services.sounds.PlayAsync(m_form.ProgramDir / "jokes" / "About.mp3");
@@ -144,7 +144,7 @@ void Kalvotune::Label1Click()
     }
 }
 
-void Kalvotune::PopupMenu1Popup()
+void Kalvotune::PrepareWindowMenu()
 {
     m_form.Play1.enabled = m_form.PlayButton.enabled;
     m_form.Pause1.enabled = m_form.PauseButton.enabled;
@@ -158,7 +158,7 @@ service::TrackWindow Kalvotune::TrackServiceWindow()
     return {
         .currentList = m_form.ListBox1,
         .pathView = m_form.ListBox2,
-        .refreshPathView = [this] { playlists::VisibleListBox2Click(m_form); },
+        .refreshPathView = [this] { playlists::TogglePathsView(m_form); },
         .releaseStoppedTrack = [this] { playlists::ReleaseStoppedTrack(m_form, m_services); },
         .currentTrack = [this] { return m_form.CurrentTrackName; },
         .currentTrackMoved = [this](const fs::path& to) { playlists::FollowMovedTrack(m_form, m_services, to); },
@@ -202,10 +202,10 @@ void Kalvotune::TrackBarMoved(const std::string& component, int position)
 void Kalvotune::MenuPopup(const std::string& menu)
 {
     if (menu == "PopupMenu1") {
-        PopupMenu1Popup();
-        m_currentList.PopupMenu1Popup();
+        PrepareWindowMenu();
+        m_currentList.PrepareWindowMenu();
     } else if (menu == "PopupMenu2")
-        m_currentList.PopupMenu2Popup();
+        m_currentList.PrepareListMenu();
 }
 
 void Kalvotune::MouseDown(const std::string& component, int x, int y)
@@ -258,7 +258,7 @@ void Kalvotune::Resize(int width, int height)
 
 void Kalvotune::KeyPress(const std::string&)
 {
-    m_recording.FormKeyPress();
+    m_recording.OnRecordingKey();
 }
 
 void Kalvotune::MouseWheel(int angleDelta)
@@ -270,11 +270,11 @@ void Kalvotune::MouseWheel(int angleDelta)
     m_wheelRemainder += angleDelta;
     while (m_wheelRemainder >= kNotch) {
         m_wheelRemainder -= kNotch;
-        FormMouseWheelUp();
+        ZoomOutStep();
     }
     while (m_wheelRemainder <= -kNotch) {
         m_wheelRemainder += kNotch;
-        FormMouseWheelDown();
+        ZoomInStep();
     }
 }
 
@@ -293,7 +293,7 @@ void Kalvotune::RestoreSelection()
         list.SetSelected(i, m_selectionSave[static_cast<std::size_t>(i)] != 0);
 }
 
-void Kalvotune::Fullscreen1Click()
+void Kalvotune::ToggleFullScreen()
 {
     SaveSelection();
     if (!m_form.IsFullScreen) {
@@ -352,7 +352,7 @@ void Kalvotune::Fullscreen1Click()
     RestoreSelection();
 }
 
-void Kalvotune::FormMouseWheelUp()
+void Kalvotune::ZoomOutStep()
 {
     const int w0 = m_form.Image1.width;
     if (w0 <= 80)
@@ -360,7 +360,7 @@ void Kalvotune::FormMouseWheelUp()
     ZoomImage(w0 * 12 / 13);
 }
 
-void Kalvotune::FormMouseWheelDown()
+void Kalvotune::ZoomInStep()
 {
     if (m_form.Image1.left < -2000)
         return;

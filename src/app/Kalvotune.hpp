@@ -49,9 +49,9 @@ public:
         : m_player{player}
     {
     }
-    void PlayButtonClick() override { m_player.PlayButtonClick(); }
+    void PlayOrNext() override { m_player.PlayOrNext(); }
     void UpdatePlayButtons() override { m_player.UpdatePlayButtons(); }
-    void SpeedButton2Click() override { m_player.SpeedButton2Click(); }
+    void ToggleListView() override { m_player.ToggleListView(); }
 
 private:
     playback::Player& m_player;
@@ -121,14 +121,14 @@ public:
     service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
-    void Exit1Click();
-    void StilWindowClick();
-    void Label1Click();
-    void PopupMenu1Popup();
+    void RequestExit();
+    void ApplyStayOnTop();
+    void ShowAbout();
+    void PrepareWindowMenu();
     /// F5 or a double click on the window: full screen and back.
-    void Fullscreen1Click();
-    void FormMouseWheelUp();
-    void FormMouseWheelDown();
+    void ToggleFullScreen();
+    void ZoomOutStep();
+    void ZoomInStep();
 
 private:
     /// The window's list boxes and player's track as the track service keeps them.

@@ -13,7 +13,7 @@ constexpr const char* kDelayRefused{"Задержка картинки - цел�
 
 } // namespace
 
-void PictureDelayClick(Form& form, Services& services)
+void AskPictureDelay(Form& form, Services& services)
 {
     const std::optional<std::string> input
         = services.dialogs.InputBox(kDelayCaption, kDelayPrompt, std::to_string(form.PictureDelayMs));
@@ -32,7 +32,7 @@ void PictureDelayClick(Form& form, Services& services)
         services.dialogs.ShowMessage(written.message);
 }
 
-void AutoMusicTemplateClick(Form& form, Services& services)
+void SaveAutoMusicTemplates(Form& form, Services& services)
 {
     const std::filesystem::path file = form.ProgramDir / kOptionsFileName;
     Options options = ReadOptions(file);

@@ -47,28 +47,28 @@ void PatternCommands::RunPatterns(bool on)
     (f.*timer).enabled = true;
 }
 
-void PatternCommands::BallClick()
+void PatternCommands::ChooseBallFigures()
 {
     m_scheduler.ApplyFigureType(kaleidoscope::kBall);
 }
-void PatternCommands::BallCasualClick()
+void PatternCommands::ChooseBallPlusFigures()
 {
     m_scheduler.ApplyFigureType(kaleidoscope::kBallCasual);
 }
-void PatternCommands::CasualClick()
+void PatternCommands::ChooseRandomFigures()
 {
     m_scheduler.ApplyFigureType(kaleidoscope::kCasual);
 }
-void PatternCommands::MicroClick()
+void PatternCommands::ChooseMicroFigures()
 {
     m_scheduler.ApplyFigureType(kaleidoscope::kMicro);
 }
-void PatternCommands::MicroPlusClick()
+void PatternCommands::ChooseMicroPlusFigures()
 {
     m_scheduler.ApplyFigureType(kaleidoscope::kMicroPlus);
 }
 
-void PatternCommands::SpeedButton5Click()
+void PatternCommands::NextMode()
 {
     m_scheduler.NextMode();
     ShowMode();
@@ -76,28 +76,28 @@ void PatternCommands::SpeedButton5Click()
         RunPatterns(true);
 }
 
-void PatternCommands::SpeedButton1Click()
+void PatternCommands::ToggleAutoModeChange()
 {
     m_form.Timer3.enabled = !m_form.Timer3.enabled;
     m_form.TrackBar2.visible = m_form.Timer3.enabled;
 }
 
-void PatternCommands::Timer3Timer()
+void PatternCommands::OnAutoModeTick()
 {
     m_form.AutoChangeDue = true;
 }
 
-void PatternCommands::TrackBar1Change()
+void PatternCommands::ApplyPictureRate()
 {
     m_scheduler.MarkEvery(m_form.TrackBar1.position);
 }
 
-void PatternCommands::TrackBar2Change()
+void PatternCommands::ApplyAutoModeRate()
 {
     m_form.Timer3.interval = m_form.TrackBar2.position;
 }
 
-void PatternCommands::SpeedButton10Click()
+void PatternCommands::ToggleMotion()
 {
     m_form.MotionOff = !m_form.MotionOff;
 }
@@ -118,7 +118,7 @@ int PatternCommands::ModeOfTimer(const TimerControl& timer) const
     return -1;
 }
 
-void PatternCommands::PatternTimerTimer(TimerControl& timer)
+void PatternCommands::OnPatternTick(TimerControl& timer)
 {
     const int mode = ModeOfTimer(timer);
     if (mode < 0 || !m_engine.Ready())

@@ -58,25 +58,25 @@ public:
     /// (neither when the tables failed to load). Off: stops them all.
     void RunPatterns(bool on);
 
-    void SpeedButton5Click();
-    void SpeedButton1Click();
-    void Timer3Timer();
-    void TrackBar1Change();
-    void TrackBar2Change();
-    void BallClick();
-    void BallCasualClick();
-    void CasualClick();
-    void MicroClick();
-    void MicroPlusClick();
+    void NextMode();
+    void ToggleAutoModeChange();
+    void OnAutoModeTick();
+    void ApplyPictureRate();
+    void ApplyAutoModeRate();
+    void ChooseBallFigures();
+    void ChooseBallPlusFigures();
+    void ChooseRandomFigures();
+    void ChooseMicroFigures();
+    void ChooseMicroPlusFigures();
     /// Drive: toggles `MotionOff` (also the `Drive` menu item).
-    void SpeedButton10Click();
+    void ToggleMotion();
 
     /// Runs the handler of one of the eleven pattern timers (`Timer1`, `Timer5` ... `Timer14`).
     /// The tick's handler sets `timer.interval` to `PatternInterval` and draws the mode
     /// that `ModeNumber` names when that mode belongs to `timer`, else the timer's own mode.
     /// An automatic mode change shows the new mode and restarts the patterns instead.
     /// A timer that is not a pattern timer, or tables that are not loaded, do nothing.
-    void PatternTimerTimer(TimerControl& timer);
+    void OnPatternTick(TimerControl& timer);
 
 private:
     /// The mode a firing of `timer` draws; -1 when `timer` is no pattern timer.

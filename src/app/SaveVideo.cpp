@@ -51,7 +51,7 @@ fs::path SaveVideo::TrackToSave() const
     return m_form.CurrentTrackName;
 }
 
-void SaveVideo::SaveVideoClick()
+void SaveVideo::ChooseFileAndSaveVideo()
 {
     if (m_runner == nullptr)
         return;

@@ -35,7 +35,7 @@ public:
     /// The menu command: asks where to save, then hands the work to the runner. A name
     /// without an extension gets ".mp4"; the track itself is refused, and replacing any
     /// other existing file is asked first.
-    void SaveVideoClick();
+    void ChooseFileAndSaveVideo();
 
     /// The track the command works on: the first selected entry of `ListBox1`, or
     /// `CurrentTrackName` when nothing is selected; empty when there is neither.

@@ -16,10 +16,10 @@ void ApplySettings(Form& form, const SavedSettings& s, const SliderHandlers& sli
     form.FigureType = static_cast<std::uint8_t>(s.figureType & 0xFF);
     form.ModeNumber = s.mode;
     form.SpeedButton5.caption = std::to_string(form.ModeNumber);
-    if (form.TrackBar1.SetPosition(s.pictureChangeSlider) && sliders.trackBar1Change)
-        sliders.trackBar1Change();
-    if (form.TrackBar2.SetPosition(s.autoModeSlider) && sliders.trackBar2Change)
-        sliders.trackBar2Change();
+    if (form.TrackBar1.SetPosition(s.pictureChangeSlider) && sliders.pictureRateChanged)
+        sliders.pictureRateChanged();
+    if (form.TrackBar2.SetPosition(s.autoModeSlider) && sliders.autoModeRateChanged)
+        sliders.autoModeRateChanged();
     form.N6.checked = s.showTimer != 0;
     form.Utiug.checked = s.smoothing != 0;
     form.Razmazat.checked = s.smearing != 0;

@@ -9,12 +9,12 @@ namespace kalvotune::app {
 
 /// The slider handlers the apply step runs when a position actually changes.
 struct SliderHandlers {
-    std::function<void()> trackBar1Change;
-    std::function<void()> trackBar2Change;
+    std::function<void()> pictureRateChanged;
+    std::function<void()> autoModeRateChanged;
 };
 
 /// Puts the saved settings into the controls (the first step of `FormCreate`), without
-/// running any menu handler; the caller then runs `StilWindowClick`.
+/// running any menu handler; the caller then runs `ApplyStayOnTop`.
 void ApplySettings(Form& form, const SavedSettings& settings, const SliderHandlers& sliders);
 
 /// The settings as the controls have them now; the words the window does not use come

@@ -34,42 +34,42 @@ std::vector<WidgetBinding> WindowActions::Table()
     auto timer = [](std::string_view widget, TimerAction tick) {
         return WidgetBinding{.widget = widget, .kind = K::Timer, .tick = tick};
     };
-    const WidgetAction playOrNext = [](Kalvotune& a, Control*) { a.m_player.PlayButtonClick(); };
-    const WidgetAction pause = [](Kalvotune& a, Control*) { a.m_player.PauseButtonClick(); };
-    const WidgetAction stop = [](Kalvotune& a, Control*) { a.m_player.StopButtonClick(); };
-    const WidgetAction toggleList = [](Kalvotune& a, Control*) { a.m_player.SpeedButton2Click(); };
-    const WidgetAction toggleMotion = [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton10Click(); };
-    const WidgetAction openMusic = [](Kalvotune& a, Control*) { a.m_currentList.N1Click(); };
-    const WidgetAction writeCurrentLine = [](Kalvotune& a, Control*) { a.m_currentList.AddWorkeStringClick(); };
-    const TimerAction patternTick = [](Kalvotune& a, TimerControl& timer) { a.m_patternCommands.PatternTimerTimer(timer); };
+    const WidgetAction playOrNext = [](Kalvotune& a, Control*) { a.m_player.PlayOrNext(); };
+    const WidgetAction pause = [](Kalvotune& a, Control*) { a.m_player.PauseTrack(); };
+    const WidgetAction stop = [](Kalvotune& a, Control*) { a.m_player.StopTrack(); };
+    const WidgetAction toggleList = [](Kalvotune& a, Control*) { a.m_player.ToggleListView(); };
+    const WidgetAction toggleMotion = [](Kalvotune& a, Control*) { a.m_patternCommands.ToggleMotion(); };
+    const WidgetAction openMusic = [](Kalvotune& a, Control*) { a.m_currentList.OpenOtherMusic(); };
+    const WidgetAction writeCurrentLine = [](Kalvotune& a, Control*) { a.m_currentList.WriteCurrentLine(); };
+    const TimerAction patternTick = [](Kalvotune& a, TimerControl& timer) { a.m_patternCommands.OnPatternTick(timer); };
 
     return {
-        {.widget = "Form1", .kind = K::Window, .doubleClick = [](Kalvotune& a, Control*) { a.Fullscreen1Click(); }},
+        {.widget = "Form1", .kind = K::Window, .doubleClick = [](Kalvotune& a, Control*) { a.ToggleFullScreen(); }},
         {.widget = "PlayButton",
             .kind = K::Button,
             .description = "Воспроизведение, следующий трек",
             .click = playOrNext},
         {.widget = "PauseButton", .kind = K::Button, .description = "Пауза", .click = pause},
         {.widget = "StopButton", .kind = K::Button, .description = "Стоп", .click = stop},
-        button("SpeedButton1", [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton1Click(); }),
-        button("SpeedButton5", [](Kalvotune& a, Control*) { a.m_patternCommands.SpeedButton5Click(); }),
-        button("SpeedButton4", [](Kalvotune& a, Control*) { a.m_recording.SpeedButton4Click(); }),
+        button("SpeedButton1", [](Kalvotune& a, Control*) { a.m_patternCommands.ToggleAutoModeChange(); }),
+        button("SpeedButton5", [](Kalvotune& a, Control*) { a.m_patternCommands.NextMode(); }),
+        button("SpeedButton4", [](Kalvotune& a, Control*) { a.m_recording.ToggleTemplateRecording(); }),
         button("SpeedButton10", toggleMotion),
-        button("SpeedButton11", [](Kalvotune& a, Control*) { a.m_lists.SpeedButton11Click(); }),
+        button("SpeedButton11", [](Kalvotune& a, Control*) { a.m_lists.ToggleMyLists(); }),
         button("OpenButton", openMusic),
         button("SpeedButton2", toggleList),
         {.widget = "Label1",
             .kind = K::Link,
-            .click = [](Kalvotune& a, Control*) { a.Label1Click(); },
+            .click = [](Kalvotune& a, Control*) { a.ShowAbout(); },
             .pointingHand = true},
         {.widget = "TrackBar1",
             .kind = K::Slider,
-            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.TrackBar1Change(); },
+            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.ApplyPictureRate(); },
             .sliderStep = 4,
             .sliderTicks = 4},
         {.widget = "TrackBar2",
             .kind = K::Slider,
-            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.TrackBar2Change(); },
+            .click = [](Kalvotune& a, Control*) { a.m_patternCommands.ApplyAutoModeRate(); },
             .sliderStep = 1000,
             .sliderTicks = 4000},
         {.widget = "StaticText1", .kind = K::Label, .description = "Длительность трека", .growsLeft = true},
@@ -77,11 +77,11 @@ std::vector<WidgetBinding> WindowActions::Table()
         {.widget = "Panel1",
             .kind = K::Panel,
             .description = "Калейдоскоп",
-            .release = [](Kalvotune& a, int x, int y) { a.m_player.Panel1MouseUp(x, y); }},
+            .release = [](Kalvotune& a, int x, int y) { a.m_player.SeekOnPanelBottom(x, y); }},
         {.widget = "Panel2",
             .kind = K::Panel,
             .description = "Позиция воспроизведения",
-            .release = [](Kalvotune& a, int x, int) { a.m_player.Panel2MouseUp(x); },
+            .release = [](Kalvotune& a, int x, int) { a.m_player.SeekOnStrip(x); },
             .pointingHand = true},
         {.widget = "Image1",
             .kind = K::Picture,
@@ -93,39 +93,39 @@ std::vector<WidgetBinding> WindowActions::Table()
             .place = "Panel1",
             .contextMenu = "PopupMenu2",
             .description = "Текущий список",
-            .click = [](Kalvotune& a, Control*) { a.m_player.ListBox1Click(); },
+            .click = [](Kalvotune& a, Control*) { a.m_player.RestartOrderAfterSelection(); },
             .doubleClick =
                 [](Kalvotune& a, Control*) {
                     // A double click is a click first: the order restarts from the top.
-                    a.m_player.ListBox1Click();
-                    a.m_player.PlayButtonClick();
+                    a.m_player.RestartOrderAfterSelection();
+                    a.m_player.PlayOrNext();
                 }},
         {.widget = "ListBox3",
             .kind = K::List,
             .place = "Panel1",
             .contextMenu = "PopupMenu3",
             .description = "Мои списки",
-            .doubleClick = [](Kalvotune& a, Control*) { a.m_myLists.OpenSelecktListsClick(); }},
+            .doubleClick = [](Kalvotune& a, Control*) { a.m_myLists.OpenSelectedLists(); }},
         show("ListBox4", K::List, "Panel1", "Рабочий список"),
         {.widget = "ListBox2", .kind = K::List, .place = "Panel1", .contextMenu = "PopupMenu4", .description = "Пути"},
         {.widget = "ListBox5",
             .kind = K::List,
             .place = "Panel1",
             .description = "Выбор списка для записи",
-            .click = [](Kalvotune& a, Control*) { a.m_currentList.ListBox5Click(); }},
+            .click = [](Kalvotune& a, Control*) { a.m_currentList.WriteLineIntoChosenList(); }},
         {.widget = "ButtonBack",
             .kind = K::PushButton,
             .place = "Panel1",
-            .click = [](Kalvotune& a, Control*) { a.m_recording.ButtonBackClick(); }},
+            .click = [](Kalvotune& a, Control*) { a.m_recording.ShiftTemplateBack(); }},
         {.widget = "ButtonAhead",
             .kind = K::PushButton,
             .place = "Panel1",
-            .click = [](Kalvotune& a, Control*) { a.m_recording.ButtonAheadClick(); }},
+            .click = [](Kalvotune& a, Control*) { a.m_recording.ShiftTemplateAhead(); }},
         {.widget = "Panel3",
             .kind = K::Panel,
             .place = "Panel2",
             .description = "Позиция воспроизведения",
-            .release = [](Kalvotune& a, int x, int) { a.m_player.Panel2MouseUp(x); },
+            .release = [](Kalvotune& a, int x, int) { a.m_player.SeekOnStrip(x); },
             .pointingHand = true},
 
         // The window's menu.
@@ -134,75 +134,75 @@ std::vector<WidgetBinding> WindowActions::Table()
         item("Pause1", "PopupMenu1", "Ctrl+Z", pause),
         item("Stop1", "PopupMenu1", "Ctrl+S", stop),
         item("Listik", "PopupMenu1", "Ctrl+L", toggleList),
-        item("Fullscreen1", "PopupMenu1", "F5", [](Kalvotune& a, Control*) { a.Fullscreen1Click(); }),
+        item("Fullscreen1", "PopupMenu1", "F5", [](Kalvotune& a, Control*) { a.ToggleFullScreen(); }),
         item("N4", "PopupMenu1", {}),
-        item("Ball", "PopupMenu1", "Shift+F1", [](Kalvotune& a, Control*) { a.m_patternCommands.BallClick(); }),
-        item("BallCasual", "PopupMenu1", "Shift+F2", [](Kalvotune& a, Control*) { a.m_patternCommands.BallCasualClick(); }),
-        item("Casual", "PopupMenu1", "Shift+F3", [](Kalvotune& a, Control*) { a.m_patternCommands.CasualClick(); }),
-        item("Micro", "PopupMenu1", "Shift+F4", [](Kalvotune& a, Control*) { a.m_patternCommands.MicroClick(); }),
-        item("MicroPlus", "PopupMenu1", "Shift+F5", [](Kalvotune& a, Control*) { a.m_patternCommands.MicroPlusClick(); }),
+        item("Ball", "PopupMenu1", "Shift+F1", [](Kalvotune& a, Control*) { a.m_patternCommands.ChooseBallFigures(); }),
+        item("BallCasual", "PopupMenu1", "Shift+F2",
+            [](Kalvotune& a, Control*) { a.m_patternCommands.ChooseBallPlusFigures(); }),
+        item("Casual", "PopupMenu1", "Shift+F3",
+            [](Kalvotune& a, Control*) { a.m_patternCommands.ChooseRandomFigures(); }),
+        item("Micro", "PopupMenu1", "Shift+F4",
+            [](Kalvotune& a, Control*) { a.m_patternCommands.ChooseMicroFigures(); }),
+        item("MicroPlus", "PopupMenu1", "Shift+F5",
+            [](Kalvotune& a, Control*) { a.m_patternCommands.ChooseMicroPlusFigures(); }),
         item("AutoTipFig", "PopupMenu1", "Shift+F6"),
         item("Drive", "PopupMenu1", "F3", toggleMotion),
         item("Hi", "PopupMenu1", {}),
-        item("Utiug", "PopupMenu1", {}, [](Kalvotune& a, Control*) { a.m_display.UtiugClick(); }),
-        item("N6", "PopupMenu1", "Ctrl+T", [](Kalvotune& a, Control*) { a.m_display.N6Click(); }),
-        item("Razmazat", "PopupMenu1", {}, [](Kalvotune& a, Control*) { a.m_display.RazmazatClick(); }),
-        item("StopGraphica", "PopupMenu1", "Ctrl+G", [](Kalvotune& a, Control*) { a.m_display.StopGraphicaClick(); }),
-        item("ScreenShot1", "PopupMenu1", "Ctrl+C", [](Kalvotune& a, Control*) { a.m_display.ScreenShot1Click(); }),
-        item("StilWindow", "PopupMenu1", "Ctrl+W", [](Kalvotune& a, Control*) { a.StilWindowClick(); }),
+        item("Utiug", "PopupMenu1", {}, [](Kalvotune& a, Control*) { a.m_display.ToggleSmoothing(); }),
+        item("N6", "PopupMenu1", "Ctrl+T", [](Kalvotune& a, Control*) { a.m_display.ApplyClockVisibility(); }),
+        item("Razmazat", "PopupMenu1", {}, [](Kalvotune& a, Control*) { a.m_display.ToggleSmearing(); }),
+        item("StopGraphica", "PopupMenu1", "Ctrl+G", [](Kalvotune& a, Control*) { a.m_display.ToggleGraphics(); }),
+        item("ScreenShot1", "PopupMenu1", "Ctrl+C", [](Kalvotune& a, Control*) { a.m_display.SaveScreenShot(); }),
+        item("StilWindow", "PopupMenu1", "Ctrl+W", [](Kalvotune& a, Control*) { a.ApplyStayOnTop(); }),
         item("Joces", "PopupMenu1", {}),
         item("DeleteBadStringPop", "PopupMenu1", {}),
         item("StartMessage", "PopupMenu1", {}),
-        item("PictureDelay", "PopupMenu1", {},
-            [](Kalvotune& a, Control*) { PictureDelayClick(a.m_form, a.m_services); }),
+        item("PictureDelay", "PopupMenu1", {}, [](Kalvotune& a, Control*) { AskPictureDelay(a.m_form, a.m_services); }),
         item("AutoMusicTemplate", "PopupMenu1", {},
-            [](Kalvotune& a, Control*) { AutoMusicTemplateClick(a.m_form, a.m_services); }),
+            [](Kalvotune& a, Control*) { SaveAutoMusicTemplates(a.m_form, a.m_services); }),
         item("FixatorLista1", "PopupMenu1", {}),
         item("AddWorkeString2", "PopupMenu1", {}, writeCurrentLine),
-        item("Exit1", "PopupMenu1", "Ctrl+X", [](Kalvotune& a, Control*) { a.Exit1Click(); }),
+        item("Exit1", "PopupMenu1", "Ctrl+X", [](Kalvotune& a, Control*) { a.RequestExit(); }),
 
         // The menu of the current list.
         item("Listic2", "PopupMenu2", {}, toggleList),
-        item("DeleteDrugMusic", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { a.m_currentList.DeleteDrugMusicClick(); }),
-        item("AddDrugujuMusic", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { a.m_currentList.AddDrugujuMusicClick(); }),
+        item(
+            "DeleteDrugMusic", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_currentList.DeleteSelectedLines(); }),
+        item("AddDrugujuMusic", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_currentList.AddMoreFiles(); }),
         item("AddWorkeString", "PopupMenu2", {}, writeCurrentLine),
-        item("VisibleListBox2", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { playlists::VisibleListBox2Click(a.m_form); }),
+        item("VisibleListBox2", "PopupMenu2", {}, [](Kalvotune& a, Control*) { playlists::TogglePathsView(a.m_form); }),
         item("SaveListOnHDD", "PopupMenu2", {}),
-        item("SaveNewList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_myLists.SaveNewListClick(); }),
-        item("SaveChangeList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_lists.SaveChangeListClick(); }),
-        item("SaveM3uList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_m3uExport.SaveM3uListClick(); }),
+        item("SaveNewList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_myLists.SaveAsNewList(); }),
+        item("SaveChangeList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_lists.SaveIntoCurrentList(); }),
+        item("SaveM3uList", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_m3uExport.SaveAsM3u(); }),
         item("Service", "PopupMenu2", {}),
-        item("RemoveTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.RemoveTracksClick(); }),
-        item("RenameTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.RenameTracksClick(); }),
-        item("DeleteTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.DeleteTracksClick(); }),
-        item("FindMovedTracks", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { a.m_trackService.FindMovedTracksClick(); }),
+        item("RemoveTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.MoveSelectedTracks(); }),
+        item("RenameTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.RenameSelectedTracks(); }),
+        item("DeleteTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.DeleteSelectedTracks(); }),
+        item("FindMovedTracks", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_trackService.SearchMovedTracks(); }),
         item("InstallTemplates", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { template_commands::InstallTemplatesClick(a.m_form, a.m_services); }),
-        item("Sinhroniz", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_recording.SinhronizClick(); }),
+            [](Kalvotune& a, Control*) { template_commands::InstallTemplateFolders(a.m_form, a.m_services); }),
+        item("Sinhroniz", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_recording.ToggleTemplateSync(); }),
         item("MakeMusicTemplate", "PopupMenu2", {},
-            [](Kalvotune& a, Control*) { a.m_musicTemplates.MakeMusicTemplateClick(); }),
-        item("SaveVideo", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_saveVideo.SaveVideoClick(); }),
+            [](Kalvotune& a, Control*) { a.m_musicTemplates.MakeTemplatesFromMusic(); }),
+        item("SaveVideo", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_saveVideo.ChooseFileAndSaveVideo(); }),
 
         // The menus of "My" lists and of the paths.
-        item("OpenSelecktLists", "PopupMenu3", {}, [](Kalvotune& a, Control*) { a.m_myLists.OpenSelecktListsClick(); }),
-        item("DeleteList", "PopupMenu3", {}, [](Kalvotune& a, Control*) { a.m_myLists.DeleteListClick(); }),
-        item("CopySelectTrack", "PopupMenu4", {},
-            [](Kalvotune& a, Control*) { a.m_trackService.CopySelectTrackClick(); }),
+        item("OpenSelecktLists", "PopupMenu3", {}, [](Kalvotune& a, Control*) { a.m_myLists.OpenSelectedLists(); }),
+        item("DeleteList", "PopupMenu3", {}, [](Kalvotune& a, Control*) { a.m_myLists.DeleteSelectedLists(); }),
+        item(
+            "CopySelectTrack", "PopupMenu4", {}, [](Kalvotune& a, Control*) { a.m_trackService.CopySelectedTracks(); }),
 
         timer("Timer1", patternTick),
         timer("Timer2",
             [](Kalvotune& a, TimerControl&) {
-                a.m_player.Timer2Timer();
+                a.m_player.OnNextTrackDue();
                 a.m_musicTemplates.AnalyseStartedTrack();
             }),
-        timer("Timer3", [](Kalvotune& a, TimerControl&) { a.m_patternCommands.Timer3Timer(); }),
+        timer("Timer3", [](Kalvotune& a, TimerControl&) { a.m_patternCommands.OnAutoModeTick(); }),
         timer("Timer4",
             [](Kalvotune& a, TimerControl&) {
-                a.m_player.Timer4Timer();
+                a.m_player.OnPositionTick();
                 // The end of a track ends a recording; an analysis that waited for it goes in.
                 a.m_musicTemplates.InstallDeferred();
             }),
@@ -216,7 +216,7 @@ std::vector<WidgetBinding> WindowActions::Table()
         timer("Timer12", patternTick),
         timer("Timer13", patternTick),
         timer("Timer14", patternTick),
-        timer("Timer15", [](Kalvotune& a, TimerControl&) { a.m_player.Timer15Timer(); }),
+        timer("Timer15", [](Kalvotune& a, TimerControl&) { a.m_player.OnKeepAwakeTick(); }),
     };
 }
 

@@ -48,7 +48,7 @@ struct Form {
     int windowWidth{800};
     int windowHeight{572};
     std::uint64_t placementRevision{};
-    /// Set by `Exit1Click`: the window should close (which runs `FormCloseQuery`).
+    /// Set by `RequestExit`: the window should close (which runs `FormCloseQuery`).
     bool closeRequested{};
 
     // Buttons.

@@ -87,7 +87,7 @@ void Player::CloseDevice()
         m_events.Publish({PlayerEvent::Kind::TrackEnded, m_form.CurrentTrackName});
 }
 
-void Player::PlayButtonClick()
+void Player::PlayOrNext()
 {
     Form& f = m_form;
     AudioDevice& device = m_services.device;
@@ -199,9 +199,9 @@ void Player::StartCurrentEntry()
     const templates::TemplateState state = loaded.state;
     ApplyTrackTemplate(f, std::move(loaded));
     if (f.ListBox3.visible)
-        m_lists.SpeedButton11Click();
+        m_lists.ToggleMyLists();
     if (f.ListBox1.visible && !f.FixatorLista1.checked)
-        SpeedButton2Click();
+        ToggleListView();
     m_patterns.SelectFigures();
     device.Play();
     UpdatePlayButtons();
@@ -236,7 +236,7 @@ void Player::DropMissingEntry()
     if (m_form.TrackIndex < 0 || m_form.TrackIndex >= m_form.ListBox1.Count())
         return;
     m_form.ListBox1.Delete(m_form.TrackIndex);
-    m_lists.SaveChangeListClick();
+    m_lists.SaveIntoCurrentList();
 }
 
 void Player::UpdatePlayButtons()
@@ -261,7 +261,7 @@ void Player::UpdatePlayButtons()
     f.PlayButton.caption = "Play";
 }
 
-void Player::PauseButtonClick()
+void Player::PauseTrack()
 {
     Form& f = m_form;
     // Pause stands for a button that is disabled while paused: the device's own pause
@@ -283,7 +283,7 @@ void Player::PauseButtonClick()
     f.PlayButton.caption = "Play";
 }
 
-void Player::StopButtonClick()
+void Player::StopTrack()
 {
     Form& f = m_form;
     m_services.device.Stop();
@@ -296,7 +296,7 @@ void Player::StopButtonClick()
     m_patterns.RunPatterns(false);
 
     if (!f.ListBox1.visible && !f.FixatorLista1.checked && !f.IsFullScreen)
-        SpeedButton2Click();
+        ToggleListView();
 
     if (TemplateRecording()) {
         f.SpeedButton4.tag = 0;
@@ -311,7 +311,7 @@ void Player::StopButtonClick()
     }
 }
 
-void Player::SpeedButton2Click()
+void Player::ToggleListView()
 {
     Form& f = m_form;
     if (f.ListBox1.visible) {
@@ -328,7 +328,7 @@ void Player::SpeedButton2Click()
     f.ListBox3.visible = false;
 }
 
-void Player::ListBox1Click()
+void Player::RestartOrderAfterSelection()
 {
     m_form.TrackIndex = -1;
     m_form.PlayButton.caption = "Play";
@@ -343,7 +343,7 @@ void Player::ShowTrackLength()
     f.StaticText1.caption = "  " + TwoDigits(f.TrackSeconds / 60) + ":" + TwoDigits(f.TrackSeconds % 60);
 }
 
-void Player::Timer4Timer()
+void Player::OnPositionTick()
 {
     Form& f = m_form;
     if (m_services.device.Mode() == DeviceMode::NotOpen) {
@@ -418,21 +418,21 @@ bool Player::SeekPlaying(std::int64_t ms)
     return true;
 }
 
-void Player::Panel2MouseUp(int x)
+void Player::SeekOnStrip(int x)
 {
     const int width = m_form.Panel2.width;
     if (width > 0)
         SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 
-void Player::Panel1MouseUp(int x, int y)
+void Player::SeekOnPanelBottom(int x, int y)
 {
     const int width = m_form.Panel1.width;
     if (width > 0 && y > m_form.Panel1.height - kSeekStripHeight)
         SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 
-void Player::Timer15Timer()
+void Player::OnKeepAwakeTick()
 {
     m_services.activity.Poke();
 }

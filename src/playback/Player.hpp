@@ -39,19 +39,19 @@ public:
 
     /// Play, Next, F4, double click on `ListBox1`: resumes a paused track, or moves on to
     /// the next selected entry from `TrackIndex` (a random pick in random mode) and starts it.
-    void PlayButtonClick();
-    /// The one-shot deferral of `PlayButtonClick`; the handler disables `Timer2` itself.
-    void Timer2Timer() { PlayButtonClick(); }
+    void PlayOrNext();
+    /// The one-shot deferral of `PlayOrNext`; the handler disables `Timer2` itself.
+    void OnNextTrackDue() { PlayOrNext(); }
     /// Pause, Ctrl+Z. With no device open only the error "No MCI device open" is shown;
     /// while already paused nothing happens.
-    void PauseButtonClick();
+    void PauseTrack();
     /// Stop, Ctrl+S: stops without closing; cancels a still-picture recording.
-    void StopButtonClick();
+    void StopTrack();
     /// "List": shows or hides the current list.
-    void SpeedButton2Click();
+    void ToggleListView();
     /// Any selection change in `ListBox1`: the next Play starts from the top and random
     /// mode ends. Call after the box's own selection has changed.
-    void ListBox1Click();
+    void RestartOrderAfterSelection();
     /// Aligns Play/Next, Pause, Stop and "Записать текущую строку" with the device mode.
     void UpdatePlayButtons();
     /// Removes the entry at `TrackIndex` and writes the current list back.
@@ -60,17 +60,17 @@ public:
     /// Sets `TrackPosition` 0, `TrackSeconds` and `StaticText1` from the open device.
     void ShowTrackLength();
     /// `Timer4`, every 400 ms: progress bar, clock and end of track.
-    void Timer4Timer();
+    void OnPositionTick();
     /// A mouse button released over `Panel2` or `Panel3`, `x` in `Panel2`: seeks while playing.
-    void Panel2MouseUp(int x);
+    void SeekOnStrip(int x);
     /// A mouse button released over a free part of `Panel1`: seeks while playing when
     /// `y` is in the bottom 13 pixels.
-    void Panel1MouseUp(int x, int y);
+    void SeekOnPanelBottom(int x, int y);
     /// The seek of a click on the strip, to `ms`: only while a track plays (a jump would
     /// otherwise start the sound behind a paused or stopped window). True when it jumped.
     bool SeekPlaying(std::int64_t ms);
     /// `Timer15`, every 55 s while the patterns run: keeps the session awake.
-    void Timer15Timer();
+    void OnKeepAwakeTick();
 
     /// Track starts, track ends and jumps in the track, for whoever follows the player.
     PlayerEvents& Events() { return m_events; }

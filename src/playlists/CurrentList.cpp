@@ -95,7 +95,7 @@ bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs
     return false;
 }
 
-void VisibleListBox2Click(Form& form)
+void TogglePathsView(Form& form)
 {
     const ListBox& list = form.ListBox1;
     ListBox& paths = form.ListBox2;
@@ -155,11 +155,11 @@ void CurrentList::AppendTracks(const std::vector<fs::path>& files)
         m_form.ListBox1.Add(MakeListItem("*" + file.string() + "*"));
 }
 
-void CurrentList::N1Click()
+void CurrentList::OpenOtherMusic()
 {
     Form& f = m_form;
     if (f.ListBox3.visible) {
-        m_myLists.OpenSelecktListsClick();
+        m_myLists.OpenSelectedLists();
         return;
     }
     OpenTracks(ChooseTracks());
@@ -181,18 +181,18 @@ void CurrentList::OpenTracks(const std::vector<fs::path>& chosen)
     f.caption = Playing() ? f.CaptionPrefix + kOpenedCaptionGap + f.TrackTitle : f.CaptionPrefix;
     f.TrackIndex = 0;
     m_player.UpdatePlayButtons();
-    VisibleListBox2Click(f);
+    TogglePathsView(f);
     f.SaveChangeList.enabled = false;
     if (!f.ListBox1.visible)
-        m_player.SpeedButton2Click();
+        m_player.ToggleListView();
     f.ListExhausted = false;
     f.ListBox1.SetSelected(m_services.random.Next() % f.ListBox1.Count(), true);
     f.CurrentListName = "0";
     if (f.ListBox1.Count() == 1)
-        m_player.PlayButtonClick();
+        m_player.PlayOrNext();
 }
 
-void CurrentList::AddDrugujuMusicClick()
+void CurrentList::AddMoreFiles()
 {
     AddTracks(ChooseTracks());
 }
@@ -221,10 +221,10 @@ void CurrentList::AddTracks(const std::vector<fs::path>& chosen)
         = mode == DeviceMode::Playing || mode == DeviceMode::Stopped ? prefix + kCaptionGap + f.TrackTitle : prefix;
     f.ListBox1.sorted = false;
     AppendTracks(files);
-    VisibleListBox2Click(f);
+    TogglePathsView(f);
 }
 
-void CurrentList::DeleteDrugMusicClick()
+void CurrentList::DeleteSelectedLines()
 {
     Form& f = m_form;
     if (!AnyTrackSelected(f)) {
@@ -235,10 +235,10 @@ void CurrentList::DeleteDrugMusicClick()
     for (int i = f.ListBox1.Count() - 1; i >= 0; --i)
         if (f.ListBox1.Selected(i))
             f.ListBox1.Delete(i);
-    VisibleListBox2Click(f);
+    TogglePathsView(f);
 }
 
-void CurrentList::PopupMenu2Popup()
+void CurrentList::PrepareListMenu()
 {
     Form& f = m_form;
     // The registry is never overwritten from the list; a list opened from files has no
@@ -250,13 +250,13 @@ void CurrentList::PopupMenu2Popup()
         f.AddWorkeString.enabled = true;
 }
 
-void CurrentList::PopupMenu1Popup()
+void CurrentList::PrepareWindowMenu()
 {
     if (m_form.AddWorkeString2.checked)
         m_form.AddWorkeString2.enabled = true;
 }
 
-void CurrentList::AddWorkeStringClick()
+void CurrentList::WriteCurrentLine()
 {
     Form& f = m_form;
     if (f.AddWorkeString.checked || f.AddWorkeString2.checked) {
@@ -301,7 +301,7 @@ void CurrentList::CloseSelectionBox()
     f.ListBox3.visible = m_listBox3WasVisible;
 }
 
-void CurrentList::ListBox5Click()
+void CurrentList::WriteLineIntoChosenList()
 {
     ListBox& box = m_form.ListBox5;
     if (!box.visible)

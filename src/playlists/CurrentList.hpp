@@ -35,7 +35,7 @@ bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs
 /// Rebuilds the path view `ListBox2` from `ListBox1` (each entry's path, with the same
 /// selection) and shows it exactly while `VisibleListBox2` is checked. Call after every
 /// change of `ListBox1`'s entries.
-void VisibleListBox2Click(Form& form);
+void TogglePathsView(Form& form);
 
 /// The commands that fill and edit the current list: opening tracks with the file dialog,
 /// adding more, removing the selected entries, the enabled state of "В текущий список",
@@ -54,10 +54,10 @@ public:
     /// "Open", F9: the chosen tracks replace the current list, which then has no file
     /// (`CurrentListName` "0"); one track plays at once, of several one is selected at
     /// random. While the panel of the user's lists shows, opens the selected lists instead.
-    void N1Click();
+    void OpenOtherMusic();
     /// "Добавить, открыв еще ": appends the chosen tracks and extends the caption prefix
     /// with their folder's name.
-    void AddDrugujuMusicClick();
+    void AddMoreFiles();
     /// What "Open" does once the dialog has given `files`: they replace the current list.
     /// Tracks handed over from outside the window open through here too.
     void OpenTracks(const std::vector<std::filesystem::path>& files);
@@ -65,19 +65,19 @@ public:
     /// appended. Tracks dropped on the window are added through here too.
     void AddTracks(const std::vector<std::filesystem::path>& files);
     /// "Удалить выделенн. строки": removes the selected entries from `ListBox1` only.
-    void DeleteDrugMusicClick();
+    void DeleteSelectedLines();
     /// Before the list's context menu shows: "В текущий список" is disabled for the
     /// registry and enabled for any list with a file.
-    void PopupMenu2Popup();
+    void PrepareListMenu();
     /// Before the window's menu shows: an open selection box can always be cancelled.
-    void PopupMenu1Popup();
+    void PrepareWindowMenu();
     /// "Записать текущую строку": opens the selection box for the playing track's line, or
     /// closes it again, restoring the list boxes that were visible.
-    void AddWorkeStringClick();
+    void WriteCurrentLine();
     /// A click in the selection box: writes the pending line into the chosen list (unless
     /// it is there already) or into a new list, then closes the box. A cancelled name
     /// prompt or a file error leaves the box open.
-    void ListBox5Click();
+    void WriteLineIntoChosenList();
 
 private:
     /// The dialog's files, playlists replaced by their entries; empty when cancelled or

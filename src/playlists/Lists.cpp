@@ -192,7 +192,7 @@ void Lists::LoadStartLists()
     m_form.caption = " " + std::string{kDefaultListName};
     // The panel would only repeat the index's error; the current list shows instead.
     if (indexReadable)
-        SpeedButton11Click();
+        ToggleMyLists();
 }
 
 void Lists::AddToHistory()
@@ -247,7 +247,7 @@ std::string Lists::LookUpTemplateName(const fs::path& track)
     return "0";
 }
 
-void Lists::SaveChangeListClick()
+void Lists::SaveIntoCurrentList()
 {
     const std::string name = m_form.CurrentListName;
     if (name == "0" || name == kRegistryName)
@@ -278,7 +278,7 @@ void Lists::SaveChangeListClick()
     }
 }
 
-void Lists::SpeedButton11Click()
+void Lists::ToggleMyLists()
 {
     if (m_form.ListBox3.visible) {
         m_form.ListBox3.visible = false;

@@ -43,9 +43,9 @@ public:
     /// file is written. Nothing is written for "0" (no file), for the registry, whose
     /// template fields the items do not carry, for the index `MyLists` or for a name that
     /// is no plain file name.
-    void SaveChangeListClick();
+    void SaveIntoCurrentList();
     /// Shows or hides the panel of the user's lists (`ListBox3`).
-    void SpeedButton11Click();
+    void ToggleMyLists();
 
     std::filesystem::path ListsDir() const;
     /// The full path of the list file `name` in `Lists`; empty (a path that reads as

@@ -21,7 +21,7 @@ M3uExport::M3uExport(Form& form, Dialogs& dialogs)
 {
 }
 
-void M3uExport::SaveM3uListClick()
+void M3uExport::SaveAsM3u()
 {
     const ListBox& list = m_form.ListBox1;
     if (list.Count() == 0) {

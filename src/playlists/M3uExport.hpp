@@ -15,7 +15,7 @@ public:
     /// there as an M3U8 playlist (`.m3u8` added when the name has no playlist extension),
     /// in one atomic write. An empty list, a cancelled dialog or a failed write leave
     /// every file as it was.
-    void SaveM3uListClick();
+    void SaveAsM3u();
 
 private:
     Form& m_form;

@@ -61,7 +61,7 @@ MyLists::MyLists(Form& form, Services& services, Lists& lists, PlayControls& pla
 {
 }
 
-void MyLists::OpenSelecktListsClick()
+void MyLists::OpenSelectedLists()
 {
     Form& f = m_form;
     f.ListBox1.sorted = false;
@@ -102,7 +102,7 @@ void MyLists::OpenSelecktListsClick()
     for (std::string& item : items)
         f.ListBox1.Add(std::move(item));
     f.CurrentListName = lastOpened;
-    VisibleListBox2Click(f);
+    TogglePathsView(f);
     f.ListBox3.visible = false;
     f.SpeedButton4.enabled = false;
     f.CaptionPrefix = opened > 1 ? kSeveralListsMark + f.CurrentListName : f.CurrentListName;
@@ -113,11 +113,11 @@ void MyLists::OpenSelecktListsClick()
         f.ListBox1.SetSelected(m_services.random.Next() % f.ListBox1.Count(), true);
     f.TrackIndex = 0;
     if (!f.ListBox1.visible)
-        m_player.SpeedButton2Click();
+        m_player.ToggleListView();
     m_player.UpdatePlayButtons();
 }
 
-void MyLists::SaveNewListClick()
+void MyLists::SaveAsNewList()
 {
     Form& f = m_form;
     std::string name;
@@ -159,7 +159,7 @@ void MyLists::SaveNewListClick()
     f.SaveChangeList.enabled = true;
 }
 
-void MyLists::DeleteListClick()
+void MyLists::DeleteSelectedLists()
 {
     Form& f = m_form;
     if (f.ListBox3.SelectedCount() == 0) {

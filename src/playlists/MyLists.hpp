@@ -20,7 +20,7 @@ inline constexpr std::string_view kNewListPrompt{
 /// Commands on the user's named lists in the panel `ListBox3`: opening lists into the
 /// current list, saving the current list as a new list and deleting lists. The panel
 /// itself ("My") and writing back into the current list's file are `Lists`'
-/// `SpeedButton11Click` and `SaveChangeListClick`. Every handler runs on the window's
+/// `ToggleMyLists` and `SaveIntoCurrentList`. Every handler runs on the window's
 /// thread and reads the files it needs when it runs.
 class MyLists {
 public:
@@ -30,14 +30,14 @@ public:
     /// Replaces the current list by the lists selected in the panel, in panel order; the
     /// last one opened becomes `CurrentListName`. A selected list without a file gets its
     /// message and the others still open; when none of them opens, the current list stays.
-    void OpenSelecktListsClick();
+    void OpenSelectedLists();
     /// Asks for a name (the caption proposed) and writes the current list into a new list
     /// file, then appends the name to `MyLists`. A refused name asks again; a failed write
     /// changes nothing but the file system's error box.
-    void SaveNewListClick();
+    void SaveAsNewList();
     /// Deletes the selected lists and their names in `MyLists`: never `Kalvotune`, "Былое"
     /// only after Yes.
-    void DeleteListClick();
+    void DeleteSelectedLists();
 
 private:
     Form& m_form;

@@ -8,11 +8,11 @@ class PlayControls {
 public:
     virtual ~PlayControls() = default;
     /// Starts, resumes or advances playback as the Play button does.
-    virtual void PlayButtonClick() = 0;
+    virtual void PlayOrNext() = 0;
     /// Aligns the play buttons and "Записать текущую строку" with the device mode.
     virtual void UpdatePlayButtons() = 0;
     /// Shows the current list when it is hidden, hides it when it shows.
-    virtual void SpeedButton2Click() = 0;
+    virtual void ToggleListView() = 0;
 };
 
 } // namespace kalvotune::playlists

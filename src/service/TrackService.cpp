@@ -180,7 +180,7 @@ void TrackService::FollowCurrentTrack(const ChangeChain& changes)
         m_window.currentTrackMoved(fate.path);
 }
 
-void TrackService::DeleteTracksClick()
+void TrackService::DeleteSelectedTracks()
 {
     Dialogs& dialogs = m_services.dialogs;
     if (!dialogs.AskYesNo(kDeleteQuestion, kDeleteCaption))
@@ -213,7 +213,7 @@ void TrackService::DeleteTracksClick()
     dialogs.ShowMessage(DeleteClosingMessage(deletedCount, kept.size(), listsWritten));
 }
 
-void TrackService::RemoveTracksClick()
+void TrackService::MoveSelectedTracks()
 {
     Dialogs& dialogs = m_services.dialogs;
     const std::vector<fs::path> files = ChooseTracks();
@@ -277,7 +277,7 @@ void TrackService::RemoveTracksClick()
     dialogs.ShowMessage(kDone);
 }
 
-void TrackService::RenameTracksClick()
+void TrackService::RenameSelectedTracks()
 {
     Dialogs& dialogs = m_services.dialogs;
     if (m_window.currentList.SelectedCount() == 0) {
@@ -366,7 +366,7 @@ void TrackService::RenameTracksClick()
             dialogs.ShowMessage(kRenameFailedHead + playlists::TrackTitleOf(rename.oldPath) + kRenameFailedTail);
 }
 
-void TrackService::FindMovedTracksClick()
+void TrackService::SearchMovedTracks()
 {
     const std::optional<fs::path> folder = m_services.dialogs.ChooseFolder(kMusicFolderTitle);
     if (!folder)
@@ -424,7 +424,7 @@ void TrackService::MusicIndexed(const MusicIndexResult& result)
     dialogs.ShowMessage(done);
 }
 
-void TrackService::CopySelectTrackClick()
+void TrackService::CopySelectedTracks()
 {
     Dialogs& dialogs = m_services.dialogs;
     const bool all = dialogs.AskYesNo(kCopyAllQuestion, kCopyCaption);

@@ -64,23 +64,23 @@ public:
     /// "Удаление треков": deletes the chosen files for good; a track whose file is gone
     /// loses its lines in every list and its template folder. A file that cannot be
     /// deleted keeps both, and the user is told.
-    void DeleteTracksClick();
+    void DeleteSelectedTracks();
     /// "Перемещение треков": moves the chosen files into a chosen folder, never over an
     /// existing file. The lists are rewritten while both files exist and the old file is
     /// deleted only after that, so no list ever points at nothing. Within one file
     /// system the move is instant (no copy).
-    void RemoveTracksClick();
+    void MoveSelectedTracks();
     /// "Переименование тр.": asks a new name for each selected entry of the current
     /// list and renames its file in its folder, keeping the extension; an empty name or
     /// Cancel leaves the entry. The track that is playing keeps playing under its new name.
-    void RenameTracksClick();
+    void RenameSelectedTracks();
     /// "Копировать  треки": copies all or the selected files of the path view into a
     /// chosen folder, replacing files of the same name there; no list changes.
-    void CopySelectTrackClick();
+    void CopySelectedTracks();
 
     /// "Найти перемещённые треки…": asks for the folder the music now lies in and has
     /// its audio files indexed.
-    void FindMovedTracksClick();
+    void SearchMovedTracks();
     /// The index is built: every missing track of the lists (`MyLists`, "Былое", the
     /// registry) and of the current list is matched, the user is told what was found and
     /// asked, and on Yes every list is rewritten in one batch, registry lines keeping

@@ -46,7 +46,7 @@ std::optional<std::string> HandedOutFolder(const fs::path& dataDir, const std::s
     return match;
 }
 
-void InstallTemplatesClick(Form& form, Services& services)
+void InstallTemplateFolders(Form& form, Services& services)
 {
     Dialogs& dialogs = services.dialogs;
     dialogs.ShowMessage(kInstallHint);

@@ -14,7 +14,7 @@ namespace kalvotune::template_commands {
 /// registry line. A track without such a folder asks whether to go on; "No" ends the
 /// walk. The registry is written whole at the end, also after "No". A registry that
 /// cannot be read stops the command before anything is moved.
-void InstallTemplatesClick(Form& form, Services& services);
+void InstallTemplateFolders(Form& form, Services& services);
 
 /// The handed-out folder in `dataDir` for a track titled `title`: the folder named
 /// exactly so, else the one folder whose name equals it but for letter case (Latin and

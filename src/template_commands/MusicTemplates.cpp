@@ -114,7 +114,7 @@ std::vector<std::string> MusicTemplates::TracksToAnalyse() const
     return tracks;
 }
 
-void MusicTemplates::MakeMusicTemplateClick()
+void MusicTemplates::MakeTemplatesFromMusic()
 {
     if (m_runner == nullptr)
         return;

@@ -67,7 +67,7 @@ public:
 
     /// The menu command: gathers the tracks, asks about each that already has a template
     /// ("No" keeps it and leaves the track out) and hands the rest to the runner.
-    void MakeMusicTemplateClick();
+    void MakeTemplatesFromMusic();
 
     /// The tracks the command works on, each once: the selected entries of `ListBox1`, or
     /// `CurrentTrackName` when nothing is selected.

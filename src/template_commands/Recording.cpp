@@ -61,11 +61,11 @@ bool Recording::Playing() const
     return m_services.device.Mode() == DeviceMode::Playing;
 }
 
-void Recording::SpeedButton4Click()
+void Recording::ToggleTemplateRecording()
 {
     Form& f = m_form;
     if (m_services.device.Mode() != DeviceMode::Stopped)
-        m_player.StopButtonClick();
+        m_player.StopTrack();
     f.SpeedButton4.enabled = false;
     f.TrackBar1.visible = false;
     f.PlayButton.enabled = false;
@@ -75,11 +75,11 @@ void Recording::SpeedButton4Click()
         return;
     }
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     // With nothing selected the player defers a random pick by one timer tick; the
     // recording needs its track now, so the pick is made here.
     if (f.Timer2.enabled)
-        m_player.Timer2Timer();
+        m_player.OnNextTrackDue();
     if (!Playing()) {
         // The track could not start (its messages were shown): a recording without a
         // track would leave Play disabled with nothing to stop.
@@ -98,7 +98,7 @@ void Recording::SpeedButton4Click()
     f.SpeedButton4.tag = 1;
 }
 
-void Recording::FormKeyPress()
+void Recording::OnRecordingKey()
 {
     const int tick = m_form.TemplateTick;
     std::vector<std::uint8_t>& speed = m_form.channels.speed;
@@ -186,7 +186,7 @@ void Recording::SaveSynchronisedTemplate()
         m_services.dialogs.ShowMessage(written.message + kNotSaved);
 }
 
-void Recording::SinhronizClick()
+void Recording::ToggleTemplateSync()
 {
     Form& f = m_form;
     if (f.Sinhroniz.checked) {
@@ -201,7 +201,7 @@ void Recording::SinhronizClick()
     m_services.dialogs.ShowMessage(kSynchronisationHint);
 }
 
-void Recording::ButtonBackClick()
+void Recording::ShiftTemplateBack()
 {
     if (!Playing())
         return;
@@ -214,7 +214,7 @@ void Recording::ButtonBackClick()
     }
 }
 
-void Recording::ButtonAheadClick()
+void Recording::ShiftTemplateAhead()
 {
     if (!Playing())
         return;

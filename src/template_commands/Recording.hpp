@@ -24,10 +24,10 @@ public:
     /// every picture-change marker of its speed channel cleared and key preview on; the
     /// picture-change slider stays hidden while recording. When no track starts the
     /// recording does not begin and Play is enabled again.
-    void SpeedButton4Click();
+    void ToggleTemplateRecording();
     /// A character key reached the window: adds 22 (modulo 256) to the speed byte at
     /// `TemplateTick`. Nothing happens when no channel holds that tick.
-    void FormKeyPress();
+    void OnRecordingKey();
 
     /// Writes the speed channel to Speed.kvt of the track's template folder; a track
     /// without a registered folder gets a new folder and a registry line, and " OK! " is
@@ -39,13 +39,13 @@ public:
     void SaveSynchronisedTemplate() override;
 
     /// Toggles synchronisation and the two shift buttons.
-    void SinhronizClick();
+    void ToggleTemplateSync();
     /// The picture is ahead of the sound: every channel moves one tick later, element 0
     /// becomes 0. Only while playing.
-    void ButtonBackClick();
+    void ShiftTemplateBack();
     /// The picture lags: every channel moves one tick earlier, the last element becomes 0.
     /// Only while playing.
-    void ButtonAheadClick();
+    void ShiftTemplateAhead();
 
 private:
     bool Playing() const;

@@ -201,7 +201,7 @@ TEST_F(Startup, FullScreenAndBackKeepsTheSelectionAndTheDesignGeometry)
     App().MenuPopup("PopupMenu1");
     EXPECT_FALSE(Window().N1.enabled);
 
-    App().FormMouseWheelUp();
+    App().ZoomOutStep();
     // Entered by a double click before anything plays, the way back is open all the same.
     EXPECT_TRUE(Window().Fullscreen1.enabled);
     App().Click("Fullscreen1");
@@ -222,15 +222,15 @@ TEST_F(Startup, WheelZoomStopsAt80AndSnapsBackNearTheDesignSize)
 {
     Start();
     for (int i = 0; i < 100; ++i)
-        App().FormMouseWheelUp();
+        App().ZoomOutStep();
     EXPECT_LE(Window().Image1.width, 80);
     EXPECT_GT(Window().Image1.width, 80 * 12 / 13);
     const int smallest = Window().Image1.width;
-    App().FormMouseWheelUp();
+    App().ZoomOutStep();
     EXPECT_EQ(Window().Image1.width, smallest);
 
     Window().Image1.width = 650; // one step in lands within 29 pixels of 675
-    App().FormMouseWheelDown();
+    App().ZoomInStep();
     EXPECT_EQ(Window().Image1.width, 675);
     EXPECT_EQ(Window().Image1.height, 523);
 }

@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 8; i < control.size() && i < 12; ++i) {
         device.Seek(static_cast<std::int64_t>(Byte(control, i)) * 100 * std::max<std::size_t>(1, length / 200));
         device.Play();
-        rig.commands.PatternTimerTimer(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);
+        rig.commands.OnPatternTick(*timers[static_cast<std::size_t>(form.ModeNumber) % timers.size()]);
     }
     device.Close();
     return 0;

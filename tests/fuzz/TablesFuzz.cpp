@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fakes.device.Seek(static_cast<std::int64_t>(mode * 4000));
         fakes.device.Play();
         fakes.device.Advance(100);
-        commands.PatternTimerTimer(*timers[mode]);
+        commands.OnPatternTick(*timers[mode]);
     }
     return 0;
 }

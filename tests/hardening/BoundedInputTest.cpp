@@ -137,7 +137,7 @@ TEST(BoundedInput, PositionsOfAnySizeGiveAValidTick)
     fakes.device.Open("endless");
     fakes.device.Seek(longest - 1);
     fakes.device.Play();
-    commands.PatternTimerTimer(form.Timer1);
+    commands.OnPatternTick(form.Timer1);
     EXPECT_EQ(form.TemplateTick, std::numeric_limits<int>::max());
 }
 

@@ -178,7 +178,7 @@ std::vector<WritePath> WritePaths()
                 form.ListBox1.Add("t" + std::string(playlists::kItemPadWidth, ' ') + "*" + track.string() + "*0*");
             testing::FakeDialogs dialogs;
             dialogs.savedFiles.push_back(dir / "list.m3u8");
-            playlists::M3uExport{form, dialogs}.SaveM3uListClick();
+            playlists::M3uExport{form, dialogs}.SaveAsM3u();
         },
         [](std::size_t, int g) {
             const std::string text = playlists::EncodeM3u8(TracksOf(g));

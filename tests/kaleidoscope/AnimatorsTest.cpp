@@ -18,7 +18,7 @@ struct Modes : ::testing::Test {
         const std::uint64_t before = rig.form.surface.revision;
         for (TimerControl* timer : rig.form.PatternTimers())
             if (timer->enabled) {
-                rig.commands.PatternTimerTimer(*timer);
+                rig.commands.OnPatternTick(*timer);
                 break;
             }
         return rig.form.surface.revision != before;
@@ -56,7 +56,7 @@ TEST_F(Modes, ModeThirteenFreezesAndThawsAtMarks)
 
 TEST_F(Modes, ModeThreeMovesSlotsFourToSixteenOnlyOnMarks)
 {
-    rig.commands.CasualClick();
+    rig.commands.ChooseRandomFigures();
     Start(3);
     for (int t = 1; t < 30; ++t)
         rig.form.channels.speed[static_cast<std::size_t>(t)] = 5;
@@ -129,7 +129,7 @@ TEST_F(Modes, ModeFifteenNeverFades)
         }
         return std::pair{kept, far};
     };
-    rig.commands.CasualClick();
+    rig.commands.ChooseRandomFigures();
     const auto [kept, far] = farFromFigures(15);
     EXPECT_GT(far, 1000);
     EXPECT_EQ(kept, far);

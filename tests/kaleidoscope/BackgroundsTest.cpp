@@ -36,7 +36,7 @@ struct Backgrounds : ::testing::Test {
         rig.At(tick);
         for (TimerControl* timer : rig.form.PatternTimers())
             if (timer->enabled)
-                rig.commands.PatternTimerTimer(*timer);
+                rig.commands.OnPatternTick(*timer);
     }
 
     std::uint8_t* Pixel(int i)

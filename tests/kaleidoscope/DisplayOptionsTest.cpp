@@ -20,13 +20,13 @@ struct DisplayOptionsTest : ::testing::Test {
 TEST_F(DisplayOptionsTest, SmoothingAndSmearingExcludeEachOtherAndBothCanBeOff)
 {
     form.Utiug.checked = true;
-    options.RazmazatClick();
+    options.ToggleSmearing();
     EXPECT_TRUE(form.Razmazat.checked);
     EXPECT_FALSE(form.Utiug.checked);
-    options.UtiugClick();
+    options.ToggleSmoothing();
     EXPECT_TRUE(form.Utiug.checked);
     EXPECT_FALSE(form.Razmazat.checked);
-    options.UtiugClick();
+    options.ToggleSmoothing();
     EXPECT_FALSE(form.Utiug.checked);
     EXPECT_FALSE(form.Razmazat.checked);
 }
@@ -35,7 +35,7 @@ TEST_F(DisplayOptionsTest, ClockShowsExactlyWhileItsItemIsTicked)
 {
     for (const bool ticked : {false, true, false}) {
         form.N6.checked = ticked;
-        options.N6Click();
+        options.ApplyClockVisibility();
         EXPECT_EQ(form.ClockTrack.visible, ticked);
         EXPECT_EQ(form.ShowClock, ticked);
     }
@@ -46,19 +46,19 @@ TEST_F(DisplayOptionsTest, GraphicsOnRestartsThePatternsOnlyWhilePlayingWithNoLi
     form.ModeNumber = 4;
     form.ListBox1.visible = false;
     rig.commands.RunPatterns(true);
-    options.StopGraphicaClick();
+    options.ToggleGraphics();
     EXPECT_EQ(form.StopGraphica.tag, 1);
     EXPECT_TRUE(form.StopGraphica.checked);
     EXPECT_FALSE(PatternsRun());
-    options.StopGraphicaClick();
+    options.ToggleGraphics();
     EXPECT_EQ(form.StopGraphica.tag, 0);
     EXPECT_FALSE(form.StopGraphica.checked);
     EXPECT_TRUE(PatternsRun());
 
     // Paused, or a list in front of the picture: the patterns wait for the next start.
     const auto switchedBackOn = [&] {
-        options.StopGraphicaClick();
-        options.StopGraphicaClick();
+        options.ToggleGraphics();
+        options.ToggleGraphics();
         return PatternsRun();
     };
     rig.device.Pause();
@@ -85,23 +85,23 @@ TEST_F(DisplayOptionsTest, ScreenshotIsOneFileHoldingTheLastPicture)
     };
     form.surface.Row(0)[0] = 1;
     form.surface.Row(523)[2024] = 2;
-    options.ScreenShot1Click();
+    options.SaveScreenShot();
     EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 1, 2));
     form.surface.Row(0)[0] = 3;
-    options.ScreenShot1Click();
+    options.SaveScreenShot();
     EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 3, 2));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator{dir.Path() / "ScreenShot"}, {}), 1);
 
     // A failed write says so and leaves the last screenshot as it was.
     form.surface.Row(0)[0] = 4;
     FailNextWriteAfter(100);
-    options.ScreenShot1Click();
+    options.SaveScreenShot();
     EXPECT_EQ(rig.dialogs.errors.size(), 1u);
     EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot" / "ScreenShot.BMP", 3, 2));
 
     // Without the folder the picture lands in the program folder.
     std::filesystem::remove_all(dir.Path() / "ScreenShot");
-    options.ScreenShot1Click();
+    options.SaveScreenShot();
     EXPECT_TRUE(shotHolds(dir.Path() / "ScreenShot.BMP", 4, 2));
 }
 

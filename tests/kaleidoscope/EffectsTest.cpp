@@ -89,8 +89,8 @@ void ExpectSmoothing(bool utiug, bool razmazat, int tick, const std::function<vo
         for (std::size_t i = 0; i < canvas.size(); ++i)
             canvas[i] = static_cast<std::uint8_t>(i * 7 % 251);
     }
-    a.commands.BallClick();
-    b.commands.BallClick();
+    a.commands.ChooseBallFigures();
+    b.commands.ChooseBallFigures();
     a.form.pattern.smoothing = utiug;
     a.form.pattern.smearing = razmazat;
     a.form.TemplateTick = tick;

@@ -56,7 +56,7 @@ TEST_F(SchedulerTest, IntervalClimbsWhileTheTickStandsAndFallsWhileItAdvances)
     form.ModeNumber = 4;
     commands.RunPatterns(true);
     rig.At(119);
-    commands.PatternTimerTimer(form.Timer9);
+    commands.OnPatternTick(form.Timer9);
     EXPECT_EQ(form.PatternInterval, 4);
     EXPECT_EQ(form.Timer9.interval, 4);
 }
@@ -73,7 +73,7 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
         rig.At(7);
         const bool micro = type == 4 || type == 5;
         // The window's tick: a change shows the new mode and restarts its timer instead of drawing.
-        commands.PatternTimerTimer(form.Timer6);
+        commands.OnPatternTick(form.Timer6);
         EXPECT_EQ(form.AutoChangeDue, !micro) << int{type};
         if (micro) {
             EXPECT_EQ(rig.engine.Current().CurrentSpeed, 0);
@@ -89,13 +89,13 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
 
 TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
 {
-    commands.SpeedButton1Click();
+    commands.ToggleAutoModeChange();
     EXPECT_TRUE(form.Timer3.enabled);
     EXPECT_TRUE(form.TrackBar2.visible);
-    commands.Timer3Timer();
-    commands.Timer3Timer();
-    commands.Timer3Timer();
-    commands.SpeedButton1Click(); // switching Auto off keeps the pending change
+    commands.OnAutoModeTick();
+    commands.OnAutoModeTick();
+    commands.OnAutoModeTick();
+    commands.ToggleAutoModeChange(); // switching Auto off keeps the pending change
     EXPECT_FALSE(form.TrackBar2.visible);
     form.channels.speed[5] = 24;
     form.channels.speed[9] = 24;
@@ -112,32 +112,32 @@ TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
     EXPECT_EQ(rig.engine.Current().CurrentGreen, 77);
 
     form.TrackBar2.position = 9000;
-    commands.TrackBar2Change();
+    commands.ApplyAutoModeRate();
     EXPECT_EQ(form.Timer3.interval, 9000);
 }
 
 TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
 {
     form.ModeNumber = 15;
-    commands.SpeedButton5Click();
+    commands.NextMode();
     EXPECT_EQ(form.ModeNumber, 0);
     EXPECT_EQ(form.SpeedButton5.caption, "0");
     EXPECT_TRUE(form.Timer5.enabled);
     // Settings may hold any number: the largest one wraps too, a negative one counts up.
     for (const auto& [stored, next] : {std::pair{std::numeric_limits<int>::max(), 0}, std::pair{-3, -2}}) {
         form.ModeNumber = stored;
-        commands.SpeedButton5Click();
+        commands.NextMode();
         EXPECT_EQ(form.ModeNumber, next) << stored;
     }
     form.FigureType = 4;
     form.ModeNumber = 6;
-    commands.SpeedButton5Click();
+    commands.NextMode();
     EXPECT_EQ(form.ModeNumber, 8);
     EXPECT_TRUE(form.Timer6.enabled);
 
     rig.device.Pause();
     commands.RunPatterns(false);
-    commands.SpeedButton5Click();
+    commands.NextMode();
     EXPECT_EQ(form.ModeNumber, 9);
     EXPECT_EQ(EnabledPatternTimers(), 0) << "while not playing only the number changes";
 }
@@ -170,7 +170,7 @@ TEST_F(SchedulerTest, RunPatternsStartsOneTimerAndStopsAll)
     unloaded.RunPatterns(true);
     const auto timers = bare.PatternTimers();
     EXPECT_EQ(std::count_if(timers.begin(), timers.end(), [](TimerControl* t) { return t->enabled; }), 0);
-    unloaded.PatternTimerTimer(bare.Timer7);
+    unloaded.OnPatternTick(bare.Timer7);
     EXPECT_EQ(bare.surface.revision, 0u);
 }
 
@@ -182,24 +182,24 @@ TEST_F(SchedulerTest, FigureTypesChooseTheirKinds)
             k.push_back(rig.engine.Figure(s)[kKind]);
         return k;
     };
-    commands.BallClick();
+    commands.ChooseBallFigures();
     EXPECT_EQ(form.FigureType, 1);
     for (int k : kinds())
         EXPECT_EQ(k, 1);
-    commands.BallCasualClick();
+    commands.ChooseBallPlusFigures();
     for (int s = 0; s < kFigureSlots; ++s)
         EXPECT_EQ(kinds()[s] == 1, s <= 13) << s;
-    commands.MicroClick();
+    commands.ChooseMicroFigures();
     EXPECT_EQ(form.FigureType, 5);
     for (int k : kinds())
         EXPECT_EQ(k, 11);
-    commands.MicroPlusClick();
+    commands.ChooseMicroPlusFigures();
     EXPECT_EQ(form.FigureType, 4);
     for (int s = 0; s < kFigureSlots; ++s) {
         EXPECT_EQ(kinds()[s] == 11, s <= 14) << s;
         EXPECT_EQ(rig.engine.Figure(s)[kTurnSign], 1);
     }
-    commands.CasualClick();
+    commands.ChooseRandomFigures();
     EXPECT_EQ(form.FigureType, 3);
     for (int s = 0; s < kFigureSlots; ++s) {
         const auto f = rig.engine.Figure(s);
@@ -222,12 +222,12 @@ TEST_F(SchedulerTest, SelectionsWithinOneSecondRepeat)
         return words;
     };
     rig.device.Pause(); // not playing: the figures keep their library places
-    commands.CasualClick();
+    commands.ChooseRandomFigures();
     first = snapshot();
-    commands.CasualClick();
+    commands.ChooseRandomFigures();
     EXPECT_EQ(snapshot(), first);
     rig.clock.AdvanceSeconds(1);
-    commands.CasualClick();
+    commands.ChooseRandomFigures();
     EXPECT_NE(snapshot(), first);
 
     // An odd blue byte re-selects; with "авто" ticked it picks a random type instead.
@@ -253,13 +253,13 @@ TEST_F(SchedulerTest, MissingKindsLeaveTheSlotsAsTheyWere)
     for (int k = 0; k < kLibraryFigures; ++k)
         tables.figures[static_cast<std::size_t>(k) * kFigureWords + kKind] = 2;
     Rig noBalls{tables};
-    noBalls.commands.CasualClick();
+    noBalls.commands.ChooseRandomFigures();
     std::vector<std::int32_t> before(noBalls.engine.Figure(3).begin(), noBalls.engine.Figure(3).end());
     noBalls.device.Pause();
-    noBalls.commands.BallClick();
-    noBalls.commands.MicroClick();
+    noBalls.commands.ChooseBallFigures();
+    noBalls.commands.ChooseMicroFigures();
     EXPECT_TRUE(std::equal(before.begin(), before.end(), noBalls.engine.Figure(3).begin()));
-    noBalls.commands.BallCasualClick(); // slots 14..18 can still be filled
+    noBalls.commands.ChooseBallPlusFigures(); // slots 14..18 can still be filled
     EXPECT_EQ(noBalls.engine.Figure(16)[kKind], 2);
 }
 
@@ -270,16 +270,16 @@ TEST_F(SchedulerTest, PictureChangePeriodRewritesTheMarks)
     form.channels.speed[4] = 30;
     form.channels.speed[5] = 7;
     form.TrackBar1.position = 8;
-    commands.TrackBar1Change();
+    commands.ApplyPictureRate();
     EXPECT_EQ(form.channels.speed[0], 24) << "only without a template";
     form.NoTemplate = true;
-    commands.TrackBar1Change();
+    commands.ApplyPictureRate();
     const std::vector<std::uint8_t> expected{6, 23, 0, 0, 6, 7, 0, 0, 0, 23, 0, 0, 0, 0, 0, 0, 0, 23, 0, 0};
     EXPECT_EQ(form.channels.speed, expected);
 
-    commands.SpeedButton10Click();
+    commands.ToggleMotion();
     EXPECT_TRUE(form.MotionOff);
-    commands.SpeedButton10Click();
+    commands.ToggleMotion();
     EXPECT_FALSE(form.MotionOff);
 }
 

@@ -39,7 +39,7 @@ TEST_F(MissingEntryTest, RegistryListShowsThreeMessagesAndKeepsTheEntry)
     m_form.DeleteBadStringPop.checked = true;
     AddTrack("gone.mp3", -1, true);
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
     EXPECT_EQ(m_fakes.dialogs.messages, (std::vector<std::string>{Moved("gone"), PutBack("gone"), Missing("gone")}));
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
@@ -50,7 +50,7 @@ TEST_F(MissingEntryTest, RegistryListShowsThreeMessagesAndKeepsTheEntry)
 TEST_F(MissingEntryTest, AWindowsPathIsMissingAndItsMessageNamesTheWindowsFolder)
 {
     m_form.ListBox1.SetSelected(m_form.ListBox1.Add(playlists::MakeListItem("*C:\\Музыка\\Вальс.mp3*0*")), true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_EQ(m_fakes.dialogs.messages.size(), 1u);
     const std::string& message = m_fakes.dialogs.messages[0];
     EXPECT_NE(message.find("трек  <Вальс>  из папки  <C:\\Музыка>"), std::string::npos);
@@ -60,14 +60,14 @@ TEST_F(MissingEntryTest, AWindowsPathIsMissingAndItsMessageNamesTheWindowsFolder
 TEST_F(MissingEntryTest, OrdinaryListShowsOneMessageUnlessBadLinesAreDropped)
 {
     AddTrack("gone.mp3", -1, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
 
     m_fakes.dialogs.messages.clear();
     WriteList("Калейдоскоп", {LineOf(Music() / "gone.mp3")});
     m_form.DeleteBadStringPop.checked = true;
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
     EXPECT_EQ(m_form.ListBox1.Count(), 0);
     EXPECT_TRUE(ReadList("Калейдоскоп").empty());
@@ -80,7 +80,7 @@ TEST_F(MissingEntryTest, HistoryListDropsTheEntryAndTriesTheNext)
     const auto b = AddTrack("b.mp3", 60'000, true);
     WriteList("Былое", {LineOf(gone), LineOf(b)});
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
     EXPECT_EQ(m_form.ListBox1.Count(), 1);
     EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
@@ -98,7 +98,7 @@ TEST_F(MissingEntryTest, DroppingTheLastEntryDrawsInsteadOfSearchingPastTheEnd)
     const auto gone = AddTrack("b.mp3", -1, true);
     WriteList("Былое", {LineOf(a), LineOf(gone)});
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_EQ(m_form.ListBox1.Count(), 1);
     while (FireTimer2()) { }
     EXPECT_EQ(Playing(), "a.mp3");
@@ -109,15 +109,15 @@ TEST_F(MissingEntryTest, NextToAMissingFileStopsThePositionTick)
 {
     AddTrack("a.mp3", 60'000, true);
     AddTrack("gone.mp3", -1, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(3);
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
     EXPECT_FALSE(m_form.Timer4.enabled);
     // Pause is still enabled here; it only says that nothing is open.
-    m_player.PauseButtonClick();
+    m_player.PauseTrack();
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
 }
 
@@ -125,7 +125,7 @@ TEST_F(MissingEntryTest, PositionTickWithNoDeviceStopsItself)
 {
     m_form.Timer4.enabled = true;
     m_form.TrackSeconds = 0;
-    m_player.Timer4Timer();
+    m_player.OnPositionTick();
     EXPECT_FALSE(m_form.Timer4.enabled);
     EXPECT_FALSE(m_form.Timer2.enabled);
 }

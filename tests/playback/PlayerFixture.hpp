@@ -81,8 +81,8 @@ protected:
     {
         m_form.ListBox1.SelectAll(false);
         m_form.ListBox1.SetSelected(index, true);
-        m_player.ListBox1Click();
-        m_player.PlayButtonClick();
+        m_player.RestartOrderAfterSelection();
+        m_player.PlayOrNext();
     }
 
     /// Runs `Timer4` like the window would, the device's clock moving 400 ms per tick.
@@ -91,7 +91,7 @@ protected:
         for (int i = 0; i < ticks; ++i) {
             m_fakes.device.Advance(400);
             if (m_form.Timer4.enabled)
-                m_player.Timer4Timer();
+                m_player.OnPositionTick();
         }
     }
     /// Ticks until the end of the track has been handled; false after `limit` ticks.
@@ -106,7 +106,7 @@ protected:
     {
         if (!m_form.Timer2.enabled)
             return false;
-        m_player.Timer2Timer();
+        m_player.OnNextTrackDue();
         return true;
     }
 

@@ -11,7 +11,7 @@ TEST_F(PlayerTest, EmptyListTouchesNothing)
     m_fakes.device.Play();
     m_form.Timer2.enabled = true;
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
     EXPECT_FALSE(m_form.Timer2.enabled);
     EXPECT_TRUE(IsPlaying());
@@ -25,7 +25,7 @@ TEST_F(PlayerTest, PlayStartsTheFirstSelectedEntryAndRecordsIt)
     const auto b = AddTrack("b.mp3", 125'000, true);
     AddTrack("c.mp3", 60'000, true);
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
     EXPECT_EQ(Playing(), "b.mp3");
     EXPECT_TRUE(IsPlaying());
@@ -66,7 +66,7 @@ TEST_F(PlayerTest, EveryStartSaysWhatTemplateTheTrackPlaysWith)
     const std::vector<std::string> started{"started full.mp3 full", "started still.mp3 still", "started none.mp3 none"};
     for (std::size_t i = 0; i < 3; ++i) {
         m_events.clear();
-        m_player.PlayButtonClick();
+        m_player.PlayOrNext();
         EXPECT_EQ(m_events.back(), started[i]);
         // The window shows it: the title's end, Drive only with a whole template, the
         // picture-change slider only without any.
@@ -82,7 +82,7 @@ TEST_F(PlayerTest, ListStaysOpenWhenFixedAndGraphicsOffKeepPatternsStopped)
     AddTrack("a.mp3", 60'000, true);
     m_form.FixatorLista1.checked = true;
     m_form.StopGraphica.tag = 1;
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(IsPlaying());
     EXPECT_TRUE(m_form.ListBox1.visible);
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "figures"}));
@@ -93,7 +93,7 @@ TEST_F(PlayerTest, DoubleClickReplacesThePlayingOrPausedTrack)
     AddTrack("a.mp3", 60'000, true);
     AddTrack("b.mp3");
     AddTrack("c.mp3");
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(5);
 
     m_events.clear();
@@ -103,7 +103,7 @@ TEST_F(PlayerTest, DoubleClickReplacesThePlayingOrPausedTrack)
     EXPECT_EQ(m_events, (std::vector<std::string>{"ended a.mp3", "started c.mp3 none"}));
 
     Tick(5);
-    m_player.PauseButtonClick();
+    m_player.PauseTrack();
     DoubleClick(1);
     EXPECT_EQ(Playing(), "b.mp3");
     EXPECT_TRUE(IsPlaying());
@@ -116,26 +116,26 @@ TEST_F(PlayerTest, SingleClickDuringPlaybackThenPlayStartsFromTheTop)
     AddTrack("a.mp3");
     AddTrack("b.mp3", 60'000, true);
     AddTrack("c.mp3");
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_EQ(Playing(), "b.mp3");
 
     m_form.ListBox1.SetSelected(0, true);
-    m_player.ListBox1Click();
+    m_player.RestartOrderAfterSelection();
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
     EXPECT_TRUE(IsPlaying());
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(Playing(), "a.mp3");
 }
 
 TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
 {
     AddTrack("a.mp3", 60'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(10);
     m_patterns.calls.clear();
 
-    m_player.PauseButtonClick();
+    m_player.PauseTrack();
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_TRUE(m_form.StopButton.enabled);
@@ -143,7 +143,7 @@ TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
 
     const int opens = m_fakes.device.opens;
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(IsPlaying());
     EXPECT_EQ(m_fakes.device.opens, opens);
     EXPECT_EQ(m_fakes.device.PositionMs(), 4000);
@@ -157,7 +157,7 @@ TEST_F(PlayerTest, PauseWithNoDeviceStopsThePatternsThenShowsTheError)
     AddTrack("a.mp3", 60'000, true);
     m_form.PauseButton.enabled = true; // the shortcut's stale state
     m_form.Timer4.enabled = true;
-    m_player.PauseButtonClick();
+    m_player.PauseTrack();
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
     // Nothing else changes.
@@ -169,10 +169,10 @@ TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
 {
     AddTrack("a.mp3");
     AddTrack("b.mp3", 60'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(10);
 
-    m_player.StopButtonClick();
+    m_player.StopTrack();
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Stopped);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_FALSE(m_form.StopButton.enabled);
@@ -181,7 +181,7 @@ TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
     EXPECT_EQ(m_form.Panel3.width, 1);
     EXPECT_TRUE(m_form.ListBox1.visible); // hidden at start, shown again by Stop
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(Playing(), "b.mp3");
     EXPECT_EQ(m_fakes.device.PositionMs(), 0);
     EXPECT_TRUE(IsPlaying());
@@ -192,12 +192,12 @@ TEST_F(PlayerTest, PlayAfterStopWithNothingSelectedDrawsATrack)
     AddTrack("a.mp3");
     AddTrack("b.mp3", 60'000, true);
     AddTrack("c.mp3");
-    m_player.PlayButtonClick();
-    m_player.StopButtonClick();
+    m_player.PlayOrNext();
+    m_player.StopTrack();
     m_form.ListBox1.SelectAll(false);
-    m_player.ListBox1Click();
+    m_player.RestartOrderAfterSelection();
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_TRUE(FireTimer2());
     EXPECT_TRUE(IsPlaying());
     EXPECT_FALSE(m_form.Timer2.enabled);
@@ -209,7 +209,7 @@ TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
     AddTrack("a.mp3", 1'000);
     AddTrack("b.mp3", 1'000, true);
     AddTrack("c.mp3", 1'000);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_EQ(Playing(), "b.mp3");
 
     std::set<std::string> drawn;
@@ -237,9 +237,9 @@ TEST_F(PlayerTest, NextOnTheLastEntryDrawsAtOnce)
     AddTrack("a.mp3");
     AddTrack("b.mp3");
     AddTrack("c.mp3", 60'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(m_form.ListExhausted);
     EXPECT_FALSE(m_form.Timer2.enabled);
     EXPECT_TRUE(IsPlaying());
@@ -251,9 +251,9 @@ TEST_F(PlayerTest, NextOnTheLastSelectedEntryDrawsTenMillisecondsLater)
     AddTrack("a.mp3", 60'000, true);
     AddTrack("b.mp3");
     AddTrack("c.mp3");
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_TRUE(m_form.ListExhausted);
     EXPECT_TRUE(m_form.Timer2.enabled);
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
@@ -270,7 +270,7 @@ TEST_F(PlayerTest, IdenticalEntriesAlwaysDrawTheFirst)
     m_form.ListBox1.Add(m_form.ListBox1.Item(0));
     m_form.ListExhausted = true;
     for (int round = 0; round < 6; ++round) {
-        m_player.PlayButtonClick();
+        m_player.PlayOrNext();
         ASSERT_TRUE(IsPlaying());
         EXPECT_EQ(m_form.TrackIndex, 0);
         EXPECT_FALSE(m_form.ListBox1.Selected(1));
@@ -281,7 +281,7 @@ TEST_F(PlayerTest, IdenticalEntriesAlwaysDrawTheFirst)
 TEST_F(PlayerTest, OneEntryListPlaysOnceWhateverItsSelection)
 {
     AddTrack("a.mp3", 1'000);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     ASSERT_TRUE(IsPlaying());
 
     ASSERT_TRUE(PlayToEnd());
@@ -298,7 +298,7 @@ TEST_F(PlayerTest, OpenFailureShowsTheBackEndsTextAndStartsNothing)
     m_fakes.device.FailOpen(a, "unsupported format");
     const std::string caption = m_form.caption;
 
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"unsupported format"});
     EXPECT_EQ(m_form.caption, caption);
@@ -311,17 +311,17 @@ TEST_F(PlayerTest, ListButtonTogglesTheListViews)
 {
     AddTrack("a.mp3", 60'000, true);
     m_form.FixatorLista1.checked = true;
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     m_patterns.calls.clear();
     m_form.ListBox2.visible = true;
 
-    m_player.SpeedButton2Click();
+    m_player.ToggleListView();
     EXPECT_FALSE(m_form.ListBox1.visible);
     EXPECT_FALSE(m_form.ListBox2.visible);
 
     m_form.VisibleListBox2.checked = true;
     m_form.ListBox3.visible = true;
-    m_player.SpeedButton2Click();
+    m_player.ToggleListView();
     EXPECT_TRUE(m_form.ListBox1.visible);
     EXPECT_TRUE(m_form.ListBox2.visible);
     EXPECT_FALSE(m_form.ListBox3.visible);
@@ -331,14 +331,14 @@ TEST_F(PlayerTest, ListButtonTogglesTheListViews)
 TEST_F(PlayerTest, StopCancelsAStillPictureRecording)
 {
     AddTrack("a.mp3", 60'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     m_form.SpeedButton4.tag = 1;
     m_form.keyPreview = true;
     m_player.UpdatePlayButtons();
     EXPECT_FALSE(m_form.PlayButton.enabled);
     m_form.TrackBar1.visible = false;
 
-    m_player.StopButtonClick();
+    m_player.StopTrack();
 
     EXPECT_EQ(m_form.SpeedButton4.tag, 0);
     EXPECT_FALSE(m_form.keyPreview);

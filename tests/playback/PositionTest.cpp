@@ -13,7 +13,7 @@ TEST_F(PositionTest, TrackOf185Point7SecondsEndsAt185WithTheClockUpdatedFirst)
     AddTrack("a.mp3", 185'700, true);
     AddTrack("b.mp3", 60'000, true);
     m_form.ShowClock = true;
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_form.StaticText1.caption, "  03:05");
     EXPECT_EQ(m_form.TrackSeconds, 185);
 
@@ -47,7 +47,7 @@ TEST_F(PositionTest, TrackUnderOneSecondEndsAtTheFirstTick)
 {
     AddTrack("a.mp3", 700, true);
     AddTrack("b.mp3");
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_form.TrackSeconds, 0);
     EXPECT_EQ(m_form.StaticText1.caption, "  00:00");
     m_form.ClockTrack.caption = "kept";
@@ -62,36 +62,36 @@ TEST_F(PositionTest, LengthOfAHundredMinutesHasThreeDigits)
 {
     AddTrack("a.mp3", 6'000'000, true);
     AddTrack("b.mp3", 6'039'999, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_form.StaticText1.caption, "  100:00");
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     EXPECT_EQ(m_form.StaticText1.caption, "  100:39");
 }
 
 TEST_F(PositionTest, SeekingWorksOnlyWhilePlaying)
 {
     AddTrack("a.mp3", 185'700, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(20);
 
-    m_player.Panel2MouseUp(0);
+    m_player.SeekOnStrip(0);
     EXPECT_EQ(m_fakes.device.PositionMs(), 1000);
     EXPECT_TRUE(IsPlaying());
-    m_player.Panel2MouseUp(342);
+    m_player.SeekOnStrip(342);
     EXPECT_EQ(m_fakes.device.PositionMs(), (342 * 185 / 685 + 1) * 1000);
 
-    m_player.Panel1MouseUp(0, m_form.Panel1.height - 14);
+    m_player.SeekOnPanelBottom(0, m_form.Panel1.height - 14);
     EXPECT_EQ(m_fakes.device.PositionMs(), 93'000);
-    m_player.Panel1MouseUp(690, m_form.Panel1.height - 13);
+    m_player.SeekOnPanelBottom(690, m_form.Panel1.height - 13);
     EXPECT_EQ(m_fakes.device.PositionMs(), 185'700); // the last second is past the end
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Stopped);
 
-    m_player.StopButtonClick();
-    m_player.PlayButtonClick();
-    m_player.PauseButtonClick();
+    m_player.StopTrack();
+    m_player.PlayOrNext();
+    m_player.PauseTrack();
     const auto paused = m_fakes.device.PositionMs();
-    m_player.Panel2MouseUp(100);
-    m_player.Panel1MouseUp(100, m_form.Panel1.height - 1);
+    m_player.SeekOnStrip(100);
+    m_player.SeekOnPanelBottom(100, m_form.Panel1.height - 1);
     EXPECT_EQ(m_fakes.device.PositionMs(), paused);
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
     // Every jump made was told, with its target; the steady advance is no event.
@@ -105,8 +105,8 @@ TEST_F(PositionTest, SeekingWorksOnlyWhilePlaying)
 
 TEST_F(PositionTest, KeepAwakePokesTheSession)
 {
-    m_player.Timer15Timer();
-    m_player.Timer15Timer();
+    m_player.OnKeepAwakeTick();
+    m_player.OnKeepAwakeTick();
     EXPECT_EQ(m_fakes.activity.pokes, 2);
 }
 
@@ -116,7 +116,7 @@ protected:
     {
         AddTrack("a.mp3", 1'000, true);
         AddTrack("b.mp3", 1'000);
-        m_player.PlayButtonClick();
+        m_player.PlayOrNext();
     }
 };
 

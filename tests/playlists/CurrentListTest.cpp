@@ -17,7 +17,7 @@ TEST_F(ListCommands, OpeningOneTrackPlaysItAtOnceAndSeveralSelectOneAtRandom)
     form.ListExhausted = true;
     const fs::path one = Track("Rock", "Один.mp3");
     dialogs.openedFiles = {{one}};
-    currentList.N1Click();
+    currentList.OpenOtherMusic();
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
     EXPECT_EQ(SelectedIndices(form.ListBox1), std::vector<int>{0});
     EXPECT_EQ(player.calls, (Lines{"buttons", "list", "play"}));
@@ -37,7 +37,7 @@ TEST_F(ListCommands, OpeningOneTrackPlaysItAtOnceAndSeveralSelectOneAtRandom)
     for (const std::string& name : names)
         files.push_back(Track("Jazz", name));
     dialogs.openedFiles = {files};
-    currentList.N1Click();
+    currentList.OpenOtherMusic();
     ASSERT_EQ(form.ListBox1.Count(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(LinePath(form.ListBox1.Item(i)), files[static_cast<std::size_t>(i)].string());
@@ -52,8 +52,8 @@ TEST_F(ListCommands, CancelledDialogOrMissingFileChangesNothing)
     Show({"*/m/a.mp3*0*"});
     form.CaptionPrefix = "Мой";
     dialogs.openedFiles = {{}, {Track("Rock", "x.mp3"), dir.Path() / "Rock" / "gone.mp3"}};
-    currentList.N1Click();
-    currentList.AddDrugujuMusicClick();
+    currentList.OpenOtherMusic();
+    currentList.AddMoreFiles();
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/a.mp3*0*")});
     EXPECT_EQ(form.CaptionPrefix, "Мой");
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
@@ -69,8 +69,8 @@ TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOn
     form.CaptionPrefix = "Jazz";
     const fs::path rock = Track("Rock", "z.mp3");
     dialogs.openedFiles = {{rock}, {rock}};
-    currentList.AddDrugujuMusicClick();
-    currentList.AddDrugujuMusicClick();
+    currentList.AddMoreFiles();
+    currentList.AddMoreFiles();
     EXPECT_EQ(form.CaptionPrefix, "Jazz+Rock");
     EXPECT_EQ(form.caption, "Jazz+Rock"); // nothing plays
     // Appended in order, unsorted, the same track twice; the list keeps its name.
@@ -83,11 +83,11 @@ TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOn
     // 800 pixels outside: from 61 characters on, one "+..." and never more.
     form.CaptionPrefix = std::string(60, 'x');
     dialogs.openedFiles = {{Track("Pop", "p.mp3")}, {Track("Folk", "f.mp3")}, {Track("Blues", "b.mp3")}};
-    currentList.AddDrugujuMusicClick();
+    currentList.AddMoreFiles();
     EXPECT_EQ(form.CaptionPrefix, std::string(60, 'x') + "+Pop");
     PlayTrack(rock);
-    currentList.AddDrugujuMusicClick();
-    currentList.AddDrugujuMusicClick();
+    currentList.AddMoreFiles();
+    currentList.AddMoreFiles();
     EXPECT_EQ(form.CaptionPrefix, std::string(60, 'x') + "+Pop+...");
     EXPECT_EQ(form.caption, form.CaptionPrefix + "     z");
     // Cyrillic names count in characters, not bytes: 31 letters are 62 bytes.
@@ -96,7 +96,7 @@ TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOn
         cyrillic += "Ж";
     form.CaptionPrefix = cyrillic;
     dialogs.openedFiles = {{Track("Джаз", "d.mp3")}};
-    currentList.AddDrugujuMusicClick();
+    currentList.AddMoreFiles();
     EXPECT_EQ(form.CaptionPrefix, cyrillic + "+Джаз");
 }
 
@@ -105,7 +105,7 @@ TEST_F(ListCommands, DeletingSelectedEntriesTouchesNoFileAndReleasesAStoppedTrac
     const Lines lines{"*/m/a.mp3*0*", "*/m/b.mp3*0*", "*/m/c.mp3*0*", "*/m/d.mp3*0*"};
     Put("Калейдоскоп", lines);
     Show(lines);
-    currentList.DeleteDrugMusicClick();
+    currentList.DeleteSelectedLines();
     EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста, выделите что-нибудь"});
 
     const fs::path track = Track("Rock", "r.mp3");
@@ -117,7 +117,7 @@ TEST_F(ListCommands, DeletingSelectedEntriesTouchesNoFileAndReleasesAStoppedTrac
     form.ListBox1.SetSelected(0, true);
     form.ListBox1.SetSelected(2, true);
     form.ListBox1.SetSelected(3, true);
-    currentList.DeleteDrugMusicClick();
+    currentList.DeleteSelectedLines();
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/b.mp3*0*")});
     EXPECT_EQ(Items(form.ListBox2), Lines{"/m/b.mp3"});
     EXPECT_TRUE(form.ListBox2.visible);
@@ -141,7 +141,7 @@ protected:
     {
         for (int i = 0; i < form.ListBox5.Count(); ++i)
             form.ListBox5.SetSelected(i, form.ListBox5.Item(i) == entry);
-        currentList.ListBox5Click();
+        currentList.WriteLineIntoChosenList();
     }
     bool Open() const
     {
@@ -160,33 +160,33 @@ protected:
 
 TEST_F(SelectionBox, OpensOverTheListsAndClosesAgainRestoringThem)
 {
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     EXPECT_TRUE(Open());
     EXPECT_EQ(Items(form.ListBox5), (Lines{"Калейдоскоп", "Мой", kWriteNew}));
     EXPECT_FALSE(form.ListBox1.visible || form.ListBox2.visible || form.ListBox3.visible);
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     EXPECT_TRUE(ClosedAndRestored());
 
     // While the box is open the items stay reachable, even once the track has stopped.
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     form.AddWorkeString.enabled = false;
     form.AddWorkeString2.enabled = false;
-    currentList.PopupMenu2Popup();
-    currentList.PopupMenu1Popup();
+    currentList.PrepareListMenu();
+    currentList.PrepareWindowMenu();
     EXPECT_TRUE(form.AddWorkeString.enabled && form.AddWorkeString2.enabled);
 }
 
 TEST_F(SelectionBox, WritesTheLineIntoAListOnceOnly)
 {
     const std::string first = Pending();
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     PlayTrack(Track("Rock", "later.mp3")); // the line was fixed when the box opened
     Choose("Мой");
     EXPECT_TRUE(ClosedAndRestored());
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/a.mp3*0*", first}));
 
     form.CurrentTrackName = LinePath(first);
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     Choose("Мой");
     EXPECT_TRUE(ClosedAndRestored());
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/a.mp3*0*", first}));
@@ -196,7 +196,7 @@ TEST_F(SelectionBox, WritesTheLineIntoAListOnceOnly)
 TEST_F(SelectionBox, NewListAsksUntilTheNameIsFreeAndEndsTheIndex)
 {
     Put("MyLists", {"Kalvotune", "Мой", "Калейдоскоп"});
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     dialogs.inputs = {std::nullopt};
     Choose(kWriteNew);
     EXPECT_TRUE(Open()); // a cancelled prompt keeps the box open
@@ -226,13 +226,13 @@ TEST_F(SelectionBox, FileErrorsAreShownAndKeepTheBoxOpen)
 {
     // The index cannot be read: the box does not open.
     FailReadsOf(File("MyLists"));
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     EXPECT_FALSE(form.ListBox5.visible || form.AddWorkeString.checked);
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
     FailReadsOf(std::nullopt);
 
-    currentList.AddWorkeStringClick();
+    currentList.WriteCurrentLine();
     // A list named in the index without its file.
     fs::remove(File("Мой"));
     Choose("Мой");

@@ -166,7 +166,7 @@ TEST_F(ExternalTracks, OpenDialogAcceptsPlaylists)
     const fs::path playlist = dir.Path() / "Rock" / "list.m3u";
     PutFile(playlist, "a.mp3\r\n");
     dialogs.openedFiles = {{playlist}};
-    currentList.N1Click();
+    currentList.OpenOtherMusic();
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -174,7 +174,7 @@ TEST_F(ExternalTracks, OpenDialogAcceptsPlaylists)
 TEST_F(ExternalTracks, CurrentListSavedAsM3u8ReadsBackAndFailuresKeepTheOldFile)
 {
     M3uExport exporter{form, dialogs};
-    exporter.SaveM3uListClick();
+    exporter.SaveAsM3u();
     EXPECT_EQ(dialogs.messages, Lines{" Список пуст, сохранять нечего"});
     EXPECT_TRUE(dialogs.savePrompts.empty());
 
@@ -184,7 +184,7 @@ TEST_F(ExternalTracks, CurrentListSavedAsM3u8ReadsBackAndFailuresKeepTheOldFile)
     form.CurrentListName = "Вечер";
     const fs::path out = dir.Path() / "out";
     dialogs.savedFiles = {out};
-    exporter.SaveM3uListClick();
+    exporter.SaveAsM3u();
     EXPECT_EQ(dialogs.savePrompts, Lines{"Вечер.m3u8"});
     const auto bytes = ReadFileBytes(dir.Path() / "out.m3u8");
     ASSERT_TRUE(bytes);
@@ -193,10 +193,10 @@ TEST_F(ExternalTracks, CurrentListSavedAsM3u8ReadsBackAndFailuresKeepTheOldFile)
 
     // Cancelled: nothing written; a failed write keeps the earlier file and says why.
     Show({Line(a)});
-    exporter.SaveM3uListClick();
+    exporter.SaveAsM3u();
     dialogs.savedFiles = {dir.Path() / "out.m3u8"};
     FailNextWriteAfter(3);
-    exporter.SaveM3uListClick();
+    exporter.SaveAsM3u();
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(ReadM3u(dir.Path() / "out.m3u8").tracks, (std::vector<fs::path>{a, b}));
 }

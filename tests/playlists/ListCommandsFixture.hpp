@@ -28,9 +28,9 @@ public:
         : m_form{form}
     {
     }
-    void PlayButtonClick() override { calls.push_back("play"); }
+    void PlayOrNext() override { calls.push_back("play"); }
     void UpdatePlayButtons() override { calls.push_back("buttons"); }
-    void SpeedButton2Click() override
+    void ToggleListView() override
     {
         calls.push_back("list");
         m_form.ListBox1.visible = !m_form.ListBox1.visible;

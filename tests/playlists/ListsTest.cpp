@@ -149,7 +149,7 @@ TEST_F(ListsTest, UnreadableIndexIsNeverRebuiltOverTheUsersLists)
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
 
     // "My" shows the error box, not the messages for a missing index.
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_FALSE(form.ListBox3.visible);
@@ -251,12 +251,12 @@ TEST_F(ListsTest, SaveChangeListWritesSortedLinesAndIndexesNewListOnce)
     for (const char* line : {"*/m/b.mp3*0*", "5*/m/A.mp3*0*", "*/m/c.mp3*0*"})
         form.ListBox1.Add(MakeListItem(line));
     form.CurrentListName = "Мой";
-    lists.SaveChangeListClick();
+    lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/A.mp3*0*", "*/m/b.mp3*0*", "*/m/c.mp3*0*"}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Мой"}));
 
     form.ListBox1.Delete(0);
-    lists.SaveChangeListClick();
+    lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/A.mp3*0*", "*/m/c.mp3*0*"}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Мой"}));
     EXPECT_TRUE(dialogs.messages.empty());
@@ -271,7 +271,7 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
     // no plain file names are never written.
     for (const char* name : {"Kalvotune", "MyLists", "0", "", "..", "../escaped"}) {
         form.CurrentListName = name;
-        lists.SaveChangeListClick();
+        lists.SaveIntoCurrentList();
     }
     EXPECT_EQ(Read("Kalvotune"), Lines{"*/m/a.mp3*a1*"});
     EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
@@ -283,7 +283,7 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
     // A failed write is reported in an error box and the name does not enter the index.
     form.CurrentListName = "Новый";
     FailNextWriteAfter(0);
-    lists.SaveChangeListClick();
+    lists.SaveIntoCurrentList();
     EXPECT_FALSE(fs::exists(File("Новый")));
     EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
     EXPECT_EQ(dialogs.errors.size(), 1u);
@@ -293,19 +293,19 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
 TEST_F(ListsTest, PanelOpensAndCloses)
 {
     form.SaveChangeList.enabled = false;
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0], "Кто-то стащил наш список <MyLists>");
     EXPECT_FALSE(form.ListBox3.visible);
     EXPECT_FALSE(form.SaveChangeList.enabled);
 
     Put("MyLists", {"Kalvotune", "Мой"});
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     EXPECT_TRUE(form.ListBox3.visible);
     EXPECT_FALSE(form.ListBox1.visible);
     EXPECT_TRUE(form.SaveChangeList.enabled);
     EXPECT_EQ(form.ListBox3.Items(), (Lines{"Kalvotune", "Мой"}));
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     EXPECT_FALSE(form.ListBox3.visible);
     EXPECT_TRUE(form.ListBox1.visible);
     EXPECT_EQ(patternSwitches, Lines{"off"});

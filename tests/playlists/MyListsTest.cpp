@@ -20,7 +20,7 @@ protected:
         Show({"*/m/old.mp3*0*"});
         form.CurrentListName = "Старый";
         form.CaptionPrefix = "Старый";
-        lists.SpeedButton11Click(); // the panel shows, the current list hides
+        lists.ToggleMyLists(); // the panel shows, the current list hides
     }
 };
 
@@ -28,7 +28,7 @@ TEST_F(MyListsPanel, TwoListsOpenInPanelOrderAndSaveIntoTheLast)
 {
     form.SaveChangeList.enabled = false;
     SelectInPanel({"B", "A"});
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     EXPECT_EQ(Items(form.ListBox1),
         (Lines{MakeListItem("*/m/a2.mp3*0*"), MakeListItem("*/m/a1.mp3*0*"), MakeListItem("*/m/B3.mp3*0*"),
             MakeListItem("5*/m/b1.mp3*0*")}));
@@ -45,14 +45,14 @@ TEST_F(MyListsPanel, TwoListsOpenInPanelOrderAndSaveIntoTheLast)
     EXPECT_EQ(player.calls, (Lines{"list", "buttons"}));
 
     // "В текущий список" writes everything into B, sorted by path; reopening B shows that order.
-    lists.SaveChangeListClick();
+    lists.SaveIntoCurrentList();
     const Lines sorted{"*/m/a1.mp3*0*", "*/m/a2.mp3*0*", "*/m/b1.mp3*0*", "*/m/B3.mp3*0*"};
     EXPECT_EQ(Read("B"), sorted);
     EXPECT_EQ(Read("A"), (Lines{"*/m/a2.mp3*0*", "*/m/a1.mp3*0*"}));
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     SelectInPanel({"B"});
     PlayTrack(Track("Rock", "r.mp3"));
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     ASSERT_EQ(form.ListBox1.Count(), 4);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(ItemToLine(form.ListBox1.Item(i)), sorted[static_cast<std::size_t>(i)]);
@@ -61,22 +61,22 @@ TEST_F(MyListsPanel, TwoListsOpenInPanelOrderAndSaveIntoTheLast)
 
 TEST_F(MyListsPanel, EmptyAndMissingListsAndAnEmptySelection)
 {
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста, выделите один или несколько Ваших списков."});
     EXPECT_TRUE(form.ListBox3.visible);
 
     // An empty list file opens as an empty list, without a selection or a message.
     SelectInPanel({"Пусто"});
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     EXPECT_EQ(form.ListBox1.Count(), 0);
     EXPECT_EQ(form.CurrentListName, "Пусто");
     EXPECT_EQ(dialogs.messages.size(), 1u);
 
     // A missing list is named; the others still open.
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
     fs::remove(File("A"));
     SelectInPanel({"A", "B"});
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[1],
         "Не могу найти список < A >. Пожалуйста, не давайте спискам имена, запрещенные Windows. Позднее удалите "
@@ -92,13 +92,13 @@ TEST_F(MyListsPanel, WhenNothingOpensTheCurrentListAndItsFileStay)
     Put("B", {"*/m/b.mp3*0*"});
     FailReadsOf(File("B"));
     SelectInPanel({"A", "B"});
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     EXPECT_EQ(dialogs.messages.size(), 1u); // A is missing
     ASSERT_EQ(dialogs.errors.size(), 1u); // B cannot be read
     EXPECT_NE(dialogs.errors[0].find("B"), std::string::npos);
     EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/old.mp3*0*")});
     EXPECT_EQ(form.CurrentListName, "Старый");
-    lists.SaveChangeListClick();
+    lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Старый"), Lines{"*/m/old.mp3*0*"});
 }
 
@@ -108,7 +108,7 @@ TEST_F(MyListsPanel, SavingAsNewListProposesTheCaptionUntilTheNameIsFree)
     form.SaveChangeList.enabled = false;
     Show({"*/m/b.mp3*0*", "*/m/a.mp3*0*"});
     dialogs.inputs = {"B", "x|y", " Калейдоскоп"};
-    myLists.SaveNewListClick();
+    myLists.SaveAsNewList();
     EXPECT_EQ(dialogs.proposals, (Lines{" Калейдоскоп", " Калейдоскоп", " Калейдоскоп"}));
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(
@@ -124,7 +124,7 @@ TEST_F(MyListsPanel, SavingAsNewListProposesTheCaptionUntilTheNameIsFree)
 
     // Cancelling changes nothing.
     form.caption = "Старый     r";
-    myLists.SaveNewListClick();
+    myLists.SaveAsNewList();
     EXPECT_EQ(form.CurrentListName, " Калейдоскоп");
     EXPECT_EQ(form.caption, "Старый     r");
     EXPECT_EQ(Read("MyLists").size(), 7u);
@@ -135,7 +135,7 @@ TEST_F(MyListsPanel, ProgramFilesAndFailedWritesNeverBecomeTheCurrentList)
     const Lines index = Read("MyLists");
     dialogs.inputs = {"", ".", "..", "MyLists", "Kalvotune", "TempFile", "Новый"};
     FailNextWriteAfter(0);
-    myLists.SaveNewListClick();
+    myLists.SaveAsNewList();
     EXPECT_EQ(dialogs.messages.size(), 6u);
     EXPECT_EQ(dialogs.messages[3],
         "Список <MyLists> у нас есть.  Пожалуйста, измените имя или предварительно удалите старый.");
@@ -151,12 +151,12 @@ TEST_F(MyListsPanel, ProgramFilesAndFailedWritesNeverBecomeTheCurrentList)
 
 TEST_F(MyListsPanel, DeletingSkipsTheRegistryAndAsksOnlyForTheHistory)
 {
-    myLists.DeleteListClick();
+    myLists.DeleteSelectedLists();
     EXPECT_EQ(dialogs.messages, Lines{" Что удалить? Пожалуйста, выделите один или несколько Ваших списков."});
 
     SelectInPanel({"Kalvotune", "Былое", "A"});
     dialogs.answers = {false};
-    myLists.DeleteListClick();
+    myLists.DeleteSelectedLists();
     EXPECT_EQ(dialogs.questions, Lines{"Удаление Ваших списков| Вы хотите забыть былое ?!"});
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Былое", "Пусто", "B"}));
     EXPECT_EQ(Items(form.ListBox3), Read("MyLists"));
@@ -166,7 +166,7 @@ TEST_F(MyListsPanel, DeletingSkipsTheRegistryAndAsksOnlyForTheHistory)
 
     dialogs.answers = {true};
     SelectInPanel({"Kalvotune", "Былое"});
-    myLists.DeleteListClick();
+    myLists.DeleteSelectedLists();
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Пусто", "B"}));
     EXPECT_FALSE(fs::exists(File("Былое")));
     EXPECT_TRUE(fs::exists(File("Kalvotune")));
@@ -176,14 +176,14 @@ TEST_F(MyListsPanel, HandWrittenIndexNamesNeverReachOutsideTheListsFolder)
 {
     std::ofstream{dir.Path() / "outside"} << "keep";
     Put("MyLists", {"Kalvotune", "../outside", (dir.Path() / "outside").string()});
-    lists.SpeedButton11Click();
-    lists.SpeedButton11Click();
+    lists.ToggleMyLists();
+    lists.ToggleMyLists();
     SelectInPanel({"../outside", (dir.Path() / "outside").string()});
-    myLists.OpenSelecktListsClick();
+    myLists.OpenSelectedLists();
     EXPECT_EQ(dialogs.messages.size(), 2u); // both are no lists
     EXPECT_EQ(form.CurrentListName, "Старый");
     SelectInPanel({"../outside", (dir.Path() / "outside").string()});
-    myLists.DeleteListClick();
+    myLists.DeleteSelectedLists();
     EXPECT_TRUE(fs::exists(dir.Path() / "outside"));
     EXPECT_EQ(Read("MyLists"), Lines{"Kalvotune"});
 }

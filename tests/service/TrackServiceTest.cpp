@@ -31,7 +31,7 @@ TEST_F(ServiceTest, DeletingATrackRemovesEveryLineItsTemplateAndPrunesVanishedLi
     Show({waltz, tango}, true);
     dialogs.openedFiles.push_back({waltz});
 
-    service.DeleteTracksClick();
+    service.DeleteSelectedTracks();
 
     EXPECT_EQ(dialogs.questions.at(0),
         "ВНИМАНИЕ! УДАЛЕНИЕ | Tреки, которые Вы выберите в следующем диалоге, а также соответствующие ЦМШ, будут "
@@ -60,7 +60,7 @@ TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
     files.busy.insert(stuck);
     dialogs.openedFiles.push_back({stuck, gone});
 
-    service.DeleteTracksClick();
+    service.DeleteSelectedTracks();
 
     EXPECT_TRUE(fs::exists(stuck));
     EXPECT_TRUE(fs::exists(DataDir() / "Занят1" / "Speed.kvt"));
@@ -76,7 +76,7 @@ TEST_F(ServiceTest, ATrackThatCannotBeDeletedKeepsItsLinesAndTemplate)
     // When no file could go, nothing is said to be deleted.
     dialogs.messages.clear();
     dialogs.openedFiles.push_back({stuck});
-    service.DeleteTracksClick();
+    service.DeleteSelectedTracks();
     EXPECT_TRUE(fs::exists(stuck));
     EXPECT_EQ(Read("Kalvotune"), Lines{Line(stuck, "Занят1")});
     ASSERT_EQ(dialogs.messages.size(), 2u);
@@ -92,7 +92,7 @@ TEST_F(ServiceTest, DeleteSaysWhichListsKeptTheLinesWhenTheirWriteFailed)
     dialogs.openedFiles.push_back({track});
     FailWritesOf(ListsDir() / "Kalvotune");
 
-    service.DeleteTracksClick();
+    service.DeleteSelectedTracks();
     FailWritesOf(std::nullopt);
 
     EXPECT_FALSE(fs::exists(track));
@@ -113,7 +113,7 @@ TEST_F(ServiceTest, AListThatCannotBeReadStopsTheCommandBeforeAnythingChanges)
     Put("Мой", {Line(track)});
     FailReadsOf(ListsDir() / "Мой");
     dialogs.openedFiles.push_back({track});
-    service.DeleteTracksClick();
+    service.DeleteSelectedTracks();
     FailReadsOf(std::nullopt);
 
     EXPECT_TRUE(fs::exists(track));
@@ -128,7 +128,7 @@ TEST_F(ServiceTest, AListThatCannotBeReadStopsTheCommandBeforeAnythingChanges)
     fs::remove(ListsDir() / "Kalvotune");
     dialogs.openedFiles.push_back({track});
     dialogs.folders.push_back(Elsewhere());
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
     EXPECT_TRUE(fs::exists(track));
     EXPECT_FALSE(fs::exists(Elsewhere() / "a.mp3"));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
@@ -153,7 +153,7 @@ TEST_F(ServiceTest, AMovedTrackKeepsItsTemplateAndTheListsPointAtAFileThatExists
     dialogs.openedFiles.push_back({waltz});
     dialogs.folders.push_back(Elsewhere());
 
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
 
     EXPECT_EQ(listsWhenDeleting, (Lines{Line(moved), Line(Music() / "other.mp3")}));
     EXPECT_FALSE(fs::exists(waltz));
@@ -178,7 +178,7 @@ TEST_F(ServiceTest, AMoveNeverReplacesAFileAndAStubbornOldFileIsReported)
     // Into its own folder: nothing changes at all.
     dialogs.openedFiles.push_back({here});
     dialogs.folders.push_back(Music());
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
     EXPECT_EQ(Content(here), "audio of here.mp3");
     EXPECT_EQ(Inode("Мой"), before);
     EXPECT_EQ(dialogs.messages,
@@ -188,7 +188,7 @@ TEST_F(ServiceTest, AMoveNeverReplacesAFileAndAStubbornOldFileIsReported)
     dialogs.messages.clear();
     dialogs.openedFiles.push_back({clash, stuck});
     dialogs.folders.push_back(Elsewhere());
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
     EXPECT_EQ(Content(Elsewhere() / "clash.mp3"), "another song");
     EXPECT_TRUE(fs::exists(clash));
     EXPECT_TRUE(fs::exists(stuck));
@@ -209,7 +209,7 @@ TEST_F(ServiceTest, AListThatCannotBeWrittenKeepsTheOldFileItNames)
     dialogs.openedFiles.push_back({track});
     dialogs.folders.push_back(Elsewhere());
     FailNextWriteAfter(0); // the current list, written first, hits a full disk
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
 
     EXPECT_TRUE(fs::exists(track));
     EXPECT_TRUE(fs::exists(Elsewhere() / "a.mp3"));
@@ -232,7 +232,7 @@ TEST_F(ServiceTest, RenamingKeepsFolderExtensionAndTemplateAndGoesOnAfterAFailur
     files.busy.insert(busy);
     dialogs.inputs = {"Нов?ый", "Новый", "Другое", "", "Финал"};
 
-    service.RenameTracksClick();
+    service.RenameSelectedTracks();
 
     const fs::path renamed = Music() / "Новый.mp3";
     EXPECT_FALSE(fs::exists(old));
@@ -255,7 +255,7 @@ TEST_F(ServiceTest, RenamingKeepsFolderExtensionAndTemplateAndGoesOnAfterAFailur
 
     dialogs.messages.clear();
     form.ListBox1.SelectAll(false);
-    service.RenameTracksClick();
+    service.RenameSelectedTracks();
     EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста,  выделите переименуемые треки "});
 }
 
@@ -265,13 +265,13 @@ TEST_F(ServiceTest, ThePlayingTrackRenamedOrMovedKeepsPlayingUnderItsNewName)
     playback::Player player{form, services, lists, patterns};
     const fs::path song = Track("Песня.mp3");
     Show({song}, true);
-    player.PlayButtonClick();
+    player.PlayOrNext();
     ASSERT_EQ(device.Mode(), DeviceMode::Playing);
     ASSERT_EQ(form.caption, " Калейдоскоп        Песня   (без ЦМШ)");
 
     form.ListBox1.SetSelected(0, true);
     dialogs.inputs = {"Припев"};
-    service.RenameTracksClick();
+    service.RenameSelectedTracks();
     const fs::path renamed = Music() / "Припев.mp3";
     EXPECT_EQ(form.CurrentTrackName, renamed);
     EXPECT_EQ(form.TrackTitle, "Припев");
@@ -280,7 +280,7 @@ TEST_F(ServiceTest, ThePlayingTrackRenamedOrMovedKeepsPlayingUnderItsNewName)
 
     dialogs.openedFiles.push_back({renamed});
     dialogs.folders.push_back(Elsewhere());
-    service.RemoveTracksClick();
+    service.MoveSelectedTracks();
     EXPECT_EQ(form.CurrentTrackName, Elsewhere() / "Припев.mp3");
     EXPECT_EQ(device.Mode(), DeviceMode::Playing);
     EXPECT_EQ(Read("Былое"), Lines{Line(Elsewhere() / "Припев.mp3")});
@@ -300,7 +300,7 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     // "No" with nothing selected copies nothing and still says OK.
     dialogs.answers = {false};
     dialogs.folders.push_back(Elsewhere());
-    service.CopySelectTrackClick();
+    service.CopySelectedTracks();
     EXPECT_FALSE(fs::exists(Elsewhere() / "b.mp3"));
     EXPECT_EQ(dialogs.messages, (Lines{"Копируем только выделенные треки", "OK"}));
     EXPECT_EQ(dialogs.questions, Lines{"Копирование| Копировать все треки по списку?"});
@@ -309,7 +309,7 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     form.ListBox2.SelectAll(true);
     dialogs.answers = {true};
     dialogs.folders.push_back(Elsewhere());
-    service.CopySelectTrackClick();
+    service.CopySelectedTracks();
     EXPECT_EQ(Content(Elsewhere() / "a.mp3"), "audio of a.mp3");
     EXPECT_EQ(Content(Elsewhere() / "b.mp3"), "audio of b.mp3");
     EXPECT_TRUE(fs::exists(a));
@@ -322,7 +322,7 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     form.ListBox2.SelectAll(true);
     dialogs.answers = {true};
     dialogs.folders.push_back(Music());
-    service.CopySelectTrackClick();
+    service.CopySelectedTracks();
     EXPECT_EQ(Content(a), "audio of a.mp3");
     EXPECT_TRUE(form.ListBox2.Selected(0));
 }
@@ -358,13 +358,13 @@ TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
     dialogs.folders = {Music(), Music()};
     dialogs.answers = {false, true};
     const ino_t before = Inode("Мой");
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0], "Найти перемещённые треки|Найдено 1 из 3 треков; 1 неоднозначных. Заменить пути?");
     EXPECT_EQ(Inode("Мой"), before);
     EXPECT_EQ(Paths()[0], oldWaltz);
 
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     const std::string waltzLine = Line(waltzHere, "Вальс123");
     EXPECT_EQ(Read("Kalvotune"), (Lines{waltzLine, "*D:\\Танго.mp3*Танго7*"}));
     EXPECT_EQ(Read("Мой"), (Lines{Line(waltzHere), "*D:\\Танго.mp3*0*", "*E:\\Нет\\Пропал.mp3*0*", Line(here)}));
@@ -402,7 +402,7 @@ TEST_F(ServiceTest, MissingEntriesOfAnOpenedPlaylistAreRelinked)
 
     dialogs.folders = {Music()};
     dialogs.answers = {true};
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     EXPECT_EQ(
         dialogs.questions, Lines{"Найти перемещённые треки|Найдено 2 из 2 треков; 0 неоднозначных. Заменить пути?"});
     EXPECT_EQ(Paths(), (Lines{waltz.string(), here.string(), tango.string()}));
@@ -428,7 +428,7 @@ TEST_F(ServiceTest, ARelinkOntoATrackWithItsOwnRegistryLineKeepsTheNewerTemplate
 
     dialogs.folders = {Music()};
     dialogs.answers = {true};
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     ASSERT_EQ(dialogs.questions.size(), 1u);
     EXPECT_EQ(dialogs.questions[0],
         "Найти перемещённые треки|Найдено 2 из 2 треков; 0 неоднозначных.\n\nУ этих треков уже есть своя строка в "
@@ -460,7 +460,7 @@ TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingI
     Put("MyLists", {"Kalvotune", "Большой", "Мой"});
     fs::resize_file(ListsDir() / "Большой", playlists::kMaxListFileBytes + 1);
     dialogs.folders = {Music(), dir.Path() / "нет", Music()};
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("Большой"), std::string::npos);
     EXPECT_TRUE(dialogs.questions.empty());
@@ -485,11 +485,11 @@ TEST_F(ServiceTest, FindingMovedTracksStopsAtAnUnreadableListAndSaysWhenNothingI
     EXPECT_EQ(dialogs.messages[1], "Пути заменены: 1."); // the rest was read
     dialogs.questions.clear();
 
-    service.FindMovedTracksClick(); // a folder that is not there
+    service.SearchMovedTracks(); // a folder that is not there
     EXPECT_EQ(dialogs.messages.back(), "Папка " + (dir.Path() / "нет").string() + " не найдена.");
 
     Put("Мой", {Line(waltz)});
-    service.FindMovedTracksClick();
+    service.SearchMovedTracks();
     EXPECT_EQ(dialogs.messages.back(), "Все треки Ваших списков на месте: искать нечего.");
     EXPECT_TRUE(dialogs.questions.empty());
 }

@@ -13,7 +13,7 @@ inline service::TrackWindow FormTrackWindow(Form& form, Services& services)
     return {
         .currentList = form.ListBox1,
         .pathView = form.ListBox2,
-        .refreshPathView = [&form] { playlists::VisibleListBox2Click(form); },
+        .refreshPathView = [&form] { playlists::TogglePathsView(form); },
         .releaseStoppedTrack = [&form, &services] { playlists::ReleaseStoppedTrack(form, services); },
         .currentTrack = [&form] { return form.CurrentTrackName; },
         .currentTrackMoved

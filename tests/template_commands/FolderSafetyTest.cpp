@@ -55,7 +55,7 @@ TEST_F(FolderSafetyTest, FailedCopyKeepsTheOldFolderAndLeavesNoPartialOne)
     std::ofstream{track} << "audio";
     m_fakes.dialogs.openedFiles.push_back({track});
     FailReadsOf(Data() / "Вальс" / "Speed.kvt");
-    InstallTemplatesClick(m_form, m_fakes.services);
+    InstallTemplateFolders(m_form, m_fakes.services);
     FailReadsOf(std::nullopt);
     EXPECT_NE(m_fakes.dialogs.messages.back().find("Speed.kvt"), std::string::npos);
     EXPECT_TRUE(ReadList("Kalvotune").empty());

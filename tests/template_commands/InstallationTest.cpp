@@ -41,7 +41,7 @@ protected:
     void Install(const std::vector<fs::path>& chosen)
     {
         m_fakes.dialogs.openedFiles.push_back(chosen);
-        InstallTemplatesClick(m_form, m_fakes.services);
+        InstallTemplateFolders(m_form, m_fakes.services);
     }
 
     /// The folders of `Data` whose names start with `prefix`.

@@ -58,10 +58,10 @@ protected:
         const MusicTemplateJob job = m_runner.runs.at(0).at(0);
         EXPECT_EQ(job.track, track.string());
         m_fakes.dialogs.answers.push_back(true);
-        m_recording.SpeedButton4Click();
+        m_recording.ToggleTemplateRecording();
         EXPECT_TRUE(m_player.TemplateRecording());
         m_form.TemplateTick = 3;
-        m_recording.FormKeyPress();
+        m_recording.OnRecordingKey();
         return job;
     }
 
@@ -100,7 +100,7 @@ TEST_F(MusicTemplatesTest, AnalysedTrackPlaysOnWithItsNewFullTemplate)
     ASSERT_EQ(m_form.caption, " Калейдоскоп        Carousel   (без ЦМШ)");
     m_form.ListBox1.SelectAll(false);
 
-    m_command.MakeMusicTemplateClick();
+    m_command.MakeTemplatesFromMusic();
     ASSERT_EQ(m_runner.runs.size(), 1u);
     ASSERT_EQ(m_runner.runs[0].size(), 1u);
     EXPECT_EQ(m_runner.runs[0][0].track, track.string());
@@ -129,7 +129,7 @@ TEST_F(MusicTemplatesTest, ExistingTemplateIsReplacedOnlyAfterYes)
     WriteList("Kalvotune", {"*" + kept.string() + "*Вальс7*", "*" + replaced.string() + "*Танго8*"});
 
     m_fakes.dialogs.answers = {false, true};
-    m_command.MakeMusicTemplateClick();
+    m_command.MakeTemplatesFromMusic();
     ASSERT_EQ(m_fakes.dialogs.questions.size(), 2u);
     EXPECT_EQ(m_fakes.dialogs.questions[0],
         "ВНИМАНИЕ|У трека Вальс уже есть ЦМШ. Заменить его шаблоном, созданным по музыке?");
@@ -171,7 +171,7 @@ TEST_F(MusicTemplatesTest, FailedWriteLeavesNoFolderAndNoLine)
 TEST_F(MusicTemplatesTest, TracksAreTheSelectionOrElseThePlayingTrack)
 {
     EXPECT_TRUE(m_command.TracksToAnalyse().empty());
-    m_command.MakeMusicTemplateClick();
+    m_command.MakeTemplatesFromMusic();
     EXPECT_TRUE(m_runner.runs.empty());
 
     const fs::path first = AddTrack("one.mp3");

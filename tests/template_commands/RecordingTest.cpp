@@ -43,7 +43,7 @@ protected:
     void StartRecording()
     {
         m_fakes.dialogs.answers.push_back(true);
-        m_recording.SpeedButton4Click();
+        m_recording.ToggleTemplateRecording();
         ASSERT_TRUE(IsPlaying());
         ASSERT_TRUE(m_player.TemplateRecording());
     }
@@ -53,7 +53,7 @@ protected:
     {
         m_form.TemplateTick = tick;
         for (int i = 0; i < times; ++i)
-            m_recording.FormKeyPress();
+            m_recording.OnRecordingKey();
     }
 
     /// Plays to the end and answers the save question.
@@ -75,7 +75,7 @@ TEST_F(RecordingTest, BuildRestartsTheTrackWithItsMarkersCleared)
     speed[4] = 255;
     speed[5] = 21;
     Write(Data() / "Вальс7" / "Speed.kvt", speed);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     Tick(5);
 
     StartRecording();
@@ -91,7 +91,7 @@ TEST_F(RecordingTest, BuildRestartsTheTrackWithItsMarkersCleared)
 
     // A second Build cancels the running recording first, then asks again.
     m_fakes.dialogs.answers = {false};
-    m_recording.SpeedButton4Click();
+    m_recording.ToggleTemplateRecording();
     EXPECT_EQ(m_fakes.dialogs.messages.at(0), "Шаблон неподвижных картинок для <Вальс> не изменен");
     EXPECT_EQ(m_fakes.dialogs.messages.at(1),
         " ...и верно!  На kalvotune.example.org почти все есть. Пожелания о ЦМШ - пишите в книгу гостей (страница "
@@ -106,7 +106,7 @@ TEST_F(RecordingTest, BuildRestartsTheTrackWithItsMarkersCleared)
 TEST_F(RecordingTest, KeyPressesAddMarkersAtTheTickAndWrap)
 {
     AddTrack("a.mp3", 10'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     EXPECT_FALSE(m_form.TrackBar1.visible); // moving it would wipe the presses
     auto& speed = m_form.channels.speed;
@@ -133,7 +133,7 @@ TEST_F(RecordingTest, KeyPressesAddMarkersAtTheTickAndWrap)
 TEST_F(RecordingTest, NewTemplateGetsAFolderWithSpeedOnlyAndARegistryLine)
 {
     const fs::path track = AddTrack("Intro.mp3", 12'400, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     PressAt(10);
     PressAt(55, 2);
@@ -171,7 +171,7 @@ TEST_F(RecordingTest, RegisteredTemplateGetsOnlyItsSpeedFileReplaced)
     WriteList("Kalvotune", registry);
     for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt"})
         Write(Data() / "Вальс12" / file, Bytes(60, 9));
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     PressAt(3);
     EndAnswering(true);
@@ -188,7 +188,7 @@ TEST_F(RecordingTest, TemplateRegisteredDuringTheRecordingTakesThePictureChanges
     // The track starts without template (`TemplateName` "0"); while it is recorded another
     // start of the program (`kalvotune --analyse`) registers a full template for it.
     const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     PressAt(3);
     const std::vector<std::string> registry{"*" + track.string() + "*Вальс42*"};
@@ -210,7 +210,7 @@ TEST_F(RecordingTest, NoAtTheEndWritesNothingAndStops)
 {
     AddTrack("a.mp3", 3'000, true);
     AddTrack("b.mp3", 3'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     PressAt(3);
     EndAnswering(false);
@@ -226,7 +226,7 @@ TEST_F(RecordingTest, VanishedFolderIsReplacedByANewFolderAndLine)
 {
     const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
     WriteList("Kalvotune", {"*" + track.string() + "*Вальс5*"});
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     StartRecording();
     EndAnswering(true);
 
@@ -243,7 +243,7 @@ TEST_F(RecordingTest, VanishedFolderIsReplacedByANewFolderAndLine)
 TEST_F(RecordingTest, FailedSavesAreReportedAndNeverFollowedByOk)
 {
     const fs::path track = AddTrack("Вальс.mp3", 5'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
 
     // Into an existing folder: the old Speed.kvt stays.
     WriteList("Kalvotune", {"*" + track.string() + "*Вальс12*"});
@@ -285,7 +285,7 @@ TEST_F(RecordingTest, FailedSavesAreReportedAndNeverFollowedByOk)
 TEST_F(RecordingTest, ShiftsMoveEveryChannelByOneTickOnlyWhilePlaying)
 {
     AddTrack("a.mp3", 10'000, true);
-    m_player.PlayButtonClick();
+    m_player.PlayOrNext();
     TemplateChannels& c = m_form.channels;
     for (auto* channel : {&c.blue, &c.green, &c.red, &c.speed})
         for (std::size_t i = 0; i < channel->size(); ++i)
@@ -293,10 +293,10 @@ TEST_F(RecordingTest, ShiftsMoveEveryChannelByOneTickOnlyWhilePlaying)
     const TemplateChannels original = c;
     const std::size_t last = c.speed.size() - 1;
 
-    m_recording.ButtonBackClick();
+    m_recording.ShiftTemplateBack();
     EXPECT_EQ(c.blue[0], 0);
     EXPECT_EQ(c.red[5], original.red[4]);
-    m_recording.ButtonAheadClick();
+    m_recording.ShiftTemplateAhead();
     for (auto [now, before] : {std::pair{&c.blue, &original.blue}, {&c.green, &original.green}, {&c.red, &original.red},
              {&c.speed, &original.speed}}) {
         EXPECT_TRUE(std::equal(now->begin(), now->end() - 1, before->begin()));
@@ -304,28 +304,28 @@ TEST_F(RecordingTest, ShiftsMoveEveryChannelByOneTickOnlyWhilePlaying)
     }
 
     c = original;
-    m_recording.ButtonAheadClick();
-    m_recording.ButtonBackClick();
+    m_recording.ShiftTemplateAhead();
+    m_recording.ShiftTemplateBack();
     EXPECT_EQ(c.green[0], 0);
     EXPECT_TRUE(std::equal(c.green.begin() + 1, c.green.end(), original.green.begin() + 1));
 
     // Paused, stopped, or without channels: nothing moves.
     c = original;
-    m_player.PauseButtonClick();
-    m_recording.ButtonBackClick();
-    m_player.StopButtonClick();
-    m_recording.ButtonAheadClick();
+    m_player.PauseTrack();
+    m_recording.ShiftTemplateBack();
+    m_player.StopTrack();
+    m_recording.ShiftTemplateAhead();
     EXPECT_EQ(c.speed, original.speed);
     DoubleClick(0);
     c.Reset(0);
-    m_recording.ButtonBackClick();
-    m_recording.ButtonAheadClick();
+    m_recording.ShiftTemplateBack();
+    m_recording.ShiftTemplateAhead();
     EXPECT_EQ(c.Length(), 0);
 }
 
 TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
 {
-    m_recording.SinhronizClick();
+    m_recording.ToggleTemplateSync();
     EXPECT_TRUE(m_form.Sinhroniz.checked);
     EXPECT_TRUE(m_form.ButtonBack.visible && m_form.ButtonAhead.visible);
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 1u);
@@ -334,8 +334,8 @@ TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
     WriteList("Kalvotune", {"*" + track.string() + "*Вальс3*"});
     const fs::path folder = Data() / "Вальс3";
     Write(folder / "Speed.kvt", Bytes(80, 7));
-    m_player.PlayButtonClick(); // a still-picture template: random colours
-    m_recording.ButtonBackClick();
+    m_player.PlayOrNext(); // a still-picture template: random colours
+    m_recording.ShiftTemplateBack();
 
     // A failure on the last file written keeps all four as they were.
     FailWritesOf(folder / "Red.kvt");
@@ -351,7 +351,7 @@ TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
 
     // Saved: the track has a full template with the shifted channels from then on.
     DoubleClick(0);
-    m_recording.ButtonBackClick();
+    m_recording.ShiftTemplateBack();
     const TemplateChannels shifted = m_form.channels;
     m_fakes.dialogs.answers = {true};
     ASSERT_TRUE(PlayToEnd());
@@ -362,7 +362,7 @@ TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
     DoubleClick(0);
     EXPECT_EQ(m_form.caption, " Калейдоскоп        Вальс");
 
-    m_recording.SinhronizClick();
+    m_recording.ToggleTemplateSync();
     EXPECT_FALSE(m_form.Sinhroniz.checked || m_form.ButtonBack.visible || m_form.ButtonAhead.visible);
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 2u);
 }

@@ -437,7 +437,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     app::SaveVideo command{form, fakes.services};
     command.SetRunner(&runner);
 
-    command.SaveVideoClick(); // nothing selected, nothing playing
+    command.ChooseFileAndSaveVideo(); // nothing selected, nothing playing
     EXPECT_EQ(fakes.dialogs.messages.size(), 1u);
     EXPECT_TRUE(runner.requests.empty());
 
@@ -454,8 +454,8 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     fakes.screen.scalePercent = 150;
     fakes.dialogs.savedFiles.push_back(std::nullopt); // the save dialog cancelled
     fakes.dialogs.savedFiles.push_back(Out() / "b.mp4");
-    command.SaveVideoClick();
-    command.SaveVideoClick();
+    command.ChooseFileAndSaveVideo();
+    command.ChooseFileAndSaveVideo();
     ASSERT_EQ(runner.requests.size(), 1u);
     EXPECT_EQ(fakes.dialogs.savePrompts.back(), "b.mp4");
     const VideoRequest& request = runner.requests.front();
@@ -478,7 +478,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     fakes.dialogs.savedFiles = {Out() / "film", m_dir.Path() / "." / "b.mp3", Out() / "notes.txt", Out() / "notes.txt"};
     fakes.dialogs.answers = {false, true};
     for (int i = 0; i < 4; ++i)
-        command.SaveVideoClick();
+        command.ChooseFileAndSaveVideo();
     ASSERT_EQ(runner.requests.size(), 3u);
     EXPECT_EQ(runner.requests[1].output, Out() / "film.mp4");
     EXPECT_NE(fakes.dialogs.messages.back().find("не записывается поверх трека"), std::string::npos);
@@ -493,7 +493,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_EQ(command.TrackToSave(), "/music/playing.mp3");
     runner.busy = true;
     fakes.dialogs.savedFiles.push_back(Out() / "c.mp4");
-    command.SaveVideoClick();
+    command.ChooseFileAndSaveVideo();
     EXPECT_EQ(fakes.dialogs.messages.size(), 2u);
 
     command.Finished(Out() / "b.mp4", {.ok = false, .cancelled = true, .message = "прервана"});

@@ -116,7 +116,7 @@ bool Render(
             clock.AdvanceSeconds(1);
             nextSecond += 1000;
         }
-        commands.PatternTimerTimer(*timer);
+        commands.OnPatternTick(*timer);
         if (afterTick && !afterTick(form, tick))
             return false;
     }
