@@ -106,7 +106,7 @@ struct Setup {
                 = static_cast<std::uint8_t>(i % 20 == 0 ? 22 + bytes.Next() % 10 : bytes.Next() % 12);
         }
         form.NoTemplate = false;
-        form.Utiug.checked = true;
+        form.SmoothingItem.checked = true;
         form.FigureType = 3;
         commands.ChooseRandomFigures();
         for (auto& b : engine.Canvas())

@@ -90,11 +90,11 @@ struct Library {
     void Show(Form& form) const
     {
         form.ProgramDir = root;
-        form.ListBox1.sorted = false;
-        form.ListBox1.Clear();
+        form.CurrentListBox.sorted = false;
+        form.CurrentListBox.Clear();
         const Lines lines = playlists::ReadListFile(Lists() / ListName(0)).value_or(Lines{});
         for (const std::string& line : lines)
-            form.ListBox1.Add(playlists::MakeListItem(line));
+            form.CurrentListBox.Add(playlists::MakeListItem(line));
     }
 
     std::vector<fs::path> Tracks(const fs::path& folder) const
@@ -156,17 +156,17 @@ double RunPerTrackWalk(const Library& library)
     const auto workingSet = [&] {
         Lines names = service::PruneMyLists(library.Lists()).names;
         Lines current;
-        for (const std::string& item : form.ListBox1.Items())
+        for (const std::string& item : form.CurrentListBox.Items())
             current.push_back(playlists::ItemToLine(item));
         playlists::WriteListFile(library.Lists() / playlists::kTempFileName, current);
         names.emplace_back(playlists::kTempFileName);
         return names;
     };
     const auto rebuild = [&] {
-        form.ListBox1.Clear();
+        form.CurrentListBox.Clear();
         const Lines lines = playlists::ReadListFile(library.Lists() / playlists::kTempFileName).value_or(Lines{});
         for (const std::string& line : lines)
-            form.ListBox1.Add(playlists::MakeListItem(line));
+            form.CurrentListBox.Add(playlists::MakeListItem(line));
     };
 
     Lines names = workingSet();

@@ -15,33 +15,34 @@ DisplayOptions::DisplayOptions(Form& form, Services& services, PatternCommands& 
 
 void DisplayOptions::ToggleSmoothing()
 {
-    m_form.Utiug.checked = !m_form.Utiug.checked;
-    m_form.Razmazat.checked = false;
+    m_form.SmoothingItem.checked = !m_form.SmoothingItem.checked;
+    m_form.SmearingItem.checked = false;
 }
 
 void DisplayOptions::ToggleSmearing()
 {
-    m_form.Razmazat.checked = !m_form.Razmazat.checked;
-    m_form.Utiug.checked = false;
+    m_form.SmearingItem.checked = !m_form.SmearingItem.checked;
+    m_form.SmoothingItem.checked = false;
 }
 
 void DisplayOptions::ApplyClockVisibility()
 {
-    m_form.ClockTrack.visible = m_form.N6.checked;
-    m_form.ShowClock = m_form.N6.checked;
+    m_form.ClockText.visible = m_form.ClockItem.checked;
+    m_form.ShowClock = m_form.ClockItem.checked;
 }
 
 void DisplayOptions::ToggleGraphics()
 {
-    if (m_form.StopGraphica.tag != 0) {
-        if (m_services.device.Mode() == DeviceMode::Playing && !m_form.ListBox1.visible && !m_form.ListBox3.visible)
+    if (m_form.GraphicsItem.tag != 0) {
+        if (m_services.device.Mode() == DeviceMode::Playing && !m_form.CurrentListBox.visible
+            && !m_form.MyListsBox.visible)
             m_patterns.RunPatterns(true);
-        m_form.StopGraphica.tag = 0;
-        m_form.StopGraphica.checked = false;
+        m_form.GraphicsItem.tag = 0;
+        m_form.GraphicsItem.checked = false;
     } else {
-        m_form.StopGraphica.tag = 1;
+        m_form.GraphicsItem.tag = 1;
         m_patterns.RunPatterns(false);
-        m_form.StopGraphica.checked = true;
+        m_form.GraphicsItem.checked = true;
     }
 }
 

@@ -59,7 +59,7 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     m_settings = ReadSettings(programDir / kSettingsFileName);
     const Options options = ReadOptions(programDir / kOptionsFileName);
     m_form.PictureDelayMs = options.pictureDelayMs;
-    m_form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
+    m_form.AutoMusicTemplatesItem.checked = options.autoMusicTemplates != 0;
     m_form.ProgramDir = std::move(programDir);
     m_form.PatternInterval = 20;
     // The window first shows at the centre of the screen.
@@ -100,10 +100,10 @@ void Kalvotune::FormCreate()
     m_scheduler.RandomFigureType();
     m_display.ApplyClockVisibility();
     m_player.UpdatePlayButtons();
-    m_form.Image1.height = 523;
-    m_form.Image1.width = 675;
+    m_form.Picture.height = 523;
+    m_form.Picture.width = 675;
 
-    const bool skipQuestion = m_form.StartMessage.checked || m_form.StopGraphica.checked || m_form.MotionOff
+    const bool skipQuestion = m_form.NoStartWarningItem.checked || m_form.GraphicsItem.checked || m_form.MotionOff
         || m_services.screen.PhysicalWidth() <= kLargeScreenWidth;
     if (!skipQuestion) {
         if (m_services.dialogs.AskYesNo(kLargeScreenQuestion, kLargeScreenCaption))
@@ -115,7 +115,7 @@ void Kalvotune::FormCreate()
 
 void Kalvotune::FormCloseQuery()
 {
-    if (!m_form.Joces.checked)
+    if (!m_form.NoJokesItem.checked)
         m_services.sounds.PlayAndWait(m_form.ProgramDir / "jokes" / "Выход.wav");
     m_settings = GatherSettings(m_form, m_settings);
     const WriteResult written = WriteSettings(m_form.ProgramDir / kSettingsFileName, m_settings);
@@ -130,34 +130,34 @@ void Kalvotune::RequestExit()
 
 void Kalvotune::ApplyStayOnTop()
 {
-    m_form.stayOnTop = m_form.StilWindow.checked || m_form.IsFullScreen;
+    m_form.stayOnTop = m_form.StayOnTopItem.checked || m_form.IsFullScreen;
 }
 
 void Kalvotune::ShowAbout()
 {
-    if (m_form.Label1.tag == 0) {
+    if (m_form.AboutLabel.tag == 0) {
         m_services.sounds.PlayAsync(m_form.ProgramDir / "jokes" / "About.mp3");
-        m_form.Label1.tag = 1;
+        m_form.AboutLabel.tag = 1;
     } else {
-        m_form.Label1.tag = 0;
+        m_form.AboutLabel.tag = 0;
         m_services.dialogs.ShowMessage(kAboutText);
     }
 }
 
 void Kalvotune::PrepareWindowMenu()
 {
-    m_form.Play1.enabled = m_form.PlayButton.enabled;
-    m_form.Pause1.enabled = m_form.PauseButton.enabled;
-    m_form.Stop1.enabled = m_form.StopButton.enabled;
-    m_form.Drive.enabled = m_form.SpeedButton10.enabled;
-    m_form.N1.enabled = !m_form.IsFullScreen;
+    m_form.PlayItem.enabled = m_form.PlayButton.enabled;
+    m_form.PauseItem.enabled = m_form.PauseButton.enabled;
+    m_form.StopItem.enabled = m_form.StopButton.enabled;
+    m_form.DriveItem.enabled = m_form.DriveButton.enabled;
+    m_form.OpenItem.enabled = !m_form.IsFullScreen;
 }
 
 service::TrackWindow Kalvotune::TrackServiceWindow()
 {
     return {
-        .currentList = m_form.ListBox1,
-        .pathView = m_form.ListBox2,
+        .currentList = m_form.CurrentListBox,
+        .pathView = m_form.PathsBox,
         .refreshPathView = [this] { playlists::TogglePathsView(m_form); },
         .releaseStoppedTrack = [this] { playlists::ReleaseStoppedTrack(m_form, m_services); },
         .currentTrack = [this] { return m_form.CurrentTrackName; },
@@ -220,8 +220,8 @@ void Kalvotune::MouseDown(const std::string& component, int x, int y)
 void Kalvotune::MouseMove(const std::string& component, int x, int y, bool leftButton)
 {
     if (component == "Image1" && m_imageDragging && leftButton) {
-        m_form.Image1.left += x - m_dragStartX;
-        m_form.Image1.top += y - m_dragStartY;
+        m_form.Picture.left += x - m_dragStartX;
+        m_form.Picture.top += y - m_dragStartY;
     }
 }
 
@@ -233,23 +233,23 @@ void Kalvotune::Resize(int width, int height)
         return;
     m_form.clientWidth = width;
     m_form.clientHeight = height;
-    for (Control* c : std::initializer_list<Control*>{&m_form.SpeedButton10, &m_form.SpeedButton11, &m_form.OpenButton,
-             &m_form.SpeedButton2, &m_form.Label1, &m_form.TrackBar1, &m_form.StaticText1})
+    for (Control* c : std::initializer_list<Control*>{&m_form.DriveButton, &m_form.MyListsButton, &m_form.OpenButton,
+             &m_form.ListButton, &m_form.AboutLabel, &m_form.PictureRateSlider, &m_form.TrackLengthText})
         c->left += dw;
-    m_form.Panel1.width += dw;
-    m_form.Panel1.height += dh;
-    m_form.Panel2.top += dh;
-    m_form.Panel2.width += dw;
-    m_form.Image1.width += dw;
-    m_form.Image1.height += dh;
-    for (ListBox* box : {&m_form.ListBox1, &m_form.ListBox3, &m_form.ListBox4}) {
-        box->width = m_form.Panel1.width;
-        box->height = m_form.Panel1.height;
+    m_form.ViewPanel.width += dw;
+    m_form.ViewPanel.height += dh;
+    m_form.PositionStrip.top += dh;
+    m_form.PositionStrip.width += dw;
+    m_form.Picture.width += dw;
+    m_form.Picture.height += dh;
+    for (ListBox* box : {&m_form.CurrentListBox, &m_form.MyListsBox, &m_form.WorkListBox}) {
+        box->width = m_form.ViewPanel.width;
+        box->height = m_form.ViewPanel.height;
     }
-    m_form.ListBox2.width = m_form.Panel1.width;
-    m_form.ListBox2.top = m_form.Panel1.height - m_form.ListBox2.height;
-    m_form.ListBox5.width += dw;
-    m_form.ListBox5.top += dh;
+    m_form.PathsBox.width = m_form.ViewPanel.width;
+    m_form.PathsBox.top = m_form.ViewPanel.height - m_form.PathsBox.height;
+    m_form.ListChoiceBox.width += dw;
+    m_form.ListChoiceBox.top += dh;
     for (Control* c : {&m_form.ButtonBack, &m_form.ButtonAhead}) {
         c->left += dw;
         c->top += dh;
@@ -280,7 +280,7 @@ void Kalvotune::MouseWheel(int angleDelta)
 
 void Kalvotune::SaveSelection()
 {
-    ListBox& list = m_form.ListBox1;
+    ListBox& list = m_form.CurrentListBox;
     m_selectionSave.assign(static_cast<std::size_t>(list.Count()), 0);
     for (int i = 0; i < list.Count(); ++i)
         m_selectionSave[static_cast<std::size_t>(i)] = list.Selected(i) ? 1 : 0;
@@ -288,7 +288,7 @@ void Kalvotune::SaveSelection()
 
 void Kalvotune::RestoreSelection()
 {
-    ListBox& list = m_form.ListBox1;
+    ListBox& list = m_form.CurrentListBox;
     for (int i = 0; i < list.Count() && i < static_cast<int>(m_selectionSave.size()); ++i)
         list.SetSelected(i, m_selectionSave[static_cast<std::size_t>(i)] != 0);
 }
@@ -297,10 +297,10 @@ void Kalvotune::ToggleFullScreen()
 {
     SaveSelection();
     if (!m_form.IsFullScreen) {
-        m_form.Listik.enabled = false;
-        m_form.StopGraphica.enabled = false;
-        m_form.Panel2.visible = false;
-        m_form.Panel3.visible = false;
+        m_form.ListItem.enabled = false;
+        m_form.GraphicsItem.enabled = false;
+        m_form.PositionStrip.visible = false;
+        m_form.PositionMark.visible = false;
         m_services.screen.SetCursorPos(m_services.screen.Width(), m_services.screen.Height());
         m_form.IsFullScreen = true;
         m_form.stayOnTop = true;
@@ -315,12 +315,12 @@ void Kalvotune::ToggleFullScreen()
         ++m_form.placementRevision;
         // The way back is always open, whatever route led here (a double click enters
         // full screen also while nothing plays or the graphics are off).
-        m_form.Fullscreen1.enabled = true;
-        m_form.Fullscreen1.checked = true;
-        m_form.Fullscreen1.caption = "Назад в окно";
+        m_form.FullScreenItem.enabled = true;
+        m_form.FullScreenItem.checked = true;
+        m_form.FullScreenItem.caption = "Назад в окно";
     } else {
         m_form.IsFullScreen = false;
-        m_form.stayOnTop = m_form.StilWindow.checked;
+        m_form.stayOnTop = m_form.StayOnTopItem.checked;
         m_form.frameless = false;
         // The outer frame goes back to its design size at the top left corner.
         const Form design;
@@ -330,31 +330,31 @@ void Kalvotune::ToggleFullScreen()
         m_form.windowHeight = design.windowHeight;
         Resize(design.clientWidth, design.clientHeight);
         ++m_form.placementRevision;
-        m_form.Panel1.left = 52;
-        m_form.Panel1.top = 4;
-        m_form.Panel1.height = 529;
-        m_form.Panel1.width = 690;
-        m_form.Listik.enabled = true;
-        m_form.StopGraphica.enabled = true;
-        m_form.Panel2.visible = true;
-        m_form.Panel3.visible = true;
-        m_form.Image1.left = 4;
-        m_form.Image1.top = 4;
-        m_form.Image1.height = 523;
-        m_form.Image1.width = 675;
-        m_services.screen.SetCursorPos(m_form.Label1.left + 20, m_form.Label1.top + 40);
+        m_form.ViewPanel.left = 52;
+        m_form.ViewPanel.top = 4;
+        m_form.ViewPanel.height = 529;
+        m_form.ViewPanel.width = 690;
+        m_form.ListItem.enabled = true;
+        m_form.GraphicsItem.enabled = true;
+        m_form.PositionStrip.visible = true;
+        m_form.PositionMark.visible = true;
+        m_form.Picture.left = 4;
+        m_form.Picture.top = 4;
+        m_form.Picture.height = 523;
+        m_form.Picture.width = 675;
+        m_services.screen.SetCursorPos(m_form.AboutLabel.left + 20, m_form.AboutLabel.top + 40);
         // Back in the window, F5 is again there only while the kaleidoscope runs.
-        m_form.Fullscreen1.enabled = m_form.Timer15.enabled
+        m_form.FullScreenItem.enabled = m_form.KeepAwakeTimer.enabled
             || std::ranges::any_of(m_form.PatternTimers(), [](const TimerControl* t) { return t->enabled; });
-        m_form.Fullscreen1.checked = false;
-        m_form.Fullscreen1.caption = "Во весь экран";
+        m_form.FullScreenItem.checked = false;
+        m_form.FullScreenItem.caption = "Во весь экран";
     }
     RestoreSelection();
 }
 
 void Kalvotune::ZoomOutStep()
 {
-    const int w0 = m_form.Image1.width;
+    const int w0 = m_form.Picture.width;
     if (w0 <= 80)
         return;
     ZoomImage(w0 * 12 / 13);
@@ -362,14 +362,14 @@ void Kalvotune::ZoomOutStep()
 
 void Kalvotune::ZoomInStep()
 {
-    if (m_form.Image1.left < -2000)
+    if (m_form.Picture.left < -2000)
         return;
-    ZoomImage(m_form.Image1.width * 13 / 12);
+    ZoomImage(m_form.Picture.width * 13 / 12);
 }
 
 void Kalvotune::ZoomImage(int width)
 {
-    Control& image = m_form.Image1;
+    Control& image = m_form.Picture;
     const int w0 = image.width;
     int height = width * 100 / 129;
     // Close to the design size the picture snaps back to it.

@@ -73,7 +73,7 @@ public:
     /// Runs once the window exists: settings, start picture, lists, figure type, buttons,
     /// the large-screen question.
     void FormCreate();
-    /// Every close request; never refuses. Plays the exit sound unless `Joces` is ticked
+    /// Every close request; never refuses. Plays the exit sound unless `NoJokesItem` is ticked
     /// and rewrites `SetGet.kvt`.
     void FormCloseQuery();
 
@@ -158,7 +158,7 @@ private:
     std::string m_tablesError;
     /// `SetGet.kvt` as read at start; the controls' words are gathered into it at close.
     SavedSettings m_settings;
-    /// Selection of `ListBox1` across a window-mode switch; grows with the list, so lists
+    /// Selection of `CurrentListBox` across a window-mode switch; grows with the list, so lists
     /// of more than 1000 entries keep their selection too.
     std::vector<char> m_selectionSave;
     /// Wheel turns not yet used up by a whole notch, in the direction of the last turn.

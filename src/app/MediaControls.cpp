@@ -71,7 +71,7 @@ MediaState MediaControls::State()
     state.pictureNumber = m_pictureNumber;
     state.seekNumber = m_seekNumber;
     state.canSeek = Playing();
-    state.canPlay = !Playing() && f.PlayButton.enabled && (mode == DeviceMode::Paused || f.ListBox1.Count() > 0);
+    state.canPlay = !Playing() && f.PlayButton.enabled && (mode == DeviceMode::Paused || f.CurrentListBox.Count() > 0);
     state.canPause = Playing() && f.PauseButton.enabled;
     state.canGoNext = Playing() && f.PlayButton.enabled;
     return state;

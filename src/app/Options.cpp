@@ -36,7 +36,7 @@ void SaveAutoMusicTemplates(Form& form, Services& services)
 {
     const std::filesystem::path file = form.ProgramDir / kOptionsFileName;
     Options options = ReadOptions(file);
-    options.autoMusicTemplates = form.AutoMusicTemplate.checked ? 1 : 0;
+    options.autoMusicTemplates = form.AutoMusicTemplatesItem.checked ? 1 : 0;
     if (const WriteResult written = WriteOptions(file, options); !written.ok)
         services.dialogs.ShowMessage(written.message);
 }

@@ -20,7 +20,7 @@ bool PatternCommands::Playing() const
 
 void PatternCommands::ShowMode()
 {
-    m_form.SpeedButton5.caption = std::to_string(m_form.ModeNumber);
+    m_form.ModeButton.caption = std::to_string(m_form.ModeNumber);
 }
 
 void PatternCommands::RunPatterns(bool on)
@@ -29,19 +29,19 @@ void PatternCommands::RunPatterns(bool on)
     for (TimerControl* timer : f.PatternTimers())
         timer->enabled = false;
     if (!on) {
-        f.Timer15.enabled = false;
+        f.KeepAwakeTimer.enabled = false;
         if (!f.IsFullScreen)
-            f.Fullscreen1.enabled = false;
+            f.FullScreenItem.enabled = false;
         return;
     }
-    f.Fullscreen1.enabled = true;
+    f.FullScreenItem.enabled = true;
     // Without tables there is nothing to draw from, so no pattern timer runs, and the
     // session needs no keeping awake for a picture that does not move.
     if (!m_engine.Ready()) {
-        f.Timer15.enabled = false;
+        f.KeepAwakeTimer.enabled = false;
         return;
     }
-    f.Timer15.enabled = true;
+    f.KeepAwakeTimer.enabled = true;
     const bool known = f.ModeNumber >= 0 && f.ModeNumber < kaleidoscope::kModeCount;
     TimerControl Form::*timer = known ? kModeTimers[static_cast<std::size_t>(f.ModeNumber)] : &Form::Timer10;
     (f.*timer).enabled = true;
@@ -78,8 +78,8 @@ void PatternCommands::NextMode()
 
 void PatternCommands::ToggleAutoModeChange()
 {
-    m_form.Timer3.enabled = !m_form.Timer3.enabled;
-    m_form.TrackBar2.visible = m_form.Timer3.enabled;
+    m_form.AutoModeTimer.enabled = !m_form.AutoModeTimer.enabled;
+    m_form.AutoModeRateSlider.visible = m_form.AutoModeTimer.enabled;
 }
 
 void PatternCommands::OnAutoModeTick()
@@ -89,12 +89,12 @@ void PatternCommands::OnAutoModeTick()
 
 void PatternCommands::ApplyPictureRate()
 {
-    m_scheduler.MarkEvery(m_form.TrackBar1.position);
+    m_scheduler.MarkEvery(m_form.PictureRateSlider.position);
 }
 
 void PatternCommands::ApplyAutoModeRate()
 {
-    m_form.Timer3.interval = m_form.TrackBar2.position;
+    m_form.AutoModeTimer.interval = m_form.AutoModeRateSlider.position;
 }
 
 void PatternCommands::ToggleMotion()
@@ -125,9 +125,9 @@ void PatternCommands::OnPatternTick(TimerControl& timer)
         return;
     // The menu's ticks are the window's; the kaleidoscope draws with what they say now.
     PatternState& state = m_form.pattern;
-    state.smoothing = m_form.Utiug.checked;
-    state.smearing = m_form.Razmazat.checked;
-    state.autoFigureType = m_form.AutoTipFig.checked;
+    state.smoothing = m_form.SmoothingItem.checked;
+    state.smearing = m_form.SmearingItem.checked;
+    state.autoFigureType = m_form.AutoFiguresItem.checked;
     if (!m_scheduler.Tick(mode)) {
         ShowMode();
         RunPatterns(true);

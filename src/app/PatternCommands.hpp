@@ -54,7 +54,7 @@ public:
     /// All references must outlive the object; `engine` draws from `form.Pattern()`.
     PatternCommands(Form& form, AudioDevice& device, kaleidoscope::Engine& engine, kaleidoscope::Scheduler& scheduler);
 
-    /// On: enables `Fullscreen1` and starts the pattern timer of `ModeNumber` with `Timer15`
+    /// On: enables `FullScreenItem` and starts the pattern timer of `ModeNumber` with `KeepAwakeTimer`
     /// (neither when the tables failed to load). Off: stops them all.
     void RunPatterns(bool on);
 
@@ -68,7 +68,7 @@ public:
     void ChooseRandomFigures();
     void ChooseMicroFigures();
     void ChooseMicroPlusFigures();
-    /// Drive: toggles `MotionOff` (also the `Drive` menu item).
+    /// Drive: toggles `MotionOff` (also the `DriveItem` menu item).
     void ToggleMotion();
 
     /// Runs the handler of one of the eleven pattern timers (`Timer1`, `Timer5` ... `Timer14`).

@@ -21,15 +21,15 @@ video::VideoLook LookOf(const Form& form)
     video::VideoLook look;
     look.mode = form.ModeNumber;
     look.figureType = form.FigureType;
-    look.autoModes = form.Timer3.enabled;
-    look.autoIntervalMs = form.Timer3.interval;
-    look.autoFigureType = form.AutoTipFig.checked;
-    look.smoothing = form.Utiug.checked;
-    look.smearing = form.Razmazat.checked;
+    look.autoModes = form.AutoModeTimer.enabled;
+    look.autoIntervalMs = form.AutoModeTimer.interval;
+    look.autoFigureType = form.AutoFiguresItem.checked;
+    look.smoothing = form.SmoothingItem.checked;
+    look.smearing = form.SmearingItem.checked;
     look.motionOff = form.MotionOff;
     look.pictureDelayMs = form.PictureDelayMs;
-    look.musicTemplates = form.AutoMusicTemplate.checked;
-    look.pictureChangeTicks = form.TrackBar1.position;
+    look.musicTemplates = form.AutoMusicTemplatesItem.checked;
+    look.pictureChangeTicks = form.PictureRateSlider.position;
     return look;
 }
 
@@ -41,7 +41,7 @@ SaveVideo::SaveVideo(Form& form, Services& services)
 
 fs::path SaveVideo::TrackToSave() const
 {
-    const ListBox& list = m_form.ListBox1;
+    const ListBox& list = m_form.CurrentListBox;
     for (int i = 0; i < list.Count(); ++i)
         if (list.Selected(i)) {
             std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));

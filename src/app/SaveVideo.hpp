@@ -37,7 +37,7 @@ public:
     /// other existing file is asked first.
     void ChooseFileAndSaveVideo();
 
-    /// The track the command works on: the first selected entry of `ListBox1`, or
+    /// The track the command works on: the first selected entry of `CurrentListBox`, or
     /// `CurrentTrackName` when nothing is selected; empty when there is neither.
     std::filesystem::path TrackToSave() const;
 

@@ -51,43 +51,43 @@ Form::Form()
     Place(PlayButton, "PlayButton", 6, 89, 36, 21, "Play");
     Place(PauseButton, "PauseButton", 6, 110, 36, 19, "Pause", "", true, false);
     Place(StopButton, "StopButton", 6, 129, 36, 20, "Stop", "", true, false);
-    Place(SpeedButton1, "SpeedButton1", 6, 32, 36, 21, "Auto", "откл/вкл. автосмену граф. реж.");
-    Place(SpeedButton5, "SpeedButton5", 12, 175, 24, 24, "1", "переключатель режимов");
-    Place(SpeedButton4, "SpeedButton4", 8, 506, 35, 20, "Build", "если нечего делать", true, false);
-    Place(SpeedButton10, "SpeedButton10", 746, 32, 36, 21, "Drive", "вкл/откл. движение фигур в узорах");
-    Place(SpeedButton11, "SpeedButton11", 745, 89, 36, 21, "My", "мои списки воспроизведения");
+    Place(AutoModeButton, "SpeedButton1", 6, 32, 36, 21, "Auto", "откл/вкл. автосмену граф. реж.");
+    Place(ModeButton, "SpeedButton5", 12, 175, 24, 24, "1", "переключатель режимов");
+    Place(BuildButton, "SpeedButton4", 8, 506, 35, 20, "Build", "если нечего делать", true, false);
+    Place(DriveButton, "SpeedButton10", 746, 32, 36, 21, "Drive", "вкл/откл. движение фигур в узорах");
+    Place(MyListsButton, "SpeedButton11", 745, 89, 36, 21, "My", "мои списки воспроизведения");
     Place(OpenButton, "OpenButton", 746, 109, 36, 21, "Open", "Открыть другую музыку");
-    Place(SpeedButton2, "SpeedButton2", 746, 129, 36, 21, "List", "показать/скрыть текущий список");
+    Place(ListButton, "SpeedButton2", 746, 129, 36, 21, "List", "показать/скрыть текущий список");
 
-    Place(Label1, "Label1", 749, 308, 27, 15, "About", "Автора! Автора! 2 раза...");
-    Place(TrackBar1, "TrackBar1", 739, 55, 49, 33, "", "Частота смены картинки", false);
-    TrackBar1.min = kFewestPictureChangeTicks;
-    TrackBar1.max = kMostPictureChangeTicks;
-    TrackBar1.position = 20;
-    Place(TrackBar2, "TrackBar2", -1, 52, 49, 33, "", "Частота авто-смены режимов", false);
-    TrackBar2.min = kShortestAutoModeMs;
-    TrackBar2.max = kLongestAutoModeMs;
-    TrackBar2.position = 6000;
-    Place(StaticText1, "StaticText1", 742, 9, 37, 17);
-    Place(ClockTrack, "ClockTrack", 12, 9, 37, 17, "", "", false);
-    Place(Panel1, "Panel1", 52, 4, 690, 529);
-    Place(Panel2, "Panel2", 52, 527, 685, 6);
-    Place(Panel3, "Panel3", 0, 2, 1, 3);
-    Place(Image1, "Image1", 4, 4, 680, 523);
-    Place(ListBox1, "ListBox1", 0, 0, 690, 529);
-    ListBox1.sorted = true;
-    Place(ListBox2, "ListBox2", 0, 329, 690, 200, "", "", false);
-    Place(ListBox3, "ListBox3", 0, 0, 690, 529, "", "", false);
-    Place(ListBox4, "ListBox4", 0, 0, 690, 529, "", "", false);
-    Place(ListBox5, "ListBox5", 88, 152, 518, 301, "", "", false);
-    ListBox5.multiSelect = false;
+    Place(AboutLabel, "Label1", 749, 308, 27, 15, "About", "Автора! Автора! 2 раза...");
+    Place(PictureRateSlider, "TrackBar1", 739, 55, 49, 33, "", "Частота смены картинки", false);
+    PictureRateSlider.min = kFewestPictureChangeTicks;
+    PictureRateSlider.max = kMostPictureChangeTicks;
+    PictureRateSlider.position = 20;
+    Place(AutoModeRateSlider, "TrackBar2", -1, 52, 49, 33, "", "Частота авто-смены режимов", false);
+    AutoModeRateSlider.min = kShortestAutoModeMs;
+    AutoModeRateSlider.max = kLongestAutoModeMs;
+    AutoModeRateSlider.position = 6000;
+    Place(TrackLengthText, "StaticText1", 742, 9, 37, 17);
+    Place(ClockText, "ClockTrack", 12, 9, 37, 17, "", "", false);
+    Place(ViewPanel, "Panel1", 52, 4, 690, 529);
+    Place(PositionStrip, "Panel2", 52, 527, 685, 6);
+    Place(PositionMark, "Panel3", 0, 2, 1, 3);
+    Place(Picture, "Image1", 4, 4, 680, 523);
+    Place(CurrentListBox, "ListBox1", 0, 0, 690, 529);
+    CurrentListBox.sorted = true;
+    Place(PathsBox, "ListBox2", 0, 329, 690, 200, "", "", false);
+    Place(MyListsBox, "ListBox3", 0, 0, 690, 529, "", "", false);
+    Place(WorkListBox, "ListBox4", 0, 0, 690, 529, "", "", false);
+    Place(ListChoiceBox, "ListBox5", 88, 152, 518, 301, "", "", false);
+    ListChoiceBox.multiSelect = false;
     Place(ButtonBack, "ButtonBack", 490, 500, 96, 25, "Назад на 0,05 сек", "если картинка опережает звук", false);
     Place(ButtonAhead, "ButtonAhead", 587, 500, 100, 25, "Вперед на 0,05 сек", "Если картинка отстает", false);
 
     Timer(Timer1, "Timer1", 20);
-    Timer(Timer2, "Timer2", 10);
-    Timer(Timer3, "Timer3", 5000);
-    Timer(Timer4, "Timer4", 400);
+    Timer(NextTrackTimer, "Timer2", 10);
+    Timer(AutoModeTimer, "Timer3", 5000);
+    Timer(PositionTimer, "Timer4", 400);
     Timer(Timer5, "Timer5", 20);
     Timer(Timer6, "Timer6", 20);
     Timer(Timer7, "Timer7", 20);
@@ -98,86 +98,89 @@ Form::Form()
     Timer(Timer12, "Timer12", 20);
     Timer(Timer13, "Timer13", 20);
     Timer(Timer14, "Timer14", 20);
-    Timer(Timer15, "Timer15", 55000);
+    Timer(KeepAwakeTimer, "Timer15", 55000);
 
-    Item(N1, "N1", "Открыть");
+    Item(OpenItem, "N1", "Открыть");
     Separator(N2, "N2");
-    Item(Play1, "Play1", "Воспроизвести");
-    Item(Pause1, "Pause1", "Пауза");
-    Item(Stop1, "Stop1", "Стоп");
-    Item(Listik, "Listik", "Лист");
+    Item(PlayItem, "Play1", "Воспроизвести");
+    Item(PauseItem, "Pause1", "Пауза");
+    Item(StopItem, "Stop1", "Стоп");
+    Item(ListItem, "Listik", "Лист");
     Separator(N3, "N3");
-    Item(Fullscreen1, "Fullscreen1", "Во весь экран");
-    Fullscreen1.enabled = false;
-    Item(N4, "N4", "Фигурки");
-    Item(Ball, "Ball", "шарики", true, false, 2);
-    Item(BallCasual, "BallCasual", "шарики+", true, false, 2);
-    Item(Casual, "Casual", "наугад", true, false, 2);
-    Item(Micro, "Micro", "микро", true, false, 2);
-    Item(MicroPlus, "MicroPlus", "микро+", true, false, 2);
-    Item(AutoTipFig, "AutoTipFig", "авто", true, false, 2);
-    Item(Drive, "Drive", "Движение");
-    Item(Hi, "Hi", "Настройки");
-    Item(Utiug, "Utiug", "сглаживать", false, true);
-    Item(N6, "N6", "Показывать таймер", true, true);
-    Item(Razmazat, "Razmazat", "\"размазать\"");
-    Item(StopGraphica, "StopGraphica", "Откл/включить графику");
-    Item(ScreenShot1, "ScreenShot1", "ScreenShot");
-    Item(StilWindow, "StilWindow", "поверх всех окон", true);
-    Item(Joces, "Joces", "Без шуточек", true, true);
-    Item(DeleteBadStringPop, "DeleteBadStringPop", "Удалять неверные строки", true);
-    Item(StartMessage, "StartMessage", "Старт без предупрежд.", true);
-    Item(PictureDelay, "PictureDelay", "Задержка картинки…");
-    Item(AutoMusicTemplate, "AutoMusicTemplate", "Сам создавать ЦМШ", true);
+    Item(FullScreenItem, "Fullscreen1", "Во весь экран");
+    FullScreenItem.enabled = false;
+    Item(FiguresMenu, "N4", "Фигурки");
+    Item(BallsItem, "Ball", "шарики", true, false, 2);
+    Item(BallsPlusItem, "BallCasual", "шарики+", true, false, 2);
+    Item(RandomFiguresItem, "Casual", "наугад", true, false, 2);
+    Item(MicroItem, "Micro", "микро", true, false, 2);
+    Item(MicroPlusItem, "MicroPlus", "микро+", true, false, 2);
+    Item(AutoFiguresItem, "AutoTipFig", "авто", true, false, 2);
+    Item(DriveItem, "Drive", "Движение");
+    Item(SettingsMenu, "Hi", "Настройки");
+    Item(SmoothingItem, "Utiug", "сглаживать", false, true);
+    Item(ClockItem, "N6", "Показывать таймер", true, true);
+    Item(SmearingItem, "Razmazat", "\"размазать\"");
+    Item(GraphicsItem, "StopGraphica", "Откл/включить графику");
+    Item(ScreenShotItem, "ScreenShot1", "ScreenShot");
+    Item(StayOnTopItem, "StilWindow", "поверх всех окон", true);
+    Item(NoJokesItem, "Joces", "Без шуточек", true, true);
+    Item(DropMissingLinesItem, "DeleteBadStringPop", "Удалять неверные строки", true);
+    Item(NoStartWarningItem, "StartMessage", "Старт без предупрежд.", true);
+    Item(PictureDelayItem, "PictureDelay", "Задержка картинки…");
+    Item(AutoMusicTemplatesItem, "AutoMusicTemplate", "Сам создавать ЦМШ", true);
     Separator(N5, "N5");
-    Item(FixatorLista1, "FixatorLista1", "Фиксировать лист", true);
-    Item(AddWorkeString2, "AddWorkeString2", "Записать текущую строку");
+    Item(HoldListItem, "FixatorLista1", "Фиксировать лист", true);
+    Item(WindowWriteLineItem, "AddWorkeString2", "Записать текущую строку");
     Separator(N7, "N7");
-    Item(Exit1, "Exit1", "До свидания");
+    Item(ExitItem, "Exit1", "До свидания");
 
-    Item(Listic2, "Listic2", "Лист");
-    Item(DeleteDrugMusic, "DeleteDrugMusic", "Удалить выделенн. строки");
-    Item(AddDrugujuMusic, "AddDrugujuMusic", "Добавить, открыв еще ");
-    Item(AddWorkeString, "AddWorkeString", "Записать текущую строку");
-    Item(VisibleListBox2, "VisibleListBox2", "Только посмотреть пути", true);
-    VisibleListBox2.hint = "только посмотреть пути. ";
-    Item(SaveListOnHDD, "SaveListOnHDD", "Сохранить (playlist) :");
-    Item(SaveNewList, "SaveNewList", "Как новый список");
-    Item(SaveChangeList, "SaveChangeList", "В текущий список");
-    Item(SaveM3uList, "SaveM3uList", "Сохранить как M3U8…");
+    Item(ListMenuListItem, "Listic2", "Лист");
+    Item(DeleteLinesItem, "DeleteDrugMusic", "Удалить выделенн. строки");
+    Item(AddMoreItem, "AddDrugujuMusic", "Добавить, открыв еще ");
+    Item(WriteLineItem, "AddWorkeString", "Записать текущую строку");
+    Item(PathsItem, "VisibleListBox2", "Только посмотреть пути", true);
+    PathsItem.hint = "только посмотреть пути. ";
+    Item(SaveListMenu, "SaveListOnHDD", "Сохранить (playlist) :");
+    Item(SaveNewListItem, "SaveNewList", "Как новый список");
+    Item(SaveIntoListItem, "SaveChangeList", "В текущий список");
+    Item(SaveM3uItem, "SaveM3uList", "Сохранить как M3U8…");
     Separator(N8, "N8");
-    Item(Service, "Service", "Сервис (с изменен. списков)");
-    Item(RemoveTracks, "RemoveTracks", "Перемещение треков");
-    Item(RenameTracks, "RenameTracks", "Переименование тр.");
-    Item(DeleteTracks, "DeleteTracks", "Удаление треков");
-    Item(FindMovedTracks, "FindMovedTracks", "Найти перемещённые треки…");
+    Item(ServiceMenu, "Service", "Сервис (с изменен. списков)");
+    Item(MoveTracksItem, "RemoveTracks", "Перемещение треков");
+    Item(RenameTracksItem, "RenameTracks", "Переименование тр.");
+    Item(DeleteTracksItem, "DeleteTracks", "Удаление треков");
+    Item(FindMovedTracksItem, "FindMovedTracks", "Найти перемещённые треки…");
     Separator(N9, "N9");
-    Item(InstallTemplates, "InstallTemplates", "Установка ЦМШ");
-    Item(Sinhroniz, "Sinhroniz", "Синхронизация ЦМШ");
-    Item(MakeMusicTemplate, "MakeMusicTemplate", "Создать ЦМШ по музыке");
-    Item(SaveVideo, "SaveVideo", "Сохранить видео…");
+    Item(InstallTemplatesItem, "InstallTemplates", "Установка ЦМШ");
+    Item(SyncTemplateItem, "Sinhroniz", "Синхронизация ЦМШ");
+    Item(MusicTemplateItem, "MakeMusicTemplate", "Создать ЦМШ по музыке");
+    Item(SaveVideoItem, "SaveVideo", "Сохранить видео…");
 
-    Item(OpenSelecktLists, "OpenSelecktLists", "Открыть выделенные списки");
-    Item(DeleteList, "DeleteList", "Удалить выделенные списки");
-    Item(CopySelectTrack, "CopySelectTrack", "Копировать  треки");
+    Item(OpenListsItem, "OpenSelecktLists", "Открыть выделенные списки");
+    Item(DeleteListsItem, "DeleteList", "Удалить выделенные списки");
+    Item(CopyTracksItem, "CopySelectTrack", "Копировать  треки");
 
-    PopupMenu1 = {{&N1, {}}, {&N2, {}}, {&Play1, {}}, {&Pause1, {}}, {&Stop1, {}}, {&Listik, {}}, {&N3, {}},
-        {&Fullscreen1, {}},
-        {&N4, {{&Ball, {}}, {&BallCasual, {}}, {&Casual, {}}, {&Micro, {}}, {&MicroPlus, {}}, {&AutoTipFig, {}}}},
-        {&Drive, {}},
-        {&Hi,
-            {{&Utiug, {}}, {&N6, {}}, {&Razmazat, {}}, {&StopGraphica, {}}, {&ScreenShot1, {}}, {&StilWindow, {}},
-                {&Joces, {}}, {&DeleteBadStringPop, {}}, {&StartMessage, {}}, {&PictureDelay, {}},
-                {&AutoMusicTemplate, {}}}},
-        {&N5, {}}, {&FixatorLista1, {}}, {&AddWorkeString2, {}}, {&N7, {}}, {&Exit1, {}}};
-    PopupMenu2 = {{&Listic2, {}}, {&DeleteDrugMusic, {}}, {&AddDrugujuMusic, {}}, {&AddWorkeString, {}},
-        {&VisibleListBox2, {}}, {&SaveListOnHDD, {{&SaveNewList, {}}, {&SaveChangeList, {}}, {&SaveM3uList, {}}}},
-        {&N8, {}},
-        {&Service,
-            {{&RemoveTracks, {}}, {&RenameTracks, {}}, {&DeleteTracks, {}}, {&FindMovedTracks, {}}, {&N9, {}},
-                {&InstallTemplates, {}}, {&Sinhroniz, {}}, {&MakeMusicTemplate, {}}, {&SaveVideo, {}}}}};
-    PopupMenu3 = {{&OpenSelecktLists, {}}, {&DeleteList, {}}};
-    PopupMenu4 = {{&CopySelectTrack, {}}};
+    WindowMenu = {{&OpenItem, {}}, {&N2, {}}, {&PlayItem, {}}, {&PauseItem, {}}, {&StopItem, {}}, {&ListItem, {}},
+        {&N3, {}}, {&FullScreenItem, {}},
+        {&FiguresMenu,
+            {{&BallsItem, {}}, {&BallsPlusItem, {}}, {&RandomFiguresItem, {}}, {&MicroItem, {}}, {&MicroPlusItem, {}},
+                {&AutoFiguresItem, {}}}},
+        {&DriveItem, {}},
+        {&SettingsMenu,
+            {{&SmoothingItem, {}}, {&ClockItem, {}}, {&SmearingItem, {}}, {&GraphicsItem, {}}, {&ScreenShotItem, {}},
+                {&StayOnTopItem, {}}, {&NoJokesItem, {}}, {&DropMissingLinesItem, {}}, {&NoStartWarningItem, {}},
+                {&PictureDelayItem, {}}, {&AutoMusicTemplatesItem, {}}}},
+        {&N5, {}}, {&HoldListItem, {}}, {&WindowWriteLineItem, {}}, {&N7, {}}, {&ExitItem, {}}};
+    ListMenu
+        = {{&ListMenuListItem, {}}, {&DeleteLinesItem, {}}, {&AddMoreItem, {}}, {&WriteLineItem, {}}, {&PathsItem, {}},
+            {&SaveListMenu, {{&SaveNewListItem, {}}, {&SaveIntoListItem, {}}, {&SaveM3uItem, {}}}}, {&N8, {}},
+            {&ServiceMenu,
+                {{&MoveTracksItem, {}}, {&RenameTracksItem, {}}, {&DeleteTracksItem, {}}, {&FindMovedTracksItem, {}},
+                    {&N9, {}}, {&InstallTemplatesItem, {}}, {&SyncTemplateItem, {}}, {&MusicTemplateItem, {}},
+                    {&SaveVideoItem, {}}}}};
+    MyListsMenu = {{&OpenListsItem, {}}, {&DeleteListsItem, {}}};
+    PathsMenu = {{&CopyTracksItem, {}}};
 }
 
 std::array<TimerControl*, 11> Form::PatternTimers()
@@ -187,23 +190,23 @@ std::array<TimerControl*, 11> Form::PatternTimers()
 
 std::vector<TimerControl*> Form::AllTimers()
 {
-    return {&Timer1, &Timer2, &Timer3, &Timer4, &Timer5, &Timer6, &Timer7, &Timer8, &Timer9, &Timer10, &Timer11,
-        &Timer12, &Timer13, &Timer14, &Timer15};
+    return {&Timer1, &NextTrackTimer, &AutoModeTimer, &PositionTimer, &Timer5, &Timer6, &Timer7, &Timer8, &Timer9,
+        &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &KeepAwakeTimer};
 }
 
 std::vector<Control*> Form::AllControls()
 {
-    std::vector<Control*> all{&PlayButton, &PauseButton, &StopButton, &SpeedButton1, &SpeedButton5, &SpeedButton4,
-        &SpeedButton10, &SpeedButton11, &OpenButton, &SpeedButton2, &Label1, &TrackBar1, &TrackBar2, &StaticText1,
-        &ClockTrack, &Panel1, &Panel2, &Panel3, &Image1, &ListBox1, &ListBox2, &ListBox3, &ListBox4, &ListBox5,
-        &ButtonBack, &ButtonAhead};
+    std::vector<Control*> all{&PlayButton, &PauseButton, &StopButton, &AutoModeButton, &ModeButton, &BuildButton,
+        &DriveButton, &MyListsButton, &OpenButton, &ListButton, &AboutLabel, &PictureRateSlider, &AutoModeRateSlider,
+        &TrackLengthText, &ClockText, &ViewPanel, &PositionStrip, &PositionMark, &Picture, &CurrentListBox, &PathsBox,
+        &MyListsBox, &WorkListBox, &ListChoiceBox, &ButtonBack, &ButtonAhead};
     const auto addMenu = [&all](const std::vector<MenuNode>& menu, auto& self) -> void {
         for (const MenuNode& node : menu) {
             all.push_back(node.item);
             self(node.children, self);
         }
     };
-    for (const auto* menu : {&PopupMenu1, &PopupMenu2, &PopupMenu3, &PopupMenu4})
+    for (const auto* menu : {&WindowMenu, &ListMenu, &MyListsMenu, &PathsMenu})
         addMenu(*menu, addMenu);
     return all;
 }

@@ -52,37 +52,39 @@ struct Form {
     bool closeRequested{};
 
     // Buttons.
-    Control PlayButton, PauseButton, StopButton, SpeedButton1, SpeedButton5, SpeedButton4, SpeedButton10, SpeedButton11,
-        OpenButton, SpeedButton2;
+    Control PlayButton, PauseButton, StopButton, AutoModeButton, ModeButton, BuildButton, DriveButton, MyListsButton,
+        OpenButton, ListButton;
 
     // Other controls.
-    Control Label1;
-    TrackBar TrackBar1, TrackBar2;
-    Control StaticText1, ClockTrack;
-    Control Panel1, Panel2, Panel3;
-    Control Image1;
-    ListBox ListBox1, ListBox2, ListBox3, ListBox4, ListBox5;
+    Control AboutLabel;
+    TrackBar PictureRateSlider, AutoModeRateSlider;
+    Control TrackLengthText, ClockText;
+    Control ViewPanel, PositionStrip, PositionMark;
+    Control Picture;
+    ListBox CurrentListBox, PathsBox, MyListsBox, WorkListBox, ListChoiceBox;
     Control ButtonBack, ButtonAhead;
 
-    // Timers: `Timer2` next-track deferral, `Timer3` automatic mode change, `Timer4`
-    // position tick, `Timer15` keep-awake, the rest are the pattern animators.
-    TimerControl Timer1, Timer2, Timer3, Timer4, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10, Timer11, Timer12,
-        Timer13, Timer14, Timer15;
+    // Timers: `NextTrackTimer` next-track deferral, `AutoModeTimer` automatic mode change, `PositionTimer`
+    // position tick, `KeepAwakeTimer` keep-awake, the rest are the pattern animators.
+    TimerControl Timer1, NextTrackTimer, AutoModeTimer, PositionTimer, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10,
+        Timer11, Timer12, Timer13, Timer14, KeepAwakeTimer;
 
-    // PopupMenu1, the window's menu.
-    MenuItem N1, N2, Play1, Pause1, Stop1, Listik, N3, Fullscreen1, N4, Ball, BallCasual, Casual, Micro, MicroPlus,
-        AutoTipFig, Drive, Hi, Utiug, N6, Razmazat, StopGraphica, ScreenShot1, StilWindow, Joces, DeleteBadStringPop,
-        StartMessage, PictureDelay, AutoMusicTemplate, N5, FixatorLista1, AddWorkeString2, N7, Exit1;
-    // PopupMenu2, the menu of ListBox1.
-    MenuItem Listic2, DeleteDrugMusic, AddDrugujuMusic, AddWorkeString, VisibleListBox2, SaveListOnHDD, SaveNewList,
-        SaveChangeList, SaveM3uList, N8, Service, RemoveTracks, RenameTracks, DeleteTracks, FindMovedTracks, N9,
-        InstallTemplates, Sinhroniz, MakeMusicTemplate, SaveVideo;
-    // PopupMenu3 (ListBox3) and PopupMenu4 (ListBox2).
-    MenuItem OpenSelecktLists, DeleteList, CopySelectTrack;
+    // WindowMenu, the window's menu.
+    MenuItem OpenItem, N2, PlayItem, PauseItem, StopItem, ListItem, N3, FullScreenItem, FiguresMenu, BallsItem,
+        BallsPlusItem, RandomFiguresItem, MicroItem, MicroPlusItem, AutoFiguresItem, DriveItem, SettingsMenu,
+        SmoothingItem, ClockItem, SmearingItem, GraphicsItem, ScreenShotItem, StayOnTopItem, NoJokesItem,
+        DropMissingLinesItem, NoStartWarningItem, PictureDelayItem, AutoMusicTemplatesItem, N5, HoldListItem,
+        WindowWriteLineItem, N7, ExitItem;
+    // ListMenu, the menu of CurrentListBox.
+    MenuItem ListMenuListItem, DeleteLinesItem, AddMoreItem, WriteLineItem, PathsItem, SaveListMenu, SaveNewListItem,
+        SaveIntoListItem, SaveM3uItem, N8, ServiceMenu, MoveTracksItem, RenameTracksItem, DeleteTracksItem,
+        FindMovedTracksItem, N9, InstallTemplatesItem, SyncTemplateItem, MusicTemplateItem, SaveVideoItem;
+    // MyListsMenu (MyListsBox) and PathsMenu (PathsBox).
+    MenuItem OpenListsItem, DeleteListsItem, CopyTracksItem;
 
-    std::vector<MenuNode> PopupMenu1, PopupMenu2, PopupMenu3, PopupMenu4;
+    std::vector<MenuNode> WindowMenu, ListMenu, MyListsMenu, PathsMenu;
 
-    /// The picture of `Image1`, drawn by the kaleidoscope.
+    /// The picture of `Picture`, drawn by the kaleidoscope.
     Surface surface;
 
     // Program-wide state.

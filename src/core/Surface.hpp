@@ -5,7 +5,7 @@
 
 namespace kalvotune {
 
-/// The 675 x 524 drawing surface of `Image1`: top-down rows of 675 blue-green-red pixels.
+/// The 675 x 524 drawing surface of `Picture`: top-down rows of 675 blue-green-red pixels.
 /// Each row holds 2025 pixel bytes followed by 3 bytes of padding, the layout of a 24-bit
 /// bitmap row, so the window can show the buffer without copying it.
 struct Surface {

@@ -7,7 +7,7 @@ namespace kalvotune::playback {
 class PatternControl {
 public:
     virtual ~PatternControl() = default;
-    /// On starts the pattern timer of the current mode and `Timer15`; off stops them all.
+    /// On starts the pattern timer of the current mode and `KeepAwakeTimer`; off stops them all.
     virtual void RunPatterns(bool on) = 0;
     /// Prepares the figures of the current figure type for a new track.
     virtual void SelectFigures() = 0;

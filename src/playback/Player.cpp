@@ -58,9 +58,9 @@ void ApplyTrackTemplate(Form& form, templates::TrackTemplate loaded)
     form.TemplateDir = std::move(loaded.dir);
     form.channels = std::move(loaded.channels);
     form.NoTemplate = loaded.state != TemplateState::Full;
-    form.SpeedButton4.enabled = true;
-    form.SpeedButton10.enabled = loaded.state == TemplateState::Full;
-    form.TrackBar1.visible = loaded.state == TemplateState::None;
+    form.BuildButton.enabled = true;
+    form.DriveButton.enabled = loaded.state == TemplateState::Full;
+    form.PictureRateSlider.visible = loaded.state == TemplateState::None;
     form.caption = form.CaptionPrefix + "        " + form.TrackTitle;
     if (loaded.state == TemplateState::StillPicture)
         form.caption += kStillTemplateSuffix;
@@ -82,7 +82,7 @@ void Player::CloseDevice()
     // A closed device has no position to show, so the position tick stops with it.
     const bool open = m_services.device.Mode() != DeviceMode::NotOpen;
     m_services.device.Close();
-    m_form.Timer4.enabled = false;
+    m_form.PositionTimer.enabled = false;
     if (open)
         m_events.Publish({PlayerEvent::Kind::TrackEnded, m_form.CurrentTrackName});
 }
@@ -91,13 +91,13 @@ void Player::PlayOrNext()
 {
     Form& f = m_form;
     AudioDevice& device = m_services.device;
-    f.Timer2.enabled = false;
-    if (f.ListBox1.Count() == 0)
+    f.NextTrackTimer.enabled = false;
+    if (f.CurrentListBox.Count() == 0)
         return;
 
     if (device.Mode() == DeviceMode::Paused && f.TrackIndex != -1) {
         device.Play();
-        f.Timer4.enabled = true;
+        f.PositionTimer.enabled = true;
         m_patterns.RunPatterns(true);
         UpdatePlayButtons();
         return;
@@ -106,7 +106,7 @@ void Player::PlayOrNext()
     if (device.Mode() == DeviceMode::Playing && !f.ListExhausted) {
         CloseDevice();
         ++f.TrackIndex;
-        if (f.TrackIndex >= f.ListBox1.Count())
+        if (f.TrackIndex >= f.CurrentListBox.Count())
             f.ListExhausted = true;
     }
     // A stopped device keeps its entry: Play after Stop starts it again from the top.
@@ -119,17 +119,17 @@ void Player::PlayOrNext()
     if (f.TrackIndex < 0)
         f.TrackIndex = 0;
 
-    const int count = f.ListBox1.Count();
+    const int count = f.CurrentListBox.Count();
     if (f.TrackIndex >= count) {
         // The entry searched from was dropped from the end of the list: draw at random.
         f.ListExhausted = true;
         f.TrackIndex = count - 1;
         CloseDevice();
-        f.Timer2.enabled = true;
+        f.NextTrackTimer.enabled = true;
         return;
     }
     for (int i = f.TrackIndex; i < count; ++i) {
-        if (f.ListBox1.Selected(i) || count == 1) {
+        if (f.CurrentListBox.Selected(i) || count == 1) {
             f.TrackIndex = i;
             StartCurrentEntry();
             return;
@@ -140,7 +140,7 @@ void Player::PlayOrNext()
             f.ListExhausted = true;
             f.TrackIndex = i;
             CloseDevice();
-            f.Timer2.enabled = true;
+            f.NextTrackTimer.enabled = true;
             return;
         }
     }
@@ -148,8 +148,8 @@ void Player::PlayOrNext()
 
 void Player::PickAtRandom()
 {
-    ListBox& list = m_form.ListBox1;
-    ListBox& scratch = m_form.ListBox4;
+    ListBox& list = m_form.CurrentListBox;
+    ListBox& scratch = m_form.WorkListBox;
     scratch.Clear();
     for (int i = 0; i < list.Count(); ++i) {
         if (!list.Selected(i))
@@ -180,7 +180,7 @@ void Player::StartCurrentEntry()
 {
     Form& f = m_form;
     AudioDevice& device = m_services.device;
-    f.CurrentTrackName = playlists::LinePath(f.ListBox1.Item(f.TrackIndex));
+    f.CurrentTrackName = playlists::LinePath(f.CurrentListBox.Item(f.TrackIndex));
     f.TrackTitle = playlists::TrackTitleOf(f.CurrentTrackName.string());
 
     // A path from Windows names no file here, even if a relative name like it exists.
@@ -195,20 +195,20 @@ void Player::StartCurrentEntry()
     }
     ShowTrackLength();
     templates::TrackTemplate loaded = templates::LoadTrackTemplate(
-        f.ProgramDir, f.TemplateName, f.TrackSeconds, f.TrackBar1.position, m_services.random);
+        f.ProgramDir, f.TemplateName, f.TrackSeconds, f.PictureRateSlider.position, m_services.random);
     const templates::TemplateState state = loaded.state;
     ApplyTrackTemplate(f, std::move(loaded));
-    if (f.ListBox3.visible)
+    if (f.MyListsBox.visible)
         m_lists.ToggleMyLists();
-    if (f.ListBox1.visible && !f.FixatorLista1.checked)
+    if (f.CurrentListBox.visible && !f.HoldListItem.checked)
         ToggleListView();
     m_patterns.SelectFigures();
     device.Play();
     UpdatePlayButtons();
-    if (f.StopGraphica.tag == 0 && (!f.FixatorLista1.checked || (!f.ListBox1.visible && !f.ListBox3.visible)))
+    if (f.GraphicsItem.tag == 0 && (!f.HoldListItem.checked || (!f.CurrentListBox.visible && !f.MyListsBox.visible)))
         m_patterns.RunPatterns(true);
-    f.Panel3.width = 1;
-    f.Timer4.enabled = true;
+    f.PositionMark.width = 1;
+    f.PositionTimer.enabled = true;
     m_lists.AddToHistory();
     m_events.Publish({PlayerEvent::Kind::TrackStarted, f.CurrentTrackName, state});
 }
@@ -218,9 +218,9 @@ void Player::ReportMissingFile()
     Form& f = m_form;
     Dialogs& dialogs = m_services.dialogs;
     if (f.CurrentListName == playlists::kHistoryListName
-        || (f.DeleteBadStringPop.checked && f.CurrentListName != playlists::kRegistryName)) {
+        || (f.DropMissingLinesItem.checked && f.CurrentListName != playlists::kRegistryName)) {
         DropMissingEntry();
-        f.Timer2.enabled = true;
+        f.NextTrackTimer.enabled = true;
         return;
     }
     if (f.CurrentListName == playlists::kRegistryName) {
@@ -233,9 +233,9 @@ void Player::ReportMissingFile()
 
 void Player::DropMissingEntry()
 {
-    if (m_form.TrackIndex < 0 || m_form.TrackIndex >= m_form.ListBox1.Count())
+    if (m_form.TrackIndex < 0 || m_form.TrackIndex >= m_form.CurrentListBox.Count())
         return;
-    m_form.ListBox1.Delete(m_form.TrackIndex);
+    m_form.CurrentListBox.Delete(m_form.TrackIndex);
     m_lists.SaveIntoCurrentList();
 }
 
@@ -246,8 +246,8 @@ void Player::UpdatePlayButtons()
     if (mode == DeviceMode::Playing) {
         f.PauseButton.enabled = true;
         f.StopButton.enabled = true;
-        f.AddWorkeString.enabled = true;
-        f.AddWorkeString2.enabled = true;
+        f.WriteLineItem.enabled = true;
+        f.WindowWriteLineItem.enabled = true;
         if (TemplateRecording())
             f.PlayButton.enabled = false;
         else
@@ -256,8 +256,8 @@ void Player::UpdatePlayButtons()
     }
     if (mode != DeviceMode::Paused)
         f.StopButton.enabled = false;
-    f.AddWorkeString.enabled = false;
-    f.AddWorkeString2.enabled = false;
+    f.WriteLineItem.enabled = false;
+    f.WindowWriteLineItem.enabled = false;
     f.PlayButton.caption = "Play";
 }
 
@@ -276,7 +276,7 @@ void Player::PauseTrack()
         return;
     }
     f.PauseButton.enabled = false;
-    f.Timer4.enabled = false;
+    f.PositionTimer.enabled = false;
     UpdatePlayButtons();
     if (TemplateRecording())
         f.PlayButton.enabled = true;
@@ -289,23 +289,23 @@ void Player::StopTrack()
     m_services.device.Stop();
     UpdatePlayButtons();
     f.PauseButton.enabled = false;
-    f.Panel3.width = 1;
+    f.PositionMark.width = 1;
     f.TrackPosition = 0;
     f.StopButton.enabled = false;
-    f.Timer4.enabled = false;
+    f.PositionTimer.enabled = false;
     m_patterns.RunPatterns(false);
 
-    if (!f.ListBox1.visible && !f.FixatorLista1.checked && !f.IsFullScreen)
+    if (!f.CurrentListBox.visible && !f.HoldListItem.checked && !f.IsFullScreen)
         ToggleListView();
 
     if (TemplateRecording()) {
-        f.SpeedButton4.tag = 0;
+        f.BuildButton.tag = 0;
         f.keyPreview = false;
         m_services.dialogs.ShowMessage("Шаблон неподвижных картинок для <" + f.TrackTitle + "> не изменен");
         f.caption = f.CaptionPrefix + "     " + f.TrackTitle;
         if (f.NoTemplate) {
             f.caption += kNoTemplateSuffix;
-            f.TrackBar1.visible = true;
+            f.PictureRateSlider.visible = true;
         }
         f.PlayButton.enabled = true;
     }
@@ -314,18 +314,18 @@ void Player::StopTrack()
 void Player::ToggleListView()
 {
     Form& f = m_form;
-    if (f.ListBox1.visible) {
-        if (f.StopGraphica.tag == 0 && m_services.device.Mode() == DeviceMode::Playing)
+    if (f.CurrentListBox.visible) {
+        if (f.GraphicsItem.tag == 0 && m_services.device.Mode() == DeviceMode::Playing)
             m_patterns.RunPatterns(true);
-        f.ListBox1.visible = false;
-        f.ListBox2.visible = false;
+        f.CurrentListBox.visible = false;
+        f.PathsBox.visible = false;
         return;
     }
     m_patterns.RunPatterns(false);
-    f.ListBox1.visible = true;
-    if (f.VisibleListBox2.checked)
-        f.ListBox2.visible = true;
-    f.ListBox3.visible = false;
+    f.CurrentListBox.visible = true;
+    if (f.PathsItem.checked)
+        f.PathsBox.visible = true;
+    f.MyListsBox.visible = false;
 }
 
 void Player::RestartOrderAfterSelection()
@@ -340,24 +340,24 @@ void Player::ShowTrackLength()
     Form& f = m_form;
     f.TrackPosition = 0;
     f.TrackSeconds = WholeSeconds(m_services.device.LengthMs());
-    f.StaticText1.caption = "  " + TwoDigits(f.TrackSeconds / 60) + ":" + TwoDigits(f.TrackSeconds % 60);
+    f.TrackLengthText.caption = "  " + TwoDigits(f.TrackSeconds / 60) + ":" + TwoDigits(f.TrackSeconds % 60);
 }
 
 void Player::OnPositionTick()
 {
     Form& f = m_form;
     if (m_services.device.Mode() == DeviceMode::NotOpen) {
-        f.Timer4.enabled = false;
+        f.PositionTimer.enabled = false;
         return;
     }
     f.TrackPosition = WholeSeconds(m_services.device.PositionMs());
     if (f.TrackSeconds > 0) {
         const float ratio = static_cast<float>(f.TrackPosition) / static_cast<float>(f.TrackSeconds);
-        f.Panel3.width = static_cast<int>(static_cast<float>(f.Panel2.width - 3) * ratio);
+        f.PositionMark.width = static_cast<int>(static_cast<float>(f.PositionStrip.width - 3) * ratio);
     }
     if (f.ShowClock) {
         const int minutes = f.TrackPosition / 60;
-        f.ClockTrack.caption = std::to_string(minutes) + ":" + std::to_string(f.TrackPosition - 60 * minutes);
+        f.ClockText.caption = std::to_string(minutes) + ":" + std::to_string(f.TrackPosition - 60 * minutes);
     }
     // The device never reports a position past its length, so this is the equality test.
     if (f.TrackPosition >= f.TrackSeconds)
@@ -371,36 +371,37 @@ void Player::EndOfTrack()
     // Everything that could tick again stops before any question box opens.
     m_patterns.RunPatterns(false);
     f.TrackPosition = 0;
-    f.Timer4.enabled = false;
+    f.PositionTimer.enabled = false;
     m_services.device.Close();
     m_events.Publish({PlayerEvent::Kind::TrackEnded, f.CurrentTrackName});
     UpdatePlayButtons();
-    f.Panel3.width = 1;
+    f.PositionMark.width = 1;
     f.NoTemplate = false;
 
     if (TemplateRecording()) {
-        f.SpeedButton4.enabled = false;
+        f.BuildButton.enabled = false;
         f.keyPreview = false;
         if (dialogs.AskYesNo("Сохранить шаблон?", "END")) {
             if (m_saves)
                 m_saves->SaveStillTemplate();
             f.PauseButton.enabled = false;
         }
-        f.SpeedButton4.tag = 0;
+        f.BuildButton.tag = 0;
         f.PlayButton.enabled = true;
         return;
     }
 
-    if (f.Sinhroniz.checked && dialogs.AskYesNo("Сохранить синхронизированный шаблон шаблон?", "ГОТОВ") && m_saves)
+    if (f.SyncTemplateItem.checked && dialogs.AskYesNo("Сохранить синхронизированный шаблон шаблон?", "ГОТОВ")
+        && m_saves)
         m_saves->SaveSynchronisedTemplate();
 
     ++f.TrackIndex;
-    if (f.TrackIndex >= f.ListBox1.Count())
+    if (f.TrackIndex >= f.CurrentListBox.Count())
         f.ListExhausted = true;
-    if (f.ListBox1.Count() == 1)
+    if (f.CurrentListBox.Count() == 1)
         f.PauseButton.enabled = false;
     else
-        f.Timer2.enabled = true;
+        f.NextTrackTimer.enabled = true;
 }
 
 void Player::SeekTo(std::int64_t ms)
@@ -420,15 +421,15 @@ bool Player::SeekPlaying(std::int64_t ms)
 
 void Player::SeekOnStrip(int x)
 {
-    const int width = m_form.Panel2.width;
+    const int width = m_form.PositionStrip.width;
     if (width > 0)
         SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 
 void Player::SeekOnPanelBottom(int x, int y)
 {
-    const int width = m_form.Panel1.width;
-    if (width > 0 && y > m_form.Panel1.height - kSeekStripHeight)
+    const int width = m_form.ViewPanel.width;
+    if (width > 0 && y > m_form.ViewPanel.height - kSeekStripHeight)
         SeekPlaying((std::int64_t{x} * m_form.TrackSeconds / width + 1) * 1000);
 }
 

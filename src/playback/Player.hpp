@@ -21,10 +21,10 @@ inline constexpr const char* kNoTemplateSuffix{"   (без ЦМШ)"};
 
 /// Shows a loaded template in the window and hands its channels to the kaleidoscope:
 /// `TemplateDir`, `channels`, `NoTemplate`, the caption from `CaptionPrefix` and
-/// `TrackTitle`, Build, Drive and `TrackBar1`.
+/// `TrackTitle`, Build, Drive and `PictureRateSlider`.
 void ApplyTrackTemplate(Form& form, templates::TrackTemplate loaded);
 
-/// Playing the entries of `ListBox1`: play, pause, stop, the next-track and random-pick
+/// Playing the entries of `CurrentListBox`: play, pause, stop, the next-track and random-pick
 /// rules, the position display with end-of-track detection, seeking and keep-awake.
 /// Every method is a window event handler and runs on the user-interface thread. What
 /// happens to the track is published through `Events()`.
@@ -37,10 +37,10 @@ public:
 
     void SetTemplateSaves(TemplateSaves* saves) { m_saves = saves; }
 
-    /// Play, Next, F4, double click on `ListBox1`: resumes a paused track, or moves on to
+    /// Play, Next, F4, double click on `CurrentListBox`: resumes a paused track, or moves on to
     /// the next selected entry from `TrackIndex` (a random pick in random mode) and starts it.
     void PlayOrNext();
-    /// The one-shot deferral of `PlayOrNext`; the handler disables `Timer2` itself.
+    /// The one-shot deferral of `PlayOrNext`; the handler disables `NextTrackTimer` itself.
     void OnNextTrackDue() { PlayOrNext(); }
     /// Pause, Ctrl+Z. With no device open only the error "No MCI device open" is shown;
     /// while already paused nothing happens.
@@ -49,7 +49,7 @@ public:
     void StopTrack();
     /// "List": shows or hides the current list.
     void ToggleListView();
-    /// Any selection change in `ListBox1`: the next Play starts from the top and random
+    /// Any selection change in `CurrentListBox`: the next Play starts from the top and random
     /// mode ends. Call after the box's own selection has changed.
     void RestartOrderAfterSelection();
     /// Aligns Play/Next, Pause, Stop and "Записать текущую строку" with the device mode.
@@ -57,26 +57,26 @@ public:
     /// Removes the entry at `TrackIndex` and writes the current list back.
     void DropMissingEntry();
 
-    /// Sets `TrackPosition` 0, `TrackSeconds` and `StaticText1` from the open device.
+    /// Sets `TrackPosition` 0, `TrackSeconds` and `TrackLengthText` from the open device.
     void ShowTrackLength();
-    /// `Timer4`, every 400 ms: progress bar, clock and end of track.
+    /// `PositionTimer`, every 400 ms: progress bar, clock and end of track.
     void OnPositionTick();
-    /// A mouse button released over `Panel2` or `Panel3`, `x` in `Panel2`: seeks while playing.
+    /// A mouse button released over `PositionStrip` or `PositionMark`, `x` in `PositionStrip`: seeks while playing.
     void SeekOnStrip(int x);
-    /// A mouse button released over a free part of `Panel1`: seeks while playing when
+    /// A mouse button released over a free part of `ViewPanel`: seeks while playing when
     /// `y` is in the bottom 13 pixels.
     void SeekOnPanelBottom(int x, int y);
     /// The seek of a click on the strip, to `ms`: only while a track plays (a jump would
     /// otherwise start the sound behind a paused or stopped window). True when it jumped.
     bool SeekPlaying(std::int64_t ms);
-    /// `Timer15`, every 55 s while the patterns run: keeps the session awake.
+    /// `KeepAwakeTimer`, every 55 s while the patterns run: keeps the session awake.
     void OnKeepAwakeTick();
 
     /// Track starts, track ends and jumps in the track, for whoever follows the player.
     PlayerEvents& Events() { return m_events; }
 
-    /// True while a still-picture template is being recorded (the tag of `SpeedButton4`).
-    bool TemplateRecording() const { return m_form.SpeedButton4.tag == 1; }
+    /// True while a still-picture template is being recorded (the tag of `BuildButton`).
+    bool TemplateRecording() const { return m_form.BuildButton.tag == 1; }
 
 private:
     void CloseDevice();

@@ -55,7 +55,7 @@ constexpr const char* kDialogFilesMissing{
 
 bool AnyTrackSelected(const Form& form)
 {
-    return form.ListBox1.SelectedCount() > 0;
+    return form.CurrentListBox.SelectedCount() > 0;
 }
 
 void ReleaseStoppedTrack(Form& form, Services& services)
@@ -63,7 +63,7 @@ void ReleaseStoppedTrack(Form& form, Services& services)
     if (services.device.Mode() != DeviceMode::Stopped)
         return;
     services.device.Close();
-    form.Timer4.enabled = false;
+    form.PositionTimer.enabled = false;
     form.caption = form.CaptionPrefix;
 }
 
@@ -97,14 +97,14 @@ bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs
 
 void TogglePathsView(Form& form)
 {
-    const ListBox& list = form.ListBox1;
-    ListBox& paths = form.ListBox2;
+    const ListBox& list = form.CurrentListBox;
+    ListBox& paths = form.PathsBox;
     paths.Clear();
     for (int i = 0; i < list.Count(); ++i) {
         const int at = paths.Add(LinePath(list.Item(i)));
         paths.SetSelected(at, list.Selected(i));
     }
-    paths.visible = form.VisibleListBox2.checked;
+    paths.visible = form.PathsItem.checked;
 }
 
 CurrentList::CurrentList(Form& form, Services& services, Lists& lists, MyLists& myLists, PlayControls& player)
@@ -152,13 +152,13 @@ std::vector<fs::path> CurrentList::ListableTracks(const std::vector<fs::path>& f
 void CurrentList::AppendTracks(const std::vector<fs::path>& files)
 {
     for (const fs::path& file : files)
-        m_form.ListBox1.Add(MakeListItem("*" + file.string() + "*"));
+        m_form.CurrentListBox.Add(MakeListItem("*" + file.string() + "*"));
 }
 
 void CurrentList::OpenOtherMusic()
 {
     Form& f = m_form;
-    if (f.ListBox3.visible) {
+    if (f.MyListsBox.visible) {
         m_myLists.OpenSelectedLists();
         return;
     }
@@ -172,23 +172,23 @@ void CurrentList::OpenTracks(const std::vector<fs::path>& chosen)
     if (files.empty())
         return;
 
-    f.ListBox1.Clear();
-    f.ListBox1.sorted = false;
-    f.ListBox2.Clear();
+    f.CurrentListBox.Clear();
+    f.CurrentListBox.sorted = false;
+    f.PathsBox.Clear();
     AppendTracks(files);
-    f.SpeedButton4.enabled = false;
+    f.BuildButton.enabled = false;
     f.CaptionPrefix = FolderName(files.front());
     f.caption = Playing() ? f.CaptionPrefix + kOpenedCaptionGap + f.TrackTitle : f.CaptionPrefix;
     f.TrackIndex = 0;
     m_player.UpdatePlayButtons();
     TogglePathsView(f);
-    f.SaveChangeList.enabled = false;
-    if (!f.ListBox1.visible)
+    f.SaveIntoListItem.enabled = false;
+    if (!f.CurrentListBox.visible)
         m_player.ToggleListView();
     f.ListExhausted = false;
-    f.ListBox1.SetSelected(m_services.random.Next() % f.ListBox1.Count(), true);
+    f.CurrentListBox.SetSelected(m_services.random.Next() % f.CurrentListBox.Count(), true);
     f.CurrentListName = "0";
-    if (f.ListBox1.Count() == 1)
+    if (f.CurrentListBox.Count() == 1)
         m_player.PlayOrNext();
 }
 
@@ -204,7 +204,7 @@ void CurrentList::AddTracks(const std::vector<fs::path>& chosen)
     if (files.empty())
         return;
 
-    f.SpeedButton4.enabled = false;
+    f.BuildButton.enabled = false;
     // The prefix names every folder tracks came from until it reaches a thirteenth of the
     // window's width; after that one "+..." says that there are more.
     const std::string folder = FolderName(files.front());
@@ -219,7 +219,7 @@ void CurrentList::AddTracks(const std::vector<fs::path>& chosen)
     const DeviceMode mode = m_services.device.Mode();
     f.caption
         = mode == DeviceMode::Playing || mode == DeviceMode::Stopped ? prefix + kCaptionGap + f.TrackTitle : prefix;
-    f.ListBox1.sorted = false;
+    f.CurrentListBox.sorted = false;
     AppendTracks(files);
     TogglePathsView(f);
 }
@@ -232,9 +232,9 @@ void CurrentList::DeleteSelectedLines()
         return;
     }
     ReleaseStoppedTrack(f, m_services);
-    for (int i = f.ListBox1.Count() - 1; i >= 0; --i)
-        if (f.ListBox1.Selected(i))
-            f.ListBox1.Delete(i);
+    for (int i = f.CurrentListBox.Count() - 1; i >= 0; --i)
+        if (f.CurrentListBox.Selected(i))
+            f.CurrentListBox.Delete(i);
     TogglePathsView(f);
 }
 
@@ -244,22 +244,22 @@ void CurrentList::PrepareListMenu()
     // The registry is never overwritten from the list; a list opened from files has no
     // file of its own to write into ("My" enables the item, so it is checked every time;
     // "Как новый список" gives such a list its file).
-    f.SaveChangeList.enabled = f.CurrentListName != kRegistryName && f.CurrentListName != "0";
+    f.SaveIntoListItem.enabled = f.CurrentListName != kRegistryName && f.CurrentListName != "0";
     // The items are enabled only while a track plays; an open box must stay cancellable.
-    if (f.AddWorkeString.checked)
-        f.AddWorkeString.enabled = true;
+    if (f.WriteLineItem.checked)
+        f.WriteLineItem.enabled = true;
 }
 
 void CurrentList::PrepareWindowMenu()
 {
-    if (m_form.AddWorkeString2.checked)
-        m_form.AddWorkeString2.enabled = true;
+    if (m_form.WindowWriteLineItem.checked)
+        m_form.WindowWriteLineItem.enabled = true;
 }
 
 void CurrentList::WriteCurrentLine()
 {
     Form& f = m_form;
-    if (f.AddWorkeString.checked || f.AddWorkeString2.checked) {
+    if (f.WriteLineItem.checked || f.WindowWriteLineItem.checked) {
         CloseSelectionBox();
         return;
     }
@@ -268,21 +268,21 @@ void CurrentList::WriteCurrentLine()
         return;
     m_pendingListLine = "*" + f.CurrentTrackName.string() + "*0*";
 
-    ListBox& box = f.ListBox5;
+    ListBox& box = f.ListChoiceBox;
     box.Clear();
     // The first line of the index is the registry, which takes no lines from here.
     for (std::size_t i = 1; i < index->size(); ++i)
         box.Add((*index)[i]);
     box.Add(kWriteIntoNewList);
 
-    m_listBox1WasVisible = f.ListBox1.visible;
-    m_listBox2WasVisible = f.ListBox2.visible;
-    m_listBox3WasVisible = f.ListBox3.visible;
+    m_listBox1WasVisible = f.CurrentListBox.visible;
+    m_listBox2WasVisible = f.PathsBox.visible;
+    m_listBox3WasVisible = f.MyListsBox.visible;
     box.visible = true;
-    f.ListBox1.visible = false;
-    f.ListBox2.visible = false;
-    f.ListBox3.visible = false;
-    for (MenuItem* item : {&f.AddWorkeString, &f.AddWorkeString2}) {
+    f.CurrentListBox.visible = false;
+    f.PathsBox.visible = false;
+    f.MyListsBox.visible = false;
+    for (MenuItem* item : {&f.WriteLineItem, &f.WindowWriteLineItem}) {
         item->checked = true;
         item->caption = kCancelWriting;
     }
@@ -291,19 +291,19 @@ void CurrentList::WriteCurrentLine()
 void CurrentList::CloseSelectionBox()
 {
     Form& f = m_form;
-    for (MenuItem* item : {&f.AddWorkeString, &f.AddWorkeString2}) {
+    for (MenuItem* item : {&f.WriteLineItem, &f.WindowWriteLineItem}) {
         item->checked = false;
         item->caption = kWriteCurrentLine;
     }
-    f.ListBox5.visible = false;
-    f.ListBox1.visible = m_listBox1WasVisible;
-    f.ListBox2.visible = m_listBox2WasVisible;
-    f.ListBox3.visible = m_listBox3WasVisible;
+    f.ListChoiceBox.visible = false;
+    f.CurrentListBox.visible = m_listBox1WasVisible;
+    f.PathsBox.visible = m_listBox2WasVisible;
+    f.MyListsBox.visible = m_listBox3WasVisible;
 }
 
 void CurrentList::WriteLineIntoChosenList()
 {
-    ListBox& box = m_form.ListBox5;
+    ListBox& box = m_form.ListChoiceBox;
     if (!box.visible)
         return;
     int chosen = -1;
@@ -347,9 +347,9 @@ bool CurrentList::WriteIntoNewList()
         return true; // the list itself is written; the error box told about the index
     index->push_back(name);
     if (m_lists.WriteList(kMyListsName, *index)) {
-        m_form.ListBox3.Clear();
+        m_form.MyListsBox.Clear();
         for (std::string& entry : *index)
-            m_form.ListBox3.Add(std::move(entry));
+            m_form.MyListsBox.Add(std::move(entry));
     }
     return true;
 }

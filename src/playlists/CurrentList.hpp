@@ -13,10 +13,10 @@ namespace kalvotune::playlists {
 class Lists;
 class MyLists;
 
-// Small operations on the current list (`ListBox1`) that the list commands and the track
+// Small operations on the current list (`CurrentListBox`) that the list commands and the track
 // service share. They live here once; nothing else re-implements them.
 
-/// True when at least one entry of `ListBox1` is selected.
+/// True when at least one entry of `CurrentListBox` is selected.
 bool AnyTrackSelected(const Form& form);
 
 /// When the device is stopped (not playing, not paused) closes it, so that its file may
@@ -32,18 +32,18 @@ void FollowMovedTrack(Form& form, const Services& services, const std::filesyste
 /// the program's message and gives true; otherwise gives false.
 bool DialogFilesMissing(const std::vector<std::filesystem::path>& files, Dialogs& dialogs);
 
-/// Rebuilds the path view `ListBox2` from `ListBox1` (each entry's path, with the same
-/// selection) and shows it exactly while `VisibleListBox2` is checked. Call after every
-/// change of `ListBox1`'s entries.
+/// Rebuilds the path view `PathsBox` from `CurrentListBox` (each entry's path, with the same
+/// selection) and shows it exactly while `PathsItem` is checked. Call after every
+/// change of `CurrentListBox`'s entries.
 void TogglePathsView(Form& form);
 
 /// The commands that fill and edit the current list: opening tracks with the file dialog,
 /// adding more, removing the selected entries, the enabled state of "В текущий список",
-/// and "Записать текущую строку" with its selection box `ListBox5`. No command here writes
+/// and "Записать текущую строку" with its selection box `ListChoiceBox`. No command here writes
 /// the current list's own file; saving it is the user's choice (`MyLists`, `Lists`).
 ///
 /// The selection box is closed (both "Записать текущую строку" items unchecked) or open
-/// (both checked and captioned "Отменить запись", `ListBox5` shown, the other list boxes
+/// (both checked and captioned "Отменить запись", `ListChoiceBox` shown, the other list boxes
 /// hidden with their visibility kept for the close). Every handler runs on the window's
 /// thread.
 class CurrentList {
@@ -64,7 +64,7 @@ public:
     /// What "Добавить, открыв еще " does once the dialog has given `files`: they are
     /// appended. Tracks dropped on the window are added through here too.
     void AddTracks(const std::vector<std::filesystem::path>& files);
-    /// "Удалить выделенн. строки": removes the selected entries from `ListBox1` only.
+    /// "Удалить выделенн. строки": removes the selected entries from `CurrentListBox` only.
     void DeleteSelectedLines();
     /// Before the list's context menu shows: "В текущий список" is disabled for the
     /// registry and enabled for any list with a file.
@@ -85,7 +85,7 @@ private:
     std::vector<std::filesystem::path> ChooseTracks();
     /// The files that can become list entries; the others are named in a message.
     std::vector<std::filesystem::path> ListableTracks(const std::vector<std::filesystem::path>& files);
-    /// Adds the entries of `files` to `ListBox1`, in the dialog's order.
+    /// Adds the entries of `files` to `CurrentListBox`, in the dialog's order.
     void AppendTracks(const std::vector<std::filesystem::path>& files);
     /// Writes the pending line into a new list; false when the box must stay open.
     bool WriteIntoNewList();

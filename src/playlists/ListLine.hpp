@@ -9,7 +9,7 @@
 namespace kalvotune::playlists {
 
 // A list line is "*" + full path + "*" + template field + "*", optionally with a tag in
-// front of the first '*'. A `ListBox1` item is the display text, `kItemPadWidth` blanks
+// front of the first '*'. A `CurrentListBox` item is the display text, `kItemPadWidth` blanks
 // and the tail "*" + path + "*0*". Texts are UTF-8; every position and length below
 // counts characters (code points), not bytes.
 
@@ -18,7 +18,7 @@ inline constexpr int kItemPadWidth{400};
 /// Older entries the history list keeps besides the newest one.
 inline constexpr int kHistoryLimit{1000};
 
-/// The `ListBox1` item of a file line: title, seven blanks and the tag when the line has
+/// The `CurrentListBox` item of a file line: title, seven blanks and the tag when the line has
 /// one (a tag "0" counts as none), the pad and "*" + path + "*0*". Never fails: a line
 /// without a path gives an empty title and an empty path.
 std::string MakeListItem(std::string_view line);

@@ -98,17 +98,17 @@ bool Lists::ReadMyListsIntoPanel()
             ShowReadError(file, index);
         return false;
     }
-    m_form.ListBox3.Clear();
+    m_form.MyListsBox.Clear();
     for (const std::string& name : index.lines)
-        m_form.ListBox3.Add(name);
+        m_form.MyListsBox.Add(name);
     return true;
 }
 
 void Lists::LoadStartLists()
 {
-    m_form.ListBox1.Clear();
-    m_form.ListBox3.Clear();
-    m_form.ListBox4.Clear();
+    m_form.CurrentListBox.Clear();
+    m_form.MyListsBox.Clear();
+    m_form.WorkListBox.Clear();
 
     // The shipped tracks, in the order the folder listing gives them.
     const fs::path soundDir = m_form.ProgramDir / kSoundFolder;
@@ -187,7 +187,7 @@ void Lists::LoadStartLists()
     }
 
     for (const std::string& line : defaultList)
-        m_form.ListBox1.Add(MakeListItem(line));
+        m_form.CurrentListBox.Add(MakeListItem(line));
     m_form.CurrentListName = std::string{kDefaultListName};
     m_form.caption = " " + std::string{kDefaultListName};
     // The panel would only repeat the index's error; the current list shows instead.
@@ -212,8 +212,8 @@ void Lists::AddToHistory()
         if (!WriteList(kHistoryListName, {}))
             return;
         if (haveIndex) {
-            m_form.ListBox3.Insert(1, std::string{kHistoryListName});
-            WriteList(kMyListsName, m_form.ListBox3.Items());
+            m_form.MyListsBox.Insert(1, std::string{kHistoryListName});
+            WriteList(kMyListsName, m_form.MyListsBox.Items());
         }
     }
 
@@ -259,8 +259,8 @@ void Lists::SaveIntoCurrentList()
     }
 
     std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(m_form.ListBox1.Count()));
-    for (const std::string& item : m_form.ListBox1.Items())
+    lines.reserve(static_cast<std::size_t>(m_form.CurrentListBox.Count()));
+    for (const std::string& item : m_form.CurrentListBox.Items())
         lines.push_back(ItemToLine(item));
     std::stable_sort(lines.begin(), lines.end(), ListTextLess);
 
@@ -271,18 +271,18 @@ void Lists::SaveIntoCurrentList()
     if (std::optional<std::vector<std::string>> index = ReadList(kMyListsName)) {
         index->push_back(name);
         if (WriteList(kMyListsName, *index)) {
-            m_form.ListBox3.Clear();
+            m_form.MyListsBox.Clear();
             for (std::string& entry : *index)
-                m_form.ListBox3.Add(std::move(entry));
+                m_form.MyListsBox.Add(std::move(entry));
         }
     }
 }
 
 void Lists::ToggleMyLists()
 {
-    if (m_form.ListBox3.visible) {
-        m_form.ListBox3.visible = false;
-        m_form.ListBox1.visible = true;
+    if (m_form.MyListsBox.visible) {
+        m_form.MyListsBox.visible = false;
+        m_form.CurrentListBox.visible = true;
         return;
     }
     if (!ReadMyListsIntoPanel()) {
@@ -294,9 +294,9 @@ void Lists::ToggleMyLists()
     }
     if (m_runPatterns)
         m_runPatterns(false);
-    m_form.ListBox3.visible = true;
-    m_form.SaveChangeList.enabled = true;
-    m_form.ListBox1.visible = false;
+    m_form.MyListsBox.visible = true;
+    m_form.SaveIntoListItem.enabled = true;
+    m_form.CurrentListBox.visible = false;
 }
 
 } // namespace kalvotune::playlists

@@ -26,7 +26,7 @@ public:
     Lists(Form& form, Services& services, std::function<void(bool)> runPatterns = {});
 
     /// Start-up: rebuilds "Калейдоскоп" from `Sound`, repairs `MyLists` (creating it when
-    /// it is missing), registers the shipped templates once, fills `ListBox1` and opens
+    /// it is missing), registers the shipped templates once, fills `CurrentListBox` and opens
     /// the panel of the user's lists. A `Sound` entry whose name a list line cannot carry
     /// is left out with one message. A `MyLists` that exists but cannot be read is left
     /// untouched after an error box, and the panel stays closed.
@@ -38,13 +38,13 @@ public:
     /// whose path equals it byte for byte), or "0". A missing registry gives "0" after an
     /// error box, so the track plays without template.
     std::string LookUpTemplateName(const std::filesystem::path& track);
-    /// Writes `ListBox1` back into the current list's file, lines sorted by
+    /// Writes `CurrentListBox` back into the current list's file, lines sorted by
     /// `ListTextLess`; a list that had no file gets its name appended to `MyLists` once the
     /// file is written. Nothing is written for "0" (no file), for the registry, whose
     /// template fields the items do not carry, for the index `MyLists` or for a name that
     /// is no plain file name.
     void SaveIntoCurrentList();
-    /// Shows or hides the panel of the user's lists (`ListBox3`).
+    /// Shows or hides the panel of the user's lists (`MyListsBox`).
     void ToggleMyLists();
 
     std::filesystem::path ListsDir() const;
@@ -58,7 +58,7 @@ public:
     std::optional<std::vector<std::string>> ReadList(std::string_view name);
     /// Writes the list file `name` whole; on failure shows the error box and gives false.
     bool WriteList(std::string_view name, const std::vector<std::string>& lines);
-    /// Replaces `ListBox3` with the lines of `MyLists`. False, with the box untouched, when
+    /// Replaces `MyListsBox` with the lines of `MyLists`. False, with the box untouched, when
     /// the file is missing (silently) or unreadable (after an error box).
     bool ReadMyListsIntoPanel();
     /// Shows the error box for a list file that could not be read.

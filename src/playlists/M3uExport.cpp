@@ -23,7 +23,7 @@ M3uExport::M3uExport(Form& form, Dialogs& dialogs)
 
 void M3uExport::SaveAsM3u()
 {
-    const ListBox& list = m_form.ListBox1;
+    const ListBox& list = m_form.CurrentListBox;
     if (list.Count() == 0) {
         m_dialogs.ShowMessage(kEmptyList);
         return;

@@ -11,7 +11,7 @@ public:
     /// Both references must outlive the object.
     M3uExport(Form& form, Dialogs& dialogs);
 
-    /// Asks for a file with the save dialog and writes the paths of `ListBox1`'s entries
+    /// Asks for a file with the save dialog and writes the paths of `CurrentListBox`'s entries
     /// there as an M3U8 playlist (`.m3u8` added when the name has no playlist extension),
     /// in one atomic write. An empty list, a cancelled dialog or a failed write leave
     /// every file as it was.

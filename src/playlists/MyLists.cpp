@@ -64,8 +64,8 @@ MyLists::MyLists(Form& form, Services& services, Lists& lists, PlayControls& pla
 void MyLists::OpenSelectedLists()
 {
     Form& f = m_form;
-    f.ListBox1.sorted = false;
-    if (f.ListBox3.SelectedCount() == 0) {
+    f.CurrentListBox.sorted = false;
+    if (f.MyListsBox.SelectedCount() == 0) {
         m_services.dialogs.ShowMessage(kNothingToOpen);
         return;
     }
@@ -75,11 +75,11 @@ void MyLists::OpenSelectedLists()
     std::vector<std::string> items;
     std::string lastOpened;
     int opened = 0;
-    for (int i = 0; i < f.ListBox3.Count(); ++i) {
-        if (!f.ListBox3.Selected(i))
+    for (int i = 0; i < f.MyListsBox.Count(); ++i) {
+        if (!f.MyListsBox.Selected(i))
             continue;
-        f.ListBox3.SetSelected(i, false);
-        const std::string name = f.ListBox3.Item(i);
+        f.MyListsBox.SetSelected(i, false);
+        const std::string name = f.MyListsBox.Item(i);
         const fs::path file = m_lists.ListFilePath(name);
         const ListReadResult read = templates::IsPlainFolderName(name) ? ReadListFileChecked(file) : ListReadResult{};
         if (read.missing()) {
@@ -98,21 +98,21 @@ void MyLists::OpenSelectedLists()
     if (opened == 0)
         return;
 
-    f.ListBox1.Clear();
+    f.CurrentListBox.Clear();
     for (std::string& item : items)
-        f.ListBox1.Add(std::move(item));
+        f.CurrentListBox.Add(std::move(item));
     f.CurrentListName = lastOpened;
     TogglePathsView(f);
-    f.ListBox3.visible = false;
-    f.SpeedButton4.enabled = false;
+    f.MyListsBox.visible = false;
+    f.BuildButton.enabled = false;
     f.CaptionPrefix = opened > 1 ? kSeveralListsMark + f.CurrentListName : f.CurrentListName;
-    f.SaveChangeList.enabled = true;
+    f.SaveIntoListItem.enabled = true;
     f.caption = m_services.device.Mode() == DeviceMode::Playing ? f.CaptionPrefix + kTrackCaptionGap + f.TrackTitle
                                                                 : f.CaptionPrefix;
-    if (f.ListBox1.Count() > 0)
-        f.ListBox1.SetSelected(m_services.random.Next() % f.ListBox1.Count(), true);
+    if (f.CurrentListBox.Count() > 0)
+        f.CurrentListBox.SetSelected(m_services.random.Next() % f.CurrentListBox.Count(), true);
     f.TrackIndex = 0;
-    if (!f.ListBox1.visible)
+    if (!f.CurrentListBox.visible)
         m_player.ToggleListView();
     m_player.UpdatePlayButtons();
 }
@@ -132,8 +132,8 @@ void MyLists::SaveAsNewList()
     }
 
     std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(f.ListBox1.Count()));
-    for (const std::string& item : f.ListBox1.Items())
+    lines.reserve(static_cast<std::size_t>(f.CurrentListBox.Count()));
+    for (const std::string& item : f.CurrentListBox.Items())
         lines.push_back(ItemToLine(item));
     // The list becomes current only once its file is written, so that a later
     // "В текущий список" never writes under a name that has no file.
@@ -151,24 +151,24 @@ void MyLists::SaveAsNewList()
     index->push_back(name);
     if (!m_lists.WriteList(kMyListsName, *index))
         return;
-    f.ListBox3.Clear();
+    f.MyListsBox.Clear();
     for (std::string& entry : *index)
-        f.ListBox3.Add(std::move(entry));
+        f.MyListsBox.Add(std::move(entry));
     f.CaptionPrefix = name;
     f.caption = f.CaptionPrefix;
-    f.SaveChangeList.enabled = true;
+    f.SaveIntoListItem.enabled = true;
 }
 
 void MyLists::DeleteSelectedLists()
 {
     Form& f = m_form;
-    if (f.ListBox3.SelectedCount() == 0) {
+    if (f.MyListsBox.SelectedCount() == 0) {
         m_services.dialogs.ShowMessage(kNothingToDelete);
         return;
     }
-    for (int i = 0; i < f.ListBox3.Count();) {
-        const std::string name = f.ListBox3.Item(i);
-        const bool keep = !f.ListBox3.Selected(i) || name == kRegistryName
+    for (int i = 0; i < f.MyListsBox.Count();) {
+        const std::string name = f.MyListsBox.Item(i);
+        const bool keep = !f.MyListsBox.Selected(i) || name == kRegistryName
             || (name == kHistoryListName && !m_services.dialogs.AskYesNo(kForgetHistory, kDeleteCaption));
         if (keep) {
             ++i;
@@ -180,9 +180,9 @@ void MyLists::DeleteSelectedLists()
             std::error_code ec;
             fs::remove(m_lists.ListFilePath(name), ec);
         }
-        f.ListBox3.Delete(i);
+        f.MyListsBox.Delete(i);
     }
-    m_lists.WriteList(kMyListsName, f.ListBox3.Items());
+    m_lists.WriteList(kMyListsName, f.MyListsBox.Items());
 }
 
 } // namespace kalvotune::playlists

@@ -17,7 +17,7 @@ inline constexpr std::string_view kNewListPrompt{
     "Назовите (не обязательно), не используя знаков,запрещенных Windows в имени файлов   "
     "\\ / : * ? < > | и двойные кавычки."};
 
-/// Commands on the user's named lists in the panel `ListBox3`: opening lists into the
+/// Commands on the user's named lists in the panel `MyListsBox`: opening lists into the
 /// current list, saving the current list as a new list and deleting lists. The panel
 /// itself ("My") and writing back into the current list's file are `Lists`'
 /// `ToggleMyLists` and `SaveIntoCurrentList`. Every handler runs on the window's

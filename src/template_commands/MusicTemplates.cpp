@@ -102,7 +102,7 @@ void MusicTemplates::Follow(const playback::PlayerEvent& event)
 std::vector<std::string> MusicTemplates::TracksToAnalyse() const
 {
     std::vector<std::string> tracks;
-    const ListBox& list = m_form.ListBox1;
+    const ListBox& list = m_form.CurrentListBox;
     for (int i = 0; i < list.Count(); ++i)
         if (list.Selected(i)) {
             std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
@@ -134,12 +134,12 @@ void MusicTemplates::MakeTemplatesFromMusic()
         jobs.push_back({track, has});
     }
     if (!jobs.empty())
-        m_runner->Run(std::move(jobs), m_form.TrackBar1.position);
+        m_runner->Run(std::move(jobs), m_form.PictureRateSlider.position);
 }
 
 bool MusicTemplates::Recording(const std::string& track) const
 {
-    return m_form.SpeedButton4.tag == 1 && m_form.CurrentTrackName.string() == track;
+    return m_form.BuildButton.tag == 1 && m_form.CurrentTrackName.string() == track;
 }
 
 void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannels& channels)
@@ -164,11 +164,11 @@ void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannel
     const bool running = mode == DeviceMode::Playing || mode == DeviceMode::Paused;
     // A still-picture recording of another track owns the channels until it ends; the
     // new template is there for the next start.
-    const bool recording = m_form.SpeedButton4.tag == 1;
+    const bool recording = m_form.BuildButton.tag == 1;
     if (running && !recording && m_form.CurrentTrackName.string() == job.track) {
         m_form.TemplateName = installed.folder;
-        templates::TrackTemplate loaded = templates::LoadTrackTemplate(
-            m_form.ProgramDir, installed.folder, m_form.TrackSeconds, m_form.TrackBar1.position, m_services.random);
+        templates::TrackTemplate loaded = templates::LoadTrackTemplate(m_form.ProgramDir, installed.folder,
+            m_form.TrackSeconds, m_form.PictureRateSlider.position, m_services.random);
         m_playingTemplate = loaded.state;
         playback::ApplyTrackTemplate(m_form, std::move(loaded));
     }
@@ -189,7 +189,7 @@ void MusicTemplates::InstallDeferred()
 void MusicTemplates::AnalyseStartedTrack()
 {
     InstallDeferred();
-    if (!m_form.AutoMusicTemplate.checked || m_runner == nullptr || !m_form.NoTemplate)
+    if (!m_form.AutoMusicTemplatesItem.checked || m_runner == nullptr || !m_form.NoTemplate)
         return;
     const std::string track = m_form.CurrentTrackName.string();
     if (track.empty() || track == m_backgroundTrack || m_services.device.Mode() != DeviceMode::Playing)
@@ -199,7 +199,7 @@ void MusicTemplates::AnalyseStartedTrack()
     if (m_playingTemplate != templates::TemplateState::None || Recording(track))
         return;
     m_backgroundTrack = track;
-    m_runner->Run({{track, false, true}}, m_form.TrackBar1.position);
+    m_runner->Run({{track, false, true}}, m_form.PictureRateSlider.position);
 }
 
 void MusicTemplates::AnalysisFailed(const std::string& message)

@@ -69,7 +69,7 @@ public:
     /// ("No" keeps it and leaves the track out) and hands the rest to the runner.
     void MakeTemplatesFromMusic();
 
-    /// The tracks the command works on, each once: the selected entries of `ListBox1`, or
+    /// The tracks the command works on, each once: the selected entries of `CurrentListBox`, or
     /// `CurrentTrackName` when nothing is selected.
     std::vector<std::string> TracksToAnalyse() const;
 

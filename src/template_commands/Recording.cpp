@@ -66,8 +66,8 @@ void Recording::ToggleTemplateRecording()
     Form& f = m_form;
     if (m_services.device.Mode() != DeviceMode::Stopped)
         m_player.StopTrack();
-    f.SpeedButton4.enabled = false;
-    f.TrackBar1.visible = false;
+    f.BuildButton.enabled = false;
+    f.PictureRateSlider.visible = false;
     f.PlayButton.enabled = false;
     if (!m_services.dialogs.AskYesNo(kStartQuestion, kStartCaption)) {
         m_services.dialogs.ShowMessage(kDeclinedHead + std::string{kWebSiteAddress} + kDeclinedTail);
@@ -78,7 +78,7 @@ void Recording::ToggleTemplateRecording()
     m_player.PlayOrNext();
     // With nothing selected the player defers a random pick by one timer tick; the
     // recording needs its track now, so the pick is made here.
-    if (f.Timer2.enabled)
+    if (f.NextTrackTimer.enabled)
         m_player.OnNextTrackDue();
     if (!Playing()) {
         // The track could not start (its messages were shown): a recording without a
@@ -89,13 +89,13 @@ void Recording::ToggleTemplateRecording()
 
     // Starting the track shows the picture-change slider of a track without template;
     // moving it would rewrite the speed channel and wipe the presses made so far.
-    f.TrackBar1.visible = false;
+    f.PictureRateSlider.visible = false;
     f.caption = f.CaptionPrefix + "        " + f.TrackTitle + kRecordingSuffix;
     for (std::uint8_t& speed : f.channels.speed)
         if (speed > kLastSpeed)
             speed = kClearedMarker;
     f.keyPreview = true;
-    f.SpeedButton4.tag = 1;
+    f.BuildButton.tag = 1;
 }
 
 void Recording::OnRecordingKey()
@@ -189,13 +189,13 @@ void Recording::SaveSynchronisedTemplate()
 void Recording::ToggleTemplateSync()
 {
     Form& f = m_form;
-    if (f.Sinhroniz.checked) {
-        f.Sinhroniz.checked = false;
+    if (f.SyncTemplateItem.checked) {
+        f.SyncTemplateItem.checked = false;
         f.ButtonBack.visible = false;
         f.ButtonAhead.visible = false;
         return;
     }
-    f.Sinhroniz.checked = true;
+    f.SyncTemplateItem.checked = true;
     f.ButtonBack.visible = true;
     f.ButtonAhead.visible = true;
     m_services.dialogs.ShowMessage(kSynchronisationHint);

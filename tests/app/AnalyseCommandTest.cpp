@@ -253,10 +253,11 @@ TEST(VideoCommand, TheSavedLookIsTheOneTheWindowAppliesAtStart)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [saved, options] = cases[i];
         Form form;
-        app::ApplySettings(form, saved, {{}, [&form] { form.Timer3.interval = form.TrackBar2.position; }});
-        form.Timer3.enabled = saved.autoModes == 1;
+        app::ApplySettings(
+            form, saved, {{}, [&form] { form.AutoModeTimer.interval = form.AutoModeRateSlider.position; }});
+        form.AutoModeTimer.enabled = saved.autoModes == 1;
         form.PictureDelayMs = options.pictureDelayMs;
-        form.AutoMusicTemplate.checked = options.autoMusicTemplates != 0;
+        form.AutoMusicTemplatesItem.checked = options.autoMusicTemplates != 0;
         const video::VideoLook window = app::LookOf(form);
         const video::VideoLook command = SavedLook(saved, options);
         EXPECT_EQ(command.mode, window.mode) << i;

@@ -54,30 +54,30 @@ TEST_F(ListCommandsInWindow, OpenSaveReopenAndDeleteThroughTheWindowsEvents)
     EXPECT_EQ(f.CurrentListName, "0");
     EXPECT_EQ(f.CaptionPrefix, "Rock");
     App().MenuPopup("PopupMenu2");
-    EXPECT_FALSE(f.SaveChangeList.enabled);
+    EXPECT_FALSE(f.SaveIntoListItem.enabled);
     // "My" twice enables the item; the list still has no file to write into.
     App().Click("SpeedButton11");
     App().Click("SpeedButton11");
     App().MenuPopup("PopupMenu2");
-    EXPECT_FALSE(f.SaveChangeList.enabled);
+    EXPECT_FALSE(f.SaveIntoListItem.enabled);
 
     dialogs.inputs = {"Мой"};
     App().Click("SaveNewList");
     EXPECT_EQ(Read("Мой"), Lines{"*" + first.string() + "*0*"});
 
     App().Click("SpeedButton11");
-    ASSERT_TRUE(f.ListBox3.visible);
-    SelectOnly(f.ListBox3, "Мой");
+    ASSERT_TRUE(f.MyListsBox.visible);
+    SelectOnly(f.MyListsBox, "Мой");
     App().DoubleClick("ListBox3");
-    EXPECT_FALSE(f.ListBox3.visible);
+    EXPECT_FALSE(f.MyListsBox.visible);
     EXPECT_EQ(f.CurrentListName, "Мой");
-    EXPECT_EQ(f.ListBox1.Count(), 1);
+    EXPECT_EQ(f.CurrentListBox.Count(), 1);
 
     App().Click("SpeedButton11");
-    SelectOnly(f.ListBox3, "Мой");
+    SelectOnly(f.MyListsBox, "Мой");
     App().Click("DeleteList");
     EXPECT_FALSE(fs::exists(Dir() / "Lists" / "Мой"));
-    EXPECT_EQ(std::count(f.ListBox3.Items().begin(), f.ListBox3.Items().end(), "Мой"), 0);
+    EXPECT_EQ(std::count(f.MyListsBox.Items().begin(), f.MyListsBox.Items().end(), "Мой"), 0);
     EXPECT_TRUE(dialogs.errors.empty());
 }
 

@@ -67,7 +67,7 @@ TEST_F(MediaKeys, CommandsClickTheWindowsButtonsOnlyWhenTheyMeanWhatTheControlAs
     // Next moves on as the button does; Stop stops.
     const fs::path b = Track("b.mp3");
     App().currentList().AddTracks({b});
-    Window().ListBox1.SetSelected(1, true);
+    Window().CurrentListBox.SetSelected(1, true);
     media.Next();
     EXPECT_EQ(media.State().track, b);
     EXPECT_NE(media.State().trackNumber, first);
@@ -108,7 +108,7 @@ TEST_F(MediaKeys, SeekingGoesThroughTheWindowsSeekAndIsCountedAsAJump)
     EXPECT_EQ(media.State().seekNumber, 4u);
 
     // A click on the strip is a jump too.
-    App().MouseUp("Panel2", Window().Panel2.width / 2, 3);
+    App().MouseUp("Panel2", Window().PositionStrip.width / 2, 3);
     EXPECT_EQ(media.State().seekNumber, 5u);
     // The picture changes where the patterns pass a mark of the speed channel.
     Form& f = Window();
@@ -128,7 +128,7 @@ TEST_F(MediaKeys, SeekingGoesThroughTheWindowsSeekAndIsCountedAsAJump)
 
     // Seeking past the end moves on as "Next" does.
     App().currentList().AddTracks({Track("b.mp3")});
-    Window().ListBox1.SetSelected(1, true);
+    Window().CurrentListBox.SetSelected(1, true);
     media.PlayPause();
     const std::uint64_t track = media.State().trackNumber;
     media.Seek(100'000'000);

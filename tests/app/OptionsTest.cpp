@@ -55,8 +55,8 @@ protected:
 TEST_F(PictureDelayTest, MenuItemAsksStoresAndRefusesBadInput)
 {
     EXPECT_EQ(Window().PictureDelayMs, 120); // read at start
-    ASSERT_EQ(Window().Hi.caption, "Настройки");
-    EXPECT_EQ(Window().PictureDelay.caption, "Задержка картинки…");
+    ASSERT_EQ(Window().SettingsMenu.caption, "Настройки");
+    EXPECT_EQ(Window().PictureDelayItem.caption, "Задержка картинки…");
 
     dialogs.inputs = {" 250 "};
     App().Click("PictureDelay");
@@ -87,16 +87,16 @@ TEST_F(PictureDelayTest, MenuItemAsksStoresAndRefusesBadInput)
 
 TEST_F(PictureDelayTest, MakingTemplatesByItselfIsStoredAndRestored)
 {
-    EXPECT_FALSE(Window().AutoMusicTemplate.checked);
-    EXPECT_EQ(Window().AutoMusicTemplate.caption, "Сам создавать ЦМШ");
+    EXPECT_FALSE(Window().AutoMusicTemplatesItem.checked);
+    EXPECT_EQ(Window().AutoMusicTemplatesItem.caption, "Сам создавать ЦМШ");
     App().Click("AutoMusicTemplate");
-    EXPECT_TRUE(Window().AutoMusicTemplate.checked);
+    EXPECT_TRUE(Window().AutoMusicTemplatesItem.checked);
     const Options options = ReadOptions(Dir() / kOptionsFileName);
     EXPECT_EQ(options.autoMusicTemplates, 1);
     EXPECT_EQ(options.pictureDelayMs, 120);
     Close();
     Start();
-    EXPECT_TRUE(Window().AutoMusicTemplate.checked);
+    EXPECT_TRUE(Window().AutoMusicTemplatesItem.checked);
 }
 
 } // namespace

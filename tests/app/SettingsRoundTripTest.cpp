@@ -50,11 +50,11 @@ TEST(SettingsRoundTrip, FigureItemsKeepAtMostOneTickAsRadioItems)
     Form form;
     app::ApplySettings(form, FromWords(record), {});
     int ticked = 0;
-    for (const MenuItem* item :
-        {&form.AutoTipFig, &form.Ball, &form.BallCasual, &form.Casual, &form.Micro, &form.MicroPlus})
+    for (const MenuItem* item : {&form.AutoFiguresItem, &form.BallsItem, &form.BallsPlusItem, &form.RandomFiguresItem,
+             &form.MicroItem, &form.MicroPlusItem})
         ticked += item->checked ? 1 : 0;
     EXPECT_EQ(ticked, 1);
-    EXPECT_TRUE(form.MicroPlus.checked) << "the last word applied wins";
+    EXPECT_TRUE(form.MicroPlusItem.checked) << "the last word applied wins";
     const SettingsWords gathered = ToWords(app::GatherSettings(form, FromWords(record)));
     for (const int word : {13, 15, 16, 17, 18})
         EXPECT_EQ(gathered[static_cast<std::size_t>(word)], 0) << word;
@@ -93,7 +93,7 @@ TEST_F(SettingsThroughTheWindow, StayOnTopComesFromItsWordAndSurvivesFullScreen)
     record[8] = 1;
     WriteSettings(Dir() / "SetGet.kvt", FromWords(record));
     Start();
-    EXPECT_TRUE(Window().StilWindow.checked);
+    EXPECT_TRUE(Window().StayOnTopItem.checked);
     EXPECT_TRUE(Window().stayOnTop);
     App().DoubleClick("Form1");
     App().DoubleClick("Form1");

@@ -68,13 +68,13 @@ TEST(Settings, ApplyClampsSlidersAndRunsHandlersOnlyOnChange)
     int bar1 = 0;
     int bar2 = 0;
     ApplySettings(form, settings, {[&] { ++bar1; }, [&] { ++bar2; }});
-    EXPECT_EQ(form.TrackBar1.position, 80);
+    EXPECT_EQ(form.PictureRateSlider.position, 80);
     EXPECT_EQ(bar1, 1);
     EXPECT_EQ(bar2, 0);
 
     settings.autoModeSlider = 500;
     ApplySettings(form, settings, {[&] { ++bar1; }, [&] { ++bar2; }});
-    EXPECT_EQ(form.TrackBar2.position, 1000);
+    EXPECT_EQ(form.AutoModeRateSlider.position, 1000);
     EXPECT_EQ(bar2, 1);
     const SavedSettings gathered = GatherSettings(form, settings);
     EXPECT_EQ(gathered.pictureChangeSlider, 80);
@@ -89,8 +89,8 @@ TEST(Settings, GraphicsOffWordTicksTheItemAndFlagsReadAnyNonZeroAsSet)
     settings.motionOff = -5;
     settings.figureType = 0x1234;
     ApplySettings(form, settings, {});
-    EXPECT_TRUE(form.StopGraphica.checked);
-    EXPECT_EQ(form.StopGraphica.tag, 1);
+    EXPECT_TRUE(form.GraphicsItem.checked);
+    EXPECT_EQ(form.GraphicsItem.tag, 1);
     EXPECT_TRUE(form.MotionOff);
     EXPECT_EQ(form.FigureType, 0x34);
     EXPECT_EQ(GatherSettings(form, settings).motionOff, 1);

@@ -39,8 +39,8 @@ TEST_F(Startup, WithoutTablesSaysWhichFileAndStillOpensTheLists)
     EXPECT_TRUE(Has(dialogs.messages, "MassP1.kvt"));
     EXPECT_EQ(Window().CurrentListName, "Калейдоскоп");
     EXPECT_EQ(Window().caption, " Калейдоскоп");
-    EXPECT_TRUE(Window().ListBox3.visible);
-    EXPECT_FALSE(Window().ListBox1.visible);
+    EXPECT_TRUE(Window().MyListsBox.visible);
+    EXPECT_FALSE(Window().CurrentListBox.visible);
     EXPECT_EQ(Window().PlayButton.caption, "Play");
     EXPECT_FALSE(Window().PauseButton.enabled);
     // No kaleidoscope: starting the patterns enables no pattern timer.
@@ -105,7 +105,7 @@ TEST_F(Startup, StartMessageOrGraphicsOffSkipTheQuestion)
     WriteSettings(Dir() / "SetGet.kvt", settings);
     Start();
     EXPECT_TRUE(dialogs.questions.empty());
-    EXPECT_TRUE(Window().StopGraphica.checked);
+    EXPECT_TRUE(Window().GraphicsItem.checked);
 }
 
 TEST_F(Startup, CloseRewritesSettingsKeepingTheUninterpretedWords)
@@ -118,9 +118,9 @@ TEST_F(Startup, CloseRewritesSettingsKeepingTheUninterpretedWords)
     WriteSettings(Dir() / "SetGet.kvt", FromWords(record));
 
     Start();
-    EXPECT_TRUE(Window().Timer3.enabled);
-    EXPECT_TRUE(Window().TrackBar2.visible);
-    EXPECT_EQ(Window().SpeedButton5.caption, "5");
+    EXPECT_TRUE(Window().AutoModeTimer.enabled);
+    EXPECT_TRUE(Window().AutoModeRateSlider.visible);
+    EXPECT_EQ(Window().ModeButton.caption, "5");
     Close();
 
     const SettingsWords written = ToWords(ReadSettings(Dir() / "SetGet.kvt"));
@@ -138,7 +138,7 @@ TEST_F(Startup, ExitSoundOnlyWithoutNoJokes)
     EXPECT_TRUE(sounds.played.empty());
 
     App().Click("Joces"); // auto-tick: now unticked
-    EXPECT_FALSE(Window().Joces.checked);
+    EXPECT_FALSE(Window().NoJokesItem.checked);
     Close();
     ASSERT_EQ(sounds.played.size(), 1u);
     EXPECT_EQ(sounds.played[0], Dir() / "jokes" / "Выход.wav");
@@ -158,21 +158,21 @@ TEST_F(Startup, TrackPlaysToItsEndOnTheTimers)
     device.AddFile(track, 2500);
     Start();
     App().Click("SpeedButton2"); // show the current list
-    ASSERT_EQ(Window().ListBox1.Count(), 1);
-    Window().ListBox1.SetSelected(0, true);
+    ASSERT_EQ(Window().CurrentListBox.Count(), 1);
+    Window().CurrentListBox.SetSelected(0, true);
     App().Click("ListBox1");
     App().DoubleClick("ListBox1");
 
     EXPECT_EQ(device.Mode(), DeviceMode::Playing);
     EXPECT_EQ(Window().caption, " Калейдоскоп        Вальс   (без ЦМШ)");
-    EXPECT_EQ(Window().StaticText1.caption, "  00:02");
+    EXPECT_EQ(Window().TrackLengthText.caption, "  00:02");
     EXPECT_EQ(Window().PlayButton.caption, "Next");
-    EXPECT_TRUE(Window().Timer4.enabled);
+    EXPECT_TRUE(Window().PositionTimer.enabled);
 
     Advance(2400);
-    EXPECT_EQ(Window().ClockTrack.caption, "0:2");
+    EXPECT_EQ(Window().ClockText.caption, "0:2");
     // A one-entry list stops at its end and Pause is disabled.
-    EXPECT_FALSE(Window().Timer4.enabled);
+    EXPECT_FALSE(Window().PositionTimer.enabled);
     EXPECT_EQ(device.Mode(), DeviceMode::NotOpen);
     EXPECT_FALSE(Window().PauseButton.enabled);
     EXPECT_EQ(Window().PlayButton.caption, "Play");
@@ -184,7 +184,7 @@ TEST_F(Startup, FullScreenAndBackKeepsTheSelectionAndTheDesignGeometry)
         WriteFileAtomically(Dir() / "Sound" / name, std::string_view{"x"});
     screen.width = 1000;
     Start();
-    ListBox& list = Window().ListBox1;
+    ListBox& list = Window().CurrentListBox;
     ASSERT_EQ(list.Count(), 3);
     list.SetSelected(0, true);
     list.SetSelected(2, true);
@@ -192,27 +192,27 @@ TEST_F(Startup, FullScreenAndBackKeepsTheSelectionAndTheDesignGeometry)
     App().DoubleClick("Form1");
     EXPECT_TRUE(Window().IsFullScreen);
     EXPECT_TRUE(Window().stayOnTop);
-    EXPECT_FALSE(Window().Panel2.visible);
-    EXPECT_FALSE(Window().Listik.enabled);
-    EXPECT_EQ(Window().Fullscreen1.caption, "Назад в окно");
+    EXPECT_FALSE(Window().PositionStrip.visible);
+    EXPECT_FALSE(Window().ListItem.enabled);
+    EXPECT_EQ(Window().FullScreenItem.caption, "Назад в окно");
     EXPECT_EQ(Window().clientWidth, 1150);
     EXPECT_EQ(Window().clientHeight, 1150 * 100 / 133);
     EXPECT_EQ(screen.cursor, std::make_pair(1000, 768));
     App().MenuPopup("PopupMenu1");
-    EXPECT_FALSE(Window().N1.enabled);
+    EXPECT_FALSE(Window().OpenItem.enabled);
 
     App().ZoomOutStep();
     // Entered by a double click before anything plays, the way back is open all the same.
-    EXPECT_TRUE(Window().Fullscreen1.enabled);
+    EXPECT_TRUE(Window().FullScreenItem.enabled);
     App().Click("Fullscreen1");
     EXPECT_FALSE(Window().IsFullScreen);
-    EXPECT_FALSE(Window().Fullscreen1.enabled) << "back in the window F5 waits for the kaleidoscope";
+    EXPECT_FALSE(Window().FullScreenItem.enabled) << "back in the window F5 waits for the kaleidoscope";
     EXPECT_FALSE(Window().stayOnTop);
-    EXPECT_EQ(Window().Fullscreen1.caption, "Во весь экран");
-    EXPECT_EQ(Window().Image1.width, 675);
-    EXPECT_EQ(Window().Image1.height, 523);
-    EXPECT_EQ(Window().Panel1.width, 690);
-    EXPECT_EQ(Window().SpeedButton2.left, 746);
+    EXPECT_EQ(Window().FullScreenItem.caption, "Во весь экран");
+    EXPECT_EQ(Window().Picture.width, 675);
+    EXPECT_EQ(Window().Picture.height, 523);
+    EXPECT_EQ(Window().ViewPanel.width, 690);
+    EXPECT_EQ(Window().ListButton.left, 746);
     EXPECT_TRUE(list.Selected(0));
     EXPECT_FALSE(list.Selected(1));
     EXPECT_TRUE(list.Selected(2));
@@ -223,38 +223,38 @@ TEST_F(Startup, WheelZoomStopsAt80AndSnapsBackNearTheDesignSize)
     Start();
     for (int i = 0; i < 100; ++i)
         App().ZoomOutStep();
-    EXPECT_LE(Window().Image1.width, 80);
-    EXPECT_GT(Window().Image1.width, 80 * 12 / 13);
-    const int smallest = Window().Image1.width;
+    EXPECT_LE(Window().Picture.width, 80);
+    EXPECT_GT(Window().Picture.width, 80 * 12 / 13);
+    const int smallest = Window().Picture.width;
     App().ZoomOutStep();
-    EXPECT_EQ(Window().Image1.width, smallest);
+    EXPECT_EQ(Window().Picture.width, smallest);
 
-    Window().Image1.width = 650; // one step in lands within 29 pixels of 675
+    Window().Picture.width = 650; // one step in lands within 29 pixels of 675
     App().ZoomInStep();
-    EXPECT_EQ(Window().Image1.width, 675);
-    EXPECT_EQ(Window().Image1.height, 523);
+    EXPECT_EQ(Window().Picture.width, 675);
+    EXPECT_EQ(Window().Picture.height, 523);
 }
 
 TEST_F(Startup, WheelStepsOncePerWholeNotchInEachDirection)
 {
     Start();
-    const int start = Window().Image1.width;
+    const int start = Window().Picture.width;
     // A touchpad's small steps add up to one notch, then zoom out one step.
     App().MouseWheel(40);
     App().MouseWheel(40);
-    EXPECT_EQ(Window().Image1.width, start);
+    EXPECT_EQ(Window().Picture.width, start);
     App().MouseWheel(40);
-    const int out = Window().Image1.width;
+    const int out = Window().Picture.width;
     EXPECT_EQ(out, start * 12 / 13);
     // Turning back starts a new count: half a notch each way zooms nothing.
     App().MouseWheel(60);
     App().MouseWheel(-60);
-    EXPECT_EQ(Window().Image1.width, out);
+    EXPECT_EQ(Window().Picture.width, out);
     App().MouseWheel(-60);
-    EXPECT_EQ(Window().Image1.width, start) << "one step in, snapped back to the design size";
+    EXPECT_EQ(Window().Picture.width, start) << "one step in, snapped back to the design size";
     // A fast wheel's event of three notches makes three steps.
     App().MouseWheel(360);
-    EXPECT_EQ(Window().Image1.width, start * 12 / 13 * 12 / 13 * 12 / 13);
+    EXPECT_EQ(Window().Picture.width, start * 12 / 13 * 12 / 13 * 12 / 13);
 }
 
 TEST_F(Startup, AboutLabelAlternatesSoundAndText)

@@ -27,7 +27,7 @@ protected:
         }
         Start();
         App().Click("SpeedButton2");
-        Window().ListBox1.SelectAll(true);
+        Window().CurrentListBox.SelectAll(true);
         App().Click("ListBox1");
     }
 
@@ -53,7 +53,7 @@ TEST_F(WindowModel, PauseTwiceStaysPausedAndPlayResumesUpToTheNextTrack)
     App().Click("Pause1");
     App().Click("Pause1"); // Ctrl+Z again: the shortcut kept the state of the last opening
     EXPECT_EQ(device.Mode(), DeviceMode::Paused);
-    EXPECT_FALSE(Window().Timer4.enabled);
+    EXPECT_FALSE(Window().PositionTimer.enabled);
     EXPECT_EQ(Window().PlayButton.caption, "Play");
     const std::int64_t pausedAt = device.PositionMs();
     Advance(5000);
@@ -61,7 +61,7 @@ TEST_F(WindowModel, PauseTwiceStaysPausedAndPlayResumesUpToTheNextTrack)
 
     App().Click("PlayButton");
     EXPECT_EQ(device.Mode(), DeviceMode::Playing);
-    EXPECT_TRUE(Window().Timer4.enabled);
+    EXPECT_TRUE(Window().PositionTimer.enabled);
     Advance(2000);
     EXPECT_EQ(Playing(), "b.wav") << "the end of the track was seen and the next one started";
 }
@@ -73,9 +73,9 @@ TEST_F(WindowModel, AnErrorEscapingAHandlerIsShownAndTheNextEventRunsAsUsual)
     App().HandleEvent([] { throw 42; });
     EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Диск недоступен", "Непредвиденная ошибка."}));
 
-    const std::string mode = Window().SpeedButton5.caption;
+    const std::string mode = Window().ModeButton.caption;
     App().HandleEvent([this] { App().Click("SpeedButton5"); });
-    EXPECT_NE(Window().SpeedButton5.caption, mode);
+    EXPECT_NE(Window().ModeButton.caption, mode);
     EXPECT_EQ(dialogs.errors.size(), 2u);
 }
 
@@ -97,17 +97,17 @@ TEST_F(WindowModel, KeepAwakeRunsExactlyWhileAPatternTimerRuns)
     App().Click("PlayButton");
     EXPECT_EQ(device.Mode(), DeviceMode::Playing);
     EXPECT_TRUE(RunningPatternTimers().empty());
-    EXPECT_FALSE(Window().Timer15.enabled);
+    EXPECT_FALSE(Window().KeepAwakeTimer.enabled);
 
     device.Close();
     WriteTables();
     StartWithTracks({}, 0);
     App().Click("PlayButton");
     EXPECT_EQ(RunningPatternTimers().size(), 1u);
-    EXPECT_TRUE(Window().Timer15.enabled);
+    EXPECT_TRUE(Window().KeepAwakeTimer.enabled);
     App().Click("PauseButton");
     EXPECT_TRUE(RunningPatternTimers().empty());
-    EXPECT_FALSE(Window().Timer15.enabled);
+    EXPECT_FALSE(Window().KeepAwakeTimer.enabled);
 }
 
 TEST_F(WindowModel, WindowStartsCentredAndLeavesFullScreenWithItsFrameAtTheCorner)
@@ -143,14 +143,14 @@ TEST_F(WindowModel, FullScreenEnteredWithTheGraphicsOffIsLeftWithF5)
     App().Click("StopGraphica"); // graphics off: no pattern runs, so F5 is off too
     App().Click("PlayButton");
     ASSERT_EQ(device.Mode(), DeviceMode::Playing);
-    EXPECT_FALSE(Window().Fullscreen1.enabled);
+    EXPECT_FALSE(Window().FullScreenItem.enabled);
 
     App().DoubleClick("Form1");
     ASSERT_TRUE(Window().IsFullScreen);
-    EXPECT_TRUE(Window().Fullscreen1.enabled);
+    EXPECT_TRUE(Window().FullScreenItem.enabled);
     App().Click("Fullscreen1");
     EXPECT_FALSE(Window().IsFullScreen);
-    EXPECT_FALSE(Window().Fullscreen1.enabled);
+    EXPECT_FALSE(Window().FullScreenItem.enabled);
 }
 
 TEST_F(WindowModel, LargeScreenQuestionCountsThePhysicalPixels)
@@ -171,7 +171,7 @@ TEST_F(WindowModel, LargeScreenQuestionCountsThePhysicalPixels)
 TEST_F(WindowModel, PictureIsDraggedOnlyAfterAPressAndAReleaseOnItNeverSeeks)
 {
     StartWithTracks({"a.wav"}, 60'000);
-    Control& image = Window().Image1;
+    Control& image = Window().Picture;
     App().MouseMove("Image1", 50, 50, true);
     EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(4, 4)) << "no press on the picture yet";
 
@@ -186,14 +186,15 @@ TEST_F(WindowModel, PictureIsDraggedOnlyAfterAPressAndAReleaseOnItNeverSeeks)
     App().Click("PlayButton");
     Advance(1200);
     const std::int64_t position = device.PositionMs();
-    App().MouseUp("Image1", 300, Window().Image1.height - 2);
+    App().MouseUp("Image1", 300, Window().Picture.height - 2);
     EXPECT_EQ(device.PositionMs(), position);
     App().MouseMove("Image1", 40, 40, true);
     EXPECT_EQ(std::make_pair(image.left, image.top), std::make_pair(9, 1)) << "released";
 
     // The strip along the bottom of the panel itself does seek.
-    App().MouseUp("Panel1", Window().Panel1.width / 2, Window().Panel1.height - 2);
-    EXPECT_EQ(device.PositionMs(), (std::int64_t{Window().Panel1.width / 2} * 60 / Window().Panel1.width + 1) * 1000);
+    App().MouseUp("Panel1", Window().ViewPanel.width / 2, Window().ViewPanel.height - 2);
+    EXPECT_EQ(
+        device.PositionMs(), (std::int64_t{Window().ViewPanel.width / 2} * 60 / Window().ViewPanel.width + 1) * 1000);
 }
 
 TEST_F(WindowModel, PatternTicksThroughTheWindowsTimersDrawEveryModeWithTheShippedTables)
@@ -254,10 +255,10 @@ TEST(WindowBindings, EveryControlMenuItemAndTimerOfTheModelHasOneBindingInItsPla
         };
         walk(menu, walk);
     };
-    menuOf("PopupMenu1", form.PopupMenu1);
-    menuOf("PopupMenu2", form.PopupMenu2);
-    menuOf("PopupMenu3", form.PopupMenu3);
-    menuOf("PopupMenu4", form.PopupMenu4);
+    menuOf("PopupMenu1", form.WindowMenu);
+    menuOf("PopupMenu2", form.ListMenu);
+    menuOf("PopupMenu3", form.MyListsMenu);
+    menuOf("PopupMenu4", form.PathsMenu);
     for (Control* control : form.AllControls()) {
         if (dynamic_cast<MenuItem*>(control) == nullptr) {
             EXPECT_NE(app::FindBinding(control->name), nullptr) << control->name;

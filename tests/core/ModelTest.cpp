@@ -85,13 +85,13 @@ TEST(TemplateChannels, TicksOutsideTheChannelsReadAsZero)
 TEST(Form, MenuRadioGroupAndLookUpByName)
 {
     Form form;
-    form.Check(form.Ball, true);
-    form.Check(form.Micro, true);
-    EXPECT_FALSE(form.Ball.checked);
-    EXPECT_TRUE(form.Micro.checked);
-    form.Check(form.Joces, false); // not a radio item: others untouched
-    EXPECT_TRUE(form.Micro.checked);
-    EXPECT_EQ(form.Find("Sinhroniz"), &form.Sinhroniz);
+    form.Check(form.BallsItem, true);
+    form.Check(form.MicroItem, true);
+    EXPECT_FALSE(form.BallsItem.checked);
+    EXPECT_TRUE(form.MicroItem.checked);
+    form.Check(form.NoJokesItem, false); // not a radio item: others untouched
+    EXPECT_TRUE(form.MicroItem.checked);
+    EXPECT_EQ(form.Find("Sinhroniz"), &form.SyncTemplateItem);
     EXPECT_EQ(form.FindTimer("Timer13"), &form.Timer13);
     EXPECT_EQ(form.Find("NoSuchThing"), nullptr);
     EXPECT_EQ(form.PatternTimers().back(), &form.Timer13);

@@ -112,7 +112,7 @@ TEST_F(QtWindow, DroppedFilesAreAddedThroughTheWindowsDropHandler)
     playlists::ExternalFiles external{player.currentList(), dialogs};
     window.SetDropHandler([&external](const std::vector<fs::path>& dropped) { external.DropFiles(dropped); });
     window.Sync();
-    const int before = player.form().ListBox1.Count();
+    const int before = player.form().CurrentListBox.Count();
     dialogs.messages.clear(); // the start's own (no pattern tables here)
 
     QMimeData data;
@@ -124,8 +124,8 @@ TEST_F(QtWindow, DroppedFilesAreAddedThroughTheWindowsDropHandler)
     QApplication::sendEvent(&window, &drop);
     QApplication::processEvents();
 
-    ASSERT_EQ(player.form().ListBox1.Count(), before + 1);
-    EXPECT_EQ(playlists::LinePath(player.form().ListBox1.Item(before)), track.string());
+    ASSERT_EQ(player.form().CurrentListBox.Count(), before + 1);
+    EXPECT_EQ(playlists::LinePath(player.form().CurrentListBox.Item(before)), track.string());
     auto* list = window.findChild<QListWidget*>(QStringLiteral("ListBox1"));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->count(), before + 1); // mirrored after the drop
@@ -167,7 +167,7 @@ protected:
         m_window = std::make_unique<app::MainWindow>(player);
         player.currentList().OpenTracks(tracks);
         player.Click("StopButton");
-        if (!Window().ListBox1.visible)
+        if (!Window().CurrentListBox.visible)
             player.Click("SpeedButton2");
         m_window->Sync();
         m_window->show();
@@ -184,8 +184,8 @@ TEST_F(QtWindowPlaying, EveryListClickRestartsTheOrderAndTheRightButtonKeepsTheS
 {
     app::MainWindow& window = ShowWithTracks(3);
     Form& f = Window();
-    f.ListBox1.SelectAll(false);
-    f.ListBox1.SetSelected(0, true);
+    f.CurrentListBox.SelectAll(false);
+    f.CurrentListBox.SetSelected(0, true);
     f.TrackIndex = 2;
     f.ListExhausted = true;
     window.Sync();
@@ -194,16 +194,16 @@ TEST_F(QtWindowPlaying, EveryListClickRestartsTheOrderAndTheRightButtonKeepsTheS
     Click(List()->viewport(), ItemCentre(0));
     EXPECT_EQ(f.TrackIndex, -1);
     EXPECT_FALSE(f.ListExhausted);
-    EXPECT_TRUE(f.ListBox1.Selected(0));
+    EXPECT_TRUE(f.CurrentListBox.Selected(0));
 
     // The right button opens the list's menu over the selection as it is.
-    f.ListBox1.SetSelected(2, true);
+    f.CurrentListBox.SetSelected(2, true);
     window.Sync();
     f.TrackIndex = 1;
     Click(List()->viewport(), ItemCentre(1), Qt::RightButton);
-    EXPECT_TRUE(f.ListBox1.Selected(0));
-    EXPECT_FALSE(f.ListBox1.Selected(1));
-    EXPECT_TRUE(f.ListBox1.Selected(2));
+    EXPECT_TRUE(f.CurrentListBox.Selected(0));
+    EXPECT_FALSE(f.CurrentListBox.Selected(1));
+    EXPECT_TRUE(f.CurrentListBox.Selected(2));
     EXPECT_TRUE(List()->item(2)->isSelected());
     EXPECT_EQ(f.TrackIndex, 1) << "a right click is no click on the list";
 
@@ -226,9 +226,9 @@ TEST_F(QtWindowPlaying, AnyButtonReleasedOverTheStripSeeks)
     ASSERT_EQ(device.Mode(), DeviceMode::Playing);
     auto* strip = window.findChild<QWidget*>(QStringLiteral("Panel2"));
     ASSERT_NE(strip, nullptr);
-    const int x = Window().Panel2.width / 2;
+    const int x = Window().PositionStrip.width / 2;
     Click(strip, {x, 2}, Qt::RightButton);
-    EXPECT_EQ(device.PositionMs(), (x * 60 / Window().Panel2.width + 1) * 1000);
+    EXPECT_EQ(device.PositionMs(), (x * 60 / Window().PositionStrip.width + 1) * 1000);
 }
 
 TEST_F(QtWindowPlaying, InputFromOutsideTheWindowGoesThroughTheErrorNet)

@@ -73,12 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto rawSeconds = static_cast<std::int32_t>(Byte(control, 0) | Byte(control, 1) << 8 | Byte(control, 2) << 16
         | static_cast<std::uint32_t>(Byte(control, 3)) << 24);
     form.TrackSeconds = rawSeconds < 0 || Byte(control, 3) == 0x7F ? rawSeconds : rawSeconds % (kLongestSeconds + 1);
-    form.TrackBar1.SetPosition(Byte(control, 4));
+    form.PictureRateSlider.SetPosition(Byte(control, 4));
     form.FigureType = Byte(control, 6) % 5;
     const std::string name = sections[5].empty() ? std::string{"T"} : std::string{sections[5]};
     playback::ApplyTrackTemplate(form,
         templates::LoadTrackTemplate(
-            form.ProgramDir, name, form.TrackSeconds, form.TrackBar1.position, rig.fakes.random));
+            form.ProgramDir, name, form.TrackSeconds, form.PictureRateSlider.position, rig.fakes.random));
 
     const TemplateChannels& c = form.channels;
     const std::size_t length = c.blue.size();

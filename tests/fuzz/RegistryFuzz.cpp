@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Whatever the field says, the template folder stays inside Data.
     const fs::path folder = templates::TemplateFolderOf(form.ProgramDir, name);
     fuzz::Require(folder.empty() || IsWithin(dataDir, folder), "a template folder outside Data");
-    const templates::TrackTemplate loaded
-        = templates::LoadTrackTemplate(form.ProgramDir, name, form.TrackSeconds, form.TrackBar1.position, fakes.random);
+    const templates::TrackTemplate loaded = templates::LoadTrackTemplate(
+        form.ProgramDir, name, form.TrackSeconds, form.PictureRateSlider.position, fakes.random);
     fuzz::Require(loaded.dir.empty() || IsWithin(dataDir, loaded.dir), "TemplateDir outside Data");
     fuzz::Require(loaded.channels.Length() <= 3 * 20 + 50, "channels longer than the track needs");
     return 0;

@@ -27,8 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Form form; // a form is large; the apply step sets every field the checks read
     int changes = 0;
     app::ApplySettings(form, settings, {[&] { ++changes; }, [&] { ++changes; }});
-    fuzz::Require(form.TrackBar1.position >= 4 && form.TrackBar1.position <= 80, "TrackBar1 out of its range");
-    fuzz::Require(form.TrackBar2.position >= 1000 && form.TrackBar2.position <= 20000, "TrackBar2 out of its range");
+    fuzz::Require(
+        form.PictureRateSlider.position >= 4 && form.PictureRateSlider.position <= 80, "TrackBar1 out of its range");
+    fuzz::Require(form.AutoModeRateSlider.position >= 1000 && form.AutoModeRateSlider.position <= 20000,
+        "TrackBar2 out of its range");
     fuzz::Require(changes <= 2, "slider handlers ran more than once each");
 
     const SavedSettings gathered = app::GatherSettings(form, settings);

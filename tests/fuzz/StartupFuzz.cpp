@@ -50,9 +50,9 @@ void Run(testing::AppFixture& app, std::string_view commands)
             app.App().Click("PlayButton");
             break;
         case 1:
-            if (f.ListBox1.Count() > 0) {
-                f.ListBox1.SelectAll(false);
-                f.ListBox1.SetSelected((c / 12) % f.ListBox1.Count(), true);
+            if (f.CurrentListBox.Count() > 0) {
+                f.CurrentListBox.SelectAll(false);
+                f.CurrentListBox.SetSelected((c / 12) % f.CurrentListBox.Count(), true);
                 app.App().DoubleClick("ListBox1");
             }
             break;

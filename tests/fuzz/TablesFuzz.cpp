@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         form.channels.red[i] = static_cast<std::uint8_t>(i % 5 == 0 ? 255 : 90);
         form.channels.green[i] = static_cast<std::uint8_t>(i * 3);
     }
-    form.Utiug.checked = size % 2 == 0;
-    form.Razmazat.checked = !form.Utiug.checked;
+    form.SmoothingItem.checked = size % 2 == 0;
+    form.SmearingItem.checked = !form.SmoothingItem.checked;
     const auto timers = form.PatternTimers();
     for (std::size_t mode = 0; mode < timers.size(); ++mode) {
         form.FigureType = static_cast<std::uint8_t>(mode % 5);

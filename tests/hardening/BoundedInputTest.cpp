@@ -64,7 +64,7 @@ TEST(BoundedInput, AHugeHistoryListIsNeitherReadNorWrittenOver)
     ASSERT_TRUE(WriteFileAtomically(app.Dir() / "Sound" / "Вальс.mp3", std::string_view{"audio"}).ok);
     app.device.AddFile(app.Dir() / "Sound" / "Вальс.mp3", 3000);
     app.Start();
-    app.Window().ListBox1.SetSelected(0, true);
+    app.Window().CurrentListBox.SetSelected(0, true);
     app.App().DoubleClick("ListBox1");
     EXPECT_EQ(app.device.openFile.filename(), "Вальс.mp3");
     EXPECT_EQ(fs::file_size(history), kGigabyte);

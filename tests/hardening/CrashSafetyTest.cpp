@@ -173,9 +173,10 @@ std::vector<WritePath> WritePaths()
     paths.push_back({"M3U8 export", {"list.m3u8"}, true,
         [](const fs::path& dir, int g) {
             Form form;
-            form.ListBox1.sorted = false;
+            form.CurrentListBox.sorted = false;
             for (const fs::path& track : TracksOf(g))
-                form.ListBox1.Add("t" + std::string(playlists::kItemPadWidth, ' ') + "*" + track.string() + "*0*");
+                form.CurrentListBox.Add(
+                    "t" + std::string(playlists::kItemPadWidth, ' ') + "*" + track.string() + "*0*");
             testing::FakeDialogs dialogs;
             dialogs.savedFiles.push_back(dir / "list.m3u8");
             playlists::M3uExport{form, dialogs}.SaveAsM3u();
@@ -506,7 +507,7 @@ TEST(CrashSafety, StartUpRemovesLeftoverTemporariesAndReadsPastThem)
         EXPECT_FALSE(fs::exists(file)) << file;
     for (const fs::path& file : kept)
         EXPECT_TRUE(fs::exists(file)) << file;
-    EXPECT_EQ(app.Window().ListBox3.Item(0), "Kalvotune");
+    EXPECT_EQ(app.Window().MyListsBox.Item(0), "Kalvotune");
     EXPECT_TRUE(app.dialogs.errors.empty());
 }
 
@@ -558,7 +559,7 @@ TEST_F(FullDiskTest, StartUpListsKeepTheirOldContent)
 TEST_F(FullDiskTest, HistoryListAndSettingsAndScreenshotKeepTheirOldContent)
 {
     Start();
-    Window().ListBox1.SetSelected(0, true);
+    Window().CurrentListBox.SetSelected(0, true);
     App().DoubleClick("ListBox1");
     ASSERT_EQ(device.openFile.filename(), "Вальс.mp3");
     const fs::path history = Dir() / "Lists" / "Былое";
@@ -582,7 +583,7 @@ TEST_F(FullDiskTest, HistoryListAndSettingsAndScreenshotKeepTheirOldContent)
     const fs::path settings = Dir() / "SetGet.kvt";
     ASSERT_TRUE(WriteSettings(settings, SavedSettings{}).ok);
     const std::string oldSettings = Contents(settings);
-    Window().TrackBar1.SetPosition(77);
+    Window().PictureRateSlider.SetPosition(77);
     FailWritesOf(settings);
     Close();
     EXPECT_EQ(Contents(settings), oldSettings);

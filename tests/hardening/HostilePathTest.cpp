@@ -53,8 +53,8 @@ protected:
 
     void PlayWaltz()
     {
-        Window().ListBox1.SelectAll(false);
-        Window().ListBox1.SetSelected(0, true);
+        Window().CurrentListBox.SelectAll(false);
+        Window().CurrentListBox.SetSelected(0, true);
         App().DoubleClick("ListBox1");
         ASSERT_EQ(device.openFile.filename(), "Вальс.mp3");
     }
@@ -145,8 +145,8 @@ TEST_F(HostilePathTest, LinksInListsLeadingOutAreNeitherReadNorWritten)
     EXPECT_TRUE(fs::is_symlink(ListsDir() / "Былое"));
     EXPECT_TRUE(fs::is_symlink(ListsDir() / "Kalvotune"));
     EXPECT_EQ(Snapshot(), m_before);
-    for (int i = 0; i < Window().ListBox3.Count(); ++i)
-        EXPECT_NE(Window().ListBox3.Item(i), "*/secret.mp3*0*");
+    for (int i = 0; i < Window().MyListsBox.Count(); ++i)
+        EXPECT_NE(Window().MyListsBox.Item(i), "*/secret.mp3*0*");
 }
 
 TEST(IsWithin, JudgesThePathWithItsLinksResolved)

@@ -130,14 +130,14 @@ protected:
         const std::vector<std::string> lines(m_tracks.begin() + from, m_tracks.begin() + from + count);
         ASSERT_TRUE(playlists::WriteListFile(Dir() / "Lists" / name, lines).ok);
         Form& f = Window();
-        f.ListBox1.Clear();
-        f.ListBox1.sorted = false;
+        f.CurrentListBox.Clear();
+        f.CurrentListBox.sorted = false;
         for (const std::string& line : lines)
-            f.ListBox1.Add(playlists::MakeListItem(line));
+            f.CurrentListBox.Add(playlists::MakeListItem(line));
         f.CurrentListName = name;
         // A few entries chosen; the rest is reached in random mode.
         for (int i = 0; i < count; i += 7)
-            f.ListBox1.SetSelected(i, true);
+            f.CurrentListBox.SetSelected(i, true);
         App().Click("ListBox1");
     }
 
@@ -157,7 +157,7 @@ protected:
             App().Click("PlayButton");
         }
         if (stretch % 4 == 0)
-            App().MouseUp("Panel2", Window().Panel2.width / 2, 3);
+            App().MouseUp("Panel2", Window().PositionStrip.width / 2, 3);
         // The picture follows the template ticks of the playing track.
         const int tick = Window().TemplateTick;
         const bool wasPlaying = device.Mode() == DeviceMode::Playing;
@@ -184,8 +184,8 @@ protected:
             patterns += timer->enabled ? 1 : 0;
         const bool playing = device.Mode() == DeviceMode::Playing;
         ASSERT_EQ(patterns, playing ? 1 : 0) << "opens " << device.opens;
-        ASSERT_EQ(Window().Timer4.enabled, playing);
-        ASSERT_EQ(Window().Timer15.enabled, playing);
+        ASSERT_EQ(Window().PositionTimer.enabled, playing);
+        ASSERT_EQ(Window().KeepAwakeTimer.enabled, playing);
     }
 
     // Virtual time each stretch plays on; a pattern tick draws every 20 ms or so.
@@ -198,7 +198,7 @@ protected:
 TEST_F(SoakTest, ThousandsOfTrackStartsLeaveMemoryHistoryAndTimersAsTheyWere)
 {
     Start();
-    Window().DeleteBadStringPop.checked = true;
+    Window().DropMissingLinesItem.checked = true;
     const char* lists[]{"Вальсы", "Марши", "Ноктюрны", "Польки", "Романсы", "Этюды"};
     int stretch = 0;
     // The heap is compared at one and the same state: stopped, the first list just opened.
@@ -206,7 +206,7 @@ TEST_F(SoakTest, ThousandsOfTrackStartsLeaveMemoryHistoryAndTimersAsTheyWere)
         App().Click("StopButton");
         OpenList(lists[0], 0, 200);
         // The scratch box keeps what the last random pick put there, until the next pick.
-        Window().ListBox4.Clear();
+        Window().WorkListBox.Clear();
         return HeapInUse();
     };
     std::int64_t heapAfter100 = 0;

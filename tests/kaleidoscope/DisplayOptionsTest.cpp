@@ -14,29 +14,29 @@ struct DisplayOptionsTest : ::testing::Test {
     Form& form = rig.form;
     app::DisplayOptions options{rig.form, rig.services, rig.commands};
 
-    bool PatternsRun() const { return (form.*app::kModeTimers[4]).enabled && form.Timer15.enabled; }
+    bool PatternsRun() const { return (form.*app::kModeTimers[4]).enabled && form.KeepAwakeTimer.enabled; }
 };
 
 TEST_F(DisplayOptionsTest, SmoothingAndSmearingExcludeEachOtherAndBothCanBeOff)
 {
-    form.Utiug.checked = true;
+    form.SmoothingItem.checked = true;
     options.ToggleSmearing();
-    EXPECT_TRUE(form.Razmazat.checked);
-    EXPECT_FALSE(form.Utiug.checked);
+    EXPECT_TRUE(form.SmearingItem.checked);
+    EXPECT_FALSE(form.SmoothingItem.checked);
     options.ToggleSmoothing();
-    EXPECT_TRUE(form.Utiug.checked);
-    EXPECT_FALSE(form.Razmazat.checked);
+    EXPECT_TRUE(form.SmoothingItem.checked);
+    EXPECT_FALSE(form.SmearingItem.checked);
     options.ToggleSmoothing();
-    EXPECT_FALSE(form.Utiug.checked);
-    EXPECT_FALSE(form.Razmazat.checked);
+    EXPECT_FALSE(form.SmoothingItem.checked);
+    EXPECT_FALSE(form.SmearingItem.checked);
 }
 
 TEST_F(DisplayOptionsTest, ClockShowsExactlyWhileItsItemIsTicked)
 {
     for (const bool ticked : {false, true, false}) {
-        form.N6.checked = ticked;
+        form.ClockItem.checked = ticked;
         options.ApplyClockVisibility();
-        EXPECT_EQ(form.ClockTrack.visible, ticked);
+        EXPECT_EQ(form.ClockText.visible, ticked);
         EXPECT_EQ(form.ShowClock, ticked);
     }
 }
@@ -44,15 +44,15 @@ TEST_F(DisplayOptionsTest, ClockShowsExactlyWhileItsItemIsTicked)
 TEST_F(DisplayOptionsTest, GraphicsOnRestartsThePatternsOnlyWhilePlayingWithNoListShown)
 {
     form.ModeNumber = 4;
-    form.ListBox1.visible = false;
+    form.CurrentListBox.visible = false;
     rig.commands.RunPatterns(true);
     options.ToggleGraphics();
-    EXPECT_EQ(form.StopGraphica.tag, 1);
-    EXPECT_TRUE(form.StopGraphica.checked);
+    EXPECT_EQ(form.GraphicsItem.tag, 1);
+    EXPECT_TRUE(form.GraphicsItem.checked);
     EXPECT_FALSE(PatternsRun());
     options.ToggleGraphics();
-    EXPECT_EQ(form.StopGraphica.tag, 0);
-    EXPECT_FALSE(form.StopGraphica.checked);
+    EXPECT_EQ(form.GraphicsItem.tag, 0);
+    EXPECT_FALSE(form.GraphicsItem.checked);
     EXPECT_TRUE(PatternsRun());
 
     // Paused, or a list in front of the picture: the patterns wait for the next start.
@@ -63,14 +63,14 @@ TEST_F(DisplayOptionsTest, GraphicsOnRestartsThePatternsOnlyWhilePlayingWithNoLi
     };
     rig.device.Pause();
     EXPECT_FALSE(switchedBackOn());
-    EXPECT_FALSE(form.StopGraphica.checked);
+    EXPECT_FALSE(form.GraphicsItem.checked);
     rig.device.Play();
-    form.ListBox1.visible = true;
+    form.CurrentListBox.visible = true;
     EXPECT_FALSE(switchedBackOn());
-    form.ListBox1.visible = false;
-    form.ListBox3.visible = true;
+    form.CurrentListBox.visible = false;
+    form.MyListsBox.visible = true;
     EXPECT_FALSE(switchedBackOn());
-    form.ListBox3.visible = false;
+    form.MyListsBox.visible = false;
     EXPECT_TRUE(switchedBackOn());
 }
 

@@ -27,7 +27,7 @@ struct Rig : FakeServices {
         const LoadResult loaded = engine.LoadTables(tables);
         EXPECT_TRUE(loaded.ok) << loaded.message;
         form.channels.Reset(6000);
-        form.Utiug.checked = false;
+        form.SmoothingItem.checked = false;
         device.AddFile("track.mp3", 600'000);
         device.Open("track.mp3");
         device.Play();

@@ -77,7 +77,7 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
         EXPECT_EQ(form.AutoChangeDue, !micro) << int{type};
         if (micro) {
             EXPECT_EQ(rig.engine.Current().CurrentSpeed, 0);
-            EXPECT_EQ(form.SpeedButton5.caption, std::to_string(form.ModeNumber));
+            EXPECT_EQ(form.ModeButton.caption, std::to_string(form.ModeNumber));
             EXPECT_TRUE((form.*app::kModeTimers[static_cast<std::size_t>(form.ModeNumber)]).enabled);
             EXPECT_FALSE(type == 4 && form.ModeNumber == 7);
         } else {
@@ -90,13 +90,13 @@ TEST_F(SchedulerTest, SpeedTwentyOneIsAMarkOnlyForMicroTypes)
 TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
 {
     commands.ToggleAutoModeChange();
-    EXPECT_TRUE(form.Timer3.enabled);
-    EXPECT_TRUE(form.TrackBar2.visible);
+    EXPECT_TRUE(form.AutoModeTimer.enabled);
+    EXPECT_TRUE(form.AutoModeRateSlider.visible);
     commands.OnAutoModeTick();
     commands.OnAutoModeTick();
     commands.OnAutoModeTick();
     commands.ToggleAutoModeChange(); // switching Auto off keeps the pending change
-    EXPECT_FALSE(form.TrackBar2.visible);
+    EXPECT_FALSE(form.AutoModeRateSlider.visible);
     form.channels.speed[5] = 24;
     form.channels.speed[9] = 24;
     form.channels.green[5] = form.channels.green[9] = 77;
@@ -111,9 +111,9 @@ TEST_F(SchedulerTest, SeveralAutoFiringsGiveOneChangeAtTheNextMark)
     EXPECT_EQ(rig.engine.Current().CurrentSpeed, 2);
     EXPECT_EQ(rig.engine.Current().CurrentGreen, 77);
 
-    form.TrackBar2.position = 9000;
+    form.AutoModeRateSlider.position = 9000;
     commands.ApplyAutoModeRate();
-    EXPECT_EQ(form.Timer3.interval, 9000);
+    EXPECT_EQ(form.AutoModeTimer.interval, 9000);
 }
 
 TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
@@ -121,7 +121,7 @@ TEST_F(SchedulerTest, ManualModeSwitchWrapsAndSkipsSevenForMicroPlus)
     form.ModeNumber = 15;
     commands.NextMode();
     EXPECT_EQ(form.ModeNumber, 0);
-    EXPECT_EQ(form.SpeedButton5.caption, "0");
+    EXPECT_EQ(form.ModeButton.caption, "0");
     EXPECT_TRUE(form.Timer5.enabled);
     // Settings may hold any number: the largest one wraps too, a negative one counts up.
     for (const auto& [stored, next] : {std::pair{std::numeric_limits<int>::max(), 0}, std::pair{-3, -2}}) {
@@ -148,19 +148,19 @@ TEST_F(SchedulerTest, RunPatternsStartsOneTimerAndStopsAll)
     commands.RunPatterns(true);
     EXPECT_EQ(EnabledPatternTimers(), 1);
     EXPECT_TRUE(form.Timer10.enabled);
-    EXPECT_TRUE(form.Timer15.enabled);
-    EXPECT_TRUE(form.Fullscreen1.enabled);
+    EXPECT_TRUE(form.KeepAwakeTimer.enabled);
+    EXPECT_TRUE(form.FullScreenItem.enabled);
     form.ModeNumber = 40;
     commands.RunPatterns(true);
     EXPECT_TRUE(form.Timer10.enabled);
     commands.RunPatterns(false);
     EXPECT_EQ(EnabledPatternTimers(), 0);
-    EXPECT_FALSE(form.Timer15.enabled);
-    EXPECT_FALSE(form.Fullscreen1.enabled);
+    EXPECT_FALSE(form.KeepAwakeTimer.enabled);
+    EXPECT_FALSE(form.FullScreenItem.enabled);
     form.IsFullScreen = true;
-    form.Fullscreen1.enabled = true;
+    form.FullScreenItem.enabled = true;
     commands.RunPatterns(false);
-    EXPECT_TRUE(form.Fullscreen1.enabled);
+    EXPECT_TRUE(form.FullScreenItem.enabled);
 
     // Without tables no pattern timer ever runs.
     Form bare;
@@ -269,7 +269,7 @@ TEST_F(SchedulerTest, PictureChangePeriodRewritesTheMarks)
     form.channels.speed[0] = 24;
     form.channels.speed[4] = 30;
     form.channels.speed[5] = 7;
-    form.TrackBar1.position = 8;
+    form.PictureRateSlider.position = 8;
     commands.ApplyPictureRate();
     EXPECT_EQ(form.channels.speed[0], 24) << "only without a template";
     form.NoTemplate = true;

@@ -36,25 +36,26 @@ protected:
 TEST_F(MissingEntryTest, RegistryListShowsThreeMessagesAndKeepsTheEntry)
 {
     m_form.CurrentListName = "Kalvotune";
-    m_form.DeleteBadStringPop.checked = true;
+    m_form.DropMissingLinesItem.checked = true;
     AddTrack("gone.mp3", -1, true);
 
     m_player.PlayOrNext();
 
     EXPECT_EQ(m_fakes.dialogs.messages, (std::vector<std::string>{Moved("gone"), PutBack("gone"), Missing("gone")}));
-    EXPECT_EQ(m_form.ListBox1.Count(), 1);
-    EXPECT_FALSE(m_form.Timer2.enabled);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_EQ(m_form.CurrentListBox.Count(), 1);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
 }
 
 TEST_F(MissingEntryTest, AWindowsPathIsMissingAndItsMessageNamesTheWindowsFolder)
 {
-    m_form.ListBox1.SetSelected(m_form.ListBox1.Add(playlists::MakeListItem("*C:\\Музыка\\Вальс.mp3*0*")), true);
+    m_form.CurrentListBox.SetSelected(
+        m_form.CurrentListBox.Add(playlists::MakeListItem("*C:\\Музыка\\Вальс.mp3*0*")), true);
     m_player.PlayOrNext();
     ASSERT_EQ(m_fakes.dialogs.messages.size(), 1u);
     const std::string& message = m_fakes.dialogs.messages[0];
     EXPECT_NE(message.find("трек  <Вальс>  из папки  <C:\\Музыка>"), std::string::npos);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
 }
 
 TEST_F(MissingEntryTest, OrdinaryListShowsOneMessageUnlessBadLinesAreDropped)
@@ -62,14 +63,14 @@ TEST_F(MissingEntryTest, OrdinaryListShowsOneMessageUnlessBadLinesAreDropped)
     AddTrack("gone.mp3", -1, true);
     m_player.PlayOrNext();
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
-    EXPECT_EQ(m_form.ListBox1.Count(), 1);
+    EXPECT_EQ(m_form.CurrentListBox.Count(), 1);
 
     m_fakes.dialogs.messages.clear();
     WriteList("Калейдоскоп", {LineOf(Music() / "gone.mp3")});
-    m_form.DeleteBadStringPop.checked = true;
+    m_form.DropMissingLinesItem.checked = true;
     m_player.PlayOrNext();
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
-    EXPECT_EQ(m_form.ListBox1.Count(), 0);
+    EXPECT_EQ(m_form.CurrentListBox.Count(), 0);
     EXPECT_TRUE(ReadList("Калейдоскоп").empty());
 }
 
@@ -82,7 +83,7 @@ TEST_F(MissingEntryTest, HistoryListDropsTheEntryAndTriesTheNext)
 
     m_player.PlayOrNext();
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
-    EXPECT_EQ(m_form.ListBox1.Count(), 1);
+    EXPECT_EQ(m_form.CurrentListBox.Count(), 1);
     EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
 
     ASSERT_TRUE(FireTimer2());
@@ -99,7 +100,7 @@ TEST_F(MissingEntryTest, DroppingTheLastEntryDrawsInsteadOfSearchingPastTheEnd)
     WriteList("Былое", {LineOf(a), LineOf(gone)});
 
     m_player.PlayOrNext();
-    ASSERT_EQ(m_form.ListBox1.Count(), 1);
+    ASSERT_EQ(m_form.CurrentListBox.Count(), 1);
     while (FireTimer2()) { }
     EXPECT_EQ(Playing(), "a.mp3");
     EXPECT_TRUE(m_form.ListExhausted);
@@ -115,7 +116,7 @@ TEST_F(MissingEntryTest, NextToAMissingFileStopsThePositionTick)
     m_player.PlayOrNext();
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{Missing("gone")});
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
     // Pause is still enabled here; it only says that nothing is open.
     m_player.PauseTrack();
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
@@ -123,11 +124,11 @@ TEST_F(MissingEntryTest, NextToAMissingFileStopsThePositionTick)
 
 TEST_F(MissingEntryTest, PositionTickWithNoDeviceStopsItself)
 {
-    m_form.Timer4.enabled = true;
+    m_form.PositionTimer.enabled = true;
     m_form.TrackSeconds = 0;
     m_player.OnPositionTick();
-    EXPECT_FALSE(m_form.Timer4.enabled);
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
 }
 
 } // namespace

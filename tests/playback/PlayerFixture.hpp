@@ -46,7 +46,7 @@ protected:
         WriteList("MyLists", {"Kalvotune", "Калейдоскоп"});
         WriteList("Kalvotune", {});
         m_form.CurrentListName = "Калейдоскоп";
-        m_form.ListBox1.sorted = false;
+        m_form.CurrentListBox.sorted = false;
     }
 
     std::filesystem::path ListsDir() const { return m_dir.Path() / "Lists"; }
@@ -71,40 +71,40 @@ protected:
             std::ofstream{path} << "audio";
             m_fakes.device.AddFile(path, lengthMs);
         }
-        const int index = m_form.ListBox1.Add(playlists::MakeListItem(LineOf(path)));
-        m_form.ListBox1.SetSelected(index, selected);
+        const int index = m_form.CurrentListBox.Add(playlists::MakeListItem(LineOf(path)));
+        m_form.CurrentListBox.SetSelected(index, selected);
         return path;
     }
 
     /// What a double click does: the box selects the entry alone, then click, then play.
     void DoubleClick(int index)
     {
-        m_form.ListBox1.SelectAll(false);
-        m_form.ListBox1.SetSelected(index, true);
+        m_form.CurrentListBox.SelectAll(false);
+        m_form.CurrentListBox.SetSelected(index, true);
         m_player.RestartOrderAfterSelection();
         m_player.PlayOrNext();
     }
 
-    /// Runs `Timer4` like the window would, the device's clock moving 400 ms per tick.
+    /// Runs `PositionTimer` like the window would, the device's clock moving 400 ms per tick.
     void Tick(int ticks = 1)
     {
         for (int i = 0; i < ticks; ++i) {
             m_fakes.device.Advance(400);
-            if (m_form.Timer4.enabled)
+            if (m_form.PositionTimer.enabled)
                 m_player.OnPositionTick();
         }
     }
     /// Ticks until the end of the track has been handled; false after `limit` ticks.
     bool PlayToEnd(int limit = 10'000)
     {
-        for (int i = 0; i < limit && m_form.Timer4.enabled; ++i)
+        for (int i = 0; i < limit && m_form.PositionTimer.enabled; ++i)
             Tick();
-        return !m_form.Timer4.enabled;
+        return !m_form.PositionTimer.enabled;
     }
-    /// Fires `Timer2` once when it is enabled; true when it was.
+    /// Fires `NextTrackTimer` once when it is enabled; true when it was.
     bool FireTimer2()
     {
-        if (!m_form.Timer2.enabled)
+        if (!m_form.NextTrackTimer.enabled)
             return false;
         m_player.OnNextTrackDue();
         return true;

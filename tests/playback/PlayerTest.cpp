@@ -9,11 +9,11 @@ TEST_F(PlayerTest, EmptyListTouchesNothing)
     m_fakes.device.AddFile(path, 10'000);
     ASSERT_TRUE(m_fakes.device.Open(path).ok);
     m_fakes.device.Play();
-    m_form.Timer2.enabled = true;
+    m_form.NextTrackTimer.enabled = true;
 
     m_player.PlayOrNext();
 
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
     EXPECT_TRUE(IsPlaying());
     EXPECT_EQ(m_fakes.device.closes, 0);
     EXPECT_TRUE(m_patterns.calls.empty());
@@ -33,14 +33,14 @@ TEST_F(PlayerTest, PlayStartsTheFirstSelectedEntryAndRecordsIt)
     EXPECT_EQ(m_form.CurrentTrackName, b);
     EXPECT_EQ(m_form.TrackTitle, "b");
     EXPECT_EQ(m_form.TemplateName, "0");
-    EXPECT_EQ(m_form.StaticText1.caption, "  02:05");
+    EXPECT_EQ(m_form.TrackLengthText.caption, "  02:05");
     EXPECT_EQ(m_form.caption, " Калейдоскоп        b   (без ЦМШ)");
     EXPECT_EQ(m_form.channels.Length(), 125 * 20 + 50);
-    EXPECT_FALSE(m_form.ListBox1.visible);
+    EXPECT_FALSE(m_form.CurrentListBox.visible);
     EXPECT_EQ(m_form.PlayButton.caption, "Next");
     EXPECT_TRUE(m_form.PauseButton.enabled);
     EXPECT_TRUE(m_form.StopButton.enabled);
-    EXPECT_TRUE(m_form.Timer4.enabled);
+    EXPECT_TRUE(m_form.PositionTimer.enabled);
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "figures", "on"}));
     EXPECT_EQ(ReadList("Былое"), std::vector<std::string>{LineOf(b)});
 }
@@ -72,19 +72,19 @@ TEST_F(PlayerTest, EveryStartSaysWhatTemplateTheTrackPlaysWith)
         // picture-change slider only without any.
         EXPECT_EQ(m_form.caption, captions[i]);
         EXPECT_EQ(m_form.NoTemplate, i != 0);
-        EXPECT_EQ(m_form.SpeedButton10.enabled, i == 0);
-        EXPECT_EQ(m_form.TrackBar1.visible, i == 2);
+        EXPECT_EQ(m_form.DriveButton.enabled, i == 0);
+        EXPECT_EQ(m_form.PictureRateSlider.visible, i == 2);
     }
 }
 
 TEST_F(PlayerTest, ListStaysOpenWhenFixedAndGraphicsOffKeepPatternsStopped)
 {
     AddTrack("a.mp3", 60'000, true);
-    m_form.FixatorLista1.checked = true;
-    m_form.StopGraphica.tag = 1;
+    m_form.HoldListItem.checked = true;
+    m_form.GraphicsItem.tag = 1;
     m_player.PlayOrNext();
     EXPECT_TRUE(IsPlaying());
-    EXPECT_TRUE(m_form.ListBox1.visible);
+    EXPECT_TRUE(m_form.CurrentListBox.visible);
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "figures"}));
 }
 
@@ -119,7 +119,7 @@ TEST_F(PlayerTest, SingleClickDuringPlaybackThenPlayStartsFromTheTop)
     m_player.PlayOrNext();
     ASSERT_EQ(Playing(), "b.mp3");
 
-    m_form.ListBox1.SetSelected(0, true);
+    m_form.CurrentListBox.SetSelected(0, true);
     m_player.RestartOrderAfterSelection();
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
     EXPECT_TRUE(IsPlaying());
@@ -139,7 +139,7 @@ TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Paused);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_TRUE(m_form.StopButton.enabled);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
 
     const int opens = m_fakes.device.opens;
@@ -147,7 +147,7 @@ TEST_F(PlayerTest, PauseThenPlayResumesWherePaused)
     EXPECT_TRUE(IsPlaying());
     EXPECT_EQ(m_fakes.device.opens, opens);
     EXPECT_EQ(m_fakes.device.PositionMs(), 4000);
-    EXPECT_TRUE(m_form.Timer4.enabled);
+    EXPECT_TRUE(m_form.PositionTimer.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Next");
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"off", "on"}));
 }
@@ -156,13 +156,13 @@ TEST_F(PlayerTest, PauseWithNoDeviceStopsThePatternsThenShowsTheError)
 {
     AddTrack("a.mp3", 60'000, true);
     m_form.PauseButton.enabled = true; // the shortcut's stale state
-    m_form.Timer4.enabled = true;
+    m_form.PositionTimer.enabled = true;
     m_player.PauseTrack();
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"No MCI device open"});
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
     // Nothing else changes.
     EXPECT_TRUE(m_form.PauseButton.enabled);
-    EXPECT_TRUE(m_form.Timer4.enabled);
+    EXPECT_TRUE(m_form.PositionTimer.enabled);
 }
 
 TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
@@ -176,10 +176,10 @@ TEST_F(PlayerTest, StopThenPlayRestartsTheSameEntry)
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::Stopped);
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_FALSE(m_form.StopButton.enabled);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
     EXPECT_EQ(m_form.TrackPosition, 0);
-    EXPECT_EQ(m_form.Panel3.width, 1);
-    EXPECT_TRUE(m_form.ListBox1.visible); // hidden at start, shown again by Stop
+    EXPECT_EQ(m_form.PositionMark.width, 1);
+    EXPECT_TRUE(m_form.CurrentListBox.visible); // hidden at start, shown again by Stop
 
     m_player.PlayOrNext();
     EXPECT_EQ(Playing(), "b.mp3");
@@ -194,14 +194,14 @@ TEST_F(PlayerTest, PlayAfterStopWithNothingSelectedDrawsATrack)
     AddTrack("c.mp3");
     m_player.PlayOrNext();
     m_player.StopTrack();
-    m_form.ListBox1.SelectAll(false);
+    m_form.CurrentListBox.SelectAll(false);
     m_player.RestartOrderAfterSelection();
 
     m_player.PlayOrNext();
     ASSERT_TRUE(FireTimer2());
     EXPECT_TRUE(IsPlaying());
-    EXPECT_FALSE(m_form.Timer2.enabled);
-    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 1);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
+    EXPECT_EQ(m_form.CurrentListBox.SelectedCount(), 1);
 }
 
 TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
@@ -219,17 +219,17 @@ TEST_F(PlayerTest, RandomModeDrawsEveryUnplayedEntryThenStartsOver)
         EXPECT_TRUE(m_form.ListExhausted);
         ASSERT_TRUE(IsPlaying());
         drawn.insert(Playing());
-        EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));
+        EXPECT_TRUE(m_form.CurrentListBox.Selected(m_form.TrackIndex));
         m_fakes.clock.AdvanceSeconds(1);
     }
     EXPECT_EQ(drawn, (std::set<std::string>{"a.mp3", "c.mp3"}));
-    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 3);
+    EXPECT_EQ(m_form.CurrentListBox.SelectedCount(), 3);
 
     ASSERT_TRUE(PlayToEnd());
     while (FireTimer2()) { }
     EXPECT_TRUE(IsPlaying());
-    EXPECT_EQ(m_form.ListBox1.SelectedCount(), 1);
-    EXPECT_TRUE(m_form.ListBox1.Selected(m_form.TrackIndex));
+    EXPECT_EQ(m_form.CurrentListBox.SelectedCount(), 1);
+    EXPECT_TRUE(m_form.CurrentListBox.Selected(m_form.TrackIndex));
 }
 
 TEST_F(PlayerTest, NextOnTheLastEntryDrawsAtOnce)
@@ -241,7 +241,7 @@ TEST_F(PlayerTest, NextOnTheLastEntryDrawsAtOnce)
 
     m_player.PlayOrNext();
     EXPECT_TRUE(m_form.ListExhausted);
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
     EXPECT_TRUE(IsPlaying());
     EXPECT_NE(Playing(), "c.mp3");
 }
@@ -255,9 +255,9 @@ TEST_F(PlayerTest, NextOnTheLastSelectedEntryDrawsTenMillisecondsLater)
 
     m_player.PlayOrNext();
     EXPECT_TRUE(m_form.ListExhausted);
-    EXPECT_TRUE(m_form.Timer2.enabled);
+    EXPECT_TRUE(m_form.NextTrackTimer.enabled);
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
 
     ASSERT_TRUE(FireTimer2());
     EXPECT_TRUE(IsPlaying());
@@ -267,13 +267,13 @@ TEST_F(PlayerTest, NextOnTheLastSelectedEntryDrawsTenMillisecondsLater)
 TEST_F(PlayerTest, IdenticalEntriesAlwaysDrawTheFirst)
 {
     AddTrack("x.mp3");
-    m_form.ListBox1.Add(m_form.ListBox1.Item(0));
+    m_form.CurrentListBox.Add(m_form.CurrentListBox.Item(0));
     m_form.ListExhausted = true;
     for (int round = 0; round < 6; ++round) {
         m_player.PlayOrNext();
         ASSERT_TRUE(IsPlaying());
         EXPECT_EQ(m_form.TrackIndex, 0);
-        EXPECT_FALSE(m_form.ListBox1.Selected(1));
+        EXPECT_FALSE(m_form.CurrentListBox.Selected(1));
         m_fakes.clock.AdvanceSeconds(1);
     }
 }
@@ -287,7 +287,7 @@ TEST_F(PlayerTest, OneEntryListPlaysOnceWhateverItsSelection)
     ASSERT_TRUE(PlayToEnd());
     EXPECT_FALSE(m_form.PauseButton.enabled);
     EXPECT_FALSE(m_form.StopButton.enabled);
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
     EXPECT_EQ(m_form.PlayButton.caption, "Play");
     EXPECT_EQ(m_fakes.device.Mode(), DeviceMode::NotOpen);
 }
@@ -302,7 +302,7 @@ TEST_F(PlayerTest, OpenFailureShowsTheBackEndsTextAndStartsNothing)
 
     EXPECT_EQ(m_fakes.dialogs.errors, std::vector<std::string>{"unsupported format"});
     EXPECT_EQ(m_form.caption, caption);
-    EXPECT_FALSE(m_form.Timer4.enabled);
+    EXPECT_FALSE(m_form.PositionTimer.enabled);
     EXPECT_EQ(m_patterns.calls, std::vector<std::string>{"off"});
     EXPECT_TRUE(ReadList("Былое").empty());
 }
@@ -310,21 +310,21 @@ TEST_F(PlayerTest, OpenFailureShowsTheBackEndsTextAndStartsNothing)
 TEST_F(PlayerTest, ListButtonTogglesTheListViews)
 {
     AddTrack("a.mp3", 60'000, true);
-    m_form.FixatorLista1.checked = true;
+    m_form.HoldListItem.checked = true;
     m_player.PlayOrNext();
     m_patterns.calls.clear();
-    m_form.ListBox2.visible = true;
+    m_form.PathsBox.visible = true;
 
     m_player.ToggleListView();
-    EXPECT_FALSE(m_form.ListBox1.visible);
-    EXPECT_FALSE(m_form.ListBox2.visible);
+    EXPECT_FALSE(m_form.CurrentListBox.visible);
+    EXPECT_FALSE(m_form.PathsBox.visible);
 
-    m_form.VisibleListBox2.checked = true;
-    m_form.ListBox3.visible = true;
+    m_form.PathsItem.checked = true;
+    m_form.MyListsBox.visible = true;
     m_player.ToggleListView();
-    EXPECT_TRUE(m_form.ListBox1.visible);
-    EXPECT_TRUE(m_form.ListBox2.visible);
-    EXPECT_FALSE(m_form.ListBox3.visible);
+    EXPECT_TRUE(m_form.CurrentListBox.visible);
+    EXPECT_TRUE(m_form.PathsBox.visible);
+    EXPECT_FALSE(m_form.MyListsBox.visible);
     EXPECT_EQ(m_patterns.calls, (std::vector<std::string>{"on", "off"}));
 }
 
@@ -332,19 +332,19 @@ TEST_F(PlayerTest, StopCancelsAStillPictureRecording)
 {
     AddTrack("a.mp3", 60'000, true);
     m_player.PlayOrNext();
-    m_form.SpeedButton4.tag = 1;
+    m_form.BuildButton.tag = 1;
     m_form.keyPreview = true;
     m_player.UpdatePlayButtons();
     EXPECT_FALSE(m_form.PlayButton.enabled);
-    m_form.TrackBar1.visible = false;
+    m_form.PictureRateSlider.visible = false;
 
     m_player.StopTrack();
 
-    EXPECT_EQ(m_form.SpeedButton4.tag, 0);
+    EXPECT_EQ(m_form.BuildButton.tag, 0);
     EXPECT_FALSE(m_form.keyPreview);
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{"Шаблон неподвижных картинок для <a> не изменен"});
     EXPECT_EQ(m_form.caption, " Калейдоскоп     a   (без ЦМШ)");
-    EXPECT_TRUE(m_form.TrackBar1.visible);
+    EXPECT_TRUE(m_form.PictureRateSlider.visible);
     EXPECT_TRUE(m_form.PlayButton.enabled);
 }
 

@@ -12,21 +12,21 @@ constexpr const char* kWriteNew{"Записать в новый?"};
 
 TEST_F(ListCommands, OpeningOneTrackPlaysItAtOnceAndSeveralSelectOneAtRandom)
 {
-    form.ListBox1.sorted = true;
-    form.ListBox1.visible = false;
+    form.CurrentListBox.sorted = true;
+    form.CurrentListBox.visible = false;
     form.ListExhausted = true;
     const fs::path one = Track("Rock", "Один.mp3");
     dialogs.openedFiles = {{one}};
     currentList.OpenOtherMusic();
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
-    EXPECT_EQ(SelectedIndices(form.ListBox1), std::vector<int>{0});
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem(Line(one))});
+    EXPECT_EQ(SelectedIndices(form.CurrentListBox), std::vector<int>{0});
     EXPECT_EQ(player.calls, (Lines{"buttons", "list", "play"}));
     EXPECT_EQ(form.CurrentListName, "0");
     EXPECT_EQ(form.CaptionPrefix, "Rock");
     EXPECT_EQ(form.caption, "Rock");
-    EXPECT_FALSE(form.SaveChangeList.enabled);
-    EXPECT_FALSE(form.SpeedButton4.enabled);
-    EXPECT_FALSE(form.ListBox1.sorted);
+    EXPECT_FALSE(form.SaveIntoListItem.enabled);
+    EXPECT_FALSE(form.BuildButton.enabled);
+    EXPECT_FALSE(form.CurrentListBox.sorted);
     EXPECT_FALSE(form.ListExhausted);
 
     // Several tracks keep the dialog's order; one is selected and nothing plays.
@@ -38,13 +38,13 @@ TEST_F(ListCommands, OpeningOneTrackPlaysItAtOnceAndSeveralSelectOneAtRandom)
         files.push_back(Track("Jazz", name));
     dialogs.openedFiles = {files};
     currentList.OpenOtherMusic();
-    ASSERT_EQ(form.ListBox1.Count(), 3);
+    ASSERT_EQ(form.CurrentListBox.Count(), 3);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(LinePath(form.ListBox1.Item(i)), files[static_cast<std::size_t>(i)].string());
-    EXPECT_EQ(SelectedIndices(form.ListBox1).size(), 1u);
+        EXPECT_EQ(LinePath(form.CurrentListBox.Item(i)), files[static_cast<std::size_t>(i)].string());
+    EXPECT_EQ(SelectedIndices(form.CurrentListBox).size(), 1u);
     EXPECT_EQ(player.calls, Lines{"buttons"});
     EXPECT_EQ(form.caption, "Jazz      Один"); // six blanks while a track plays
-    EXPECT_EQ(form.ListBox2.Count(), 3);
+    EXPECT_EQ(form.PathsBox.Count(), 3);
 }
 
 TEST_F(ListCommands, CancelledDialogOrMissingFileChangesNothing)
@@ -54,7 +54,7 @@ TEST_F(ListCommands, CancelledDialogOrMissingFileChangesNothing)
     dialogs.openedFiles = {{}, {Track("Rock", "x.mp3"), dir.Path() / "Rock" / "gone.mp3"}};
     currentList.OpenOtherMusic();
     currentList.AddMoreFiles();
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/a.mp3*0*")});
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem("*/m/a.mp3*0*")});
     EXPECT_EQ(form.CaptionPrefix, "Мой");
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
     ASSERT_EQ(dialogs.messages.size(), 1u);
@@ -65,7 +65,7 @@ TEST_F(ListCommands, CancelledDialogOrMissingFileChangesNothing)
 TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOnce)
 {
     Show({"*/m/a.mp3*0*"});
-    form.ListBox1.sorted = true;
+    form.CurrentListBox.sorted = true;
     form.CaptionPrefix = "Jazz";
     const fs::path rock = Track("Rock", "z.mp3");
     dialogs.openedFiles = {{rock}, {rock}};
@@ -74,11 +74,11 @@ TEST_F(ListCommands, AddingNamesEachNewFolderUntilTheCaptionIsLongThenPlusDotsOn
     EXPECT_EQ(form.CaptionPrefix, "Jazz+Rock");
     EXPECT_EQ(form.caption, "Jazz+Rock"); // nothing plays
     // Appended in order, unsorted, the same track twice; the list keeps its name.
-    EXPECT_EQ(Items(form.ListBox1),
+    EXPECT_EQ(Items(form.CurrentListBox),
         (Lines{MakeListItem("*/m/a.mp3*0*"), MakeListItem(Line(rock)), MakeListItem(Line(rock))}));
-    EXPECT_FALSE(form.ListBox1.sorted);
+    EXPECT_FALSE(form.CurrentListBox.sorted);
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
-    EXPECT_EQ(form.ListBox2.Count(), 3);
+    EXPECT_EQ(form.PathsBox.Count(), 3);
 
     // 800 pixels outside: from 61 characters on, one "+..." and never more.
     form.CaptionPrefix = std::string(60, 'x');
@@ -113,14 +113,14 @@ TEST_F(ListCommands, DeletingSelectedEntriesTouchesNoFileAndReleasesAStoppedTrac
     device.Stop();
     form.CaptionPrefix = "Мой";
     form.caption = "Мой     r";
-    form.VisibleListBox2.checked = true;
-    form.ListBox1.SetSelected(0, true);
-    form.ListBox1.SetSelected(2, true);
-    form.ListBox1.SetSelected(3, true);
+    form.PathsItem.checked = true;
+    form.CurrentListBox.SetSelected(0, true);
+    form.CurrentListBox.SetSelected(2, true);
+    form.CurrentListBox.SetSelected(3, true);
     currentList.DeleteSelectedLines();
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/b.mp3*0*")});
-    EXPECT_EQ(Items(form.ListBox2), Lines{"/m/b.mp3"});
-    EXPECT_TRUE(form.ListBox2.visible);
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem("*/m/b.mp3*0*")});
+    EXPECT_EQ(Items(form.PathsBox), Lines{"/m/b.mp3"});
+    EXPECT_TRUE(form.PathsBox.visible);
     EXPECT_EQ(Read("Калейдоскоп"), lines);
     EXPECT_EQ(device.Mode(), DeviceMode::NotOpen);
     EXPECT_EQ(form.caption, "Мой");
@@ -133,27 +133,27 @@ protected:
         Put("MyLists", {"Kalvotune", "Калейдоскоп", "Мой"});
         Put("Мой", {"*/m/a.mp3*0*"});
         PlayTrack(Track("Rock", "r.mp3"));
-        form.ListBox1.visible = true;
-        form.ListBox2.visible = true;
-        form.ListBox3.visible = false;
+        form.CurrentListBox.visible = true;
+        form.PathsBox.visible = true;
+        form.MyListsBox.visible = false;
     }
     void Choose(const std::string& entry)
     {
-        for (int i = 0; i < form.ListBox5.Count(); ++i)
-            form.ListBox5.SetSelected(i, form.ListBox5.Item(i) == entry);
+        for (int i = 0; i < form.ListChoiceBox.Count(); ++i)
+            form.ListChoiceBox.SetSelected(i, form.ListChoiceBox.Item(i) == entry);
         currentList.WriteLineIntoChosenList();
     }
     bool Open() const
     {
-        return form.ListBox5.visible && form.AddWorkeString.checked && form.AddWorkeString2.checked
-            && form.AddWorkeString.caption == "Отменить запись" && form.AddWorkeString2.caption == "Отменить запись";
+        return form.ListChoiceBox.visible && form.WriteLineItem.checked && form.WindowWriteLineItem.checked
+            && form.WriteLineItem.caption == "Отменить запись" && form.WindowWriteLineItem.caption == "Отменить запись";
     }
     bool ClosedAndRestored() const
     {
-        return !form.ListBox5.visible && !form.AddWorkeString.checked && !form.AddWorkeString2.checked
-            && form.AddWorkeString.caption == "Записать текущую строку"
-            && form.AddWorkeString2.caption == "Записать текущую строку" && form.ListBox1.visible
-            && form.ListBox2.visible && !form.ListBox3.visible;
+        return !form.ListChoiceBox.visible && !form.WriteLineItem.checked && !form.WindowWriteLineItem.checked
+            && form.WriteLineItem.caption == "Записать текущую строку"
+            && form.WindowWriteLineItem.caption == "Записать текущую строку" && form.CurrentListBox.visible
+            && form.PathsBox.visible && !form.MyListsBox.visible;
     }
     std::string Pending() const { return Line(form.CurrentTrackName); }
 };
@@ -162,18 +162,18 @@ TEST_F(SelectionBox, OpensOverTheListsAndClosesAgainRestoringThem)
 {
     currentList.WriteCurrentLine();
     EXPECT_TRUE(Open());
-    EXPECT_EQ(Items(form.ListBox5), (Lines{"Калейдоскоп", "Мой", kWriteNew}));
-    EXPECT_FALSE(form.ListBox1.visible || form.ListBox2.visible || form.ListBox3.visible);
+    EXPECT_EQ(Items(form.ListChoiceBox), (Lines{"Калейдоскоп", "Мой", kWriteNew}));
+    EXPECT_FALSE(form.CurrentListBox.visible || form.PathsBox.visible || form.MyListsBox.visible);
     currentList.WriteCurrentLine();
     EXPECT_TRUE(ClosedAndRestored());
 
     // While the box is open the items stay reachable, even once the track has stopped.
     currentList.WriteCurrentLine();
-    form.AddWorkeString.enabled = false;
-    form.AddWorkeString2.enabled = false;
+    form.WriteLineItem.enabled = false;
+    form.WindowWriteLineItem.enabled = false;
     currentList.PrepareListMenu();
     currentList.PrepareWindowMenu();
-    EXPECT_TRUE(form.AddWorkeString.enabled && form.AddWorkeString2.enabled);
+    EXPECT_TRUE(form.WriteLineItem.enabled && form.WindowWriteLineItem.enabled);
 }
 
 TEST_F(SelectionBox, WritesTheLineIntoAListOnceOnly)
@@ -200,7 +200,7 @@ TEST_F(SelectionBox, NewListAsksUntilTheNameIsFreeAndEndsTheIndex)
     dialogs.inputs = {std::nullopt};
     Choose(kWriteNew);
     EXPECT_TRUE(Open()); // a cancelled prompt keeps the box open
-    EXPECT_FALSE(form.ListBox5.Selected(form.ListBox5.Count() - 1)); // and clickable again
+    EXPECT_FALSE(form.ListChoiceBox.Selected(form.ListChoiceBox.Count() - 1)); // and clickable again
 
     // A forbidden character, an existing list and the program's own files are refused and
     // the typed name proposed again.
@@ -227,7 +227,7 @@ TEST_F(SelectionBox, FileErrorsAreShownAndKeepTheBoxOpen)
     // The index cannot be read: the box does not open.
     FailReadsOf(File("MyLists"));
     currentList.WriteCurrentLine();
-    EXPECT_FALSE(form.ListBox5.visible || form.AddWorkeString.checked);
+    EXPECT_FALSE(form.ListChoiceBox.visible || form.WriteLineItem.checked);
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
     FailReadsOf(std::nullopt);

@@ -116,7 +116,7 @@ TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
 {
     const fs::path one = Track("Rock", "Один.mp3");
     external.OpenFiles({one});
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem(Line(one))});
     EXPECT_EQ(player.calls, (Lines{"buttons", "play"}));
     EXPECT_EQ(form.CurrentListName, "0");
     EXPECT_EQ(form.CaptionPrefix, "Rock");
@@ -128,7 +128,7 @@ TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
     PutFile(playlist, "#EXTM3U\nb.wav\n../Rock/Один.mp3\ngone.mp3\n");
     player.calls.clear();
     external.OpenFiles({playlist, dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(Items(form.ListBox1),
+    EXPECT_EQ(Items(form.CurrentListBox),
         (Lines{
             MakeListItem(Line(two)), MakeListItem(Line(one)), MakeListItem(Line(dir.Path() / "Jazz" / "gone.mp3"))}));
     EXPECT_EQ(player.calls, (Lines{"buttons"}));
@@ -138,7 +138,7 @@ TEST_F(ExternalTracks, OpeningFromOutsideRunsOpenAndPlaysASingleTrack)
     EXPECT_NE(dialogs.messages[1].find("nothing.mp3"), std::string::npos);
 
     external.OpenFiles({dir.Path() / "nothing.mp3"});
-    EXPECT_EQ(form.ListBox1.Count(), 3);
+    EXPECT_EQ(form.CurrentListBox.Count(), 3);
 }
 
 TEST_F(ExternalTracks, DroppedFoldersAddTheirTracksByNameAndOtherFilesAreNamed)
@@ -153,7 +153,7 @@ TEST_F(ExternalTracks, DroppedFoldersAddTheirTracksByNameAndOtherFilesAreNamed)
     PutFile(dir.Path() / "notes.txt", "txt");
 
     external.DropFiles({dir.Path() / "Rock", dir.Path() / "notes.txt", first});
-    EXPECT_EQ(Items(form.ListBox1),
+    EXPECT_EQ(Items(form.CurrentListBox),
         (Lines{MakeListItem(Line(first)), MakeListItem(Line(b)), MakeListItem(Line(c)), MakeListItem(Line(first))}));
     EXPECT_EQ(form.CaptionPrefix, "Jazz+Rock");
     EXPECT_EQ(dialogs.messages, Lines{"Это не музыка, не добавлено: notes.txt"});
@@ -167,7 +167,7 @@ TEST_F(ExternalTracks, OpenDialogAcceptsPlaylists)
     PutFile(playlist, "a.mp3\r\n");
     dialogs.openedFiles = {{playlist}};
     currentList.OpenOtherMusic();
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem(Line(one))});
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem(Line(one))});
     EXPECT_TRUE(dialogs.messages.empty());
 }
 

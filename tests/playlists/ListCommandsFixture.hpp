@@ -33,7 +33,7 @@ public:
     void ToggleListView() override
     {
         calls.push_back("list");
-        m_form.ListBox1.visible = !m_form.ListBox1.visible;
+        m_form.CurrentListBox.visible = !m_form.CurrentListBox.visible;
     }
     std::vector<std::string> calls;
 
@@ -66,7 +66,7 @@ protected:
         Put("MyLists", {"Kalvotune", "Калейдоскоп"});
         Put("Kalvotune", {});
         form.CurrentListName = "Калейдоскоп";
-        form.ListBox1.sorted = false;
+        form.CurrentListBox.sorted = false;
     }
     ~ListCommands() override
     {
@@ -88,12 +88,12 @@ protected:
         device.AddFile(path, 60'000);
         return path;
     }
-    /// Fills `ListBox1` as opening the list would.
+    /// Fills `CurrentListBox` as opening the list would.
     void Show(const Lines& lines)
     {
-        form.ListBox1.Clear();
+        form.CurrentListBox.Clear();
         for (const std::string& line : lines)
-            form.ListBox1.Add(MakeListItem(line));
+            form.CurrentListBox.Add(MakeListItem(line));
     }
     /// Starts `track` on the device as the player would.
     void PlayTrack(const std::filesystem::path& track)
@@ -115,8 +115,9 @@ protected:
     /// Selects the panel entries named `names`, as the user would.
     void SelectInPanel(const Lines& names)
     {
-        for (int i = 0; i < form.ListBox3.Count(); ++i)
-            form.ListBox3.SetSelected(i, std::find(names.begin(), names.end(), form.ListBox3.Item(i)) != names.end());
+        for (int i = 0; i < form.MyListsBox.Count(); ++i)
+            form.MyListsBox.SetSelected(
+                i, std::find(names.begin(), names.end(), form.MyListsBox.Item(i)) != names.end());
     }
 
     testing::TempDir dir;

@@ -58,7 +58,7 @@ TEST_F(ListsTest, FirstStartBuildsDefaultListIndexAndRegistry)
     for (const auto& entry : fs::directory_iterator{dir.Path() / "Sound"})
         expected.push_back(Line(entry.path()));
     EXPECT_EQ(Read("Калейдоскоп"), expected);
-    EXPECT_EQ(form.ListBox1.Items(),
+    EXPECT_EQ(form.CurrentListBox.Items(),
         (Lines{MakeListItem(Line(Sound("Анданте.mp3"))), MakeListItem(Line(Sound("Вальс.mp3")))}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
 
@@ -75,9 +75,9 @@ TEST_F(ListsTest, FirstStartBuildsDefaultListIndexAndRegistry)
 
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
     EXPECT_EQ(form.caption, " Калейдоскоп");
-    EXPECT_TRUE(form.ListBox3.visible); // the panel of the user's lists is open
-    EXPECT_FALSE(form.ListBox1.visible);
-    EXPECT_EQ(form.ListBox3.Items(), Read("MyLists"));
+    EXPECT_TRUE(form.MyListsBox.visible); // the panel of the user's lists is open
+    EXPECT_FALSE(form.CurrentListBox.visible);
+    EXPECT_EQ(form.MyListsBox.Items(), Read("MyLists"));
     EXPECT_EQ(patternSwitches, Lines{"off"});
     EXPECT_TRUE(dialogs.messages.empty());
 }
@@ -110,7 +110,7 @@ TEST_F(ListsTest, EmptySoundFolderGivesEmptyListsAndRegistry)
     lists.LoadStartLists();
     EXPECT_EQ(Read("Калейдоскоп"), Lines{});
     EXPECT_EQ(Read("Kalvotune"), Lines{});
-    EXPECT_EQ(form.ListBox1.Count(), 0);
+    EXPECT_EQ(form.CurrentListBox.Count(), 0);
 }
 
 TEST_F(ListsTest, IndexRepairKeepsExistingOrder)
@@ -129,8 +129,8 @@ TEST_F(ListsTest, MissingIndexIsMadeAnewKeepingTheHistory)
     Put("Былое", {Line("/m/x.mp3")});
     lists.LoadStartLists();
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Былое"}));
-    EXPECT_EQ(form.ListBox1.Count(), 1);
-    EXPECT_TRUE(form.ListBox3.visible);
+    EXPECT_EQ(form.CurrentListBox.Count(), 1);
+    EXPECT_TRUE(form.MyListsBox.visible);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -143,16 +143,16 @@ TEST_F(ListsTest, UnreadableIndexIsNeverRebuiltOverTheUsersLists)
     ASSERT_EQ(dialogs.errors.size(), 1u);
     EXPECT_NE(dialogs.errors[0].find("MyLists"), std::string::npos);
     // The panel would only repeat the error: the default list shows instead.
-    EXPECT_FALSE(form.ListBox3.visible);
-    EXPECT_TRUE(form.ListBox1.visible);
-    EXPECT_EQ(form.ListBox1.Count(), 1);
+    EXPECT_FALSE(form.MyListsBox.visible);
+    EXPECT_TRUE(form.CurrentListBox.visible);
+    EXPECT_EQ(form.CurrentListBox.Count(), 1);
     EXPECT_EQ(form.CurrentListName, "Калейдоскоп");
 
     // "My" shows the error box, not the messages for a missing index.
     lists.ToggleMyLists();
     EXPECT_EQ(dialogs.errors.size(), 2u);
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_FALSE(form.ListBox3.visible);
+    EXPECT_FALSE(form.MyListsBox.visible);
     FailReadsOf(std::nullopt);
     EXPECT_EQ(Read("MyLists"), (Lines{"Мой", "Другой"}));
 }
@@ -247,15 +247,15 @@ TEST_F(ListsTest, LookUpTakesFirstExactMatch)
 TEST_F(ListsTest, SaveChangeListWritesSortedLinesAndIndexesNewListOnce)
 {
     Put("MyLists", {"Kalvotune"});
-    form.ListBox1.sorted = false;
+    form.CurrentListBox.sorted = false;
     for (const char* line : {"*/m/b.mp3*0*", "5*/m/A.mp3*0*", "*/m/c.mp3*0*"})
-        form.ListBox1.Add(MakeListItem(line));
+        form.CurrentListBox.Add(MakeListItem(line));
     form.CurrentListName = "Мой";
     lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/A.mp3*0*", "*/m/b.mp3*0*", "*/m/c.mp3*0*"}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Мой"}));
 
-    form.ListBox1.Delete(0);
+    form.CurrentListBox.Delete(0);
     lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Мой"), (Lines{"*/m/A.mp3*0*", "*/m/c.mp3*0*"}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Мой"}));
@@ -266,7 +266,7 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
 {
     Put("MyLists", {"Kalvotune"});
     Put("Kalvotune", {"*/m/a.mp3*a1*"});
-    form.ListBox1.Add(MakeListItem("*/m/a.mp3*a1*"));
+    form.CurrentListBox.Add(MakeListItem("*/m/a.mp3*a1*"));
     // The registry's template fields, the index, a list without a file and names that are
     // no plain file names are never written.
     for (const char* name : {"Kalvotune", "MyLists", "0", "", "..", "../escaped"}) {
@@ -292,22 +292,22 @@ TEST_F(ListsTest, SaveChangeListWritesNothingWrong)
 
 TEST_F(ListsTest, PanelOpensAndCloses)
 {
-    form.SaveChangeList.enabled = false;
+    form.SaveIntoListItem.enabled = false;
     lists.ToggleMyLists();
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0], "Кто-то стащил наш список <MyLists>");
-    EXPECT_FALSE(form.ListBox3.visible);
-    EXPECT_FALSE(form.SaveChangeList.enabled);
+    EXPECT_FALSE(form.MyListsBox.visible);
+    EXPECT_FALSE(form.SaveIntoListItem.enabled);
 
     Put("MyLists", {"Kalvotune", "Мой"});
     lists.ToggleMyLists();
-    EXPECT_TRUE(form.ListBox3.visible);
-    EXPECT_FALSE(form.ListBox1.visible);
-    EXPECT_TRUE(form.SaveChangeList.enabled);
-    EXPECT_EQ(form.ListBox3.Items(), (Lines{"Kalvotune", "Мой"}));
+    EXPECT_TRUE(form.MyListsBox.visible);
+    EXPECT_FALSE(form.CurrentListBox.visible);
+    EXPECT_TRUE(form.SaveIntoListItem.enabled);
+    EXPECT_EQ(form.MyListsBox.Items(), (Lines{"Kalvotune", "Мой"}));
     lists.ToggleMyLists();
-    EXPECT_FALSE(form.ListBox3.visible);
-    EXPECT_TRUE(form.ListBox1.visible);
+    EXPECT_FALSE(form.MyListsBox.visible);
+    EXPECT_TRUE(form.CurrentListBox.visible);
     EXPECT_EQ(patternSwitches, Lines{"off"});
 }
 

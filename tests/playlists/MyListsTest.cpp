@@ -26,21 +26,21 @@ protected:
 
 TEST_F(MyListsPanel, TwoListsOpenInPanelOrderAndSaveIntoTheLast)
 {
-    form.SaveChangeList.enabled = false;
+    form.SaveIntoListItem.enabled = false;
     SelectInPanel({"B", "A"});
     myLists.OpenSelectedLists();
-    EXPECT_EQ(Items(form.ListBox1),
+    EXPECT_EQ(Items(form.CurrentListBox),
         (Lines{MakeListItem("*/m/a2.mp3*0*"), MakeListItem("*/m/a1.mp3*0*"), MakeListItem("*/m/B3.mp3*0*"),
             MakeListItem("5*/m/b1.mp3*0*")}));
-    EXPECT_EQ(SelectedIndices(form.ListBox1).size(), 1u);
-    EXPECT_EQ(form.ListBox3.SelectedCount(), 0);
+    EXPECT_EQ(SelectedIndices(form.CurrentListBox).size(), 1u);
+    EXPECT_EQ(form.MyListsBox.SelectedCount(), 0);
     EXPECT_EQ(form.CurrentListName, "B");
     EXPECT_EQ(form.CaptionPrefix, " ....+ B");
     EXPECT_EQ(form.caption, " ....+ B");
-    EXPECT_FALSE(form.ListBox3.visible);
-    EXPECT_TRUE(form.ListBox1.visible);
-    EXPECT_TRUE(form.SaveChangeList.enabled);
-    EXPECT_FALSE(form.SpeedButton4.enabled);
+    EXPECT_FALSE(form.MyListsBox.visible);
+    EXPECT_TRUE(form.CurrentListBox.visible);
+    EXPECT_TRUE(form.SaveIntoListItem.enabled);
+    EXPECT_FALSE(form.BuildButton.enabled);
     EXPECT_EQ(form.TrackIndex, 0);
     EXPECT_EQ(player.calls, (Lines{"list", "buttons"}));
 
@@ -53,9 +53,9 @@ TEST_F(MyListsPanel, TwoListsOpenInPanelOrderAndSaveIntoTheLast)
     SelectInPanel({"B"});
     PlayTrack(Track("Rock", "r.mp3"));
     myLists.OpenSelectedLists();
-    ASSERT_EQ(form.ListBox1.Count(), 4);
+    ASSERT_EQ(form.CurrentListBox.Count(), 4);
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(ItemToLine(form.ListBox1.Item(i)), sorted[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(ItemToLine(form.CurrentListBox.Item(i)), sorted[static_cast<std::size_t>(i)]);
     EXPECT_EQ(form.caption, "B     r");
 }
 
@@ -63,12 +63,12 @@ TEST_F(MyListsPanel, EmptyAndMissingListsAndAnEmptySelection)
 {
     myLists.OpenSelectedLists();
     EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста, выделите один или несколько Ваших списков."});
-    EXPECT_TRUE(form.ListBox3.visible);
+    EXPECT_TRUE(form.MyListsBox.visible);
 
     // An empty list file opens as an empty list, without a selection or a message.
     SelectInPanel({"Пусто"});
     myLists.OpenSelectedLists();
-    EXPECT_EQ(form.ListBox1.Count(), 0);
+    EXPECT_EQ(form.CurrentListBox.Count(), 0);
     EXPECT_EQ(form.CurrentListName, "Пусто");
     EXPECT_EQ(dialogs.messages.size(), 1u);
 
@@ -81,7 +81,7 @@ TEST_F(MyListsPanel, EmptyAndMissingListsAndAnEmptySelection)
     EXPECT_EQ(dialogs.messages[1],
         "Не могу найти список < A >. Пожалуйста, не давайте спискам имена, запрещенные Windows. Позднее удалите "
         "неверную запись используя команду /Удалить список/ в этом же меню.");
-    EXPECT_EQ(form.ListBox1.Count(), 2);
+    EXPECT_EQ(form.CurrentListBox.Count(), 2);
     EXPECT_EQ(form.CaptionPrefix, "B");
 }
 
@@ -96,7 +96,7 @@ TEST_F(MyListsPanel, WhenNothingOpensTheCurrentListAndItsFileStay)
     EXPECT_EQ(dialogs.messages.size(), 1u); // A is missing
     ASSERT_EQ(dialogs.errors.size(), 1u); // B cannot be read
     EXPECT_NE(dialogs.errors[0].find("B"), std::string::npos);
-    EXPECT_EQ(Items(form.ListBox1), Lines{MakeListItem("*/m/old.mp3*0*")});
+    EXPECT_EQ(Items(form.CurrentListBox), Lines{MakeListItem("*/m/old.mp3*0*")});
     EXPECT_EQ(form.CurrentListName, "Старый");
     lists.SaveIntoCurrentList();
     EXPECT_EQ(Read("Старый"), Lines{"*/m/old.mp3*0*"});
@@ -105,7 +105,7 @@ TEST_F(MyListsPanel, WhenNothingOpensTheCurrentListAndItsFileStay)
 TEST_F(MyListsPanel, SavingAsNewListProposesTheCaptionUntilTheNameIsFree)
 {
     form.caption = " Калейдоскоп";
-    form.SaveChangeList.enabled = false;
+    form.SaveIntoListItem.enabled = false;
     Show({"*/m/b.mp3*0*", "*/m/a.mp3*0*"});
     dialogs.inputs = {"B", "x|y", " Калейдоскоп"};
     myLists.SaveAsNewList();
@@ -116,11 +116,11 @@ TEST_F(MyListsPanel, SavingAsNewListProposesTheCaptionUntilTheNameIsFree)
     // The leading blank makes a list of its own, in the order of the box.
     EXPECT_EQ(Read(" Калейдоскоп"), (Lines{"*/m/b.mp3*0*", "*/m/a.mp3*0*"}));
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Былое", "A", "Пусто", "B", " Калейдоскоп"}));
-    EXPECT_EQ(Items(form.ListBox3), Read("MyLists"));
+    EXPECT_EQ(Items(form.MyListsBox), Read("MyLists"));
     EXPECT_EQ(form.CurrentListName, " Калейдоскоп");
     EXPECT_EQ(form.CaptionPrefix, " Калейдоскоп");
     EXPECT_EQ(form.caption, " Калейдоскоп");
-    EXPECT_TRUE(form.SaveChangeList.enabled);
+    EXPECT_TRUE(form.SaveIntoListItem.enabled);
 
     // Cancelling changes nothing.
     form.caption = "Старый     r";
@@ -159,7 +159,7 @@ TEST_F(MyListsPanel, DeletingSkipsTheRegistryAndAsksOnlyForTheHistory)
     myLists.DeleteSelectedLists();
     EXPECT_EQ(dialogs.questions, Lines{"Удаление Ваших списков| Вы хотите забыть былое ?!"});
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Былое", "Пусто", "B"}));
-    EXPECT_EQ(Items(form.ListBox3), Read("MyLists"));
+    EXPECT_EQ(Items(form.MyListsBox), Read("MyLists"));
     EXPECT_FALSE(fs::exists(File("A")));
     EXPECT_TRUE(fs::exists(File("Былое")));
     EXPECT_TRUE(fs::exists(File("Kalvotune")));

@@ -70,7 +70,7 @@ protected:
         Put("Калейдоскоп", {});
         Put("Мой", {});
         form.CurrentListName = "Мой";
-        form.ListBox1.sorted = false;
+        form.CurrentListBox.sorted = false;
     }
 
     std::filesystem::path ListsDir() const { return dir.Path() / "Lists"; }
@@ -123,14 +123,14 @@ protected:
     void Show(const std::vector<std::filesystem::path>& tracks, bool selected = false)
     {
         for (const auto& track : tracks) {
-            const int index = form.ListBox1.Add(playlists::MakeListItem(Line(track)));
-            form.ListBox1.SetSelected(index, selected);
+            const int index = form.CurrentListBox.Add(playlists::MakeListItem(Line(track)));
+            form.CurrentListBox.SetSelected(index, selected);
         }
     }
     Lines Paths() const
     {
         Lines paths;
-        for (const std::string& item : form.ListBox1.Items())
+        for (const std::string& item : form.CurrentListBox.Items())
             paths.push_back(playlists::LinePath(item));
         return paths;
     }

@@ -45,8 +45,8 @@ TEST_F(ServiceTest, DeletingATrackRemovesEveryLineItsTemplateAndPrunesVanishedLi
     EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп", "Мой"}));
     EXPECT_EQ(Read("TempFile"), Lines{Line(tango)});
     EXPECT_EQ(Paths(), Lines{tango.string()});
-    EXPECT_EQ(form.ListBox1.SelectedCount(), 0);
-    EXPECT_EQ(form.ListBox2.Count(), 1);
+    EXPECT_EQ(form.CurrentListBox.SelectedCount(), 0);
+    EXPECT_EQ(form.PathsBox.Count(), 1);
     EXPECT_EQ(dialogs.messages, Lines{kDeleteDone});
 }
 
@@ -244,17 +244,17 @@ TEST_F(ServiceTest, RenamingKeepsFolderExtensionAndTemplateAndGoesOnAfterAFailur
     EXPECT_EQ(Read("Мой"), (Lines{Line(renamed), Line(kept)}));
     EXPECT_EQ(Paths(),
         (Lines{renamed.string(), busy.string(), kept.string(), (Music() / "Финал.wav").string(), renamed.string()}));
-    EXPECT_TRUE(form.ListBox1.Item(0).starts_with("Новый "));
+    EXPECT_TRUE(form.CurrentListBox.Item(0).starts_with("Новый "));
     // Only the cancelled entry stays selected.
-    EXPECT_EQ(form.ListBox1.SelectedCount(), 1);
-    EXPECT_TRUE(form.ListBox1.Selected(2));
+    EXPECT_EQ(form.CurrentListBox.SelectedCount(), 1);
+    EXPECT_TRUE(form.CurrentListBox.Selected(2));
     ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_NE(dialogs.messages[0].find("закорючки"), std::string::npos);
     EXPECT_EQ(
         dialogs.messages[1], " Переименовать Занят не удается. Возможно трек сейчас занят каким-нибудь приложением ");
 
     dialogs.messages.clear();
-    form.ListBox1.SelectAll(false);
+    form.CurrentListBox.SelectAll(false);
     service.RenameSelectedTracks();
     EXPECT_EQ(dialogs.messages, Lines{" Пожалуйста,  выделите переименуемые треки "});
 }
@@ -269,7 +269,7 @@ TEST_F(ServiceTest, ThePlayingTrackRenamedOrMovedKeepsPlayingUnderItsNewName)
     ASSERT_EQ(device.Mode(), DeviceMode::Playing);
     ASSERT_EQ(form.caption, " Калейдоскоп        Песня   (без ЦМШ)");
 
-    form.ListBox1.SetSelected(0, true);
+    form.CurrentListBox.SetSelected(0, true);
     dialogs.inputs = {"Припев"};
     service.RenameSelectedTracks();
     const fs::path renamed = Music() / "Припев.mp3";
@@ -293,9 +293,9 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     std::ofstream{Elsewhere() / "a.mp3"} << "old copy";
     Put("Мой", {Line(a)});
     const ino_t before = Inode("Мой");
-    form.ListBox2.Add(a.string());
-    form.ListBox2.Add(b.string());
-    form.ListBox2.Add("relative.mp3");
+    form.PathsBox.Add(a.string());
+    form.PathsBox.Add(b.string());
+    form.PathsBox.Add("relative.mp3");
 
     // "No" with nothing selected copies nothing and still says OK.
     dialogs.answers = {false};
@@ -306,25 +306,25 @@ TEST_F(ServiceTest, CopyingReplacesAtTheTargetAndTouchesNoList)
     EXPECT_EQ(dialogs.questions, Lines{"Копирование| Копировать все треки по списку?"});
 
     dialogs.messages.clear();
-    form.ListBox2.SelectAll(true);
+    form.PathsBox.SelectAll(true);
     dialogs.answers = {true};
     dialogs.folders.push_back(Elsewhere());
     service.CopySelectedTracks();
     EXPECT_EQ(Content(Elsewhere() / "a.mp3"), "audio of a.mp3");
     EXPECT_EQ(Content(Elsewhere() / "b.mp3"), "audio of b.mp3");
     EXPECT_TRUE(fs::exists(a));
-    EXPECT_FALSE(form.ListBox2.Selected(0));
-    EXPECT_TRUE(form.ListBox2.Selected(2)); // a failed copy leaves its entry as it was
+    EXPECT_FALSE(form.PathsBox.Selected(0));
+    EXPECT_TRUE(form.PathsBox.Selected(2)); // a failed copy leaves its entry as it was
     EXPECT_EQ(Inode("Мой"), before);
     EXPECT_EQ(dialogs.messages, Lines{"OK"});
 
     // Copying a file onto itself fails and leaves it whole.
-    form.ListBox2.SelectAll(true);
+    form.PathsBox.SelectAll(true);
     dialogs.answers = {true};
     dialogs.folders.push_back(Music());
     service.CopySelectedTracks();
     EXPECT_EQ(Content(a), "audio of a.mp3");
-    EXPECT_TRUE(form.ListBox2.Selected(0));
+    EXPECT_TRUE(form.PathsBox.Selected(0));
 }
 
 TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
@@ -350,8 +350,8 @@ TEST_F(ServiceTest, ListsFromWindowsFindTheirTracksAndTemplatesStayWithThem)
     windowsFile("Былое", {"*" + oldWaltz + "*0*"});
     Put("MyLists", {"Kalvotune", "Калейдоскоп", "Мой"}); // "Былое" is read although not named
     const ino_t untouched = Inode("Калейдоскоп");
-    form.ListBox1.Add(playlists::MakeListItem("*" + oldWaltz + "*0*"));
-    form.ListBox1.Add(playlists::MakeListItem(Line(here)));
+    form.CurrentListBox.Add(playlists::MakeListItem("*" + oldWaltz + "*0*"));
+    form.CurrentListBox.Add(playlists::MakeListItem(Line(here)));
     EXPECT_EQ(playlists::TrackTitleOf(oldWaltz), "Вальс");
 
     // "No" changes nothing.

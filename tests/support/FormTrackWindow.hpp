@@ -11,8 +11,8 @@ namespace kalvotune::testing {
 inline service::TrackWindow FormTrackWindow(Form& form, Services& services)
 {
     return {
-        .currentList = form.ListBox1,
-        .pathView = form.ListBox2,
+        .currentList = form.CurrentListBox,
+        .pathView = form.PathsBox,
         .refreshPathView = [&form] { playlists::TogglePathsView(form); },
         .releaseStoppedTrack = [&form, &services] { playlists::ReleaseStoppedTrack(form, services); },
         .currentTrack = [&form] { return form.CurrentTrackName; },

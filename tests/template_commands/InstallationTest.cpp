@@ -57,7 +57,7 @@ protected:
     /// Plays `track` as the only entry of the current list and gives the caption.
     std::string CaptionWhenPlaying(const fs::path& track)
     {
-        m_form.ListBox1.Clear();
+        m_form.CurrentListBox.Clear();
         AddTrack(track.filename().string(), 30'000);
         DoubleClick(0);
         return m_form.caption;

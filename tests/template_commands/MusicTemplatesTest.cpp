@@ -51,7 +51,7 @@ protected:
     /// from its start with a key pressed at tick 3. Gives the background job.
     MusicTemplateJob StartBackgroundAndRecording(const fs::path& track)
     {
-        m_form.AutoMusicTemplate.checked = true;
+        m_form.AutoMusicTemplatesItem.checked = true;
         DoubleClick(0);
         m_command.AnalyseStartedTrack();
         EXPECT_EQ(m_runner.runs.size(), 1u);
@@ -98,13 +98,13 @@ TEST_F(MusicTemplatesTest, AnalysedTrackPlaysOnWithItsNewFullTemplate)
     const fs::path track = AddTrack("Carousel.wma", 30'000);
     DoubleClick(0);
     ASSERT_EQ(m_form.caption, " Калейдоскоп        Carousel   (без ЦМШ)");
-    m_form.ListBox1.SelectAll(false);
+    m_form.CurrentListBox.SelectAll(false);
 
     m_command.MakeTemplatesFromMusic();
     ASSERT_EQ(m_runner.runs.size(), 1u);
     ASSERT_EQ(m_runner.runs[0].size(), 1u);
     EXPECT_EQ(m_runner.runs[0][0].track, track.string());
-    EXPECT_EQ(m_runner.ticks, m_form.TrackBar1.position);
+    EXPECT_EQ(m_runner.ticks, m_form.PictureRateSlider.position);
 
     m_command.Analysed(m_runner.runs[0][0], Channels(300, 23));
     EXPECT_TRUE(m_fakes.dialogs.messages.empty());
@@ -177,12 +177,12 @@ TEST_F(MusicTemplatesTest, TracksAreTheSelectionOrElseThePlayingTrack)
     const fs::path first = AddTrack("one.mp3");
     AddTrack("two.mp3");
     const fs::path third = AddTrack("three.mp3");
-    m_form.ListBox1.SetSelected(0, true);
-    m_form.ListBox1.SetSelected(2, true);
+    m_form.CurrentListBox.SetSelected(0, true);
+    m_form.CurrentListBox.SetSelected(2, true);
     EXPECT_EQ(m_command.TracksToAnalyse(), (std::vector<std::string>{first.string(), third.string()}));
 
     DoubleClick(1);
-    m_form.ListBox1.SelectAll(false);
+    m_form.CurrentListBox.SelectAll(false);
     EXPECT_EQ(m_command.TracksToAnalyse(), std::vector<std::string>{(Music() / "two.mp3").string()});
 }
 
@@ -198,7 +198,7 @@ TEST_F(MusicTemplatesTest, TickedSettingAnalysesATrackWithoutTemplateOnceWhenItS
     m_command.AnalyseStartedTrack();
     EXPECT_TRUE(m_runner.runs.empty()); // not ticked
 
-    m_form.AutoMusicTemplate.checked = true;
+    m_form.AutoMusicTemplatesItem.checked = true;
     DoubleClick(1);
     m_command.AnalyseStartedTrack();
     EXPECT_TRUE(m_runner.runs.empty()); // a still-picture template is kept

@@ -87,7 +87,7 @@ TEST_F(RecordingTest, BuildRestartsTheTrackWithItsMarkersCleared)
     EXPECT_EQ(m_form.channels.speed[6], 5);
     EXPECT_TRUE(m_form.keyPreview);
     EXPECT_FALSE(m_form.PlayButton.enabled);
-    EXPECT_TRUE(m_form.SpeedButton4.enabled);
+    EXPECT_TRUE(m_form.BuildButton.enabled);
 
     // A second Build cancels the running recording first, then asks again.
     m_fakes.dialogs.answers = {false};
@@ -99,8 +99,8 @@ TEST_F(RecordingTest, BuildRestartsTheTrackWithItsMarkersCleared)
     EXPECT_FALSE(m_player.TemplateRecording());
     EXPECT_FALSE(IsPlaying());
     EXPECT_TRUE(m_form.PlayButton.enabled);
-    EXPECT_FALSE(m_form.SpeedButton4.enabled);
-    EXPECT_FALSE(m_form.TrackBar1.visible);
+    EXPECT_FALSE(m_form.BuildButton.enabled);
+    EXPECT_FALSE(m_form.PictureRateSlider.visible);
 }
 
 TEST_F(RecordingTest, KeyPressesAddMarkersAtTheTickAndWrap)
@@ -108,7 +108,7 @@ TEST_F(RecordingTest, KeyPressesAddMarkersAtTheTickAndWrap)
     AddTrack("a.mp3", 10'000, true);
     m_player.PlayOrNext();
     StartRecording();
-    EXPECT_FALSE(m_form.TrackBar1.visible); // moving it would wipe the presses
+    EXPECT_FALSE(m_form.PictureRateSlider.visible); // moving it would wipe the presses
     auto& speed = m_form.channels.speed;
     speed[40] = 0;
     speed[41] = 21;
@@ -156,7 +156,7 @@ TEST_F(RecordingTest, NewTemplateGetsAFolderWithSpeedOnlyAndARegistryLine)
     EXPECT_EQ(m_fakes.dialogs.messages, std::vector<std::string>{" OK! "});
     EXPECT_TRUE(m_form.PlayButton.enabled);
     EXPECT_FALSE(m_form.PauseButton.enabled);
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
 
     // The next play changes pictures where the user pressed.
     DoubleClick(0);
@@ -217,7 +217,7 @@ TEST_F(RecordingTest, NoAtTheEndWritesNothingAndStops)
 
     EXPECT_TRUE(Folders().empty());
     EXPECT_TRUE(ReadList("Kalvotune").empty());
-    EXPECT_FALSE(m_form.Timer2.enabled);
+    EXPECT_FALSE(m_form.NextTrackTimer.enabled);
     EXPECT_TRUE(m_form.PlayButton.enabled);
     EXPECT_FALSE(m_player.TemplateRecording());
 }
@@ -326,7 +326,7 @@ TEST_F(RecordingTest, ShiftsMoveEveryChannelByOneTickOnlyWhilePlaying)
 TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
 {
     m_recording.ToggleTemplateSync();
-    EXPECT_TRUE(m_form.Sinhroniz.checked);
+    EXPECT_TRUE(m_form.SyncTemplateItem.checked);
     EXPECT_TRUE(m_form.ButtonBack.visible && m_form.ButtonAhead.visible);
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 1u);
 
@@ -363,7 +363,7 @@ TEST_F(RecordingTest, SynchronisedSaveReplacesAllFourFilesOrNone)
     EXPECT_EQ(m_form.caption, " Калейдоскоп        Вальс");
 
     m_recording.ToggleTemplateSync();
-    EXPECT_FALSE(m_form.Sinhroniz.checked || m_form.ButtonBack.visible || m_form.ButtonAhead.visible);
+    EXPECT_FALSE(m_form.SyncTemplateItem.checked || m_form.ButtonBack.visible || m_form.ButtonAhead.visible);
     EXPECT_EQ(m_fakes.dialogs.messages.size(), 2u);
 }
 

@@ -442,12 +442,12 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_TRUE(runner.requests.empty());
 
     form.CurrentTrackName = "/music/playing.mp3";
-    form.ListBox1.Add(playlists::MakeListItem("*/music/a.mp3*0*"));
-    form.ListBox1.Add(playlists::MakeListItem("*/music/b.mp3*0*"));
-    form.ListBox1.SetSelected(1, true);
+    form.CurrentListBox.Add(playlists::MakeListItem("*/music/a.mp3*0*"));
+    form.CurrentListBox.Add(playlists::MakeListItem("*/music/b.mp3*0*"));
+    form.CurrentListBox.SetSelected(1, true);
     form.ModeNumber = 9;
     form.FigureType = 5;
-    form.Razmazat.checked = true;
+    form.SmearingItem.checked = true;
     form.PictureDelayMs = 200;
     fakes.screen.width = 1280;
     fakes.screen.height = 720;
@@ -471,9 +471,9 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     // A name without an extension gets ".mp4"; the track itself is refused; any other
     // existing file is replaced only when the user says so.
     const fs::path track = Track(0.1, "b.mp3");
-    form.ListBox1.Clear();
-    form.ListBox1.Add(playlists::MakeListItem("*" + track.string() + "*0*"));
-    form.ListBox1.SetSelected(0, true);
+    form.CurrentListBox.Clear();
+    form.CurrentListBox.Add(playlists::MakeListItem("*" + track.string() + "*0*"));
+    form.CurrentListBox.SetSelected(0, true);
     ASSERT_TRUE(WriteFileAtomically(Out() / "notes.txt", "notes").ok);
     fakes.dialogs.savedFiles = {Out() / "film", m_dir.Path() / "." / "b.mp3", Out() / "notes.txt", Out() / "notes.txt"};
     fakes.dialogs.answers = {false, true};
@@ -489,7 +489,7 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_TRUE(FileHolds(Out() / "notes.txt", "notes"));
     fakes.dialogs.messages.pop_back();
 
-    form.ListBox1.Clear();
+    form.CurrentListBox.Clear();
     EXPECT_EQ(command.TrackToSave(), "/music/playing.mp3");
     runner.busy = true;
     fakes.dialogs.savedFiles.push_back(Out() / "c.mp4");

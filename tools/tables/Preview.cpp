@@ -88,12 +88,13 @@ bool Render(
     form.ProgramDir = programDir;
     form.TrackTitle = "preview";
     form.TrackSeconds = static_cast<int>(kTrackMs / 1000);
-    form.Check(form.Razmazat, run.smear);
-    form.Check(form.Utiug, !run.smear);
+    form.Check(form.SmearingItem, run.smear);
+    form.Check(form.SmoothingItem, !run.smear);
     device.AddFile(kTrack, kTrackMs);
     device.Open(kTrack);
     playback::ApplyTrackTemplate(form,
-        templates::LoadTrackTemplate(programDir, run.templateName, form.TrackSeconds, form.TrackBar1.position, random));
+        templates::LoadTrackTemplate(
+            programDir, run.templateName, form.TrackSeconds, form.PictureRateSlider.position, random));
     form.FigureType = run.figureType;
     form.ModeNumber = run.mode;
     device.Play();

@@ -126,9 +126,9 @@ MainWindow::MainWindow(Kalvotune& app)
         Build(*control, binding, parent);
     }
 
-    for (const auto& [name, nodes] : std::initializer_list<std::pair<std::string, const std::vector<MenuNode>*>>{
-             {"PopupMenu1", &m_form.PopupMenu1}, {"PopupMenu2", &m_form.PopupMenu2}, {"PopupMenu3", &m_form.PopupMenu3},
-             {"PopupMenu4", &m_form.PopupMenu4}}) {
+    for (const auto& [name, nodes] :
+        std::initializer_list<std::pair<std::string, const std::vector<MenuNode>*>>{{"PopupMenu1", &m_form.WindowMenu},
+            {"PopupMenu2", &m_form.ListMenu}, {"PopupMenu3", &m_form.MyListsMenu}, {"PopupMenu4", &m_form.PathsMenu}}) {
         QMenu* menu = BuildMenu(*nodes, new QMenu{this});
         connect(menu, &QMenu::aboutToShow, this, [this, name] { Forward([this, name] { m_app.MenuPopup(name); }); });
         m_menus[name] = menu;
