@@ -32,7 +32,7 @@ void PlayerEvents::Subscription::End()
 PlayerEvents::Subscription PlayerEvents::Subscribe(Listener listener)
 {
     Subscription subscription;
-    subscription.m_entry = std::make_shared<Subscription::Entry>(std::move(listener));
+    subscription.m_entry = std::make_shared<Subscription::Entry>(Subscription::Entry{std::move(listener)});
     subscription.m_list = m_listeners;
     m_listeners->push_back(subscription.m_entry);
     return subscription;
