@@ -23,7 +23,7 @@ done
 contents=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||')
 has() { grep -qxF "$1" <<<"$contents" || fail "not in the package: $1"; }
 has /usr/bin/kalvotune
-for module in kalvotune-audio.so kalvotune-analysis.so kalvotune-video.so; do
+for module in kalvotune-audio.so kalvotune-analysis.so kalvotune-video.so kalvotune-live.so; do
     has "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/kalvotune/$module"
 done
 [ -z "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'post|pre')" ] || fail "the package has maintainer scripts"

@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
 # How much CPU the player takes while a track plays with moving figures, in a window of
 # the design size and in full screen, painting the picture the current way and the way
-# earlier versions did (KALVOTUNE_PAINT=qt), interleaved so both see the same machine.
+# earlier versions did (KALVOTUNE_PAINT=qt), interleaved so both see the same machine;
+# and while it listens to the computer's sound (mode "listen").
 #
 # Each run: a virtual X screen of the given size, a copy of the build's program folder
 # that holds only the chosen track, start, "No" to the large-screen question (figures
 # keep moving), F4 plays the track, F5 for full screen when asked for; after a settling
 # pause the CPU time of all the player's threads (/proc/PID/task/*/schedstat) is taken
 # against wall time. The X server's own CPU is shown beside it for information.
+# Mode "listen": the player starts with --listen while paplay plays the track into a
+# private PulseAudio with a null output, which every run of the script then uses (the
+# tracks played with F4 go there too); the track must be one paplay reads (WAV).
 #
 # Usage: scripts/paint-cpu.sh [build folder]
 # Environment: ROUNDS (3), MEASURE_SECONDS (8), PAINTERS ("qt new"),
 #   CASES ("1920x1080:window 1920x1080:full 3840x2160:full"),
 #   TRACKS (one title a line; default the three demo tracks),
-#   SHOTS (a folder: a screenshot of each run is saved there at the end of the run).
+#   SHOTS (a folder: two screenshots of each run, a second apart, are saved there at the
+#   end of the run).
+# Listening beside playing, at the design size:
+#   PAINTERS=new CASES="1024x768:window 1024x768:listen" TRACKS="Night Lanterns" scripts/paint-cpu.sh
 # Prints one line per run, then the median of each row and painter.
 set -euo pipefail
 build=${1:-build}
@@ -27,8 +34,12 @@ mapfile -t tracks <<<"${TRACKS:-$'Морской бриз\nNight Lanterns\nCarou
 scratch=$(mktemp -d)
 declare -A xvfb_pid display
 player_pid=
+sound_pid=
+paplay_pid=
 cleanup() {
     [ -n "$player_pid" ] && kill "$player_pid" 2>/dev/null
+    [ -n "$paplay_pid" ] && kill "$paplay_pid" 2>/dev/null
+    [ -n "$sound_pid" ] && kill "$sound_pid" 2>/dev/null
     for pid in "${xvfb_pid[@]}"; do kill "$pid" 2>/dev/null; done
     rm -rf "$scratch"
 }
@@ -45,6 +56,20 @@ start_screen() { # size
     xvfb_pid[$size]=$!
     for _ in $(seq 50); do [ -s "$scratch/display-$size" ] && break; sleep 0.1; done
     display[$size]=:$(cat "$scratch/display-$size")
+}
+
+# A private PulseAudio with a null output "test", the default sink, as the tests start it.
+start_sound_server() {
+    export XDG_RUNTIME_DIR="$scratch/xdg" HOME="$scratch/home"
+    mkdir -p -m700 "$XDG_RUNTIME_DIR" "$HOME"
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+        -L "module-null-sink sink_name=test rate=48000 channels=2 format=float32le" \
+        -L "module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" \
+        >"$scratch/pulse.log" 2>&1 &
+    sound_pid=$!
+    export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+    pactl set-default-sink test
 }
 
 # Focuses the first visible window whose title matches and presses a key there.
@@ -68,13 +93,32 @@ measure() { # size mode track painter
     find "$work/Kalvotune/Sound" -mindepth 1 -maxdepth 1 ! -name "$track.*" -exec rm -rf {} +
     [ -n "$(ls "$work/Kalvotune/Sound")" ] || { echo "no track '$track' in $program_dir/Sound" >&2; return 1; }
     rm -f "$work/Kalvotune/Lists/Калейдоскоп"
-    (cd "$work/Kalvotune" && KALVOTUNE_PAINT=$painter exec ./kalvotune) >"$work/log" 2>&1 &
+    local arguments=()
+    if [ "$mode" = listen ]; then
+        arguments=(--listen)
+        local file
+        file=$(ls "$work/Kalvotune/Sound/$track".*)
+        (
+            trap 'kill $playing 2>/dev/null; exit' TERM
+            while :; do
+                paplay "$file" &
+                playing=$!
+                wait $playing || exit
+            done
+        ) >/dev/null 2>&1 &
+        paplay_pid=$!
+    fi
+    (cd "$work/Kalvotune" && KALVOTUNE_PAINT=$painter exec ./kalvotune "${arguments[@]}") >"$work/log" 2>&1 &
     player_pid=$!
     if [ "$width" -gt 1025 ]; then
         press 'ВНИМАНИЕ' Escape # "No": figures keep moving
         press 'Kalvotune 1.11' Return
     fi
-    press 'Калейдоскоп' F4
+    if [ "$mode" = listen ]; then
+        timeout 20 xdotool search --sync --onlyvisible --name 'Слушаю' >/dev/null
+    else
+        press 'Калейдоскоп' F4
+    fi
     sleep 2
     if [ "$mode" = full ]; then
         press 'Калейдоскоп' F5
@@ -91,15 +135,24 @@ measure() { # size mode track painter
     t1=$(date +%s%N)
     if [ -n "${SHOTS:-}" ]; then
         mkdir -p "$SHOTS"
-        ffmpeg -loglevel error -y -f x11grab -video_size "$size" -i "$DISPLAY" -frames:v 1 \
-            "$SHOTS/$size-$mode-$track-$painter.png"
+        for shot in 1 2; do
+            [ "$shot" = 1 ] || sleep 1
+            ffmpeg -loglevel error -y -f x11grab -video_size "$size" -i "$DISPLAY" -frames:v 1 \
+                "$SHOTS/$size-$mode-$track-$painter-$shot.png"
+        done
     fi
     kill "$player_pid" 2>/dev/null
     wait "$player_pid" 2>/dev/null || true
     player_pid=
+    if [ -n "$paplay_pid" ]; then
+        kill "$paplay_pid" 2>/dev/null
+        wait "$paplay_pid" 2>/dev/null || true
+        paplay_pid=
+    fi
     awk -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v t=$((t1 - t0)) 'BEGIN { printf "%.1f %.1f\n", 100 * c / t, 100 * s / t }'
 }
 
+[[ " ${cases[*]}" == *:listen* ]] && start_sound_server
 for entry in "${cases[@]}"; do
     size=${entry%%:*}
     [ -n "${display[$size]:-}" ] || start_screen "$size"

@@ -50,6 +50,7 @@ Kalvotune::Kalvotune(fs::path programDir, Services& services)
     , m_recording{m_form, services, m_player}
 {
     m_player.SetTemplateSaves(&m_recording);
+    m_player.SetBeforeOwnSound([this] { m_listen.StopListening(); });
     m_form.TrackSeconds = 0;
     m_form.TrackPosition = 0;
     RemoveWriteLeftoversIn(programDir);

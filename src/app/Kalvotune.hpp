@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DisplayOptions.hpp"
+#include "app/ListenCommands.hpp"
 #include "app/PatternCommands.hpp"
 #include "app/SaveVideo.hpp"
 #include "core/Form.hpp"
@@ -52,6 +53,7 @@ public:
     void PlayOrNext() override { m_player.PlayOrNext(); }
     void UpdatePlayButtons() override { m_player.UpdatePlayButtons(); }
     void ToggleListView() override { m_player.ToggleListView(); }
+    void BeforeOwnSound() override { m_player.BeforeOwnSound(); }
 
 private:
     playback::Player& m_player;
@@ -118,6 +120,7 @@ public:
     template_commands::Recording& recording() { return m_recording; }
     template_commands::MusicTemplates& musicTemplates() { return m_musicTemplates; }
     SaveVideo& saveVideo() { return m_saveVideo; }
+    ListenCommands& listen() { return m_listen; }
     service::TrackService& trackService() { return m_trackService; }
 
     // Window-shell handlers.
@@ -155,6 +158,7 @@ private:
     template_commands::Recording m_recording;
     template_commands::MusicTemplates m_musicTemplates{m_form, m_services, m_player.Events()};
     SaveVideo m_saveVideo{m_form, m_services};
+    ListenCommands m_listen{m_form, m_services, m_patternCommands, m_scheduler, m_player, m_lists};
     std::string m_tablesError;
     /// `SetGet.kvt` as read at start; the controls' words are gathered into it at close.
     SavedSettings m_settings;

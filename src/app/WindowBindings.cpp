@@ -186,6 +186,8 @@ std::vector<WidgetBinding> WindowActions::Table()
         item("MakeMusicTemplate", "PopupMenu2", {},
             [](Kalvotune& a, Control*) { a.m_musicTemplates.MakeTemplatesFromMusic(); }),
         item("SaveVideo", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_saveVideo.ChooseFileAndSaveVideo(); }),
+        item("ListenSound", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_listen.ToggleListening(); }),
+        item("SoundSource", "PopupMenu2", {}, [](Kalvotune& a, Control*) { a.m_listen.ChooseSource(); }),
 
         // The menus of "My" lists and of the paths.
         item("OpenSelecktLists", "PopupMenu3", {}, [](Kalvotune& a, Control*) { a.m_myLists.OpenSelectedLists(); }),
@@ -217,6 +219,7 @@ std::vector<WidgetBinding> WindowActions::Table()
         timer("Timer13", patternTick),
         timer("Timer14", patternTick),
         timer("Timer15", [](Kalvotune& a, TimerControl&) { a.m_player.OnKeepAwakeTick(); }),
+        timer("ListenTimer", [](Kalvotune& a, TimerControl&) { a.m_listen.OnListenTick(); }),
     };
 }
 

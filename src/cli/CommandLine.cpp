@@ -13,7 +13,7 @@ namespace kalvotune::cli {
 namespace {
 
 /// The modes an option can belong to.
-enum class Mode { Window, Analyse, Video, Relink };
+enum class Mode { Window, Analyse, Video, Relink, Listen };
 
 /// Every argument read so far, whatever the mode; the mode's part becomes the result.
 struct Reading {
@@ -22,6 +22,8 @@ struct Reading {
     AnalyseRequest analyse;
     VideoCommandRequest video;
     RelinkRequest relink;
+    ListenRequest listen;
+    bool listenSeconds{}; ///< `--seconds` was given
 };
 
 /// Stores an option (and its value) into the reading; the program's message when the
@@ -95,10 +97,38 @@ std::string StoreSeed(Reading& reading, std::string_view value)
     return {};
 }
 
+std::string StoreSeconds(Reading& reading, std::string_view value)
+{
+    double seconds{};
+    if (!ParseNumber(value, seconds) || !(seconds > 0) || seconds > kLongestListenSeconds)
+        return "После --seconds нужно число секунд больше нуля (не больше суток)" + std::string{value.empty() ? "" : ": "}
+            + std::string{value};
+    reading.listen.seconds = seconds;
+    reading.listenSeconds = true;
+    return {};
+}
+
+std::string StoreTemplateFolder(Reading& reading, std::string_view value)
+{
+    if (value.empty())
+        return "После --save-template нужна папка шаблона.";
+    reading.listen.folder = value;
+    return {};
+}
+
+std::string StoreSource(Reading& reading, std::string_view value)
+{
+    if (value.empty())
+        return "После --source нужно имя источника звука.";
+    reading.listen.source = value;
+    return {};
+}
+
 constexpr std::array kCommands{
     Command{"--analyse", Mode::Analyse},
     Command{"--video", Mode::Video},
     Command{"--relink", Mode::Relink},
+    Command{"--listen", Mode::Listen},
 };
 
 /// The program's options: the one place that says which command takes which option,
@@ -124,12 +154,17 @@ constexpr std::array kOptions{
             r.relink.dryRun = true;
             return std::string{};
         }},
+    Option{"--seconds", Mode::Listen, true, StoreSeconds},
+    Option{"--save-template", Mode::Listen, true, StoreTemplateFolder},
+    Option{"--source", Mode::Listen, true, StoreSource},
 };
 
 constexpr const char* kAnalyseUsage{"Укажите файлы: kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]"};
 constexpr const char* kVideoUsage{"Укажите трек и файл: kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] "
                                   "[--fps N] [--seed S] [--overwrite]"};
 constexpr const char* kRelinkUsage{"Укажите папку с музыкой: kalvotune --relink ПАПКА [--dry-run]"};
+constexpr const char* kListenUsage{"Запись шаблона с живого звука: kalvotune --listen --seconds N --save-template ПАПКА "
+                                   "[--source ИМЯ]"};
 
 const Command* FindCommand(std::string_view name)
 {
@@ -172,6 +207,8 @@ std::string StorePlain(Reading& reading, std::string_view argument)
             return "Лишний аргумент: " + std::string{argument} + ". Команда --relink ищет в одной папке.";
         reading.relink.folder = argument;
         return {};
+    case Mode::Listen:
+        return "Лишний аргумент: " + std::string{argument} + ". Команда --listen не открывает файлов.";
     }
     return {};
 }
@@ -194,6 +231,13 @@ CommandLine Finished(Reading&& reading)
         if (reading.relink.folder.empty())
             return UsageMistake{kRelinkUsage};
         return std::move(reading.relink);
+    case Mode::Listen:
+        // Without a recording asked for, the window starts listening.
+        if (!reading.listenSeconds && reading.listen.folder.empty())
+            return WindowStart{.files = {}, .listen = true, .source = std::move(reading.listen.source)};
+        if (!reading.listenSeconds || reading.listen.folder.empty())
+            return UsageMistake{kListenUsage};
+        return std::move(reading.listen);
     }
     return std::move(reading.window);
 }
@@ -261,6 +305,8 @@ std::string UsageText()
            "  kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]\n"
            "  kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S] [--overwrite]\n"
            "  kalvotune --relink ПАПКА [--dry-run]\n"
+           "  kalvotune --listen [--source ИМЯ]\n"
+           "  kalvotune --listen --seconds N --save-template ПАПКА [--source ИМЯ]\n"
            "  kalvotune --help | --version\n";
 }
 
@@ -285,6 +331,11 @@ std::string HelpText()
           "    --overwrite       заменить уже имеющийся файл (но никогда не сам трек)\n"
           "  --relink ПАПКА      найти в папке перемещённые треки списков, \"Былое\" и ЦМШ, без окна\n"
           "    --dry-run         только показать, что изменилось бы\n"
+          "  --listen            открыть окно, слушая звук компьютера (\"Слушать звук компьютера\")\n"
+          "    --seconds N       без окна: записать N секунд звука как ЦМШ\n"
+          "    --save-template ПАПКА  папка, куда записать ЦМШ (Blu.kvt, Green.kvt, Red.kvt, Speed.kvt)\n"
+          "    --source ИМЯ      источник звука по имени звукового сервера (по умолчанию - то, что\n"
+          "                      играет компьютер)\n"
           "  --help              эта справка\n"
           "  --version           версия программы\n"
           "\n"

@@ -14,6 +14,10 @@ namespace kalvotune::cli {
 /// `kalvotune [FILE...]`: the player's window, opening the files named (if any).
 struct WindowStart {
     std::vector<std::string> files;
+    /// `--listen [--source NAME]`: the window starts listening to the computer's sound.
+    bool listen{};
+    /// The source to listen to (its server name); empty for the one chosen in the window.
+    std::string source;
 };
 
 /// `--help`.
@@ -49,6 +53,17 @@ struct RelinkRequest {
     bool dryRun{};
 };
 
+/// The longest `--listen --seconds` recording: a day.
+inline constexpr double kLongestListenSeconds{86400};
+
+/// `--listen --seconds N --save-template DIR [--source NAME]`: a template from live sound.
+struct ListenRequest {
+    double seconds{};
+    std::string folder;
+    /// The source's server name; empty for the default output's monitor.
+    std::string source;
+};
+
 /// A command line the program cannot follow: what is wrong with its first bad argument,
 /// in the program's words.
 struct UsageMistake {
@@ -57,13 +72,13 @@ struct UsageMistake {
 
 /// What a start of the program is asked to do, with the arguments of that mode.
 using CommandLine = std::variant<WindowStart, ShowHelp, ShowVersion, AnalyseRequest, VideoCommandRequest, RelinkRequest,
-    UsageMistake>;
+    ListenRequest, UsageMistake>;
 
 /// Reads the whole command line once, from the one table of the program's options, into
 /// the typed arguments of its mode. Arguments starting with "--" are options, all others
 /// are files or option values (a file named like an option is given as `./--name`). An
 /// option's value follows it (`--jobs 2`) or is joined to it (`--jobs=2`), and may look
-/// like anything. A command (`--analyse`, `--video`, `--relink`) comes first and takes
+/// like anything. A command (`--analyse`, `--video`, `--relink`, `--listen`) comes first and takes
 /// only its own options; `--help` and `--version` win wherever they stand. Of several
 /// mistakes the first one is told.
 CommandLine ReadCommandLine(int argc, const char* const argv[]);

@@ -99,6 +99,7 @@ Form::Form()
     Timer(Timer13, "Timer13", 20);
     Timer(Timer14, "Timer14", 20);
     Timer(KeepAwakeTimer, "Timer15", 55000);
+    Timer(ListenTimer, "ListenTimer", 100);
 
     Item(OpenItem, "N1", "Открыть");
     Separator(N2, "N2");
@@ -156,6 +157,9 @@ Form::Form()
     Item(SyncTemplateItem, "Sinhroniz", "Синхронизация ЦМШ");
     Item(MusicTemplateItem, "MakeMusicTemplate", "Создать ЦМШ по музыке");
     Item(SaveVideoItem, "SaveVideo", "Сохранить видео…");
+    Separator(N10, "N10");
+    Item(ListenItem, "ListenSound", "Слушать звук компьютера", true);
+    Item(SoundSourceItem, "SoundSource", "Источник звука…");
 
     Item(OpenListsItem, "OpenSelecktLists", "Открыть выделенные списки");
     Item(DeleteListsItem, "DeleteList", "Удалить выделенные списки");
@@ -178,7 +182,7 @@ Form::Form()
             {&ServiceMenu,
                 {{&MoveTracksItem, {}}, {&RenameTracksItem, {}}, {&DeleteTracksItem, {}}, {&FindMovedTracksItem, {}},
                     {&N9, {}}, {&InstallTemplatesItem, {}}, {&SyncTemplateItem, {}}, {&MusicTemplateItem, {}},
-                    {&SaveVideoItem, {}}}}};
+                    {&SaveVideoItem, {}}, {&N10, {}}, {&ListenItem, {}}, {&SoundSourceItem, {}}}}};
     MyListsMenu = {{&OpenListsItem, {}}, {&DeleteListsItem, {}}};
     PathsMenu = {{&CopyTracksItem, {}}};
 }
@@ -191,7 +195,7 @@ std::array<TimerControl*, 11> Form::PatternTimers()
 std::vector<TimerControl*> Form::AllTimers()
 {
     return {&Timer1, &NextTrackTimer, &AutoModeTimer, &PositionTimer, &Timer5, &Timer6, &Timer7, &Timer8, &Timer9,
-        &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &KeepAwakeTimer};
+        &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &KeepAwakeTimer, &ListenTimer};
 }
 
 std::vector<Control*> Form::AllControls()

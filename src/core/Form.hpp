@@ -68,6 +68,8 @@ struct Form {
     // position tick, `KeepAwakeTimer` keep-awake, the rest are the pattern animators.
     TimerControl Timer1, NextTrackTimer, AutoModeTimer, PositionTimer, Timer5, Timer6, Timer7, Timer8, Timer9, Timer10,
         Timer11, Timer12, Timer13, Timer14, KeepAwakeTimer;
+    /// Every 100 ms while listening to the computer's sound: one tick of live channels.
+    TimerControl ListenTimer;
 
     // WindowMenu, the window's menu.
     MenuItem OpenItem, N2, PlayItem, PauseItem, StopItem, ListItem, N3, FullScreenItem, FiguresMenu, BallsItem,
@@ -78,7 +80,8 @@ struct Form {
     // ListMenu, the menu of CurrentListBox.
     MenuItem ListMenuListItem, DeleteLinesItem, AddMoreItem, WriteLineItem, PathsItem, SaveListMenu, SaveNewListItem,
         SaveIntoListItem, SaveM3uItem, N8, ServiceMenu, MoveTracksItem, RenameTracksItem, DeleteTracksItem,
-        FindMovedTracksItem, N9, InstallTemplatesItem, SyncTemplateItem, MusicTemplateItem, SaveVideoItem;
+        FindMovedTracksItem, N9, InstallTemplatesItem, SyncTemplateItem, MusicTemplateItem, SaveVideoItem, N10,
+        ListenItem, SoundSourceItem;
     // MyListsMenu (MyListsBox) and PathsMenu (PathsBox).
     MenuItem OpenListsItem, DeleteListsItem, CopyTracksItem;
 

@@ -22,6 +22,16 @@ constexpr IntOption kIntOptions[]{
     {"AutoMusicTemplates", &Options::autoMusicTemplates, 0, 1},
 };
 
+// A text option: its key in the file and its field; the value is the rest of the line.
+struct TextOption {
+    std::string_view key;
+    std::string Options::*field;
+};
+
+constexpr TextOption kTextOptions[]{
+    {"SoundSource", &Options::soundSource},
+};
+
 std::string_view Trim(std::string_view text)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
@@ -91,6 +101,9 @@ Options ReadOptions(const std::filesystem::path& file)
             if (const std::optional<int> parsed = ParseInt(value, option.min, option.max))
                 options.*option.field = *parsed;
         }
+        for (const TextOption& option : kTextOptions)
+            if (key == option.key)
+                options.*option.field = Trim(std::string_view{line}.substr(line.find('=') + 1));
     }
     return options;
 }
@@ -102,6 +115,13 @@ WriteResult WriteOptions(const std::filesystem::path& file, const Options& optio
     for (const IntOption& option : kIntOptions) {
         known.insert(option.key);
         text += std::string{option.key} + "=" + std::to_string(options.*option.field) + "\n";
+    }
+    for (const TextOption& option : kTextOptions) {
+        known.insert(option.key);
+        // Empty is the default and needs no line; a line end would start a line of its own.
+        const std::string& value = options.*option.field;
+        if (!value.empty() && value.find_first_of("\r\n") == std::string::npos)
+            text += std::string{option.key} + "=" + value + "\n";
     }
     for (const std::string& line : ReadLines(file))
         if (!Trim(line).empty() && !known.contains(KeyOf(line)))

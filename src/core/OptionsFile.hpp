@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kalvotune {
@@ -21,6 +22,9 @@ struct Options {
     int pictureDelayMs{0};
     /// 1: a track without a template that starts playing gets one made from its music.
     int autoMusicTemplates{0};
+    /// The sound server's name of the source "Слушать звук компьютера" listens to; empty
+    /// for the monitor of the default output.
+    std::string soundSource;
 };
 
 /// Reads the options file. A missing file, an unknown key, or a value that is not a whole

@@ -43,6 +43,13 @@ public:
     {
         return std::nullopt;
     }
+    /// A list to choose one line of, `current` marked at first. The index chosen; empty
+    /// when cancelled; a back end without such a dialog always cancels.
+    virtual std::optional<int> ChooseItem(const std::string& /*caption*/, const std::string& /*prompt*/,
+        const std::vector<std::string>& /*items*/, int /*current*/)
+    {
+        return std::nullopt;
+    }
     /// The folder-choice dialog. Empty when cancelled.
     virtual std::optional<std::filesystem::path> ChooseFolder(const std::string& title) = 0;
 };

@@ -75,7 +75,7 @@ Scheduler::Scheduler(Engine& engine, AudioDevice& device, Random& random)
 
 bool Scheduler::Playing() const
 {
-    return m_device.Mode() == DeviceMode::Playing;
+    return m_liveTick || m_device.Mode() == DeviceMode::Playing;
 }
 
 bool Scheduler::TickStep()
@@ -86,7 +86,9 @@ bool Scheduler::TickStep()
     // device does not report. Before the delay has passed the picture stays at tick 0; a
     // damaged file may report any position, so the tick stays a valid index.
     const std::int64_t shown = m_device.PositionMs() - f.pictureDelayMs;
-    f.templateTick = static_cast<int>(std::clamp<std::int64_t>(shown / 100, 0, std::numeric_limits<int>::max()));
+    f.templateTick = m_liveTick
+        ? *m_liveTick
+        : static_cast<int>(std::clamp<std::int64_t>(shown / 100, 0, std::numeric_limits<int>::max()));
     if (f.templateTick == m_previousTick && f.patternInterval < kMaxInterval)
         ++f.patternInterval;
     if (f.templateTick > m_previousTick && f.patternInterval > kMinInterval)

@@ -5,6 +5,7 @@
 #include "kaleidoscope/Animators.hpp"
 
 #include <cstdint>
+#include <optional>
 
 namespace kalvotune::kaleidoscope {
 
@@ -46,6 +47,11 @@ public:
     /// `period` ticks instead of its old ones. Nothing for a period below 1.
     void MarkEvery(int period);
 
+    /// Listening to live sound: the template tick is `tick` instead of the play position
+    /// (the picture's delay is already in it), and the figures move as while playing.
+    /// Empty follows the play position again.
+    void FollowLiveTick(std::optional<int> tick) { m_liveTick = tick; }
+
     /// The template tick of the previous pattern tick.
     int PreviousTick() const { return m_previousTick; }
     const Animators& PatternAnimators() const { return m_animators; }
@@ -60,6 +66,7 @@ private:
     Random& m_random;
     Animators m_animators;
     int m_previousTick{};
+    std::optional<int> m_liveTick;
 };
 
 } // namespace kalvotune::kaleidoscope

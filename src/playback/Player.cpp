@@ -91,6 +91,7 @@ void Player::PlayOrNext()
 {
     Form& f = m_form;
     AudioDevice& device = m_services.device;
+    BeforeOwnSound();
     f.NextTrackTimer.enabled = false;
     if (f.CurrentListBox.Count() == 0)
         return;
@@ -286,6 +287,7 @@ void Player::PauseTrack()
 void Player::StopTrack()
 {
     Form& f = m_form;
+    BeforeOwnSound();
     m_services.device.Stop();
     UpdatePlayButtons();
     f.PauseButton.enabled = false;

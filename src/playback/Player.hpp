@@ -8,6 +8,7 @@
 #include "templates/TemplateLoader.hpp"
 
 #include <cstdint>
+#include <functional>
 
 namespace kalvotune::playlists {
 class Lists;
@@ -36,6 +37,15 @@ public:
         TemplateSaves* saves = nullptr);
 
     void SetTemplateSaves(TemplateSaves* saves) { m_saves = saves; }
+    /// Runs first in Play and Stop, before the player acts: listening to the computer's
+    /// sound ends there, whoever asked (a button, a menu, the desktop's media keys).
+    void SetBeforeOwnSound(std::function<void()> before) { m_beforeOwnSound = std::move(before); }
+    /// Runs what `SetBeforeOwnSound` set, as opening tracks also must.
+    void BeforeOwnSound()
+    {
+        if (m_beforeOwnSound)
+            m_beforeOwnSound();
+    }
 
     /// Play, Next, F4, double click on `CurrentListBox`: resumes a paused track, or moves on to
     /// the next selected entry from `TrackIndex` (a random pick in random mode) and starts it.
@@ -91,6 +101,7 @@ private:
     playlists::Lists& m_lists;
     PatternControl& m_patterns;
     TemplateSaves* m_saves{};
+    std::function<void()> m_beforeOwnSound;
     PlayerEvents m_events;
 };
 

@@ -172,6 +172,7 @@ void CurrentList::OpenTracks(const std::vector<fs::path>& chosen)
     if (files.empty())
         return;
 
+    m_player.BeforeOwnSound();
     f.CurrentListBox.Clear();
     f.CurrentListBox.sorted = false;
     f.PathsBox.Clear();

@@ -13,6 +13,8 @@ public:
     virtual void UpdatePlayButtons() = 0;
     /// Shows the current list when it is hidden, hides it when it shows.
     virtual void ToggleListView() = 0;
+    /// Tracks are opened: whatever else the kaleidoscope followed (the computer's sound) ends.
+    virtual void BeforeOwnSound() { }
 };
 
 } // namespace kalvotune::playlists

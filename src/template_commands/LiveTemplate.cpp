@@ -5,7 +5,6 @@
 #include "templates/TemplateFolders.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <thread>
 
 namespace kalvotune::template_commands {
@@ -24,14 +23,26 @@ LiveTemplateResult Failed(std::string message)
     return result;
 }
 
-std::string Seconds(double seconds)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f", seconds);
-    return text;
-}
+class AnalysisTicker : public LiveTicker {
+public:
+    explicit AnalysisTicker(const analysis::LiveSettings& settings)
+        : m_live{settings}
+    {
+    }
+    void SetLookAhead(double seconds) override { m_live.SetLookAhead(seconds); }
+    void Add(std::span<const float> samples) override { m_live.Add(samples); }
+    std::vector<analysis::LiveTick> TakeTicks() override { return m_live.TakeTicks(); }
+
+private:
+    analysis::LiveAnalysis m_live;
+};
 
 } // namespace
+
+std::unique_ptr<LiveTicker> NewLiveTicker(const analysis::LiveSettings& settings)
+{
+    return std::make_unique<AnalysisTicker>(settings);
+}
 
 LiveTemplateResult RecordLiveTemplate(
     SoundCapture& capture, const LiveTemplateRequest& request, const CaptureWait& wait)
@@ -73,12 +84,12 @@ LiveTemplateResult RecordLiveTemplate(
     const std::string source{status.source.empty() ? request.source : status.source};
     if (fed < wanted)
         return Failed("Звук не поступает от источника <" + source + ">: записано "
-            + Seconds(static_cast<double>(fed) / analysis::kAnalysisRate) + " с из " + Seconds(request.seconds));
+            + SecondsText(static_cast<double>(fed) / analysis::kAnalysisRate) + " с из " + SecondsText(request.seconds));
 
     const TemplateChannels heard{live.Heard()};
     if (heard.Length() == 0)
         return Failed(
-            "За " + Seconds(request.seconds) + " с не прозвучало ни одного звука громче -50 дБ: шаблон не записан");
+            "За " + SecondsText(request.seconds) + " с не прозвучало ни одного звука громче -50 дБ: шаблон не записан");
     if (const WriteResult written = templates::WriteTemplateFolder(request.folder, heard); !written.ok)
         return Failed(written.message);
 
@@ -93,20 +104,6 @@ LiveTemplateResult RecordLiveTemplate(
     result.latencySeconds = status.latencySeconds;
     result.skippedSeconds = live.SkippedSeconds();
     return result;
-}
-
-std::string LiveTemplateSummary(const LiveTemplateRequest& request, const LiveTemplateResult& result)
-{
-    std::string text{"Источник звука: " + result.source + "\n"};
-    text += "Записан шаблон " + request.folder.string() + ": " + Seconds(result.ticks / 10.0)
-        + " с, смен картинки: " + std::to_string(result.markers);
-    if (result.beatsPerMinute > 0)
-        text += ", темп: " + std::to_string(static_cast<int>(std::lround(result.beatsPerMinute))) + " уд/мин";
-    if (result.beatsPerBar > 0)
-        text += ", долей в такте: " + std::to_string(result.beatsPerBar);
-    if (result.skippedSeconds >= 0.05)
-        text += "; тишина в начале (" + Seconds(result.skippedSeconds) + " с) пропущена";
-    return text + "\n";
 }
 
 } // namespace kalvotune::template_commands

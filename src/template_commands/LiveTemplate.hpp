@@ -1,10 +1,12 @@
 #pragma once
 
+#include "analysis/LiveAnalysis.hpp"
 #include "core/SoundCapture.hpp"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace kalvotune::template_commands {
@@ -43,6 +45,25 @@ using CaptureWait = std::function<void(std::chrono::milliseconds)>;
 /// -50 dBFS sounded, or the folder cannot be written. `wait` defaults to sleeping.
 LiveTemplateResult RecordLiveTemplate(
     SoundCapture& capture, const LiveTemplateRequest& request, const CaptureWait& wait = {});
+
+/// The live analysis as the window drives it, tick by tick; made where the analysis's
+/// libraries are loaded (the live module), so the window itself does not load them.
+class LiveTicker {
+public:
+    virtual ~LiveTicker() = default;
+    /// `LiveAnalysis::SetLookAhead`.
+    virtual void SetLookAhead(double seconds) = 0;
+    /// `LiveAnalysis::Add`: mono samples at `analysis::kAnalysisRate`.
+    virtual void Add(std::span<const float> samples) = 0;
+    /// `LiveAnalysis::TakeTicks`.
+    virtual std::vector<analysis::LiveTick> TakeTicks() = 0;
+};
+
+/// A `LiveAnalysis` with `settings` behind `LiveTicker`.
+std::unique_ptr<LiveTicker> NewLiveTicker(const analysis::LiveSettings& settings);
+
+/// Seconds with one decimal, as the messages show them.
+std::string SecondsText(double seconds);
 
 /// The lines the command line prints after recording: the source and what was written.
 std::string LiveTemplateSummary(const LiveTemplateRequest& request, const LiveTemplateResult& result);

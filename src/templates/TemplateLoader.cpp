@@ -79,6 +79,34 @@ void FillRandomColour(TemplateChannels& channels, Random& random, int channel)
     }
 }
 
+TemplateChannels GeneratedChannels(int ticks, int pictureChangeTicks, Random& random)
+{
+    TemplateChannels channels;
+    channels.Reset(ticks);
+    const int length = channels.Length();
+    random.SeedFromClock();
+    FillRandomColour(channels, random, 1);
+    FillRandomColour(channels, random, 2);
+    FillRandomColour(channels, random, 3);
+    for (int i = 0; i < length; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (i % kRedTurnEvery == 0)
+            ++channels.red[at];
+        if (i % kBlueChangeEvery == 0)
+            ++channels.blue[at];
+    }
+    random.SeedFromClock();
+    // The bar's own range is 4..80; a zero period from a bad setting must not divide.
+    const int period = std::max(pictureChangeTicks, 1);
+    for (int i = 0; i < length; ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        channels.speed[at] = static_cast<std::uint8_t>(random.Next() % 8);
+        if (i % period == 0)
+            channels.speed[at] = kGeneratedMarker;
+    }
+    return channels;
+}
+
 TrackTemplate LoadTrackTemplate(const fs::path& programDir, const std::string& templateName, int trackSeconds,
     int pictureChangeTicks, Random& random)
 {
@@ -98,37 +126,14 @@ TrackTemplate LoadTrackTemplate(const fs::path& programDir, const std::string& t
         return loaded;
     }
 
-    channels.Reset(static_cast<int>(TicksForTrack(trackSeconds)));
-    const int length = channels.Length();
-
-    random.SeedFromClock();
-    FillRandomColour(channels, random, 1);
-    FillRandomColour(channels, random, 2);
-    FillRandomColour(channels, random, 3);
-    for (int i = 0; i < length; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        if (i % kRedTurnEvery == 0)
-            ++channels.red[at];
-        if (i % kBlueChangeEvery == 0)
-            ++channels.blue[at];
-    }
-
     if (IsChannelFile(data, folder / kSpeedFile)) {
         loaded.state = TemplateState::StillPicture;
-        ReadChannel(folder / kSpeedFile, channels.speed, static_cast<std::size_t>(length));
+        channels = GeneratedChannels(static_cast<int>(TicksForTrack(trackSeconds)), 1, random);
+        ReadChannel(folder / kSpeedFile, channels.speed, static_cast<std::size_t>(channels.Length()));
         return loaded;
     }
-
     loaded.state = TemplateState::None;
-    random.SeedFromClock();
-    // The bar's own range is 4..80; a zero period from a bad setting must not divide.
-    const int period = std::max(pictureChangeTicks, 1);
-    for (int i = 0; i < length; ++i) {
-        const auto at = static_cast<std::size_t>(i);
-        channels.speed[at] = static_cast<std::uint8_t>(random.Next() % 8);
-        if (i % period == 0)
-            channels.speed[at] = kGeneratedMarker;
-    }
+    channels = GeneratedChannels(static_cast<int>(TicksForTrack(trackSeconds)), pictureChangeTicks, random);
     return loaded;
 }
 

@@ -43,6 +43,11 @@ struct TrackTemplate {
 TrackTemplate LoadTrackTemplate(const std::filesystem::path& programDir, const std::string& templateName,
     int trackSeconds, int pictureChangeTicks, Random& random);
 
+/// The channels of a track without a template, `ticks` long: random colours, the red
+/// turning every 5 s and the figures changing every 16.1 s; a random speed with a picture
+/// change every `pictureChangeTicks`. Draws from `random`, seeded from the clock.
+TemplateChannels GeneratedChannels(int ticks, int pictureChangeTicks, Random& random);
+
 /// Fills one generated colour channel (1 blue, 2 green, 3 red) with even values 0..254,
 /// one fresh draw per element.
 void FillRandomColour(TemplateChannels& channels, Random& random, int channel);

@@ -240,7 +240,7 @@ TEST(VideoCommand, TheSavedLookIsTheOneTheWindowAppliesAtStart)
     cases[1].first.smoothing = 0;
     cases[1].first.smearing = 1;
     cases[1].first.motionOff = -3;
-    cases[1].second = {250, 1};
+    cases[1].second = {250, 1, {}};
     cases[2].first.autoFigureType = 1;
     cases[2].first.pictureChangeSlider = 44;
     cases[3].first.autoFigureType = 1;

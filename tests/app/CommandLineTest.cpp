@@ -1,5 +1,6 @@
 #include "cli/CommandLine.hpp"
 #include "cli/AnalyseCommand.hpp"
+#include "cli/ListenCommand.hpp"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,14 @@ TEST(CommandLine, FilesStartTheWindowAndEachCommandGetsItsTypedArguments)
     EXPECT_EQ(relink.folder, "/music");
     EXPECT_TRUE(relink.dryRun);
     EXPECT_FALSE(As<RelinkRequest>({"--relink", "/music"}).dryRun);
+
+    // `--listen` alone starts the window listening; with a recording asked for, no window.
+    EXPECT_TRUE(As<WindowStart>({"--listen"}).listen);
+    EXPECT_EQ(As<WindowStart>({"--listen", "--source", "mic"}).source, "mic");
+    const ListenRequest listen = As<ListenRequest>({"--listen", "--seconds=2.5", "--save-template", "T", "--source=m"});
+    EXPECT_EQ(listen.seconds, 2.5);
+    EXPECT_EQ(listen.folder, "T");
+    EXPECT_EQ(listen.source, "m");
 }
 
 TEST(CommandLine, AValueFollowsItsOptionOrIsJoinedToItWithAnEqualsSign)
@@ -125,6 +134,11 @@ TEST(CommandLine, AMistakeNamesTheFirstBadArgument)
         {{"--video", "a.mp3", "--output"}, "После --output нужно имя файла видео."},
         {{"--video", "a.mp3", "b.mp3", "--output", "a.mp4"}, "Лишний аргумент: b.mp3"},
         {{"--relink", "/music", "/more"}, "Лишний аргумент: /more"},
+        {{"--listen", "a.mp3"}, "Лишний аргумент: a.mp3"},
+        {{"--listen", "--seconds", "0", "--save-template", "T"}, "После --seconds нужно число секунд больше нуля"},
+        {{"--listen", "--seconds", "nan", "--save-template", "T"}, "После --seconds нужно число секунд больше нуля"},
+        {{"--listen", "--seconds", "5"}, "Запись шаблона с живого звука"},
+        {{"--listen", "--save-template", "T"}, "Запись шаблона с живого звука"},
     };
     for (const auto& [args, words] : wrong)
         EXPECT_EQ(Mistake(args).find(words), 0u) << Mistake(args);
@@ -153,7 +167,8 @@ TEST(CommandLine, AnswersGoToTheirStreamsWithTheirExitStatus)
     out.str({});
     EXPECT_EQ(AnswerCommandLine(ShowHelp{}, out, err), 0);
     for (const char* option : {"--analyse", "--replace", "--jobs", "--video", "--output", "--size", "--fps", "--seed",
-             "--overwrite", "--relink", "--dry-run", "--help", "--version", "Использование:"})
+             "--overwrite", "--relink", "--dry-run", "--listen", "--seconds", "--save-template", "--source", "--help",
+             "--version", "Использование:"})
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     EXPECT_TRUE(err.str().empty());
 
@@ -164,6 +179,26 @@ TEST(CommandLine, AnswersGoToTheirStreamsWithTheirExitStatus)
 
     EXPECT_EQ(AnswerCommandLine(WindowStart{}, out, err), std::nullopt);
     EXPECT_EQ(AnswerCommandLine(AnalyseRequest{}, out, err), std::nullopt);
+
+    // `--listen --seconds`: the summary on the output; a failure, status 1, on the errors.
+    template_commands::LiveTemplateRequest asked;
+    const auto record = [&asked](const template_commands::LiveTemplateRequest& request) {
+        asked = request;
+        template_commands::LiveTemplateResult result;
+        result.ok = request.source != "x";
+        result.message = "Нет источника звука <x>";
+        result.source = "test.monitor";
+        return result;
+    };
+    out.str({});
+    err.str({});
+    EXPECT_EQ(RunListenCommand({.seconds = 2, .folder = "T", .source = "x"}, out, err, record), 1);
+    EXPECT_EQ(err.str(), "kalvotune: Нет источника звука <x>\n");
+    EXPECT_TRUE(out.str().empty());
+    EXPECT_EQ(RunListenCommand({.seconds = 2, .folder = "T", .source = {}}, out, err, record), 0);
+    EXPECT_EQ(asked.folder, "T");
+    EXPECT_EQ(asked.seconds, 2);
+    EXPECT_EQ(out.str().find("Источник звука: test.monitor\n"), 0u);
 }
 
 } // namespace

@@ -36,7 +36,7 @@ TEST(Options, WritingKeepsOptionsOfLaterVersions)
     testing::TempDir dir;
     const fs::path file = dir.Path() / kOptionsFileName;
     ASSERT_TRUE(WriteFileAtomically(file, std::string_view{"Future=on\nPictureDelayMs=5\n"}).ok);
-    ASSERT_TRUE(WriteOptions(file, Options{300}).ok);
+    ASSERT_TRUE(WriteOptions(file, Options{300, 0, {}}).ok);
     EXPECT_EQ(Text(file), "PictureDelayMs=300\nAutoMusicTemplates=0\nFuture=on\n");
     EXPECT_EQ(ReadOptions(file).pictureDelayMs, 300);
 }

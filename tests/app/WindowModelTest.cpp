@@ -3,12 +3,17 @@
 #include "app/WindowBindings.hpp"
 
 #include "core/FileIO.hpp"
+#include "core/OptionsFile.hpp"
 #include "kaleidoscope/Animators.hpp"
+#include "template_commands/LiveTemplate.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <numbers>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 namespace kalvotune::testing {
 namespace {
@@ -222,6 +227,151 @@ TEST_F(WindowModel, PatternTicksThroughTheWindowsTimersDrawEveryModeWithTheShipp
         EXPECT_GE(timer.interval, 3);
         EXPECT_LE(timer.interval, 80);
     }
+}
+
+/// The sound a fake capture hands on, and what was asked of it; shared with the test,
+/// as the capture itself belongs to the window.
+struct FakeSound {
+    std::vector<float> samples;
+    CaptureStatus status{CaptureState::Capturing, {}, "test.monitor", 0.02, 0};
+    std::vector<std::string> started; ///< the source of every start
+    int stops{};
+};
+
+class FakeCapture : public SoundCapture {
+public:
+    explicit FakeCapture(FakeSound& sound)
+        : m_sound{sound}
+    {
+    }
+    void Start(const CaptureSettings& settings) override { m_sound.started.push_back(settings.source); }
+    void Stop() override { ++m_sound.stops; }
+    void Take(std::vector<float>& samples) override
+    {
+        samples.insert(samples.end(), m_sound.samples.begin(), m_sound.samples.end());
+        m_sound.samples.clear();
+    }
+    CaptureStatus Status() const override { return m_sound.status; }
+
+private:
+    FakeSound& m_sound;
+};
+
+class ListeningWindow : public WindowModel {
+protected:
+    void StartListeningWindow()
+    {
+        WriteTables();
+        StartWithTracks({"a.wav"}, 600'000);
+        App().listen().SetLiveSound({
+            .listSources =
+                [] {
+                    return SoundSourceList{true, {},
+                        {{"test.monitor", "Monitor of Null Output", true}, {"mic", "Микрофон", false}}};
+                },
+            .newCapture = [this] { return std::make_unique<FakeCapture>(sound); },
+            .newTicker = template_commands::NewLiveTicker,
+            .unavailable = {},
+        });
+    }
+
+    /// `ms` of virtual time with the capture handing on clicks four times a second, or silence.
+    void Hear(int ms, bool clicks)
+    {
+        for (int step = 0; step < ms / 100; ++step) {
+            for (int i = 0; i < analysis::kAnalysisRate / 10; ++i, ++m_sample) {
+                const long long inBeat = m_sample % (analysis::kAnalysisRate / 4);
+                sound.samples.push_back(clicks && inBeat < 400
+                        ? 0.6f * static_cast<float>(std::exp(-inBeat / 80.0) * std::sin(inBeat * 0.3))
+                        : 0.0f);
+            }
+            Advance(100);
+        }
+    }
+
+    FakeSound sound;
+    long long m_sample{};
+};
+
+// Listening takes the picture off the player and gives it back: the track stops, the
+// caption names the source, the picture follows the sound and falls back to generated
+// motion in silence; leaving puts the window back, and Play leaves too.
+TEST_F(ListeningWindow, FollowsTheSoundAndGivesThePlayerBack)
+{
+    StartListeningWindow();
+    App().Click("PlayButton");
+    Advance(1000);
+    const std::string caption = Window().caption;
+    const TemplateChannels channels = Window().channels;
+
+    App().Click("ListenSound");
+    EXPECT_TRUE(Window().ListenItem.checked);
+    EXPECT_EQ(device.Mode(), DeviceMode::Stopped);
+    EXPECT_EQ(sound.started, std::vector<std::string>{""});
+    EXPECT_FALSE(RunningPatternTimers().empty());
+    const std::uint64_t shown = Window().surface.revision;
+    Hear(3000, true);
+    // The sources are listed aside; the description shows once they are known.
+    for (int wait = 0; wait < 100 && Window().caption.find("Monitor of Null Output") == std::string::npos; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds{10});
+        Hear(100, true);
+    }
+    EXPECT_EQ(Window().caption, Window().CaptionPrefix + "        Слушаю: Monitor of Null Output");
+    EXPECT_FALSE(Window().NoTemplate);
+    EXPECT_GT(Window().surface.revision, shown);
+    EXPECT_GE(Window().TemplateTick, 25);
+    EXPECT_TRUE(std::ranges::any_of(Window().channels.speed, [](std::uint8_t s) { return s >= 22; }));
+
+    Hear(2500, false);
+    EXPECT_TRUE(Window().NoTemplate) << "generated motion after 2 s of silence";
+    Hear(1000, true);
+    EXPECT_FALSE(Window().NoTemplate) << "the sound is followed again within a second";
+
+    App().Click("ListenSound");
+    EXPECT_FALSE(Window().ListenItem.checked);
+    EXPECT_FALSE(Window().ListenTimer.enabled);
+    EXPECT_EQ(sound.stops, 1);
+    EXPECT_EQ(Window().caption, caption);
+    EXPECT_EQ(Window().channels.speed, channels.speed);
+    EXPECT_TRUE(Window().NoTemplate);
+    EXPECT_TRUE(RunningPatternTimers().empty());
+    EXPECT_TRUE(Window().CurrentListBox.visible);
+
+    App().Click("ListenSound");
+    App().Click("PlayButton");
+    EXPECT_FALSE(Window().ListenItem.checked);
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_EQ(sound.stops, 2);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// A missing server is told once, in the caption too, with generated motion meanwhile; the
+// source chosen is kept in the options file and listened to at once.
+TEST_F(ListeningWindow, SaysOnceThatThereIsNoServerAndKeepsTheSourceChosen)
+{
+    StartListeningWindow();
+    sound.status = {CaptureState::NoServer, "Нет звукового сервера", {}, 0, 0};
+    App().Click("ListenSound");
+    Hear(1000, false);
+    EXPECT_EQ(dialogs.messages, std::vector<std::string>{"Нет звукового сервера"});
+    EXPECT_EQ(Window().caption, Window().CaptionPrefix + "        Нет звукового сервера");
+    EXPECT_TRUE(Window().NoTemplate);
+    EXPECT_FALSE(RunningPatternTimers().empty());
+
+    sound.status = {CaptureState::Capturing, {}, "test.monitor", 0.02, 0};
+    dialogs.choices.push_back(1);
+    App().Click("SoundSource");
+    ASSERT_EQ(dialogs.offered.size(), 1u);
+    EXPECT_EQ(dialogs.offered[0], (std::vector<std::string>{"Monitor of Null Output", "Микрофон"}));
+    EXPECT_EQ(ReadOptions(Dir() / kOptionsFileName).soundSource, "mic");
+    EXPECT_EQ(sound.started, (std::vector<std::string>{"", "mic"}));
+    Hear(300, true);
+    EXPECT_EQ(Window().caption, Window().CaptionPrefix + "        Слушаю: Микрофон");
+    App().Click("ListenSound");
+    App().Click("ListenSound");
+    EXPECT_EQ(sound.started.back(), "mic");
+    App().Click("SoundSource");
+    EXPECT_EQ(dialogs.offeredCurrent, 1);
 }
 
 // The window builds exactly the controls the table binds: a control the model gains without

@@ -6,8 +6,8 @@ set -euo pipefail
 program_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
-trap 'kill $xvfb_pid $player_pid $other_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-xvfb_pid= player_pid= other_pid=
+trap 'kill $xvfb_pid $player_pid $other_pid $pulse_pid 2>/dev/null || true; rm -rf "$work"' EXIT
+xvfb_pid= player_pid= other_pid= pulse_pid=
 source "$here/XvfbHelpers.sh"
 cp -r "$program_dir" "$work/Kalvotune"
 cd "$work/Kalvotune"
@@ -39,6 +39,26 @@ status=0; env -u DISPLAY ./kalvotune --analyse --jobs=2 "$work/none.mp3" >"$work
 status=0; env -u DISPLAY ./kalvotune --analyse --jobs=0 a.mp3 --frob >"$work/out" 2>"$work/err" || status=$?
 [ $status -eq 2 ] && grep -q 'После --jobs нужно число от 1 до 256: 0' "$work/err" \
     || { echo "--jobs=0: status $status"; cat "$work/err"; exit 1; }
+# --listen --seconds tells a missing sound server, then a source that does not exist, with
+# status 1, and leaves no folder behind.
+run="$work/pulse" && mkdir -p -m700 "$run"
+listen() {
+    status=0
+    env -u DISPLAY XDG_RUNTIME_DIR="$run" PULSE_SERVER="unix:$run/native" timeout 20 ./kalvotune --listen \
+        --seconds 1 --save-template "$work/live" "$@" >"$work/out" 2>"$work/err" || status=$?
+}
+listen
+[ $status -eq 1 ] && grep -q 'kalvotune: Нет звукового сервера' "$work/err" && [ ! -e "$work/live" ] \
+    || { echo "--listen without a server: status $status"; cat "$work/err"; exit 1; }
+XDG_RUNTIME_DIR="$run" HOME="$work" pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --disallow-exit -L "module-null-sink sink_name=test" \
+    -L "module-native-protocol-unix auth-anonymous=1 socket=$run/native" >/dev/null 2>&1 &
+pulse_pid=$!
+for _ in $(seq 100); do PULSE_SERVER="unix:$run/native" pactl info >/dev/null 2>&1 && break; sleep 0.05; done
+listen --source nope
+[ $status -eq 1 ] && grep -q 'kalvotune: Нет источника звука <nope>' "$work/err" && [ ! -e "$work/live" ] \
+    || { echo "--listen --source nope: status $status"; cat "$work/err"; exit 1; }
+kill $pulse_pid && wait $pulse_pid 2>/dev/null || true
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &

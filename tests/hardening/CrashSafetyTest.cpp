@@ -61,7 +61,7 @@ SavedSettings SettingsOf(int generation)
 
 Options OptionsOf(int generation)
 {
-    return {generation % 2001 - 1000, generation % 2};
+    return {generation % 2001 - 1000, generation % 2, {}};
 }
 
 Bytes ChannelOf(int file, int generation)

@@ -20,6 +20,18 @@ public:
     /// Answers from `openedFiles` and records in `openedTracksOnly` whether playlists were offered.
     std::vector<std::filesystem::path> OpenAudioFiles(bool tracksOnly) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+    /// Answers from `choices` and records the lines offered in `offered`.
+    std::optional<int> ChooseItem(const std::string&, const std::string&, const std::vector<std::string>& items,
+        int current) override
+    {
+        offered.push_back(items);
+        offeredCurrent = current;
+        if (choices.empty())
+            return std::nullopt;
+        const std::optional<int> choice = choices.front();
+        choices.pop_front();
+        return choice;
+    }
     /// Answers from `savedFiles` and records each proposed name in `savePrompts`.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
     /// The same for a video.
@@ -47,6 +59,9 @@ public:
     std::deque<std::optional<std::filesystem::path>> folders;
     std::deque<std::optional<std::filesystem::path>> savedFiles;
     std::vector<std::string> savePrompts;
+    std::deque<std::optional<int>> choices;
+    std::vector<std::vector<std::string>> offered;
+    int offeredCurrent{-1};
 };
 
 /// A clock that only moves when a test moves it. Starts at 2026-12-06 18:41:01.

@@ -126,6 +126,19 @@ std::optional<std::filesystem::path> QtDialogs::SaveVideoFile(const std::string&
     return std::filesystem::path{file.toStdString()};
 }
 
+std::optional<int> QtDialogs::ChooseItem(
+    const std::string& caption, const std::string& prompt, const std::vector<std::string>& items, int current)
+{
+    QStringList lines;
+    for (const std::string& item : items)
+        lines << Q(item);
+    bool accepted{};
+    const QString chosen = QInputDialog::getItem(m_parent, Q(caption), Q(prompt), lines, current, false, &accepted);
+    if (!accepted || !lines.contains(chosen))
+        return std::nullopt;
+    return static_cast<int>(lines.indexOf(chosen));
+}
+
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(const std::string& title)
 {
     // Browsing starts at the desktop (the home folder where there is none), nothing

@@ -22,6 +22,8 @@ public:
     /// Extensions match in any letter case.
     std::vector<std::filesystem::path> OpenAudioFiles(bool tracksOnly) override;
     std::optional<std::filesystem::path> ChooseFolder(const std::string& title) override;
+    std::optional<int> ChooseItem(const std::string& caption, const std::string& prompt,
+        const std::vector<std::string>& items, int current) override;
     /// Starts in the folder of the last opened tracks, else the desktop's music folder.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
     /// Starts in the desktop's videos folder (the home folder without one); a name

@@ -12,11 +12,14 @@
 #include "app/qt/WhenIdle.hpp"
 #include "cli/AnalyseCommand.hpp"
 #include "cli/CommandLine.hpp"
+#include "cli/ListenCommand.hpp"
 #include "cli/RelinkCommand.hpp"
 #include "cli/VideoCommand.hpp"
 #include "core/Random.hpp"
 #include "playback/DeferredAudio.hpp"
+#include "playback/PulseCapture.hpp"
 #include "playlists/ExternalFiles.hpp"
+#include "template_commands/LiveModule.hpp"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -122,6 +125,14 @@ int main(int argc, char* argv[])
         QCoreApplication core{argc, argv};
         return cli::RunRelinkCommand(CommandProgramDir(), *request, std::cout);
     }
+    // `--listen --seconds N --save-template DIR [--source NAME]`: a template of what the
+    // computer plays, without a window.
+    if (const auto* request = std::get_if<cli::ListenRequest>(&command)) {
+        QCoreApplication core{argc, argv};
+        template_commands::LiveModule live{ProgramModule(template_commands::kLiveModuleFile)};
+        return cli::RunListenCommand(*request, std::cout, std::cerr,
+            [&live](const template_commands::LiveTemplateRequest& recording) { return live.RecordTemplate(recording); });
+    }
     // What is left is the window, with the files named, if any.
     const cli::WindowStart& start = std::get<cli::WindowStart>(command);
     QApplication application{argc, argv};
@@ -148,9 +159,16 @@ int main(int argc, char* argv[])
         playback::DeferredAudio audio{ProgramModule(playback::kAudioModuleFile)};
         analysis::AnalysisModule analysisModule{ProgramModule(analysis::kAnalysisModuleFile)};
         video::VideoModule videoModule{ProgramModule(video::kVideoModuleFile)};
+        template_commands::LiveModule liveModule{ProgramModule(template_commands::kLiveModuleFile)};
         Services services{dialogs, clock, random, audio.Device(), screen, audio.Sounds(), activity};
 
         app::Kalvotune player{programDir.dir, services};
+        player.listen().SetLiveSound({
+            .listSources = [&liveModule] { return liveModule.ListSources(playback::kSourceListTimeout); },
+            .newCapture = [&liveModule] { return liveModule.NewCapture(); },
+            .newTicker = [&liveModule](const analysis::LiveSettings& settings) { return liveModule.NewTicker(settings); },
+            .unavailable = [&liveModule] { return liveModule.Error(); },
+        });
         app::MainWindow window{player};
         dialogs.SetParent(&window);
         app::MusicAnalysisDialog analysis{player, window, analysisModule.AsAnalyser()};
@@ -177,6 +195,8 @@ int main(int argc, char* argv[])
             dialogs.ShowMessage(programDir.prepared.message);
         if (!files.empty())
             window.Run([&external, &files] { external.OpenFiles(files); });
+        else if (start.listen)
+            window.Run([&player, &start] { player.listen().StartListening(start.source); });
         app::MediaControls media{player, audio.Device()};
         app::Mpris mpris{media,
             {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }},
