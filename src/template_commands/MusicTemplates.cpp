@@ -6,6 +6,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
+#include "playlists/TemplateRegistration.hpp"
 #include "templates/TemplateFolders.hpp"
 #include "templates/TemplateLoader.hpp"
 
@@ -38,12 +39,13 @@ std::string KeptTemplateMessage(const std::string& folder)
     return "ЦМШ уже есть (" + folder + "), оставлен";
 }
 
-MusicTemplateInstall InstallMusicTemplate(
-    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels, bool replace)
+MusicTemplateInstall InstallMusicTemplate(const fs::path& programDir, Random& random, const std::string& track,
+    const TemplateChannels& channels, bool replace)
 {
     if (!playlists::FitsListLine(track))
         return {false, {}, playlists::UnlistableTracksMessage({track})};
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
+    playlists::TemplateRegistration registration{programDir};
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir));
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
     const std::vector<std::string> read{registry.lines};
@@ -51,11 +53,11 @@ MusicTemplateInstall InstallMusicTemplate(
     if (!replace && !oldFolder.empty())
         return {false, oldFolder, KeptTemplateMessage(oldFolder), true};
 
-    const fs::path data = form.ProgramDir / playlists::kDataFolder;
+    const fs::path data = programDir / playlists::kDataFolder;
     // An empty old folder name is never touched: the new folder starts empty instead of
     // taking over a handed-out folder that happens to carry the track's title.
-    const templates::TemplateFolderResult made
-        = templates::MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(
+        data, playlists::TrackTitleOf(track), random, std::string{}, registration.AnnounceFor(track));
     if (!made.ok)
         return {false, {}, made.message};
     const fs::path folder = data / made.name;
@@ -73,10 +75,11 @@ MusicTemplateInstall InstallMusicTemplate(
 
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
     playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteRegistry(form, read, registry.lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(programDir, read, registry.lines); !written.ok) {
         templates::DeleteFolderTree(folder);
         return {false, {}, written.message};
     }
+    registration.Registered();
     const bool oldStillNamed = std::any_of(registry.lines.begin(), registry.lines.end(),
         [&](const std::string& line) { return playlists::LineTemplate(line) == oldFolder; });
     if (!oldFolder.empty() && oldFolder != made.name && !oldStillNamed && templates::IsPlainFolderName(oldFolder))
@@ -121,7 +124,7 @@ void MusicTemplates::MakeTemplatesFromMusic()
     const std::vector<std::string> tracks = TracksToAnalyse();
     if (tracks.empty())
         return;
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(m_form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(m_form.ProgramDir));
     if (!registry.ok() && !registry.missing()) {
         m_services.dialogs.ShowMessage(registry.message);
         return;
@@ -152,7 +155,7 @@ void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannel
         return;
     }
     const MusicTemplateInstall installed
-        = InstallMusicTemplate(m_form, m_services.random, job.track, channels, job.replace);
+        = InstallMusicTemplate(m_form.ProgramDir, m_services.random, job.track, channels, job.replace);
     if (!installed.ok) {
         if (!installed.kept)
             m_services.dialogs.ShowMessage(installed.message);
