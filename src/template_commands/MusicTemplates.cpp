@@ -3,6 +3,7 @@
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
 #include "playback/Player.hpp"
+#include "playlists/CurrentList.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
@@ -104,17 +105,7 @@ void MusicTemplates::Follow(const playback::PlayerEvent& event)
 
 std::vector<std::string> MusicTemplates::TracksToAnalyse() const
 {
-    std::vector<std::string> tracks;
-    const ListBox& list = m_form.CurrentListBox;
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Selected(i)) {
-            std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
-            if (!path.empty() && std::find(tracks.begin(), tracks.end(), path) == tracks.end())
-                tracks.push_back(std::move(path));
-        }
-    if (tracks.empty() && !m_form.CurrentTrackName.empty())
-        tracks.push_back(m_form.CurrentTrackName.string());
-    return tracks;
+    return playlists::SelectedOrPlayingTracks(m_form);
 }
 
 void MusicTemplates::MakeTemplatesFromMusic()

@@ -68,8 +68,7 @@ public:
     /// ("No" keeps it and leaves the track out) and hands the rest to the runner.
     void MakeTemplatesFromMusic();
 
-    /// The tracks the command works on, each once: the selected entries of `CurrentListBox`, or
-    /// `CurrentTrackName` when nothing is selected.
+    /// The tracks the command works on: `playlists::SelectedOrPlayingTracks`.
     std::vector<std::string> TracksToAnalyse() const;
 
     /// An analysis finished for `job`: installs its template, and when the track is the
