@@ -1,8 +1,10 @@
 #include "app/SaveVideo.hpp"
 
+#include "playlists/CurrentList.hpp"
 #include "playlists/ListLine.hpp"
 
 #include <algorithm>
+#include <array>
 
 namespace kalvotune::app {
 
@@ -13,6 +15,9 @@ namespace {
 constexpr const char* kNoTrack{"Выберите трек в списке или включите его: видео делается из трека."};
 constexpr const char* kBusy{"Видео уже записывается. Дождитесь конца или отмените запись."};
 constexpr const char* kSaveCaption{"Сохранить видео…"};
+// The shapes the dialog offers, stretched first as the window shows the picture full screen.
+constexpr std::array kShapes{"растянуть на весь кадр", "обрезать, сохранив пропорции", "целиком, с чёрными полями"};
+constexpr std::array kFits{video::VideoFit::Stretch, video::VideoFit::Crop, video::VideoFit::Pad};
 
 } // namespace
 
@@ -41,14 +46,8 @@ SaveVideo::SaveVideo(Form& form, Services& services)
 
 fs::path SaveVideo::TrackToSave() const
 {
-    const ListBox& list = m_form.CurrentListBox;
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Selected(i)) {
-            std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
-            if (!path.empty())
-                return path;
-        }
-    return m_form.CurrentTrackName;
+    const std::vector<std::string> tracks = playlists::SelectedOrPlayingTracks(m_form);
+    return tracks.empty() ? fs::path{} : fs::path{tracks.front()};
 }
 
 void SaveVideo::ChooseFileAndSaveVideo()
@@ -60,11 +59,11 @@ void SaveVideo::ChooseFileAndSaveVideo()
         m_services.dialogs.ShowMessage(kNoTrack);
         return;
     }
-    const std::optional<fs::path> chosen
-        = m_services.dialogs.SaveVideoFile(playlists::TrackTitleOf(track.string()) + ".mp4");
+    const std::optional<VideoFileChoice> chosen = m_services.dialogs.SaveVideoFile(
+        playlists::TrackTitleOf(track.string()) + ".mp4", {kShapes.begin(), kShapes.end()});
     if (!chosen)
         return;
-    const fs::path output = video::WithVideoExtension(*chosen);
+    const fs::path output = video::WithVideoExtension(chosen->file);
     if (const std::string overTrack = video::CheckVideoTarget(track, output); !overTrack.empty()) {
         m_services.dialogs.ShowMessage(overTrack);
         return;
@@ -76,6 +75,7 @@ void SaveVideo::ChooseFileAndSaveVideo()
     request.programDir = m_form.ProgramDir;
     request.track = track;
     request.output = output;
+    request.fit = kFits[static_cast<std::size_t>(std::clamp(chosen->shape, 0, static_cast<int>(kFits.size()) - 1))];
     // What the window shows full screen: the screen's own pixels, even sides for the encoder.
     const int width = m_services.screen.PhysicalWidth();
     const int height = m_services.screen.Width() > 0

@@ -23,7 +23,8 @@ public:
 
 /// "Сохранить видео…": the kaleidoscope of the selected track (or the playing one) with
 /// its music as an MP4 file, at the size of the screen, with the picture settings of the
-/// window. Every handler runs on the window's thread.
+/// window and the picture's shape picked in the dialog (stretched, as full screen, at first). Every handler runs on the
+/// window's thread.
 class SaveVideo {
 public:
     /// Both references must outlive the object.
@@ -37,8 +38,7 @@ public:
     /// other existing file is asked first.
     void ChooseFileAndSaveVideo();
 
-    /// The track the command works on: the first selected entry of `CurrentListBox`, or
-    /// `CurrentTrackName` when nothing is selected; empty when there is neither.
+    /// The track the command works on: the first of `playlists::SelectedOrPlayingTracks`.
     std::filesystem::path TrackToSave() const;
 
     /// A video finished: a failure shows its message, a written video where it is.

@@ -2,7 +2,6 @@
 
 #include "analysis/MusicAnalysis.hpp"
 #include "cli/BatchProgress.hpp"
-#include "core/Form.hpp"
 #include "core/SavedSettings.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
@@ -195,15 +194,13 @@ const std::atomic<int>& StopSignals::Flag()
 int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request, Random& random, std::ostream& out,
     const analysis::Analyser& analyse, const AnalyseControl& control)
 {
-    Form form;
-    form.ProgramDir = programDir;
     const int spacing = std::clamp(ReadSettings(programDir / kSettingsFileName).pictureChangeSlider,
         kFewestPictureChangeTicks, kMostPictureChangeTicks);
 
     // What needs no analysis is decided before any starts. Without `--replace` the batch
     // only adds lines, so a track the registry names now still has its line when its turn
     // to be installed comes; installing checks again in any case.
-    const playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
+    const playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir));
     const bool registryRead = registry.ok() || registry.missing();
     std::vector<BatchTrack> tracks;
     std::size_t toAnalyse{};
@@ -261,7 +258,7 @@ int RunAnalyseCommand(const fs::path& programDir, const AnalyseRequest& request,
         }
         // Installing runs whole, on this thread alone: a signal only marks the flag.
         const template_commands::MusicTemplateInstall installed = template_commands::InstallMusicTemplate(
-            form, random, entry.track, result->plan.channels, request.replace);
+            programDir, random, entry.track, result->plan.channels, request.replace);
         print(entry.track, installed.ok ? installed.folder : installed.message);
         failed += installed.ok || installed.kept ? 0 : 1;
         ++done;

@@ -88,6 +88,15 @@ std::string StoreFps(Reading& reading, std::string_view value)
     return {};
 }
 
+std::string StoreFit(Reading& reading, std::string_view value)
+{
+    const std::optional<video::VideoFit> fit = video::ParseVideoFit(value);
+    if (!fit)
+        return "После --fit нужно stretch, crop или pad" + std::string{value.empty() ? "." : ": "} + std::string{value};
+    reading.video.fit = *fit;
+    return {};
+}
+
 std::string StoreSeed(Reading& reading, std::string_view value)
 {
     std::uint32_t seed{};
@@ -143,6 +152,7 @@ constexpr std::array kOptions{
     Option{"--output", Mode::Video, true, StoreOutput},
     Option{"--size", Mode::Video, true, StoreSize},
     Option{"--fps", Mode::Video, true, StoreFps},
+    Option{"--fit", Mode::Video, true, StoreFit},
     Option{"--seed", Mode::Video, true, StoreSeed},
     Option{"--overwrite", Mode::Video, false,
         [](Reading& r, std::string_view) {
@@ -161,7 +171,7 @@ constexpr std::array kOptions{
 
 constexpr const char* kAnalyseUsage{"Укажите файлы: kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]"};
 constexpr const char* kVideoUsage{"Укажите трек и файл: kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] "
-                                  "[--fps N] [--seed S] [--overwrite]"};
+                                  "[--fps N] [--fit stretch|crop|pad] [--seed S] [--overwrite]"};
 constexpr const char* kRelinkUsage{"Укажите папку с музыкой: kalvotune --relink ПАПКА [--dry-run]"};
 constexpr const char* kListenUsage{"Запись шаблона с живого звука: kalvotune --listen --seconds N --save-template ПАПКА "
                                    "[--source ИМЯ]"};
@@ -303,7 +313,8 @@ std::string UsageText()
     return "Использование:\n"
            "  kalvotune [ФАЙЛ...]\n"
            "  kalvotune --analyse ФАЙЛ... [--replace] [--jobs N]\n"
-           "  kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--seed S] [--overwrite]\n"
+           "  kalvotune --video ТРЕК --output ФАЙЛ.mp4 [--size ШxВ] [--fps N] [--fit stretch|crop|pad]\n"
+           "            [--seed S] [--overwrite]\n"
            "  kalvotune --relink ПАПКА [--dry-run]\n"
            "  kalvotune --listen [--source ИМЯ]\n"
            "  kalvotune --listen --seconds N --save-template ПАПКА [--source ИМЯ]\n"
@@ -327,6 +338,9 @@ std::string HelpText()
           "    --output ФАЙЛ.mp4 куда записать видео (.mp4 добавляется к имени без расширения)\n"
           "    --size ШxВ        размер кадра (по умолчанию 1920x1080)\n"
           "    --fps N           кадров в секунду (по умолчанию 30)\n"
+          "    --fit ВИД         как картинка 675x524 заполняет кадр: stretch - растянуть (как во\n"
+          "                      весь экран, по умолчанию), crop - обрезать, сохранив пропорции,\n"
+          "                      pad - целиком, с чёрными полями\n"
           "    --seed S          число для случайного выбора (по умолчанию выбирается и печатается)\n"
           "    --overwrite       заменить уже имеющийся файл (но никогда не сам трек)\n"
           "  --relink ПАПКА      найти в папке перемещённые треки списков, \"Былое\" и ЦМШ, без окна\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "video/Mp4Writer.hpp"
+#include "video/VideoExport.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -37,11 +38,13 @@ struct AnalyseRequest {
     int jobs{};
 };
 
-/// `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--seed S] [--overwrite]`.
+/// `--video TRACK --output FILE.mp4 [--size WxH] [--fps N] [--fit stretch|crop|pad] [--seed S]
+/// [--overwrite]`.
 struct VideoCommandRequest {
     std::string track;
     std::string output;
     video::VideoFormat format;
+    video::VideoFit fit{video::VideoFit::Stretch};
     std::optional<std::uint32_t> seed;
     /// `--overwrite`: an existing file of that name may be replaced (never the track itself).
     bool overwrite{};

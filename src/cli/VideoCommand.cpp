@@ -53,6 +53,7 @@ int RunVideoCommand(const fs::path& programDir, const VideoCommandRequest& reque
         return 1;
     }
     job.format = request.format;
+    job.fit = request.fit;
     job.seed = request.seed.value_or(drawnSeed);
     job.look = SavedLook(ReadSettings(programDir / kSettingsFileName), ReadOptions(programDir / kOptionsFileName));
     out << "seed " << job.seed << '\n' << std::flush;

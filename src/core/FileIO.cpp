@@ -266,6 +266,16 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     return results;
 }
 
+bool SyncFolder(const fs::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
 namespace {
 
 // Counts the steps of `WriteFilesTogether` for the installed faults.
@@ -280,16 +290,6 @@ struct Steps {
         }
     }
 };
-
-bool SyncFolder(const fs::path& folder)
-{
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 // Makes `to` hold hard links to everything in `from` but the names in `skip`, folders
 // rebuilt level by level; a symbolic link is linked as the link it is.

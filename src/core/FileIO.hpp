@@ -30,6 +30,10 @@ struct WriteResult {
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const Bytes& bytes);
 
+/// Flushes `folder`'s entries (names made, renamed or removed) to the disk; false when
+/// it cannot.
+bool SyncFolder(const std::filesystem::path& folder);
+
 /// One file of `WriteFilesAtomically`; the bytes must outlive the call.
 struct FileWrite {
     std::filesystem::path target;

@@ -11,6 +11,12 @@ namespace kalvotune {
 class AudioDevice;
 class Random;
 
+/// What the save-video dialog gave: the file, and which of the offered shapes was picked.
+struct VideoFileChoice {
+    std::filesystem::path file;
+    int shape{};
+};
+
 /// Message boxes and standard dialogs. Texts are UTF-8.
 class Dialogs {
 public:
@@ -36,10 +42,12 @@ public:
     {
         return std::nullopt;
     }
-    /// The save dialog for an MP4 video, proposing the file name `suggested`; the name as
-    /// chosen (the caller adds ".mp4" and asks before replacing a file). Empty when
-    /// cancelled; a back end without such a dialog always cancels.
-    virtual std::optional<std::filesystem::path> SaveVideoFile(const std::string& /*suggested*/)
+    /// The save dialog for an MP4 video, proposing the file name `suggested` and offering
+    /// the picture shapes `shapes` (the first one picked at first): the name as chosen (the
+    /// caller adds ".mp4" and asks before replacing a file) and the index of the shape
+    /// picked. Empty when cancelled; a back end without such a dialog always cancels.
+    virtual std::optional<VideoFileChoice> SaveVideoFile(
+        const std::string& /*suggested*/, const std::vector<std::string>& /*shapes*/)
     {
         return std::nullopt;
     }

@@ -58,6 +58,21 @@ bool AnyTrackSelected(const Form& form)
     return form.CurrentListBox.SelectedCount() > 0;
 }
 
+std::vector<std::string> SelectedOrPlayingTracks(const Form& form)
+{
+    std::vector<std::string> tracks;
+    const ListBox& list = form.CurrentListBox;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.Selected(i)) {
+            std::string path = LinePath(ItemToLine(list.Item(i)));
+            if (!path.empty() && std::find(tracks.begin(), tracks.end(), path) == tracks.end())
+                tracks.push_back(std::move(path));
+        }
+    if (tracks.empty() && !form.CurrentTrackName.empty())
+        tracks.push_back(form.CurrentTrackName.string());
+    return tracks;
+}
+
 void ReleaseStoppedTrack(Form& form, Services& services)
 {
     if (services.device.Mode() != DeviceMode::Stopped)

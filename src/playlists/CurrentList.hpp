@@ -19,6 +19,11 @@ class MyLists;
 /// True when at least one entry of `CurrentListBox` is selected.
 bool AnyTrackSelected(const Form& form);
 
+/// The tracks a command on "the chosen tracks" works on, each once: the paths of the
+/// selected entries of `CurrentListBox` in list order, or `CurrentTrackName` when nothing
+/// is selected; empty when there is neither.
+std::vector<std::string> SelectedOrPlayingTracks(const Form& form);
+
 /// When the device is stopped (not playing, not paused) closes it, so that its file may
 /// be deleted, moved or renamed, and sets the caption to `CaptionPrefix`. Does nothing in
 /// any other state.

@@ -1,7 +1,11 @@
 #include "playlists/ListFile.hpp"
 
+#include "templates/TemplateFolders.hpp"
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace kalvotune::playlists {
 
@@ -187,6 +191,30 @@ std::optional<std::vector<std::string>> ReadListFile(const std::filesystem::path
 WriteResult WriteListFile(const std::filesystem::path& file, const std::vector<std::string>& lines)
 {
     return WriteFileAtomically(file, EncodeListFile(lines));
+}
+
+} // namespace kalvotune::playlists
+
+namespace kalvotune::playlists {
+
+std::filesystem::path ListFileIn(const std::filesystem::path& listsDir, std::string_view name)
+{
+    // Names come from files people edit ("../x", "/etc/x", a link to elsewhere): only a
+    // plain name that stays inside `Lists` gets a path.
+    const std::string plain{name};
+    if (!templates::IsPlainFolderName(plain) || plain.find('\0') != std::string::npos)
+        return {};
+    std::filesystem::path file = listsDir / plain;
+    if (!IsWithin(listsDir, file))
+        return {};
+    return file;
+}
+
+std::string ListReadErrorText(const std::filesystem::path& file, const ListReadResult& read)
+{
+    if (read.missing())
+        return "Не удалось открыть файл " + file.string() + ": " + std::strerror(ENOENT);
+    return read.message;
 }
 
 } // namespace kalvotune::playlists

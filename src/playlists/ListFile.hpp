@@ -63,6 +63,15 @@ ListReadResult ReadListFileChecked(const std::filesystem::path& file);
 
 /// Reads a list file whole; empty when it cannot be opened (missing, or a folder).
 std::optional<std::vector<std::string>> ReadListFile(const std::filesystem::path& file);
+/// The full path of the list file `name` in the folder `listsDir`; empty (a path that
+/// reads as missing and that no write accepts) when `name` is not a plain file name or
+/// leads out of `listsDir` through a symbolic link.
+std::filesystem::path ListFileIn(const std::filesystem::path& listsDir, std::string_view name);
+
+/// The error text for the list file `file` that `read` could not read (missing or
+/// unreadable), naming the file and the system's reason.
+std::string ListReadErrorText(const std::filesystem::path& file, const ListReadResult& read);
+
 /// Writes a list file whole through `WriteFileAtomically`: on failure the old file is
 /// untouched and the result carries the program's message.
 WriteResult WriteListFile(const std::filesystem::path& file, const std::vector<std::string>& lines);

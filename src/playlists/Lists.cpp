@@ -3,6 +3,7 @@
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
+#include "playlists/StartLists.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <algorithm>
@@ -19,16 +20,6 @@ constexpr const char* kMyListsStolen{"Кто-то стащил наш списо
 constexpr const char* kMyListsHowTo{
     "Если не сможете найти: откройте папку ...\\Lists и создайте новый пустой документ с помощ. Блокнота; "
     "закройте и переименуйте на  MyLists(без расширения).  Удачи.."};
-
-bool Contains(const std::vector<std::string>& lines, std::string_view text)
-{
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-}
-
-void InsertAt(std::vector<std::string>& lines, std::size_t index, std::string_view text)
-{
-    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(std::min(index, lines.size())), std::string{text});
-}
 
 std::string RegistryLine(const std::string& path, std::string_view templateField)
 {
@@ -51,15 +42,7 @@ fs::path Lists::ListsDir() const
 
 fs::path Lists::ListFilePath(std::string_view name) const
 {
-    // Names come from files people edit ("../x", "/etc/x", a link to elsewhere): only a
-    // plain name that stays inside `Lists` gets a path.
-    const std::string plain{name};
-    if (!templates::IsPlainFolderName(plain) || plain.find('\0') != std::string::npos)
-        return {};
-    fs::path file = ListsDir() / plain;
-    if (!IsWithin(ListsDir(), file))
-        return {};
-    return file;
+    return ListFileIn(ListsDir(), name);
 }
 
 bool Lists::WriteList(std::string_view name, const std::vector<std::string>& lines)
@@ -72,10 +55,7 @@ bool Lists::WriteList(std::string_view name, const std::vector<std::string>& lin
 
 void Lists::ShowReadError(const fs::path& file, const ListReadResult& read)
 {
-    if (read.missing())
-        m_services.dialogs.ShowError("Не удалось открыть файл " + file.string() + ": " + std::strerror(ENOENT));
-    else
-        m_services.dialogs.ShowError(read.message);
+    m_services.dialogs.ShowError(ListReadErrorText(file, read));
 }
 
 std::optional<std::vector<std::string>> Lists::ReadList(std::string_view name)
@@ -110,88 +90,20 @@ void Lists::LoadStartLists()
     m_form.MyListsBox.Clear();
     m_form.WorkListBox.Clear();
 
-    // The shipped tracks, in the order the folder listing gives them.
-    const fs::path soundDir = m_form.ProgramDir / kSoundFolder;
-    std::vector<std::string> tracks;
-    std::vector<std::string> refused;
-    std::error_code ec;
-    for (fs::directory_iterator it{soundDir, ec}, end; !ec && it != end; it.increment(ec)) {
-        std::string path = (soundDir / it->path().filename()).string();
-        (FitsListLine(path) ? tracks : refused).push_back(std::move(path));
-    }
-    if (!refused.empty())
-        m_services.dialogs.ShowMessage(UnlistableTracksMessage(refused));
-
-    // Most starts find the default list and the index as they were left: a file that
-    // already holds the lines is not written again, which spares a flush to disk.
-    const auto writeWhenChanged = [this](std::string_view name, const std::vector<std::string>& lines) {
-        if (!FileHolds(ListFilePath(name), EncodeListFile(lines)))
-            WriteList(name, lines);
-    };
-    std::vector<std::string> defaultList;
-    for (const std::string& path : tracks)
-        defaultList.push_back(RegistryLine(path, "0"));
-    writeWhenChanged(kDefaultListName, defaultList);
-
-    // The index: a lost `MyLists` is made anew rather than leaving the window without
-    // lists; the history list, when its file survived, is put back into it. One that
-    // exists but cannot be read still holds the names of the user's lists: it is left
-    // alone.
-    const fs::path indexFile = ListFilePath(kMyListsName);
-    ListReadResult index = ReadListFileChecked(indexFile);
-    const bool indexReadable = index.ok() || index.missing();
-    if (index.missing() && IsFile(ListFilePath(kHistoryListName)))
-        index.lines.emplace_back(kHistoryListName);
-    if (indexReadable) {
-        if (!Contains(index.lines, kRegistryName))
-            InsertAt(index.lines, 0, kRegistryName);
-        if (!Contains(index.lines, kDefaultListName))
-            InsertAt(index.lines, 1, kDefaultListName);
-        writeWhenChanged(kMyListsName, index.lines);
-    } else {
-        ShowReadError(indexFile, index);
+    const PreparedStartLists prepared = PrepareStartLists(m_form.ProgramDir, m_services.random);
+    for (const StartNotice& notice : prepared.notices) {
+        if (notice.error)
+            m_services.dialogs.ShowError(notice.text);
+        else
+            m_services.dialogs.ShowMessage(notice.text);
     }
 
-    if (!IsFile(ListFilePath(kRegistryName)))
-        WriteList(kRegistryName, {});
-    // An unreadable registry is left alone: writing it back would lose its lines.
-    if (std::optional<std::vector<std::string>> registry = ReadList(kRegistryName)) {
-        const std::vector<std::string> read{*registry};
-        const fs::path dataDir = m_form.ProgramDir / kDataFolder;
-        std::vector<templates::TemplateFolderResult> installed;
-        for (const std::string& path : tracks) {
-            const std::string title = TrackTitleOf(path);
-            std::error_code dirError;
-            // A link in `Data` leading elsewhere is no shipped template: nothing is copied from it.
-            if (!templates::IsPlainFolderName(title) || !fs::is_directory(dataDir / title, dirError)
-                || !IsWithin(dataDir, dataDir / title))
-                continue;
-            const templates::TemplateFolderResult made
-                = templates::MakeTemplateFolder(dataDir, title, m_services.random);
-            if (!made.ok) {
-                m_services.dialogs.ShowMessage(made.message);
-                continue;
-            }
-            registry->push_back(RegistryLine(path, made.name));
-            installed.push_back(made);
-        }
-        if (!installed.empty()) {
-            std::stable_sort(registry->begin(), registry->end(), ListTextLess);
-            // The shipped folders go only once the registry names their copies.
-            if (const WriteResult written = WriteRegistry(m_form, read, *registry); !written.ok)
-                m_services.dialogs.ShowError(written.message);
-            else
-                for (const templates::TemplateFolderResult& made : installed)
-                    templates::RemoveReplacedFolder(dataDir, made);
-        }
-    }
-
-    for (const std::string& line : defaultList)
+    for (const std::string& line : prepared.defaultList)
         m_form.CurrentListBox.Add(MakeListItem(line));
     m_form.CurrentListName = std::string{kDefaultListName};
     m_form.caption = " " + std::string{kDefaultListName};
     // The panel would only repeat the index's error; the current list shows instead.
-    if (indexReadable)
+    if (prepared.indexReadable)
         ToggleMyLists();
 }
 

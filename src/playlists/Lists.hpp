@@ -25,11 +25,10 @@ public:
     /// the user's lists switches them off when it opens. May be empty in tests.
     Lists(Form& form, Services& services, std::function<void(bool)> runPatterns = {});
 
-    /// Start-up: rebuilds "Калейдоскоп" from `Sound`, repairs `MyLists` (creating it when
-    /// it is missing), registers the shipped templates once, fills `CurrentListBox` and opens
-    /// the panel of the user's lists. A `Sound` entry whose name a list line cannot carry
-    /// is left out with one message. A `MyLists` that exists but cannot be read is left
-    /// untouched after an error box, and the panel stays closed.
+    /// Start-up: prepares the program folder's lists as every start does
+    /// (`PrepareStartLists`) and shows its messages, fills `CurrentListBox` with
+    /// "Калейдоскоп" and opens the panel of the user's lists. A `MyLists` that exists but
+    /// cannot be read is left untouched after an error box, and the panel stays closed.
     void LoadStartLists();
     /// Puts `CurrentTrackName` on top of "Былое" (not while "Былое" is the current list),
     /// dropping its older copy and keeping at most `kHistoryLimit` older lines.

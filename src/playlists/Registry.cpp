@@ -1,5 +1,6 @@
 #include "playlists/Registry.hpp"
 
+#include "core/Controls.hpp"
 #include "core/FileIO.hpp"
 #include "playlists/ListLine.hpp"
 
@@ -12,16 +13,6 @@ namespace kalvotune::playlists {
 std::filesystem::path RegistryFile(const std::filesystem::path& programDir)
 {
     return programDir / kListsFolder / kRegistryName;
-}
-
-std::filesystem::path RegistryFile(const Form& form)
-{
-    return RegistryFile(form.ProgramDir);
-}
-
-ListReadResult ReadRegistryWorkList(const Form& form)
-{
-    return ReadRegistryWorkList(RegistryFile(form));
 }
 
 ListReadResult ReadRegistryWorkList(const std::filesystem::path& file)
@@ -75,11 +66,12 @@ std::vector<std::string> MergeRegistryEdit(
     return current;
 }
 
-WriteResult WriteRegistry(const Form& form, const std::vector<std::string>& read, std::vector<std::string>& edited)
+WriteResult WriteRegistry(
+    const std::filesystem::path& programDir, const std::vector<std::string>& read, std::vector<std::string>& edited)
 {
-    const std::filesystem::path file{RegistryFile(form)};
+    const std::filesystem::path file{RegistryFile(programDir)};
     const FolderLock lock{file.parent_path()};
-    ListReadResult current = ReadRegistryWorkList(form);
+    ListReadResult current = ReadRegistryWorkList(file);
     if (!current.ok() && !current.missing())
         return {false, current.message};
     std::vector<std::string> merged{MergeRegistryEdit(std::move(current.lines), read, edited)};

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/Form.hpp"
 #include "playlists/ListFile.hpp"
 
 #include <filesystem>
@@ -11,14 +10,11 @@ namespace kalvotune::playlists {
 
 /// The template registry `Kalvotune` in the `Lists` folder of `programDir`.
 std::filesystem::path RegistryFile(const std::filesystem::path& programDir);
-/// The same for `form.ProgramDir`.
-std::filesystem::path RegistryFile(const Form& form);
 
-/// Reads the registry into a work list sorted as it is written back (`ListTextLess`,
-/// equal lines keeping their order). A missing registry gives an empty list; an
-/// unreadable one gives `Failed` with the message, and the caller must not write it back.
-ListReadResult ReadRegistryWorkList(const Form& form);
-/// The same for the registry file `file`.
+/// Reads the registry file `file` (`RegistryFile`) into a work list sorted as it is
+/// written back (`ListTextLess`, equal lines keeping their order). A missing registry
+/// gives an empty list; an unreadable one gives `Failed` with the message, and the
+/// caller must not write it back.
 ListReadResult ReadRegistryWorkList(const std::filesystem::path& file);
 
 /// The template folder the registry lines give `track`, empty when it has none.
@@ -36,12 +32,14 @@ void AddRegistryLine(std::vector<std::string>& lines, std::string line);
 std::vector<std::string> MergeRegistryEdit(
     std::vector<std::string> current, const std::vector<std::string>& read, const std::vector<std::string>& edited);
 
-/// Writes the registry work list `edited`, made from the lines `read`. The window and a
+/// Writes the registry of the program folder `programDir`: the work list `edited`, made
+/// from the lines `read`. The window and a
 /// `kalvotune --analyse` run may both register templates, and each reads the registry
 /// long before it writes: so the registry is read again, under a lock on the `Lists`
 /// folder held only for that read and the write, and the edit is applied to it
 /// (`MergeRegistryEdit`). `edited` becomes what was written. A registry that cannot be
 /// read now is not written, and its message is given.
-WriteResult WriteRegistry(const Form& form, const std::vector<std::string>& read, std::vector<std::string>& edited);
+WriteResult WriteRegistry(
+    const std::filesystem::path& programDir, const std::vector<std::string>& read, std::vector<std::string>& edited);
 
 } // namespace kalvotune::playlists

@@ -3,6 +3,7 @@
 #include "playlists/CurrentList.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
+#include "playlists/TemplateRegistration.hpp"
 #include "templates/TemplateFolders.hpp"
 
 #include <vector>
@@ -54,7 +55,7 @@ void InstallTemplateFolders(Form& form, Services& services)
     if (files.empty() || playlists::DialogFilesMissing(files, dialogs))
         return;
 
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(form.ProgramDir));
     if (!registry.ok() && !registry.missing()) {
         dialogs.ShowMessage(registry.message + kNotInstalled);
         return;
@@ -62,7 +63,7 @@ void InstallTemplateFolders(Form& form, Services& services)
     const std::vector<std::string> read{registry.lines};
 
     const fs::path data = form.ProgramDir / playlists::kDataFolder;
-    std::vector<templates::TemplateFolderResult> installed;
+    playlists::TemplateRegistration registration{form.ProgramDir};
     for (const fs::path& file : files) {
         const std::string track = file.string();
         const std::string title = playlists::TrackTitleOf(track);
@@ -77,22 +78,20 @@ void InstallTemplateFolders(Form& form, Services& services)
             continue;
         }
         const templates::TemplateFolderResult made
-            = templates::MakeTemplateFolder(data, title, services.random, folder);
+            = templates::MakeTemplateFolder(data, title, services.random, folder, registration.AnnounceFor(track));
         if (!made.ok) {
             dialogs.ShowMessage(made.message);
             continue;
         }
         playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
-        installed.push_back(made);
     }
 
-    if (const WriteResult written = playlists::WriteRegistry(form, read, registry.lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(form.ProgramDir, read, registry.lines); !written.ok) {
         dialogs.ShowMessage(written.message);
         return;
     }
     // Only now that the registry names the new folders do the handed-out ones go.
-    for (const templates::TemplateFolderResult& made : installed)
-        templates::RemoveReplacedFolder(data, made);
+    registration.Registered();
 }
 
 } // namespace kalvotune::template_commands

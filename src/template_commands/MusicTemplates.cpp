@@ -3,9 +3,11 @@
 #include "core/AudioDevice.hpp"
 #include "core/FileIO.hpp"
 #include "playback/Player.hpp"
+#include "playlists/CurrentList.hpp"
 #include "playlists/ListFile.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
+#include "playlists/TemplateRegistration.hpp"
 #include "templates/TemplateFolders.hpp"
 #include "templates/TemplateLoader.hpp"
 
@@ -38,12 +40,13 @@ std::string KeptTemplateMessage(const std::string& folder)
     return "ЦМШ уже есть (" + folder + "), оставлен";
 }
 
-MusicTemplateInstall InstallMusicTemplate(
-    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels, bool replace)
+MusicTemplateInstall InstallMusicTemplate(const fs::path& programDir, Random& random, const std::string& track,
+    const TemplateChannels& channels, bool replace)
 {
     if (!playlists::FitsListLine(track))
         return {false, {}, playlists::UnlistableTracksMessage({track})};
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(form);
+    playlists::TemplateRegistration registration{programDir};
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir));
     if (!registry.ok() && !registry.missing())
         return {false, {}, registry.message};
     const std::vector<std::string> read{registry.lines};
@@ -51,11 +54,11 @@ MusicTemplateInstall InstallMusicTemplate(
     if (!replace && !oldFolder.empty())
         return {false, oldFolder, KeptTemplateMessage(oldFolder), true};
 
-    const fs::path data = form.ProgramDir / playlists::kDataFolder;
+    const fs::path data = programDir / playlists::kDataFolder;
     // An empty old folder name is never touched: the new folder starts empty instead of
     // taking over a handed-out folder that happens to carry the track's title.
-    const templates::TemplateFolderResult made
-        = templates::MakeTemplateFolder(data, playlists::TrackTitleOf(track), random, std::string{});
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(
+        data, playlists::TrackTitleOf(track), random, std::string{}, registration.AnnounceFor(track));
     if (!made.ok)
         return {false, {}, made.message};
     const fs::path folder = data / made.name;
@@ -73,10 +76,11 @@ MusicTemplateInstall InstallMusicTemplate(
 
     std::erase_if(registry.lines, [&](const std::string& line) { return playlists::LinePath(line) == track; });
     playlists::AddRegistryLine(registry.lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteRegistry(form, read, registry.lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(programDir, read, registry.lines); !written.ok) {
         templates::DeleteFolderTree(folder);
         return {false, {}, written.message};
     }
+    registration.Registered();
     const bool oldStillNamed = std::any_of(registry.lines.begin(), registry.lines.end(),
         [&](const std::string& line) { return playlists::LineTemplate(line) == oldFolder; });
     if (!oldFolder.empty() && oldFolder != made.name && !oldStillNamed && templates::IsPlainFolderName(oldFolder))
@@ -101,17 +105,7 @@ void MusicTemplates::Follow(const playback::PlayerEvent& event)
 
 std::vector<std::string> MusicTemplates::TracksToAnalyse() const
 {
-    std::vector<std::string> tracks;
-    const ListBox& list = m_form.CurrentListBox;
-    for (int i = 0; i < list.Count(); ++i)
-        if (list.Selected(i)) {
-            std::string path = playlists::LinePath(playlists::ItemToLine(list.Item(i)));
-            if (!path.empty() && std::find(tracks.begin(), tracks.end(), path) == tracks.end())
-                tracks.push_back(std::move(path));
-        }
-    if (tracks.empty() && !m_form.CurrentTrackName.empty())
-        tracks.push_back(m_form.CurrentTrackName.string());
-    return tracks;
+    return playlists::SelectedOrPlayingTracks(m_form);
 }
 
 void MusicTemplates::MakeTemplatesFromMusic()
@@ -121,7 +115,7 @@ void MusicTemplates::MakeTemplatesFromMusic()
     const std::vector<std::string> tracks = TracksToAnalyse();
     if (tracks.empty())
         return;
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(m_form);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(m_form.ProgramDir));
     if (!registry.ok() && !registry.missing()) {
         m_services.dialogs.ShowMessage(registry.message);
         return;
@@ -152,7 +146,7 @@ void MusicTemplates::Analysed(const MusicTemplateJob& job, const TemplateChannel
         return;
     }
     const MusicTemplateInstall installed
-        = InstallMusicTemplate(m_form, m_services.random, job.track, channels, job.replace);
+        = InstallMusicTemplate(m_form.ProgramDir, m_services.random, job.track, channels, job.replace);
     if (!installed.ok) {
         if (!installed.kept)
             m_services.dialogs.ShowMessage(installed.message);

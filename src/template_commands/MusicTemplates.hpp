@@ -40,15 +40,14 @@ public:
     virtual void Run(std::vector<MusicTemplateJob> jobs, int pictureChangeTicks) = 0;
 };
 
-/// Installs `channels` as the template of `track`: a new folder in `Data` made by the
-/// `templates::MakeTemplateFolder` rules, the four channel files written atomically, and the
-/// registry line (any older line of the track replaced). The registry is read as it is
-/// now, so a template registered while the track was analysed (a recording saved, another
-/// program) counts: without `replace` it is kept and nothing is written. Nothing is left
-/// behind when a write fails; the folder the track had before is removed only once the
-/// registry names the new one and no other line names the old one.
-MusicTemplateInstall InstallMusicTemplate(
-    const Form& form, Random& random, const std::string& track, const TemplateChannels& channels, bool replace);
+/// Installs `channels` as the template of `track` in the program folder `programDir`: a new folder in `Data` made by
+/// the `templates::MakeTemplateFolder` rules, the four channel files written atomically, and the registry line (any
+/// older line of the track replaced). The registry is read as it is now, so a template registered while the track was
+/// analysed (a recording saved, another program) counts: without `replace` it is kept and nothing is written. Nothing
+/// is left behind when a write fails; the folder the track had before is removed only once the registry names the new
+/// one and no other line names the old one.
+MusicTemplateInstall InstallMusicTemplate(const std::filesystem::path& programDir, Random& random,
+    const std::string& track, const TemplateChannels& channels, bool replace);
 
 /// The line of `kalvotune --analyse` and of the window for a track whose template `folder`
 /// stays: "ЦМШ уже есть (folder), оставлен".
@@ -69,8 +68,7 @@ public:
     /// ("No" keeps it and leaves the track out) and hands the rest to the runner.
     void MakeTemplatesFromMusic();
 
-    /// The tracks the command works on, each once: the selected entries of `CurrentListBox`, or
-    /// `CurrentTrackName` when nothing is selected.
+    /// The tracks the command works on: `playlists::SelectedOrPlayingTracks`.
     std::vector<std::string> TracksToAnalyse() const;
 
     /// An analysis finished for `job`: installs its template, and when the track is the

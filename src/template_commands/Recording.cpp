@@ -4,6 +4,7 @@
 #include "core/FileIO.hpp"
 #include "playlists/ListLine.hpp"
 #include "playlists/Registry.hpp"
+#include "playlists/TemplateRegistration.hpp"
 #include "templates/TemplateFolders.hpp"
 #include "templates/TemplateLoader.hpp"
 
@@ -116,7 +117,7 @@ void Recording::SaveStillTemplate()
         dialogs.ShowMessage(playlists::UnlistableTracksMessage({track}));
         return;
     }
-    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(f);
+    playlists::ListReadResult registry = playlists::ReadRegistryWorkList(playlists::RegistryFile(f.ProgramDir));
     if (!registry.ok() && !registry.missing()) {
         // Writing the registry back now would lose the lines that could not be read.
         dialogs.ShowMessage(registry.message + kNotSaved);
@@ -146,7 +147,9 @@ void Recording::SaveStillTemplate()
     }
 
     const fs::path data = f.ProgramDir / playlists::kDataFolder;
-    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(data, f.TrackTitle, m_services.random);
+    playlists::TemplateRegistration registration{f.ProgramDir};
+    const templates::TemplateFolderResult made = templates::MakeTemplateFolder(
+        data, f.TrackTitle, m_services.random, std::nullopt, registration.AnnounceFor(track));
     if (!made.ok) {
         dialogs.ShowMessage(made.message + kNotSaved);
         return;
@@ -163,11 +166,11 @@ void Recording::SaveStillTemplate()
         }
     }
     playlists::AddRegistryLine(lines, "*" + track + "*" + made.name + "*");
-    if (const WriteResult written = playlists::WriteRegistry(f, read, lines); !written.ok) {
+    if (const WriteResult written = playlists::WriteRegistry(f.ProgramDir, read, lines); !written.ok) {
         dialogs.ShowMessage(written.message + kNotSaved);
         return;
     }
-    templates::RemoveReplacedFolder(data, made);
+    registration.Registered();
     if (speed.ok)
         dialogs.ShowMessage(kSaved);
 }

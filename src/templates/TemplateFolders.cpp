@@ -75,8 +75,9 @@ bool IsPlainFolderName(const std::string& name)
         && name.find('\0') == std::string::npos;
 }
 
-TemplateFolderResult MakeTemplateFolder(
-    const fs::path& dataDir, const std::string& title, Random& random, const std::optional<std::string>& oldFolder)
+TemplateFolderResult MakeTemplateFolder(const fs::path& dataDir, const std::string& title, Random& random,
+    const std::optional<std::string>& oldFolder,
+    const std::function<WriteResult(const std::string& name, const std::string& replaced)>& announce)
 {
     std::string base = title;
     for (char& c : base)
@@ -110,12 +111,18 @@ TemplateFolderResult MakeTemplateFolder(
             return {false, {}, failure + KeptAsItWas(old), {}};
         }
     }
+    const std::string replaced = takesOver && EntryExists(source) ? old : std::string{};
+    if (announce)
+        if (const WriteResult announced = announce(name, replaced); !announced.ok) {
+            RemoveTree(building);
+            return {false, {}, announced.message + "." + KeptAsItWas(old), {}};
+        }
     if (::renameat2(AT_FDCWD, building.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0) {
         const std::string reason = std::strerror(errno);
         RemoveTree(building);
         return {false, {}, "Не удалось создать папку " + target.string() + ": " + reason + "." + KeptAsItWas(old), {}};
     }
-    return {true, name, {}, takesOver && EntryExists(source) ? old : std::string{}};
+    return {true, name, {}, replaced};
 }
 
 WriteResult WriteTemplateFolder(const fs::path& named, const TemplateChannels& channels)

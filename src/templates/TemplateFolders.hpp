@@ -5,6 +5,7 @@
 #include "core/TemplateChannels.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,8 +32,12 @@ struct TemplateFolderResult {
 /// partial new folder is removed, the old one stays untouched and the result carries the
 /// message. A missing old folder or channel file is skipped silently; an old
 /// folder that is not a plain folder name (`IsPlainFolderName`) is never touched.
+/// `announce`, when given, is called with the new folder's name and the old folder it
+/// takes over (empty when none) once the folder is built and before it appears under its
+/// name; a failure it gives stops the making, and nothing appears.
 TemplateFolderResult MakeTemplateFolder(const std::filesystem::path& dataDir, const std::string& title, Random& random,
-    const std::optional<std::string>& oldFolder = std::nullopt);
+    const std::optional<std::string>& oldFolder = std::nullopt,
+    const std::function<WriteResult(const std::string& name, const std::string& replaced)>& announce = {});
 
 /// Writes `channels` as the template folder `folder` (Blu.kvt, Green.kvt, Red.kvt,
 /// Speed.kvt), wherever the user names it. A new folder is built under a temporary name

@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <mutex>
@@ -105,14 +106,16 @@ private:
     bool m_closed{};
 };
 
-/// Scales the 675 x 524 surface smoothly (bicubic) to the video's size in yuv420p.
+/// Scales the 675 x 524 surface smoothly (bicubic) into the video's frame in yuv420p,
+/// placed as `fit` asks.
 class SurfaceScaler {
 public:
-    explicit SurfaceScaler(const VideoFormat& format)
+    SurfaceScaler(const VideoFormat& format, VideoFit fit)
         : m_format{format}
+        , m_place{PlacePicture(fit, format.width, format.height)}
     {
-        m_context = sws_getContext(Surface::kWidth, Surface::kHeight, AV_PIX_FMT_BGR24, format.width, format.height,
-            AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
+        m_context = sws_getContext(m_place.source.width, m_place.source.height, AV_PIX_FMT_BGR24, m_place.target.width,
+            m_place.target.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
         if (m_context != nullptr) {
             const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
             sws_setColorspaceDetails(m_context, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
@@ -130,14 +133,44 @@ public:
         AVFrame* frame = Mp4Writer::NewVideoFrame(m_format);
         if (frame == nullptr)
             return nullptr;
-        const std::uint8_t* source[1]{surface.bytes.data()};
+        const PixelRect& from = m_place.source;
+        const PixelRect& to = m_place.target;
+        const std::uint8_t* source[1]{surface.bytes.data() + static_cast<std::ptrdiff_t>(from.y) * Surface::kStride
+            + static_cast<std::ptrdiff_t>(from.x) * 3};
         const int stride[1]{Surface::kStride};
-        sws_scale(m_context, source, stride, 0, Surface::kHeight, frame->data, frame->linesize);
+        if (to.width == m_format.width && to.height == m_format.height) {
+            sws_scale(m_context, source, stride, 0, from.height, frame->data, frame->linesize);
+            return frame;
+        }
+        // A padded picture is scaled apart and copied in: the scaler may write a few
+        // pixels past the end of its rows, which would show in the black bar.
+        AVFrame* picture = Mp4Writer::NewVideoFrame({to.width, to.height, m_format.fps});
+        if (picture == nullptr) {
+            av_frame_free(&frame);
+            return nullptr;
+        }
+        sws_scale(m_context, source, stride, 0, from.height, picture->data, picture->linesize);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int shift = plane == 0 ? 0 : 1;
+            // Black in the video's limited range.
+            const int black = plane == 0 ? 16 : 128;
+            for (int y = 0; y < frame->height >> shift; ++y) {
+                std::uint8_t* row = frame->data[plane] + static_cast<std::ptrdiff_t>(y) * frame->linesize[plane];
+                std::memset(row, black, static_cast<std::size_t>(frame->width >> shift));
+                const int pictureRow = y - (to.y >> shift);
+                if (pictureRow >= 0 && pictureRow < to.height >> shift)
+                    std::memcpy(row + (to.x >> shift),
+                        picture->data[plane] + static_cast<std::ptrdiff_t>(pictureRow) * picture->linesize[plane],
+                        static_cast<std::size_t>(to.width >> shift));
+            }
+        }
+        av_frame_free(&picture);
         return frame;
     }
 
 private:
     VideoFormat m_format;
+    PicturePlacement m_place;
     SwsContext* m_context{};
 };
 
@@ -150,10 +183,10 @@ std::string RegisteredTemplate(const fs::path& programDir, const fs::path& track
 }
 
 /// Draws every frame of the film into the queue; closes it at the end.
-void DrawFrames(
-    std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat& format, std::int64_t frames, FrameQueue& queue)
+void DrawFrames(std::stop_token stop, KaleidoscopeFilm& film, const VideoFormat& format, VideoFit fit,
+    std::int64_t frames, FrameQueue& queue)
 {
-    const SurfaceScaler scaler{format};
+    const SurfaceScaler scaler{format, fit};
     AVFrame* last{};
     std::uint64_t lastRevision{};
     for (std::int64_t n = 0; n < frames && !stop.stop_requested(); ++n) {
@@ -232,7 +265,8 @@ VideoResult ExportVideo(const VideoRequest& request, std::stop_token stop, const
         return Failed(SoundFailure(request.track, sound.Error()));
 
     FrameQueue queue;
-    std::jthread drawing{[&](std::stop_token drawStop) { DrawFrames(drawStop, *film, format, frames, queue); }};
+    std::jthread drawing{
+        [&](std::stop_token drawStop) { DrawFrames(drawStop, *film, format, request.fit, frames, queue); }};
     const std::stop_callback closeOnStop{stop, [&queue] { queue.Close(); }};
     const auto abandon = [&] {
         drawing.request_stop();

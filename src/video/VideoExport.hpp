@@ -18,12 +18,42 @@ inline constexpr int kMaxWidth{7680};
 inline constexpr int kMaxHeight{4320};
 inline constexpr int kMaxFps{120};
 
+/// How the 675 x 524 picture fills a frame of another shape: stretched to the frame (as
+/// full screen shows it), cropped so that it fills the frame keeping its shape, or whole
+/// with its shape, the rest of the frame black.
+enum class VideoFit { Stretch, Crop, Pad };
+
+/// "stretch", "crop" or "pad"; none for any other word.
+std::optional<VideoFit> ParseVideoFit(std::string_view text);
+
+/// A rectangle of pixels: its top left corner and its sides.
+struct PixelRect {
+    int x{};
+    int y{};
+    int width{};
+    int height{};
+    bool operator==(const PixelRect&) const = default;
+};
+
+/// Where the picture goes in a frame: the part of the surface shown (`source`) and the
+/// part of the frame it is scaled into (`target`); the frame outside `target` is black.
+struct PicturePlacement {
+    PixelRect source;
+    PixelRect target;
+};
+
+/// The placement of the picture in a `width` x `height` frame (even sides) for `fit`.
+/// A padded picture's corner and sides are even, so the halved colour planes of the frame
+/// line up with its brightness.
+PicturePlacement PlacePicture(VideoFit fit, int width, int height);
+
 /// One track to save as a video.
 struct VideoRequest {
     std::filesystem::path programDir; ///< tables, templates and the registry
     std::filesystem::path track;
     std::filesystem::path output;
     VideoFormat format;
+    VideoFit fit{VideoFit::Stretch};
     std::uint32_t seed{};
     VideoLook look;
 };

@@ -1,6 +1,10 @@
 #include "video/VideoExport.hpp"
 
+#include "core/Surface.hpp"
+
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 namespace kalvotune::video {
@@ -20,6 +24,47 @@ std::optional<std::pair<int, int>> ParseVideoSize(std::string_view text)
         || hEnd != h.data() + h.size())
         return std::nullopt;
     return std::pair{width, height};
+}
+
+std::optional<VideoFit> ParseVideoFit(std::string_view text)
+{
+    if (text == "stretch")
+        return VideoFit::Stretch;
+    if (text == "crop")
+        return VideoFit::Crop;
+    if (text == "pad")
+        return VideoFit::Pad;
+    return std::nullopt;
+}
+
+PicturePlacement PlacePicture(VideoFit fit, int width, int height)
+{
+    constexpr int kW{Surface::kWidth};
+    constexpr int kH{Surface::kHeight};
+    const PixelRect picture{0, 0, kW, kH};
+    const PixelRect frame{0, 0, width, height};
+    // Which way the shapes differ: a frame wider than the picture crops its top and
+    // bottom or pads its sides.
+    const bool wider = static_cast<std::int64_t>(width) * kH > static_cast<std::int64_t>(height) * kW;
+    if (fit == VideoFit::Crop) {
+        if (wider) {
+            const int shown = std::clamp(static_cast<int>(std::lround(double{kW} * height / width)), 1, kH);
+            return {{0, (kH - shown) / 2, kW, shown}, frame};
+        }
+        const int shown = std::clamp(static_cast<int>(std::lround(double{kH} * width / height)), 1, kW);
+        return {{(kW - shown) / 2, 0, shown, kH}, frame};
+    }
+    if (fit == VideoFit::Pad) {
+        const auto even
+            = [](double side, int most) { return std::clamp(static_cast<int>(std::lround(side / 2)) * 2, 2, most); };
+        if (wider) {
+            const int shown = even(double{kW} * height / kH, width);
+            return {picture, {(width - shown) / 4 * 2, 0, shown, height}};
+        }
+        const int shown = even(double{kH} * width / kW, height);
+        return {picture, {0, (height - shown) / 4 * 2, width, shown}};
+    }
+    return {picture, frame};
 }
 
 std::string CheckVideoFormat(const VideoFormat& format)

@@ -1,6 +1,7 @@
 #include "cli/AnalyseCommand.hpp"
 #include "app/Settings.hpp"
 #include "cli/BatchProgress.hpp"
+#include "cli/ProgramFolder.hpp"
 #include "cli/RelinkCommand.hpp"
 #include "cli/VideoCommand.hpp"
 
@@ -10,6 +11,7 @@
 
 #include "core/FileIO.hpp"
 #include "playlists/ListFile.hpp"
+#include "playlists/Registry.hpp"
 #include "support/Fakes.hpp"
 #include "support/TempDir.hpp"
 
@@ -392,6 +394,75 @@ TEST(RelinkCommand, PrintsEachChangeADryRunChangesNothingAndAnUnreadableListStop
         std::vector<std::string>{"*" + moved + "*Вальс1*"});
     EXPECT_EQ(playlists::ReadListFile(lists / "Мой").value_or(std::vector<std::string>{}),
         (std::vector<std::string>{"*" + moved + "*0*", "*C:\\Нет.mp3*0*"}));
+}
+
+// A program folder no window has opened yet, as a fresh build or a new user's copy: every
+// command, prepared as the window's start prepares it, finds the shipped template of
+// "Морской бриз" registered, once.
+TEST(ProgramFolder, EveryCommandSeesTheShippedTemplateOfAFreshFolder)
+{
+    for (const std::string command : {"--video", "--analyse", "--relink"}) {
+        testing::TempDir dir;
+        const fs::path programDir = dir.Path() / "Kalvotune";
+        fs::create_directories(programDir / "Sound");
+        fs::create_directories(programDir / "Lists");
+        ASSERT_TRUE(playlists::WriteListFile(programDir / "Lists" / "Kalvotune", {}).ok);
+        const fs::path track = programDir / "Sound" / "Морской бриз.wav";
+        WriteTone(track, 1.0, 440.0);
+        const fs::path shipped = programDir / "Data" / "Морской бриз";
+        fs::create_directories(shipped);
+        for (const char* file : {"Blu.kvt", "Green.kvt", "Red.kvt", "Speed.kvt"})
+            ASSERT_TRUE(WriteFileAtomically(shipped / file, std::string(10, 'x')).ok);
+        testing::FakeClock clock;
+        Random random{clock};
+        std::ostringstream out;
+        std::ostringstream err;
+        PrepareProgramFolder(programDir, random, err);
+        EXPECT_EQ(err.str(), "") << command;
+        const auto registered = [&] {
+            return playlists::RegisteredFolder(
+                playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir)).lines, track.string());
+        };
+        const std::string folder = registered();
+        ASSERT_TRUE(folder.starts_with("Морской бриз") && folder != "Морской бриз") << command << " " << folder;
+        EXPECT_TRUE(FileHolds(programDir / "Data" / folder / "Speed.kvt", std::string(10, 'x'))) << command;
+        EXPECT_FALSE(fs::exists(shipped)) << command;
+
+        if (command == "--video") {
+            VideoCommandRequest request;
+            request.track = track.string();
+            request.output = (dir.Path() / "x.mp4").string();
+            std::string used;
+            const video::VideoExporter lookUp = [&](const video::VideoRequest& job, std::stop_token,
+                                                    const video::VideoProgress&) {
+                used = playlists::RegisteredFolder(
+                    playlists::ReadRegistryWorkList(playlists::RegistryFile(job.programDir)).lines, job.track.string());
+                video::VideoResult result;
+                result.ok = true;
+                return result;
+            };
+            EXPECT_EQ(RunVideoCommand(programDir, request, 7, out, err, lookUp), 0) << err.str();
+            EXPECT_EQ(used, folder);
+        } else if (command == "--analyse") {
+            // The track has its template: a second one is not made.
+            EXPECT_EQ(
+                RunAnalyseCommand(programDir, Request({track.string()}, false), random, out, analysis::AnalyseTrack),
+                0);
+            EXPECT_EQ(out.str(), track.string() + ": ЦМШ уже есть (" + folder + "), оставлен\n");
+        } else {
+            // The line follows the track when it moves, like every list's.
+            fs::create_directories(dir.Path() / "music");
+            fs::rename(track, dir.Path() / "music" / track.filename());
+            EXPECT_EQ(RunRelinkCommand(programDir, {(dir.Path() / "music").string(), false}, out), 0) << out.str();
+            EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune").value_or(std::vector<std::string>{}),
+                std::vector<std::string>{
+                    "*" + (dir.Path() / "music" / track.filename()).string() + "*" + folder + "*"});
+        }
+        // A second start, whatever it is, registers nothing more.
+        PrepareProgramFolder(programDir, random, err);
+        EXPECT_EQ(playlists::ReadListFile(programDir / "Lists" / "Kalvotune")->size(), 1u) << command;
+        EXPECT_EQ(std::distance(fs::directory_iterator{programDir / "Data"}, fs::directory_iterator{}), 1) << command;
+    }
 }
 
 } // namespace

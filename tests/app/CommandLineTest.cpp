@@ -53,8 +53,10 @@ TEST(CommandLine, FilesStartTheWindowAndEachCommandGetsItsTypedArguments)
     EXPECT_EQ(plain.format.fps, 30);
     EXPECT_FALSE(plain.seed.has_value());
     EXPECT_FALSE(plain.overwrite);
-    const VideoCommandRequest full = As<VideoCommandRequest>(
-        {"--video", "--size", "320x240", "--fps", "24", "--seed", "9", "a.mp3", "--overwrite", "--output", "a.mp4"});
+    EXPECT_EQ(plain.fit, video::VideoFit::Stretch);
+    const VideoCommandRequest full = As<VideoCommandRequest>({"--video", "--size", "320x240", "--fps", "24", "--seed",
+        "9", "a.mp3", "--overwrite", "--fit", "crop", "--output", "a.mp4"});
+    EXPECT_EQ(full.fit, video::VideoFit::Crop);
     EXPECT_EQ(full.track, "a.mp3");
     EXPECT_EQ(full.format.width, 320);
     EXPECT_EQ(full.format.height, 240);
@@ -87,6 +89,8 @@ TEST(CommandLine, AValueFollowsItsOptionOrIsJoinedToItWithAnEqualsSign)
     EXPECT_EQ(joined.format.height, 480);
     EXPECT_EQ(joined.format.fps, 25);
     EXPECT_EQ(joined.seed, std::optional<std::uint32_t>{0});
+    EXPECT_EQ(
+        As<VideoCommandRequest>({"--video", "t.mp3", "--output", "x.mp4", "--fit=pad"}).fit, video::VideoFit::Pad);
     EXPECT_EQ(
         As<VideoCommandRequest>({"--video", "t.mp3", "--output", "x.mp4", "--size", "640x480"}).format.height, 480);
     // A value is never taken for an option, whatever it looks like; an equals sign in a
@@ -131,6 +135,7 @@ TEST(CommandLine, AMistakeNamesTheFirstBadArgument)
         {{"--video", "a.mp3", "--output", "a.mp4", "--fps", "0"}, "Такая частота кадров не годится: 0"},
         {{"--video", "a.mp3", "--output", "a.mp4", "--fps", "x"}, "Такая частота кадров не годится: x"},
         {{"--video", "a.mp3", "--output", "a.mp4", "--seed", "-1"}, "Такое зерно не годится: -1"},
+        {{"--video", "a.mp3", "--output", "a.mp4", "--fit", "fill"}, "После --fit нужно stretch, crop или pad: fill"},
         {{"--video", "a.mp3", "--output"}, "После --output нужно имя файла видео."},
         {{"--video", "a.mp3", "b.mp3", "--output", "a.mp4"}, "Лишний аргумент: b.mp3"},
         {{"--relink", "/music", "/more"}, "Лишний аргумент: /more"},
@@ -166,9 +171,9 @@ TEST(CommandLine, AnswersGoToTheirStreamsWithTheirExitStatus)
 
     out.str({});
     EXPECT_EQ(AnswerCommandLine(ShowHelp{}, out, err), 0);
-    for (const char* option : {"--analyse", "--replace", "--jobs", "--video", "--output", "--size", "--fps", "--seed",
-             "--overwrite", "--relink", "--dry-run", "--listen", "--seconds", "--save-template", "--source", "--help",
-             "--version", "Использование:"})
+    for (const char* option : {"--analyse", "--replace", "--jobs", "--video", "--output", "--size", "--fps", "--fit",
+             "--seed", "--overwrite", "--relink", "--dry-run", "--listen", "--seconds", "--save-template", "--source",
+             "--help", "--version", "Использование:"})
         EXPECT_NE(out.str().find(option), std::string::npos) << option;
     EXPECT_TRUE(err.str().empty());
 

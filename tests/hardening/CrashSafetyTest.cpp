@@ -13,6 +13,7 @@
 #include "playlists/ListLine.hpp"
 #include "playlists/M3u.hpp"
 #include "playlists/M3uExport.hpp"
+#include "playlists/TemplateRegistration.hpp"
 #include "service/WorkingSet.hpp"
 #include "support/FakeServices.hpp"
 #include "support/TempDir.hpp"
@@ -224,6 +225,33 @@ std::string TemplateSaveState(const fs::path& programDir, int g)
     return "old";
 }
 
+// The template folders in `Data` of `programDir` that no registry line names and that
+// are neither handed out (their names end in '_') nor a temporary.
+std::vector<std::string> UnregisteredFolders(const fs::path& programDir)
+{
+    const std::vector<std::string> registry
+        = playlists::ReadListFile(programDir / "Lists" / "Kalvotune").value_or(std::vector<std::string>{});
+    std::vector<std::string> folders;
+    for (const fs::directory_entry& entry : fs::directory_iterator{programDir / "Data"}) {
+        const std::string name = entry.path().filename().string();
+        const bool named = std::any_of(registry.begin(), registry.end(),
+            [&](const std::string& line) { return playlists::LineTemplate(line) == name; });
+        if (!named && !name.ends_with('_') && name.find(".tmp-") == std::string::npos)
+            folders.push_back(name);
+    }
+    return folders;
+}
+
+// What the next start does to the template saves a kill cut short; no journal is left,
+// and every folder made is registered or gone.
+void StartAfterKill(const fs::path& programDir)
+{
+    app::RemoveWriteLeftoversIn(programDir);
+    ASSERT_EQ(playlists::SettleCutRegistrations(programDir), "");
+    EXPECT_FALSE(fs::exists(programDir / "Lists" / playlists::kRegistrationJournalName));
+    EXPECT_EQ(UnregisteredFolders(programDir), std::vector<std::string>{});
+}
+
 // Ends the process right after its `at`-th change on the disk, counted over every write.
 class CrashAtDiskChange final : public WriteFaults {
 public:
@@ -394,9 +422,12 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
         if (begun[t] != written[t]) {
             ASSERT_EQ(TemplateSaveState(folder / "T", written[t]), written[t] < 0 ? "old" : "new") << kill;
         }
-        if (state == "new")
-            written[t] = begun[t];
         const bool leftover = TemporariesIn(folder) > 0;
+        // A folder complete but not yet registered gets its line now, or goes.
+        StartAfterKill(folder / "T");
+        ASSERT_TRUE(TemplateSaveState(folder / "T", begun[t]) == "new" || state == "old") << kill;
+        if (TemplateSaveState(folder / "T", begun[t]) == "new")
+            written[t] = begun[t];
         if (chosen) {
             ++atChange;
             inWrite += inside ? 1 : 0;
@@ -426,6 +457,46 @@ TEST(CrashSafety, EveryWritePathHoldsItsOldOrNewContentAfterEachKill)
     EXPECT_GE(leftovers * 4, atChange) << "too few kills found a write's temporary on disk";
     for (std::size_t p = 0; p < caught.size(); ++p)
         EXPECT_GT(caught[p], 0) << "no kill landed inside " << (p < paths.size() ? paths[p].name : "the template save");
+}
+
+// A template save killed right after each change on the disk in turn: the next start
+// gives a complete folder its registry line and removes any other folder the save made,
+// and the handed-out folder it took over stays until the line is in.
+TEST(CrashSafety, ATemplateSaveKilledAtEachChangeIsRegisteredWholeOrNotAtAll)
+{
+    TempDir dir;
+    const fs::path programDir = dir.Path() / "T";
+    MakeFolders(dir.Path());
+    int cutBeforeTheLine = 0; // kills that left a made folder without its line
+    int step = 1;
+    for (bool finished = false; !finished; ++step) {
+        ASSERT_LT(step, 100) << "the save never finished";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            TemplateSaver saver{programDir};
+            CrashAtDiskChange crash{step};
+            InstallWriteFaults(&crash);
+            saver.Save(step);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        finished = WIFEXITED(status);
+        const std::string before = TemplateSaveState(programDir, step);
+        cutBeforeTheLine += UnregisteredFolders(programDir).empty() ? 0 : 1;
+        StartAfterKill(programDir);
+        const std::string after = TemplateSaveState(programDir, step);
+        ASSERT_TRUE(after == "new" || (after == "old" && before == "old")) << after << " at change " << step;
+        const fs::path handedOut = programDir / "Data" / ("трек" + std::to_string(step) + "_");
+        EXPECT_EQ(fs::exists(handedOut), after == "old") << "change " << step;
+        if (finished) {
+            EXPECT_EQ(after, "new");
+        }
+    }
+    std::cout << "[ crash ] a template save killed after each of its " << step - 2 << " changes; " << cutBeforeTheLine
+              << " left its folder without a line\n";
+    EXPECT_GT(cutBeforeTheLine, 0) << "no kill landed between the folder and its line";
 }
 
 // Files replaced together, killed at each step of the replacement in turn: before the

@@ -121,15 +121,14 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
     EXPECT_EQ(folder.Read("Kalvotune"), (Lines{"*/m/b.mp3*fa*", "*/m/n.mp3*fn*"}));
 
     // Two writers that read the registry before either wrote: the second keeps the first's line.
-    Form form;
-    form.ProgramDir = folder.dir.Path();
-    const Lines read{playlists::ReadRegistryWorkList(form).lines};
+    const std::filesystem::path programDir{folder.dir.Path()};
+    const Lines read{playlists::ReadRegistryWorkList(playlists::RegistryFile(programDir)).lines};
     Lines recording{read}, analysis{read};
     playlists::AddRegistryLine(analysis, "*/m/x.mp3*fx*");
-    ASSERT_TRUE(playlists::WriteRegistry(form, read, analysis).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(programDir, read, analysis).ok);
     std::erase(recording, "*/m/n.mp3*fn*");
     playlists::AddRegistryLine(recording, "*/m/c.mp3*fc*");
-    ASSERT_TRUE(playlists::WriteRegistry(form, read, recording).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(programDir, read, recording).ok);
     const Lines expected{"*/m/b.mp3*fa*", "*/m/c.mp3*fc*", "*/m/x.mp3*fx*"};
     EXPECT_EQ(folder.Read("Kalvotune"), expected);
     EXPECT_EQ(recording, expected) << "the writer is given what it wrote";
@@ -140,12 +139,12 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
     Lines first{expected}, second{expected};
     playlists::AddRegistryLine(first, twice);
     playlists::AddRegistryLine(second, twice);
-    ASSERT_TRUE(playlists::WriteRegistry(form, expected, first).ok);
-    ASSERT_TRUE(playlists::WriteRegistry(form, expected, second).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(programDir, expected, first).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(programDir, expected, second).ok);
     EXPECT_EQ(folder.Read("Kalvotune"), first);
     ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", {twice, twice, expected[0]}).ok);
     Lines dropped{expected[0]};
-    ASSERT_TRUE(playlists::WriteRegistry(form, {expected[0], twice}, dropped).ok);
+    ASSERT_TRUE(playlists::WriteRegistry(programDir, {expected[0], twice}, dropped).ok);
     EXPECT_EQ(folder.Read("Kalvotune"), Lines{expected[0]});
     ASSERT_TRUE(playlists::WriteListFile(folder.ListsDir() / "Kalvotune", expected).ok);
 
@@ -153,7 +152,7 @@ TEST(WorkingSet, TheRegistryKeepsWhatAnotherStartRegisteredMeanwhile)
     FailReadsOf(folder.ListsDir() / "Kalvotune");
     Lines more{expected};
     playlists::AddRegistryLine(more, "*/m/y.mp3*fy*");
-    EXPECT_FALSE(playlists::WriteRegistry(form, expected, more).ok);
+    EXPECT_FALSE(playlists::WriteRegistry(programDir, expected, more).ok);
     FailReadsOf(std::nullopt);
     EXPECT_EQ(folder.Read("Kalvotune"), expected);
 }

@@ -34,10 +34,13 @@ public:
     }
     /// Answers from `savedFiles` and records each proposed name in `savePrompts`.
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
-    /// The same for a video.
-    std::optional<std::filesystem::path> SaveVideoFile(const std::string& suggested) override
+    /// The same for a video, with the shape `videoShape`; records the shapes offered.
+    std::optional<VideoFileChoice> SaveVideoFile(
+        const std::string& suggested, const std::vector<std::string>& shapes) override
     {
-        return SavePlaylistFile(suggested);
+        offeredShapes = shapes;
+        const std::optional<std::filesystem::path> file = SavePlaylistFile(suggested);
+        return file ? std::optional{VideoFileChoice{*file, videoShape}} : std::nullopt;
     }
     /// Drops what was recorded, for a double that outlives many runs (a fuzz target's).
     void ForgetRecords()
@@ -50,6 +53,8 @@ public:
     }
 
     std::vector<std::string> messages;
+    std::vector<std::string> offeredShapes;
+    int videoShape{};
     std::vector<std::string> errors;
     std::vector<std::string> questions;
     std::deque<bool> answers;

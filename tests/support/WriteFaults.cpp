@@ -17,7 +17,8 @@ public:
         std::optional<std::size_t> limit;
         if (first)
             limit = std::exchange(failAfter, std::nullopt);
-        if (failWrites && *failWrites == target)
+        if (failWrites
+            && (*failWrites == target || (!failWrites->has_parent_path() && *failWrites == target.filename())))
             limit = std::max<std::size_t>(size / 2, 1);
         return limit;
     }

@@ -19,7 +19,7 @@ void FailReadsOf(std::optional<std::filesystem::path> file);
 void FailNextWriteAfter(std::optional<std::size_t> bytes);
 
 /// While set, every write of exactly this file fails as on a full disk, half-way through
-/// (a stream after its first byte).
+/// (a stream after its first byte). A bare file name stands for that name in any folder.
 void FailWritesOf(std::optional<std::filesystem::path> file);
 
 /// While set, `WriteFilesTogether` kills the process (SIGKILL) at its step `step`

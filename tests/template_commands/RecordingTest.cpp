@@ -263,8 +263,9 @@ TEST_F(RecordingTest, FailedSavesAreReportedAndNeverFollowedByOk)
     m_fakes.dialogs.messages.clear();
     DoubleClick(0);
     StartRecording();
-    FailNextWriteAfter(0);
+    FailWritesOf("Speed.kvt");
     EndAnswering(true);
+    FailWritesOf(std::nullopt);
     EXPECT_TRUE(Folders().empty());
     EXPECT_TRUE(ReadList("Kalvotune").empty());
     ASSERT_EQ(m_fakes.dialogs.messages.size(), 1u);

@@ -242,6 +242,45 @@ TEST_F(VideoExportTest, WritesH264AndAacAsLongAsTheTrackWithTheIndexFirst)
     EXPECT_TRUE(OtherFiles(Out(), "film.mp4").empty());
 }
 
+// The 675 x 524 picture in a 16:9 frame and in a tall one: cropped, it fills the frame
+// and keeps its shape; padded, it keeps it whole between black bars.
+TEST_F(VideoExportTest, CropFillsTheFrameAndPadKeepsThePictureWholeBetweenBlackBars)
+{
+    EXPECT_EQ(PlacePicture(VideoFit::Stretch, 1920, 1080).source, (PixelRect{0, 0, 675, 524}));
+    EXPECT_EQ(PlacePicture(VideoFit::Stretch, 1920, 1080).target, (PixelRect{0, 0, 1920, 1080}));
+    // 675 x 380 of the picture, its middle rows, scale to 1920 x 1080 alike across and down.
+    EXPECT_EQ(PlacePicture(VideoFit::Crop, 1920, 1080).source, (PixelRect{0, 72, 675, 380}));
+    EXPECT_EQ(PlacePicture(VideoFit::Crop, 1920, 1080).target, (PixelRect{0, 0, 1920, 1080}));
+    EXPECT_EQ(PlacePicture(VideoFit::Crop, 480, 1080).source, (PixelRect{221, 0, 233, 524}));
+    // 1392 x 1080 keeps 675:524, in the middle; the bars are 264 columns each.
+    EXPECT_EQ(PlacePicture(VideoFit::Pad, 1920, 1080).source, (PixelRect{0, 0, 675, 524}));
+    EXPECT_EQ(PlacePicture(VideoFit::Pad, 1920, 1080).target, (PixelRect{264, 0, 1392, 1080}));
+    EXPECT_EQ(PlacePicture(VideoFit::Pad, 480, 1080).target, (PixelRect{0, 354, 480, 372}));
+    EXPECT_EQ(PlacePicture(VideoFit::Pad, 676, 524).target, (PixelRect{0, 0, 676, 524}));
+    EXPECT_EQ(ParseVideoFit("pad"), VideoFit::Pad);
+    EXPECT_EQ(ParseVideoFit("Pad"), std::nullopt);
+
+    // A written padded film: black bars on both sides of every frame, the picture between.
+    VideoRequest request = Request(Track(0.5));
+    request.format = {256, 64, 10};
+    request.fit = VideoFit::Pad;
+    ASSERT_TRUE(ExportVideo(request).ok);
+    const PixelRect shown = PlacePicture(VideoFit::Pad, 256, 64).target;
+    const std::vector<std::vector<std::uint8_t>> frames = DecodeLuma(request.output);
+    ASSERT_EQ(frames.size(), 5u);
+    int brightestBar = 0;
+    int brightestPicture = 0;
+    for (const std::vector<std::uint8_t>& luma : frames)
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 256; ++x) {
+                const bool bar = x < shown.x - 2 || x >= shown.x + shown.width + 2;
+                int& brightest = bar ? brightestBar : brightestPicture;
+                brightest = std::max<int>(brightest, luma[static_cast<std::size_t>(y * 256 + x)]);
+            }
+    EXPECT_LE(brightestBar, 18);
+    EXPECT_GT(brightestPicture, 40);
+}
+
 TEST_F(VideoExportTest, TheSeedDecidesEveryFrame)
 {
     const fs::path track = Track(1.0);
@@ -467,6 +506,17 @@ TEST_F(VideoExportTest, TheMenuCommandSavesTheChosenTrackWithTheWindowsLook)
     EXPECT_EQ(request.look.figureType, std::optional<std::uint8_t>{5});
     EXPECT_TRUE(request.look.smearing);
     EXPECT_EQ(request.look.pictureDelayMs, 200);
+    // Stretched, as the window shows it full screen, unless another shape is picked.
+    EXPECT_EQ(request.fit, VideoFit::Stretch);
+    ASSERT_EQ(fakes.dialogs.offeredShapes.size(), 3u);
+    EXPECT_EQ(fakes.dialogs.offeredShapes[0], "растянуть на весь кадр");
+    fakes.dialogs.videoShape = 2;
+    fakes.dialogs.savedFiles.push_back(Out() / "b.mp4");
+    command.ChooseFileAndSaveVideo();
+    ASSERT_EQ(runner.requests.size(), 2u);
+    EXPECT_EQ(runner.requests.back().fit, VideoFit::Pad);
+    runner.requests.pop_back();
+    fakes.dialogs.videoShape = 0;
 
     // A name without an extension gets ".mp4"; the track itself is refused; any other
     // existing file is replaced only when the user says so.

@@ -17,6 +17,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace kalvotune::app {
 
 namespace {
@@ -112,18 +114,28 @@ std::optional<std::filesystem::path> QtDialogs::SavePlaylistFile(const std::stri
     return std::filesystem::path{file.toStdString()};
 }
 
-std::optional<std::filesystem::path> QtDialogs::SaveVideoFile(const std::string& suggested)
+std::optional<VideoFileChoice> QtDialogs::SaveVideoFile(
+    const std::string& suggested, const std::vector<std::string>& shapes)
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
     if (folder.isEmpty() || !QFileInfo{folder}.isDir())
         folder = QDir::homePath();
+    // The shapes are the dialog's file types, so the choice sits in the dialog itself,
+    // native or not.
+    QStringList filters;
+    for (const std::string& shape : shapes)
+        filters << QStringLiteral("MP4, %1 (*.mp4)").arg(Q(shape));
+    if (filters.isEmpty())
+        filters << QStringLiteral("MP4 (*.mp4)");
+    QString picked = filters.front();
     // The command asks itself before replacing a file, once the ".mp4" it may add is on
     // the name, so the dialog does not ask too.
     const QString file = QFileDialog::getSaveFileName(m_parent, QString{}, QDir{folder}.filePath(Q(suggested)),
-        QStringLiteral("MP4 (*.mp4)"), nullptr, QFileDialog::DontConfirmOverwrite);
+        filters.join(QStringLiteral(";;")), &picked, QFileDialog::DontConfirmOverwrite);
     if (file.isEmpty())
         return std::nullopt;
-    return std::filesystem::path{file.toStdString()};
+    return VideoFileChoice{
+        std::filesystem::path{file.toStdString()}, static_cast<int>(std::max<qsizetype>(filters.indexOf(picked), 0))};
 }
 
 std::optional<int> QtDialogs::ChooseItem(

@@ -28,7 +28,8 @@ public:
     std::optional<std::filesystem::path> SavePlaylistFile(const std::string& suggested) override;
     /// Starts in the desktop's videos folder (the home folder without one); a name
     /// without an extension gets ".mp4".
-    std::optional<std::filesystem::path> SaveVideoFile(const std::string& suggested) override;
+    std::optional<VideoFileChoice> SaveVideoFile(
+        const std::string& suggested, const std::vector<std::string>& shapes) override;
 
 private:
     QWidget* m_parent{};

@@ -13,6 +13,7 @@
 #include "cli/AnalyseCommand.hpp"
 #include "cli/CommandLine.hpp"
 #include "cli/ListenCommand.hpp"
+#include "cli/ProgramFolder.hpp"
 #include "cli/RelinkCommand.hpp"
 #include "cli/VideoCommand.hpp"
 #include "core/Random.hpp"
@@ -78,7 +79,7 @@ void LoadQtTranslations(QApplication& application)
 }
 
 /// The program folder of a command without a window, chosen as a normal start chooses
-/// it; a problem preparing it is printed.
+/// it and prepared as the window's start prepares it; a problem preparing it is printed.
 std::filesystem::path CommandProgramDir()
 {
     const kalvotune::app::ProgramDirChoice programDir = kalvotune::app::ChooseProgramDir(
@@ -86,6 +87,9 @@ std::filesystem::path CommandProgramDir()
         kalvotune::app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
     if (!programDir.prepared.ok)
         std::cerr << programDir.prepared.message << '\n';
+    kalvotune::app::SystemClock clock;
+    kalvotune::Random random{clock};
+    kalvotune::cli::PrepareProgramFolder(programDir.dir, random, std::cerr);
     return programDir.dir;
 }
 
