@@ -44,7 +44,7 @@ constexpr double kLookAheadStep{0.03};
 
 LiveAnalysis::LiveAnalysis(LiveSettings settings)
     : m_settings{settings}
-    , m_chordScores(kTriadStates, 0.0)
+    , m_chordScores(settings.model ? kChordStates : kTriadStates, 0.0)
 {
     m_settings.lookAheadSeconds = 0;
     SetLookAhead(settings.lookAheadSeconds);
@@ -151,7 +151,7 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
     m_recent.onsetStrength.insert(m_recent.onsetStrength.end(),
         f.onsetStrength.begin() + static_cast<long>(t * kFramesPerTick),
         f.onsetStrength.begin() + static_cast<long>((t + 1) * kFramesPerTick));
-    m_recentRoots.push_back(Root(f, t));
+    m_recentRoots.push_back(m_settings.model ? LearnedRoot() : Root(f, t));
     if (m_recent.Ticks() > kBarTicks) {
         const auto dropFront = [](auto& v, long n) { v.erase(v.begin(), v.begin() + n); };
         dropFront(m_recent.loudness, 1);
@@ -277,7 +277,7 @@ void LiveAnalysis::UpdateBars()
         }
     if (grid.beats.size() < kFewestBarBeats)
         return;
-    const BarGrid bars{FindBars(m_recent, grid, {}, m_recentRoots)};
+    const BarGrid bars{FindBars(m_recent, grid, {}, m_recentRoots, m_settings.model)};
     const int metre{bars.beatsPerBar.back()};
     const long long phase{lastIndex - bars.position.back()};
     const bool same{m_metre == metre && ((phase - m_barPhase) % metre + metre) % metre == 0};
@@ -304,6 +304,17 @@ int LiveAnalysis::Root(const TrackFeatures& f, std::size_t t)
     }
     if (best + 1 < m_chordScores.size())
         m_root = static_cast<int>(best % 12);
+    return m_root;
+}
+
+int LiveAnalysis::LearnedRoot()
+{
+    std::array<float, kChordStates> row{};
+    ChordLogProbabilitiesAt(m_recent, m_recent.Ticks() - 1, *m_settings.model, row, true);
+    const int best{ChordPathStep(m_chordScores, row, m_settings.model->liveChangePrice)};
+    // A quiet tick names no chord: the root before it stays.
+    if (m_recent.loudness.back() >= kQuietChordLufs)
+        m_root = best % 12;
     return m_root;
 }
 

@@ -32,8 +32,9 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
 
 /// What the bar model sees of each beat of `grid`, z-scored over the track: how much the
 /// harmony and the bass line move, the low end, the onset, a chord change of
-/// `rootPerTick`, the loudness and the onset half-way to the next beat; then the first
-/// five against the mean of the beats either side.
+/// `rootPerTick`, the rise of the low end, the loudness and the onset half-way to the next
+/// beat; then the first six against the mean of the beats either side, and against the
+/// mean of those two beats away.
 std::vector<std::array<float, kBeatInputs>> BeatInputs(
     const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick);
 
