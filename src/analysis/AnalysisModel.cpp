@@ -277,26 +277,30 @@ int ChordPathStep(std::vector<double>& scores, const std::array<float, kChordSta
     return static_cast<int>(best);
 }
 
-std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model)
+std::vector<int> RootsOfChordPath(const std::vector<int>& states)
 {
-    const int ticks{features.Ticks()};
-    std::vector<bool> quiet(static_cast<std::size_t>(ticks));
-    for (int t = 0; t < ticks; ++t)
-        quiet[static_cast<std::size_t>(t)] = features.loudness[static_cast<std::size_t>(t)] < kQuietChordLufs;
-    const std::vector<int> states{DecodeChords(ChordLogProbabilities(features, model), quiet, model.changePrice)};
     int root{0};
     for (const int s : states)
         if (s >= 0) {
             root = s % 12;
             break;
         }
-    std::vector<int> roots(static_cast<std::size_t>(ticks));
-    for (int t = 0; t < ticks; ++t) {
-        if (states[static_cast<std::size_t>(t)] >= 0)
-            root = states[static_cast<std::size_t>(t)] % 12;
-        roots[static_cast<std::size_t>(t)] = root;
+    std::vector<int> roots(states.size());
+    for (std::size_t t = 0; t < states.size(); ++t) {
+        if (states[t] >= 0)
+            root = states[t] % 12;
+        roots[t] = root;
     }
     return roots;
+}
+
+std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model)
+{
+    const int ticks{features.Ticks()};
+    std::vector<bool> quiet(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t)
+        quiet[static_cast<std::size_t>(t)] = features.loudness[static_cast<std::size_t>(t)] < kQuietChordLufs;
+    return RootsOfChordPath(DecodeChords(ChordLogProbabilities(features, model), quiet, model.changePrice));
 }
 
 std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)

@@ -90,8 +90,11 @@ std::vector<std::array<float, kChordStates>> ChordLogProbabilities(
 std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>& logProbabilities,
     const std::vector<bool>& quiet, float changePrice);
 
-/// Roots (C = 0) per tick from the model: quiet ticks keep the root before them, ticks
-/// before the first chord take its root.
+/// Roots (C = 0) per tick of a chord state path: ticks without a chord keep the root
+/// before them, ticks before the first chord take its root.
+std::vector<int> RootsOfChordPath(const std::vector<int>& states);
+
+/// Roots (C = 0) per tick from the model, as `RootsOfChordPath` gives them.
 std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model);
 
 /// What the grid corrections see of `grid`: 1, the beat period (seconds), the mean log

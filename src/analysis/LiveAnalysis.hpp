@@ -57,7 +57,8 @@ struct LiveSettings {
 /// tempo taken once it has held for a second and a half); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when it
-/// will be heard. The bars come from `FindBars` (with the model) over the beats of the last 16 s. Before a
+/// will be heard. The bars come from `FindBars` (with the model) over the beats of the last 16 s,
+/// with the chord path of those 16 s decided over all of them. Before a
 /// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
 /// `silent`; the first tick with sound again is not, and a new tempo is looked for.
 ///
@@ -141,12 +142,17 @@ private:
     TrackFeatures m_recent; ///< the last 16 s of features
     int m_recentFirst{}; ///< the feature tick `m_recent` begins with
     std::vector<int> m_recentRoots;
+    /// The chord model's log-probabilities of the recent ticks (with a model): the bar
+    /// search weighs the chord changes of their whole path, decided in hindsight.
+    std::vector<std::array<float, kChordStates>> m_recentChords;
     std::deque<double> m_beatTimes; ///< seconds of the beats placed in the last 16 s
     long long m_beatCount{}; ///< beats placed so far
     int m_metre{};
     long long m_barPhase{}; ///< a beat index that begins a bar
     int m_barVotes{};
-    int m_barsOfMarker{}; ///< bar starts since the last marked one
+    /// A beat index that carries a marker when markers span several bars: the bar start
+    /// of the recent beats that sounds most like one among those the markers may take.
+    long long m_markerPhase{};
 
     // Hue: the chord path's scores, as in the file analysis but forward only.
     std::vector<double> m_chordScores;

@@ -361,6 +361,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
             bars.position[i] = ((static_cast<int>(i) - here.phase) % here.metre + here.metre) % here.metre;
         }
     }
+    bars.salience = std::move(salience);
     return bars;
 }
 

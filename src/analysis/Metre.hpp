@@ -12,6 +12,7 @@ namespace kalvotune::analysis {
 struct BarGrid {
     std::vector<int> beatsPerBar; ///< per beat: the beats in the bar it belongs to
     std::vector<int> position; ///< per beat: 0 on a bar start, then 1, 2, …
+    std::vector<double> salience; ///< per beat of the grid searched: how much it sounds like a bar start
 };
 
 /// A slow grid (beats 0.45 s apart or more) that sits on the backbeat — the chord stabs

@@ -16,7 +16,8 @@
 // validation pieces (with the scores, rendered again with the validation soundfont,
 // among the latter): the means per source, metre and soundfont, and of each part. The
 // validation pieces are also fed to the streaming analysis in 20-ms blocks, and its
-// figures counted after each piece's first 8 s (KALVOTUNE_EVAL_NO_LIVE=1 skips that).
+// figures counted after each piece's first 8 s (KALVOTUNE_EVAL_NO_LIVE=1 skips that;
+// KALVOTUNE_EVAL_LIVE_TRAINING=1 feeds the training pieces too, to judge a change).
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
 // roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
@@ -483,7 +484,8 @@ int main(int argc, char** argv)
                 results[i].message = p.error;
                 continue;
             }
-            if (p.entry.validation && !std::getenv("KALVOTUNE_EVAL_NO_LIVE"))
+            if ((p.entry.validation || std::getenv("KALVOTUNE_EVAL_LIVE_TRAINING"))
+                && !std::getenv("KALVOTUNE_EVAL_NO_LIVE"))
                 live[i] = MeasureLive(p);
             AnalysisResult onBeats;
             results[i] = Measure(p.track, p.beats, p.bars, p.rootAt, &onBeats);
@@ -507,7 +509,7 @@ int main(int argc, char** argv)
     }
 
     std::map<std::string, Tally> groups;
-    Tally training, validation, liveValidation;
+    Tally training, validation, liveTraining, liveValidation;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const auto& e{pieces[i].entry};
         const Measured& m{results[i]};
@@ -524,7 +526,7 @@ int main(int argc, char** argv)
         groups[split + " soundfont " + e.soundfont].Add(m);
         (e.validation ? validation : training).Add(m);
         if (live[i].ok) {
-            liveValidation.Add(live[i]);
+            (e.validation ? liveValidation : liveTraining).Add(live[i]);
             groups["live " + split + " source " + e.source].Add(live[i]);
         }
     }
@@ -535,6 +537,9 @@ int main(int argc, char** argv)
         training.Beats(), training.Bars(), training.Roots(), training.pieces);
     std::printf("Music analysis on validation pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
         validation.Beats(), validation.Bars(), validation.Roots(), validation.pieces);
+    if (liveTraining.pieces > 0)
+        std::printf("Live analysis on training pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
+            liveTraining.Beats(), liveTraining.Bars(), liveTraining.Roots(), liveTraining.pieces);
     if (liveValidation.pieces > 0)
         std::printf("Live analysis on validation pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
             liveValidation.Beats(), liveValidation.Bars(), liveValidation.Roots(), liveValidation.pieces);
