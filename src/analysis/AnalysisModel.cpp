@@ -16,7 +16,6 @@ extern const char* const kShippedAnalysisModel;
 namespace {
 
 constexpr const char* kHeader{"kalvotune-analysis-model 1"};
-constexpr float kQuietLufs{-60.0f}; // below this a tick has no chord
 constexpr int kContext{2}; // ticks each side of the chord model's context
 
 template <std::size_t N> void WriteList(std::ostringstream& out, const char* name, const std::array<float, N>& values)
@@ -60,6 +59,7 @@ std::string WriteAnalysisModel(const AnalysisModel& model)
     }
     WriteList(out, "chordBias", model.chordBias);
     out << "changePrice " << model.changePrice << '\n';
+    out << "liveChangePrice " << model.liveChangePrice << '\n';
     WriteList(out, "beatWeights", model.beatWeights);
     out << "beatBias " << model.beatBias << '\n';
     WriteList(out, "metreBonus", model.metreBonus);
@@ -78,7 +78,7 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
         return false;
     }
     AnalysisModel read;
-    constexpr int kLines{kQualities + 8};
+    constexpr int kLines{kQualities + 9};
     int seen{};
     std::array<bool, kLines> got{};
     while (std::getline(in, line)) {
@@ -100,6 +100,10 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
             index = kQualities + 1;
             ok = ReadList(words, one) && one[0] >= 0;
             read.changePrice = one[0];
+        } else if (name == "liveChangePrice") {
+            index = kQualities + 8;
+            ok = ReadList(words, one) && one[0] >= 0;
+            read.liveChangePrice = one[0];
         } else if (name == "beatWeights") {
             index = kQualities + 2;
             ok = ReadList(words, read.beatWeights);
@@ -166,9 +170,9 @@ const AnalysisModel* ShippedAnalysisModel()
     return shipped ? &*shipped : nullptr;
 }
 
-void ChordProfile(const TrackFeatures& f, int tick, std::array<float, kChordInputs>& profile)
+void ChordProfile(const TrackFeatures& f, int tick, std::array<float, kChordInputs>& profile, bool causal)
 {
-    const int ticks{f.Ticks()};
+    const int ticks{causal ? tick + 1 : f.Ticks()};
     std::array<float, 12> chroma{f.centredChroma[static_cast<std::size_t>(tick)]};
     std::array<float, 12> bass{f.centredBassChroma[static_cast<std::size_t>(tick)]};
     std::array<float, 12> chromaAround{}, bassAround{};
@@ -194,39 +198,42 @@ void TurnToRoot(const std::array<float, kChordInputs>& profile, int root, std::a
             inputs[block + static_cast<std::size_t>(k)] = profile[block + static_cast<std::size_t>((root + k) % 12)];
 }
 
+void ChordLogProbabilitiesAt(const TrackFeatures& features, int tick, const AnalysisModel& model,
+    std::array<float, kChordStates>& row, bool causal)
+{
+    if (features.loudness[static_cast<std::size_t>(tick)] < kQuietChordLufs) {
+        row.fill(0.0f);
+        return;
+    }
+    std::array<float, kChordInputs> profile{}, inputs{};
+    std::array<double, kChordStates> score{};
+    double top{-std::numeric_limits<double>::infinity()};
+    ChordProfile(features, tick, profile, causal);
+    for (int root = 0; root < 12; ++root) {
+        TurnToRoot(profile, root, inputs);
+        for (int q = 0; q < kQualities; ++q) {
+            double s{model.chordBias[static_cast<std::size_t>(q)]};
+            const auto& w{model.chordWeights[static_cast<std::size_t>(q)]};
+            for (std::size_t k = 0; k < kChordInputs; ++k)
+                s += static_cast<double>(w[k]) * inputs[k];
+            score[static_cast<std::size_t>(q * 12 + root)] = s;
+            top = std::max(top, s);
+        }
+    }
+    double sum{};
+    for (const double s : score)
+        sum += std::exp(s - top);
+    const double logSum{top + std::log(sum)};
+    for (std::size_t s = 0; s < kChordStates; ++s)
+        row[s] = static_cast<float>(score[s] - logSum);
+}
+
 std::vector<std::array<float, kChordStates>> ChordLogProbabilities(
     const TrackFeatures& features, const AnalysisModel& model)
 {
-    const int ticks{features.Ticks()};
-    std::vector<std::array<float, kChordStates>> out(static_cast<std::size_t>(ticks));
-    std::array<float, kChordInputs> profile{}, inputs{};
-    std::array<double, kChordStates> score{};
-    for (int t = 0; t < ticks; ++t) {
-        auto& row{out[static_cast<std::size_t>(t)]};
-        if (features.loudness[static_cast<std::size_t>(t)] < kQuietLufs) {
-            row.fill(0.0f);
-            continue;
-        }
-        double top{-std::numeric_limits<double>::infinity()};
-        ChordProfile(features, t, profile);
-        for (int root = 0; root < 12; ++root) {
-            TurnToRoot(profile, root, inputs);
-            for (int q = 0; q < kQualities; ++q) {
-                double s{model.chordBias[static_cast<std::size_t>(q)]};
-                const auto& w{model.chordWeights[static_cast<std::size_t>(q)]};
-                for (std::size_t k = 0; k < kChordInputs; ++k)
-                    s += static_cast<double>(w[k]) * inputs[k];
-                score[static_cast<std::size_t>(q * 12 + root)] = s;
-                top = std::max(top, s);
-            }
-        }
-        double sum{};
-        for (const double s : score)
-            sum += std::exp(s - top);
-        const double logSum{top + std::log(sum)};
-        for (std::size_t s = 0; s < kChordStates; ++s)
-            row[s] = static_cast<float>(score[s] - logSum);
-    }
+    std::vector<std::array<float, kChordStates>> out(static_cast<std::size_t>(features.Ticks()));
+    for (int t = 0; t < features.Ticks(); ++t)
+        ChordLogProbabilitiesAt(features, t, model, out[static_cast<std::size_t>(t)]);
     return out;
 }
 
@@ -257,26 +264,43 @@ std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>
     return states;
 }
 
-std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model)
+int ChordPathStep(std::vector<double>& scores, const std::array<float, kChordStates>& row, double changePrice)
 {
-    const int ticks{features.Ticks()};
-    std::vector<bool> quiet(static_cast<std::size_t>(ticks));
-    for (int t = 0; t < ticks; ++t)
-        quiet[static_cast<std::size_t>(t)] = features.loudness[static_cast<std::size_t>(t)] < kQuietLufs;
-    const std::vector<int> states{DecodeChords(ChordLogProbabilities(features, model), quiet, model.changePrice)};
+    const double leader{*std::max_element(scores.begin(), scores.end())};
+    std::size_t best{};
+    for (std::size_t s = 0; s < scores.size(); ++s) {
+        // Kept near 0 (less the leader), so the scores never grow without bound.
+        scores[s] = std::max(scores[s], leader - changePrice) + row[s] - leader;
+        if (scores[s] > scores[best])
+            best = s;
+    }
+    return static_cast<int>(best);
+}
+
+std::vector<int> RootsOfChordPath(const std::vector<int>& states)
+{
     int root{0};
     for (const int s : states)
         if (s >= 0) {
             root = s % 12;
             break;
         }
-    std::vector<int> roots(static_cast<std::size_t>(ticks));
-    for (int t = 0; t < ticks; ++t) {
-        if (states[static_cast<std::size_t>(t)] >= 0)
-            root = states[static_cast<std::size_t>(t)] % 12;
-        roots[static_cast<std::size_t>(t)] = root;
+    std::vector<int> roots(states.size());
+    for (std::size_t t = 0; t < states.size(); ++t) {
+        if (states[t] >= 0)
+            root = states[t] % 12;
+        roots[t] = root;
     }
     return roots;
+}
+
+std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model)
+{
+    const int ticks{features.Ticks()};
+    std::vector<bool> quiet(static_cast<std::size_t>(ticks));
+    for (int t = 0; t < ticks; ++t)
+        quiet[static_cast<std::size_t>(t)] = features.loudness[static_cast<std::size_t>(t)] < kQuietChordLufs;
+    return RootsOfChordPath(DecodeChords(ChordLogProbabilities(features, model), quiet, model.changePrice));
 }
 
 std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid& grid)

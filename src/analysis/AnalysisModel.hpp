@@ -18,16 +18,19 @@ constexpr int kChordStates{12 * kQualities};
 /// profile and the bass line of the tick and their means over the two ticks either side.
 constexpr int kChordInputs{48};
 /// What the bar model sees of a beat (see `BeatInputs`).
-constexpr int kBeatInputs{12};
+constexpr int kBeatInputs{20};
 /// What the grid corrections see of a whole beat grid (see `GridInputs`), a constant first.
 constexpr int kGridInputs{6};
+/// A tick quieter than this (LUFS) names no chord.
+constexpr float kQuietChordLufs{-60.0f};
 /// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.
 constexpr std::array<int, 5> kModelMetres{2, 3, 4, 5, 7};
 
 /// The decisions learned from the labelled corpus (`make train-analysis`):
 /// - the chord of each tick: a multinomial logistic regression over the 84 chord states
 ///   whose weights are shared by the twelve roots (the inputs are turned to each root),
-///   decoded by a Viterbi path that pays `changePrice` (in log-probability) for a change;
+///   decoded by a Viterbi path that pays `changePrice` (in log-probability) for a change
+///   (`liveChangePrice` where the path is decided forward only, from the sound so far);
 /// - the bar start: a logistic regression on each beat's inputs (`BeatInputs`) gives the
 ///   beat's log-odds of starting a bar; each metre and phase is scored by the mean
 ///   log-odds of its bar starts against the other beats plus the metre's bonus, over the
@@ -40,6 +43,7 @@ struct AnalysisModel {
     std::array<std::array<float, kChordInputs>, kQualities> chordWeights{};
     std::array<float, kQualities> chordBias{};
     float changePrice{3.0f};
+    float liveChangePrice{3.0f}; ///< the same for the path decided forward only, live
     std::array<float, kBeatInputs> beatWeights{};
     float beatBias{};
     std::array<float, kModelMetres.size()> metreBonus{};
@@ -61,9 +65,20 @@ const AnalysisModel* ShippedAnalysisModel();
 
 /// What the chord model sees of `tick`, pitch classes from C: the profile and the bass
 /// line of the tick and of the five ticks around it, each scaled to its strongest class.
-void ChordProfile(const TrackFeatures& features, int tick, std::array<float, kChordInputs>& profile);
+/// `causal` leaves out the ticks after `tick`, as the live analysis must.
+void ChordProfile(
+    const TrackFeatures& features, int tick, std::array<float, kChordInputs>& profile, bool causal = false);
 /// The profile turned so that candidate root `root` comes first in each block of twelve.
 void TurnToRoot(const std::array<float, kChordInputs>& profile, int root, std::array<float, kChordInputs>& inputs);
+
+/// Log-probabilities of the 84 chord states at `tick` into `row` (all 0 where the sound
+/// is too quiet for a chord); the context is clipped to the ticks `features` holds.
+void ChordLogProbabilitiesAt(const TrackFeatures& features, int tick, const AnalysisModel& model,
+    std::array<float, kChordStates>& row, bool causal = false);
+
+/// One tick of the chord path decided forward only (the live analysis): `scores` (one per
+/// state) take the tick's `row`, a change paying `changePrice`; gives the leading state.
+int ChordPathStep(std::vector<double>& scores, const std::array<float, kChordStates>& row, double changePrice);
 
 /// Log-probabilities of the 84 chord states at every tick (all 0 where the sound is too
 /// quiet for a chord).
@@ -75,8 +90,11 @@ std::vector<std::array<float, kChordStates>> ChordLogProbabilities(
 std::vector<int> DecodeChords(const std::vector<std::array<float, kChordStates>>& logProbabilities,
     const std::vector<bool>& quiet, float changePrice);
 
-/// Roots (C = 0) per tick from the model: quiet ticks keep the root before them, ticks
-/// before the first chord take its root.
+/// Roots (C = 0) per tick of a chord state path: ticks without a chord keep the root
+/// before them, ticks before the first chord take its root.
+std::vector<int> RootsOfChordPath(const std::vector<int>& states);
+
+/// Roots (C = 0) per tick from the model, as `RootsOfChordPath` gives them.
 std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel& model);
 
 /// What the grid corrections see of `grid`: 1, the beat period (seconds), the mean log

@@ -44,7 +44,7 @@ constexpr double kLookAheadStep{0.03};
 
 LiveAnalysis::LiveAnalysis(LiveSettings settings)
     : m_settings{settings}
-    , m_chordScores(kTriadStates, 0.0)
+    , m_chordScores(settings.model ? kChordStates : kTriadStates, 0.0)
 {
     m_settings.lookAheadSeconds = 0;
     SetLookAhead(settings.lookAheadSeconds);
@@ -151,7 +151,7 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
     m_recent.onsetStrength.insert(m_recent.onsetStrength.end(),
         f.onsetStrength.begin() + static_cast<long>(t * kFramesPerTick),
         f.onsetStrength.begin() + static_cast<long>((t + 1) * kFramesPerTick));
-    m_recentRoots.push_back(Root(f, t));
+    m_recentRoots.push_back(m_settings.model ? LearnedRoot() : Root(f, t));
     if (m_recent.Ticks() > kBarTicks) {
         const auto dropFront = [](auto& v, long n) { v.erase(v.begin(), v.begin() + n); };
         dropFront(m_recent.loudness, 1);
@@ -163,6 +163,8 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
         dropFront(m_recent.bassEnergy, 1);
         dropFront(m_recent.onsetStrength, kFramesPerTick);
         dropFront(m_recentRoots, 1);
+        if (!m_recentChords.empty())
+            dropFront(m_recentChords, 1);
         ++m_recentFirst;
     }
 
@@ -270,25 +272,44 @@ void LiveAnalysis::UpdateBars()
     BeatGrid grid{.period = BeatPeriod(), .beats = {}};
     long long lastIndex{-1};
     const long long firstIndex{m_beatCount - static_cast<long long>(m_beatTimes.size())};
+    std::vector<long long> indices;
     for (std::size_t i = 0; i < m_beatTimes.size(); ++i)
         if (m_beatTimes[i] >= from + 0.1 && m_beatTimes[i] <= now - 0.2) {
             grid.beats.push_back(m_beatTimes[i] - from);
             lastIndex = firstIndex + static_cast<long long>(i);
+            indices.push_back(lastIndex);
         }
     if (grid.beats.size() < kFewestBarBeats)
         return;
-    const BarGrid bars{FindBars(m_recent, grid, {}, m_recentRoots)};
+    std::vector<int> roots{m_recentRoots};
+    if (m_settings.model) {
+        std::vector<bool> quiet(m_recent.loudness.size());
+        for (std::size_t t = 0; t < quiet.size(); ++t)
+            quiet[t] = m_recent.loudness[t] < kQuietChordLufs;
+        roots = RootsOfChordPath(DecodeChords(m_recentChords, quiet, m_settings.model->changePrice));
+    }
+    const BarGrid bars{FindBars(m_recent, grid, {}, roots, m_settings.model)};
     const int metre{bars.beatsPerBar.back()};
     const long long phase{lastIndex - bars.position.back()};
     const bool same{m_metre == metre && ((phase - m_barPhase) % metre + metre) % metre == 0};
     m_barVotes = same ? 0 : m_barVotes + 1;
     if (m_metre == 0 || m_barVotes >= kBarVotes) {
-        if (m_metre != metre)
-            m_barsOfMarker = 0;
         m_metre = metre;
         m_barPhase = phase;
         m_barVotes = 0;
     }
+    // Markers every second (fourth…) bar go on the bar starts that stand out most.
+    const int span{BeatsPerMarker(m_metre, BeatPeriod(), std::max(1, m_settings.pictureChangeTicks))};
+    if (span <= m_metre)
+        return;
+    std::vector<double> strength(static_cast<std::size_t>(span / m_metre));
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const long long offset{((indices[i] - m_barPhase) % span + span) % span};
+        if (offset % m_metre == 0)
+            strength[static_cast<std::size_t>(offset / m_metre)] += bars.salience[i];
+    }
+    const auto best = std::max_element(strength.begin(), strength.end()) - strength.begin();
+    m_markerPhase = m_barPhase + best * m_metre;
 }
 
 int LiveAnalysis::Root(const TrackFeatures& f, std::size_t t)
@@ -304,6 +325,17 @@ int LiveAnalysis::Root(const TrackFeatures& f, std::size_t t)
     }
     if (best + 1 < m_chordScores.size())
         m_root = static_cast<int>(best % 12);
+    return m_root;
+}
+
+int LiveAnalysis::LearnedRoot()
+{
+    std::array<float, kChordStates>& row{m_recentChords.emplace_back()};
+    ChordLogProbabilitiesAt(m_recent, m_recent.Ticks() - 1, *m_settings.model, row, true);
+    const int best{ChordPathStep(m_chordScores, row, m_settings.model->liveChangePrice)};
+    // A quiet tick names no chord: the root before it stays.
+    if (m_recent.loudness.back() >= kQuietChordLufs)
+        m_root = best % 12;
     return m_root;
 }
 
@@ -336,8 +368,8 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
         const int beats{BeatsPerMarker(metre, BeatPeriod(), spacing)};
         if (beats <= metre)
             marker = position % beats == 0;
-        else if (position == 0)
-            marker = m_barsOfMarker++ % (beats / metre) == 0;
+        else
+            marker = ((index - m_markerPhase) % beats + beats) % beats == 0;
     } else if (!silent && m_period <= 0 && f.onsets[t] > 0) {
         // No tempo yet: the onsets themselves change the picture.
         marker = true;

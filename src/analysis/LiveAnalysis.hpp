@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/AnalysisModel.hpp"
 #include "analysis/FeatureExtractor.hpp"
 #include "analysis/TrackFeatures.hpp"
 
@@ -38,13 +39,17 @@ struct LiveSettings {
     /// is skipped, so tick 0 begins with it, and every tick decided is kept for `Heard`.
     /// Otherwise nothing grows with time.
     bool keepHeard{};
+    /// The learned decisions (chord model, bar model) the file analysis uses; null for
+    /// the hand-set ones.
+    const AnalysisModel* model{ShippedAnalysisModel()};
 };
 
 /// The music analysis of a stream without end, tick by tick and causal: each tick is
 /// decided from the sound up to the moment it is decided, so it can be shown at once.
 /// The features come from the file analysis's `FeatureExtractor`, the bytes from its
 /// mapping (`ChannelMapping`): speed from onsets and loudness, hue from the chord root
-/// (with the same chord fits and change price), brightness from loudness, picture-change
+/// (the same chord model and change price, its path decided forward only), brightness
+/// from loudness, picture-change
 /// markers on the beats and bar starts `BeatsPerMarker` picks, never two closer than
 /// `pictureChangeTicks`.
 ///
@@ -52,7 +57,8 @@ struct LiveSettings {
 /// tempo taken once it has held for a second and a half); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when it
-/// will be heard. The bars come from `FindBars` over the beats of the last 16 s. Before a
+/// will be heard. The bars come from `FindBars` (with the model) over the beats of the last 16 s,
+/// with the chord path of those 16 s decided over all of them. Before a
 /// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
 /// `silent`; the first tick with sound again is not, and a new tempo is looked for.
 ///
@@ -99,6 +105,8 @@ private:
     void UpdatePhase();
     void UpdateBars();
     int Root(const TrackFeatures& features, std::size_t t);
+    /// `Root` with the learned chord model, from the recent features.
+    int LearnedRoot();
     /// Beats at least half a period after the last beat placed, up to `until` (seconds).
     bool NextBeatBefore(double until, double& beat);
     void Emit(const TrackFeatures& features, std::size_t t);
@@ -134,12 +142,17 @@ private:
     TrackFeatures m_recent; ///< the last 16 s of features
     int m_recentFirst{}; ///< the feature tick `m_recent` begins with
     std::vector<int> m_recentRoots;
+    /// The chord model's log-probabilities of the recent ticks (with a model): the bar
+    /// search weighs the chord changes of their whole path, decided in hindsight.
+    std::vector<std::array<float, kChordStates>> m_recentChords;
     std::deque<double> m_beatTimes; ///< seconds of the beats placed in the last 16 s
     long long m_beatCount{}; ///< beats placed so far
     int m_metre{};
     long long m_barPhase{}; ///< a beat index that begins a bar
     int m_barVotes{};
-    int m_barsOfMarker{}; ///< bar starts since the last marked one
+    /// A beat index that carries a marker when markers span several bars: the bar start
+    /// of the recent beats that sounds most like one among those the markers may take.
+    long long m_markerPhase{};
 
     // Hue: the chord path's scores, as in the file analysis but forward only.
     std::vector<double> m_chordScores;

@@ -58,15 +58,23 @@ void ZScore(std::vector<double>& v)
         x = spread > 1e-12 ? std::clamp((x - mean) / spread, -2.0, 2.0) : 0.0;
 }
 
+double BassRise(const TrackFeatures& f, int tick);
+
 /// What each beat shows of a bar start, z-scored over the track: harmony moved, bass
-/// line moved, low end, onset, chord change, loudness, onset half-way to the next beat.
-constexpr int kBeatMeasures{7};
+/// line moved, low end, onset, chord change, rise of the low end (a bass note), loudness,
+/// onset half-way to the next beat.
+constexpr int kBeatMeasures{8};
+/// The first this many measures are also set against the beats either side and against
+/// those two beats away.
+constexpr int kContrastedMeasures{6};
+static_assert(kBeatMeasures + 2 * kContrastedMeasures == kBeatInputs);
 std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
     const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
 {
     const std::size_t beats{grid.beats.size()};
     const int ticks{f.Ticks()};
-    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats), loud(beats), off(beats);
+    std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats), rise(beats), loud(beats),
+        off(beats);
     std::array<double, 12> chromaBefore{}, bassBefore{};
     const auto frames = static_cast<long>(f.onsetStrength.size());
     const auto peakAt = [&](double seconds) {
@@ -108,13 +116,14 @@ std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
         // A new chord within a tick of the beat.
         const auto rootAt = [&](int t) { return roots[static_cast<std::size_t>(std::clamp(t, 0, ticks - 1))]; };
         chord[i] = rootAt(from + 1) != rootAt(from - 2) ? 1.0 : 0.0;
+        rise[i] = BassRise(f, from);
         loud[i] = f.loudness[static_cast<std::size_t>(from)];
         const double gap{i + 1 < beats ? grid.beats[i + 1] - grid.beats[i] : grid.period};
         off[i] = std::log(1e-6 + peakAt(grid.beats[i] + gap / 2));
     }
     std::vector<std::array<double, kBeatMeasures>> measures(beats);
     std::size_t k{};
-    for (std::vector<double>* v : {&harmony, &bass, &low, &onset, &chord, &loud, &off}) {
+    for (std::vector<double>* v : {&harmony, &bass, &low, &onset, &chord, &rise, &loud, &off}) {
         ZScore(*v);
         for (std::size_t i = 0; i < beats; ++i)
             measures[i][k] = (*v)[i];
@@ -141,6 +150,25 @@ struct Choice {
     double contrast{-1e9};
 };
 
+/// How clearly bar starts of `metre` beginning at beat `phase` stand out among beats
+/// [from, to), without the metre's bonus; -1e9 when too few beats tell.
+double Contrast(const std::vector<double>& salience, std::size_t from, std::size_t to, int metre, int phase)
+{
+    double on{}, off{};
+    int onCount{}, offCount{};
+    for (std::size_t i = from; i < to; ++i)
+        if ((static_cast<int>(i) - phase) % metre == 0) {
+            on += salience[i];
+            ++onCount;
+        } else {
+            off += salience[i];
+            ++offCount;
+        }
+    if (onCount < 2 || offCount < 1)
+        return -1e9;
+    return on / onCount - off / offCount;
+}
+
 /// The metre and phase whose bar starts stand out most among beats [from, to).
 Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to, const AnalysisModel* model)
 {
@@ -148,20 +176,8 @@ Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t t
     for (std::size_t m = 0; m < kMetres.size(); ++m) {
         const int metre{kMetres[m]};
         for (int phase = 0; phase < metre; ++phase) {
-            double on{}, off{};
-            int onCount{}, offCount{};
-            for (std::size_t i = from; i < to; ++i)
-                if ((static_cast<int>(i) - phase) % metre == 0) {
-                    on += salience[i];
-                    ++onCount;
-                } else {
-                    off += salience[i];
-                    ++offCount;
-                }
-            if (onCount < 2 || offCount < 1)
-                continue;
             const double bonus{model ? static_cast<double>(model->metreBonus[m]) : kMetreBonus[m]};
-            const double contrast{on / onCount - off / offCount + bonus};
+            const double contrast{Contrast(salience, from, to, metre, phase) + bonus};
             if (contrast > best.contrast + 1e-12)
                 best = {metre, phase, contrast};
         }
@@ -284,12 +300,15 @@ std::vector<std::array<float, kBeatInputs>> BeatInputs(
     for (std::size_t i = 0; i < beats; ++i)
         for (std::size_t k = 0; k < kBeatMeasures; ++k) {
             inputs[i][k] = static_cast<float>(measures[i][k]);
-            // Against the beats either side: a bar start stands out from its neighbours.
-            if (k < kBeatInputs - kBeatMeasures) {
-                const double before{i > 0 ? measures[i - 1][k] : measures[i][k]};
-                const double after{i + 1 < beats ? measures[i + 1][k] : measures[i][k]};
-                inputs[i][kBeatMeasures + k] = static_cast<float>(measures[i][k] - 0.5 * (before + after));
-            }
+            // Against the beats either side: a bar start stands out from its neighbours;
+            // and against those two beats away: the bar's first beat from its third.
+            if (k < kContrastedMeasures)
+                for (std::size_t d = 1; d <= 2; ++d) {
+                    const double before{i >= d ? measures[i - d][k] : measures[i][k]};
+                    const double after{i + d < beats ? measures[i + d][k] : measures[i][k]};
+                    inputs[i][kBeatMeasures + (d - 1) * kContrastedMeasures + k]
+                        = static_cast<float>(measures[i][k] - 0.5 * (before + after));
+                }
         }
     return inputs;
 }
@@ -333,17 +352,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
             const Choice own{Best(salience, from, to, model)};
             // The track's choice measured on this section alone.
             Choice kept{track};
-            double on{}, off{};
-            int onCount{}, offCount{};
-            for (std::size_t i = from; i < to; ++i)
-                if ((static_cast<int>(i) - track.phase) % track.metre == 0) {
-                    on += salience[i];
-                    ++onCount;
-                } else {
-                    off += salience[i];
-                    ++offCount;
-                }
-            kept.contrast = onCount > 0 && offCount > 0 ? on / onCount - off / offCount : -1e9;
+            kept.contrast = Contrast(salience, from, to, track.metre, track.phase);
             if (own.contrast > kept.contrast + sectionMargin)
                 here = own;
         }
@@ -352,6 +361,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
             bars.position[i] = ((static_cast<int>(i) - here.phase) % here.metre + here.metre) % here.metre;
         }
     }
+    bars.salience = std::move(salience);
     return bars;
 }
 

@@ -12,6 +12,7 @@ namespace kalvotune::analysis {
 struct BarGrid {
     std::vector<int> beatsPerBar; ///< per beat: the beats in the bar it belongs to
     std::vector<int> position; ///< per beat: 0 on a bar start, then 1, 2, …
+    std::vector<double> salience; ///< per beat of the grid searched: how much it sounds like a bar start
 };
 
 /// A slow grid (beats 0.45 s apart or more) that sits on the backbeat — the chord stabs
@@ -32,8 +33,9 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
 
 /// What the bar model sees of each beat of `grid`, z-scored over the track: how much the
 /// harmony and the bass line move, the low end, the onset, a chord change of
-/// `rootPerTick`, the loudness and the onset half-way to the next beat; then the first
-/// five against the mean of the beats either side.
+/// `rootPerTick`, the rise of the low end, the loudness and the onset half-way to the next
+/// beat; then the first six against the mean of the beats either side, and against the
+/// mean of those two beats away.
 std::vector<std::array<float, kBeatInputs>> BeatInputs(
     const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/MusicAnalysis.hpp"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -55,10 +57,6 @@ std::string ReadFile(const std::filesystem::path& path);
 
 } // namespace kalvotune::corpus
 
-namespace kalvotune::analysis {
-struct MeasuredTrack;
-}
-
 namespace kalvotune::corpus {
 
 /// `MeasureTrack` of `wav`, kept beside it in WAV.features for the next run: training and
@@ -69,5 +67,16 @@ bool MeasureCached(const std::filesystem::path& wav, analysis::MeasuredTrack& tr
 /// Raised whenever the feature extractor, the beat tracker or the settling of the beats
 /// changes what they give: caches of older versions are then measured anew.
 constexpr int kFeatureCacheVersion{1};
+
+/// A corpus piece as the analysis measures it, with its labels.
+struct LoadedPiece {
+    Labels labels;
+    analysis::MeasuredTrack track;
+    std::string error; ///< why it could not be loaded; empty when it was
+};
+
+/// Reads the labels of each of `entries` in `folder` and measures its sound
+/// (`MeasureCached`), two pieces at a time; the result keeps the entries' order.
+std::vector<LoadedPiece> LoadPieces(const std::filesystem::path& folder, const std::vector<Entry>& entries);
 
 } // namespace kalvotune::corpus

@@ -2,8 +2,10 @@
 
 #include "analysis/MusicAnalysis.hpp"
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 namespace kalvotune::corpus {
 
@@ -90,6 +92,26 @@ bool MeasureCached(const std::filesystem::path& wav, analysis::MeasuredTrack& tr
     Fields(out, track);
     std::ofstream{cache, std::ios::binary} << out.bytes;
     return true;
+}
+
+std::vector<LoadedPiece> LoadPieces(const std::filesystem::path& folder, const std::vector<Entry>& entries)
+{
+    std::vector<LoadedPiece> pieces(entries.size());
+    std::atomic<std::size_t> next{0};
+    const auto load = [&] {
+        for (std::size_t i = next++; i < entries.size(); i = next++) {
+            LoadedPiece& p{pieces[i]};
+            if (ReadLabels(ReadFile(folder / (entries[i].name + ".labels")), p.labels, p.error)
+                && MeasureCached(folder / (entries[i].name + ".wav"), p.track, p.error))
+                p.error.clear();
+            else if (p.error.empty())
+                p.error = "could not be measured";
+        }
+    };
+    {
+        std::jthread a{load}, b{load};
+    }
+    return pieces;
 }
 
 } // namespace kalvotune::corpus

@@ -14,7 +14,10 @@
 // beats a bar / beats a minute. Renders are kept in WORK_FOLDER for the next run.
 // Given the corpus of `kalvotune_make_corpus`, it then measures its training and its
 // validation pieces (with the scores, rendered again with the validation soundfont,
-// among the latter): the means per source, metre and soundfont, and of each part.
+// among the latter): the means per source, metre and soundfont, and of each part. The
+// validation pieces are also fed to the streaming analysis in 20-ms blocks, and its
+// figures counted after each piece's first 8 s (KALVOTUNE_EVAL_NO_LIVE=1 skips that;
+// KALVOTUNE_EVAL_LIVE_TRAINING=1 feeds the training pieces too, to judge a change).
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
 // roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
@@ -25,7 +28,9 @@
 #include "Score.hpp"
 
 #include "analysis/AnalysisModel.hpp"
+#include "analysis/AudioDecoder.hpp"
 #include "analysis/ChannelMapping.hpp"
+#include "analysis/LiveAnalysis.hpp"
 #include "analysis/MusicAnalysis.hpp"
 
 #include <algorithm>
@@ -38,6 +43,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <sstream>
 #include <thread>
 
@@ -201,13 +207,10 @@ struct Measured {
 /// Markers against beats and bar starts, and the hue's roots against `rootAt(tick)`
 /// (-1 where no chord is known).
 template <typename RootAt>
-Measured Measure(const fs::path& wav, const std::vector<double>& beats, const std::vector<double>& bars,
-    const RootAt& rootAt, AnalysisResult* onBeatsOut = nullptr)
+Measured Measure(const kalvotune::analysis::MeasuredTrack& track, const std::vector<double>& beats,
+    const std::vector<double>& bars, const RootAt& rootAt, AnalysisResult* onBeatsOut = nullptr)
 {
     Measured m;
-    kalvotune::analysis::MeasuredTrack track;
-    if (!kalvotune::corpus::MeasureCached(wav, track, m.message))
-        return m;
     AnalysisResult onBeats;
     onBeats.ok = m.onBars.ok = true;
     onBeats.seconds = m.onBars.seconds = track.seconds;
@@ -281,13 +284,14 @@ bool MeasureScores(const fs::path& tunes, const fs::path& work)
         }
         fs::path wav{mid};
         wav.replace_extension(".wav");
-        AnalysisResult onBeats;
-        const Measured m{Measure(
-            wav, score.beats, score.barStarts, [&](int t) { return TriadRootOfTick(score, t); }, &onBeats)};
-        if (!m.ok) {
-            std::printf("%-22s %s\n", piece.name, m.message.c_str());
+        kalvotune::analysis::MeasuredTrack track;
+        if (!kalvotune::corpus::MeasureCached(wav, track, error)) {
+            std::printf("%-22s %s\n", piece.name, error.c_str());
             continue;
         }
+        AnalysisResult onBeats;
+        const Measured m{Measure(
+            track, score.beats, score.barStarts, [&](int t) { return TriadRootOfTick(score, t); }, &onBeats)};
         const AnalysisResult& onBars{m.onBars};
         if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
             std::printf("  score end %.1f s, sound %.1f s, %zu beats, %zu bars, %zu notes\n  beats:", score.end,
@@ -352,7 +356,69 @@ struct SplitPiece {
     fs::path wav;
     std::vector<double> beats, bars;
     std::function<int(int)> rootAt;
+    kalvotune::analysis::MeasuredTrack track;
+    std::string error; ///< why the piece could not be measured
 };
+
+/// Ticks of each piece's start the live figures leave out: the tempo and the bars are
+/// still being found.
+constexpr int kLiveSettlingTicks{80};
+
+/// The streaming analysis on `wav`, fed in 20-ms blocks: beat markers (slider at 0.4 s) on
+/// beats, bar markers (slider at 2 s) on bar starts and the hue's roots, counted from
+/// `kLiveSettlingTicks` on.
+Measured MeasureLive(const SplitPiece& piece)
+{
+    Measured m;
+    kalvotune::analysis::AudioDecoder decoder;
+    if (!decoder.Open(piece.wav, kalvotune::analysis::kAnalysisRate)) {
+        m.message = decoder.Error();
+        return m;
+    }
+    kalvotune::analysis::LiveAnalysis onBeats{
+        {.lookAheadSeconds = 0, .pictureChangeTicks = kBeatSlider, .keepHeard = false, .model = EvaluatedModel()}};
+    kalvotune::analysis::LiveAnalysis onBars{
+        {.lookAheadSeconds = 0, .pictureChangeTicks = kBarSlider, .keepHeard = false, .model = EvaluatedModel()}};
+    std::vector<int> beatMarkers, barMarkers;
+    int agree{};
+    const auto take = [&](kalvotune::analysis::LiveAnalysis& live, std::vector<int>& markers, bool roots) {
+        for (const kalvotune::analysis::LiveTick& t : live.TakeTicks()) {
+            if (t.tick < kLiveSettlingTicks)
+                continue;
+            if (t.speed >= kalvotune::analysis::kPictureChangeMarker)
+                markers.push_back(t.tick);
+            const int truth{roots ? piece.rootAt(t.tick) : -1};
+            if (truth >= 0) {
+                ++m.judged;
+                agree += t.root == truth;
+            }
+        }
+    };
+    constexpr std::size_t kBlock{kalvotune::analysis::kAnalysisRate / 50};
+    std::vector<float> block, pending;
+    while (decoder.Read(block)) {
+        pending.insert(pending.end(), block.begin(), block.end());
+        std::size_t at{};
+        for (; at + kBlock <= pending.size(); at += kBlock) {
+            const std::span<const float> piece20ms{pending.data() + at, kBlock};
+            onBeats.Add(piece20ms);
+            onBars.Add(piece20ms);
+        }
+        pending.erase(pending.begin(), pending.begin() + static_cast<long>(at));
+        take(onBeats, beatMarkers, false);
+        take(onBars, barMarkers, true);
+    }
+    onBeats.Add(pending);
+    onBars.Add(pending);
+    take(onBeats, beatMarkers, false);
+    take(onBars, barMarkers, true);
+    m.ok = decoder.Error().empty();
+    m.message = decoder.Error();
+    m.beats = ShareNear(beatMarkers, piece.beats);
+    m.bars = ShareNear(barMarkers, piece.bars);
+    m.roots = m.judged > 0 ? static_cast<double>(agree) / m.judged : 0.0;
+    return m;
+}
 
 } // namespace
 
@@ -375,18 +441,16 @@ int main(int argc, char** argv)
     // only) rendered again with the validation soundfont.
     std::vector<SplitPiece> pieces;
     const char* only{std::getenv("KALVOTUNE_EVAL_ONLY")};
-    for (const auto& e : kalvotune::corpus::ReadIndex(corpusFolder)) {
-        if (only && !e.name.starts_with(only))
-            continue;
-        auto labels{std::make_shared<kalvotune::corpus::Labels>()};
-        std::string error;
-        if (!kalvotune::corpus::ReadLabels(
-                kalvotune::corpus::ReadFile(corpusFolder / (e.name + ".labels")), *labels, error)) {
-            std::printf("%s: %s\n", e.name.c_str(), error.c_str());
-            continue;
-        }
-        pieces.push_back(SplitPiece{e, corpusFolder / (e.name + ".wav"), labels->beats, labels->barStarts,
-            [labels](int t) { return kalvotune::corpus::RootAt(*labels, (t + 0.5) / 10.0); }});
+    std::vector<kalvotune::corpus::Entry> entries;
+    for (const auto& e : kalvotune::corpus::ReadIndex(corpusFolder))
+        if (!only || e.name.starts_with(only))
+            entries.push_back(e);
+    std::vector<kalvotune::corpus::LoadedPiece> loaded{kalvotune::corpus::LoadPieces(corpusFolder, entries)};
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const auto labels{std::make_shared<kalvotune::corpus::Labels>(std::move(loaded[i].labels))};
+        pieces.push_back(SplitPiece{entries[i], corpusFolder / (entries[i].name + ".wav"), labels->beats,
+            labels->barStarts, [labels](int t) { return kalvotune::corpus::RootAt(*labels, (t + 0.5) / 10.0); },
+            std::move(loaded[i].track), loaded[i].error});
     }
     if (pieces.empty()) {
         std::printf("No corpus in %s: `make train-analysis` makes it\n", corpusFolder.c_str());
@@ -401,21 +465,30 @@ int main(int argc, char** argv)
         if (mid.empty() || !kalvotune::eval::ReadScore(ReadAll(mid), piece.pickupQuarters, *score, error))
             continue;
         const std::string metre{piece.what, std::string_view{piece.what}.find(',')};
-        pieces.push_back(SplitPiece{{piece.name, "score", "scores", metre, kValidationFont.name, true},
+        SplitPiece split{{piece.name, "score", "scores", metre, kValidationFont.name, true},
             work
                 / (fs::path{piece.file}.stem().string() + "-" + std::to_string(piece.tune) + kValidationFont.suffix
                     + ".wav"),
-            score->beats, score->barStarts, [score](int t) { return TriadRootOfTick(*score, t); }});
+            score->beats, score->barStarts, [score](int t) { return TriadRootOfTick(*score, t); }, {}, {}};
+        kalvotune::corpus::MeasureCached(split.wav, split.track, split.error);
+        pieces.push_back(std::move(split));
     }
 
     // Two pieces at a time: the machine's two cores.
-    std::vector<Measured> results(pieces.size());
+    std::vector<Measured> results(pieces.size()), live(pieces.size());
     std::atomic<std::size_t> next{0};
     const auto work2 = [&] {
         for (std::size_t i = next++; i < pieces.size(); i = next++) {
             const SplitPiece& p{pieces[i]};
+            if (!p.error.empty()) {
+                results[i].message = p.error;
+                continue;
+            }
+            if ((p.entry.validation || std::getenv("KALVOTUNE_EVAL_LIVE_TRAINING"))
+                && !std::getenv("KALVOTUNE_EVAL_NO_LIVE"))
+                live[i] = MeasureLive(p);
             AnalysisResult onBeats;
-            results[i] = Measure(p.wav, p.beats, p.bars, p.rootAt, &onBeats);
+            results[i] = Measure(p.track, p.beats, p.bars, p.rootAt, &onBeats);
             const auto& plan{results[i].onBars.plan};
             if (std::getenv("KALVOTUNE_EVAL_DEBUG")) {
                 std::string line{p.entry.name + " markers:"};
@@ -436,7 +509,7 @@ int main(int argc, char** argv)
     }
 
     std::map<std::string, Tally> groups;
-    Tally training, validation;
+    Tally training, validation, liveTraining, liveValidation;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         const auto& e{pieces[i].entry};
         const Measured& m{results[i]};
@@ -452,6 +525,10 @@ int main(int argc, char** argv)
         groups[split + " metre " + e.metre].Add(m);
         groups[split + " soundfont " + e.soundfont].Add(m);
         (e.validation ? validation : training).Add(m);
+        if (live[i].ok) {
+            (e.validation ? liveValidation : liveTraining).Add(live[i]);
+            groups["live " + split + " source " + e.source].Add(live[i]);
+        }
     }
     std::printf("\n%-40s %6s %6s %6s %7s\n", "group", "beats", "bars", "roots", "pieces");
     for (const auto& [name, t] : groups)
@@ -460,5 +537,11 @@ int main(int argc, char** argv)
         training.Beats(), training.Bars(), training.Roots(), training.pieces);
     std::printf("Music analysis on validation pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
         validation.Beats(), validation.Bars(), validation.Roots(), validation.pieces);
+    if (liveTraining.pieces > 0)
+        std::printf("Live analysis on training pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
+            liveTraining.Beats(), liveTraining.Bars(), liveTraining.Roots(), liveTraining.pieces);
+    if (liveValidation.pieces > 0)
+        std::printf("Live analysis on validation pieces: beats %.3f, bars %.3f, roots %.3f over %d pieces\n",
+            liveValidation.Beats(), liveValidation.Bars(), liveValidation.Roots(), liveValidation.pieces);
     return 0;
 }

@@ -9,11 +9,12 @@
 
 #include "analysis/MusicAnalysis.hpp"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <thread>
+#include <iterator>
+#include <set>
 
 namespace fs = std::filesystem;
 using namespace kalvotune;
@@ -34,30 +35,27 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no training pieces in %s\n", folder.c_str());
         return 1;
     }
-    std::vector<training::Piece> pieces(entries.size());
-    std::vector<char> ok(entries.size());
-    std::atomic<std::size_t> next{0};
-    const auto measure = [&] {
-        for (std::size_t i = next++; i < entries.size(); i = next++) {
-            std::string error;
-            analysis::MeasuredTrack track;
-            if (!corpus::ReadLabels(corpus::ReadFile(folder / (entries[i].name + ".labels")), pieces[i].labels, error)
-                || !corpus::MeasureCached(folder / (entries[i].name + ".wav"), track, error)) {
-                std::fprintf(stderr, "%s: %s\n", entries[i].name.c_str(), error.c_str());
-                continue;
-            }
-            pieces[i].features = std::move(track.features);
-            pieces[i].grid = std::move(track.grid);
-            ok[i] = 1;
-        }
+    // KALVOTUNE_TRAIN_HOLDOUT=1 keeps every fourth groove family of the training part out
+    // of the fitting and measures the model on it: a check of a change to the training
+    // that never looks at the validation part.
+    const bool holdOut{std::getenv("KALVOTUNE_TRAIN_HOLDOUT") != nullptr};
+    std::set<std::string> families;
+    for (const corpus::Entry& e : entries)
+        families.insert(e.family);
+    const auto heldOut = [&](const corpus::Entry& e) {
+        return holdOut && std::distance(families.begin(), families.find(e.family)) % 4 == 1;
     };
-    {
-        std::jthread a{measure}, b{measure};
+    std::vector<training::Piece> measured, held;
+    std::vector<corpus::LoadedPiece> loaded{corpus::LoadPieces(folder, entries)};
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
+        if (!loaded[i].error.empty()) {
+            std::fprintf(stderr, "%s: %s\n", entries[i].name.c_str(), loaded[i].error.c_str());
+            continue;
+        }
+        (heldOut(entries[i]) ? held : measured)
+            .push_back({std::move(loaded[i].track.features), std::move(loaded[i].track.grid),
+                std::move(loaded[i].labels)});
     }
-    std::vector<training::Piece> measured;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-        if (ok[i])
-            measured.push_back(std::move(pieces[i]));
     const auto seconds
         = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
     std::printf("%zu training pieces measured in %.0f s\n", measured.size(), seconds());
@@ -66,6 +64,11 @@ int main(int argc, char** argv)
         std::printf("%s (%.0f s)\n", line.c_str(), seconds());
         std::fflush(stdout);
     })};
+    if (!held.empty()) {
+        const training::Figures f{training::Measure(held, model)};
+        std::printf("Held-out training families: beats %.3f, bars %.3f, roots %.3f over %zu pieces\n", f.beats,
+            f.bars, f.roots, held.size());
+    }
     std::ofstream{output} << analysis::WriteAnalysisModel(model);
     std::printf("Model written to %s in %.0f s\n", output.c_str(), seconds());
     return 0;

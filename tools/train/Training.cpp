@@ -185,6 +185,33 @@ void FitChangePrice(const std::vector<Piece>& pieces, AnalysisModel& model, doub
         }
     }
     model.changePrice = best;
+
+    // The live analysis decides each tick's chord from the sound up to it: its price is
+    // fitted on the path decided so, forward only, from profiles without the ticks after.
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const analysis::TrackFeatures& f{pieces[i].features};
+        for (int t = 0; t < f.Ticks(); ++t)
+            analysis::ChordLogProbabilitiesAt(f, t, model, logs[i][static_cast<std::size_t>(t)], true);
+    }
+    double liveShare{-1};
+    for (const float price : {0.5f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 8.0f, 10.0f, 13.0f, 16.0f}) {
+        const double s{Mean(ForEachPiece(pieces.size(), [&](std::size_t i) {
+            std::vector<double> scores(kChordStates, 0.0);
+            std::vector<int> roots(logs[i].size());
+            int root{};
+            for (std::size_t t = 0; t < logs[i].size(); ++t) {
+                const int state{analysis::ChordPathStep(scores, logs[i][t], price)};
+                if (pieces[i].features.loudness[t] >= analysis::kQuietChordLufs)
+                    root = state % 12;
+                roots[t] = root;
+            }
+            return RootShare(roots, pieces[i].labels);
+        }))};
+        if (s > liveShare + 1e-9) {
+            liveShare = s;
+            model.liveChangePrice = price;
+        }
+    }
 }
 
 /// Fits the bar regression on the beats the tracker found (with the model's tempo
@@ -379,7 +406,8 @@ AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(c
     FitChords(pieces, model);
     double roots{};
     FitChangePrice(pieces, model, roots);
-    log("chords fitted: roots " + std::to_string(roots) + " at change price " + std::to_string(model.changePrice));
+    log("chords fitted: roots " + std::to_string(roots) + " at change price " + std::to_string(model.changePrice)
+        + ", live " + std::to_string(model.liveChangePrice));
     log(FitGrid(pieces, model));
     FitBeats(pieces, model);
     log("bars fitted: bars " + std::to_string(FitMetres(pieces, model)));
