@@ -229,7 +229,10 @@ TEST_F(SoakTest, ThousandsOfTrackStartsLeaveMemoryHistoryAndTimersAsTheyWere)
     EXPECT_GE(m_framesDrawn, static_cast<std::uint64_t>(stretch) * 4);
     EXPECT_GE(m_ticksMoved * 10, static_cast<std::int64_t>(stretch) * 8);
 
-    EXPECT_EQ(heapAfter, heapAfter100);
+    // A leak of even a few bytes a start would come to tens of kilobytes here; what the
+    // program keeps between starts (a container's spare room, the last track's state) may
+    // differ by a block or two between the two stopped states, and that is no leak.
+    EXPECT_LE(std::abs(heapAfter - heapAfter100), 128);
     const auto history = playlists::ReadListFile(Dir() / "Lists" / "Былое");
     ASSERT_TRUE(history);
     EXPECT_EQ(history->size(), 1001u);

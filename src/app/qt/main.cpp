@@ -138,8 +138,12 @@ int main(int argc, char* argv[])
             [&live](const template_commands::LiveTemplateRequest& recording) { return live.RecordTemplate(recording); });
     }
     // What is left is the window, with the files named, if any.
-    const cli::WindowStart& start = std::get<cli::WindowStart>(command);
     QApplication application{argc, argv};
+    // Qt has taken its own options (`-platform offscreen`, `-style …`) out of argv; read
+    // what is left again, so they are not opened as files.
+    const cli::CommandLine windowCommand = cli::ReadCommandLine(argc, argv);
+    const auto* windowStart = std::get_if<cli::WindowStart>(&windowCommand);
+    const cli::WindowStart& start = windowStart != nullptr ? *windowStart : std::get<cli::WindowStart>(command);
     QApplication::setApplicationName(QString::fromUtf8(kApplicationTitle));
     QApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
     LoadQtTranslations(application);
