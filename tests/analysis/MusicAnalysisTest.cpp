@@ -581,6 +581,72 @@ TEST(MusicAnalysis, ASectionBeginsOnABarStart)
     EXPECT_GE(inside, 1);
 }
 
+/// `ticks` ticks at -20 LUFS with nothing that tells one beat from another.
+TrackFeatures FlatFeatures(int ticks)
+{
+    const auto n = static_cast<std::size_t>(ticks);
+    TrackFeatures f;
+    f.loudness.assign(n, -20.0f);
+    f.onsets.assign(n, 0);
+    f.chroma = f.bassChroma = f.centredChroma = f.centredBassChroma = std::vector<std::array<float, 12>>(n);
+    f.bassEnergy.assign(n, 1e-3f);
+    f.onsetStrength.assign(n * kFramesPerTick, 1.0f);
+    return f;
+}
+
+TEST(MusicAnalysis, ANewMetreInALouderSectionCountsItsBarsFromItsOwnFirstBar)
+{
+    // 17 bars of four at 120 BPM, then 36 louder bars of three, C and G taking turns on the
+    // bar starts. At a 2-s slider every bar of four gets a marker, and every second bar of
+    // three from the section's first, where the section begins.
+    BeatGrid grid{.period = 0.5, .beats = {}};
+    std::vector<int> barStarts;
+    for (int bar = 0; bar < 17 + 36; ++bar) {
+        barStarts.push_back(10 + 5 * static_cast<int>(grid.beats.size()));
+        for (int k = 0; k < (bar < 17 ? 4 : 3); ++k)
+            grid.beats.push_back(1.0 + 0.5 * static_cast<double>(grid.beats.size()));
+    }
+    TrackFeatures f{FlatFeatures(barStarts.back() + 25)};
+    for (int t = 0; t < f.Ticks(); ++t) {
+        const auto i = static_cast<std::size_t>(t);
+        const auto bar = std::upper_bound(barStarts.begin(), barStarts.end(), t) - barStarts.begin();
+        const std::size_t root{bar % 2 ? 0u : 7u};
+        f.chroma[i][root] = f.chroma[i][(root + 4) % 12] = f.chroma[i][(root + 7) % 12] = 1.0f;
+        f.bassChroma[i][root] = 1.0f;
+        f.loudness[i] = t < barStarts[17] ? -30.0f : -12.0f;
+    }
+    const ChannelPlan plan{MapToChannels(f, grid, 20, nullptr)};
+    EXPECT_EQ(plan.beatsPerBar, 4);
+    EXPECT_EQ(plan.sectionTicks, std::vector<int>{barStarts[17]});
+    std::vector<int> marked(barStarts.begin(), barStarts.begin() + 17);
+    for (std::size_t bar = 17; bar < barStarts.size(); bar += 2)
+        marked.push_back(barStarts[bar]);
+    EXPECT_EQ(plan.markerTicks, marked);
+    EXPECT_EQ(OddRedTicks(plan), barStarts);
+}
+
+TEST(MusicAnalysis, ASectionKeepsTheTracksBarsUnlessItsOwnStandOutClearly)
+{
+    // 64 beats whose chord moves every four, then 96 without a chord change, where a faint
+    // onset on every fourth beat and a faint rise of the low end on every third contend:
+    // bars of three stand out a little more there, not clearly, so the bars of four go on.
+    BeatGrid grid{.period = 0.5, .beats = {}};
+    TrackFeatures f{FlatFeatures(820)};
+    std::vector<int> roots(820);
+    for (int beat = 0; beat < 160; ++beat) {
+        const int tick{10 + 5 * beat};
+        grid.beats.push_back(tick / 10.0);
+        for (int t = tick; beat < 64 && t < 820; ++t)
+            roots[static_cast<std::size_t>(t)] = beat / 4 % 2 ? 7 : 0;
+        if (beat >= 64 && beat % 4 == 0)
+            f.onsetStrength[static_cast<std::size_t>(tick * kFramesPerTick)] = 2.0f;
+        if (beat >= 64 && beat % 3 == 0)
+            f.bassEnergy[static_cast<std::size_t>(tick)] = 2e-3f;
+    }
+    const BarGrid bars{FindBars(f, grid, {330}, roots)};
+    EXPECT_EQ(bars.beatsPerBar, std::vector<int>(160, 4));
+}
+
 TEST(FeatureExtractor, EachTicksPitchProfileIsTheMusicOfThatTick)
 {
     // A C major chord for exactly ten ticks, then F# major (no note in common) for five
