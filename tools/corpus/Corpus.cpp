@@ -125,4 +125,17 @@ std::string ReadFile(const std::filesystem::path& path)
     return s.str();
 }
 
+double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
+{
+    if (ticks.empty())
+        return 0;
+    int near{};
+    for (const int t : ticks) {
+        const double at{t / 10.0};
+        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
+        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
+    }
+    return static_cast<double>(near) / static_cast<double>(ticks.size());
+}
+
 } // namespace kalvotune::corpus

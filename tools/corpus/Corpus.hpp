@@ -79,4 +79,9 @@ struct LoadedPiece {
 /// (`MeasureCached`), two pieces at a time; the result keeps the entries' order.
 std::vector<LoadedPiece> LoadPieces(const std::filesystem::path& folder, const std::vector<Entry>& entries);
 
+/// Seconds: a marker this close to a labelled time is on it.
+constexpr double kTolerance{0.1};
+/// Share of `ticks` (100 ms each) within the tolerance of some time in `reference` (sorted).
+double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference);
+
 } // namespace kalvotune::corpus

@@ -53,7 +53,6 @@ namespace fs = std::filesystem;
 using kalvotune::analysis::AnalysisResult;
 using kalvotune::eval::Score;
 
-constexpr double kTolerance{0.1};
 constexpr int kBeatSlider{4};
 constexpr int kBarSlider{20};
 struct Font {
@@ -158,20 +157,6 @@ std::string ReadAll(const fs::path& p)
     return s.str();
 }
 
-/// Share of `ticks` within the tolerance of some time in `reference` (sorted).
-double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
-{
-    if (ticks.empty())
-        return 0;
-    int near{};
-    for (const int t : ticks) {
-        const double at{t / 10.0};
-        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
-        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
-    }
-    return static_cast<double>(near) / static_cast<double>(ticks.size());
-}
-
 /// The model measured: the built-in one, or KALVOTUNE_EVAL_MODEL's file ("hand" for the
 /// hand-set decisions the analysis keeps when it has no model).
 const kalvotune::analysis::AnalysisModel* EvaluatedModel()
@@ -217,8 +202,8 @@ Measured Measure(const kalvotune::analysis::MeasuredTrack& track, const std::vec
     onBeats.plan = kalvotune::analysis::MapToChannels(track.features, track.grid, kBeatSlider, EvaluatedModel());
     m.onBars.plan = kalvotune::analysis::MapToChannels(track.features, track.grid, kBarSlider, EvaluatedModel());
     m.ok = true;
-    m.beats = ShareNear(onBeats.plan.markerTicks, beats);
-    m.bars = ShareNear(m.onBars.plan.markerTicks, bars);
+    m.beats = kalvotune::corpus::ShareNear(onBeats.plan.markerTicks, beats);
+    m.bars = kalvotune::corpus::ShareNear(m.onBars.plan.markerTicks, bars);
     int agree{};
     const auto& roots{m.onBars.plan.rootPerTick};
     for (int t = 0; t < static_cast<int>(roots.size()); ++t) {
@@ -414,8 +399,8 @@ Measured MeasureLive(const SplitPiece& piece)
     take(onBars, barMarkers, true);
     m.ok = decoder.Error().empty();
     m.message = decoder.Error();
-    m.beats = ShareNear(beatMarkers, piece.beats);
-    m.bars = ShareNear(barMarkers, piece.bars);
+    m.beats = kalvotune::corpus::ShareNear(beatMarkers, piece.beats);
+    m.bars = kalvotune::corpus::ShareNear(barMarkers, piece.bars);
     m.roots = m.judged > 0 ? static_cast<double>(agree) / m.judged : 0.0;
     return m;
 }

@@ -21,23 +21,8 @@ using analysis::kChordInputs;
 using analysis::kChordStates;
 using analysis::kQualities;
 
-constexpr double kTolerance{0.1}; // seconds: a marker this close to a beat is on it
 constexpr int kBeatSlider{4};
 constexpr int kBarSlider{20};
-
-/// Share of `ticks` within the tolerance of some time in `reference` (sorted).
-double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
-{
-    if (ticks.empty())
-        return 0;
-    int near{};
-    for (const int t : ticks) {
-        const double at{t / 10.0};
-        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
-        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
-    }
-    return static_cast<double>(near) / static_cast<double>(ticks.size());
-}
 
 /// Runs `work(i)` for every piece on two threads; each result lands in its own slot, so
 /// the sums over them do not depend on the threads.
@@ -75,12 +60,14 @@ double RootShare(const std::vector<int>& roots, const corpus::Labels& labels)
 
 double BarShare(const Piece& p, const AnalysisModel& model)
 {
-    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBarSlider, &model).markerTicks, p.labels.barStarts);
+    return corpus::ShareNear(
+        analysis::MapToChannels(p.features, p.grid, kBarSlider, &model).markerTicks, p.labels.barStarts);
 }
 
 double BeatShare(const Piece& p, const AnalysisModel& model)
 {
-    return ShareNear(analysis::MapToChannels(p.features, p.grid, kBeatSlider, &model).markerTicks, p.labels.beats);
+    return corpus::ShareNear(
+        analysis::MapToChannels(p.features, p.grid, kBeatSlider, &model).markerTicks, p.labels.beats);
 }
 
 /// Fits the chord regression: Adam on mini-batches of ticks, a fixed shuffle.
@@ -230,8 +217,8 @@ void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
         for (std::size_t i = 0; i < grid.beats.size(); ++i) {
             const double at{grid.beats[i]};
             const auto near = [&](const std::vector<double>& times) {
-                const auto it = std::lower_bound(times.begin(), times.end(), at - kTolerance);
-                return it != times.end() && *it <= at + kTolerance;
+                const auto it = std::lower_bound(times.begin(), times.end(), at - corpus::kTolerance);
+                return it != times.end() && *it <= at + corpus::kTolerance;
             };
             if (!near(p.labels.beats))
                 continue;
@@ -327,8 +314,8 @@ double OnBeats(const std::vector<double>& times, const corpus::Labels& labels)
         return 0;
     int near{};
     for (const double at : times) {
-        const auto it = std::lower_bound(labels.beats.begin(), labels.beats.end(), at - kTolerance);
-        near += it != labels.beats.end() && *it <= at + kTolerance;
+        const auto it = std::lower_bound(labels.beats.begin(), labels.beats.end(), at - corpus::kTolerance);
+        near += it != labels.beats.end() && *it <= at + corpus::kTolerance;
     }
     return static_cast<double>(near) / static_cast<double>(times.size());
 }
