@@ -46,6 +46,16 @@ void Normalise(std::array<float, 12>& v)
 
 } // namespace
 
+float PeakNear(const TrackFeatures& features, double seconds)
+{
+    const auto frames = static_cast<long>(features.onsetStrength.size());
+    const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
+    float peak{};
+    for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
+        peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
+    return peak;
+}
+
 std::string WriteAnalysisModel(const AnalysisModel& model)
 {
     std::ostringstream out;
@@ -65,6 +75,7 @@ std::string WriteAnalysisModel(const AnalysisModel& model)
     WriteList(out, "metreBonus", model.metreBonus);
     out << "sectionMargin " << model.sectionMargin << '\n';
     WriteList(out, "shiftWeights", model.shiftWeights);
+    WriteList(out, "tempoWeights", model.tempoWeights);
     WriteList(out, "halveWeights", model.halveWeights);
     return out.str();
 }
@@ -78,7 +89,7 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
         return false;
     }
     AnalysisModel read;
-    constexpr int kLines{kQualities + 9};
+    constexpr int kLines{kQualities + 10};
     int seen{};
     std::array<bool, kLines> got{};
     while (std::getline(in, line)) {
@@ -121,8 +132,11 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
         } else if (name == "shiftWeights") {
             index = kQualities + 6;
             ok = ReadList(words, read.shiftWeights);
-        } else if (name == "halveWeights") {
+        } else if (name == "tempoWeights") {
             index = kQualities + 7;
+            ok = ReadList(words, read.tempoWeights);
+        } else if (name == "halveWeights") {
+            index = kQualities + 9;
             ok = ReadList(words, read.halveWeights);
         }
         if (index < 0 || !ok) {
@@ -318,14 +332,7 @@ std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid
         meanBass += v;
     const double onsetFloor{1e-9 + 0.05 * meanOnset / std::max<std::size_t>(1, f.onsetStrength.size())};
     const double bassFloor{1e-9 + 0.05 * meanBass / std::max<std::size_t>(1, f.bassEnergy.size())};
-    const auto frames = static_cast<long>(f.onsetStrength.size());
-    const auto onset = [&](double seconds) {
-        const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        return std::log(onsetFloor + peak);
-    };
+    const auto onset = [&](double seconds) { return std::log(onsetFloor + PeakNear(f, seconds)); };
     const auto rise = [&](double seconds) {
         const int tick{static_cast<int>(std::lround(seconds * 10.0))};
         if (tick <= 0 || tick + 1 >= f.Ticks())
@@ -351,6 +358,123 @@ std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid
     inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
     inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
     return inputs;
+}
+
+BeatGrid Regrid(const BeatGrid& grid, const TempoCandidate& candidate)
+{
+    BeatGrid out{grid.period * candidate.ratio, {}};
+    const std::size_t beats{grid.beats.size()};
+    if (candidate.ratio == 1.0 && candidate.offset == 0.0)
+        return grid;
+    for (double at = candidate.offset; beats >= 2 && at <= static_cast<double>(beats - 1) + 1e-9;
+         at += candidate.ratio) {
+        const auto below = std::min(static_cast<std::size_t>(at + 1e-9), beats - 2);
+        const double share{std::clamp(at - static_cast<double>(below), 0.0, 1.0)};
+        out.beats.push_back(grid.beats[below] + share * (grid.beats[below + 1] - grid.beats[below]));
+    }
+    return out;
+}
+
+double BeatStrength(const TrackFeatures& features, const std::vector<double>& beats, bool withLowEnd)
+{
+    double sum{};
+    for (const double at : beats) {
+        const float peak{PeakNear(features, at)};
+        const int tick{std::clamp(static_cast<int>(std::lround(at * 10.0)), 0, features.Ticks() - 1)};
+        sum += std::log(1e-6 + peak)
+            + (withLowEnd ? std::log(1e-6 + features.bassEnergy[static_cast<std::size_t>(tick)]) : 0.0);
+    }
+    return beats.empty() ? -1e300 : sum / static_cast<double>(beats.size());
+}
+
+std::array<float, kTempoInputs> TempoInputs(const TrackFeatures& f, const BeatGrid& candidate,
+    const TempoCandidate& choice, const std::vector<int>& rootPerTick)
+{
+    std::array<float, kTempoInputs> inputs{};
+    inputs[0] = choice.ratio == 1.5 ? 1.0f : 0.0f;
+    inputs[1] = choice.ratio < 1.0 ? 1.0f : 0.0f;
+    inputs[2] = choice.ratio == 3.0 ? 1.0f : 0.0f;
+    const std::size_t beats{candidate.beats.size()};
+    if (beats < 4 || candidate.period <= 0)
+        return inputs;
+    double meanOnset{};
+    for (const float v : f.onsetStrength)
+        meanOnset += v;
+    const double floor{1e-9 + 0.05 * meanOnset / static_cast<double>(std::max<std::size_t>(1, f.onsetStrength.size()))};
+    // Each ratio learns at which tempi of the grid found it is the music's beat.
+    const double found{std::log2(candidate.period / choice.ratio / 0.5)};
+    for (std::size_t r = 0; r < 3; ++r)
+        inputs[3 + r] = inputs[r] * static_cast<float>(found);
+    const std::array<float, kGridInputs> grid{GridInputs(f, candidate)};
+    std::copy(grid.begin() + 2, grid.end(), inputs.begin() + 6);
+    // Harmonic rhythm: chords change on beats, every one to eight beats.
+    std::vector<int> changes;
+    for (std::size_t t = 1; t < rootPerTick.size(); ++t)
+        if (rootPerTick[t] != rootPerTick[t - 1])
+            changes.push_back(static_cast<int>(t));
+    if (!changes.empty()) {
+        std::size_t onBeat{};
+        for (const int tick : changes) {
+            const auto it = std::lower_bound(candidate.beats.begin(), candidate.beats.end(), (tick - 1.5) / 10.0);
+            onBeat += it != candidate.beats.end() && *it <= (tick + 1.5) / 10.0;
+        }
+        inputs[10] = static_cast<float>(static_cast<double>(onBeat) / static_cast<double>(changes.size()));
+        const double span{candidate.beats.back() - candidate.beats.front()};
+        const double perChange{span / candidate.period / static_cast<double>(changes.size())};
+        inputs[11] = static_cast<float>(std::clamp(std::log2(std::max(perChange, 1e-3)), -2.0, 5.0));
+    }
+    double spread{};
+    for (std::size_t i = 1; i < beats; ++i) {
+        const double gap{(candidate.beats[i] - candidate.beats[i - 1]) / candidate.period - 1.0};
+        spread += gap * gap;
+    }
+    inputs[12] = static_cast<float>(std::min(1.0, std::sqrt(spread / static_cast<double>(beats - 1))));
+    // Onsets on the beats against a third and two thirds of the way to the next: a beat
+    // of compound time divides in three, and the beat stands out from its thirds.
+    double thirds{};
+    for (std::size_t i = 0; i + 1 < beats; ++i) {
+        const double at{candidate.beats[i]}, gap{candidate.beats[i + 1] - at};
+        thirds += std::log(floor + PeakNear(f, at))
+            - 0.5 * (std::log(floor + PeakNear(f, at + gap / 3)) + std::log(floor + PeakNear(f, at + 2 * gap / 3)));
+    }
+    inputs[13] = static_cast<float>(std::clamp(thirds / static_cast<double>(beats - 1), -3.0, 3.0));
+    return inputs;
+}
+
+std::vector<std::size_t> TempoContenders(const TrackFeatures& features, const BeatGrid& grid)
+{
+    std::vector<std::size_t> contenders;
+    double strongest{};
+    for (std::size_t c = 0; c < kTempoCandidates.size(); ++c) {
+        const double strength{c == 0 ? 0.0 : BeatStrength(features, Regrid(grid, kTempoCandidates[c]).beats, false)};
+        if (c == 0 || kTempoCandidates[c].ratio != kTempoCandidates[contenders.back()].ratio) {
+            contenders.push_back(c);
+            strongest = strength;
+        } else if (strength > strongest) {
+            contenders.back() = c;
+            strongest = strength;
+        }
+    }
+    return contenders;
+}
+
+std::size_t ChooseTempo(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick,
+    const AnalysisModel& model)
+{
+    std::size_t best{};
+    double bestScore{};
+    for (const std::size_t c : TempoContenders(features, grid)) {
+        const std::array<float, kTempoInputs> inputs{
+            TempoInputs(features, Regrid(grid, kTempoCandidates[c]), kTempoCandidates[c], rootPerTick)};
+        double score{};
+        for (std::size_t k = 0; k < kTempoInputs; ++k)
+            score += static_cast<double>(model.tempoWeights[k]) * inputs[k];
+        if (c == 0 || score > bestScore) {
+            bestScore = score;
+            best = c;
+        }
+    }
+    return best;
 }
 
 double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs)

@@ -19,8 +19,21 @@ constexpr int kChordStates{12 * kQualities};
 constexpr int kChordInputs{48};
 /// What the bar model sees of a beat (see `BeatInputs`).
 constexpr int kBeatInputs{20};
-/// What the grid corrections see of a whole beat grid (see `GridInputs`), a constant first.
+/// What the phase and octave corrections see of a whole beat grid (see `GridInputs`), a constant first.
 constexpr int kGridInputs{6};
+/// What the tempo choice sees of each candidate grid (see `TempoInputs`).
+constexpr int kTempoInputs{14};
+
+/// A candidate for the music's beat, made from the grid the tracker found: beats `ratio`
+/// of its beats apart, the first at its beat `offset` (fractional indices in between).
+/// Trackers go wrong by these ratios besides the octave: beats of two eighths where the
+/// music counts three (12/8), a half bar of a fast waltz taken for the beat, eighths.
+struct TempoCandidate {
+    double ratio{1.0};
+    double offset{};
+};
+constexpr std::array<TempoCandidate, 9> kTempoCandidates{{{1.0, 0.0}, {1.5, 0.0}, {1.5, 0.5}, {1.5, 1.0},
+    {2.0 / 3.0, 0.0}, {2.0 / 3.0, 1.0}, {3.0, 0.0}, {3.0, 1.0}, {3.0, 2.0}}};
 /// A tick quieter than this (LUFS) names no chord.
 constexpr float kQuietChordLufs{-60.0f};
 /// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.
@@ -49,6 +62,7 @@ struct AnalysisModel {
     std::array<float, kModelMetres.size()> metreBonus{};
     float sectionMargin{0.6f};
     std::array<float, kGridInputs> shiftWeights{}; ///< all 0: the grid is left where found
+    std::array<float, kTempoInputs> tempoWeights{};
     std::array<float, kGridInputs> halveWeights{};
 };
 
@@ -103,6 +117,37 @@ std::vector<int> LearnedRoots(const TrackFeatures& features, const AnalysisModel
 /// held within ±1.5: a bare click track, silent between its beats, is no more a grid at
 /// twice the music's tempo than one whose beats merely stand out clearly.
 std::array<float, kGridInputs> GridInputs(const TrackFeatures& features, const BeatGrid& grid);
+
+/// The beats of `candidate` made from `grid` (whose period they multiply by its ratio).
+BeatGrid Regrid(const BeatGrid& grid, const TempoCandidate& candidate);
+
+/// What the tempo choice sees of `candidate` (a grid `Regrid` made with `choice`): which
+/// ratio made it, alone and times the found grid's period in octaves from 0.5 s (each
+/// ratio corrects grids of some tempi); how onsets and the rise of the low end sit on its beats
+/// against half-way between them and on its even against its odd beats; the share of the chord
+/// changes of `rootPerTick` that fall on its beats, and its beats per chord change in
+/// octaves; how evenly its beats are spaced; how its onsets stand out from those a third
+/// and two thirds of the way to the next beat.
+std::array<float, kTempoInputs> TempoInputs(const TrackFeatures& features, const BeatGrid& candidate,
+    const TempoCandidate& choice, const std::vector<int>& rootPerTick);
+
+/// The strongest onset within two frames of `seconds`.
+float PeakNear(const TrackFeatures& features, double seconds);
+
+/// How strongly `beats` sound: the mean log of the onset peak on them, and of the low end
+/// with `withLowEnd`.
+double BeatStrength(const TrackFeatures& features, const std::vector<double>& beats, bool withLowEnd);
+
+/// One candidate of each ratio of `kTempoCandidates` (indices into it, the grid found
+/// first): of the candidates that differ only in where they start, the one whose beats
+/// have the strongest onsets, as the bar's first beat has. The low end does not count
+/// here: a bass on the off-beats would pull the candidate off the beat.
+std::vector<std::size_t> TempoContenders(const TrackFeatures& features, const BeatGrid& grid);
+
+/// The candidate `model` takes for the music's beat among `TempoContenders`, as an index
+/// into `kTempoCandidates`.
+std::size_t ChooseTempo(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick,
+    const AnalysisModel& model);
 
 /// The probability a regression with `weights` gives to `inputs`.
 double GridProbability(const std::array<float, kGridInputs>& weights, const std::array<float, kGridInputs>& inputs);

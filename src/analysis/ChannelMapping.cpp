@@ -280,7 +280,8 @@ double HueChordChangePrice()
     return kHueChords.changePrice;
 }
 
-void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid)
+void CorrectGrid(
+    const TrackFeatures& features, const AnalysisModel& model, const std::vector<int>& rootPerTick, BeatGrid& grid)
 {
     if (grid.period <= 0 || grid.beats.size() < 8)
         return;
@@ -290,22 +291,17 @@ void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, Beat
             moved.push_back(0.5 * (grid.beats[i] + grid.beats[i + 1]));
         grid.beats = std::move(moved);
     }
+    const std::size_t tempo{ChooseTempo(features, grid, rootPerTick, model)};
+    if (tempo != 0)
+        grid = Regrid(grid, kTempoCandidates[tempo]);
     if (GridProbability(model.halveWeights, GridInputs(features, grid)) <= 0.5)
         return;
     // Of the even and the odd beats, the half whose onsets and low end are stronger.
-    const auto frames = static_cast<long>(features.onsetStrength.size());
-    std::array<double, 2> sums{};
-    for (std::size_t i = 0; i < grid.beats.size(); ++i) {
-        const auto frame = static_cast<long>(std::lround(grid.beats[i] * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, features.onsetStrength[static_cast<std::size_t>(k)]);
-        const int tick{std::clamp(static_cast<int>(std::lround(grid.beats[i] * 10.0)), 0, features.Ticks() - 1)};
-        sums[i % 2] += std::log(1e-6 + peak) + std::log(1e-6 + features.bassEnergy[static_cast<std::size_t>(tick)]);
-    }
-    std::vector<double> kept;
-    for (std::size_t i = sums[1] > sums[0] ? 1 : 0; i < grid.beats.size(); i += 2)
-        kept.push_back(grid.beats[i]);
+    std::array<std::vector<double>, 2> halves;
+    for (std::size_t i = 0; i < grid.beats.size(); ++i)
+        halves[i % 2].push_back(grid.beats[i]);
+    std::vector<double> kept{
+        std::move(halves[BeatStrength(features, halves[1], true) > BeatStrength(features, halves[0], true) ? 1 : 0])};
     grid.beats = std::move(kept);
     grid.period *= 2;
 }
@@ -332,7 +328,7 @@ ChannelPlan MapToChannels(
     std::vector<int> beatMarkers, barStarts;
     if (grid.period > 0 && !grid.beats.empty()) {
         if (model)
-            CorrectGrid(features, *model, grid);
+            CorrectGrid(features, *model, plan.rootPerTick, grid);
         BarGrid bars{FindBars(features, grid, plan.sectionTicks,
             model ? plan.rootPerTick : Roots(features, features.chroma, features.bassChroma, kBarChords), model)};
         GroupInDottedBeats(features, grid, bars);

@@ -44,9 +44,12 @@ struct ChannelPlan {
 ///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`). In
 ///   swing, a grid that sits on the long notes melodies start on the swung off-beat moves
 ///   on to the beat, where the long gap of each long-short pair begins.
-/// - Phase and tempo octave (learned, `CorrectGrid`): from how onsets and the low end sit
-///   on the beats against half-way between them, and on the even against the odd beats,
-///   the model moves a grid that sits on the off-beats by half a beat, and halves one
+/// - Phase and tempo (learned, `CorrectGrid`): from how onsets and the low end sit on the
+///   beats against half-way between them, and on the even against the odd beats, the
+///   model moves a grid that sits on the off-beats by half a beat; then it takes the
+///   music's beat from candidates at simple ratios of the grid (three times its period,
+///   one and a half, two thirds) by their tempo, how onsets, the low end and the chord
+///   changes sit on their beats, and how evenly the beats fall; last, it halves a grid
 ///   that runs at twice the music's tempo.
 /// - Bars: 2, 3, 4, 5 or 7 beats a bar (compound metres counted in dotted beats, 6/8 as
 ///   two), the bar starts where harmony and bass line move and the low end sounds; per
@@ -83,9 +86,11 @@ ChannelPlan MapToChannels(const TrackFeatures& features, BeatGrid grid, int pict
     const AnalysisModel* model = ShippedAnalysisModel());
 
 /// The model's grid corrections: beats it judges half a beat off move to half-way between
-/// them; beats it judges at twice the music's tempo keep the half (even or odd) whose
-/// onsets and low end are stronger.
-void CorrectGrid(const TrackFeatures& features, const AnalysisModel& model, BeatGrid& grid);
+/// them; then the grid becomes the tempo candidate the model takes for the music's beat
+/// (`ChooseTempo`), with the chords of `rootPerTick`; beats it judges at twice the music's
+/// tempo keep the half (even or odd) whose onsets and low end are stronger.
+void CorrectGrid(
+    const TrackFeatures& features, const AnalysisModel& model, const std::vector<int>& rootPerTick, BeatGrid& grid);
 
 /// The mapping of a single tick, which the live analysis shares with `MapToChannels`.
 ///

@@ -76,14 +76,6 @@ std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
     std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats), rise(beats), loud(beats),
         off(beats);
     std::array<double, 12> chromaBefore{}, bassBefore{};
-    const auto frames = static_cast<long>(f.onsetStrength.size());
-    const auto peakAt = [&](double seconds) {
-        const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
-        float peak{};
-        for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-            peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-        return peak;
-    };
     for (std::size_t i = 0; i < beats; ++i) {
         const int from{std::clamp(TickOf(grid.beats[i]), 0, ticks - 1)};
         const int to{std::clamp(i + 1 < beats ? TickOf(grid.beats[i + 1]) : from + 5, from + 1, ticks)};
@@ -112,14 +104,14 @@ std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
         harmony[i] = i > 0 ? moved : 0.0;
         bass[i] = i > 0 ? bassMoved : 0.0;
         low[i] = std::log(1e-6 + energy);
-        onset[i] = std::log(1e-6 + peakAt(grid.beats[i]));
+        onset[i] = std::log(1e-6 + PeakNear(f, grid.beats[i]));
         // A new chord within a tick of the beat.
         const auto rootAt = [&](int t) { return roots[static_cast<std::size_t>(std::clamp(t, 0, ticks - 1))]; };
         chord[i] = rootAt(from + 1) != rootAt(from - 2) ? 1.0 : 0.0;
         rise[i] = BassRise(f, from);
         loud[i] = f.loudness[static_cast<std::size_t>(from)];
         const double gap{i + 1 < beats ? grid.beats[i + 1] - grid.beats[i] : grid.period};
-        off[i] = std::log(1e-6 + peakAt(grid.beats[i] + gap / 2));
+        off[i] = std::log(1e-6 + PeakNear(f, grid.beats[i] + gap / 2));
     }
     std::vector<std::array<double, kBeatMeasures>> measures(beats);
     std::size_t k{};
@@ -185,17 +177,6 @@ Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t t
     return best;
 }
 
-/// The onset curve's peak within two frames of `seconds`.
-double OnsetPeak(const TrackFeatures& f, double seconds)
-{
-    const auto frames = static_cast<long>(f.onsetStrength.size());
-    const auto frame = static_cast<long>(std::lround(seconds * 10.0 * kFramesPerTick));
-    float peak{};
-    for (long k = std::max(0L, frame - 2); k <= std::min(frames - 1, frame + 2); ++k)
-        peak = std::max(peak, f.onsetStrength[static_cast<std::size_t>(k)]);
-    return peak;
-}
-
 /// Rise of the low end (below 150 Hz) at `tick`, in natural-log units.
 double BassRise(const TrackFeatures& f, int tick)
 {
@@ -232,9 +213,9 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid)
     double halves{}, thirds{}, beats{};
     for (std::size_t i = 0; i + 1 < grid.beats.size(); ++i) {
         const double a{grid.beats[i]}, gap{grid.beats[i + 1] - grid.beats[i]};
-        beats += OnsetPeak(features, a);
-        halves += OnsetPeak(features, a + gap / 2);
-        thirds += 0.5 * (OnsetPeak(features, a + gap / 3) + OnsetPeak(features, a + 2 * gap / 3));
+        beats += PeakNear(features, a);
+        halves += PeakNear(features, a + gap / 2);
+        thirds += 0.5 * (PeakNear(features, a + gap / 3) + PeakNear(features, a + 2 * gap / 3));
     }
     if (halves <= thirds
         || (halves < kEvenPulse * beats

@@ -809,6 +809,30 @@ TEST(AnalysisModel, LearnedFromATinyCorpusItNamesRootsAndFindsBarsOfThree)
     }
 }
 
+TEST(AnalysisModel, ATempoCandidateKeepsTheBeatsItFallsOnAndSplitsTheGapsBetweenThem)
+{
+    // Gaps that widen from 0.5 s to 0.6 s, as in a ritardando.
+    const BeatGrid found{0.55, {0.0, 0.5, 1.0, 1.6, 2.2}};
+    const auto times = [](const BeatGrid& g) { return g.beats; };
+    const auto near = [](const std::vector<double>& got, const std::vector<double>& want) {
+        ASSERT_EQ(got.size(), want.size());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            EXPECT_NEAR(got[i], want[i], 1e-9) << "beat " << i;
+    };
+    near(times(Regrid(found, {1.0, 0.0})), found.beats);
+    // Three beats in the time of two: the last beat found is kept, not lost to rounding.
+    near(times(Regrid(found, {2.0 / 3.0, 0.0})), {0.0, 1.0 / 3, 2.0 / 3, 1.0, 1.4, 1.8, 2.2});
+    near(times(Regrid(found, {1.5, 0.5})), {0.25, 1.0, 1.9});
+    EXPECT_DOUBLE_EQ(Regrid(found, {3.0, 1.0}).period, 1.65);
+    near(times(Regrid(found, {3.0, 1.0})), {0.5, 2.2});
+    // A model that has learned nothing keeps the grid found.
+    TrackFeatures features;
+    features.onsetStrength.assign(30 * kFramesPerTick, 1.0f);
+    features.bassEnergy.assign(30, 1.0f);
+    features.loudness.assign(30, -20.0f);
+    EXPECT_EQ(ChooseTempo(features, found, std::vector<int>(30, 0), AnalysisModel{}), 0U);
+}
+
 TEST(AnalysisModel, AMissingOrDamagedFileIsRefusedWithTheReason)
 {
     // The built-in model is whole, and a model survives being written and read back.

@@ -54,10 +54,19 @@ int main(int argc, char** argv)
         }
         (heldOut(entries[i]) ? held : measured)
             .push_back({std::move(loaded[i].track.features), std::move(loaded[i].track.grid),
-                std::move(loaded[i].labels)});
+                std::move(loaded[i].labels), entries[i].name});
     }
     const auto seconds
         = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(); };
+    // KALVOTUNE_TRAIN_REPORT=1 trains nothing: it shows how the shipped model does on each
+    // training piece, to find what a change to the training should look at.
+    if (std::getenv("KALVOTUNE_TRAIN_REPORT") != nullptr) {
+        const analysis::AnalysisModel* shipped{analysis::ShippedAnalysisModel()};
+        if (shipped == nullptr)
+            return 1;
+        training::Report(measured, *shipped, [](const std::string& line) { std::printf("%s\n", line.c_str()); });
+        return 0;
+    }
     std::printf("%zu training pieces measured in %.0f s\n", measured.size(), seconds());
     std::fflush(stdout);
     const analysis::AnalysisModel model{training::Train(measured, [&](const std::string& line) {
@@ -66,8 +75,8 @@ int main(int argc, char** argv)
     })};
     if (!held.empty()) {
         const training::Figures f{training::Measure(held, model)};
-        std::printf("Held-out training families: beats %.3f, bars %.3f, roots %.3f over %zu pieces\n", f.beats,
-            f.bars, f.roots, held.size());
+        std::printf("Held-out training families: beats %.3f, bars %.3f, roots %.3f over %zu pieces\n", f.beats, f.bars,
+            f.roots, held.size());
     }
     std::ofstream{output} << analysis::WriteAnalysisModel(model);
     std::printf("Model written to %s in %.0f s\n", output.c_str(), seconds());

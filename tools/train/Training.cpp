@@ -212,8 +212,9 @@ void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
         analysis::BeatGrid grid{p.grid};
         if (grid.beats.empty())
             continue;
-        analysis::CorrectGrid(p.features, model, grid);
-        const auto inputs{analysis::BeatInputs(p.features, grid, analysis::LearnedRoots(p.features, model))};
+        const std::vector<int> roots{analysis::LearnedRoots(p.features, model)};
+        analysis::CorrectGrid(p.features, model, roots, grid);
+        const auto inputs{analysis::BeatInputs(p.features, grid, roots)};
         for (std::size_t i = 0; i < grid.beats.size(); ++i) {
             const double at{grid.beats[i]};
             const auto near = [&](const std::vector<double>& times) {
@@ -320,9 +321,111 @@ double OnBeats(const std::vector<double>& times, const corpus::Labels& labels)
     return static_cast<double>(near) / static_cast<double>(times.size());
 }
 
+/// Median gap between successive `times`, or 0 with fewer than two.
+double MedianGap(const std::vector<double>& times)
+{
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < times.size(); ++i)
+        gaps.push_back(times[i] - times[i - 1]);
+    if (gaps.empty())
+        return 0;
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+/// The tempo choice: a conditional logit over each piece's candidate grids (the grid after
+/// the phase correction), fitted so that the candidates whose beats land on the labelled
+/// beats at the labelled spacing take the probability. Pieces none of whose candidates
+/// are right teach nothing.
+std::string FitTempo(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    using analysis::kTempoCandidates;
+    using analysis::kTempoInputs;
+    struct Example {
+        std::vector<std::array<float, kTempoInputs>> inputs;
+        std::vector<bool> right;
+    };
+    model.tempoWeights.fill(0.0f);
+    model.halveWeights.fill(0.0f);
+    std::vector<Example> examples(pieces.size());
+    ForEachPiece(pieces.size(), [&](std::size_t i) {
+        const Piece& p{pieces[i]};
+        analysis::BeatGrid grid{p.grid};
+        const std::vector<int> roots{analysis::LearnedRoots(p.features, model)};
+        analysis::CorrectGrid(p.features, model, roots, grid);
+        const double labelled{MedianGap(p.labels.beats)};
+        if (grid.beats.size() < 8 || labelled <= 0)
+            return 0.0;
+        for (const std::size_t index : analysis::TempoContenders(p.features, grid)) {
+            const analysis::TempoCandidate& c{kTempoCandidates[index]};
+            const analysis::BeatGrid candidate{analysis::Regrid(grid, c)};
+            examples[i].inputs.push_back(analysis::TempoInputs(p.features, candidate, c, roots));
+            examples[i].right.push_back(OnBeats(candidate.beats, p.labels) > 0.75
+                && std::abs(MedianGap(candidate.beats) / labelled - 1) < 0.12);
+        }
+        return 0.0;
+    });
+    std::erase_if(
+        examples, [](const Example& e) { return std::find(e.right.begin(), e.right.end(), true) == e.right.end(); });
+    std::array<double, kTempoInputs> w{}, m{}, v{};
+    std::vector<double> p;
+    for (int step = 1; step <= 3000; ++step) {
+        std::array<double, kTempoInputs> g{};
+        for (const Example& e : examples) {
+            p.resize(e.inputs.size());
+            double top{-1e300};
+            for (std::size_t c = 0; c < p.size(); ++c) {
+                p[c] = 0;
+                for (std::size_t k = 0; k < kTempoInputs; ++k)
+                    p[c] += w[k] * e.inputs[c][k];
+                top = std::max(top, p[c]);
+            }
+            double all{}, right{};
+            for (std::size_t c = 0; c < p.size(); ++c) {
+                p[c] = std::exp(p[c] - top);
+                all += p[c];
+                right += e.right[c] ? p[c] : 0.0;
+            }
+            for (std::size_t c = 0; c < p.size(); ++c) {
+                const double d{p[c] / all - (e.right[c] ? p[c] / right : 0.0)};
+                for (std::size_t k = 0; k < kTempoInputs; ++k)
+                    g[k] += d * e.inputs[c][k];
+            }
+        }
+        for (std::size_t k = 0; k < kTempoInputs; ++k) {
+            const double grad{g[k] / static_cast<double>(std::max<std::size_t>(1, examples.size())) + 1e-3 * w[k]};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= 0.03 * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    for (std::size_t k = 0; k < kTempoInputs; ++k)
+        model.tempoWeights[k] = static_cast<float>(w[k]);
+    std::size_t moved{}, chosenRight{};
+    for (const Example& e : examples) {
+        moved += !e.right[0];
+        std::size_t best{};
+        double bestScore{};
+        for (std::size_t c = 0; c < e.inputs.size(); ++c) {
+            double s{};
+            for (std::size_t k = 0; k < kTempoInputs; ++k)
+                s += static_cast<double>(model.tempoWeights[k]) * e.inputs[c][k];
+            if (c == 0 || s > bestScore) {
+                bestScore = s;
+                best = c;
+            }
+        }
+        chosenRight += e.right[best];
+    }
+    char line[160];
+    std::snprintf(line, sizeof line, "tempo: %zu of %zu grids need another candidate, the choice is right on %zu",
+        moved, examples.size(), chosenRight);
+    return line;
+}
+
 /// The grid corrections: a grid whose beats miss the labelled beats while the points
-/// half-way between them hit, should move; one whose beats come twice as often as the
-/// labelled beats, every other one on them, should be halved.
+/// half-way between them hit, should move; then the tempo choice (`FitTempo`); last, one
+/// whose beats come twice as often as the labelled beats should be halved.
 std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
 {
     std::vector<std::array<float, analysis::kGridInputs>> xs;
@@ -341,20 +444,16 @@ std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
     }
     model.shiftWeights = FitLogistic(xs, ys);
     const auto shifts = std::count(ys.begin(), ys.end(), 1.0);
+    std::string tempo{FitTempo(pieces, model)};
     xs.clear();
     ys.clear();
     for (const Piece& p : pieces) {
         analysis::BeatGrid grid{p.grid};
-        if (grid.beats.size() < 8 || p.labels.beats.size() < 4)
+        const double labelled{MedianGap(p.labels.beats)};
+        if (grid.beats.size() < 8 || labelled <= 0)
             continue;
-        AnalysisModel shiftOnly{model};
-        shiftOnly.halveWeights.fill(0.0f);
-        analysis::CorrectGrid(p.features, shiftOnly, grid);
-        std::vector<double> gaps;
-        for (std::size_t i = 1; i < p.labels.beats.size(); ++i)
-            gaps.push_back(p.labels.beats[i] - p.labels.beats[i - 1]);
-        std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
-        const double ratio{gaps[gaps.size() / 2] / grid.period};
+        analysis::CorrectGrid(p.features, model, analysis::LearnedRoots(p.features, model), grid);
+        const double ratio{labelled / grid.period};
         if (std::abs(ratio - 1) < 0.1 || std::abs(ratio - 2) < 0.2) {
             xs.push_back(analysis::GridInputs(p.features, grid));
             ys.push_back(std::abs(ratio - 2) < 0.2 ? 1.0 : 0.0);
@@ -362,9 +461,9 @@ std::string FitGrid(const std::vector<Piece>& pieces, AnalysisModel& model)
     }
     model.halveWeights = FitLogistic(xs, ys);
     char line[120];
-    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve",
+    std::snprintf(line, sizeof line, "grid corrections: %ld of the grids to move, %ld to halve; ",
         static_cast<long>(shifts), static_cast<long>(std::count(ys.begin(), ys.end(), 1.0)));
-    return line;
+    return line + tempo;
 }
 
 std::string Format(const char* step, const Figures& f)
@@ -384,6 +483,24 @@ Figures Measure(const std::vector<Piece>& pieces, const AnalysisModel& model)
     f.roots = Mean(ForEachPiece(pieces.size(),
         [&](std::size_t i) { return RootShare(analysis::LearnedRoots(pieces[i].features, model), pieces[i].labels); }));
     return f;
+}
+
+void Report(
+    const std::vector<Piece>& pieces, const AnalysisModel& model, const std::function<void(const std::string&)>& log)
+{
+    for (const Piece& p : pieces) {
+        analysis::BeatGrid grid{p.grid};
+        analysis::CorrectGrid(p.features, model, analysis::LearnedRoots(p.features, model), grid);
+        const double beat{MedianGap(p.labels.beats)};
+        const analysis::ChannelPlan plan{analysis::MapToChannels(p.features, p.grid, kBarSlider, &model)};
+        char line[240];
+        std::snprintf(line, sizeof line,
+            "%-34s %-5s beat %.3f grid %.3f -> %.3f (x%.2f) metre %d  beats %.2f bars %.2f roots %.2f", p.name.c_str(),
+            p.labels.metre.c_str(), beat, p.grid.period, grid.period, grid.period > 0 ? beat / grid.period : 0.0,
+            plan.beatsPerBar, BeatShare(p, model), BarShare(p, model),
+            RootShare(analysis::LearnedRoots(p.features, model), p.labels));
+        log(line);
+    }
 }
 
 AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log)

@@ -17,6 +17,7 @@ struct Piece {
     analysis::TrackFeatures features;
     analysis::BeatGrid grid;
     corpus::Labels labels;
+    std::string name;
 };
 
 /// How the three figures of the evaluation come out on some pieces (means over pieces).
@@ -29,10 +30,14 @@ struct Figures {
 /// whose root is the labelled chord's.
 Figures Measure(const std::vector<Piece>& pieces, const analysis::AnalysisModel& model);
 
+/// One line a piece: its metre, the labelled beat against the grid's before and after the
+/// model's corrections, and its three figures.
+void Report(const std::vector<Piece>& pieces, const analysis::AnalysisModel& model,
+    const std::function<void(const std::string&)>& log);
+
 /// Fits every weight and constant of the model on `pieces` alone, with fixed seeds:
-/// the chord regression, then its change price, the grid corrections (phase and tempo
-/// octave), then the bar regression on the corrected grids, the metres' bonuses and the
-/// section margin. `log` hears what each step reached.
+/// the chord regression, then its change price, the grid corrections (phase and tempo), then the bar regression on the
+/// corrected grids, the metres' bonuses and the section margin. `log` hears what each step reached.
 analysis::AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log);
 
 } // namespace kalvotune::training
