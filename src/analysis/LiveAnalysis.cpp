@@ -271,12 +271,20 @@ void LiveAnalysis::UpdateBars()
     const double from{static_cast<double>(m_recentFirst) / 10.0};
     BeatGrid grid{.period = BeatPeriod(), .beats = {}};
     long long lastIndex{-1};
-    const long long firstIndex{m_beatCount - static_cast<long long>(m_beatTimes.size())};
     std::vector<long long> indices;
-    for (std::size_t i = 0; i < m_beatTimes.size(); ++i)
-        if (m_beatTimes[i] >= from + 0.1 && m_beatTimes[i] <= now - 0.2) {
-            grid.beats.push_back(m_beatTimes[i] - from);
-            lastIndex = firstIndex + static_cast<long long>(i);
+    for (const PlacedBeat& placed : m_beatTimes)
+        if (placed.seconds >= from + 0.1 && placed.seconds <= now - 0.2) {
+            // The beats a jump of the phase passed over come back, evenly spaced, so the
+            // bar search counts the beats the music has.
+            const long long missed{indices.empty() ? 0 : placed.index - lastIndex - 1};
+            const double before{grid.beats.empty() ? 0.0 : grid.beats.back()};
+            for (long long k = 1; k <= missed; ++k) {
+                grid.beats.push_back(before
+                    + (placed.seconds - from - before) * static_cast<double>(k) / static_cast<double>(missed + 1));
+                indices.push_back(lastIndex + k);
+            }
+            grid.beats.push_back(placed.seconds - from);
+            lastIndex = placed.index;
             indices.push_back(lastIndex);
         }
     if (grid.beats.size() < kFewestBarBeats)
@@ -354,11 +362,14 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
     bool marker{};
     double beat{};
     if (!silent && NextBeatBefore(windowEnd, beat)) {
+        // A beat the phase jumped over still counts, so the bars keep their count.
+        if (!m_beatTimes.empty())
+            m_beatCount += std::max(0LL, std::llround((beat - m_beatTimes.back().seconds) / BeatPeriod()) - 1);
         out.beat = true;
         m_placedBeat = beat;
-        m_beatTimes.push_back(beat);
         const long long index{m_beatCount++};
-        while (!m_beatTimes.empty() && m_beatTimes.front() < static_cast<double>(m_recentFirst) / 10.0)
+        m_beatTimes.push_back({beat, index});
+        while (!m_beatTimes.empty() && m_beatTimes.front().seconds < static_cast<double>(m_recentFirst) / 10.0)
             m_beatTimes.pop_front();
         UpdateBars();
         // Before the metre is known every beat counts as a bar of one.

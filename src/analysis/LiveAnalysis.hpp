@@ -56,9 +56,10 @@ struct LiveSettings {
 /// The tempo comes from the last 8 s of onset curve (`FindPeriod`, every half second, a new
 /// tempo taken once it has held for a second and a half); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
-/// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when it
-/// will be heard. The bars come from `FindBars` (with the model) over the beats of the last 16 s,
-/// with the chord path of those 16 s decided over all of them. Before a
+/// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
+/// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
+/// last 16 s, with the chord path of those 16 s decided over all of them; a beat that a
+/// jump of the phase passed over still counts, so the bars keep their count. Before a
 /// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
 /// `silent`; the first tick with sound again is not, and a new tempo is looked for.
 ///
@@ -145,7 +146,11 @@ private:
     /// The chord model's log-probabilities of the recent ticks (with a model): the bar
     /// search weighs the chord changes of their whole path, decided in hindsight.
     std::vector<std::array<float, kChordStates>> m_recentChords;
-    std::deque<double> m_beatTimes; ///< seconds of the beats placed in the last 16 s
+    struct PlacedBeat {
+        double seconds{};
+        long long index{}; ///< counts the beats a jump of the phase passed over too
+    };
+    std::deque<PlacedBeat> m_beatTimes; ///< the beats placed in the last 16 s
     long long m_beatCount{}; ///< beats placed so far
     int m_metre{};
     long long m_barPhase{}; ///< a beat index that begins a bar

@@ -20,7 +20,8 @@
 // KALVOTUNE_EVAL_LIVE_TRAINING=1 feeds the training pieces too, to judge a change).
 // KALVOTUNE_EVAL_ONLY=NAME runs the pieces whose names begin so; KALVOTUNE_EVAL_DEBUG=1
 // adds the first beats, bar starts, markers and notes of each piece and how far the hue's
-// roots lie from the score's; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
+// roots lie from the score's, and each corpus piece's figures from the file and the live
+// analysis; KALVOTUNE_EVAL_DUMP=FOLDER writes each piece's score beats,
 // bar starts, markers, the hue's roots and the score's per tick there, one list a line.
 // KALVOTUNE_EVAL_MODEL=FILE measures the model in FILE instead of the built-in one, and
 // KALVOTUNE_EVAL_MODEL=hand the hand-set decisions the analysis falls back on.
@@ -484,6 +485,9 @@ int main(int argc, char** argv)
                     line += " " + std::to_string(p.beats[k]);
                 std::printf("%s\n", line.c_str());
             }
+            if (std::getenv("KALVOTUNE_EVAL_DEBUG") && live[i].ok)
+                std::printf("%s %s: file beats %.2f bars %.2f, live beats %.2f bars %.2f\n", p.entry.name.c_str(),
+                    p.entry.metre.c_str(), results[i].beats, results[i].bars, live[i].beats, live[i].bars);
             results[i].found = std::to_string(plan.beatsPerBar) + "/"
                 + std::to_string(plan.beatsPerBar > 0 ? std::lround(60.0 / plan.period) : 0);
             results[i].onBars = {};
