@@ -30,8 +30,11 @@ constexpr int kTempoVotes{3};
 /// The beats' phase is fitted to this much onset curve, recent beats weighing more.
 constexpr int kPhaseFrames{4 * 10 * kFramesPerTick};
 constexpr double kOlderBeatWeight{0.75};
-/// How far (share of a beat) the phase may stray from the prediction before it costs.
+/// How far (share of a beat) the phase may stray from the prediction before it costs, and
+/// the share of its fit it can cost at most: a light hold, so a phase that was wrong gives
+/// way to the onsets within a few beats (chosen on the corpus's training pieces).
 constexpr double kPhaseSpread{0.1};
+constexpr double kPhaseHold{0.2};
 /// Bars are found among the beats of this many last ticks, once there are enough beats.
 constexpr int kBarTicks{160};
 constexpr std::size_t kFewestBarBeats{6};
@@ -237,7 +240,7 @@ void LiveAnalysis::UpdatePhase()
         }
         if (predicted >= 0) {
             const double off{std::remainder(beat - predicted, period) / (kPhaseSpread * period)};
-            score *= 0.6 + 0.4 * std::exp(-0.5 * off * off);
+            score *= 1 - kPhaseHold + kPhaseHold * std::exp(-0.5 * off * off);
         }
         m_phaseScores.push_back(score);
     }
