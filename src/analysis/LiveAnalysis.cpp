@@ -33,7 +33,7 @@ constexpr double kOlderBeatWeight{0.75};
 /// How far (share of a beat) the phase may stray from the prediction before it costs, and
 /// the share of its fit it can cost at most: a light hold, so a phase that was wrong gives
 /// way to the onsets within a few beats (chosen on the corpus's training pieces).
-constexpr double kPhaseSpread{0.1};
+constexpr double kPhaseSpread{0.2};
 constexpr double kPhaseHold{0.2};
 /// Bars are found among the beats of this many last ticks, once there are enough beats.
 constexpr int kBarTicks{160};
