@@ -77,6 +77,10 @@ PreparedStartLists PrepareStartLists(const fs::path& programDir, Random& random)
 {
     PreparedStartLists prepared;
     const fs::path listsDir = programDir / kListsFolder;
+    // A program folder whose lists were lost (or never unpacked) gets the folder back, so
+    // the lists below can be written instead of each failing.
+    std::error_code made;
+    fs::create_directories(listsDir, made);
     if (std::string unsettled = SettleCutRegistrations(programDir); !unsettled.empty())
         prepared.notices.push_back({true, std::move(unsettled)});
 

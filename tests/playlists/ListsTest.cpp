@@ -111,6 +111,14 @@ TEST_F(ListsTest, EmptySoundFolderGivesEmptyListsAndRegistry)
     EXPECT_EQ(Read("Калейдоскоп"), Lines{});
     EXPECT_EQ(Read("Kalvotune"), Lines{});
     EXPECT_EQ(form.CurrentListBox.Count(), 0);
+
+    // A program folder without its lists folder gets one back, with the lists in it.
+    fs::remove_all(dir.Path() / "Lists");
+    lists.LoadStartLists();
+    EXPECT_EQ(Read("MyLists"), (Lines{"Kalvotune", "Калейдоскоп"}));
+    EXPECT_EQ(Read("Kalvotune"), Lines{});
+    EXPECT_EQ(Read("Калейдоскоп"), Lines{});
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(ListsTest, IndexRepairKeepsExistingOrder)
