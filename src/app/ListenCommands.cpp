@@ -48,10 +48,14 @@ ListenCommands::~ListenCommands()
 
 void ListenCommands::ToggleListening()
 {
-    if (m_listening)
-        StopListening();
-    else
+    if (!m_listening) {
         StartListening();
+        return;
+    }
+    StopListening();
+    // Play resumes a paused track; someone may have closed it meanwhile (a list opened).
+    if (m_saved.trackWasPlaying && m_services.device.Mode() == DeviceMode::Paused)
+        m_player.PlayOrNext();
 }
 
 void ListenCommands::StartListening(const std::string& source)
@@ -64,17 +68,24 @@ void ListenCommands::StartListening(const std::string& source)
         f.ListenItem.checked = false;
         return;
     }
-    // The player's own sound stops first; the window as it then is comes back afterwards.
-    if (m_services.device.Mode() == DeviceMode::Playing || m_services.device.Mode() == DeviceMode::Paused)
-        m_player.StopTrack();
-    m_saved = {f.caption, f.channels, f.NoTemplate, f.TemplateTick, f.CurrentListBox.visible, f.MyListsBox.visible};
-    m_source = source.empty() ? ReadOptions(f.ProgramDir / kOptionsFileName).soundSource : source;
     m_capture = m_sound.newCapture();
     if (!m_capture) {
         m_services.dialogs.ShowMessage(m_sound.unavailable ? m_sound.unavailable() : kNoLiveSound);
         f.ListenItem.checked = false;
         return;
     }
+    // The player's own sound stops first; the window as it then is comes back afterwards. A
+    // playing track only pauses, to go on where it was, and a paused one stays paused; a
+    // still-picture recording ends, since keys tapped while listening are not in time with it.
+    const DeviceMode mode = m_services.device.Mode();
+    const bool sounding = mode == DeviceMode::Playing || mode == DeviceMode::Paused;
+    if (sounding && m_player.TemplateRecording())
+        m_player.StopTrack();
+    else if (mode == DeviceMode::Playing)
+        m_player.PauseTrack();
+    m_saved = {f.caption, f.channels, f.NoTemplate, f.TemplateTick, f.CurrentListBox.visible, f.MyListsBox.visible,
+        mode == DeviceMode::Playing && m_services.device.Mode() == DeviceMode::Paused};
+    m_source = source.empty() ? ReadOptions(f.ProgramDir / kOptionsFileName).soundSource : source;
     m_listening = true;
     f.ListenItem.checked = true;
     m_generated = templates::GeneratedChannels(kGeneratedTicks, f.PictureRateSlider.position, m_services.random);

@@ -34,8 +34,9 @@ struct LiveSound {
 /// samples captured are analysed live and the bytes of the newest tick steer the picture at
 /// a template tick of their own, as a template's channels do. Silence for 2 s, a capture
 /// that stalls, a missing server: generated motion, as for a track without a template.
-/// Leaving (the item again, Play, Stop, opening tracks) puts back what listening changed.
-/// The capture records on its own thread; nothing here waits for it.
+/// Leaving (the item again, Play, Stop, opening tracks) puts back what listening changed; a
+/// track that was playing waits paused meanwhile and, when the item ends listening, goes on
+/// from where it was. The capture records on its own thread; nothing here waits for it.
 class ListenCommands {
 public:
     /// All references must outlive the object.
@@ -47,12 +48,14 @@ public:
 
     void SetLiveSound(LiveSound sound) { m_sound = std::move(sound); }
 
-    /// "Слушать звук компьютера": starts listening, or leaves when listening.
+    /// "Слушать звук компьютера": starts listening, or leaves when listening and lets the
+    /// track that was playing go on.
     void ToggleListening();
     /// Starts listening to `source` (its server name), or to the source kept in the options
     /// file when empty. Nothing when already listening.
     void StartListening(const std::string& source = {});
-    /// Puts back the player as it was before listening; nothing when not listening.
+    /// Puts back the window as it was before listening, for the player's own sound that
+    /// follows (Play, Stop, opening tracks); nothing when not listening.
     void StopListening();
     /// "Источник звука…": lists the server's sources by description, keeps the one chosen
     /// in the options file and listens to it from now on.
@@ -71,6 +74,7 @@ private:
         int templateTick{};
         bool listVisible{};
         bool myListsVisible{};
+        bool trackWasPlaying{}; ///< paused for listening, to go on afterwards
     };
 
     void StartCapture();

@@ -293,9 +293,10 @@ protected:
     long long m_sample{};
 };
 
-// Listening takes the picture off the player and gives it back: the track stops, the
+// Listening takes the picture off the player and gives it back: the track pauses, the
 // caption names the source, the picture follows the sound and falls back to generated
-// motion in silence; leaving puts the window back, and Play leaves too.
+// motion in silence; leaving puts the window back and the track goes on where it paused.
+// Play leaves too, Stop leaves with the track stopped, and a paused track stays paused.
 TEST_F(ListeningWindow, FollowsTheSoundAndGivesThePlayerBack)
 {
     StartListeningWindow();
@@ -306,7 +307,8 @@ TEST_F(ListeningWindow, FollowsTheSoundAndGivesThePlayerBack)
 
     App().Click("ListenSound");
     EXPECT_TRUE(Window().ListenItem.checked);
-    EXPECT_EQ(device.Mode(), DeviceMode::Stopped);
+    EXPECT_EQ(device.Mode(), DeviceMode::Paused);
+    const std::int64_t pausedAt = device.PositionMs();
     EXPECT_EQ(sound.started, std::vector<std::string>{""});
     EXPECT_FALSE(RunningPatternTimers().empty());
     const std::uint64_t shown = Window().surface.revision;
@@ -327,6 +329,8 @@ TEST_F(ListeningWindow, FollowsTheSoundAndGivesThePlayerBack)
     Hear(1000, true);
     EXPECT_FALSE(Window().NoTemplate) << "the sound is followed again within a second";
 
+    EXPECT_EQ(device.PositionMs(), pausedAt);
+
     App().Click("ListenSound");
     EXPECT_FALSE(Window().ListenItem.checked);
     EXPECT_FALSE(Window().ListenTimer.enabled);
@@ -334,14 +338,31 @@ TEST_F(ListeningWindow, FollowsTheSoundAndGivesThePlayerBack)
     EXPECT_EQ(Window().caption, caption);
     EXPECT_EQ(Window().channels.speed, channels.speed);
     EXPECT_TRUE(Window().NoTemplate);
-    EXPECT_TRUE(RunningPatternTimers().empty());
-    EXPECT_TRUE(Window().CurrentListBox.visible);
+    EXPECT_EQ(device.Mode(), DeviceMode::Playing);
+    EXPECT_EQ(device.PositionMs(), pausedAt);
+    EXPECT_FALSE(RunningPatternTimers().empty());
+    EXPECT_FALSE(Window().CurrentListBox.visible);
+    Advance(1000);
+    EXPECT_GT(device.PositionMs(), pausedAt);
 
     App().Click("ListenSound");
     App().Click("PlayButton");
     EXPECT_FALSE(Window().ListenItem.checked);
     EXPECT_EQ(device.Mode(), DeviceMode::Playing);
     EXPECT_EQ(sound.stops, 2);
+
+    App().Click("ListenSound");
+    App().Click("StopButton");
+    EXPECT_FALSE(Window().ListenItem.checked);
+    EXPECT_EQ(device.Mode(), DeviceMode::Stopped);
+    EXPECT_TRUE(RunningPatternTimers().empty());
+    EXPECT_TRUE(Window().CurrentListBox.visible);
+
+    App().Click("PlayButton");
+    App().Click("PauseButton");
+    App().Click("ListenSound");
+    App().Click("ListenSound");
+    EXPECT_EQ(device.Mode(), DeviceMode::Paused);
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
