@@ -289,6 +289,8 @@ Made WriteChart(const Family& family, const std::vector<std::string>& grooves, i
     const double target{30.0 + 15.0 * dice.Unit()}; // seconds of music
     std::ostringstream chart;
     chart << "// seed " << seed << ", " << family.name << "\n";
+    // mma humanises timing and velocity at random: seeded, the same chart makes the same MIDI.
+    chart << "RndSeed " << seed << "\n";
     if (std::string{family.name}.starts_with("own/"))
         chart << kOwnGrooves;
     else

@@ -35,15 +35,30 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no training pieces in %s\n", folder.c_str());
         return 1;
     }
-    // KALVOTUNE_TRAIN_HOLDOUT=1 keeps every fourth groove family of the training part out
-    // of the fitting and measures the model on it: a check of a change to the training
-    // that never looks at the validation part.
-    const bool holdOut{std::getenv("KALVOTUNE_TRAIN_HOLDOUT") != nullptr};
+    // KALVOTUNE_TRAIN_HOLDOUT=K (0 to 3) keeps every fourth groove family of the training
+    // part, from the K-th on, out of the fitting and measures the model on it: a check of a
+    // change to the training that never looks at the validation part (the four K together
+    // hold out each family once).
+    const char* holdOutFold{std::getenv("KALVOTUNE_TRAIN_HOLDOUT")};
+    const bool holdOut{holdOutFold != nullptr};
+    const long fold{holdOut ? std::strtol(holdOutFold, nullptr, 10) : 0};
     std::set<std::string> families;
     for (const corpus::Entry& e : entries)
         families.insert(e.family);
     const auto heldOut = [&](const corpus::Entry& e) {
-        return holdOut && std::distance(families.begin(), families.find(e.family)) % 4 == 1;
+        return holdOut && std::distance(families.begin(), families.find(e.family)) % 4 == fold;
+    };
+    // With KALVOTUNE_TRAIN_CROSS_FONT=1 as well, the fitting hears the kept families in one
+    // soundfont only and the measuring the held-out ones in the others, as the validation
+    // pieces come in a soundfont of their own (the first soundfont by name on even K).
+    const bool crossFont{holdOut && std::getenv("KALVOTUNE_TRAIN_CROSS_FONT") != nullptr};
+    std::set<std::string> fonts;
+    for (const corpus::Entry& e : entries)
+        fonts.insert(e.soundfont);
+    const std::string fittingFont{
+        fonts.empty() ? std::string{} : *std::next(fonts.begin(), fold % 2 == 0 ? 0 : std::ssize(fonts) - 1)};
+    const auto unused = [&](const corpus::Entry& e) {
+        return crossFont && (heldOut(e) == (e.soundfont == fittingFont));
     };
     std::vector<training::Piece> measured, held;
     std::vector<corpus::LoadedPiece> loaded{corpus::LoadPieces(folder, entries)};
@@ -52,6 +67,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: %s\n", entries[i].name.c_str(), loaded[i].error.c_str());
             continue;
         }
+        if (unused(entries[i]))
+            continue;
         (heldOut(entries[i]) ? held : measured)
             .push_back({std::move(loaded[i].track.features), std::move(loaded[i].track.grid),
                 std::move(loaded[i].labels), entries[i].name});
