@@ -39,6 +39,10 @@ constexpr double kPhaseHold{0.2};
 constexpr int kBarTicks{160};
 constexpr std::size_t kFewestBarBeats{6};
 constexpr int kBarVotes{2};
+/// The tracked beats decide the bars only at the placed beats' tempo, within this share.
+constexpr double kSameTrackedTempo{0.1};
+/// A placed beat within this share of a beat of a tracked one is that beat.
+constexpr double kTrackedBeatTolerance{0.25};
 constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analysis
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
@@ -300,8 +304,11 @@ void LiveAnalysis::UpdateBars()
         roots = RootsOfChordPath(DecodeChords(m_recentChords, quiet, m_settings.model->changePrice));
     }
     const BarGrid bars{FindBars(m_recent, grid, {}, roots, m_settings.model)};
-    const int metre{bars.beatsPerBar.back()};
-    const long long phase{lastIndex - bars.position.back()};
+    int metre{bars.beatsPerBar.back()};
+    long long phase{lastIndex - bars.position.back()};
+    // The placed beats jitter, and a jump of the phase shifts them, which blurs the bar
+    // search over them; the beats the whole-track tracker finds in the same sound are even.
+    TakeTrackedBars(grid, indices, roots, metre, phase);
     const bool same{m_metre == metre && ((phase - m_barPhase) % metre + metre) % metre == 0};
     m_barVotes = same ? 0 : m_barVotes + 1;
     if (m_metre == 0 || m_barVotes >= kBarVotes) {
@@ -321,6 +328,27 @@ void LiveAnalysis::UpdateBars()
     }
     const auto best = std::max_element(strength.begin(), strength.end()) - strength.begin();
     m_markerPhase = m_barPhase + best * m_metre;
+}
+
+void LiveAnalysis::TakeTrackedBars(const BeatGrid& placed, const std::vector<long long>& indices,
+    const std::vector<int>& roots, int& metre, long long& barPhase) const
+{
+    const BeatGrid tracked{TrackBeats(m_recent.onsetStrength, kFramesPerSecond)};
+    if (tracked.beats.size() < kFewestBarBeats || std::abs(tracked.period / placed.period - 1) > kSameTrackedTempo)
+        return;
+    const BarGrid bars{FindBars(m_recent, tracked, {}, roots, m_settings.model)};
+    const double tolerance{kTrackedBeatTolerance * placed.period};
+    for (std::size_t i = placed.beats.size(); i-- > 0;) {
+        const auto near{std::lower_bound(tracked.beats.begin(), tracked.beats.end(), placed.beats[i] - tolerance)};
+        if (near == tracked.beats.end() || *near > placed.beats[i] + tolerance)
+            continue;
+        const auto k{static_cast<std::size_t>(near - tracked.beats.begin())};
+        if (bars.position[k] == 0) {
+            metre = bars.beatsPerBar[k];
+            barPhase = indices[i];
+            return;
+        }
+    }
 }
 
 int LiveAnalysis::Root(const TrackFeatures& f, std::size_t t)

@@ -105,6 +105,12 @@ private:
     void UpdateTempo();
     void UpdatePhase();
     void UpdateBars();
+    /// When the whole-track tracker, run over the recent sound, finds the beat at the
+    /// placed beats' tempo, its bars decide: `metre` becomes theirs and `barPhase` the index
+    /// of the latest placed beat on one of their bar starts (`placed` holds the recent
+    /// placed beats, `indices` their indices).
+    void TakeTrackedBars(const BeatGrid& placed, const std::vector<long long>& indices, const std::vector<int>& roots,
+        int& metre, long long& barPhase) const;
     int Root(const TrackFeatures& features, std::size_t t);
     /// `Root` with the learned chord model, from the recent features.
     int LearnedRoot();
