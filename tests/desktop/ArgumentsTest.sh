@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The player started with a track plays it; a second start with another track hands it to
 # the running window, which plays that one, and exits; a second start without files only
-# raises the window. Runs on a copy of the generated program folder under Xvfb.
+# raises the window, and one with --listen makes it listen. Runs on a copy of the generated
+# program folder under Xvfb, with a private sound server.
 set -euo pipefail
 program_dir=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -62,7 +63,8 @@ for _ in $(seq 100); do PULSE_SERVER="unix:$run/native" pactl info >/dev/null 2>
 listen --source nope
 [ $status -eq 1 ] && grep -q 'kalvotune: Нет источника звука <nope>' "$work/err" && [ ! -e "$work/live" ] \
     || { echo "--listen --source nope: status $status"; cat "$work/err"; exit 1; }
-kill $pulse_pid && wait $pulse_pid 2>/dev/null || true
+# The window plays and listens through the private server from here on.
+export XDG_RUNTIME_DIR="$run" PULSE_SERVER="unix:$run/native"
 start_xvfb
 
 ./kalvotune "Sound/Carousel.wma" >"$work/log" 2>&1 &
@@ -98,6 +100,10 @@ kill -0 $player_pid || { echo "the first player is gone"; exit 1; }
 for _ in $(seq 50); do (( $(above) * before < 0 )) && break; sleep 0.1; done
 (( $(above) * before < 0 )) || { echo "a second start without files did not raise the window"; exit 1; }
 close_player "$other" "$other_pid" || { cat "$work/other-log"; exit 1; }
+
+# A second start with --listen makes the running window listen, and exits.
+timeout 20 ./kalvotune --listen || { echo "a second start with --listen did not exit"; exit 1; }
+[ "$(wait_window 'Слушаю')" = "$window" ] || { echo "the first window does not listen"; cat "$work/log"; exit 1; }
 
 close_player "$window" "$player_pid" || { cat "$work/log"; exit 1; }
 echo "arguments test passed"

@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kConnectMs{1000};
 constexpr int kWriteMs{3000};
+/// The message is a list of strings: the files, then, for `--listen`, an empty string (no
+/// file is named so) and the source. A player of an earlier version sends the files alone.
+const QString kListenMark{};
 
 } // namespace
 
@@ -24,15 +27,17 @@ SingleInstance::SingleInstance(const std::filesystem::path& programDir)
     m_name = QStringLiteral("kalvotune-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
 }
 
-bool SingleInstance::HandOver(const std::vector<std::filesystem::path>& files)
+bool SingleInstance::HandOver(const HandedStart& start)
 {
     QLocalSocket socket;
     socket.connectToServer(m_name);
     if (!socket.waitForConnected(kConnectMs))
         return false;
     QStringList paths;
-    for (const std::filesystem::path& file : files)
+    for (const std::filesystem::path& file : start.files)
         paths << QString::fromStdString(file.string());
+    if (start.listen)
+        paths << kListenMark << QString::fromStdString(start.source);
     QByteArray message;
     QDataStream out{&message, QIODevice::WriteOnly};
     out << paths;
@@ -45,7 +50,7 @@ bool SingleInstance::HandOver(const std::vector<std::filesystem::path>& files)
     return true;
 }
 
-void SingleInstance::Listen(std::function<void(const std::vector<std::filesystem::path>&)> received)
+void SingleInstance::Listen(std::function<void(const HandedStart&)> received)
 {
     m_received = std::move(received);
     // A player that crashed leaves its socket file behind; HandOver found nobody there.
@@ -63,12 +68,18 @@ void SingleInstance::Listen(std::function<void(const std::vector<std::filesystem
                 in >> paths;
                 if (!in.commitTransaction())
                     return; // the rest is still on its way
-                std::vector<std::filesystem::path> files;
-                for (const QString& path : paths)
-                    files.emplace_back(path.toStdString());
+                HandedStart start;
+                for (qsizetype i = 0; i < paths.size(); ++i) {
+                    if (paths[i] == kListenMark) {
+                        start.listen = true;
+                        start.source = i + 1 < paths.size() ? paths[i + 1].toStdString() : std::string{};
+                        break;
+                    }
+                    start.files.emplace_back(paths[i].toStdString());
+                }
                 socket->disconnectFromServer();
                 if (m_received)
-                    m_received(files);
+                    m_received(start);
             });
         }
     });

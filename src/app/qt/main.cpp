@@ -156,7 +156,7 @@ int main(int argc, char* argv[])
             app::UserProgramDir(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
         const std::vector<std::filesystem::path> files = AbsoluteFiles(start.files);
         app::SingleInstance instance{programDir.dir};
-        if (instance.HandOver(files))
+        if (instance.HandOver({files, start.listen, start.source}))
             return 0;
 
         app::QtDialogs dialogs;
@@ -210,14 +210,18 @@ int main(int argc, char* argv[])
             {window, [&external](const std::vector<std::filesystem::path>& opened) { external.OpenFiles(opened); }},
             player.form().surface};
         mpris.Register();
-        instance.Listen([&window, &external](const std::vector<std::filesystem::path>& handed) {
+        instance.Listen([&window, &external, &player](const app::HandedStart& handed) {
             window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
             window.raise();
             window.activateWindow();
-            if (handed.empty())
-                return;
-            app::RunWhenIdle(&window,
-                [&window, &external, handed] { window.Run([&external, &handed] { external.OpenFiles(handed); }); });
+            if (!handed.files.empty())
+                app::RunWhenIdle(&window, [&window, &external, files = handed.files] {
+                    window.Run([&external, &files] { external.OpenFiles(files); });
+                });
+            else if (handed.listen)
+                app::RunWhenIdle(&window, [&window, &player, source = handed.source] {
+                    window.Run([&player, &source] { player.listen().StartListening(source); });
+                });
         });
         const int status = QApplication::exec();
         audio.SetWakeupHandler({});
