@@ -337,6 +337,8 @@ void LiveAnalysis::TakeTrackedBars(const BeatGrid& placed, const std::vector<lon
     if (tracked.beats.size() < kFewestBarBeats || std::abs(tracked.period / placed.period - 1) > kSameTrackedTempo)
         return;
     const BarGrid bars{FindBars(m_recent, tracked, {}, roots, m_settings.model)};
+    if (bars.position.size() != tracked.beats.size())
+        return;
     const double tolerance{kTrackedBeatTolerance * placed.period};
     for (std::size_t i = placed.beats.size(); i-- > 0;) {
         const auto near{std::lower_bound(tracked.beats.begin(), tracked.beats.end(), placed.beats[i] - tolerance)};
