@@ -144,6 +144,24 @@ WriteResult Finish(Pending& pending)
     return {};
 }
 
+// Flushes the folders of the files renamed into place, each once: until its folder is on
+// the disk, a rename may be lost with the power, leaving the old content under the name.
+void SyncRenamed(const std::vector<Pending>& pending, const std::vector<WriteResult>& results)
+{
+    std::vector<fs::path> folders;
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (!results[i].ok)
+            continue;
+        fs::path folder = pending[i].target.parent_path();
+        if (folder.empty())
+            folder = ".";
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(std::move(folder));
+    }
+    for (const fs::path& folder : folders)
+        SyncFolder(folder);
+}
+
 // Every file's temporary, written and flushed. `faultTargets`, when given, are the names
 // the installed faults know the files by.
 std::vector<Pending> WriteAndFlush(
@@ -236,6 +254,7 @@ WriteResult AtomicFileStream::Commit()
     m_temp.clear();
     const WriteResult result = Finish(pending);
     m_error = pending.error;
+    SyncRenamed({pending}, {result});
     return result;
 }
 
@@ -263,6 +282,7 @@ std::vector<WriteResult> WriteFilesAtomically(const std::vector<FileWrite>& file
     results.reserve(files.size());
     for (Pending& p : pending)
         results.push_back(Finish(p));
+    SyncRenamed(pending, results);
     return results;
 }
 

@@ -25,7 +25,8 @@ struct WriteResult {
 
 /// Writes `bytes` to a temporary file beside `target` and renames it over `target` only
 /// once it is completely written and flushed, so a crash or a full disk never leaves a
-/// half-written file. This is the only way the program writes its data files. An empty
+/// half-written file; the folder is flushed after the rename, so the new content survives
+/// a power cut once the call returns. This is the only way the program writes its data files. An empty
 /// `target` (the "nowhere" path that name checks give for an unusable name) is refused.
 WriteResult WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 WriteResult WriteFileAtomically(const std::filesystem::path& target, const Bytes& bytes);

@@ -41,12 +41,9 @@ WriteResult WriteJournal(const fs::path& programDir, const std::vector<TemplateR
         lines.push_back(LineOf(entry));
         lines.push_back(entry.replaced);
     }
-    const fs::path file = JournalFile(programDir);
-    const WriteResult written = WriteListFile(file, lines);
-    // The journal's name must reach the disk before the folder's does.
-    if (written.ok)
-        SyncFolder(file.parent_path());
-    return written;
+    // The write flushes the journal's folder too: its name reaches the disk before the
+    // template folder's does.
+    return WriteListFile(JournalFile(programDir), lines);
 }
 
 bool Names(const std::vector<std::string>& registry, const std::string& folder)
