@@ -389,30 +389,37 @@ ChannelPlan MapToChannels(
     }
 
     // Section changes always get a marker; beat markers keep their distance from every
-    // marker kept. One that would come a tick or two early waits for the spacing instead.
+    // marker kept. Two beat markers in a row span the beats `BeatsPerMarker` found long
+    // enough, but rounded to ticks they may come a tick closer; they still both count. A
+    // beat too close to the last marker gets none: a picture change comes with its beat
+    // or not at all, never a tick or two after it.
     std::vector<int> markers;
     std::size_t nextSection{};
     int last{-spacing};
-    const auto place = [&](int tick) {
+    std::size_t lastBeatMarker{beatMarkers.size()}; ///< the last marker's, when it was a beat marker
+    const auto placeSection = [&](int tick) {
+        // On the beat marker after the last one, it is that beat's marker.
+        const bool nextBeat{lastBeatMarker + 1 < beatMarkers.size() && beatMarkers[lastBeatMarker + 1] == tick};
+        while (!markers.empty() && tick - markers.back() < (nextBeat ? spacing - 1 : spacing))
+            markers.pop_back();
         markers.push_back(tick);
         last = tick;
+        lastBeatMarker = beatMarkers.size();
     };
-    const auto placeSection = [&](int tick) {
-        while (!markers.empty() && tick - markers.back() < spacing)
-            markers.pop_back();
-        place(tick);
-    };
-    for (const int beat : beatMarkers) {
+    for (std::size_t i = 0; i < beatMarkers.size(); ++i) {
+        const int beat{beatMarkers[i]};
         while (nextSection < plan.sectionTicks.size() && plan.sectionTicks[nextSection] <= beat + spacing / 2)
             placeSection(plan.sectionTicks[nextSection++]);
         if (beat >= ticks)
             break;
         const int gap{beat - last};
-        if (gap >= spacing)
-            place(beat);
-        else if (gap >= spacing - 2 && last + spacing < ticks
-            && (nextSection >= plan.sectionTicks.size() || last + spacing < plan.sectionTicks[nextSection]))
-            place(last + spacing);
+        if (gap == 0) // a section change on this beat: its marker is the beat's
+            lastBeatMarker = i;
+        else if (gap >= spacing || (gap == spacing - 1 && lastBeatMarker + 1 == i)) {
+            markers.push_back(beat);
+            last = beat;
+            lastBeatMarker = i;
+        }
     }
     while (nextSection < plan.sectionTicks.size())
         placeSection(plan.sectionTicks[nextSection++]);

@@ -393,6 +393,8 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
     LiveTick out;
     out.tick = tick;
     bool marker{};
+    bool nextBeatMarker{};
+    long long markerBeat{-1000000};
     double beat{};
     if (!silent && NextBeatBefore(windowEnd, beat)) {
         // A beat the phase jumped over still counts, so the bars keep their count.
@@ -414,13 +416,21 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
             marker = position % beats == 0;
         else
             marker = ((index - m_markerPhase) % beats + beats) % beats == 0;
+        // The beat marker after the last one spans beats found long enough; rounded to
+        // ticks it may come a tick closer, as in a template made from a file.
+        nextBeatMarker = index - m_lastMarkerBeat == beats;
+        if (marker)
+            markerBeat = index;
     } else if (!silent && m_period <= 0 && f.onsets[t] > 0) {
         // No tempo yet: the onsets themselves change the picture.
         marker = true;
     }
-    marker = marker && tick - m_lastMarker >= spacing;
-    if (marker)
+    const int gap{tick - m_lastMarker};
+    marker = marker && (gap >= spacing || (nextBeatMarker && gap == spacing - 1));
+    if (marker) {
         m_lastMarker = tick;
+        m_lastMarkerBeat = markerBeat;
+    }
     m_windowEnd = windowEnd;
 
     int onsets{};

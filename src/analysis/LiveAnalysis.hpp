@@ -171,6 +171,7 @@ private:
 
     int m_lastTick{-1}; ///< the last tick given out
     int m_lastMarker{-1000000};
+    long long m_lastMarkerBeat{-1000000}; ///< the index of the beat it was on, if it was
     double m_windowEnd{-1e9}; ///< seconds: the end of the last tick's beat window
     bool m_newPiece{true}; ///< the next tick gets new figures (tick 0, sound after silence)
 };

@@ -123,6 +123,17 @@ TEST(LiveAnalysis, PredictsTheClicksOfAClickTrackAhead)
         EXPECT_GE(barPrecision, 0.9);
         EXPECT_GE(barRecall, 0.9);
     }
+    // With the slider at 2 s, bars of 19.5 ticks: every other one comes 19 ticks after the
+    // one before, and still gets its marker.
+    Sound slower{30};
+    const std::vector<double> slowerClicks{slower.Clicks(0.5, 29.5, 123, 4)};
+    LiveAnalysis sparse{{.lookAheadSeconds = 0, .pictureChangeTicks = 20, .keepHeard = false}};
+    std::vector<double> bars;
+    for (std::size_t i = 0; i < slowerClicks.size(); i += 4)
+        bars.push_back(slowerClicks[i]);
+    const auto [precision, recall] = Agreement(Feed(sparse, slower.samples), bars, 12.0, Marked);
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
 }
 
 TEST(LiveAnalysis, CountsABarOfThree)
