@@ -49,15 +49,23 @@ max_len() {
 
 table() {
     printf '%-14s %12s %9s %7s %8s %10s %9s\n' target executions exec/s cov ft corpus findings
-    local fuzzer log stats execs rate cov ft files bytes found
+    local fuzzer log worker here stats execs rate cov ft files bytes found
     for fuzzer in "${fuzzers[@]}"; do
         log="$build/artifacts/$fuzzer.log"
         [[ -f "$log" ]] || continue
-        execs=$(grep -oP 'stat::number_of_executed_units:\s+\K[0-9]+' "$log" | tail -n 1 || true)
+        # Further workers on the same corpus log to <target>-N.log: their executions count
+        # in, and the coverage is the highest any of them reached.
+        execs=0 cov=0 ft=0
+        for worker in "$log" "$build/artifacts/$fuzzer"-[0-9]*.log; do
+            [[ -f "$worker" ]] || continue
+            execs=$((execs + $(grep -oP 'stat::number_of_executed_units:\s+\K[0-9]+' "$worker" | tail -n 1 || echo 0)))
+            stats=$(grep -E '^#[0-9]+.*cov: ' "$worker" | tail -n 1 || true)
+            here=$(grep -oP 'cov: \K[0-9]+' <<<"$stats" || echo 0)
+            if (( here > cov )); then cov=$here; fi
+            here=$(grep -oP 'ft: \K[0-9]+' <<<"$stats" || echo 0)
+            if (( here > ft )); then ft=$here; fi
+        done
         rate=$(grep -oP 'stat::average_exec_per_sec:\s+\K[0-9]+' "$log" | tail -n 1 || true)
-        stats=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -n 1 || true)
-        cov=$(grep -oP 'cov: \K[0-9]+' <<<"$stats" || true)
-        ft=$(grep -oP 'ft: \K[0-9]+' <<<"$stats" || true)
         # A corpus folder may be empty or missing: the counts then take what there is.
         files=$(find "$build/corpus/$fuzzer" "$root/tests/fuzz/corpus/$fuzzer" -type f 2>/dev/null | wc -l || true)
         bytes=$(cat "$build/corpus/$fuzzer"/* "$root/tests/fuzz/corpus/$fuzzer"/* 2>/dev/null | wc -c || true)

@@ -16,7 +16,6 @@ extern const char* const kShippedAnalysisModel;
 namespace {
 
 constexpr const char* kHeader{"kalvotune-analysis-model 1"};
-constexpr int kContext{2}; // ticks each side of the chord model's context
 
 template <std::size_t N> void WriteList(std::ostringstream& out, const char* name, const std::array<float, N>& values)
 {
@@ -190,7 +189,7 @@ void ChordProfile(const TrackFeatures& f, int tick, std::array<float, kChordInpu
     std::array<float, 12> chroma{f.centredChroma[static_cast<std::size_t>(tick)]};
     std::array<float, 12> bass{f.centredBassChroma[static_cast<std::size_t>(tick)]};
     std::array<float, 12> chromaAround{}, bassAround{};
-    for (int t = std::max(0, tick - kContext); t <= std::min(ticks - 1, tick + kContext); ++t)
+    for (int t = std::max(0, tick - kChordContextTicks); t <= std::min(ticks - 1, tick + kChordContextTicks); ++t)
         for (std::size_t c = 0; c < 12; ++c) {
             chromaAround[c] += f.centredChroma[static_cast<std::size_t>(t)][c];
             bassAround[c] += f.centredBassChroma[static_cast<std::size_t>(t)][c];

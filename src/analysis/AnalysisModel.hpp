@@ -34,6 +34,8 @@ struct TempoCandidate {
 };
 constexpr std::array<TempoCandidate, 9> kTempoCandidates{{{1.0, 0.0}, {1.5, 0.0}, {1.5, 0.5}, {1.5, 1.0},
     {2.0 / 3.0, 0.0}, {2.0 / 3.0, 1.0}, {3.0, 0.0}, {3.0, 1.0}, {3.0, 2.0}}};
+/// Ticks each side of a tick that the chord model sees with it.
+constexpr int kChordContextTicks{2};
 /// A tick quieter than this (LUFS) names no chord.
 constexpr float kQuietChordLufs{-60.0f};
 /// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.

@@ -374,6 +374,12 @@ int LiveAnalysis::LearnedRoot()
     std::array<float, kChordStates>& row{m_recentChords.emplace_back()};
     ChordLogProbabilitiesAt(m_recent, m_recent.Ticks() - 1, *m_settings.model, row, true);
     const int best{ChordPathStep(m_chordScores, row, m_settings.model->liveChangePrice)};
+    // The bar search looks back, so it takes the chords in hindsight: a tick whose
+    // context has now sounded in full is weighed again with all of it, as in a file.
+    const int settled{m_recent.Ticks() - 1 - kChordContextTicks};
+    if (settled >= 0)
+        ChordLogProbabilitiesAt(
+            m_recent, settled, *m_settings.model, m_recentChords[static_cast<std::size_t>(settled)]);
     // A quiet tick names no chord: the root before it stays.
     if (m_recent.loudness.back() >= kQuietChordLufs)
         m_root = best % 12;

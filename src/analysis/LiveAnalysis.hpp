@@ -149,8 +149,9 @@ private:
     TrackFeatures m_recent; ///< the last 16 s of features
     int m_recentFirst{}; ///< the feature tick `m_recent` begins with
     std::vector<int> m_recentRoots;
-    /// The chord model's log-probabilities of the recent ticks (with a model): the bar
-    /// search weighs the chord changes of their whole path, decided in hindsight.
+    /// The chord model's log-probabilities of the recent ticks (with a model), each from
+    /// its whole context once that has sounded: the bar search weighs the chord changes
+    /// of their whole path, decided in hindsight.
     std::vector<std::array<float, kChordStates>> m_recentChords;
     struct PlacedBeat {
         double seconds{};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 
 namespace kalvotune::analysis {
 
@@ -42,17 +43,42 @@ int TickOf(double seconds)
     return static_cast<int>(std::lround(seconds * 10.0));
 }
 
+/// `ZScore` finds the mean and spread of the bulk of the values in this many rounds,
+/// each over the values within `kInlierSpreads` spreads of the last round's mean.
+constexpr int kSpreadRounds{3};
+constexpr double kInlierSpreads{3.0};
+
 void ZScore(std::vector<double>& v)
 {
     if (v.empty())
         return;
-    double mean{}, spread{};
-    for (const double x : v)
-        mean += x;
-    mean /= static_cast<double>(v.size());
-    for (const double x : v)
-        spread += (x - mean) * (x - mean);
-    spread = std::sqrt(spread / static_cast<double>(v.size()));
+    // The mean and spread of the values within `kInlierSpreads` spreads of the mean, found
+    // again from those a few times: a few beats in silence (the log of no onset at all)
+    // would otherwise widen the spread until all the other beats look alike.
+    double mean{}, spread{std::numeric_limits<double>::infinity()};
+    for (int round = 0; round < kSpreadRounds; ++round) {
+        const auto inlier = [&](double x) { return std::abs(x - mean) <= kInlierSpreads * spread; };
+        double sum{}, squares{};
+        int n{};
+        for (const double x : v)
+            if (inlier(x)) {
+                sum += x;
+                ++n;
+            }
+        if (n == 0)
+            break;
+        const double m{sum / n};
+        for (const double x : v)
+            if (inlier(x))
+                squares += (x - m) * (x - m);
+        const double s{std::sqrt(squares / n)};
+        // Values nearly all alike but for a few (a chord change on few beats) keep the
+        // spread of all of them.
+        if (round > 0 && s <= 1e-12)
+            break;
+        mean = m;
+        spread = s;
+    }
     // Clipped, so a few beats in a rest or on a crash cannot outweigh all the others.
     for (double& x : v)
         x = spread > 1e-12 ? std::clamp((x - mean) / spread, -2.0, 2.0) : 0.0;

@@ -652,6 +652,33 @@ TEST(MusicAnalysis, ASectionKeepsTheTracksBarsUnlessItsOwnStandOutClearly)
     EXPECT_EQ(bars.beatsPerBar, std::vector<int>(160, 4));
 }
 
+TEST(MusicAnalysis, BeatsWithoutAnyOnsetDoNotHideTheAccentsOfTheOthers)
+{
+    // 48 beats whose first of every four has the loudest onset and whose third, in every
+    // third bar, a little more low end; then a chord held over three beats without any
+    // onset. The held beats must not flatten the accents: the bars begin on them.
+    for (const int heldBeats : {0, 3}) {
+        const int beats{48 + heldBeats};
+        BeatGrid grid{.period = 0.5, .beats = {}};
+        TrackFeatures f{FlatFeatures(10 + 5 * beats + 10)};
+        for (int beat = 0; beat < beats; ++beat) {
+            const int tick{10 + 5 * beat};
+            grid.beats.push_back(tick / 10.0);
+            const auto frame = static_cast<std::size_t>(tick * kFramesPerTick);
+            if (beat >= 48)
+                std::fill_n(f.onsetStrength.begin() + static_cast<long>(frame) - 2, 5 + 5 * kFramesPerTick, 0.0f);
+            else if (beat % 4 == 0)
+                f.onsetStrength[frame] = 2.0f;
+            if (beat < 48 && beat % 12 == 2)
+                f.bassEnergy[static_cast<std::size_t>(tick)] = 2e-3f;
+        }
+        const BarGrid bars{FindBars(f, grid, {}, std::vector<int>(static_cast<std::size_t>(f.Ticks())))};
+        SCOPED_TRACE(heldBeats);
+        EXPECT_EQ(bars.beatsPerBar.front(), 4);
+        EXPECT_EQ(bars.position.front(), 0);
+    }
+}
+
 TEST(FeatureExtractor, EachTicksPitchProfileIsTheMusicOfThatTick)
 {
     // A C major chord for exactly ten ticks, then F# major (no note in common) for five
