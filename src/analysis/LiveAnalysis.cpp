@@ -35,10 +35,11 @@ constexpr double kOlderBeatWeight{0.75};
 /// way to the onsets within a few beats (chosen on the corpus's training pieces).
 constexpr double kPhaseSpread{0.2};
 constexpr double kPhaseHold{0.2};
-/// Bars are found among the beats of this many last ticks, once there are enough beats.
-constexpr int kBarTicks{160};
+/// Bars are found among the beats of this many last ticks, once there are enough beats,
+/// and each search decides at once: over more sound, or held until searches agree, the
+/// bars lag behind a phase that moved (chosen on the corpus's training pieces).
+constexpr int kBarTicks{120};
 constexpr std::size_t kFewestBarBeats{6};
-constexpr int kBarVotes{2};
 /// The tracked beats decide the bars only at the placed beats' tempo, within this share.
 constexpr double kSameTrackedTempo{0.1};
 /// A placed beat within this share of a beat of a tracked one is that beat.
@@ -133,7 +134,6 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_onsets.clear();
             m_beatTimes.clear();
             m_metre = 0;
-            m_barVotes = 0;
             m_lastBeatFrame = -1;
             m_newPiece = true;
         }
@@ -309,13 +309,8 @@ void LiveAnalysis::UpdateBars()
     // The placed beats jitter, and a jump of the phase shifts them, which blurs the bar
     // search over them; the beats the whole-track tracker finds in the same sound are even.
     TakeTrackedBars(grid, indices, roots, metre, phase);
-    const bool same{m_metre == metre && ((phase - m_barPhase) % metre + metre) % metre == 0};
-    m_barVotes = same ? 0 : m_barVotes + 1;
-    if (m_metre == 0 || m_barVotes >= kBarVotes) {
-        m_metre = metre;
-        m_barPhase = phase;
-        m_barVotes = 0;
-    }
+    m_metre = metre;
+    m_barPhase = phase;
     // Markers every second (fourth…) bar go on the bar starts that stand out most.
     const int span{BeatsPerMarker(m_metre, BeatPeriod(), std::max(1, m_settings.pictureChangeTicks))};
     if (span <= m_metre)

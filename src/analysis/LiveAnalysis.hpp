@@ -58,8 +58,8 @@ struct LiveSettings {
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
 /// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
-/// last 16 s, with the chord path of those 16 s decided over all of them; a beat that a
-/// jump of the phase passed over still counts, so the bars keep their count. Before a
+/// last 12 s, at each beat, with the chord path of those 12 s decided over all of them; a
+/// beat that a jump of the phase passed over still counts, so the bars keep their count. Before a
 /// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
 /// `silent`; the first tick with sound again is not, and a new tempo is looked for.
 ///
@@ -146,7 +146,7 @@ private:
     std::vector<double> m_phaseScores; ///< how well each phase fits, the latest beat first
 
     // Bars: recent features and the beats placed among them.
-    TrackFeatures m_recent; ///< the last 16 s of features
+    TrackFeatures m_recent; ///< the last 12 s of features
     int m_recentFirst{}; ///< the feature tick `m_recent` begins with
     std::vector<int> m_recentRoots;
     /// The chord model's log-probabilities of the recent ticks (with a model), each from
@@ -157,11 +157,10 @@ private:
         double seconds{};
         long long index{}; ///< counts the beats a jump of the phase passed over too
     };
-    std::deque<PlacedBeat> m_beatTimes; ///< the beats placed in the last 16 s
+    std::deque<PlacedBeat> m_beatTimes; ///< the beats placed in the last 12 s
     long long m_beatCount{}; ///< beats placed so far
     int m_metre{};
     long long m_barPhase{}; ///< a beat index that begins a bar
-    int m_barVotes{};
     /// A beat index that carries a marker when markers span several bars: the bar start
     /// of the recent beats that sounds most like one among those the markers may take.
     long long m_markerPhase{};

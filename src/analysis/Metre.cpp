@@ -22,11 +22,10 @@ constexpr double kClearBackbeat{2.0};
 constexpr double kEvenPulse{0.6};
 /// Weight of a change of chord (the hue's root) on the beat: the surest sign of a bar start.
 constexpr double kChordWeight{2.0};
-/// Six beats are two bars of three (compound metres are counted in dotted beats).
-constexpr std::array<int, 5> kMetres{2, 3, 4, 5, 7};
-/// How common each metre is: near-ties go to 4 and 3 beats, and the rare 5 and 7, whose
-/// fewer bar starts show a contrast by chance more easily, must show it clearly.
-constexpr std::array<double, 5> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
+/// How common each metre of `kModelMetres` is: near-ties go to 4 and 3 beats, and the rare
+/// 5 and 7, whose fewer bar starts show a contrast by chance more easily, must show it
+/// clearly.
+constexpr std::array<double, kModelMetres.size()> kMetreBonus{0.0, 0.05, 0.1, -0.25, -0.5};
 /// A bar of three beats is two dotted beats when the low end rises this much more (log
 /// units, on average) half-way through it than on its second and third beats.
 constexpr double kDottedBassMargin{0.6};
@@ -191,8 +190,8 @@ double Contrast(const std::vector<double>& salience, std::size_t from, std::size
 Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to, const AnalysisModel* model)
 {
     Choice best;
-    for (std::size_t m = 0; m < kMetres.size(); ++m) {
-        const int metre{kMetres[m]};
+    for (std::size_t m = 0; m < kModelMetres.size(); ++m) {
+        const int metre{kModelMetres[m]};
         for (int phase = 0; phase < metre; ++phase) {
             const double bonus{model ? static_cast<double>(model->metreBonus[m]) : kMetreBonus[m]};
             const double contrast{Contrast(salience, from, to, metre, phase) + bonus};

@@ -20,12 +20,13 @@ struct BarGrid {
 /// strong beats of a bar; otherwise `grid` stays as it is.
 void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
 
-/// Finds the metre (2, 3, 4, 5, 6 or 7 beats a bar) and the bar starts among `grid`'s
-/// beats. A bar start is where the harmony and the bass line move and the low end
-/// sounds: for every metre and phase the mean of that salience on the would-be bar
-/// starts (and the chord changes of `rootPerTick` there) is set against its mean on the other beats, and the clearest
-/// contrast wins. Done over the whole track, then again in each section (between `sectionTicks`), which keeps its own
-/// metre or phase only when it shows them clearly.
+/// Finds the metre (`kModelMetres` beats a bar; six beats are two bars of three, compound
+/// metres counted in dotted beats) and the bar starts among `grid`'s beats. A bar start is
+/// where the harmony and the bass line move and the low end sounds: for every metre and
+/// phase the mean of that salience on the would-be bar starts (and the chord changes of
+/// `rootPerTick` there) is set against its mean on the other beats, and the clearest
+/// contrast wins. Done over the whole track, then again in each section (between
+/// `sectionTicks`), which keeps its own metre or phase only when it shows them clearly.
 /// With `model`, the salience of a beat is the model's log-odds of a bar start from its
 /// `BeatInputs`, and the metres' bonuses and the section margin are the model's.
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
