@@ -59,9 +59,9 @@ struct LiveSettings {
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
 /// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
 /// last 12 s, at each beat, with the chord path of those 12 s decided over all of them; a
-/// beat that a jump of the phase passed over still counts, so the bars keep their count. Before a
-/// tempo is found, strong onsets change the picture. After 2 s of silence ticks are
-/// `silent`; the first tick with sound again is not, and a new tempo is looked for.
+/// beat that a jump of the phase passed over still counts, so the bars keep their count.
+/// Before a tempo is found, strong onsets change the picture. After 2 s of silence ticks
+/// are `silent`; the first tick with sound again is not, and a new tempo is looked for.
 ///
 /// Typical use: `Add` each block the capture gives (mono, `kAnalysisRate`), then
 /// `TakeTicks` and hand them to the picture. Not thread-safe: one thread feeds and takes.
