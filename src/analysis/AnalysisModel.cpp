@@ -73,6 +73,11 @@ std::string WriteAnalysisModel(const AnalysisModel& model)
     out << "beatBias " << model.beatBias << '\n';
     WriteList(out, "metreBonus", model.metreBonus);
     out << "sectionMargin " << model.sectionMargin << '\n';
+    out << "barAccents";
+    for (const auto& metre : model.barAccents)
+        for (const float v : metre)
+            out << ' ' << v;
+    out << '\n';
     WriteList(out, "shiftWeights", model.shiftWeights);
     WriteList(out, "tempoWeights", model.tempoWeights);
     WriteList(out, "halveWeights", model.halveWeights);
@@ -88,7 +93,7 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
         return false;
     }
     AnalysisModel read;
-    constexpr int kLines{kQualities + 10};
+    constexpr int kLines{kQualities + 11};
     int seen{};
     std::array<bool, kLines> got{};
     while (std::getline(in, line)) {
@@ -137,6 +142,12 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
         } else if (name == "halveWeights") {
             index = kQualities + 9;
             ok = ReadList(words, read.halveWeights);
+        } else if (name == "barAccents") {
+            index = kQualities + 10;
+            std::array<float, kModelMetres.size() * kBarAccentInputs> flat{};
+            ok = ReadList(words, flat);
+            for (std::size_t k = 0; k < flat.size(); ++k)
+                read.barAccents[k / kBarAccentInputs][k % kBarAccentInputs] = flat[k];
         }
         if (index < 0 || !ok) {
             error = "строка «" + line.substr(0, 40) + "» испорчена";

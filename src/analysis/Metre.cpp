@@ -93,6 +93,7 @@ constexpr int kBeatMeasures{8};
 /// those two beats away.
 constexpr int kContrastedMeasures{6};
 static_assert(kBeatMeasures + 2 * kContrastedMeasures == kBeatInputs);
+static_assert(kBarAccentInputs == kBeatMeasures);
 std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
     const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
 {
@@ -161,43 +162,31 @@ std::vector<double> Salience(const TrackFeatures& f, const BeatGrid& grid, const
     return salience;
 }
 
+/// The longest bar of `kModelMetres`.
+constexpr int kLongestMetre{*std::max_element(kModelMetres.begin(), kModelMetres.end())};
+
 struct Choice {
     int metre{4};
     int phase{0}; ///< index of the first bar start, counted from beat 0 of the track
-    double contrast{-1e9};
+    double score{-1e9};
 };
 
-/// How clearly bar starts of `metre` beginning at beat `phase` stand out among beats
-/// [from, to), without the metre's bonus; -1e9 when too few beats tell.
-double Contrast(const std::vector<double>& salience, std::size_t from, std::size_t to, int metre, int phase)
+/// How clearly `hypothesis` shows itself: under the hand-set decisions its contrast and
+/// its metre's bonus.
+double Score(const MetreHypothesis& hypothesis, const AnalysisModel* model)
 {
-    double on{}, off{};
-    int onCount{}, offCount{};
-    for (std::size_t i = from; i < to; ++i)
-        if ((static_cast<int>(i) - phase) % metre == 0) {
-            on += salience[i];
-            ++onCount;
-        } else {
-            off += salience[i];
-            ++offCount;
-        }
-    if (onCount < 2 || offCount < 1)
-        return -1e9;
-    return on / onCount - off / offCount;
+    return model ? HypothesisScore(hypothesis, *model) : hypothesis.contrast + kMetreBonus[hypothesis.metre];
 }
 
-/// The metre and phase whose bar starts stand out most among beats [from, to).
-Choice Best(const std::vector<double>& salience, std::size_t from, std::size_t to, const AnalysisModel* model)
+/// The metre and phase that show themselves most clearly among beats [from, to).
+Choice Best(const std::vector<double>& salience, const std::vector<std::array<float, kBeatInputs>>& inputs,
+    std::size_t from, std::size_t to, const AnalysisModel* model)
 {
     Choice best;
-    for (std::size_t m = 0; m < kModelMetres.size(); ++m) {
-        const int metre{kModelMetres[m]};
-        for (int phase = 0; phase < metre; ++phase) {
-            const double bonus{model ? static_cast<double>(model->metreBonus[m]) : kMetreBonus[m]};
-            const double contrast{Contrast(salience, from, to, metre, phase) + bonus};
-            if (contrast > best.contrast + 1e-12)
-                best = {metre, phase, contrast};
-        }
+    for (const MetreHypothesis& h : MetreHypotheses(salience, inputs, from, to)) {
+        const double score{Score(h, model)};
+        if (score > best.score + 1e-12)
+            best = {kModelMetres[h.metre], h.phase, score};
     }
     return best;
 }
@@ -319,6 +308,72 @@ std::vector<std::array<float, kBeatInputs>> BeatInputs(
     return inputs;
 }
 
+std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience,
+    const std::vector<std::array<float, kBeatInputs>>& inputs, std::size_t from, std::size_t to)
+{
+    std::vector<MetreHypothesis> hypotheses;
+    to = std::min(to, salience.size());
+    // Totals over all beats, then by beat index modulo each metre.
+    double total{};
+    std::array<double, kBarAccentInputs> inputTotal{};
+    for (std::size_t i = from; i < to; ++i) {
+        total += salience[i];
+        if (i < inputs.size())
+            for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+                inputTotal[k] += inputs[i][k];
+    }
+    const int all{static_cast<int>(to > from ? to - from : 0)};
+    for (std::size_t m = 0; m < kModelMetres.size(); ++m) {
+        const int metre{kModelMetres[m]};
+        std::array<double, kLongestMetre> salienceSum{};
+        std::array<int, kLongestMetre> count{};
+        std::array<std::array<double, kBarAccentInputs>, kLongestMetre> inputSum{};
+        for (std::size_t i = from; i < to; ++i) {
+            const auto residue{static_cast<std::size_t>(static_cast<int>(i) % metre)};
+            salienceSum[residue] += salience[i];
+            ++count[residue];
+            if (i < inputs.size())
+                for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+                    inputSum[residue][k] += inputs[i][k];
+        }
+        for (int phase = 0; phase < metre; ++phase) {
+            const auto on{static_cast<std::size_t>(phase)};
+            const int onCount{count[on]}, offCount{all - count[on]};
+            if (onCount < 2 || offCount < 1)
+                continue;
+            MetreHypothesis h{.metre = m, .phase = phase, .contrast = 0.0, .accents = {}};
+            h.contrast = salienceSum[on] / onCount - (total - salienceSum[on]) / offCount;
+            for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+                h.accents[k]
+                    = static_cast<float>(inputSum[on][k] / onCount - (inputTotal[k] - inputSum[on][k]) / offCount);
+            hypotheses.push_back(h);
+        }
+    }
+    return hypotheses;
+}
+
+double HypothesisScore(const MetreHypothesis& hypothesis, const AnalysisModel& model)
+{
+    double score{hypothesis.contrast + model.metreBonus[hypothesis.metre]};
+    for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+        score += static_cast<double>(model.barAccents[hypothesis.metre][k]) * hypothesis.accents[k];
+    return score;
+}
+
+std::vector<double> BarStartLogOdds(
+    const std::vector<std::array<float, kBeatInputs>>& inputs, const AnalysisModel& model)
+{
+    std::vector<double> logOdds;
+    logOdds.reserve(inputs.size());
+    for (const auto& in : inputs) {
+        double s{model.beatBias};
+        for (std::size_t k = 0; k < kBeatInputs; ++k)
+            s += static_cast<double>(model.beatWeights[k]) * in[k];
+        logOdds.push_back(s);
+    }
+    return logOdds;
+}
+
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
     const std::vector<int>& rootPerTick, const AnalysisModel* model)
 {
@@ -326,18 +381,15 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
     const std::size_t beats{grid.beats.size()};
     if (beats == 0 || features.Ticks() == 0)
         return bars;
+    std::vector<std::array<float, kBeatInputs>> inputs;
     std::vector<double> salience;
     if (model) {
-        for (const auto& in : BeatInputs(features, grid, rootPerTick)) {
-            double s{model->beatBias};
-            for (std::size_t k = 0; k < kBeatInputs; ++k)
-                s += static_cast<double>(model->beatWeights[k]) * in[k];
-            salience.push_back(s);
-        }
+        inputs = BeatInputs(features, grid, rootPerTick);
+        salience = BarStartLogOdds(inputs, *model);
     } else
         salience = Salience(features, grid, rootPerTick);
     const double sectionMargin{model ? static_cast<double>(model->sectionMargin) : kSectionMargin};
-    const Choice track{Best(salience, 0, beats, model)};
+    const Choice track{Best(salience, inputs, 0, beats, model)};
 
     // Sections as beat ranges.
     std::vector<std::size_t> starts{0};
@@ -355,11 +407,13 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
         const std::size_t from{starts[s]}, to{starts[s + 1]};
         Choice here{track};
         if (to - from >= static_cast<std::size_t>(kFewestSectionBeats) && starts.size() > 2) {
-            const Choice own{Best(salience, from, to, model)};
+            const Choice own{Best(salience, inputs, from, to, model)};
             // The track's choice measured on this section alone.
-            Choice kept{track};
-            kept.contrast = Contrast(salience, from, to, track.metre, track.phase);
-            if (own.contrast > kept.contrast + sectionMargin)
+            double kept{-1e9};
+            for (const MetreHypothesis& h : MetreHypotheses(salience, inputs, from, to))
+                if (kModelMetres[h.metre] == track.metre && h.phase == track.phase)
+                    kept = Score(h, model);
+            if (own.score > kept + sectionMargin)
                 here = own;
         }
         for (std::size_t i = from; i < to; ++i) {

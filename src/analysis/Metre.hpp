@@ -4,6 +4,7 @@
 #include "analysis/BeatTracker.hpp"
 #include "analysis/TrackFeatures.hpp"
 
+#include <array>
 #include <vector>
 
 namespace kalvotune::analysis {
@@ -28,7 +29,7 @@ void SettleOnBassNotes(const TrackFeatures& features, BeatGrid& grid);
 /// contrast wins. Done over the whole track, then again in each section (between
 /// `sectionTicks`), which keeps its own metre or phase only when it shows them clearly.
 /// With `model`, the salience of a beat is the model's log-odds of a bar start from its
-/// `BeatInputs`, and the metres' bonuses and the section margin are the model's.
+/// `BeatInputs`, and the metres' bonuses and accents and the section margin are the model's.
 BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& sectionTicks,
     const std::vector<int>& rootPerTick, const AnalysisModel* model = nullptr);
 
@@ -39,6 +40,28 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
 /// mean of those two beats away.
 std::vector<std::array<float, kBeatInputs>> BeatInputs(
     const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick);
+
+/// A metre and phase that the bar search weighs among some beats.
+struct MetreHypothesis {
+    std::size_t metre{}; ///< index into `kModelMetres`
+    int phase{}; ///< beats whose index less this is a multiple of the metre start bars
+    double contrast{}; ///< mean salience of those beats against the other beats
+    /// The same for each of the first `kBarAccentInputs` inputs.
+    std::array<float, kBarAccentInputs> accents{};
+};
+
+/// Every metre and phase among beats [from, to) with enough beats to tell, from each
+/// beat's `salience` and, when given, its `BeatInputs`.
+std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience,
+    const std::vector<std::array<float, kBeatInputs>>& inputs, std::size_t from, std::size_t to);
+
+/// How clearly `hypothesis` shows itself under `model`: its contrast, its metre's bonus
+/// and its metre's bar accent weights times its accents.
+double HypothesisScore(const MetreHypothesis& hypothesis, const AnalysisModel& model);
+
+/// The model's log-odds of a bar start for each beat from its `BeatInputs`.
+std::vector<double> BarStartLogOdds(
+    const std::vector<std::array<float, kBeatInputs>>& inputs, const AnalysisModel& model);
 
 /// Bars of three beats whose low end sounds half-way through the bar rather than on its
 /// second and third beats are two dotted beats (6/8 or 12/8 heard in its eighths taken

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <future>
@@ -841,6 +842,31 @@ TEST(AnalysisModel, LearnedFromATinyCorpusItNamesRootsAndFindsBarsOfThree)
     }
 }
 
+TEST(AnalysisModel, AMetresAccentWeightsPickTheBarStartsTheSalienceCannotTell)
+{
+    // Every beat as likely a bar start, but the low end sounds on every fourth beat from
+    // the second on: with weight on the low end in bars of four those beats start the bars.
+    const std::size_t beats{32};
+    const std::vector<double> salience(beats, 0.0);
+    std::vector<std::array<float, kBeatInputs>> inputs(beats);
+    for (std::size_t i = 0; i < beats; ++i)
+        inputs[i][2] = i % 4 == 1 ? 1.5f : -0.5f;
+    AnalysisModel model;
+    const auto four{static_cast<std::size_t>(std::ranges::find(kModelMetres, 4) - kModelMetres.begin())};
+    model.barAccents[four][2] = 1.0f;
+    const auto hypotheses{MetreHypotheses(salience, inputs, 0, beats)};
+    const auto best = [&] {
+        return *std::ranges::max_element(
+            hypotheses, {}, [&](const MetreHypothesis& h) { return HypothesisScore(h, model); });
+    };
+    EXPECT_EQ(kModelMetres[best().metre], 4);
+    EXPECT_EQ(best().phase, 1);
+    EXPECT_DOUBLE_EQ(HypothesisScore(best(), model), 2.0) << "1.5 on the bar starts against -0.5 on the other beats";
+    // The metre's bonus outweighs it.
+    model.metreBonus[0] = 2.5f;
+    EXPECT_EQ(kModelMetres[best().metre], 2);
+}
+
 TEST(AnalysisModel, ATempoCandidateKeepsTheBeatsItFallsOnAndSplitsTheGapsBetweenThem)
 {
     // Gaps that widen from 0.5 s to 0.6 s, as in a ritardando.
@@ -893,6 +919,7 @@ TEST(AnalysisModel, AMissingOrDamagedFileIsRefusedWithTheReason)
         {noNumber, "испорчена"},
         {notFinite, "испорчена"},
         {whole + "chordBias 1 2\n", "испорчена"},
+        {whole + "barAccents 1 2\n", "испорчена"},
         {whole + "surplus 1\n", "испорчена"},
     };
     for (const auto& [text, reason] : damaged) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -249,6 +250,142 @@ void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
     for (std::size_t k = 0; k < kBeatInputs; ++k)
         model.beatWeights[k] = static_cast<float>(w[k]);
     model.beatBias = static_cast<float>(w[kBeatInputs]);
+}
+
+/// A stretch of a piece's beats the bar search weighs as one, with the metre and phase
+/// its labels give there.
+struct BarExample {
+    std::vector<analysis::MetreHypothesis> hypotheses;
+    std::size_t truth{}; ///< index into `hypotheses`
+    double weight{1.0};
+};
+
+/// Seconds of the stretches the bar accents also learn from: as long as the live bar
+/// search hears, so the accents serve both it and the whole track's.
+constexpr double kAccentWindow{12.0};
+/// The whole track counts this many windows' worth.
+constexpr double kWholeTrackWeight{4.0};
+/// A stretch whose best metre and phase find fewer of its labelled bar starts than this
+/// (F-measure) teaches nothing: its labels fit none of them.
+constexpr double kFewestAgreeing{0.67};
+
+/// The hypotheses of beats [from, to) of `grid` (its inputs measured over just those
+/// beats) and the one whose bar starts best match the labelled ones; none when no
+/// hypothesis matches well.
+std::optional<BarExample> BarExampleOf(const Piece& p, const analysis::BeatGrid& grid, const std::vector<int>& roots,
+    std::size_t from, std::size_t to, const AnalysisModel& model)
+{
+    analysis::BeatGrid window{.period = grid.period, .beats = {}};
+    window.beats.assign(grid.beats.begin() + static_cast<long>(from), grid.beats.begin() + static_cast<long>(to));
+    const auto inputs{analysis::BeatInputs(p.features, window, roots)};
+    BarExample example;
+    example.hypotheses = analysis::MetreHypotheses(analysis::BarStartLogOdds(inputs, model), inputs, 0, inputs.size());
+    const auto near = [&](const std::vector<double>& times, double at) {
+        const auto it = std::lower_bound(times.begin(), times.end(), at - corpus::kTolerance);
+        return it != times.end() && *it <= at + corpus::kTolerance;
+    };
+    double best{};
+    for (std::size_t h = 0; h < example.hypotheses.size(); ++h) {
+        const auto& hypothesis{example.hypotheses[h]};
+        const int metre{analysis::kModelMetres[hypothesis.metre]};
+        int hits{}, predicted{}, labelled{};
+        for (std::size_t i = 0; i < window.beats.size(); ++i) {
+            if (!near(p.labels.beats, window.beats[i]))
+                continue;
+            const bool start{static_cast<int>(i) % metre == hypothesis.phase};
+            const bool bar{near(p.labels.barStarts, window.beats[i])};
+            predicted += start;
+            labelled += bar;
+            hits += start && bar;
+        }
+        const double f{predicted + labelled > 0 ? 2.0 * hits / (predicted + labelled) : 0.0};
+        if (f > best + 1e-9) {
+            best = f;
+            example.truth = h;
+        }
+    }
+    if (best < kFewestAgreeing)
+        return std::nullopt;
+    return example;
+}
+
+/// Fits the metres' bonuses and bar accents: a softmax over each stretch's hypotheses
+/// (the whole track and windows of `kAccentWindow`) that the labelled one should win,
+/// on top of the bar regression's contrast. Adam on the whole batch.
+void FitBarAccents(const std::vector<Piece>& pieces, AnalysisModel& model)
+{
+    std::vector<std::vector<BarExample>> perPiece(pieces.size());
+    ForEachPiece(pieces.size(), [&](std::size_t n) {
+        const Piece& p{pieces[n]};
+        analysis::BeatGrid grid{p.grid};
+        if (grid.beats.size() < 8)
+            return 0.0;
+        const std::vector<int> roots{analysis::LearnedRoots(p.features, model)};
+        analysis::CorrectGrid(p.features, model, roots, grid);
+        if (auto whole{BarExampleOf(p, grid, roots, 0, grid.beats.size(), model)}) {
+            whole->weight = kWholeTrackWeight;
+            perPiece[n].push_back(std::move(*whole));
+        }
+        const auto span{static_cast<std::size_t>(std::max(8.0, kAccentWindow / std::max(grid.period, 0.1)))};
+        for (std::size_t from = 0; from + span <= grid.beats.size(); from += span / 2)
+            if (auto window{BarExampleOf(p, grid, roots, from, from + span, model)})
+                perPiece[n].push_back(std::move(*window));
+        return 0.0;
+    });
+    std::vector<BarExample> examples;
+    for (auto& piece : perPiece)
+        for (auto& example : piece)
+            examples.push_back(std::move(example));
+
+    constexpr std::size_t kBonuses{analysis::kModelMetres.size()};
+    constexpr std::size_t kAccents{analysis::kBarAccentInputs};
+    constexpr std::size_t kParams{kBonuses * (1 + kAccents)};
+    // The bonuses first, then each metre's accent weights.
+    const auto accentIndex = [](std::size_t metre, std::size_t k) { return kBonuses + metre * kAccents + k; };
+    std::vector<double> w(kParams), m(kParams), v(kParams);
+    for (std::size_t k = 0; k < kBonuses; ++k)
+        w[k] = model.metreBonus[k];
+    double totalWeight{};
+    for (const BarExample& e : examples)
+        totalWeight += e.weight;
+    constexpr double kRate{0.02}, kDecay{0.03};
+    std::vector<double> g(kParams), scores;
+    for (int step = 1; step <= 600 && totalWeight > 0; ++step) {
+        std::fill(g.begin(), g.end(), 0.0);
+        for (const BarExample& e : examples) {
+            scores.assign(e.hypotheses.size(), 0.0);
+            double top{-1e300};
+            for (std::size_t h = 0; h < e.hypotheses.size(); ++h) {
+                const auto& hyp{e.hypotheses[h]};
+                double s{hyp.contrast + w[hyp.metre]};
+                for (std::size_t k = 0; k < kAccents; ++k)
+                    s += w[accentIndex(hyp.metre, k)] * hyp.accents[k];
+                scores[h] = s;
+                top = std::max(top, s);
+            }
+            double sum{};
+            for (double& s : scores)
+                sum += s = std::exp(s - top);
+            for (std::size_t h = 0; h < e.hypotheses.size(); ++h) {
+                const auto& hyp{e.hypotheses[h]};
+                const double d{e.weight * (scores[h] / sum - (h == e.truth ? 1.0 : 0.0))};
+                g[hyp.metre] += d;
+                for (std::size_t k = 0; k < kAccents; ++k)
+                    g[accentIndex(hyp.metre, k)] += d * hyp.accents[k];
+            }
+        }
+        for (std::size_t k = 0; k < kParams; ++k) {
+            const double grad{g[k] / totalWeight + (k >= kBonuses ? kDecay * w[k] : 0.0)};
+            m[k] = 0.9 * m[k] + 0.1 * grad;
+            v[k] = 0.999 * v[k] + 0.001 * grad * grad;
+            w[k] -= kRate * (m[k] / (1 - std::pow(0.9, step))) / (std::sqrt(v[k] / (1 - std::pow(0.999, step))) + 1e-8);
+        }
+    }
+    for (std::size_t metre = 0; metre < kBonuses; ++metre) {
+        model.metreBonus[metre] = static_cast<float>(w[metre]);
+        for (std::size_t k = 0; k < kAccents; ++k)
+            model.barAccents[metre][k] = static_cast<float>(w[accentIndex(metre, k)]);
+    }
 }
 
 /// The metres' bonuses and the section margin, one at a time, twice over: each takes the
@@ -514,6 +651,7 @@ AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(c
         + ", live " + std::to_string(model.liveChangePrice));
     log(FitGrid(pieces, model));
     FitBeats(pieces, model);
+    FitBarAccents(pieces, model);
     log("bars fitted: bars " + std::to_string(FitMetres(pieces, model)));
     log(Format("on the training pieces", Measure(pieces, model)));
     return model;

@@ -35,9 +35,10 @@ Figures Measure(const std::vector<Piece>& pieces, const analysis::AnalysisModel&
 void Report(const std::vector<Piece>& pieces, const analysis::AnalysisModel& model,
     const std::function<void(const std::string&)>& log);
 
-/// Fits every weight and constant of the model on `pieces` alone, with fixed seeds:
-/// the chord regression, then its change price, the grid corrections (phase and tempo), then the bar regression on the
-/// corrected grids, the metres' bonuses and the section margin. `log` hears what each step reached.
+/// Fits every weight and constant of the model on `pieces` alone, with fixed seeds: the
+/// chord regression, then its change price, the grid corrections (phase and tempo), then
+/// the bar regression on the corrected grids, the bar accents with the metres' bonuses,
+/// and the bonuses and the section margin once more. `log` hears what each step reached.
 analysis::AnalysisModel Train(const std::vector<Piece>& pieces, const std::function<void(const std::string&)>& log);
 
 } // namespace kalvotune::training
