@@ -144,10 +144,10 @@ bool ParseAnalysisModel(const std::string& text, AnalysisModel& model, std::stri
             ok = ReadList(words, read.halveWeights);
         } else if (name == "barAccents") {
             index = kQualities + 10;
-            std::array<float, kModelMetres.size() * kBarAccentInputs> flat{};
+            std::array<float, kModelMetres.size() * kBeatInputs> flat{};
             ok = ReadList(words, flat);
             for (std::size_t k = 0; k < flat.size(); ++k)
-                read.barAccents[k / kBarAccentInputs][k % kBarAccentInputs] = flat[k];
+                read.barAccents[k / kBeatInputs][k % kBeatInputs] = flat[k];
         }
         if (index < 0 || !ok) {
             error = "строка «" + line.substr(0, 40) + "» испорчена";

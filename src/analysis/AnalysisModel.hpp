@@ -18,7 +18,7 @@ constexpr int kChordStates{12 * kQualities};
 /// profile and the bass line of the tick and their means over the two ticks either side.
 constexpr int kChordInputs{48};
 /// What the bar model sees of a beat (see `BeatInputs`).
-constexpr int kBeatInputs{20};
+constexpr int kBeatInputs{22};
 /// What the phase and octave corrections see of a whole beat grid (see `GridInputs`), a constant first.
 constexpr int kGridInputs{6};
 /// What the tempo choice sees of each candidate grid (see `TempoInputs`).
@@ -40,9 +40,6 @@ constexpr int kChordContextTicks{2};
 constexpr float kQuietChordLufs{-60.0f};
 /// Metres the bar search considers: 2, 3, 4, 5 and 7 beats a bar.
 constexpr std::array<int, 5> kModelMetres{2, 3, 4, 5, 7};
-/// What a metre's bar accents see of its bar starts: the mean of each of the first this
-/// many of their `BeatInputs` (the measures themselves) against that of the other beats.
-constexpr int kBarAccentInputs{8};
 
 /// The decisions learned from the labelled corpus (`make train-analysis`):
 /// - the chord of each tick: a multinomial logistic regression over the 84 chord states
@@ -54,8 +51,9 @@ constexpr int kBarAccentInputs{8};
 ///   log-odds of its bar starts against the other beats plus the metre's bonus, over the
 ///   track and then over each section, which keeps its own choice only when it beats the
 ///   track's by `sectionMargin`; to that score each metre adds its own `barAccents`
-///   weights times how much each measure stands out on its bar starts, as what marks a
-///   bar start differs between metres;
+///   weights times how much each input stands out on its bar starts (the mean on them
+///   against the mean on the other beats), as what marks a bar start differs between
+///   metres;
 /// - the grid's phase and tempo octave: two logistic regressions on `GridInputs` say
 ///   whether the beats found sit half a beat off the music's (they then move by half a
 ///   beat) and whether they run at twice its tempo (the stronger half is then kept).
@@ -69,7 +67,7 @@ struct AnalysisModel {
     std::array<float, kModelMetres.size()> metreBonus{};
     float sectionMargin{0.6f};
     /// Per metre of `kModelMetres`.
-    std::array<std::array<float, kBarAccentInputs>, kModelMetres.size()> barAccents{};
+    std::array<std::array<float, kBeatInputs>, kModelMetres.size()> barAccents{};
     std::array<float, kGridInputs> shiftWeights{}; ///< all 0: the grid is left where found
     std::array<float, kTempoInputs> tempoWeights{};
     std::array<float, kGridInputs> halveWeights{};

@@ -87,21 +87,24 @@ double BassRise(const TrackFeatures& f, int tick);
 
 /// What each beat shows of a bar start, z-scored over the track: harmony moved, bass
 /// line moved, low end, onset, chord change, rise of the low end (a bass note), loudness,
-/// onset half-way to the next beat.
-constexpr int kBeatMeasures{8};
+/// onset half-way to the next beat, and how the harmony and the bass line of the two beats
+/// from it differ from those of the two beats before it.
+constexpr int kBeatMeasures{10};
+/// Beats each side that the harmony of a beat is set against.
+constexpr std::size_t kHarmonicSpan{2};
 /// The first this many measures are also set against the beats either side and against
 /// those two beats away.
 constexpr int kContrastedMeasures{6};
 static_assert(kBeatMeasures + 2 * kContrastedMeasures == kBeatInputs);
-static_assert(kBarAccentInputs == kBeatMeasures);
 std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
     const TrackFeatures& f, const BeatGrid& grid, const std::vector<int>& roots)
 {
     const std::size_t beats{grid.beats.size()};
     const int ticks{f.Ticks()};
     std::vector<double> harmony(beats), bass(beats), low(beats), onset(beats), chord(beats), rise(beats), loud(beats),
-        off(beats);
+        off(beats), harmonyTurn(beats), bassTurn(beats);
     std::array<double, 12> chromaBefore{}, bassBefore{};
+    std::vector<std::array<double, 12>> chromaOf(beats), lineOf(beats);
     for (std::size_t i = 0; i < beats; ++i) {
         const int from{std::clamp(TickOf(grid.beats[i]), 0, ticks - 1)};
         const int to{std::clamp(i + 1 < beats ? TickOf(grid.beats[i + 1]) : from + 5, from + 1, ticks)};
@@ -125,8 +128,8 @@ std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
             moved += std::abs(chroma[c] - chromaBefore[c]);
             bassMoved += std::abs(line[c] - bassBefore[c]);
         }
-        chromaBefore = chroma;
-        bassBefore = line;
+        chromaBefore = chromaOf[i] = chroma;
+        bassBefore = lineOf[i] = line;
         harmony[i] = i > 0 ? moved : 0.0;
         bass[i] = i > 0 ? bassMoved : 0.0;
         low[i] = std::log(1e-6 + energy);
@@ -139,9 +142,30 @@ std::vector<std::array<double, kBeatMeasures>> BeatMeasures(
         const double gap{i + 1 < beats ? grid.beats[i + 1] - grid.beats[i] : grid.period};
         off[i] = std::log(1e-6 + PeakNear(f, grid.beats[i] + gap / 2));
     }
+    // The harmony turns where a chord that held for some beats gives way to another,
+    // even when the new chord's own stab comes a beat after its bass note.
+    const auto turn = [&](const std::vector<std::array<double, 12>>& of, std::size_t i) {
+        if (i < kHarmonicSpan || i + kHarmonicSpan > beats)
+            return 0.0;
+        double distance{};
+        for (std::size_t c = 0; c < 12; ++c) {
+            double before{}, after{};
+            for (std::size_t d = 0; d < kHarmonicSpan; ++d) {
+                before += of[i - 1 - d][c];
+                after += of[i + d][c];
+            }
+            distance += std::abs(after - before);
+        }
+        return distance / kHarmonicSpan;
+    };
+    for (std::size_t i = 0; i < beats; ++i) {
+        harmonyTurn[i] = turn(chromaOf, i);
+        bassTurn[i] = turn(lineOf, i);
+    }
     std::vector<std::array<double, kBeatMeasures>> measures(beats);
     std::size_t k{};
-    for (std::vector<double>* v : {&harmony, &bass, &low, &onset, &chord, &rise, &loud, &off}) {
+    for (std::vector<double>* v :
+        {&harmony, &bass, &low, &onset, &chord, &rise, &loud, &off, &harmonyTurn, &bassTurn}) {
         ZScore(*v);
         for (std::size_t i = 0; i < beats; ++i)
             measures[i][k] = (*v)[i];
@@ -315,11 +339,11 @@ std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience
     to = std::min(to, salience.size());
     // Totals over all beats, then by beat index modulo each metre.
     double total{};
-    std::array<double, kBarAccentInputs> inputTotal{};
+    std::array<double, kBeatInputs> inputTotal{};
     for (std::size_t i = from; i < to; ++i) {
         total += salience[i];
         if (i < inputs.size())
-            for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
                 inputTotal[k] += inputs[i][k];
     }
     const int all{static_cast<int>(to > from ? to - from : 0)};
@@ -327,13 +351,13 @@ std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience
         const int metre{kModelMetres[m]};
         std::array<double, kLongestMetre> salienceSum{};
         std::array<int, kLongestMetre> count{};
-        std::array<std::array<double, kBarAccentInputs>, kLongestMetre> inputSum{};
+        std::array<std::array<double, kBeatInputs>, kLongestMetre> inputSum{};
         for (std::size_t i = from; i < to; ++i) {
             const auto residue{static_cast<std::size_t>(static_cast<int>(i) % metre)};
             salienceSum[residue] += salience[i];
             ++count[residue];
             if (i < inputs.size())
-                for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+                for (std::size_t k = 0; k < kBeatInputs; ++k)
                     inputSum[residue][k] += inputs[i][k];
         }
         for (int phase = 0; phase < metre; ++phase) {
@@ -343,7 +367,7 @@ std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience
                 continue;
             MetreHypothesis h{.metre = m, .phase = phase, .contrast = 0.0, .accents = {}};
             h.contrast = salienceSum[on] / onCount - (total - salienceSum[on]) / offCount;
-            for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+            for (std::size_t k = 0; k < kBeatInputs; ++k)
                 h.accents[k]
                     = static_cast<float>(inputSum[on][k] / onCount - (inputTotal[k] - inputSum[on][k]) / offCount);
             hypotheses.push_back(h);
@@ -355,7 +379,7 @@ std::vector<MetreHypothesis> MetreHypotheses(const std::vector<double>& salience
 double HypothesisScore(const MetreHypothesis& hypothesis, const AnalysisModel& model)
 {
     double score{hypothesis.contrast + model.metreBonus[hypothesis.metre]};
-    for (std::size_t k = 0; k < kBarAccentInputs; ++k)
+    for (std::size_t k = 0; k < kBeatInputs; ++k)
         score += static_cast<double>(model.barAccents[hypothesis.metre][k]) * hypothesis.accents[k];
     return score;
 }

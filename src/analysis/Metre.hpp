@@ -35,9 +35,10 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
 
 /// What the bar model sees of each beat of `grid`, z-scored over the track: how much the
 /// harmony and the bass line move, the low end, the onset, a chord change of
-/// `rootPerTick`, the rise of the low end, the loudness and the onset half-way to the next
-/// beat; then the first six against the mean of the beats either side, and against the
-/// mean of those two beats away.
+/// `rootPerTick`, the rise of the low end, the loudness, the onset half-way to the next
+/// beat, and how the harmony and the bass line of the two beats from it differ from those
+/// of the two before; then the first six against the mean of the beats either side, and
+/// against the mean of those two beats away.
 std::vector<std::array<float, kBeatInputs>> BeatInputs(
     const TrackFeatures& features, const BeatGrid& grid, const std::vector<int>& rootPerTick);
 
@@ -46,8 +47,8 @@ struct MetreHypothesis {
     std::size_t metre{}; ///< index into `kModelMetres`
     int phase{}; ///< beats whose index less this is a multiple of the metre start bars
     double contrast{}; ///< mean salience of those beats against the other beats
-    /// The same for each of the first `kBarAccentInputs` inputs.
-    std::array<float, kBarAccentInputs> accents{};
+    /// The same for each of the beats' `BeatInputs`.
+    std::array<float, kBeatInputs> accents{};
 };
 
 /// Every metre and phase among beats [from, to) with enough beats to tell, from each

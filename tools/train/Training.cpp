@@ -65,6 +65,29 @@ double BarShare(const Piece& p, const AnalysisModel& model)
         analysis::MapToChannels(p.features, p.grid, kBarSlider, &model).markerTicks, p.labels.barStarts);
 }
 
+/// How well the plan's bars fit the labelled ones, as the mean of the share of bar markers
+/// on bar starts (the slider at 2 s) and the F-measure of the bar starts themselves (where
+/// red turns the figures): the markers alone cannot tell bars of two from bars of four.
+double BarFit(const Piece& p, const AnalysisModel& model)
+{
+    const analysis::ChannelPlan plan{analysis::MapToChannels(p.features, p.grid, kBarSlider, &model)};
+    std::vector<int> starts;
+    for (int t = 0; t < plan.channels.Length(); ++t)
+        if (plan.channels.red[static_cast<std::size_t>(t)] & 1)
+            starts.push_back(t);
+    const std::vector<double>& labelled{p.labels.barStarts};
+    int found{};
+    for (const double at : labelled) {
+        const auto it = std::lower_bound(
+            starts.begin(), starts.end(), static_cast<int>(std::ceil((at - corpus::kTolerance) * 10.0 - 1e-9)));
+        found += it != starts.end() && *it / 10.0 <= at + corpus::kTolerance + 1e-9;
+    }
+    const double precision{corpus::ShareNear(starts, labelled)};
+    const double recall{labelled.empty() ? 0.0 : static_cast<double>(found) / static_cast<double>(labelled.size())};
+    const double f{precision + recall > 0 ? 2 * precision * recall / (precision + recall) : 0.0};
+    return 0.5 * (corpus::ShareNear(plan.markerTicks, labelled) + f);
+}
+
 double BeatShare(const Piece& p, const AnalysisModel& model)
 {
     return corpus::ShareNear(
@@ -338,7 +361,7 @@ void FitBarAccents(const std::vector<Piece>& pieces, AnalysisModel& model)
             examples.push_back(std::move(example));
 
     constexpr std::size_t kBonuses{analysis::kModelMetres.size()};
-    constexpr std::size_t kAccents{analysis::kBarAccentInputs};
+    constexpr std::size_t kAccents{analysis::kBeatInputs};
     constexpr std::size_t kParams{kBonuses * (1 + kAccents)};
     // The bonuses first, then each metre's accent weights.
     const auto accentIndex = [](std::size_t metre, std::size_t k) { return kBonuses + metre * kAccents + k; };
@@ -389,11 +412,11 @@ void FitBarAccents(const std::vector<Piece>& pieces, AnalysisModel& model)
 }
 
 /// The metres' bonuses and the section margin, one at a time, twice over: each takes the
-/// value that puts the most bar markers on bar starts.
+/// value with the best `BarFit`.
 double FitMetres(const std::vector<Piece>& pieces, AnalysisModel& model)
 {
     const auto bars = [&](const AnalysisModel& candidate) {
-        return Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarShare(pieces[i], candidate); }));
+        return Mean(ForEachPiece(pieces.size(), [&](std::size_t i) { return BarFit(pieces[i], candidate); }));
     };
     double best{bars(model)};
     for (int round = 0; round < 2; ++round) {
