@@ -45,6 +45,13 @@ constexpr double kSameTrackedTempo{0.1};
 /// A placed beat within this share of a beat of a tracked one is that beat.
 constexpr double kTrackedBeatTolerance{0.25};
 constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analysis
+/// The pulse has stopped (a held last chord, a break) when over this many beats, and at
+/// least `kFewestPulseTicks`, no onset reached `kPulseShare` of the strong onsets of the
+/// last 8 s (those above 99 in 100): the beats then change no picture until the
+/// onsets return.
+constexpr double kPulseBeats{2.0};
+constexpr int kFewestPulseTicks{8};
+constexpr double kPulseShare{0.1};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
 
@@ -257,6 +264,20 @@ void LiveAnalysis::UpdatePhase()
     m_lastBeatFrame = *top > 1e-9 || predicted < 0 ? now - back : predicted;
 }
 
+bool LiveAnalysis::Pulsing() const
+{
+    if (m_onsets.empty())
+        return false;
+    const auto recent{static_cast<std::size_t>(
+        std::max(kFewestPulseTicks * kFramesPerTick, static_cast<int>(std::lround(kPulseBeats * m_period))))};
+    const float latest{
+        *std::max_element(m_onsets.end() - static_cast<long>(std::min(recent, m_onsets.size())), m_onsets.end())};
+    std::vector<float> all(m_onsets.begin(), m_onsets.end());
+    const auto strong{all.begin() + static_cast<long>(all.size() * 99 / 100)};
+    std::nth_element(all.begin(), strong, all.end());
+    return latest > 0 && latest >= kPulseShare * *strong;
+}
+
 bool LiveAnalysis::NextBeatBefore(double until, double& beat)
 {
     if (m_period <= 0 || m_lastBeatFrame < 0)
@@ -411,12 +432,14 @@ void LiveAnalysis::Emit(const TrackFeatures& f, std::size_t t)
         // Before the metre is known every beat counts as a bar of one.
         const int metre{std::max(1, m_metre)};
         const int position{static_cast<int>(((index - m_barPhase) % metre + metre) % metre)};
-        out.barStart = m_metre > 0 && position == 0;
+        const bool pulse{Pulsing()};
+        out.barStart = pulse && m_metre > 0 && position == 0;
         const int beats{BeatsPerMarker(metre, BeatPeriod(), spacing)};
         if (beats <= metre)
             marker = position % beats == 0;
         else
             marker = ((index - m_markerPhase) % beats + beats) % beats == 0;
+        marker = marker && pulse;
         // The beat marker after the last one spans beats found long enough; rounded to
         // ticks it may come a tick closer, as in a template made from a file.
         nextBeatMarker = index - m_lastMarkerBeat == beats;

@@ -114,6 +114,8 @@ private:
     int Root(const TrackFeatures& features, std::size_t t);
     /// `Root` with the learned chord model, from the recent features.
     int LearnedRoot();
+    /// Whether the music still has a pulse: an onset stood out over the last beats.
+    bool Pulsing() const;
     /// Beats at least half a period after the last beat placed, up to `until` (seconds).
     bool NextBeatBefore(double until, double& beat);
     void Emit(const TrackFeatures& features, std::size_t t);

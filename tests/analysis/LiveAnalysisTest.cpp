@@ -136,6 +136,32 @@ TEST(LiveAnalysis, PredictsTheClicksOfAClickTrackAhead)
     EXPECT_GE(recall, 0.9);
 }
 
+TEST(LiveAnalysis, AHeldChordChangesNoPictureOnTheBeatsUntilTheOnsetsReturn)
+{
+    // Clicks until 16 s, a chord held (no onset, far from silent) until 22 s, clicks again.
+    Sound sound{36};
+    std::vector<double> clicks{sound.Clicks(0.5, 16.0, 120, 4)};
+    for (const double hz : {220.0, 277.18, 329.63})
+        sound.Tone(16.0, hz, 6.0, 0.1, 100.0);
+    for (const double t : sound.Clicks(22.0, 35.5, 120, 4))
+        clicks.push_back(t);
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    for (const LiveTick& tick : ticks) {
+        if (tick.tick >= 10 && tick.tick < 350) {
+            EXPECT_FALSE(tick.silent) << "tick " << tick.tick;
+        }
+        // Two beats after the last click the pulse has stopped.
+        if (tick.tick >= 172 && tick.tick < 220) {
+            EXPECT_FALSE(Marked(tick) || (tick.red & 1)) << "tick " << tick.tick;
+        }
+    }
+    // The beats held their tempo through the chord and go on with the clicks.
+    const auto [precision, recall] = Agreement(ticks, clicks, 23.0, Marked);
+    EXPECT_GE(precision, 0.95);
+    EXPECT_GE(recall, 0.95);
+}
+
 TEST(LiveAnalysis, CountsABarOfThree)
 {
     Sound sound{30};
