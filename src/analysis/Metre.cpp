@@ -202,12 +202,11 @@ double Score(const MetreHypothesis& hypothesis, const AnalysisModel* model)
     return model ? HypothesisScore(hypothesis, *model) : hypothesis.contrast + kMetreBonus[hypothesis.metre];
 }
 
-/// The metre and phase that show themselves most clearly among beats [from, to).
-Choice Best(const std::vector<double>& salience, const std::vector<std::array<float, kBeatInputs>>& inputs,
-    std::size_t from, std::size_t to, const AnalysisModel* model)
+/// The metre and phase of `hypotheses` that show themselves most clearly.
+Choice Best(const std::vector<MetreHypothesis>& hypotheses, const AnalysisModel* model)
 {
     Choice best;
-    for (const MetreHypothesis& h : MetreHypotheses(salience, inputs, from, to)) {
+    for (const MetreHypothesis& h : hypotheses) {
         const double score{Score(h, model)};
         if (score > best.score + 1e-12)
             best = {kModelMetres[h.metre], h.phase, score};
@@ -413,7 +412,7 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
     } else
         salience = Salience(features, grid, rootPerTick);
     const double sectionMargin{model ? static_cast<double>(model->sectionMargin) : kSectionMargin};
-    const Choice track{Best(salience, inputs, 0, beats, model)};
+    const Choice track{Best(MetreHypotheses(salience, inputs, 0, beats), model)};
 
     // Sections as beat ranges.
     std::vector<std::size_t> starts{0};
@@ -431,10 +430,11 @@ BarGrid FindBars(const TrackFeatures& features, const BeatGrid& grid, const std:
         const std::size_t from{starts[s]}, to{starts[s + 1]};
         Choice here{track};
         if (to - from >= static_cast<std::size_t>(kFewestSectionBeats) && starts.size() > 2) {
-            const Choice own{Best(salience, inputs, from, to, model)};
+            const std::vector<MetreHypothesis> hypotheses{MetreHypotheses(salience, inputs, from, to)};
+            const Choice own{Best(hypotheses, model)};
             // The track's choice measured on this section alone.
             double kept{-1e9};
-            for (const MetreHypothesis& h : MetreHypotheses(salience, inputs, from, to))
+            for (const MetreHypothesis& h : hypotheses)
                 if (kModelMetres[h.metre] == track.metre && h.phase == track.phase)
                     kept = Score(h, model);
             if (own.score > kept + sectionMargin)

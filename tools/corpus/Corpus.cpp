@@ -125,16 +125,19 @@ std::string ReadFile(const std::filesystem::path& path)
     return s.str();
 }
 
+bool NearAny(const std::vector<double>& sorted, double at, double slack)
+{
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), at - kTolerance - slack);
+    return it != sorted.end() && *it <= at + kTolerance + slack;
+}
+
 double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference)
 {
     if (ticks.empty())
         return 0;
     int near{};
-    for (const int t : ticks) {
-        const double at{t / 10.0};
-        const auto it = std::lower_bound(reference.begin(), reference.end(), at - kTolerance - 1e-9);
-        near += it != reference.end() && *it <= at + kTolerance + 1e-9;
-    }
+    for (const int t : ticks)
+        near += NearAny(reference, t / 10.0, 1e-9);
     return static_cast<double>(near) / static_cast<double>(ticks.size());
 }
 

@@ -81,6 +81,8 @@ std::vector<LoadedPiece> LoadPieces(const std::filesystem::path& folder, const s
 
 /// Seconds: a marker this close to a labelled time is on it.
 constexpr double kTolerance{0.1};
+/// Whether some time of `sorted` lies within the tolerance (widened by `slack`) of `at`.
+bool NearAny(const std::vector<double>& sorted, double at, double slack = 0.0);
 /// Share of `ticks` (100 ms each) within the tolerance of some time in `reference` (sorted).
 double ShareNear(const std::vector<int>& ticks, const std::vector<double>& reference);
 

@@ -72,16 +72,16 @@ double BarFit(const Piece& p, const AnalysisModel& model)
 {
     const analysis::ChannelPlan plan{analysis::MapToChannels(p.features, p.grid, kBarSlider, &model)};
     std::vector<int> starts;
+    std::vector<double> startSeconds;
     for (int t = 0; t < plan.channels.Length(); ++t)
-        if (plan.channels.red[static_cast<std::size_t>(t)] & 1)
+        if (plan.channels.red[static_cast<std::size_t>(t)] & 1) {
             starts.push_back(t);
+            startSeconds.push_back(t / 10.0);
+        }
     const std::vector<double>& labelled{p.labels.barStarts};
     int found{};
-    for (const double at : labelled) {
-        const auto it = std::lower_bound(
-            starts.begin(), starts.end(), static_cast<int>(std::ceil((at - corpus::kTolerance) * 10.0 - 1e-9)));
-        found += it != starts.end() && *it / 10.0 <= at + corpus::kTolerance + 1e-9;
-    }
+    for (const double at : labelled)
+        found += corpus::NearAny(startSeconds, at, 1e-9);
     const double precision{corpus::ShareNear(starts, labelled)};
     const double recall{labelled.empty() ? 0.0 : static_cast<double>(found) / static_cast<double>(labelled.size())};
     const double f{precision + recall > 0 ? 2 * precision * recall / (precision + recall) : 0.0};
@@ -241,14 +241,10 @@ void FitBeats(const std::vector<Piece>& pieces, AnalysisModel& model)
         const auto inputs{analysis::BeatInputs(p.features, grid, roots)};
         for (std::size_t i = 0; i < grid.beats.size(); ++i) {
             const double at{grid.beats[i]};
-            const auto near = [&](const std::vector<double>& times) {
-                const auto it = std::lower_bound(times.begin(), times.end(), at - corpus::kTolerance);
-                return it != times.end() && *it <= at + corpus::kTolerance;
-            };
-            if (!near(p.labels.beats))
+            if (!corpus::NearAny(p.labels.beats, at))
                 continue;
             xs.push_back(inputs[i]);
-            ys.push_back(near(p.labels.barStarts) ? 1.0 : 0.0);
+            ys.push_back(corpus::NearAny(p.labels.barStarts, at) ? 1.0 : 0.0);
         }
     }
     std::array<double, kBeatInputs + 1> w{}, m{}, v{};
@@ -303,20 +299,16 @@ std::optional<BarExample> BarExampleOf(const Piece& p, const analysis::BeatGrid&
     const auto inputs{analysis::BeatInputs(p.features, window, roots)};
     BarExample example;
     example.hypotheses = analysis::MetreHypotheses(analysis::BarStartLogOdds(inputs, model), inputs, 0, inputs.size());
-    const auto near = [&](const std::vector<double>& times, double at) {
-        const auto it = std::lower_bound(times.begin(), times.end(), at - corpus::kTolerance);
-        return it != times.end() && *it <= at + corpus::kTolerance;
-    };
     double best{};
     for (std::size_t h = 0; h < example.hypotheses.size(); ++h) {
         const auto& hypothesis{example.hypotheses[h]};
         const int metre{analysis::kModelMetres[hypothesis.metre]};
         int hits{}, predicted{}, labelled{};
         for (std::size_t i = 0; i < window.beats.size(); ++i) {
-            if (!near(p.labels.beats, window.beats[i]))
+            if (!corpus::NearAny(p.labels.beats, window.beats[i]))
                 continue;
             const bool start{static_cast<int>(i) % metre == hypothesis.phase};
-            const bool bar{near(p.labels.barStarts, window.beats[i])};
+            const bool bar{corpus::NearAny(p.labels.barStarts, window.beats[i])};
             predicted += start;
             labelled += bar;
             hits += start && bar;
@@ -474,10 +466,8 @@ double OnBeats(const std::vector<double>& times, const corpus::Labels& labels)
     if (times.empty())
         return 0;
     int near{};
-    for (const double at : times) {
-        const auto it = std::lower_bound(labels.beats.begin(), labels.beats.end(), at - corpus::kTolerance);
-        near += it != labels.beats.end() && *it <= at + corpus::kTolerance;
-    }
+    for (const double at : times)
+        near += corpus::NearAny(labels.beats, at);
     return static_cast<double>(near) / static_cast<double>(times.size());
 }
 
