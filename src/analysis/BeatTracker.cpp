@@ -35,6 +35,8 @@ constexpr double kSwungBeatNearest{0.28};
 constexpr double kSwungBeatFarthest{0.45};
 /// Places between two beats told apart when looking for swing: 12.5 ms at 120 BPM.
 constexpr int kPhaseBins{40};
+/// Normalised onset strength a frame needs to count as sitting on an onset.
+constexpr double kOnsetFloor{0.5};
 
 } // namespace
 
@@ -240,6 +242,23 @@ double SwingGap(const PhaseProfile& profile)
                                                                                                              : 0.0;
 }
 
+/// The frame with the strongest onset within a tenth of a period of `frame`.
+long StrongestNear(const std::vector<double>& odf, long frame, double period)
+{
+    const auto slack = static_cast<long>(std::round(period * 0.1));
+    const auto last = static_cast<long>(odf.size()) - 1;
+    long best{std::clamp(frame, 0L, last)};
+    for (long t = std::max(0L, frame - slack); t <= std::min(last, frame + slack); ++t)
+        if (odf[static_cast<std::size_t>(t)] > odf[static_cast<std::size_t>(best)])
+            best = t;
+    return best;
+}
+
+bool OnOnset(const std::vector<double>& odf, long frame, double period)
+{
+    return odf[static_cast<std::size_t>(StrongestNear(odf, frame, period))] > kOnsetFloor;
+}
+
 } // namespace
 
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond)
@@ -284,16 +303,16 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
     for (long t = last; t >= 0; t = previous[static_cast<std::size_t>(t)])
         frames.push_back(t);
     std::reverse(frames.begin(), frames.end());
+    // The path runs on past the music's last onset, one period after another, while the
+    // final notes ring out: the grid ends on the last beat that sits on an onset.
+    while (frames.size() > 1 && !OnOnset(odf, frames.back(), periods[static_cast<std::size_t>(frames.back())]))
+        frames.pop_back();
     // Frames before the first beat found that still sit on onsets extend the grid back.
     while (!frames.empty() && frames.front() - periods[static_cast<std::size_t>(frames.front())] >= 0) {
         const double local{periods[static_cast<std::size_t>(frames.front())]};
         const auto guess = static_cast<long>(std::round(static_cast<double>(frames.front()) - local));
-        long bestFrame{guess};
-        const auto slack = static_cast<long>(std::round(local * 0.1));
-        for (long t = std::max(0L, guess - slack); t <= std::min(n - 1, guess + slack); ++t)
-            if (odf[static_cast<std::size_t>(t)] > odf[static_cast<std::size_t>(bestFrame)])
-                bestFrame = t;
-        if (odf[static_cast<std::size_t>(bestFrame)] <= 0.5)
+        const long bestFrame{StrongestNear(odf, guess, local)};
+        if (odf[static_cast<std::size_t>(bestFrame)] <= kOnsetFloor)
             break;
         frames.insert(frames.begin(), bestFrame);
     }

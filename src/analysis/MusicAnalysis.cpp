@@ -18,6 +18,13 @@ AnalysisResult Failed(const std::filesystem::path& path, const std::string& reas
 
 } // namespace
 
+BeatGrid FindBeats(const TrackFeatures& features)
+{
+    BeatGrid grid{TrackBeats(features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop)};
+    SettleOnBassNotes(features, grid);
+    return grid;
+}
+
 bool MeasureTrack(const std::filesystem::path& path, MeasuredTrack& track, std::string& message, std::stop_token stop,
     const AnalysisProgress& progress)
 {
@@ -54,8 +61,7 @@ bool MeasureTrack(const std::filesystem::path& path, MeasuredTrack& track, std::
         return false;
     }
     track.features = extractor.Finish();
-    track.grid = TrackBeats(track.features.onsetStrength, static_cast<double>(kAnalysisRate) / kHop);
-    SettleOnBassNotes(track.features, track.grid);
+    track.grid = FindBeats(track.features);
     track.seconds = static_cast<double>(decoded) / kAnalysisRate;
     return true;
 }

@@ -29,6 +29,9 @@ struct MeasuredTrack {
     double seconds{}; ///< length of the decoded sound
 };
 
+/// The beats of a measured track, settled on its bass notes.
+BeatGrid FindBeats(const TrackFeatures& features);
+
 /// Decodes the track at `path` and measures it; false with the reason in `message` when
 /// it cannot be decoded or holds no sound, and with `message` empty when stopped.
 bool MeasureTrack(const std::filesystem::path& path, MeasuredTrack& track, std::string& message,

@@ -59,14 +59,15 @@ std::string ReadFile(const std::filesystem::path& path);
 
 namespace kalvotune::corpus {
 
-/// `MeasureTrack` of `wav`, kept beside it in WAV.features for the next run: training and
-/// evaluation read the same pieces many times. A cache that is older than the sound, of
-/// another size or of another `kFeatureCacheVersion` is measured anew.
+/// `MeasureTrack` of `wav`, its features kept beside it in WAV.features for the next run:
+/// training and evaluation read the same pieces many times. The beats are found anew from
+/// the kept features. A cache that is older than the sound, of another size or of another
+/// `kFeatureCacheVersion` is measured anew.
 bool MeasureCached(const std::filesystem::path& wav, analysis::MeasuredTrack& track, std::string& error);
 
-/// Raised whenever the feature extractor, the beat tracker or the settling of the beats
-/// changes what they give: caches of older versions are then measured anew.
-constexpr int kFeatureCacheVersion{1};
+/// Raised whenever the feature extractor changes what it gives: caches of older versions
+/// are then measured anew.
+constexpr int kFeatureCacheVersion{2};
 
 /// A corpus piece as the analysis measures it, with its labels.
 struct LoadedPiece {

@@ -58,8 +58,6 @@ template <typename Io, typename Track> void Fields(Io& io, Track& t)
     io.List(t.features.centredBassChroma);
     io.List(t.features.bassEnergy);
     io.List(t.features.onsetStrength);
-    io.Value(t.grid.period);
-    io.List(t.grid.beats);
     io.Value(t.seconds);
 }
 
@@ -80,8 +78,10 @@ bool MeasureCached(const std::filesystem::path& wav, analysis::MeasuredTrack& tr
         in.Value(cachedSize);
         if (in.ok && version == kFeatureCacheVersion && cachedSize == size) {
             Fields(in, track);
-            if (in.ok && in.at == bytes.size())
+            if (in.ok && in.at == bytes.size()) {
+                track.grid = analysis::FindBeats(track.features);
                 return true;
+            }
         }
     }
     if (!analysis::MeasureTrack(wav, track, error))
