@@ -20,7 +20,8 @@ struct BeatGrid {
 /// A grid on the off-beats of swung eighths (a short gap to the next onset place, none
 /// as far before) moves on by that gap to the beats. Whole-track and deterministic; the
 /// grid reaches back to the first beat of the track instead of waiting for the tracker
-/// to lock on.
+/// to lock on, and ends on the last beat that sits on an onset, not in the final notes'
+/// ring.
 BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSecond);
 
 /// Onset strength above its own average, scaled to unit spread, so the beat search

@@ -41,9 +41,10 @@ struct ChannelPlan {
 ///   so that a slow opening keeps its own beat when a longer fast part sets the track's
 ///   tempo) and followed by a Viterbi path that takes a new tempo once it has fitted better
 ///   for a few seconds (accelerando, ritardando, a new tempo in a later section); the beats sit
-///   on strong onsets with gaps close to the tempo of their moment (`TrackBeats`). In
-///   swing, a grid that sits on the long notes melodies start on the swung off-beat moves
-///   on to the beat, where the long gap of each long-short pair begins.
+///   on strong onsets with gaps close to the tempo of their moment, from the first to the
+///   last that sits on an onset (`TrackBeats`). In swing, a grid that sits on the long
+///   notes melodies start on the swung off-beat moves on to the beat, where the long gap
+///   of each long-short pair begins.
 /// - Phase and tempo (learned, `CorrectGrid`): from how onsets and the low end sit on the
 ///   beats against half-way between them, and on the even against the odd beats, the
 ///   model moves a grid that sits on the off-beats by half a beat; then it takes the
