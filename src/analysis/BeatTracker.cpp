@@ -254,6 +254,7 @@ long StrongestNear(const std::vector<double>& odf, long frame, double period)
     return best;
 }
 
+/// Whether a beat at `frame` sits on an onset: one above the floor within a tenth of a period.
 bool OnOnset(const std::vector<double>& odf, long frame, double period)
 {
     return odf[static_cast<std::size_t>(StrongestNear(odf, frame, period))] > kOnsetFloor;
