@@ -37,8 +37,21 @@ constexpr double kSwungBeatFarthest{0.45};
 constexpr int kPhaseBins{40};
 /// Normalised onset strength a frame needs to count as sitting on an onset.
 constexpr double kOnsetFloor{0.5};
+/// The last beat's onset must reach this share of the strong onsets of the seconds
+/// before it: the ring of the final notes has no onset that does.
+constexpr double kEndingShare{0.1};
+constexpr double kEndingSeconds{8.0};
 
 } // namespace
+
+float StrongOnsets(std::vector<float> onsets)
+{
+    if (onsets.empty())
+        return 0;
+    const auto strong{onsets.begin() + static_cast<long>(onsets.size() * 99 / 100)};
+    std::nth_element(onsets.begin(), strong, onsets.end());
+    return *strong;
+}
 
 /// Onset strength above its own average, scaled to unit spread, so the beat search
 /// does not depend on the track's level.
@@ -254,10 +267,18 @@ long StrongestNear(const std::vector<double>& odf, long frame, double period)
     return best;
 }
 
-/// Whether a beat at `frame` sits on an onset: one above the floor within a tenth of a period.
-bool OnOnset(const std::vector<double>& odf, long frame, double period)
+/// Whether a beat at `frame` of the raw onset curve has an onset within a tenth of a
+/// period that reaches `kEndingShare` of the strong onsets of the `window` frames before.
+bool EndsOnOnset(const std::vector<float>& strength, long frame, double period, long window)
 {
-    return odf[static_cast<std::size_t>(StrongestNear(odf, frame, period))] > kOnsetFloor;
+    const auto slack = static_cast<long>(std::round(period * 0.1));
+    const auto last = static_cast<long>(strength.size()) - 1;
+    float near{};
+    for (long t = std::max(0L, frame - slack); t <= std::min(last, frame + slack); ++t)
+        near = std::max(near, strength[static_cast<std::size_t>(t)]);
+    const auto begin = strength.begin() + std::max(0L, frame - window);
+    const float strong{StrongOnsets({begin, strength.begin() + std::min(last, frame) + 1})};
+    return near > 0 && near >= kEndingShare * strong;
 }
 
 } // namespace
@@ -305,8 +326,11 @@ BeatGrid TrackBeats(const std::vector<float>& onsetStrength, double framesPerSec
         frames.push_back(t);
     std::reverse(frames.begin(), frames.end());
     // The path runs on past the music's last onset, one period after another, while the
-    // final notes ring out: the grid ends on the last beat that sits on an onset.
-    while (frames.size() > 1 && !OnOnset(odf, frames.back(), periods[static_cast<std::size_t>(frames.back())]))
+    // final notes ring out: the grid ends on the last beat that has an onset of its own.
+    // Weighed against the seconds before it, so a quiet ending keeps its beats.
+    const auto endingWindow = static_cast<long>(std::lround(kEndingSeconds * framesPerSecond));
+    while (frames.size() > 1
+        && !EndsOnOnset(onsetStrength, frames.back(), periods[static_cast<std::size_t>(frames.back())], endingWindow))
         frames.pop_back();
     // Frames before the first beat found that still sit on onsets extend the grid back.
     while (!frames.empty() && frames.front() - periods[static_cast<std::size_t>(frames.front())] >= 0) {

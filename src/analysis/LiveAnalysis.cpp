@@ -272,10 +272,7 @@ bool LiveAnalysis::Pulsing() const
         std::max(kFewestPulseTicks * kFramesPerTick, static_cast<int>(std::lround(kPulseBeats * m_period))))};
     const float latest{
         *std::max_element(m_onsets.end() - static_cast<long>(std::min(recent, m_onsets.size())), m_onsets.end())};
-    std::vector<float> all(m_onsets.begin(), m_onsets.end());
-    const auto strong{all.begin() + static_cast<long>(all.size() * 99 / 100)};
-    std::nth_element(all.begin(), strong, all.end());
-    return latest > 0 && latest >= kPulseShare * *strong;
+    return latest > 0 && latest >= kPulseShare * StrongOnsets({m_onsets.begin(), m_onsets.end()});
 }
 
 bool LiveAnalysis::NextBeatBefore(double until, double& beat)

@@ -520,6 +520,35 @@ TEST(MusicAnalysis, FollowsANewTempoMidTrackAndEndsWithTheLastBeat)
     EXPECT_GE(late.size(), lateBeats.size() * 4 / 10);
 }
 
+TEST(MusicAnalysis, AQuietEndingKeepsItsBeatsAndTheRingAfterItHasNone)
+{
+    // 20 s of loud, busy music, 16 s of the same ten times softer (every onset of it below
+    // the loud part's floor), then 6 s of ring with no onset from a quarter beat after the
+    // last beat: the grid follows the quiet beats to the last one and stops there.
+    std::vector<float> strength(4200);
+    std::uint32_t noise{777};
+    const auto next = [&noise] {
+        noise = noise * 1664525u + 1013904223u;
+        return static_cast<float>(noise >> 8) / static_cast<float>(1u << 24);
+    };
+    for (std::size_t i = 0; i < strength.size(); ++i) {
+        const double at{static_cast<double>(i) / 100.0};
+        const float level{at < 20.0 ? 1.0f : at < 35.75 ? 0.1f : 0.0f};
+        strength[i] = level * (0.3f + 0.3f * next());
+        if (at >= 35.75)
+            strength[i] = 0.001f * next() * static_cast<float>(std::max(0.0, 40.0 - at));
+    }
+    for (double b = 0.5; b < 36.0; b += 0.5)
+        strength[static_cast<std::size_t>(std::lround(b * 100))] += b < 20.0 ? 0.6f : 0.06f;
+    const BeatGrid grid{TrackBeats(strength, 100.0)};
+    ASSERT_FALSE(grid.beats.empty());
+    EXPECT_NEAR(grid.beats.back(), 35.5, 0.05);
+    int quiet{};
+    for (const double found : grid.beats)
+        quiet += found > 20.2 && found < 35.6;
+    EXPECT_GE(quiet, 29);
+}
+
 TEST(MusicAnalysis, ASlowStartIsFollowedWhenTheFastPartIsLonger)
 {
     // 14 s at 84 BPM, then 30 s at 140, over a busy floor of softer onsets: the whole
