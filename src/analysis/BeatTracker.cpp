@@ -255,14 +255,15 @@ double SwingGap(const PhaseProfile& profile)
                                                                                                              : 0.0;
 }
 
-/// The frame with the strongest onset within a tenth of a period of `frame`.
-long StrongestNear(const std::vector<double>& odf, long frame, double period)
+/// The frame of `curve` (onsets, raw or normalised) with the strongest onset within a
+/// tenth of a period of `frame`.
+template <typename Value> long StrongestNear(const std::vector<Value>& curve, long frame, double period)
 {
     const auto slack = static_cast<long>(std::round(period * 0.1));
-    const auto last = static_cast<long>(odf.size()) - 1;
+    const auto last = static_cast<long>(curve.size()) - 1;
     long best{std::clamp(frame, 0L, last)};
     for (long t = std::max(0L, frame - slack); t <= std::min(last, frame + slack); ++t)
-        if (odf[static_cast<std::size_t>(t)] > odf[static_cast<std::size_t>(best)])
+        if (curve[static_cast<std::size_t>(t)] > curve[static_cast<std::size_t>(best)])
             best = t;
     return best;
 }
@@ -271,11 +272,8 @@ long StrongestNear(const std::vector<double>& odf, long frame, double period)
 /// period that reaches `kEndingShare` of the strong onsets of the `window` frames before.
 bool EndsOnOnset(const std::vector<float>& strength, long frame, double period, long window)
 {
-    const auto slack = static_cast<long>(std::round(period * 0.1));
     const auto last = static_cast<long>(strength.size()) - 1;
-    float near{};
-    for (long t = std::max(0L, frame - slack); t <= std::min(last, frame + slack); ++t)
-        near = std::max(near, strength[static_cast<std::size_t>(t)]);
+    const float near{strength[static_cast<std::size_t>(StrongestNear(strength, frame, period))]};
     const auto begin = strength.begin() + std::max(0L, frame - window);
     const float strong{StrongOnsets({begin, strength.begin() + std::min(last, frame) + 1})};
     return near > 0 && near >= kEndingShare * strong;
