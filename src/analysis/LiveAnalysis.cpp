@@ -45,12 +45,14 @@ constexpr double kSameTrackedTempo{0.1};
 /// A placed beat within this share of a beat of a tracked one is that beat.
 constexpr double kTrackedBeatTolerance{0.25};
 constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analysis
-/// The pulse has stopped (a held last chord, a break) when over this many beats, and at
-/// least `kFewestPulseTicks`, no onset reached `kPulseShare` of the strong onsets of the
-/// last 8 s (those above 99 in 100): the beats then change no picture until the
-/// onsets return.
-constexpr double kPulseBeats{2.0};
-constexpr int kFewestPulseTicks{8};
+/// The pulse has stopped (a held last chord, a break, the ring after the music) when over
+/// this many beats, and at least `kFewestPulseTicks`, no onset reached `kPulseShare` of
+/// the strong onsets of the last 8 s (those above 99 in 100). The beat after the last
+/// onset still changes the picture, since the sound cannot yet tell a rest from an end;
+/// the beats after it change none until the onsets return (chosen on the corpus's
+/// training pieces).
+constexpr double kPulseBeats{1.5};
+constexpr int kFewestPulseTicks{5};
 constexpr double kPulseShare{0.1};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
