@@ -145,7 +145,23 @@ void ListenCommands::ChooseSource()
         m_services.dialogs.ShowMessage(m_sound.unavailable ? m_sound.unavailable() : kNoLiveSound);
         return;
     }
-    const SoundSourceList list = m_sound.listSources();
+    // A second click while the server is still answering the first adds nothing.
+    if (m_choiceListing.valid())
+        return;
+    m_choiceListing = std::async(std::launch::async, m_sound.listSources);
+    m_form.SourceListTimer.enabled = true;
+}
+
+void ListenCommands::OnSourceListTick()
+{
+    if (!m_choiceListing.valid()) {
+        m_form.SourceListTimer.enabled = false;
+        return;
+    }
+    if (m_choiceListing.wait_for(std::chrono::seconds{0}) != std::future_status::ready)
+        return;
+    m_form.SourceListTimer.enabled = false;
+    const SoundSourceList list = m_choiceListing.get();
     if (!list.ok || list.sources.empty()) {
         m_services.dialogs.ShowMessage(list.message);
         return;

@@ -57,9 +57,12 @@ public:
     /// Puts back the window as it was before listening, for the player's own sound that
     /// follows (Play, Stop, opening tracks); nothing when not listening.
     void StopListening();
-    /// "Источник звука…": lists the server's sources by description, keeps the one chosen
-    /// in the options file and listens to it from now on.
+    /// "Источник звука…": asks the server for its sources on a thread of their own, so a
+    /// slow server never holds the window; `SourceListTimer` offers them when they come.
     void ChooseSource();
+    /// `SourceListTimer`: once the sources have come, offers them by description, keeps the
+    /// one chosen in the options file and listens to it from now on.
+    void OnSourceListTick();
     /// `ListenTimer`: one tick of live channels.
     void OnListenTick();
 
@@ -100,6 +103,8 @@ private:
     std::unique_ptr<template_commands::LiveTicker> m_ticker;
     /// The sources, listed on a thread of their own for the caption's description.
     std::future<SoundSourceList> m_listing;
+    /// The sources asked for by "Источник звука…", until they are offered.
+    std::future<SoundSourceList> m_choiceListing;
     std::string m_description;
     TemplateChannels m_generated; ///< motion for silence, read round and round
     std::vector<float> m_samples;

@@ -220,6 +220,7 @@ std::vector<WidgetBinding> WindowActions::Table()
         timer("Timer14", patternTick),
         timer("Timer15", [](Kalvotune& a, TimerControl&) { a.m_player.OnKeepAwakeTick(); }),
         timer("ListenTimer", [](Kalvotune& a, TimerControl&) { a.m_listen.OnListenTick(); }),
+        timer("SourceListTimer", [](Kalvotune& a, TimerControl&) { a.m_listen.OnSourceListTick(); }),
     };
 }
 

@@ -100,6 +100,7 @@ Form::Form()
     Timer(Timer14, "Timer14", 20);
     Timer(KeepAwakeTimer, "Timer15", 55000);
     Timer(ListenTimer, "ListenTimer", 100);
+    Timer(SourceListTimer, "SourceListTimer", 50);
 
     Item(OpenItem, "N1", "Открыть");
     Separator(N2, "N2");
@@ -195,7 +196,8 @@ std::array<TimerControl*, 11> Form::PatternTimers()
 std::vector<TimerControl*> Form::AllTimers()
 {
     return {&Timer1, &NextTrackTimer, &AutoModeTimer, &PositionTimer, &Timer5, &Timer6, &Timer7, &Timer8, &Timer9,
-        &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &KeepAwakeTimer, &ListenTimer};
+        &Timer10, &Timer11, &Timer12, &Timer13, &Timer14, &KeepAwakeTimer, &ListenTimer,
+        &SourceListTimer};
 }
 
 std::vector<Control*> Form::AllControls()

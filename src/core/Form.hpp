@@ -70,6 +70,8 @@ struct Form {
         Timer11, Timer12, Timer13, Timer14, KeepAwakeTimer;
     /// Every 100 ms while listening to the computer's sound: one tick of live channels.
     TimerControl ListenTimer;
+    /// While the sound server lists its sources for "Источник звука…": whether they have come.
+    TimerControl SourceListTimer;
 
     // WindowMenu, the window's menu.
     MenuItem OpenItem, N2, PlayItem, PauseItem, StopItem, ListItem, N3, FullScreenItem, FiguresMenu, BallsItem,

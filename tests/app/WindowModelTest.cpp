@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <future>
 #include <numbers>
 #include <set>
 #include <stdexcept>
@@ -265,7 +267,10 @@ protected:
         StartWithTracks({"a.wav"}, 600'000);
         App().listen().SetLiveSound({
             .listSources =
-                [] {
+                [this] {
+                    ++sourceLists;
+                    if (serverAnswers.valid())
+                        serverAnswers.wait();
                     return SoundSourceList{true, {},
                         {{"test.monitor", "Monitor of Null Output", true}, {"mic", "Микрофон", false}}};
                 },
@@ -289,7 +294,20 @@ protected:
         }
     }
 
+    /// "Источник звука…", and the wait for the sources, which come on a thread of their own.
+    void ChooseSource()
+    {
+        App().Click("SoundSource");
+        for (int wait = 0; wait < 200 && Window().SourceListTimer.enabled; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds{5});
+            Advance(50);
+        }
+    }
+
     FakeSound sound;
+    /// When valid, the server answers for its sources only once it is ready.
+    std::shared_future<void> serverAnswers;
+    std::atomic<int> sourceLists{};
     long long m_sample{};
 };
 
@@ -381,7 +399,7 @@ TEST_F(ListeningWindow, SaysOnceThatThereIsNoServerAndKeepsTheSourceChosen)
 
     sound.status = {CaptureState::Capturing, {}, "test.monitor", 0.02, 0};
     dialogs.choices.push_back(1);
-    App().Click("SoundSource");
+    ChooseSource();
     ASSERT_EQ(dialogs.offered.size(), 1u);
     EXPECT_EQ(dialogs.offered[0], (std::vector<std::string>{"Monitor of Null Output", "Микрофон"}));
     EXPECT_EQ(ReadOptions(Dir() / kOptionsFileName).soundSource, "mic");
@@ -391,8 +409,28 @@ TEST_F(ListeningWindow, SaysOnceThatThereIsNoServerAndKeepsTheSourceChosen)
     App().Click("ListenSound");
     App().Click("ListenSound");
     EXPECT_EQ(sound.started.back(), "mic");
-    App().Click("SoundSource");
+    ChooseSource();
     EXPECT_EQ(dialogs.offeredCurrent, 1);
+}
+
+// A server slow to list its sources never holds the window: the list is offered when it
+// comes, and clicks meanwhile ask for nothing more.
+TEST_F(ListeningWindow, ASlowServerListingItsSourcesNeverHoldsTheWindow)
+{
+    StartListeningWindow();
+    std::promise<void> answer;
+    serverAnswers = answer.get_future().share();
+    App().Click("SoundSource");
+    App().Click("SoundSource");
+    Advance(1000);
+    EXPECT_TRUE(dialogs.offered.empty());
+    EXPECT_TRUE(Window().SourceListTimer.enabled);
+    answer.set_value();
+    ChooseSource();
+    ASSERT_EQ(dialogs.offered.size(), 1u);
+    EXPECT_EQ(dialogs.offered[0], (std::vector<std::string>{"Monitor of Null Output", "Микрофон"}));
+    EXPECT_EQ(sourceLists, 1);
+    EXPECT_FALSE(Window().SourceListTimer.enabled);
 }
 
 // The window builds exactly the controls the table binds: a control the model gains without
