@@ -165,7 +165,7 @@ TEST(LiveAnalysis, AHeldChordChangesNoPictureOnTheBeatsUntilTheOnsetsReturn)
 
 TEST(LiveAnalysis, TheRingAfterTheMusicChangesNoPictureBeyondTheNextBeat)
 {
-    // Slow clicks, the last at 15.1 s, then the last chord rings on for seconds.
+    // Slow clicks, the last at 14.9 s, then the last chord rings on for seconds.
     Sound sound{22};
     const std::vector<double> clicks{sound.Clicks(0.5, 15.5, 75, 4)};
     for (const double hz : {220.0, 277.18, 329.63})
