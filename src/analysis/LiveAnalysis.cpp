@@ -7,6 +7,7 @@
 #include "core/SoundCapture.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace kalvotune::analysis {
@@ -54,6 +55,17 @@ constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analy
 constexpr double kPulseBeats{1.5};
 constexpr int kFewestPulseTicks{5};
 constexpr double kPulseShare{0.1};
+/// The tempo is checked once a second over the last 24 s, once there are 12 s, and
+/// another ratio must come back in `kCorrectionVotes` checks in a row: over less sound
+/// the corrections move right tempi about as often as wrong ones (chosen on the corpus's
+/// training pieces).
+constexpr int kHistoryTicks{240};
+constexpr int kFewestHistoryTicks{120};
+constexpr int kTempoCheckTicks{10};
+constexpr int kCorrectionVotes{3};
+/// Ratios a grid correction makes (`kTempoCandidates` and the halving), within this share.
+constexpr std::array<double, 6> kCorrections{1.5, 2.0 / 3.0, 3.0, 1.0 / 3.0, 2.0, 0.5};
+constexpr double kSameRatio{0.06};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
 
@@ -140,6 +152,11 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             // Sound after silence is likely another piece: its tempo and metre start afresh.
             m_period = m_candidate = 0;
             m_candidateVotes = 0;
+            m_tempoRatio = 1;
+            m_correctionVotes = 0;
+            m_history = {};
+            m_historyRoots.clear();
+            m_historyFirst = tick;
             m_onsets.clear();
             m_beatTimes.clear();
             m_metre = 0;
@@ -184,6 +201,20 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
         ++m_recentFirst;
     }
 
+    m_history.loudness.push_back(f.loudness[t]);
+    m_history.bassEnergy.push_back(f.bassEnergy[t]);
+    m_history.onsetStrength.insert(m_history.onsetStrength.end(),
+        f.onsetStrength.begin() + static_cast<long>(t * kFramesPerTick),
+        f.onsetStrength.begin() + static_cast<long>((t + 1) * kFramesPerTick));
+    m_historyRoots.push_back(m_recentRoots.back());
+    if (m_history.Ticks() > kHistoryTicks) {
+        m_history.loudness.erase(m_history.loudness.begin());
+        m_history.bassEnergy.erase(m_history.bassEnergy.begin());
+        m_history.onsetStrength.erase(m_history.onsetStrength.begin(), m_history.onsetStrength.begin() + kFramesPerTick);
+        m_historyRoots.erase(m_historyRoots.begin());
+        ++m_historyFirst;
+    }
+
     if (!Silent() && tick % kTempoEveryTicks == 0)
         UpdateTempo();
     if (m_period > 0)
@@ -203,12 +234,16 @@ void LiveAnalysis::UpdateTempo()
     const double period{FindPeriod(odf, kFramesPerSecond)};
     if (period <= 0)
         return;
+    // The search's tempo, at the ratio a correction took, refines the beat followed; a
+    // new tempo that comes back is followed as the search finds it.
+    const double followed{period * m_tempoRatio};
     if (m_period <= 0) {
         m_period = period;
+        m_tempoRatio = 1;
         m_lastBeatFrame = -1;
         m_candidateVotes = 0;
-    } else if (std::abs(period / m_period - 1) < kSameTempo) {
-        m_period = 0.8 * m_period + 0.2 * period;
+    } else if (std::abs(followed / m_period - 1) < kSameTempo) {
+        m_period = 0.8 * m_period + 0.2 * followed;
         m_candidateVotes = 0;
     } else {
         if (m_candidateVotes > 0 && std::abs(period / m_candidate - 1) < kSameTempo)
@@ -218,6 +253,8 @@ void LiveAnalysis::UpdateTempo()
         m_candidate = period;
         if (m_candidateVotes >= kTempoVotes) {
             m_period = period;
+            m_tempoRatio = 1;
+            m_correctionVotes = 0;
             m_candidateVotes = 0;
         }
     }
@@ -293,6 +330,8 @@ bool LiveAnalysis::NextBeatBefore(double until, double& beat)
 
 void LiveAnalysis::UpdateBars()
 {
+    if (ChooseTempoOverHistory())
+        return;
     // Beats whose sound has been analysed, among the recent features.
     const double now{static_cast<double>(m_analysedTicks) / 10.0};
     const double from{static_cast<double>(m_recentFirst) / 10.0};
@@ -343,6 +382,47 @@ void LiveAnalysis::UpdateBars()
     }
     const auto best = std::max_element(strength.begin(), strength.end()) - strength.begin();
     m_markerPhase = m_barPhase + best * m_metre;
+}
+
+bool LiveAnalysis::ChooseTempoOverHistory()
+{
+    if (!m_settings.model || m_history.Ticks() < kFewestHistoryTicks
+        || m_analysedTicks - m_lastTempoCheck < kTempoCheckTicks)
+        return false;
+    m_lastTempoCheck = m_analysedTicks;
+    BeatGrid grid{TrackBeats(m_history.onsetStrength, kFramesPerSecond)};
+    if (grid.period <= 0)
+        return false;
+    CorrectGrid(m_history, *m_settings.model, m_historyRoots, grid);
+    const double ratio{grid.period / BeatPeriod()};
+    const auto near{std::find_if(kCorrections.begin(), kCorrections.end(),
+        [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
+    if (near == kCorrections.end() || grid.beats.empty()) {
+        m_correctionVotes = 0;
+        return false;
+    }
+    m_correctionVotes = m_correctionVotes > 0 && m_correction == *near ? m_correctionVotes + 1 : 1;
+    m_correction = *near;
+    if (m_correctionVotes < kCorrectionVotes)
+        return false;
+    // The grid's beats of the last 12 s replace the placed ones, so the bars are found
+    // among them at once, and the beats go on from its last one.
+    const double from{static_cast<double>(m_historyFirst) / 10.0};
+    const double recent{static_cast<double>(m_recentFirst) / 10.0};
+    m_tempoRatio *= *near;
+    m_period *= *near;
+    m_correctionVotes = 0;
+    m_beatTimes.clear();
+    for (const double at : grid.beats)
+        if (from + at >= recent)
+            m_beatTimes.push_back({from + at, static_cast<long long>(m_beatTimes.size())});
+    m_beatCount = static_cast<long long>(m_beatTimes.size());
+    m_placedBeat = from + grid.beats.back();
+    m_lastBeatFrame = m_placedBeat * kFramesPerSecond;
+    m_metre = 0;
+    m_barPhase = m_markerPhase = 0;
+    m_lastMarkerBeat = -1000000;
+    return true;
 }
 
 void LiveAnalysis::TakeTrackedBars(const BeatGrid& placed, const std::vector<long long>& indices,

@@ -54,7 +54,9 @@ struct LiveSettings {
 /// `pictureChangeTicks`.
 ///
 /// The tempo comes from the last 8 s of onset curve (`FindPeriod`, every half second, a new
-/// tempo taken once it has held for a second and a half); the beats from the phase that
+/// tempo taken once it has held for a second and a half), checked once a second against
+/// the file analysis's beats and grid corrections over the last 24 s (a compound metre
+/// heard in pairs of eighths moves to its dotted beats); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
 /// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
@@ -109,6 +111,11 @@ private:
     /// placed beats' tempo, its bars decide: `metre` becomes theirs and `barPhase` the index
     /// of the latest placed beat on one of their bar starts (`placed` holds the recent
     /// placed beats, `indices` their indices).
+    /// Once a second, the file analysis's beats and grid corrections (`TrackBeats`,
+    /// `CorrectGrid`) over the last 24 s: when checks in a row find the music's beat at
+    /// another ratio to the beat followed, the beats take it (and `m_beatTimes` the grid's
+    /// beats). Gives true when the beat changed.
+    bool ChooseTempoOverHistory();
     void TakeTrackedBars(const BeatGrid& placed, const std::vector<long long>& indices, const std::vector<int>& roots,
         int& metre, long long& barPhase) const;
     int Root(const TrackFeatures& features, std::size_t t);
@@ -143,6 +150,16 @@ private:
     double m_period{}; ///< frames a beat; 0 while no tempo is followed
     double m_candidate{}; ///< a new period waiting to be taken
     int m_candidateVotes{};
+    /// The beat followed against the one the tempo search finds: a grid correction's ratio.
+    double m_tempoRatio{1.0};
+    int m_lastTempoCheck{-1000000}; ///< the tick of the last check of the tempo
+    double m_correction{}; ///< the ratio the last checks found
+    int m_correctionVotes{};
+    /// The onsets, low end and loudness of the last 24 s (and the hue's roots), for the
+    /// tempo's check; `m_historyFirst` is the feature tick they begin with.
+    TrackFeatures m_history;
+    std::vector<int> m_historyRoots;
+    int m_historyFirst{};
     double m_lastBeatFrame{-1}; ///< the latest beat the onsets place (may lie in the past)
     double m_placedBeat{-1e9}; ///< seconds of the last beat given to a tick
     std::vector<double> m_phaseScores; ///< how well each phase fits, the latest beat first

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -50,6 +51,27 @@ struct Sound {
                 for (const double ratio : {1.0, 1.26, 1.5})
                     Tone(t, root * 2 * ratio, period * metre * 0.95, 0.08, 1.0);
             }
+        }
+        return beats;
+    }
+    /// 6/8 from `start` to `end`, `dotted` seconds a beat: a chord arpeggiated in eighths,
+    /// the first of each three a little louder, and a bass note on every dotted beat, the
+    /// root moving by a fifth every bar. Gives the dotted beats.
+    std::vector<double> Compound(double start, double end, double dotted)
+    {
+        std::vector<double> beats;
+        const double eighth{dotted / 3};
+        const double roots[]{110.0, 164.81, 123.47, 146.83};
+        int n{};
+        for (double t = start; t < end; t += eighth, ++n) {
+            const double root{roots[(n / 6) % 4]};
+            if (n % 3 == 0) {
+                beats.push_back(t);
+                Tone(t, root / 2, dotted * 0.9, 0.35, 0.3);
+                Tone(t, 1500.0, 0.04, 0.3, 0.01);
+            }
+            Tone(t, root * 2 * std::array{1.0, 1.26, 1.5}[static_cast<std::size_t>(n % 3)], eighth * 0.95, 0.06,
+                0.2);
         }
         return beats;
     }
@@ -206,6 +228,18 @@ TEST(LiveAnalysis, CountsABarOfThree)
                 EXPECT_TRUE(tick.red & 1) << "marker off the bar start at tick " << tick.tick;
             }
         }
+}
+
+TEST(LiveAnalysis, FollowsSixEightInItsDottedBeatsOnceItHasHeardEnough)
+{
+    Sound sound{45};
+    const std::vector<double> beats{sound.Compound(0.5, 44.5, 1.05)};
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 4, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.BeatPeriod(), 1.05, 0.05);
+    const auto [precision, recall] = Agreement(ticks, beats, 30.0, Marked);
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
 }
 
 TEST(LiveAnalysis, HueMovesWithTheChord)
