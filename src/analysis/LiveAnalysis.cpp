@@ -66,6 +66,9 @@ constexpr int kCorrectionVotes{3};
 /// Ratios a grid correction makes (`kTempoCandidates` and the halving), within this share.
 constexpr std::array<double, 6> kCorrections{1.5, 2.0 / 3.0, 3.0, 1.0 / 3.0, 2.0, 0.5};
 constexpr double kSameRatio{0.06};
+/// The grid's beat is the median gap of its beats in its last 8 s, three gaps at least.
+constexpr double kLatestGridSeconds{8.0};
+constexpr std::size_t kFewestLatestGaps{3};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
 
@@ -394,10 +397,25 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     if (grid.period <= 0)
         return false;
     CorrectGrid(m_history, *m_settings.model, m_historyRoots, grid);
-    const double ratio{grid.period / BeatPeriod()};
+    // The grid's beat where it ends.
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < grid.beats.size(); ++i)
+        if (grid.beats[i] >= grid.beats.back() - kLatestGridSeconds)
+            gaps.push_back(grid.beats[i] - grid.beats[i - 1]);
+    if (gaps.size() < kFewestLatestGaps)
+        return false;
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<long>(gaps.size() / 2), gaps.end());
+    const double latest{gaps[gaps.size() / 2]};
+    // Only a tempo that held over the 24 s is checked: after a change of tempo the grid,
+    // found over all of them, ends at neither the old one nor the new.
+    if (std::abs(latest / grid.period - 1) > kSameTempo) {
+        m_correctionVotes = 0;
+        return false;
+    }
+    const double ratio{latest / BeatPeriod()};
     const auto near{std::find_if(kCorrections.begin(), kCorrections.end(),
         [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
-    if (near == kCorrections.end() || grid.beats.empty()) {
+    if (near == kCorrections.end()) {
         m_correctionVotes = 0;
         return false;
     }

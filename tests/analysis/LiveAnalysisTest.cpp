@@ -242,6 +242,30 @@ TEST(LiveAnalysis, FollowsSixEightInItsDottedBeatsOnceItHasHeardEnough)
     EXPECT_GE(recall, 0.9);
 }
 
+TEST(LiveAnalysis, ATempoThatChangesByHalfIsFollowedAtItsNewBeat)
+{
+    // 100 BPM, then 150: for a while the last 24 s hold more of the old tempo than of the
+    // new, at a ratio a grid correction makes; the beats stay with the new one.
+    Sound sound{55};
+    sound.Clicks(0.5, 25.0, 100, 4);
+    const std::vector<double> clicks{sound.Clicks(25.0, 54.5, 150, 4)};
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    std::vector<LiveTick> ticks;
+    for (std::size_t i = 0; i < sound.samples.size(); i += kBlock) {
+        live.Add(std::span<const float>{sound.samples}.subspan(
+            i, std::min<std::size_t>(kBlock, sound.samples.size() - i)));
+        for (const LiveTick& tick : live.TakeTicks()) {
+            ticks.push_back(tick);
+            if (tick.tick >= 300 && tick.tick % 10 == 0) {
+                EXPECT_NEAR(live.BeatPeriod(), 0.4, 0.02) << "at tick " << tick.tick;
+            }
+        }
+    }
+    const auto [precision, recall] = Agreement(ticks, clicks, 30.0, [](const LiveTick& t) { return t.beat; });
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
+}
+
 TEST(LiveAnalysis, HueMovesWithTheChord)
 {
     Sound sound{8};
