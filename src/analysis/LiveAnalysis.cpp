@@ -213,7 +213,8 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
     if (m_history.Ticks() > kHistoryTicks) {
         m_history.loudness.erase(m_history.loudness.begin());
         m_history.bassEnergy.erase(m_history.bassEnergy.begin());
-        m_history.onsetStrength.erase(m_history.onsetStrength.begin(), m_history.onsetStrength.begin() + kFramesPerTick);
+        m_history.onsetStrength.erase(
+            m_history.onsetStrength.begin(), m_history.onsetStrength.begin() + kFramesPerTick);
         m_historyRoots.erase(m_historyRoots.begin());
         ++m_historyFirst;
     }
@@ -413,8 +414,8 @@ bool LiveAnalysis::ChooseTempoOverHistory()
         return false;
     }
     const double ratio{latest / BeatPeriod()};
-    const auto near{std::find_if(kCorrections.begin(), kCorrections.end(),
-        [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
+    const auto near{std::find_if(
+        kCorrections.begin(), kCorrections.end(), [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
     if (near == kCorrections.end()) {
         m_correctionVotes = 0;
         return false;

@@ -107,15 +107,15 @@ private:
     void UpdateTempo();
     void UpdatePhase();
     void UpdateBars();
+    /// Once a second, the file analysis's beats and grid corrections (`TrackBeats`,
+    /// `CorrectGrid`) over the last 24 s: when checks in a row find the music's beat, where
+    /// the grid's tempo held through the 24 s, at another ratio to the beat followed, the
+    /// beats take it (and `m_beatTimes` the grid's beats). Gives true when the beat changed.
+    bool ChooseTempoOverHistory();
     /// When the whole-track tracker, run over the recent sound, finds the beat at the
     /// placed beats' tempo, its bars decide: `metre` becomes theirs and `barPhase` the index
     /// of the latest placed beat on one of their bar starts (`placed` holds the recent
     /// placed beats, `indices` their indices).
-    /// Once a second, the file analysis's beats and grid corrections (`TrackBeats`,
-    /// `CorrectGrid`) over the last 24 s: when checks in a row find the music's beat at
-    /// another ratio to the beat followed, the beats take it (and `m_beatTimes` the grid's
-    /// beats). Gives true when the beat changed.
-    bool ChooseTempoOverHistory();
     void TakeTrackedBars(const BeatGrid& placed, const std::vector<long long>& indices, const std::vector<int>& roots,
         int& metre, long long& barPhase) const;
     int Root(const TrackFeatures& features, std::size_t t);

@@ -70,8 +70,7 @@ struct Sound {
                 Tone(t, root / 2, dotted * 0.9, 0.35, 0.3);
                 Tone(t, 1500.0, 0.04, 0.3, 0.01);
             }
-            Tone(t, root * 2 * std::array{1.0, 1.26, 1.5}[static_cast<std::size_t>(n % 3)], eighth * 0.95, 0.06,
-                0.2);
+            Tone(t, root * 2 * std::array{1.0, 1.26, 1.5}[static_cast<std::size_t>(n % 3)], eighth * 0.95, 0.06, 0.2);
         }
         return beats;
     }
@@ -252,8 +251,8 @@ TEST(LiveAnalysis, ATempoThatChangesByHalfIsFollowedAtItsNewBeat)
     LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
     std::vector<LiveTick> ticks;
     for (std::size_t i = 0; i < sound.samples.size(); i += kBlock) {
-        live.Add(std::span<const float>{sound.samples}.subspan(
-            i, std::min<std::size_t>(kBlock, sound.samples.size() - i)));
+        live.Add(
+            std::span<const float>{sound.samples}.subspan(i, std::min<std::size_t>(kBlock, sound.samples.size() - i)));
         for (const LiveTick& tick : live.TakeTicks()) {
             ticks.push_back(tick);
             if (tick.tick >= 300 && tick.tick % 10 == 0) {
