@@ -160,7 +160,6 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_history = {};
             m_historyRoots.clear();
             m_historyFirst = tick;
-            m_onsets.clear();
             m_beatTimes.clear();
             m_metre = 0;
             m_lastBeatFrame = -1;
@@ -171,10 +170,6 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
         ++m_silentTicks;
     }
 
-    for (int i = 0; i < kFramesPerTick; ++i)
-        m_onsets.push_back(f.onsetStrength[t * kFramesPerTick + static_cast<std::size_t>(i)]);
-    while (m_onsets.size() > static_cast<std::size_t>(kTempoFrames))
-        m_onsets.pop_front();
     m_frames += kFramesPerTick;
 
     m_recent.loudness.push_back(f.loudness[t]);
@@ -228,9 +223,10 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
 
 void LiveAnalysis::UpdateTempo()
 {
-    if (m_onsets.size() < static_cast<std::size_t>(kFirstTempoFrames))
+    const std::span<const float> onsets{RecentOnsets()};
+    if (onsets.size() < static_cast<std::size_t>(kFirstTempoFrames))
         return;
-    std::vector<double> odf{Normalised(std::vector<float>(m_onsets.begin(), m_onsets.end()))};
+    std::vector<double> odf{Normalised(std::vector<float>(onsets.begin(), onsets.end()))};
     // Too little sound yet for the search: silence before it adds nothing to the
     // correlations and lets the search run.
     if (odf.size() < static_cast<std::size_t>(kPeriodFrames))
@@ -267,7 +263,8 @@ void LiveAnalysis::UpdateTempo()
 void LiveAnalysis::UpdatePhase()
 {
     const double period{m_period};
-    const long long first{m_frames - static_cast<long long>(m_onsets.size())};
+    const std::span<const float> onsets{RecentOnsets()};
+    const long long first{m_frames - static_cast<long long>(onsets.size())};
     const double now{static_cast<double>(m_frames - 1)};
     // The onset curve's peak within a frame of `frame`, so a beat between frames counts.
     const auto at = [&](double frame) {
@@ -275,7 +272,7 @@ void LiveAnalysis::UpdatePhase()
         float peak{};
         for (long long k = centre - 1; k <= centre + 1; ++k)
             if (k >= first && k < m_frames)
-                peak = std::max(peak, m_onsets[static_cast<std::size_t>(k - first)]);
+                peak = std::max(peak, onsets[static_cast<std::size_t>(k - first)]);
         return static_cast<double>(peak);
     };
     double predicted{-1};
@@ -309,13 +306,21 @@ void LiveAnalysis::UpdatePhase()
 
 bool LiveAnalysis::Pulsing() const
 {
-    if (m_onsets.empty())
+    const std::span<const float> onsets{RecentOnsets()};
+    if (onsets.empty())
         return false;
     const auto recent{static_cast<std::size_t>(
         std::max(kFewestPulseTicks * kFramesPerTick, static_cast<int>(std::lround(kPulseBeats * m_period))))};
     const float latest{
-        *std::max_element(m_onsets.end() - static_cast<long>(std::min(recent, m_onsets.size())), m_onsets.end())};
-    return latest > 0 && latest >= kPulseShare * StrongOnsets({m_onsets.begin(), m_onsets.end()});
+        *std::max_element(onsets.end() - static_cast<long>(std::min(recent, onsets.size())), onsets.end())};
+    return latest > 0 && latest >= kPulseShare * StrongOnsets({onsets.begin(), onsets.end()});
+}
+
+std::span<const float> LiveAnalysis::RecentOnsets() const
+{
+    const std::vector<float>& all{m_history.onsetStrength};
+    const std::size_t count{std::min(all.size(), static_cast<std::size_t>(kTempoFrames))};
+    return {all.data() + (all.size() - count), count};
 }
 
 bool LiveAnalysis::NextBeatBefore(double until, double& beat)

@@ -121,6 +121,8 @@ private:
     int Root(const TrackFeatures& features, std::size_t t);
     /// `Root` with the learned chord model, from the recent features.
     int LearnedRoot();
+    /// The last 8 s of onset curve (of `m_history`), which the tempo and the beats are found in.
+    std::span<const float> RecentOnsets() const;
     /// Whether the music still has a pulse: an onset stood out over the last beats.
     bool Pulsing() const;
     /// Beats at least half a period after the last beat placed, up to `until` (seconds).
@@ -145,7 +147,6 @@ private:
     int m_soundTicks{}; ///< ticks since the sound came back (or began)
 
     // Tempo and beats, in onset frames (`kFramesPerTick` a tick) of the whole stream.
-    std::deque<float> m_onsets; ///< the last 8 s of onset curve
     long long m_frames{}; ///< onset frames analysed so far
     double m_period{}; ///< frames a beat; 0 while no tempo is followed
     double m_candidate{}; ///< a new period waiting to be taken
@@ -155,8 +156,9 @@ private:
     int m_lastTempoCheck{-1000000}; ///< the tick of the last check of the tempo
     double m_correction{}; ///< the ratio the last checks found
     int m_correctionVotes{};
-    /// The onsets, low end and loudness of the last 24 s (and the hue's roots), for the
-    /// tempo's check; `m_historyFirst` is the feature tick they begin with.
+    /// The onsets, low end and loudness of the last 24 s (and the hue's roots): the tempo's
+    /// check weighs all of them, the tempo search and the beats the last 8 s of onsets;
+    /// `m_historyFirst` is the feature tick they begin with.
     TrackFeatures m_history;
     std::vector<int> m_historyRoots;
     int m_historyFirst{};
