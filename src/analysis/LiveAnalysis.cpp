@@ -56,19 +56,27 @@ constexpr double kPulseBeats{1.5};
 constexpr int kFewestPulseTicks{5};
 constexpr double kPulseShare{0.1};
 /// The tempo is checked once a second over the last 24 s, once there are 12 s, and
-/// another ratio must come back in `kCorrectionVotes` checks in a row: over less sound
-/// the corrections move right tempi about as often as wrong ones (chosen on the corpus's
-/// training pieces).
+/// another ratio must come back in checks in a row: over less sound the corrections move
+/// right tempi about as often as wrong ones (chosen on the corpus's training pieces).
 constexpr int kHistoryTicks{240};
 constexpr int kFewestHistoryTicks{120};
 constexpr int kTempoCheckTicks{10};
 constexpr int kCorrectionVotes{3};
-/// Ratios a grid correction makes (`kTempoCandidates` and the halving), within this share.
+/// Ratios a grid correction makes (`kTempoCandidates` and the halving), within this share,
+/// are taken after `kCorrectionVotes` checks in a row. Any other ratio is the tracker's
+/// tempo over 24 s against a search over 8 s that strayed (a samba's syncopation): it is
+/// taken after `kOtherRatioVotes`, as a grid over a piece whose beats the tracker too
+/// finds hard wavers between tempi from check to check.
 constexpr std::array<double, 6> kCorrections{1.5, 2.0 / 3.0, 3.0, 1.0 / 3.0, 2.0, 0.5};
 constexpr double kSameRatio{0.06};
+constexpr int kOtherRatioVotes{6};
 /// The grid's beat is the median gap of its beats in its last 8 s, three gaps at least.
 constexpr double kLatestGridSeconds{8.0};
 constexpr std::size_t kFewestLatestGaps{3};
+/// The grid's beats of its last 4 s fit the sound when their onsets are, on a log scale,
+/// at most this much weaker than those of all its beats.
+constexpr double kFittingSeconds{4.0};
+constexpr double kLooserFit{1.0};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
 
@@ -157,6 +165,7 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_candidateVotes = 0;
             m_tempoRatio = 1;
             m_correctionVotes = 0;
+            m_gridBeat = 0;
             m_history = {};
             m_historyRoots.clear();
             m_historyFirst = tick;
@@ -235,7 +244,8 @@ void LiveAnalysis::UpdateTempo()
     if (period <= 0)
         return;
     // The search's tempo, at the ratio a correction took, refines the beat followed; a
-    // new tempo that comes back is followed as the search finds it.
+    // new tempo that comes back is followed as the search finds it, unless the last check
+    // over 24 s found one tempo held through them, and not this one.
     const double followed{period * m_tempoRatio};
     if (m_period <= 0) {
         m_period = period;
@@ -251,7 +261,8 @@ void LiveAnalysis::UpdateTempo()
         else
             m_candidateVotes = 1;
         m_candidate = period;
-        if (m_candidateVotes >= kTempoVotes) {
+        const bool confirmed{m_gridBeat <= 0 || std::abs(period / kFramesPerSecond / m_gridBeat - 1) < kSameTempo};
+        if (m_candidateVotes >= kTempoVotes && confirmed) {
             m_period = period;
             m_tempoRatio = 1;
             m_correctionVotes = 0;
@@ -416,25 +427,36 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     // found over all of them, ends at neither the old one nor the new.
     if (std::abs(latest / grid.period - 1) > kSameTempo) {
         m_correctionVotes = 0;
+        m_gridBeat = 0;
         return false;
     }
+    // Nor does a grid hold back a new tempo of the search when its last beats fall between
+    // the onsets: after a change of tempo the tracker may keep the old one to the end.
+    std::vector<double> lastBeats;
+    for (const double at : grid.beats)
+        if (at >= grid.beats.back() - kFittingSeconds)
+            lastBeats.push_back(at);
+    const bool fits{
+        BeatStrength(m_history, lastBeats, false) >= BeatStrength(m_history, grid.beats, false) - kLooserFit};
+    m_gridBeat = fits ? latest : 0;
     const double ratio{latest / BeatPeriod()};
-    const auto near{std::find_if(
-        kCorrections.begin(), kCorrections.end(), [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
-    if (near == kCorrections.end()) {
+    if (std::abs(ratio - 1) < kSameTempo) {
         m_correctionVotes = 0;
         return false;
     }
-    m_correctionVotes = m_correctionVotes > 0 && m_correction == *near ? m_correctionVotes + 1 : 1;
-    m_correction = *near;
-    if (m_correctionVotes < kCorrectionVotes)
+    const bool again{m_correctionVotes > 0 && std::abs(ratio / m_correction - 1) < kSameRatio};
+    m_correctionVotes = again ? m_correctionVotes + 1 : 1;
+    m_correction = ratio;
+    const bool known{std::any_of(
+        kCorrections.begin(), kCorrections.end(), [&](double c) { return std::abs(ratio / c - 1) < kSameRatio; })};
+    if (m_correctionVotes < (known ? kCorrectionVotes : kOtherRatioVotes))
         return false;
     // The grid's beats of the last 12 s replace the placed ones, so the bars are found
     // among them at once, and the beats go on from its last one.
     const double from{static_cast<double>(m_historyFirst) / 10.0};
     const double recent{static_cast<double>(m_recentFirst) / 10.0};
-    m_tempoRatio *= *near;
-    m_period *= *near;
+    m_tempoRatio *= ratio;
+    m_period *= ratio;
     m_correctionVotes = 0;
     m_beatTimes.clear();
     for (const double at : grid.beats)

@@ -110,7 +110,8 @@ private:
     /// Once a second, the file analysis's beats and grid corrections (`TrackBeats`,
     /// `CorrectGrid`) over the last 24 s: when checks in a row find the music's beat, where
     /// the grid's tempo held through the 24 s, at another ratio to the beat followed, the
-    /// beats take it (and `m_beatTimes` the grid's beats). Gives true when the beat changed.
+    /// beats take it (and `m_beatTimes` the grid's beats). The beat it finds is kept in
+    /// `m_gridBeat`. Gives true when the beat changed.
     bool ChooseTempoOverHistory();
     /// When the whole-track tracker, run over the recent sound, finds the beat at the
     /// placed beats' tempo, its bars decide: `metre` becomes theirs and `barPhase` the index
@@ -156,6 +157,9 @@ private:
     int m_lastTempoCheck{-1000000}; ///< the tick of the last check of the tempo
     double m_correction{}; ///< the ratio the last checks found
     int m_correctionVotes{};
+    /// The beat (seconds) of the last check's grid where one tempo held over its 24 s; 0
+    /// when none did. A new tempo of the search that it does not confirm is not taken.
+    double m_gridBeat{};
     /// The onsets, low end and loudness of the last 24 s (and the hue's roots): the tempo's
     /// check weighs all of them, the tempo search and the beats the last 8 s of onsets;
     /// `m_historyFirst` is the feature tick they begin with.

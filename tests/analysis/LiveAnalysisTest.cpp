@@ -76,14 +76,21 @@ struct Sound {
     }
 };
 
-std::vector<LiveTick> Feed(LiveAnalysis& live, const std::vector<float>& samples)
+/// Feeds `samples` in 20-ms blocks, handing each tick to `each` as it comes, while the
+/// analysis is where that tick left it.
+template <typename Each> void FeedEach(LiveAnalysis& live, const std::vector<float>& samples, Each each)
 {
-    std::vector<LiveTick> ticks;
     for (std::size_t i = 0; i < samples.size(); i += kBlock) {
         live.Add(std::span<const float>{samples}.subspan(i, std::min<std::size_t>(kBlock, samples.size() - i)));
         for (const LiveTick& tick : live.TakeTicks())
-            ticks.push_back(tick);
+            each(tick);
     }
+}
+
+std::vector<LiveTick> Feed(LiveAnalysis& live, const std::vector<float>& samples)
+{
+    std::vector<LiveTick> ticks;
+    FeedEach(live, samples, [&](const LiveTick& tick) { ticks.push_back(tick); });
     return ticks;
 }
 
@@ -250,19 +257,32 @@ TEST(LiveAnalysis, ATempoThatChangesByHalfIsFollowedAtItsNewBeat)
     const std::vector<double> clicks{sound.Clicks(25.0, 54.5, 150, 4)};
     LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
     std::vector<LiveTick> ticks;
-    for (std::size_t i = 0; i < sound.samples.size(); i += kBlock) {
-        live.Add(
-            std::span<const float>{sound.samples}.subspan(i, std::min<std::size_t>(kBlock, sound.samples.size() - i)));
-        for (const LiveTick& tick : live.TakeTicks()) {
-            ticks.push_back(tick);
-            if (tick.tick >= 300 && tick.tick % 10 == 0) {
-                EXPECT_NEAR(live.BeatPeriod(), 0.4, 0.02) << "at tick " << tick.tick;
-            }
+    FeedEach(live, sound.samples, [&](const LiveTick& tick) {
+        ticks.push_back(tick);
+        if (tick.tick >= 300 && tick.tick % 10 == 0) {
+            EXPECT_NEAR(live.BeatPeriod(), 0.4, 0.02) << "at tick " << tick.tick;
         }
-    }
+    });
     const auto [precision, recall] = Agreement(ticks, clicks, 30.0, [](const LiveTick& t) { return t.beat; });
     EXPECT_GE(precision, 0.9);
     EXPECT_GE(recall, 0.9);
+}
+
+TEST(LiveAnalysis, ACrossRhythmOverASteadyBeatLeavesTheBeatWhereItWas)
+{
+    // 100 BPM throughout, and for 6 s a louder note every 0.45 s across it: the tempo
+    // search over the last 8 s finds 133 BPM, while the beats over the last 24 s still
+    // run at 100 BPM and fall on the clicks. The beat followed stays.
+    Sound sound{52};
+    sound.Clicks(0.5, 51.5, 100, 4);
+    for (double t = 30.5; t < 36.5; t += 0.45)
+        sound.Tone(t, 2637.0, 0.04, 0.6, 0.01);
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    FeedEach(live, sound.samples, [&](const LiveTick& tick) {
+        if (tick.tick >= 200 && tick.tick % 5 == 0) {
+            EXPECT_NEAR(live.BeatPeriod(), 0.6, 0.02) << "at tick " << tick.tick;
+        }
+    });
 }
 
 TEST(LiveAnalysis, HueMovesWithTheChord)
