@@ -119,7 +119,10 @@ void FitChords(const std::vector<Piece>& pieces, AnalysisModel& model)
     std::mt19937 shuffle{7};
     constexpr int kEpochs{10};
     constexpr std::size_t kBatch{256};
-    constexpr double kRate{0.02}, kDecay{1e-4};
+    // The decay keeps the weights small enough to carry over to grooves and soundfonts the
+    // fitting never heard: on groove families held out of the training part, 3e-3 names
+    // more roots and, through cleaner chord changes, more bar starts than 1e-4 did.
+    constexpr double kRate{0.02}, kDecay{3e-3};
     int step{};
     std::array<std::array<float, kChordInputs>, 12> turned{};
     std::array<double, kChordStates> score{};
