@@ -432,10 +432,8 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     }
     // Nor does a grid hold back a new tempo of the search when its last beats fall between
     // the onsets: after a change of tempo the tracker may keep the old one to the end.
-    std::vector<double> lastBeats;
-    for (const double at : grid.beats)
-        if (at >= grid.beats.back() - kFittingSeconds)
-            lastBeats.push_back(at);
+    const std::vector<double> lastBeats(
+        std::lower_bound(grid.beats.begin(), grid.beats.end(), grid.beats.back() - kFittingSeconds), grid.beats.end());
     const bool fits{
         BeatStrength(m_history, lastBeats, false) >= BeatStrength(m_history, grid.beats, false) - kLooserFit};
     m_gridBeat = fits ? latest : 0;
