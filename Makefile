@@ -72,7 +72,7 @@ bench: build
 
 # The labelled corpus (made once, kept in $(BUILD)/corpus), then the analysis's learned
 # decisions fitted on its training part, written to src/analysis/AnalysisModel.txt.
-CORPUS_PIECES ?= 440
+CORPUS_PIECES ?= 740
 train-analysis: build
 	@scripts/install-deps.sh --eval
 	@cmake --build $(BUILD) --target kalvotune_make_corpus kalvotune_train_analysis

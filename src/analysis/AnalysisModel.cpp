@@ -365,8 +365,10 @@ std::array<float, kGridInputs> GridInputs(const TrackFeatures& f, const BeatGrid
     const double n{static_cast<double>(beats - 1)};
     inputs[2] = static_cast<float>(std::clamp((onsetOn - onsetMid) / n, -1.5, 1.5));
     inputs[3] = static_cast<float>(std::clamp((riseOn - riseMid) / n, -1.5, 1.5));
-    inputs[4] = static_cast<float>(std::abs(onsetParity[0] - onsetParity[1]) / n * 2);
-    inputs[5] = static_cast<float>(std::abs(riseParity[0] - riseParity[1]) / n * 2);
+    // The even and the odd beats' difference is capped like the other inputs: a bass that
+    // sounds on every other beat only must not outweigh all the rest of a grid.
+    inputs[4] = static_cast<float>(std::min(std::abs(onsetParity[0] - onsetParity[1]) / n * 2, 1.5));
+    inputs[5] = static_cast<float>(std::min(std::abs(riseParity[0] - riseParity[1]) / n * 2, 1.5));
     return inputs;
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <random>
+#include <span>
 #include <sstream>
 #include <thread>
 
@@ -82,7 +83,64 @@ const Family kFamilies[]{
     {"own/seven", 7, 1, "7/4", 120, 200, false},
     {"own/mixed", 4, 1, "4/4", 90, 150, false},
 };
+
+/// More training families for the pieces from `kFirstWiderPiece` on: the training part
+/// hears more kinds of accompaniment, while the pieces before keep their families (and so
+/// the validation part stays as it was). None is a style of a validation family.
+const Family kWiderFamilies[]{
+    {"stdlib/60srock", 4, 1, "4/4", 100, 160, false},
+    {"stdlib/beguine", 4, 1, "4/4", 100, 140, false},
+    {"stdlib/bigband", 4, 1, "4/4", 110, 190, false},
+    {"stdlib/boggiewoggie", 4, 1, "4/4", 100, 160, false},
+    {"stdlib/calypso", 4, 1, "4/4", 100, 140, false},
+    {"stdlib/charleston", 4, 1, "4/4", 130, 200, false},
+    {"stdlib/dixie", 4, 1, "4/4", 120, 200, false},
+    {"stdlib/dsoul", 4, 1, "4/4", 80, 120, false},
+    {"stdlib/easyswing", 4, 1, "4/4", 90, 150, false},
+    {"stdlib/jive", 4, 1, "4/4", 140, 190, false},
+    {"stdlib/mambo", 4, 1, "4/4", 100, 150, false},
+    {"stdlib/merengue", 4, 1, "4/4", 110, 160, false},
+    {"stdlib/pianoballad", 4, 1, "4/4", 60, 90, false},
+    {"stdlib/rb", 4, 1, "4/4", 80, 120, false},
+    {"stdlib/showtune", 4, 1, "4/4", 100, 150, false},
+    {"stdlib/softshoe", 4, 1, "4/4", 90, 130, false},
+    {"stdlib/strut", 4, 1, "4/4", 90, 130, false},
+    {"stdlib/zydeco", 4, 1, "4/4", 110, 160, false},
+    {"stdlib/westernswing", 4, 1, "4/4", 120, 180, false},
+    {"stdlib/hymn", 4, 1, "4/4", 70, 110, false},
+    {"stdlib/basicrock", 4, 1, "4/4", 100, 150, false},
+    {"stdlib/bvfunk", 4, 1, "4/4", 90, 120, false},
+    {"stdlib/march", 4, 1, "4/4", 100, 130, false},
+    {"casio/discosoul", 4, 1, "4/4", 110, 130, false},
+    {"casio/hip-hop", 4, 1, "4/4", 80, 100, false},
+    {"kara/8beatmotown", 4, 1, "4/4", 110, 150, false},
+    {"pflib/16beat1", 4, 1, "4/4", 80, 120, false},
+    {"pflib/metal1", 4, 1, "4/4", 100, 160, false},
+    {"stdlib/fastwaltz", 3, 1, "3/4", 150, 200, false},
+    {"stdlib/frenchwaltz", 3, 1, "3/4", 100, 170, false},
+    {"stdlib/latinwaltz", 3, 1, "3/4", 100, 160, false},
+    {"stdlib/modernjazzwaltz", 3, 1, "3/4", 110, 180, false},
+    {"stdlib/broadwaywaltz", 3, 1, "3/4", 90, 150, false},
+    {"casio/jazzwaltz", 3, 1, "3/4", 100, 170, false},
+    {"casio/68ballad", 6, 3, "6/8", 50, 75, false},
+    // Written in four dotted beats a bar, like the 12/8 families above.
+    {"stdlib/ballad68", 4, 1, "12/8", 50, 80, false},
+};
 // clang-format on
+
+/// The first piece whose family comes from `kWiderFamilies`.
+constexpr int kFirstWiderPiece{440};
+
+/// The family of piece `i`, taken in turn from the families of its part of the corpus, and
+/// how many times that part's families have been taken before it.
+const Family& FamilyOf(int i, int& round)
+{
+    const bool wider{i >= kFirstWiderPiece};
+    const int from{wider ? kFirstWiderPiece : 0};
+    const int count{static_cast<int>(wider ? std::size(kWiderFamilies) : std::size(kFamilies))};
+    round = (i - from) / count;
+    return wider ? kWiderFamilies[(i - from) % count] : kFamilies[(i - from) % count];
+}
 
 struct Soundfont {
     const char* name;
@@ -363,27 +421,27 @@ int main(int argc, char** argv)
         return 2;
     }
     const fs::path folder{argv[1]};
-    const int pieces{argc > 2 ? std::atoi(argv[2]) : 440};
+    const int pieces{argc > 2 ? std::atoi(argv[2]) : 740};
     const int jobs{std::clamp(argc > 3 ? std::atoi(argv[3]) : 2, 1, 8)};
     fs::create_directories(folder);
 
     std::map<std::string, std::vector<std::string>> grooves;
-    for (const Family& f : kFamilies) {
-        grooves[f.name] = GroovesOf(f);
-        if (grooves[f.name].empty()) {
-            std::fprintf(stderr, "no grooves in %s: is mma installed?\n", f.name);
-            return 1;
+    for (const auto& part : {std::span<const Family>{kFamilies}, std::span<const Family>{kWiderFamilies}})
+        for (const Family& f : part) {
+            grooves[f.name] = GroovesOf(f);
+            if (grooves[f.name].empty()) {
+                std::fprintf(stderr, "no grooves in %s: is mma installed?\n", f.name);
+                return 1;
+            }
         }
-    }
 
-    const int families{static_cast<int>(std::size(kFamilies))};
     std::vector<Entry> entries(static_cast<std::size_t>(pieces));
     std::atomic<int> nextPiece{0}, failed{0};
     std::mutex printing;
     const auto work = [&] {
         for (int i = nextPiece++; i < pieces; i = nextPiece++) {
-            const Family& family{kFamilies[i % families]};
-            const int round{i / families};
+            int round{};
+            const Family& family{FamilyOf(i, round)};
             const Soundfont font{family.validation ? kValidationFont : kTrainingFonts[(i + round) % 2]};
             std::string stem{family.name};
             std::replace(stem.begin(), stem.end(), '/', '-');
