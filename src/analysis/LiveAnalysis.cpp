@@ -3,6 +3,7 @@
 #include "analysis/BeatTracker.hpp"
 #include "analysis/ChannelMapping.hpp"
 #include "analysis/Metre.hpp"
+#include "analysis/MusicAnalysis.hpp"
 
 #include "core/SoundCapture.hpp"
 
@@ -77,6 +78,13 @@ constexpr std::size_t kFewestLatestGaps{3};
 /// at most this much weaker than those of all its beats.
 constexpr double kFittingSeconds{4.0};
 constexpr double kLooserFit{1.0};
+/// The beats placed over the grid's last 8 s are half a beat off its beats when the median
+/// of their distances to them is at least this share of a beat, nearer half-way than to them.
+constexpr double kHalfBeatOff{0.3};
+constexpr std::size_t kFewestComparedBeats{4};
+/// Checks in a row that must find the beats half a beat off: over 24 s the grid's phase
+/// too is sometimes wrong (chosen on the corpus's training pieces).
+constexpr int kHalfBeatVotes{6};
 constexpr double kLongestLookAhead{5.0};
 constexpr double kLookAheadStep{0.03};
 
@@ -166,8 +174,10 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_tempoRatio = 1;
             m_correctionVotes = 0;
             m_gridBeat = 0;
+            m_halfBeat = false;
+            m_halfBeatVotes = 0;
             m_history = {};
-            m_historyRoots.clear();
+            m_historyChords.clear();
             m_historyFirst = tick;
             m_beatTimes.clear();
             m_metre = 0;
@@ -213,13 +223,21 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
     m_history.onsetStrength.insert(m_history.onsetStrength.end(),
         f.onsetStrength.begin() + static_cast<long>(t * kFramesPerTick),
         f.onsetStrength.begin() + static_cast<long>((t + 1) * kFramesPerTick));
-    m_historyRoots.push_back(m_recentRoots.back());
+    if (m_settings.model) {
+        // Each tick's chord log-probabilities as the recent ones hold them: weighed again
+        // with their whole context once it has sounded.
+        m_historyChords.push_back(m_recentChords.back());
+        const std::size_t settled{kChordContextTicks + 1};
+        if (m_historyChords.size() >= settled && m_recentChords.size() >= settled)
+            m_historyChords[m_historyChords.size() - settled] = m_recentChords[m_recentChords.size() - settled];
+    }
     if (m_history.Ticks() > kHistoryTicks) {
         m_history.loudness.erase(m_history.loudness.begin());
         m_history.bassEnergy.erase(m_history.bassEnergy.begin());
         m_history.onsetStrength.erase(
             m_history.onsetStrength.begin(), m_history.onsetStrength.begin() + kFramesPerTick);
-        m_historyRoots.erase(m_historyRoots.begin());
+        if (!m_historyChords.empty())
+            m_historyChords.erase(m_historyChords.begin());
         ++m_historyFirst;
     }
 
@@ -250,6 +268,7 @@ void LiveAnalysis::UpdateTempo()
     if (m_period <= 0) {
         m_period = period;
         m_tempoRatio = 1;
+        m_halfBeat = false;
         m_lastBeatFrame = -1;
         m_candidateVotes = 0;
     } else if (std::abs(followed / m_period - 1) < kSameTempo) {
@@ -265,6 +284,7 @@ void LiveAnalysis::UpdateTempo()
         if (m_candidateVotes >= kTempoVotes && confirmed) {
             m_period = period;
             m_tempoRatio = 1;
+            m_halfBeat = false;
             m_correctionVotes = 0;
             m_candidateVotes = 0;
         }
@@ -286,9 +306,14 @@ void LiveAnalysis::UpdatePhase()
                 peak = std::max(peak, onsets[static_cast<std::size_t>(k - first)]);
         return static_cast<double>(peak);
     };
+    // The beats sit half a beat after the phase the onsets favour where the check found
+    // them between the music's beats (off-beat hi-hats, a skank).
+    const double shift{m_halfBeat ? 0.5 * period : 0.0};
     double predicted{-1};
-    if (m_lastBeatFrame >= 0)
-        predicted = m_lastBeatFrame + std::floor((now - m_lastBeatFrame) / period) * period;
+    if (m_lastBeatFrame >= 0) {
+        const double lastFit{m_lastBeatFrame - shift};
+        predicted = lastFit + std::floor((now - lastFit) / period) * period;
+    }
 
     // Candidate beats half a frame apart, the latest first; each onset peak is seen over
     // three frames, so a run of equal scores ends in a tie broken at its middle.
@@ -312,7 +337,7 @@ void LiveAnalysis::UpdatePhase()
         ++end;
     const double back{0.5 * static_cast<double>((top - m_phaseScores.begin()) + (end - m_phaseScores.begin())) / 2};
     // Without onsets to fit, the beats go on as predicted.
-    m_lastBeatFrame = *top > 1e-9 || predicted < 0 ? now - back : predicted;
+    m_lastBeatFrame = (*top > 1e-9 || predicted < 0 ? now - back : predicted) + shift;
 }
 
 bool LiveAnalysis::Pulsing() const
@@ -348,6 +373,36 @@ bool LiveAnalysis::NextBeatBefore(double until, double& beat)
     return true;
 }
 
+std::vector<int> LiveAnalysis::HindsightRoots(
+    const std::vector<std::array<float, kChordStates>>& chords, const std::vector<float>& loudness) const
+{
+    std::vector<bool> quiet(loudness.size());
+    for (std::size_t t = 0; t < quiet.size(); ++t)
+        quiet[t] = loudness[t] < kQuietChordLufs;
+    return RootsOfChordPath(DecodeChords(chords, quiet, m_settings.model->changePrice));
+}
+
+bool LiveAnalysis::HalfBeatOffGrid(const BeatGrid& grid, double from) const
+{
+    const double period{grid.period};
+    const double end{from + grid.beats.back()};
+    std::vector<double> off;
+    for (const PlacedBeat& placed : m_beatTimes) {
+        if (placed.seconds < end - kLatestGridSeconds || placed.seconds > end)
+            continue;
+        const double at{placed.seconds - from};
+        const auto next = std::lower_bound(grid.beats.begin(), grid.beats.end(), at);
+        double nearest{next != grid.beats.end() ? *next - at : period};
+        if (next != grid.beats.begin())
+            nearest = std::min(nearest, at - *(next - 1));
+        off.push_back(std::min(nearest, period) / period);
+    }
+    if (off.size() < kFewestComparedBeats)
+        return false;
+    std::nth_element(off.begin(), off.begin() + static_cast<long>(off.size() / 2), off.end());
+    return off[off.size() / 2] >= kHalfBeatOff;
+}
+
 void LiveAnalysis::UpdateBars()
 {
     if (ChooseTempoOverHistory())
@@ -375,13 +430,8 @@ void LiveAnalysis::UpdateBars()
         }
     if (grid.beats.size() < kFewestBarBeats)
         return;
-    std::vector<int> roots{m_recentRoots};
-    if (m_settings.model) {
-        std::vector<bool> quiet(m_recent.loudness.size());
-        for (std::size_t t = 0; t < quiet.size(); ++t)
-            quiet[t] = m_recent.loudness[t] < kQuietChordLufs;
-        roots = RootsOfChordPath(DecodeChords(m_recentChords, quiet, m_settings.model->changePrice));
-    }
+    const std::vector<int> roots{
+        m_settings.model ? HindsightRoots(m_recentChords, m_recent.loudness) : m_recentRoots};
     const BarGrid bars{FindBars(m_recent, grid, {}, roots, m_settings.model)};
     int metre{bars.beatsPerBar.back()};
     long long phase{lastIndex - bars.position.back()};
@@ -410,10 +460,10 @@ bool LiveAnalysis::ChooseTempoOverHistory()
         || m_analysedTicks - m_lastTempoCheck < kTempoCheckTicks)
         return false;
     m_lastTempoCheck = m_analysedTicks;
-    BeatGrid grid{TrackBeats(m_history.onsetStrength, kFramesPerSecond)};
+    BeatGrid grid{FindBeats(m_history)};
     if (grid.period <= 0)
         return false;
-    CorrectGrid(m_history, *m_settings.model, m_historyRoots, grid);
+    CorrectGrid(m_history, *m_settings.model, HindsightRoots(m_historyChords, m_history.loudness), grid);
     // The grid's beat where it ends.
     std::vector<double> gaps;
     for (std::size_t i = 1; i < grid.beats.size(); ++i)
@@ -437,11 +487,20 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     const bool fits{
         BeatStrength(m_history, lastBeats, false) >= BeatStrength(m_history, grid.beats, false) - kLooserFit};
     m_gridBeat = fits ? latest : 0;
+    const double from{static_cast<double>(m_historyFirst) / 10.0};
     const double ratio{latest / BeatPeriod()};
     if (std::abs(ratio - 1) < kSameTempo) {
         m_correctionVotes = 0;
+        // On the grid's tempo, the beats placed half a beat off its beats in checks in a
+        // row move onto them.
+        m_halfBeatVotes = HalfBeatOffGrid(grid, from) ? m_halfBeatVotes + 1 : 0;
+        if (m_halfBeatVotes >= kHalfBeatVotes) {
+            m_halfBeat = !m_halfBeat;
+            m_halfBeatVotes = 0;
+        }
         return false;
     }
+    m_halfBeatVotes = 0;
     const bool again{m_correctionVotes > 0 && std::abs(ratio / m_correction - 1) < kSameRatio};
     m_correctionVotes = again ? m_correctionVotes + 1 : 1;
     m_correction = ratio;
@@ -451,11 +510,11 @@ bool LiveAnalysis::ChooseTempoOverHistory()
         return false;
     // The grid's beats of the last 12 s replace the placed ones, so the bars are found
     // among them at once, and the beats go on from its last one.
-    const double from{static_cast<double>(m_historyFirst) / 10.0};
     const double recent{static_cast<double>(m_recentFirst) / 10.0};
     m_tempoRatio *= ratio;
     m_period *= ratio;
     m_correctionVotes = 0;
+    m_halfBeat = false;
     m_beatTimes.clear();
     for (const double at : grid.beats)
         if (from + at >= recent)

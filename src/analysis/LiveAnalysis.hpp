@@ -56,7 +56,8 @@ struct LiveSettings {
 /// The tempo comes from the last 8 s of onset curve (`FindPeriod`, every half second, a new
 /// tempo taken once it has held for a second and a half), checked once a second against
 /// the file analysis's beats and grid corrections over the last 24 s (a compound metre
-/// heard in pairs of eighths moves to its dotted beats); the beats from the phase that
+/// heard in pairs of eighths moves to its dotted beats, and beats that checks in a row
+/// find half a beat off the grid's move onto it); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
 /// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
 /// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
@@ -107,12 +108,19 @@ private:
     void UpdateTempo();
     void UpdatePhase();
     void UpdateBars();
-    /// Once a second, the file analysis's beats and grid corrections (`TrackBeats`,
-    /// `CorrectGrid`) over the last 24 s: when checks in a row find the music's beat, where
+    /// Once a second, the file analysis's beats and grid corrections (`FindBeats`,
+    /// `CorrectGrid`, with the chords in hindsight) over the last 24 s: when checks in a row find the music's beat, where
     /// the grid's tempo held through the 24 s, at another ratio to the beat followed, the
     /// beats take it (and `m_beatTimes` the grid's beats). The beat it finds is kept in
     /// `m_gridBeat`. Gives true when the beat changed.
     bool ChooseTempoOverHistory();
+    /// The roots of the chord path that `chords` (log-probabilities a tick) and the change
+    /// price give over all of them, as a file's analysis takes them; quiet ticks name none.
+    std::vector<int> HindsightRoots(
+        const std::vector<std::array<float, kChordStates>>& chords, const std::vector<float>& loudness) const;
+    /// Whether the beats placed over the last 8 s of `grid` (beats in seconds from `from`)
+    /// lie about half-way between its beats.
+    bool HalfBeatOffGrid(const BeatGrid& grid, double from) const;
     /// When the whole-track tracker, run over the recent sound, finds the beat at the
     /// placed beats' tempo, its bars decide: `metre` becomes theirs and `barPhase` the index
     /// of the latest placed beat on one of their bar starts (`placed` holds the recent
@@ -160,11 +168,16 @@ private:
     /// The beat (seconds) of the last check's grid where one tempo held over its 24 s; 0
     /// when none did. A new tempo of the search that it does not confirm is not taken.
     double m_gridBeat{};
-    /// The onsets, low end and loudness of the last 24 s (and the hue's roots): the tempo's
-    /// check weighs all of them, the tempo search and the beats the last 8 s of onsets;
-    /// `m_historyFirst` is the feature tick they begin with.
+    /// The beats are placed half a beat after the phase the onsets favour: checks in a row
+    /// found the grid's beats half-way between the beats placed.
+    bool m_halfBeat{};
+    int m_halfBeatVotes{};
+    /// The onsets, low end and loudness of the last 24 s: the tempo's check weighs all of
+    /// them, the tempo search and the beats the last 8 s of onsets; `m_historyFirst` is the
+    /// feature tick they begin with.
     TrackFeatures m_history;
-    std::vector<int> m_historyRoots;
+    /// The chord model's log-probabilities of the history's ticks, as `m_recentChords`.
+    std::vector<std::array<float, kChordStates>> m_historyChords;
     int m_historyFirst{};
     double m_lastBeatFrame{-1}; ///< the latest beat the onsets place (may lie in the past)
     double m_placedBeat{-1e9}; ///< seconds of the last beat given to a tick

@@ -285,6 +285,29 @@ TEST(LiveAnalysis, ACrossRhythmOverASteadyBeatLeavesTheBeatWhereItWas)
     });
 }
 
+TEST(LiveAnalysis, OffBeatHiHatsLeaveTheBeatsOnTheBassNotes)
+{
+    // 105 BPM: a kick and a bass note on every beat, a hi-hat half-way between. The onsets
+    // alone favour the hi-hats; the low end, as in a file, puts the beats on the bass.
+    Sound sound{50};
+    std::vector<double> beats;
+    const double period{60.0 / 105};
+    const double roots[]{55.0, 82.41, 61.74, 73.42};
+    int beat{};
+    for (double t = 0.5; t < 49.5; t += period, ++beat) {
+        beats.push_back(t);
+        sound.Tone(t, 60.0, 0.12, 0.8, 0.04); // the kick
+        sound.Tone(t, roots[(beat / 4) % 4] * 2, period * 0.8, 0.4, 0.15);
+        sound.Tone(t + period / 2, 6000.0, 0.03, 0.07, 0.008);
+    }
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.BeatPeriod(), period, 0.02);
+    const auto [precision, recall] = Agreement(ticks, beats, 35.0, [](const LiveTick& t) { return t.beat; });
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
+}
+
 TEST(LiveAnalysis, HueMovesWithTheChord)
 {
     Sound sound{8};
