@@ -51,9 +51,10 @@ constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analy
 /// this many beats, and at least `kFewestPulseTicks`, no onset reached `kPulseShare` of
 /// the strong onsets of the last 8 s (those above 99 in 100). The beat after the last
 /// onset still changes the picture, since the sound cannot yet tell a rest from an end;
-/// the beats after it change none until the onsets return (chosen on the corpus's
-/// training pieces).
-constexpr double kPulseBeats{1.5};
+/// the beats after it change none until the onsets return, even where the last onset
+/// fell between two beats. A whole beat, so a beat predicted ahead of its own onset still
+/// sees the one before (chosen on the corpus's training pieces).
+constexpr double kPulseBeats{1.0};
 constexpr int kFewestPulseTicks{5};
 constexpr double kPulseShare{0.1};
 /// The tempo is checked once a second over the last 24 s, once there are 12 s, and

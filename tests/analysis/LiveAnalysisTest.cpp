@@ -193,20 +193,28 @@ TEST(LiveAnalysis, AHeldChordChangesNoPictureOnTheBeatsUntilTheOnsetsReturn)
 
 TEST(LiveAnalysis, TheRingAfterTheMusicChangesNoPictureBeyondTheNextBeat)
 {
-    // Slow clicks, the last at 14.9 s, then the last chord rings on for seconds.
-    Sound sound{22};
-    const std::vector<double> clicks{sound.Clicks(0.5, 15.5, 75, 4)};
-    for (const double hz : {220.0, 277.18, 329.63})
-        sound.Tone(clicks.back(), hz, 10.0, 0.1, 1.5);
-    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
-    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
-    int lastMarked{};
-    for (const LiveTick& tick : ticks)
-        if (Marked(tick) || (tick.red & 1))
-            lastMarked = tick.tick;
-    // The beat after the last click cannot yet tell a rest from the end; the one after it can.
-    EXPECT_LE(lastMarked, std::lround(10 * (clicks.back() + 60.0 / 75)) + 1);
-    EXPECT_GE(lastMarked, std::lround(10 * clicks.back()));
+    // Slow clicks, the last at 14.9 s, then the last chord rings on for seconds: from the
+    // last click, or from a last note half a beat after it.
+    for (const bool offBeatEnd : {false, true}) {
+        SCOPED_TRACE(offBeatEnd ? "last note between two beats" : "last note on the beat");
+        Sound sound{22};
+        const std::vector<double> clicks{sound.Clicks(0.5, 15.5, 75, 4)};
+        const double last{clicks.back() + (offBeatEnd ? 0.5 * 60.0 / 75 : 0.0)};
+        if (offBeatEnd)
+            sound.Tone(last, 1320.0, 0.04, 0.25, 0.01);
+        for (const double hz : {220.0, 277.18, 329.63})
+            sound.Tone(last, hz, 10.0, 0.1, 1.5);
+        LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+        const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+        int lastMarked{};
+        for (const LiveTick& tick : ticks)
+            if (Marked(tick) || (tick.red & 1))
+                lastMarked = tick.tick;
+        // The beat after the last click cannot yet tell a rest from the end; the one after
+        // it can, even after a note between them.
+        EXPECT_LE(lastMarked, std::lround(10 * (clicks.back() + 60.0 / 75)) + 1);
+        EXPECT_GE(lastMarked, std::lround(10 * clicks.back()));
+    }
 }
 
 TEST(LiveAnalysis, CountsABarOfThree)
