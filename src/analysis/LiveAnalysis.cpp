@@ -56,7 +56,7 @@ constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analy
 /// sees the one before (chosen on the corpus's training pieces).
 constexpr double kPulseBeats{1.0};
 constexpr int kFewestPulseTicks{5};
-constexpr double kPulseShare{0.1};
+constexpr double kPulseShare{0.2};
 /// The tempo is checked once a second over the last 24 s, once there are 12 s, and
 /// another ratio must come back in checks in a row: over less sound the corrections move
 /// right tempi about as often as wrong ones (chosen on the corpus's training pieces).
