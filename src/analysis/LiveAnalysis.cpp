@@ -37,6 +37,12 @@ constexpr double kOlderBeatWeight{0.75};
 /// way to the onsets within a few beats (chosen on the corpus's training pieces).
 constexpr double kPhaseSpread{0.2};
 constexpr double kPhaseHold{0.2};
+/// For this long after a check whose grid kept the tempo followed, the phase is held near
+/// that grid's beats, and more firmly: over 24 s the tracker tells the beat from a swung
+/// or syncopated eighth that the onsets of 4 s favour at times (chosen on the corpus's
+/// training pieces).
+constexpr long long kGridAnchorFrames{2 * 10 * kFramesPerTick};
+constexpr double kGridHold{0.5};
 /// Bars are found among the beats of this many last ticks, once there are enough beats,
 /// and each search decides at once: over more sound, or held until searches agree, the
 /// bars lag behind a phase that moved (chosen on the corpus's training pieces).
@@ -176,6 +182,7 @@ void LiveAnalysis::AnalyseTick(const TrackFeatures& f, std::size_t t)
             m_correctionVotes = 0;
             m_gridBeat = 0;
             m_halfBeat = false;
+            m_gridAnchor = -1;
             m_halfBeatVotes = 0;
             m_history = {};
             m_historyChords.clear();
@@ -270,6 +277,7 @@ void LiveAnalysis::UpdateTempo()
         m_period = period;
         m_tempoRatio = 1;
         m_halfBeat = false;
+        m_gridAnchor = -1;
         m_lastBeatFrame = -1;
         m_candidateVotes = 0;
     } else if (std::abs(followed / m_period - 1) < kSameTempo) {
@@ -286,6 +294,7 @@ void LiveAnalysis::UpdateTempo()
             m_period = period;
             m_tempoRatio = 1;
             m_halfBeat = false;
+            m_gridAnchor = -1;
             m_correctionVotes = 0;
             m_candidateVotes = 0;
         }
@@ -310,9 +319,12 @@ void LiveAnalysis::UpdatePhase()
     // The beats sit half a beat after the phase the onsets favour where the check found
     // them between the music's beats (off-beat hi-hats, a skank).
     const double shift{m_halfBeat ? 0.5 * period : 0.0};
+    const bool anchored{m_gridAnchor >= 0 && m_frames - m_gridAnchorAt < kGridAnchorFrames};
+    const double last{anchored ? m_gridAnchor : m_lastBeatFrame};
+    const double hold{anchored ? kGridHold : kPhaseHold};
     double predicted{-1};
-    if (m_lastBeatFrame >= 0) {
-        const double lastFit{m_lastBeatFrame - shift};
+    if (last >= 0) {
+        const double lastFit{last - shift};
         predicted = lastFit + std::floor((now - lastFit) / period) * period;
     }
 
@@ -328,7 +340,7 @@ void LiveAnalysis::UpdatePhase()
         }
         if (predicted >= 0) {
             const double off{std::remainder(beat - predicted, period) / (kPhaseSpread * period)};
-            score *= 1 - kPhaseHold + kPhaseHold * std::exp(-0.5 * off * off);
+            score *= 1 - hold + hold * std::exp(-0.5 * off * off);
         }
         m_phaseScores.push_back(score);
     }
@@ -492,6 +504,10 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     const double ratio{latest / BeatPeriod()};
     if (std::abs(ratio - 1) < kSameTempo) {
         m_correctionVotes = 0;
+        if (fits) {
+            m_gridAnchor = (from + grid.beats.back()) * kFramesPerSecond;
+            m_gridAnchorAt = m_frames;
+        }
         // On the grid's tempo, the beats placed half a beat off its beats in checks in a
         // row move onto them.
         m_halfBeatVotes = HalfBeatOffGrid(grid, from) ? m_halfBeatVotes + 1 : 0;
@@ -516,6 +532,7 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     m_period *= ratio;
     m_correctionVotes = 0;
     m_halfBeat = false;
+    m_gridAnchor = -1;
     m_beatTimes.clear();
     for (const double at : grid.beats)
         if (from + at >= recent)

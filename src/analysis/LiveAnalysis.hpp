@@ -59,7 +59,8 @@ struct LiveSettings {
 /// heard in pairs of eighths moves to its dotted beats, and beats that checks in a row
 /// find half a beat off the grid's move onto it); the beats from the phase that
 /// best fits the onsets of the last 4 s, held near the phase predicted from the beats
-/// before; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
+/// before, or for 2 s after a check that kept the tempo, more firmly near its grid's
+/// beats; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
 /// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
 /// last 12 s, at each beat, with the chord path of those 12 s decided over all of them; a
 /// beat that a jump of the phase passed over still counts, so the bars keep their count.
@@ -172,6 +173,11 @@ private:
     /// found the grid's beats half-way between the beats placed.
     bool m_halfBeat{};
     int m_halfBeatVotes{};
+    /// The latest beat (onset frame) of the last check's grid, when it kept the tempo
+    /// followed and fitted the sound, and the frame the check ran at: for a while after,
+    /// the beats are held near that grid's rather than near the beats placed before.
+    double m_gridAnchor{-1};
+    long long m_gridAnchorAt{};
     /// The onsets, low end and loudness of the last 24 s: the tempo's check weighs all of
     /// them, the tempo search and the beats the last 8 s of onsets; `m_historyFirst` is the
     /// feature tick they begin with.
