@@ -504,10 +504,8 @@ bool LiveAnalysis::ChooseTempoOverHistory()
     const double ratio{latest / BeatPeriod()};
     if (std::abs(ratio - 1) < kSameTempo) {
         m_correctionVotes = 0;
-        if (fits) {
-            m_gridAnchor = (from + grid.beats.back()) * kFramesPerSecond;
-            m_gridAnchorAt = m_frames;
-        }
+        m_gridAnchor = (from + grid.beats.back()) * kFramesPerSecond;
+        m_gridAnchorAt = m_frames;
         // On the grid's tempo, the beats placed half a beat off its beats in checks in a
         // row move onto them.
         m_halfBeatVotes = HalfBeatOffGrid(grid, from) ? m_halfBeatVotes + 1 : 0;

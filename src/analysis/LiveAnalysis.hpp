@@ -174,7 +174,7 @@ private:
     bool m_halfBeat{};
     int m_halfBeatVotes{};
     /// The latest beat (onset frame) of the last check's grid, when it kept the tempo
-    /// followed and fitted the sound, and the frame the check ran at: for a while after,
+    /// followed, and the frame the check ran at: for a while after,
     /// the beats are held near that grid's rather than near the beats placed before.
     double m_gridAnchor{-1};
     long long m_gridAnchorAt{};
