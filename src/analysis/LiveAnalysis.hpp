@@ -173,9 +173,9 @@ private:
     /// found the grid's beats half-way between the beats placed.
     bool m_halfBeat{};
     int m_halfBeatVotes{};
-    /// The latest beat (onset frame) of the last check's grid, when it kept the tempo
-    /// followed, and the frame the check ran at: for a while after,
-    /// the beats are held near that grid's rather than near the beats placed before.
+    /// The latest beat (onset frame) of the last check's grid that kept the tempo followed,
+    /// and the frame the check ran at: for a while after, the beats are held near that
+    /// grid's rather than near the beats placed before.
     double m_gridAnchor{-1};
     long long m_gridAnchorAt{};
     /// The onsets, low end and loudness of the last 24 s: the tempo's check weighs all of
