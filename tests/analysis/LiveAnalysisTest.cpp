@@ -316,6 +316,34 @@ TEST(LiveAnalysis, OffBeatHiHatsLeaveTheBeatsOnTheBassNotes)
     EXPECT_GE(recall, 0.9);
 }
 
+TEST(LiveAnalysis, SwungChordStabsInEveryOtherTwoBarsLeaveTheBeatsOnTheDrums)
+{
+    // 120 BPM: kick, bass and a quiet hi-hat on every beat; a chord stab on the swung
+    // eighth before each beat, loud in every other two bars. Over 4 s of onsets the loud
+    // stabs outweigh the beats; the tempo check's grid over 24 s keeps to the drums.
+    Sound sound{60};
+    std::vector<double> beats;
+    const double period{0.5};
+    const double roots[]{55.0, 82.41, 61.74, 73.42};
+    int beat{};
+    for (double t = 0.5; t < 59.5; t += period, ++beat) {
+        beats.push_back(t);
+        const double root{roots[(beat / 4) % 4]};
+        sound.Tone(t, 60.0, 0.12, 0.8, 0.04);
+        sound.Tone(t, root * 2, period * 0.6, 0.4, 0.15);
+        sound.Tone(t, beat % 2 != 0 ? 3000.0 : 2000.0, 0.03, 0.1, 0.006);
+        const double stab{(beat / 8) % 2 != 0 ? 0.2 : 0.04};
+        for (const double ratio : {8.0, 10.08, 12.0})
+            sound.Tone(t + period * 2 / 3, root * ratio, period * 0.3, stab, 0.05);
+    }
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.BeatPeriod(), period, 0.02);
+    const auto [precision, recall] = Agreement(ticks, beats, 20.0, [](const LiveTick& t) { return t.beat; });
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
+}
+
 TEST(LiveAnalysis, HueMovesWithTheChord)
 {
     Sound sound{8};
