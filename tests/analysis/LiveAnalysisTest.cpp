@@ -125,6 +125,18 @@ std::pair<double, double> Agreement(
         found > 0 ? static_cast<double>(hit) / found : 0.0, wanted > 0 ? static_cast<double>(caught) / wanted : 0.0};
 }
 
+/// The live analysis of `sound` follows `period` and places its beats on `beats` after
+/// `from` seconds, nine in ten both ways.
+void ExpectBeatsFollowed(const Sound& sound, const std::vector<double>& beats, double period, double from)
+{
+    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
+    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
+    EXPECT_NEAR(live.BeatPeriod(), period, 0.02);
+    const auto [precision, recall] = Agreement(ticks, beats, from, [](const LiveTick& t) { return t.beat; });
+    EXPECT_GE(precision, 0.9);
+    EXPECT_GE(recall, 0.9);
+}
+
 TEST(LiveAnalysis, PredictsTheClicksOfAClickTrackAhead)
 {
     Sound sound{30};
@@ -308,12 +320,7 @@ TEST(LiveAnalysis, OffBeatHiHatsLeaveTheBeatsOnTheBassNotes)
         sound.Tone(t, roots[(beat / 4) % 4] * 2, period * 0.8, 0.4, 0.15);
         sound.Tone(t + period / 2, 6000.0, 0.03, 0.07, 0.008);
     }
-    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
-    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
-    EXPECT_NEAR(live.BeatPeriod(), period, 0.02);
-    const auto [precision, recall] = Agreement(ticks, beats, 35.0, [](const LiveTick& t) { return t.beat; });
-    EXPECT_GE(precision, 0.9);
-    EXPECT_GE(recall, 0.9);
+    ExpectBeatsFollowed(sound, beats, period, 35.0);
 }
 
 TEST(LiveAnalysis, SwungChordStabsInEveryOtherTwoBarsLeaveTheBeatsOnTheDrums)
@@ -336,12 +343,7 @@ TEST(LiveAnalysis, SwungChordStabsInEveryOtherTwoBarsLeaveTheBeatsOnTheDrums)
         for (const double ratio : {8.0, 10.08, 12.0})
             sound.Tone(t + period * 2 / 3, root * ratio, period * 0.3, stab, 0.05);
     }
-    LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
-    const std::vector<LiveTick> ticks{Feed(live, sound.samples)};
-    EXPECT_NEAR(live.BeatPeriod(), period, 0.02);
-    const auto [precision, recall] = Agreement(ticks, beats, 20.0, [](const LiveTick& t) { return t.beat; });
-    EXPECT_GE(precision, 0.9);
-    EXPECT_GE(recall, 0.9);
+    ExpectBeatsFollowed(sound, beats, period, 20.0);
 }
 
 TEST(LiveAnalysis, HueMovesWithTheChord)
