@@ -25,6 +25,10 @@ constexpr int kFirstTempoFrames{15 * kFramesPerTick};
 /// Frames `FindPeriod` wants: three beats of its slowest tempo.
 constexpr int kPeriodFrames{3 * 10 * kFramesPerTick};
 constexpr int kTempoEveryTicks{5};
+/// The tempo search weighs each onset by its age, halving every this many seconds (for a
+/// pair of onsets correlated), so a change of tempo shows within a few seconds (chosen on
+/// the corpus's training pieces).
+constexpr double kTempoHalfLifeSeconds{3.0};
 /// A new tempo within this share of the one followed refines it; a farther one must come
 /// back `kTempoVotes` times in a row before it is taken.
 constexpr double kSameTempo{0.04};
@@ -32,6 +36,14 @@ constexpr int kTempoVotes{3};
 /// The beats' phase is fitted to this much onset curve, recent beats weighing more.
 constexpr int kPhaseFrames{4 * 10 * kFramesPerTick};
 constexpr double kOlderBeatWeight{0.75};
+/// A new tempo of the search is taken even where the last check's grid holds to the old
+/// one when the beat followed fits the onsets of the last 4 s less than `kLostFit` as well
+/// as those of the 4 s before, and the new tempo's beats fit them `kClearlyBetterFit`
+/// times better: the grid over 24 s shows a change of tempo only seconds later, while a
+/// tempo the search strays to in syncopated music or over a cross-rhythm fits no better,
+/// or leaves the beat followed fitting as before (chosen on the corpus's training pieces).
+constexpr double kClearlyBetterFit{1.5};
+constexpr double kLostFit{0.75};
 /// How far (share of a beat) the phase may stray from the prediction before it costs, and
 /// the share of its fit it can cost at most: a light hold, so a phase that was wrong gives
 /// way to the onsets within a few beats (chosen on the corpus's training pieces).
@@ -262,6 +274,8 @@ void LiveAnalysis::UpdateTempo()
     if (onsets.size() < static_cast<std::size_t>(kFirstTempoFrames))
         return;
     std::vector<double> odf{Normalised(std::vector<float>(onsets.begin(), onsets.end()))};
+    for (std::size_t i = 0; i < odf.size(); ++i)
+        odf[i] *= std::exp2(-static_cast<double>(odf.size() - 1 - i) / kFramesPerSecond / (2 * kTempoHalfLifeSeconds));
     // Too little sound yet for the search: silence before it adds nothing to the
     // correlations and lets the search run.
     if (odf.size() < static_cast<std::size_t>(kPeriodFrames))
@@ -271,7 +285,8 @@ void LiveAnalysis::UpdateTempo()
         return;
     // The search's tempo, at the ratio a correction took, refines the beat followed; a
     // new tempo that comes back is followed as the search finds it, unless the last check
-    // over 24 s found one tempo held through them, and not this one.
+    // over 24 s found one tempo held through them, and not this one, and the beat followed
+    // still fits the onsets.
     const double followed{period * m_tempoRatio};
     if (m_period <= 0) {
         m_period = period;
@@ -290,7 +305,7 @@ void LiveAnalysis::UpdateTempo()
             m_candidateVotes = 1;
         m_candidate = period;
         const bool confirmed{m_gridBeat <= 0 || std::abs(period / kFramesPerSecond / m_gridBeat - 1) < kSameTempo};
-        if (m_candidateVotes >= kTempoVotes && confirmed) {
+        if (m_candidateVotes >= kTempoVotes && (confirmed || BeatsNoLongerFit(period))) {
             m_period = period;
             m_tempoRatio = 1;
             m_halfBeat = false;
@@ -304,18 +319,7 @@ void LiveAnalysis::UpdateTempo()
 void LiveAnalysis::UpdatePhase()
 {
     const double period{m_period};
-    const std::span<const float> onsets{RecentOnsets()};
-    const long long first{m_frames - static_cast<long long>(onsets.size())};
     const double now{static_cast<double>(m_frames - 1)};
-    // The onset curve's peak within a frame of `frame`, so a beat between frames counts.
-    const auto at = [&](double frame) {
-        const auto centre = static_cast<long long>(std::lround(frame));
-        float peak{};
-        for (long long k = centre - 1; k <= centre + 1; ++k)
-            if (k >= first && k < m_frames)
-                peak = std::max(peak, onsets[static_cast<std::size_t>(k - first)]);
-        return static_cast<double>(peak);
-    };
     // The beats sit half a beat after the phase the onsets favour where the check found
     // them between the music's beats (off-beat hi-hats, a skank).
     const double shift{m_halfBeat ? 0.5 * period : 0.0};
@@ -333,11 +337,7 @@ void LiveAnalysis::UpdatePhase()
     m_phaseScores.clear();
     for (double back = 0; back < period; back += 0.5) {
         const double beat{now - back};
-        double score{}, weight{1};
-        for (double b = beat; b > now - kPhaseFrames && b >= static_cast<double>(first); b -= period) {
-            score += weight * at(b);
-            weight *= kOlderBeatWeight;
-        }
+        double score{BeatsScore(beat, period, now).sum};
         if (predicted >= 0) {
             const double off{std::remainder(beat - predicted, period) / (kPhaseSpread * period)};
             score *= 1 - hold + hold * std::exp(-0.5 * off * off);
@@ -351,6 +351,48 @@ void LiveAnalysis::UpdatePhase()
     const double back{0.5 * static_cast<double>((top - m_phaseScores.begin()) + (end - m_phaseScores.begin())) / 2};
     // Without onsets to fit, the beats go on as predicted.
     m_lastBeatFrame = (*top > 1e-9 || predicted < 0 ? now - back : predicted) + shift;
+}
+
+LiveAnalysis::Score LiveAnalysis::BeatsScore(double beat, double period, double end) const
+{
+    const std::span<const float> onsets{RecentOnsets()};
+    const long long first{m_frames - static_cast<long long>(onsets.size())};
+    // The onset curve's peak within a frame of a beat, so a beat between frames counts.
+    const auto at = [&](double frame) {
+        const auto centre = static_cast<long long>(std::lround(frame));
+        float peak{};
+        for (long long k = centre - 1; k <= centre + 1; ++k)
+            if (k >= first && k < m_frames)
+                peak = std::max(peak, onsets[static_cast<std::size_t>(k - first)]);
+        return static_cast<double>(peak);
+    };
+    Score score;
+    double weight{1};
+    for (double b = beat; b > end - kPhaseFrames && b >= static_cast<double>(first); b -= period) {
+        score.sum += weight * at(b);
+        score.weights += weight;
+        weight *= kOlderBeatWeight;
+    }
+    return score;
+}
+
+double LiveAnalysis::BeatFit(double period, double end) const
+{
+    double best{};
+    for (double back = 0; back < period; back += 0.5) {
+        const Score score{BeatsScore(end - back, period, end)};
+        if (score.weights > 0)
+            best = std::max(best, score.sum / score.weights);
+    }
+    return best;
+}
+
+bool LiveAnalysis::BeatsNoLongerFit(double period) const
+{
+    const double now{static_cast<double>(m_frames - 1)};
+    const double followed{BeatFit(m_period, now)};
+    return BeatFit(period, now) > kClearlyBetterFit * followed
+        && followed < kLostFit * BeatFit(m_period, now - kPhaseFrames);
 }
 
 bool LiveAnalysis::Pulsing() const

@@ -53,19 +53,21 @@ struct LiveSettings {
 /// markers on the beats and bar starts `BeatsPerMarker` picks, never two closer than
 /// `pictureChangeTicks`.
 ///
-/// The tempo comes from the last 8 s of onset curve (`FindPeriod`, every half second, a new
-/// tempo taken once it has held for a second and a half), checked once a second against
-/// the file analysis's beats and grid corrections over the last 24 s (a compound metre
-/// heard in pairs of eighths moves to its dotted beats, and beats that checks in a row
-/// find half a beat off the grid's move onto it); the beats from the phase that
-/// best fits the onsets of the last 4 s, held near the phase predicted from the beats
-/// before, or for 2 s after a check that kept the tempo, more firmly near its grid's
-/// beats; so each beat is predicted `lookAheadSeconds` ahead and its tick is marked when
-/// it will be heard. The bars come from `FindBars` (with the model) over the beats of the
-/// last 12 s, at each beat, with the chord path of those 12 s decided over all of them; a
-/// beat that a jump of the phase passed over still counts, so the bars keep their count.
-/// Before a tempo is found, strong onsets change the picture. After 2 s of silence ticks
-/// are `silent`; the first tick with sound again is not, and a new tempo is looked for.
+/// The tempo comes from the last 8 s of onset curve, the latest weighing most
+/// (`FindPeriod`, every half second, a new tempo taken once it has held for a second and a
+/// half; where the last check's grid holds to the old one, only once the old beat has
+/// stopped fitting the onsets), checked once a second against the file analysis's beats and
+/// grid corrections over the last 24 s (a compound metre heard in pairs of eighths moves to
+/// its dotted beats, and beats that checks in a row find half a beat off the grid's move
+/// onto it); the beats from the phase that best fits the onsets of the last 4 s, held near
+/// the phase predicted from the beats before, or for 2 s after a check that kept the tempo,
+/// more firmly near its grid's beats; so each beat is predicted `lookAheadSeconds` ahead
+/// and its tick is marked when it will be heard. The bars come from `FindBars` (with the
+/// model) over the beats of the last 12 s, at each beat, with the chord path of those 12 s
+/// decided over all of them; a beat that a jump of the phase passed over still counts, so
+/// the bars keep their count. Before a tempo is found, strong onsets change the picture.
+/// After 2 s of silence ticks are `silent`; the first tick with sound again is not, and a
+/// new tempo is looked for.
 ///
 /// Typical use: `Add` each block the capture gives (mono, `kAnalysisRate`), then
 /// `TakeTicks` and hand them to the picture. Not thread-safe: one thread feeds and takes.
@@ -110,10 +112,10 @@ private:
     void UpdatePhase();
     void UpdateBars();
     /// Once a second, the file analysis's beats and grid corrections (`FindBeats`,
-    /// `CorrectGrid`, with the chords in hindsight) over the last 24 s: when checks in a row find the music's beat, where
-    /// the grid's tempo held through the 24 s, at another ratio to the beat followed, the
-    /// beats take it (and `m_beatTimes` the grid's beats). The beat it finds is kept in
-    /// `m_gridBeat`. Gives true when the beat changed.
+    /// `CorrectGrid`, with the chords in hindsight) over the last 24 s: when checks in a
+    /// row find the music's beat, where the grid's tempo held through the 24 s, at another
+    /// ratio to the beat followed, the beats take it (and `m_beatTimes` the grid's beats).
+    /// The beat it finds is kept in `m_gridBeat`. Gives true when the beat changed.
     bool ChooseTempoOverHistory();
     /// The roots of the chord path that `chords` (log-probabilities a tick) and the change
     /// price give over all of them, as a file's analysis takes them; quiet ticks name none.
@@ -133,6 +135,19 @@ private:
     int LearnedRoot();
     /// The last 8 s of onset curve (of `m_history`), which the tempo and the beats are found in.
     std::span<const float> RecentOnsets() const;
+    struct Score {
+        double sum{}; ///< the onsets at the beats, each weighed
+        double weights{}; ///< the weights
+    };
+    /// The onsets of the 4 s up to the frame `end` at beats `period` apart (onset frames) back
+    /// from `beat`, each beat weighing `kOlderBeatWeight` times the one after it.
+    Score BeatsScore(double beat, double period, double end) const;
+    /// How well beats `period` apart fit the onsets of the 4 s up to the frame `end`: the
+    /// weighted mean onset at them, in the phase where it is highest.
+    double BeatFit(double period, double end) const;
+    /// Whether the search's new `period` is taken against the last check's grid: the beat
+    /// followed fits the latest onsets much worse than those before, and `period` far better.
+    bool BeatsNoLongerFit(double period) const;
     /// Whether the music still has a pulse: an onset stood out over the last beats.
     bool Pulsing() const;
     /// Beats at least half a period after the last beat placed, up to `until` (seconds).
