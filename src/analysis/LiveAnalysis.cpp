@@ -289,12 +289,8 @@ void LiveAnalysis::UpdateTempo()
     // still fits the onsets.
     const double followed{period * m_tempoRatio};
     if (m_period <= 0) {
-        m_period = period;
-        m_tempoRatio = 1;
-        m_halfBeat = false;
-        m_gridAnchor = -1;
+        FollowNewTempo(period);
         m_lastBeatFrame = -1;
-        m_candidateVotes = 0;
     } else if (std::abs(followed / m_period - 1) < kSameTempo) {
         m_period = 0.8 * m_period + 0.2 * followed;
         m_candidateVotes = 0;
@@ -305,15 +301,20 @@ void LiveAnalysis::UpdateTempo()
             m_candidateVotes = 1;
         m_candidate = period;
         const bool confirmed{m_gridBeat <= 0 || std::abs(period / kFramesPerSecond / m_gridBeat - 1) < kSameTempo};
-        if (m_candidateVotes >= kTempoVotes && (confirmed || BeatsNoLongerFit(period))) {
-            m_period = period;
-            m_tempoRatio = 1;
-            m_halfBeat = false;
-            m_gridAnchor = -1;
-            m_correctionVotes = 0;
-            m_candidateVotes = 0;
-        }
+        if (m_candidateVotes >= kTempoVotes && (confirmed || BeatsNoLongerFit(period)))
+            FollowNewTempo(period);
     }
+}
+
+void LiveAnalysis::FollowNewTempo(double period)
+{
+    // What the checks found held for the beat followed before; the new one starts without.
+    m_period = period;
+    m_tempoRatio = 1;
+    m_halfBeat = false;
+    m_gridAnchor = -1;
+    m_correctionVotes = 0;
+    m_candidateVotes = 0;
 }
 
 void LiveAnalysis::UpdatePhase()

@@ -109,6 +109,9 @@ public:
 private:
     void AnalyseTick(const TrackFeatures& features, std::size_t t);
     void UpdateTempo();
+    /// Follows the search's `period` (onset frames) as it finds it, without the corrections
+    /// and the hold the checks gave the beat followed before.
+    void FollowNewTempo(double period);
     void UpdatePhase();
     void UpdateBars();
     /// Once a second, the file analysis's beats and grid corrections (`FindBeats`,
