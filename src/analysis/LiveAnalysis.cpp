@@ -68,13 +68,24 @@ constexpr int kDensityTicks{20}; // onset density over 2 s, as in the file analy
 /// The pulse has stopped (a held last chord, a break, the ring after the music) when over
 /// this many beats, and at least `kFewestPulseTicks`, no onset reached `kPulseShare` of
 /// the strong onsets of the last 8 s (those above 99 in 100). The beat after the last
-/// onset still changes the picture, since the sound cannot yet tell a rest from an end;
-/// the beats after it change none until the onsets return, even where the last onset
+/// onset may still change the picture, since the sound cannot yet tell a rest from an
+/// end; the beats after it change none until the onsets return, even where the last onset
 /// fell between two beats. A whole beat, so a beat predicted ahead of its own onset still
 /// sees the one before (chosen on the corpus's training pieces).
 constexpr double kPulseBeats{1.0};
 constexpr int kFewestPulseTicks{5};
 constexpr double kPulseShare{0.2};
+/// Music that plays between its beats (off-beats, fills) and has stopped there has ended,
+/// or rests: its next beat changes no picture either. Between two beats is from
+/// `kAfterBeat` of a beat after one to the next; the music plays there when the median of
+/// the onset peaks there over the last 8 s reaches `kPlaysBetween` of the strong onsets,
+/// and has stopped when the latest peak there is below `kStillPlaying` of that median. A
+/// click track, which plays only on its beats, keeps every beat (chosen on the corpus's
+/// training pieces).
+constexpr double kAfterBeat{0.3};
+constexpr double kPlaysBetween{0.1};
+constexpr double kStillPlaying{0.5};
+constexpr std::size_t kFewestBetweenBeats{4};
 /// The tempo is checked once a second over the last 24 s, once there are 12 s, and
 /// another ratio must come back in checks in a row: over less sound the corrections move
 /// right tempi about as often as wrong ones (chosen on the corpus's training pieces).
@@ -405,7 +416,34 @@ bool LiveAnalysis::Pulsing() const
         std::max(kFewestPulseTicks * kFramesPerTick, static_cast<int>(std::lround(kPulseBeats * m_period))))};
     const float latest{
         *std::max_element(onsets.end() - static_cast<long>(std::min(recent, onsets.size())), onsets.end())};
-    return latest > 0 && latest >= kPulseShare * StrongOnsets({onsets.begin(), onsets.end()});
+    const float strong{StrongOnsets({onsets.begin(), onsets.end()})};
+    return latest > 0 && latest >= kPulseShare * strong && !StoppedBetweenBeats(strong);
+}
+
+bool LiveAnalysis::StoppedBetweenBeats(float strong) const
+{
+    const std::span<const float> onsets{RecentOnsets()};
+    const long long first{m_frames - static_cast<long long>(onsets.size())};
+    const auto peak = [&](double from, double to) {
+        float highest{};
+        for (auto k = std::max(first, static_cast<long long>(std::ceil(from))); k <= static_cast<long long>(to); ++k)
+            highest = std::max(highest, onsets[static_cast<std::size_t>(k - first)]);
+        return highest;
+    };
+    // From after the beat before the one placed up to the latest onset frame, and the
+    // same stretch a beat, two beats… earlier.
+    const double end{static_cast<double>(m_frames - 1)};
+    const double from{m_placedBeat * kFramesPerSecond - (1 - kAfterBeat) * m_period};
+    if (from >= end)
+        return false;
+    std::vector<float> before;
+    for (double back = m_period; from - back >= static_cast<double>(first); back += m_period)
+        before.push_back(peak(from - back, end - back));
+    if (before.size() < kFewestBetweenBeats)
+        return false;
+    const auto middle{before.begin() + static_cast<long>(before.size() / 2)};
+    std::nth_element(before.begin(), middle, before.end());
+    return *middle >= kPlaysBetween * strong && peak(from, end) < kStillPlaying * *middle;
 }
 
 std::span<const float> LiveAnalysis::RecentOnsets() const

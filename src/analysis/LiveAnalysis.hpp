@@ -153,6 +153,9 @@ private:
     bool BeatsNoLongerFit(double period) const;
     /// Whether the music still has a pulse: an onset stood out over the last beats.
     bool Pulsing() const;
+    /// Whether the music, which has played between its beats over the last 8 s, has not
+    /// since the beat before the one just placed (`strong`: its strong onsets).
+    bool StoppedBetweenBeats(float strong) const;
     /// Beats at least half a period after the last beat placed, up to `until` (seconds).
     bool NextBeatBefore(double until, double& beat);
     void Emit(const TrackFeatures& features, std::size_t t);

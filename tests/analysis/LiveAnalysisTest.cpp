@@ -206,14 +206,21 @@ TEST(LiveAnalysis, AHeldChordChangesNoPictureOnTheBeatsUntilTheOnsetsReturn)
 TEST(LiveAnalysis, TheRingAfterTheMusicChangesNoPictureBeyondTheNextBeat)
 {
     // Slow clicks, the last at 14.9 s, then the last chord rings on for seconds: from the
-    // last click, or from a last note half a beat after it.
-    for (const bool offBeatEnd : {false, true}) {
-        SCOPED_TRACE(offBeatEnd ? "last note between two beats" : "last note on the beat");
+    // last click, or from a last note half a beat after it, or after a groove whose
+    // off-beats stop with it.
+    enum class End { OnTheBeat, BetweenTwoBeats, GrooveStops };
+    for (const End end : {End::OnTheBeat, End::BetweenTwoBeats, End::GrooveStops}) {
+        SCOPED_TRACE(std::array{"last note on the beat", "last note between two beats",
+            "a groove whose off-beats stop"}[static_cast<std::size_t>(end)]);
         Sound sound{22};
         const std::vector<double> clicks{sound.Clicks(0.5, 15.5, 75, 4)};
-        const double last{clicks.back() + (offBeatEnd ? 0.5 * 60.0 / 75 : 0.0)};
-        if (offBeatEnd)
+        const double half{0.5 * 60.0 / 75};
+        const double last{clicks.back() + (end == End::BetweenTwoBeats ? half : 0.0)};
+        if (end == End::BetweenTwoBeats)
             sound.Tone(last, 1320.0, 0.04, 0.25, 0.01);
+        if (end == End::GrooveStops)
+            for (std::size_t i = 0; i + 1 < clicks.size(); ++i)
+                sound.Tone(clicks[i] + half, 2640.0, 0.03, 0.06, 0.01);
         for (const double hz : {220.0, 277.18, 329.63})
             sound.Tone(last, hz, 10.0, 0.1, 1.5);
         LiveAnalysis live{{.lookAheadSeconds = 0, .pictureChangeTicks = 1, .keepHeard = false}};
@@ -222,9 +229,11 @@ TEST(LiveAnalysis, TheRingAfterTheMusicChangesNoPictureBeyondTheNextBeat)
         for (const LiveTick& tick : ticks)
             if (Marked(tick) || (tick.red & 1))
                 lastMarked = tick.tick;
-        // The beat after the last click cannot yet tell a rest from the end; the one after
-        // it can, even after a note between them.
-        EXPECT_LE(lastMarked, std::lround(10 * (clicks.back() + 60.0 / 75)) + 1);
+        // The beat after the last click cannot yet tell a rest from the end, unless the
+        // off-beats the music played have stopped; the one after it can, even after a
+        // note between them.
+        const double lastBeat{end == End::GrooveStops ? clicks.back() : clicks.back() + 60.0 / 75};
+        EXPECT_LE(lastMarked, std::lround(10 * lastBeat) + 1);
         EXPECT_GE(lastMarked, std::lround(10 * clicks.back()));
     }
 }
