@@ -209,9 +209,9 @@ TEST(LiveAnalysis, TheRingAfterTheMusicChangesNoPictureBeyondTheNextBeat)
     // last click, or from a last note half a beat after it, or after a groove whose
     // off-beats stop with it.
     enum class End { OnTheBeat, BetweenTwoBeats, GrooveStops };
+    constexpr std::array kEnds{"last note on the beat", "last note between two beats", "a groove whose off-beats stop"};
     for (const End end : {End::OnTheBeat, End::BetweenTwoBeats, End::GrooveStops}) {
-        SCOPED_TRACE(std::array{"last note on the beat", "last note between two beats",
-            "a groove whose off-beats stop"}[static_cast<std::size_t>(end)]);
+        SCOPED_TRACE(kEnds[static_cast<std::size_t>(end)]);
         Sound sound{22};
         const std::vector<double> clicks{sound.Clicks(0.5, 15.5, 75, 4)};
         const double half{0.5 * 60.0 / 75};
