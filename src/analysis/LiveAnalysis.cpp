@@ -30,18 +30,20 @@ constexpr int kTempoEveryTicks{5};
 /// the corpus's training pieces).
 constexpr double kTempoHalfLifeSeconds{3.0};
 /// A new tempo within this share of the one followed refines it; a farther one must come
-/// back `kTempoVotes` times in a row before it is taken.
+/// back `kTempoVotes` times in a row before it is taken, unless the beat followed has
+/// stopped fitting (`kLostFit`).
 constexpr double kSameTempo{0.04};
 constexpr int kTempoVotes{3};
 /// The beats' phase is fitted to this much onset curve, recent beats weighing more.
 constexpr int kPhaseFrames{4 * 10 * kFramesPerTick};
 constexpr double kOlderBeatWeight{0.75};
-/// A new tempo of the search is taken even where the last check's grid holds to the old
-/// one when the beat followed fits the onsets of the last 4 s less than `kLostFit` as well
-/// as those of the 4 s before, and the new tempo's beats fit them `kClearlyBetterFit`
-/// times better: the grid over 24 s shows a change of tempo only seconds later, while a
-/// tempo the search strays to in syncopated music or over a cross-rhythm fits no better,
-/// or leaves the beat followed fitting as before (chosen on the corpus's training pieces).
+/// A new tempo of the search is taken at once, without votes and even where the last
+/// check's grid holds to the old one, when the beat followed fits the onsets of the last
+/// 4 s less than `kLostFit` as well as those of the 4 s before, and the new tempo's beats
+/// fit them `kClearlyBetterFit` times better: the grid over 24 s shows a change of tempo
+/// only seconds later, while a tempo the search strays to in syncopated music or over a
+/// cross-rhythm fits no better, or leaves the beat followed fitting as before (chosen on
+/// the corpus's training pieces).
 constexpr double kClearlyBetterFit{1.5};
 constexpr double kLostFit{0.75};
 /// How far (share of a beat) the phase may stray from the prediction before it costs, and
@@ -295,9 +297,9 @@ void LiveAnalysis::UpdateTempo()
     if (period <= 0)
         return;
     // The search's tempo, at the ratio a correction took, refines the beat followed; a
-    // new tempo that comes back is followed as the search finds it, unless the last check
-    // over 24 s found one tempo held through them, and not this one, and the beat followed
-    // still fits the onsets.
+    // new tempo that comes back is followed as the search finds it where the last check
+    // over 24 s found no other tempo held through them, and one that fits the onsets far
+    // better than the beat followed, which has stopped fitting them, is followed at once.
     const double followed{period * m_tempoRatio};
     if (m_period <= 0) {
         FollowNewTempo(period);
@@ -312,7 +314,7 @@ void LiveAnalysis::UpdateTempo()
             m_candidateVotes = 1;
         m_candidate = period;
         const bool confirmed{m_gridBeat <= 0 || std::abs(period / kFramesPerSecond / m_gridBeat - 1) < kSameTempo};
-        if (m_candidateVotes >= kTempoVotes && (confirmed || BeatsNoLongerFit(period)))
+        if ((m_candidateVotes >= kTempoVotes && confirmed) || BeatsNoLongerFit(period))
             FollowNewTempo(period);
     }
 }
