@@ -55,8 +55,8 @@ struct LiveSettings {
 ///
 /// The tempo comes from the last 8 s of onset curve, the latest weighing most
 /// (`FindPeriod`, every half second, a new tempo taken once it has held for a second and a
-/// half; where the last check's grid holds to the old one, only once the old beat has
-/// stopped fitting the onsets), checked once a second against the file analysis's beats and
+/// half where the last check's grid holds to no other, or at once where the old beat has
+/// stopped fitting the onsets and the new one fits them far better), checked once a second against the file analysis's beats and
 /// grid corrections over the last 24 s (a compound metre heard in pairs of eighths moves to
 /// its dotted beats, and beats that checks in a row find half a beat off the grid's move
 /// onto it); the beats from the phase that best fits the onsets of the last 4 s, held near
@@ -148,8 +148,9 @@ private:
     /// How well beats `period` apart fit the onsets of the 4 s up to the frame `end`: the
     /// weighted mean onset at them, in the phase where it is highest.
     double BeatFit(double period, double end) const;
-    /// Whether the search's new `period` is taken against the last check's grid: the beat
-    /// followed fits the latest onsets much worse than those before, and `period` far better.
+    /// Whether the search's new `period` is taken at once, without votes and against the
+    /// last check's grid: the beat followed fits the latest onsets much worse than those
+    /// before, and `period` far better.
     bool BeatsNoLongerFit(double period) const;
     /// Whether the music still has a pulse: an onset stood out over the last beats.
     bool Pulsing() const;
